@@ -1,0 +1,6 @@
+# Address and undefined-behaviour sanitizers for every target of the build.
+if(VANDREL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
