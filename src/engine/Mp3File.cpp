@@ -1,0 +1,560 @@
+#include "Mp3File.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "ByteOrder.h"
+#include "RecordCache.h"
+#include "ScanError.h"
+
+namespace vandrel {
+
+namespace {
+
+// A real number as the record's 32-bit integer; NaN and out-of-range values
+// (from a damaged cached record) become 0 rather than undefined behaviour.
+int32_t TruncateToInt32(double value) {
+    if (!(value > -2147483648.0 && value < 2147483648.0)) {
+        return 0;
+    }
+    return static_cast<int32_t>(value);
+}
+
+FrameReference ReferenceOf(const ScanRecord& record) {
+    return {record.layer, record.channels, record.sample_rate};
+}
+
+// Four single-byte reads combined big-endian; bytes past the end read 0xFF.
+uint32_t ReadHeaderWordFrom(FileStream& stream) {
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int byte = stream.GetByte();
+        word = (word << 8) | static_cast<uint32_t>(byte < 0 ? 0xFF : byte);
+    }
+    return word;
+}
+
+// Reads a frame's header and side information from the stream, byte by
+// byte, with the file's bit reader; works up to and past the end of the file.
+struct StreamFrameReader {
+    FileStream& stream;
+    BitReader& bit_reader;
+
+    uint32_t HeaderWord() { return ReadHeaderWordFrom(stream); }
+    void StartSideInformation() { bit_reader.ResetBits(); }
+    uint32_t Bits(int n) { return bit_reader.ReadBits(stream, n); }
+};
+
+// The same from bytes already in memory, which must hold the header, the CRC
+// and the longest side information plus eight bytes of slack.
+struct BufferFrameReader {
+    static constexpr size_t kBytesNeeded = 4 + 2 + 32 + 8;
+
+    const uint8_t* bytes;
+    size_t bit = 0;
+
+    uint32_t HeaderWord() {
+        bit = 32;
+        return LoadBe32({bytes, 4});
+    }
+    void StartSideInformation() {}
+    uint32_t Bits(int n) {
+        const uint64_t window = LoadBe64({bytes + bit / 8, 8});
+        const auto value = static_cast<uint32_t>((window << (bit % 8)) >> (64 - n));
+        bit += static_cast<size_t>(n);
+        return value;
+    }
+};
+
+// Parses one frame's header and Layer III side information into the record
+// and series. Returns the frame's length, or 0 when the header is invalid or
+// disagrees with the file's reference values.
+template <typename Reader>
+int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
+    FrameHeader h;
+    const int length = DecodeFrameHeader(reader.HeaderWord(), h);
+    if (length == 0) {
+        return 0;
+    }
+    FrameReference reference = ReferenceOf(record);
+    const bool agrees = CheckFrameAgainstReference(reference, h).empty();
+    record.channels = reference.channels;
+    record.sample_rate = reference.sample_rate;
+    if (!agrees) {
+        return 0;
+    }
+
+    // Layer III side information, read from the byte after the header (or
+    // after its 16-bit CRC).
+    reader.StartSideInformation();
+    auto bits = [&](int n) { return reader.Bits(n); };
+    const bool mpeg1 = h.is_mpeg1 != 0;
+    const bool mono = h.channels == 1;
+    if (h.protection == 0) {
+        bits(16);
+    }
+    if (h.padding != 0) {
+        record.padding_used = 1;
+    }
+    const uint32_t main_data_begin = bits(mpeg1 ? 9 : 8);
+    record.max_reservoir = std::max(record.max_reservoir, static_cast<int32_t>(main_data_begin));
+    record.reservoir_sum += main_data_begin;
+    if (record.frames >= 0) {
+        record.average_reservoir =
+            static_cast<int32_t>(record.reservoir_sum / (int64_t{record.frames} + 1));
+    }
+    bits(mpeg1 ? (mono ? 5 : 3) : (mono ? 1 : 2)); // private bits
+    if (mpeg1) {
+        for (int ch = 0; ch < h.channels; ++ch) {
+            if (bits(4) != 0) { // scfsi bands
+                record.scfsi_used = 1;
+            }
+        }
+    }
+
+    uint32_t block_kind = 0; // of the last granule-channel that switched windows
+    uint32_t scalefac_scale = 0;
+    uint32_t last_big_values = 0;
+    const int granules = mpeg1 ? 2 : 1;
+    for (int gr = 0; gr < granules; ++gr) {
+        for (int ch = 0; ch < h.channels; ++ch) {
+            bits(12); // part2_3_length
+            last_big_values = bits(9);
+            bits(8);             // global_gain
+            bits(mpeg1 ? 4 : 9); // scalefac_compress
+            if (bits(1) != 0) {  // window_switching_flag
+                const uint32_t block_type = bits(2);
+                const uint32_t mixed = bits(1);
+                bits(5); // table_select[0]
+                bits(5); // table_select[1]
+                bits(3); // subblock_gain[0..2]
+                bits(3);
+                bits(3);
+                if (block_type != 2) {
+                    ++record.long_blocks;
+                    block_kind = 0;
+                } else if (mixed != 0) {
+                    ++record.mixed_blocks;
+                    block_kind = 2;
+                } else {
+                    ++record.short_blocks;
+                    block_kind = 1;
+                }
+            } else {
+                bits(5); // table_select[0..2]
+                bits(5);
+                bits(5);
+                bits(4); // region0_count
+                bits(3); // region1_count
+                ++record.long_blocks;
+            }
+            if (mpeg1) {
+                bits(1); // preflag
+            }
+            if (bits(1) != 0) {
+                ++record.scalefac_scale_count;
+                scalefac_scale = 1;
+            }
+            bits(1); // count1table_select
+        }
+    }
+
+    ++record.bitrate_index_counts[h.bitrate_index];
+    ++record.stereo_type_counts[h.mode == kModeJointStereo ? h.mode_extension : 0];
+
+    if (series != nullptr) {
+        auto& s = *series;
+        s[FrameSeries::kScalefacScale].push_back(scalefac_scale);
+        s[FrameSeries::kShortBlockSize].push_back(block_kind == 1 ? last_big_values : 0);
+        s[FrameSeries::kBitrateIndex].push_back(static_cast<uint32_t>(h.bitrate_index));
+        s[FrameSeries::kModeExtension].push_back(static_cast<uint32_t>(h.mode_extension));
+        s[FrameSeries::kBlockKind].push_back(block_kind);
+        s[FrameSeries::kMainDataBegin].push_back(main_data_begin);
+    }
+    return length;
+}
+
+} // namespace
+
+CMp3File::CMp3File(const CMp3File& other) : CMediaFile(other), bits_(other.bits_) {}
+
+std::unique_ptr<CMediaFileInterface> CMp3File::Clone() const {
+    return std::make_unique<CMp3File>(*this);
+}
+
+bool CMp3File::IsSupportedFile(const std::string& path) const {
+    CMp3File probe;
+    if (!probe.Open(path, "rb")) {
+        return false;
+    }
+    probe.Stream().Seek(static_cast<int64_t>(probe.GetFileSize() / 2));
+    const bool found = probe.FindFrameChain(5) >= 0;
+    probe.Close();
+    return found;
+}
+
+int64_t CMp3File::FindFrameChain(int n) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    if (!search_window_) {
+        // Not zero-filled: only the bytes fetched below are ever looked at.
+        search_window_ = std::make_unique_for_overwrite<uint8_t[]>(kSearchWindowSize);
+    }
+    uint8_t* const window = search_window_.get();
+
+    // The window holds what one read of kSearchWindowSize bytes would give,
+    // but it is fetched only as far as the search reaches into it: a chain is
+    // usually found among the first few frames.
+    size_t read = static_cast<size_t>(std::clamp<int64_t>(
+        static_cast<int64_t>(GetFileSize()) - start, 0, static_cast<int64_t>(kSearchWindowSize)));
+    size_t fetched = 0;
+    auto fetch = [&](size_t end) {
+        end = std::min(std::max(end, fetched + kSearchChunk), read);
+        if (end <= fetched) {
+            return;
+        }
+        const size_t got = stream.Read({window + fetched, end - fetched});
+        fetched += got;
+        if (fetched < end) {
+            read = fetched; // the file has become shorter since it was opened
+        }
+    };
+
+    for (size_t i = 0; i < read / 2; ++i) {
+        if (i >= fetched) {
+            fetch(i + 1);
+            if (i >= read / 2) {
+                break;
+            }
+        }
+        if (window[i] != 0xFF) {
+            continue; // cannot start a header; saves decoding every offset
+        }
+        size_t p = i;
+        bool chained = true;
+        for (int k = 0; k < n; ++k) {
+            if (p + 4 > fetched) {
+                fetch(p + 4);
+            }
+            if (p + 4 > fetched) {
+                chained = false;
+                break;
+            }
+            FrameHeader header;
+            const int length = DecodeFrameHeader(LoadBe32({window + p, 4}), header);
+            if (length == 0) {
+                chained = false;
+                break;
+            }
+            p += static_cast<size_t>(length);
+            if (p + 4 >= read) {
+                // The chain runs out of the window: the whole search gives up,
+                // and the stream stays at the end of the window.
+                stream.Seek(start + static_cast<int64_t>(read));
+                return -1;
+            }
+        }
+        if (chained) {
+            stream.Seek(start + static_cast<int64_t>(i));
+            return static_cast<int64_t>(i);
+        }
+    }
+    stream.Seek(start);
+    return -1;
+}
+
+uint32_t CMp3File::ReadHeaderWord() {
+    return ReadHeaderWordFrom(Stream());
+}
+
+void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
+    FileStream& stream = Stream();
+    uint8_t* tail = record.tail_bytes;
+    size_t skip = 0;
+    if (position < 0) {
+        // Bytes before the start of the file do not exist; they stay zero.
+        skip = static_cast<size_t>(std::min<int64_t>(-position, sizeof record.tail_bytes));
+        position = 0;
+    }
+    stream.Seek(position);
+    stream.Read({tail + skip, sizeof record.tail_bytes - skip});
+}
+
+void CMp3File::CheckLastFrame(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    bool complete = false;
+
+    stream.Seek(size - std::min(size, kLastFrameSearchSize));
+    if (FindFrameChain(5) >= 0) {
+        int64_t position = stream.Tell();
+        for (;;) {
+            stream.Seek(position);
+            FrameHeader header;
+            const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+            if (length != 0) {
+                const int64_t end = position + length;
+                if (end == size) {
+                    // Ends exactly at the end of the file: the frame's last 11
+                    // bytes, less the very last one.
+                    CopyTail(record, end - 11);
+                    complete = true;
+                    break;
+                }
+                if (end > size) {
+                    // Cut short: the end of the previous frame instead.
+                    CopyTail(record, position - 11);
+                    break;
+                }
+                position = end;
+                continue;
+            }
+            stream.Seek(position + 4);
+            if (FindFrameChain(2) >= 0) {
+                position = stream.Tell();
+                continue;
+            }
+            // Trailing bytes that are no frames (a tag, junk): the last frame
+            // was whole.
+            CopyTail(record, position - 11);
+            complete = true;
+            break;
+        }
+    }
+    record.last_frame_complete = complete ? 1 : 0;
+}
+
+int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series,
+                   bool bypass_cache, sink* progress) {
+    FileStream& stream = Stream();
+
+    record.kind = GetFileTypeCode();
+    CopyTextField(record.path, Path());
+    FillFileStatus(record.status, Path());
+
+    RecordCache* cache = AnalysisCache();
+    if (!bypass_cache && cache != nullptr &&
+        cache->Lookup(Path(), record.status, record, frame_limit)) {
+        FinishScan(record, progress);
+        return 1;
+    }
+
+    stream.Seek(0);
+    CheckLastFrame(record);
+
+    stream.Seek(0);
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    // The record holds 32 bits; larger sizes saturate rather than wrap.
+    record.file_size = static_cast<uint32_t>(std::min<int64_t>(size, 0xFFFFFFFF));
+    bits_.ResetBits();
+    if (size == 0) {
+        return 0;
+    }
+
+    const int64_t audio_end = ReadId3v1(record);
+    SkipId3v2(record);
+    record.has_cue_sheet = HasCueSheet() ? 1 : 0;
+    FindFrameChain(5); // positions the stream at the first frame when there is one
+    const int64_t frame_search_start = stream.Tell();
+    DetectVbrHeaders(record);
+    FindEncoderText(record);
+
+    stream.Seek(frame_search_start);
+    if (FindFrameChain(5) < 0) {
+        throw ScanError(kNoHeaderMessage);
+    }
+    const int64_t first_frame = stream.Tell();
+    if (record.has_xing == 0) {
+        record.first_frame_offset = static_cast<int32_t>(first_frame);
+    }
+
+    FrameHeader first;
+    const int first_length = DecodeFrameHeader(ReadHeaderWord(), first);
+    if (first_length == 0) {
+        throw ScanError(kLostHeaderMessage);
+    }
+    const int32_t first_kbps = BitrateKbps(first.is_mpeg1, first.layer, first.bitrate_index);
+    record.average_bitrate = first_kbps;
+    record.length_seconds = static_cast<float>(static_cast<double>(size * 8 / 1000) / first_kbps);
+
+    record.mode = first.mode;
+    record.channels = first.channels;
+    record.is_mpeg1 = first.is_mpeg1;
+    record.not_mpeg25 = first.not_mpeg25;
+    record.layer = first.layer;
+    record.sample_rate = first.sample_rate;
+    record.copyright = first.copyright;
+    record.original = first.original;
+    record.emphasis = first.emphasis;
+    if (first.bitrate_index == 0) {
+        throw ScanError(kFreeFormatMessage);
+    }
+
+    record.frames = 0;
+    if (!walk) {
+        return 1;
+    }
+    return WalkFrames(record, first_frame + first_length, audio_end, frame_limit, series, progress);
+}
+
+int64_t CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    // Straight from the stream's buffer when it holds the frame's first bytes.
+    const std::span<const uint8_t> head = stream.Peek(BufferFrameReader::kBytesNeeded);
+    int length;
+    if (head.size() == BufferFrameReader::kBytesNeeded) {
+        BufferFrameReader reader{head.data()};
+        length = ParseFrameFrom(reader, record, series);
+    } else {
+        StreamFrameReader reader{stream, bits_};
+        length = ParseFrameFrom(reader, record, series);
+    }
+    if (length == 0) {
+        stream.Seek(start + 4); // a re-synchronisation searches on from here
+        return -1;
+    }
+    return start + length;
+}
+
+int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit,
+                         FrameSeries* series, sink* progress) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
+
+    std::fill(std::begin(record.bitrate_index_counts), std::end(record.bitrate_index_counts), 0u);
+    record.long_blocks = 0;
+    record.short_blocks = 0;
+    record.mixed_blocks = 0;
+    std::fill(std::begin(record.stereo_type_counts), std::end(record.stereo_type_counts), 0u);
+
+    int64_t q = start;
+    bool resync_pending = false;
+    bool resync_done = false;
+    for (;;) {
+        bool resync_step = false;
+        if (resync_pending) {
+            if (FindFrameChain(2) < 0) {
+                break;
+            }
+            // The frame found takes the place of the one lost.
+            --record.frames;
+            resync_step = true;
+            resync_pending = false;
+        } else {
+            if (resync_done) {
+                ++record.sync_errors;
+                if (record.sync_errors <= kMaxStoredSyncErrors && record.sample_rate > 0) {
+                    record.sync_error_times_ms[record.sync_errors - 1] =
+                        int64_t{record.frames} * samples_per_frame * 1000 / record.sample_rate;
+                }
+            }
+            stream.Seek(q);
+            if (series != nullptr) {
+                (*series)[FrameSeries::kFramePosition].push_back(static_cast<uint32_t>(q));
+            }
+        }
+        ++record.frames;
+        if (q == end || q >= size) {
+            break;
+        }
+        const int64_t next = ParseFrame(record, series);
+        if (next >= 0) {
+            q = next;
+        } else {
+            resync_pending = true;
+        }
+        if (progress != nullptr && record.frames % kProgressInterval == 0 &&
+            !FinishScan(record, progress)) {
+            // Stopped by the caller: the record keeps what it has and is not
+            // cached.
+            return 1;
+        }
+        if (limit != -1 && record.frames >= limit) {
+            break;
+        }
+        resync_done = resync_step;
+    }
+
+    record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
+    if (RecordCache* cache = AnalysisCache()) {
+        cache->Store(record);
+    }
+    FinishScan(record, progress);
+    return 1;
+}
+
+bool FinishScan(ScanRecord& record, sink* progress) {
+    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
+    const double sample_rate = record.sample_rate;
+    double average = 0.0;
+    bool from_xing = false;
+
+    const uint32_t xing_frames = record.xing.frames + 1; // the header frame counts too
+    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
+        (int64_t{record.frames} == xing_frames ||
+         (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
+        const double duration =
+            static_cast<double>(xing_frames) * static_cast<double>(samples_per_frame) / sample_rate;
+        average = static_cast<double>(record.file_size) * 8.0 / (duration * 1000.0);
+        from_xing = average > 7.0;
+    }
+    if (!from_xing) {
+        int64_t weighted = 0;
+        int64_t counted = 0;
+        for (int i = 1; i <= 15; ++i) {
+            const int64_t count = record.bitrate_index_counts[i];
+            weighted += count * BitrateKbps(record.is_mpeg1, record.layer, i);
+            counted += count;
+        }
+        average = counted > 0 ? static_cast<double>(weighted) / static_cast<double>(counted) : 0.0;
+    }
+
+    if (record.whole_file_scanned != 0) {
+        if (sample_rate > 0) {
+            record.length_seconds =
+                static_cast<float>(static_cast<double>(record.frames) *
+                                   static_cast<double>(samples_per_frame) / sample_rate);
+        }
+    } else if (average > 0.0) {
+        // Without an average (no frame counted) the first-frame estimate stays.
+        record.length_seconds =
+            static_cast<float>(static_cast<double>(record.file_size) * 8.0 / (average * 1000.0));
+    }
+    record.average_bitrate = TruncateToInt32(average);
+
+    int used = 0;
+    for (int i = 1; i <= 15; ++i) {
+        used += record.bitrate_index_counts[i] != 0 ? 1 : 0;
+    }
+    record.is_vbr = used >= 2 ? 1 : 0;
+
+    return progress == nullptr || progress->Progress(record);
+}
+
+// The tag, VBR-header and encoder-text steps find nothing until their readers
+// are in place.
+int64_t CMp3File::ReadId3v1(ScanRecord& /*record*/) {
+    Stream().Seek(0);
+    return -1;
+}
+
+bool CMp3File::SkipId3v2(ScanRecord& record) {
+    record.id3v2_present = 0;
+    Stream().Seek(0);
+    return false;
+}
+
+bool CMp3File::HasCueSheet() const {
+    return false;
+}
+
+void CMp3File::DetectVbrHeaders(ScanRecord& /*record*/) {}
+
+void CMp3File::FindEncoderText(ScanRecord& /*record*/) {
+    Stream().Seek(0);
+}
+
+} // namespace vandrel

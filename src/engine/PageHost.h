@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string_view>
+
+namespace vandrel {
+
+struct PageRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The Details dialog's side of a media file's pages. The dialog owns the
+// widgets; the media file decides which pages exist, where they go and which
+// one shows, and refers to each page by the handle the host gave out.
+class PageHost {
+public:
+    using PageHandle = int;
+    virtual ~PageHost() = default;
+    virtual void DestroyPage(PageHandle page) = 0;
+    virtual void MovePage(PageHandle page, const PageRect& rect) = 0;
+    virtual void SetPageVisible(PageHandle page, bool visible) = 0;
+};
+
+} // namespace vandrel
