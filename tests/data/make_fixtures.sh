@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Makes the small audio fixtures the tests read, from generated signals, with
+# Debian's lame, twolame, ffmpeg and sox (and mid3v2/eyeD3 for tags). The output
+# is committed, so the tests never need the encoders; run this only to change
+# or add fixtures:  tests/data/make_fixtures.sh [OUTPUT_FOLDER]
+#
+# Every file is a few seconds long and under 100 KB. The edge cases that need
+# exact bytes (a corrupted frame, free format, a cut-short last frame, ...)
+# are built byte by byte in the tests instead.
+set -euo pipefail
+
+out=${1:-$(cd "$(dirname "$0")" && pwd)/audio}
+for tool in lame twolame ffmpeg sox; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures: $tool is missing (apt-get install $tool)" >&2; exit 1; }
+done
+mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Signals: plucked chords with a percussive click track, so that encoders use
+# short blocks and joint stereo as on music. sox -R keeps them repeatable.
+signal() { # name rate channels seconds
+    local name=$1 rate=$2 channels=$3 seconds=$4
+    sox -R -n -r "$rate" -c 2 -b 16 "$work/pluck.wav" synth "$seconds" pluck 220 pluck 331 \
+        tremolo 3 40 gain -4
+    sox -R -n -r "$rate" -c 2 -b 16 "$work/click.wav" synth "$seconds" square 2 \
+        vol 0.2 highpass 3000
+    sox -R -m "$work/pluck.wav" "$work/click.wav" -c "$channels" "$work/$name.wav"
+}
+signal s44 44100 2 3
+signal s44long 44100 2 8
+signal s44short 44100 2 2
+signal m44 44100 1 4
+signal s48 48000 2 3
+signal s32 32000 2 3
+signal s22 22050 2 3
+signal m16 16000 1 4
+signal m11 11025 1 4
+signal m8 8000 1 4
+
+l() { lame --quiet --noreplaygain "$@"; }
+
+# MPEG-1 Layer III from lame: CBR with an Info header, VBR and ABR with Xing,
+# the channel modes, CRC protection, and a file without any tag (-t).
+l -b 128 "$work/s44.wav" "$out/lame_cbr128_joint.mp3"
+l -b 320 -m s "$work/s44short.wav" "$out/lame_cbr320_stereo.mp3"
+l -b 192 -m d "$work/s48.wav" "$out/lame_cbr192_dual_48k.mp3"
+l -b 64 -m m "$work/m44.wav" "$out/lame_cbr64_mono.mp3"
+l -V 2 "$work/s44.wav" "$out/lame_vbr_v2.mp3"
+l -V 6 -m m "$work/m44.wav" "$out/lame_vbr_v6_mono.mp3"
+l --abr 96 "$work/s32.wav" "$out/lame_abr96_32k.mp3"
+l -b 128 -t "$work/s44.wav" "$out/lame_notag_cbr128.mp3"
+l -V 4 -t "$work/s44long.wav" "$out/lame_notag_vbr_long.mp3"
+l -b 128 -p "$work/s44.wav" "$out/lame_crc_cbr128.mp3"
+# MPEG-2 and MPEG-2.5 sample rates.
+l -b 64 "$work/s22.wav" "$out/lame_mpeg2_22k_cbr64.mp3"
+l -V 5 -m m "$work/m16.wav" "$out/lame_mpeg2_16k_vbr_mono.mp3"
+l -b 24 -m m "$work/m11.wav" "$out/lame_mpeg25_11k_cbr24_mono.mp3"
+l -V 7 -m m "$work/m8.wav" "$out/lame_mpeg25_8k_vbr_mono.mp3"
+# Tags written by lame itself: ID3v1 and ID3v2, and ID3v1 alone.
+l -b 96 --tt "Plucked Strings" --ta "Vandrel Fixtures" --tl "Test Album" --ty 2024 \
+    --tn 7 --tg Jazz --tc "made by make_fixtures" "$work/s44.wav" "$out/lame_tags_v1v2.mp3"
+l -b 96 --id3v1-only --tt "Only Version One" --ta "Fixtures" --tn 3 --tg 147 \
+    "$work/s44.wav" "$out/lame_tags_v1only.mp3"
+
+# Layer II from twolame (MPEG-1 and MPEG-2 sample rates) and from ffmpeg.
+twolame --quiet -b 192 "$work/s48.wav" "$out/twolame_mp2_192_48k.mp2"
+twolame --quiet -b 64 -m m "$work/m16.wav" "$out/twolame_mp2_64_16k_mono.mp2"
+ffmpeg -v error -y -i "$work/s44.wav" -c:a mp2 -b:a 160k "$out/ffmpeg_mp2_160.mp2"
+
+# ffmpeg's libmp3lame with ffmpeg's own ID3v2.4 tag and LAME-style header.
+ffmpeg -v error -y -i "$work/s44.wav" -c:a libmp3lame -b:a 112k -metadata title="ffmpeg title" \
+    -metadata artist="ffmpeg artist" -id3v2_version 4 -write_id3v1 1 "$out/ffmpeg_lame_cbr112_id3.mp3"
+ffmpeg -v error -y -i "$work/m44.wav" -c:a libmp3lame -q:a 4 -id3v2_version 3 "$out/ffmpeg_lame_vbr_q4.mp3"
+
+# Tags written by tag editors on a plain lame file.
+if command -v mid3v2 >/dev/null; then
+    l -b 128 "$work/s44.wav" "$out/mid3v2_tags.mp3"
+    mid3v2 --artist "Mutagen Artist" --song "Mutagen Song" --album "Mutagen Album" \
+        --track 12 --genre Blues "$out/mid3v2_tags.mp3" >/dev/null
+fi
+if command -v eyeD3 >/dev/null; then
+    l -b 128 "$work/s44.wav" "$out/eyed3_v1_tags.mp3"
+    eyeD3 --v1 -a "eyeD3 Artist" -t "eyeD3 Title" -n 5 -G Rock "$out/eyed3_v1_tags.mp3" >/dev/null
+fi
+
+# A plain PCM WAVE file.
+sox -R -n -r 22050 -c 1 -b 16 "$out/sox_pcm_22k_mono.wav" synth 1 sine 440 gain -6
+
+ls -l "$out"

@@ -1,0 +1,148 @@
+#include "FileStream.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <numeric>
+
+#include "AtomicFile.h"
+#include "TestFiles.h"
+
+namespace vandrel {
+namespace {
+
+using test::TempDir;
+
+std::vector<uint8_t> Counting(size_t n) {
+    std::vector<uint8_t> bytes(n);
+    for (size_t i = 0; i < n; ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    }
+    return bytes;
+}
+
+TEST(FileStream, ServesTheFileWhateverTheMixOfSeeksAndReads) {
+    TempDir dir;
+    const std::vector<uint8_t> content = Counting(300'000); // over two buffers
+    test::WriteFile(dir.File("f"), content);
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
+    EXPECT_EQ(stream.Size(), 300'000);
+
+    // Single bytes across the buffer boundary.
+    stream.Seek(131'070);
+    for (size_t i = 131'070; i < 131'080; ++i) {
+        ASSERT_EQ(stream.GetByte(), content[i]) << i;
+    }
+    // A block read that starts inside the buffer and ends beyond it.
+    std::vector<uint8_t> block(200'000);
+    stream.Seek(100'000);
+    stream.GetByte(); // loads the buffer at 100,000
+    stream.Seek(100'000);
+    ASSERT_EQ(stream.Read(block), block.size());
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), content.begin() + 100'000));
+    EXPECT_EQ(stream.Tell(), 300'000);
+    // Backwards again, and past the end.
+    stream.Seek(5);
+    EXPECT_EQ(stream.GetByte(), content[5]);
+    stream.Seek(299'999);
+    EXPECT_EQ(stream.GetByte(), content[299'999]);
+    EXPECT_EQ(stream.GetByte(), -1);
+    stream.Seek(400'000);
+    EXPECT_EQ(stream.Read(block), 0u);
+}
+
+TEST(FileStream, ReadsWhatIsThereWhenTheFileShrinks) {
+    TempDir dir;
+    test::WriteFile(dir.File("f"), Counting(1000));
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
+    ASSERT_EQ(::truncate(dir.File("f").c_str(), 100), 0);
+    std::vector<uint8_t> block(1000);
+    EXPECT_EQ(stream.Read(block), 100u);
+    EXPECT_EQ(stream.Size(), 1000); // the size measured at opening stays
+}
+
+TEST(FileStream, RefusesWhatIsNoRegularFileWithoutBlocking) {
+    TempDir dir;
+    FileStream stream;
+    EXPECT_FALSE(stream.Open(dir.path(), "rb"));
+    EXPECT_EQ(stream.LastError(), EISDIR);
+
+    // Opening a FIFO for reading would wait for a writer.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.mp3").c_str(), 0600), 0);
+    EXPECT_FALSE(stream.Open(dir.File("pipe.mp3"), "rb"));
+    EXPECT_EQ(stream.LastError(), EINVAL);
+
+    EXPECT_FALSE(stream.Open(dir.File("missing.mp3"), "rb"));
+    EXPECT_EQ(stream.LastError(), ENOENT);
+    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_EQ(stream.GetByte(), -1);
+}
+
+TEST(FileStream, WritesInPlaceOnlyWhenOpenedForWriting) {
+    TempDir dir;
+    test::WriteFile(dir.File("f"), Counting(10));
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
+    const uint8_t bytes[] = {1, 2, 3};
+    EXPECT_FALSE(stream.Write(bytes));
+
+    ASSERT_TRUE(stream.Open(dir.File("f"), "r+b"));
+    stream.GetByte(); // fills the buffer, which the write must not leave stale
+    stream.Seek(8);
+    ASSERT_TRUE(stream.Write(bytes));
+    EXPECT_EQ(stream.Size(), 11);
+    stream.Seek(8);
+    EXPECT_EQ(stream.GetByte(), 1);
+    stream.Close();
+    EXPECT_EQ(test::ReadFile(dir.File("f")).size(), 11u);
+}
+
+TEST(FileStream, ServesBytesFromMemory) {
+    FileStream stream;
+    stream.OpenMemory({9, 8, 7});
+    EXPECT_EQ(stream.Size(), 3);
+    stream.Seek(1);
+    EXPECT_EQ(stream.GetByte(), 8);
+    EXPECT_EQ(stream.GetByte(), 7);
+    EXPECT_EQ(stream.GetByte(), -1);
+}
+
+TEST(AtomicFile, ReplacesTheTargetWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string target = dir.File("out.txt");
+    test::WriteText(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+
+    {
+        AtomicFile file(target);
+        ASSERT_TRUE(file.Open());
+        ASSERT_TRUE(file.Write("new content"));
+        // Dropped without Commit: the old file stays and no temporary remains.
+    }
+    EXPECT_EQ(test::ReadFile(target), std::vector<uint8_t>({'o', 'l', 'd'}));
+
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(target, "new", &error)) << error;
+    EXPECT_EQ(test::ReadFile(target), std::vector<uint8_t>({'n', 'e', 'w'}));
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file's mode is kept
+
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+
+    EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/folder/x"), "x", &error));
+    EXPECT_NE(error.find("Cannot create a file in"), std::string::npos) << error;
+}
+
+} // namespace
+} // namespace vandrel

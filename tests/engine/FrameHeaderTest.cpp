@@ -1,0 +1,197 @@
+#include "FrameHeader.h"
+
+#include <gtest/gtest.h>
+
+#include "BitReader.h"
+#include "MpegBuilder.h"
+
+namespace vandrel {
+namespace {
+
+using test::HeaderSpec;
+using test::HeaderWord;
+using test::Version;
+
+TEST(FrameHeader, DecodesEveryFieldOfAnMpeg1LayerIIIHeader) {
+    FrameHeader h{};
+    ASSERT_EQ(DecodeFrameHeader(0xFFFB9064, h), 417);
+    EXPECT_EQ(h.is_mpeg1, 1);
+    EXPECT_EQ(h.not_mpeg25, 1);
+    EXPECT_EQ(h.bitrate_index, 9);
+    EXPECT_EQ(h.layer, 3);
+    EXPECT_EQ(h.protection, 1);
+    EXPECT_EQ(h.mode, 1);
+    EXPECT_EQ(h.mode_extension, 2);
+    EXPECT_EQ(h.channels, 2);
+    EXPECT_EQ(h.original, 1);
+    EXPECT_EQ(h.copyright, 0);
+    EXPECT_EQ(h.padding, 0);
+    EXPECT_EQ(h.sample_rate, 44100);
+    EXPECT_EQ(h.emphasis, 0);
+
+    // The same frame with padding is one byte longer.
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9264, h), 418);
+    // MPEG-2 Layer III, 64 kbit/s, 22050 Hz.
+    ASSERT_EQ(DecodeFrameHeader(0xFFF38064, h), 208);
+    EXPECT_EQ(h.is_mpeg1, 0);
+    EXPECT_EQ(h.sample_rate, 22050);
+}
+
+TEST(FrameHeader, TakesFreeFormatAsA128KbitFrame) {
+    FrameHeader h{};
+    ASSERT_EQ(DecodeFrameHeader(0xFFFB0064, h), 417);
+    EXPECT_EQ(h.bitrate_index, 0);
+}
+
+TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
+    FrameHeader h{};
+    h.layer = 42;
+    EXPECT_EQ(DecodeFrameHeader(0xFFFBF064, h), 0); // bitrate index 15
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9C64, h), 0); // sampling frequency index 3
+    EXPECT_EQ(DecodeFrameHeader(0xFFF99064, h), 0); // layer bits 00
+    EXPECT_EQ(DecodeFrameHeader(0xFFDB9064, h), 0); // one sync bit missing
+    EXPECT_EQ(DecodeFrameHeader(0xFFFFFFFF, h), 0); // what reads past the end give
+    EXPECT_EQ(h.layer, 42);
+}
+
+TEST(FrameHeader, AcceptsReservedEmphasisAndAnyModeExtension) {
+    FrameHeader h{};
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9076, h), 417);
+    EXPECT_EQ(h.emphasis, 2);
+    EXPECT_EQ(h.mode_extension, 3);
+}
+
+TEST(FrameHeader, UsesTheStandardLengthsOfEveryLayerAndVersion) {
+    struct Case {
+        HeaderSpec spec;
+        int length;
+        int samples;
+    };
+    const Case cases[] = {
+        // Layer I: slots of 4 bytes, 384 samples.
+        {{Version::kMpeg1, 1, 4, 0}, 4 * (12000 * 128 / 44100), 384},
+        {{Version::kMpeg1, 1, 4, 0, true}, 4 * (12000 * 128 / 44100 + 1), 384},
+        {{Version::kMpeg2, 1, 1, 1}, 4 * (12000 * 32 / 24000), 384},
+        // Layer II: 144000 x bitrate / rate at every sampling frequency.
+        {{Version::kMpeg1, 2, 10, 1}, 144000 * 192 / 48000, 1152},
+        {{Version::kMpeg2, 2, 8, 1}, 144000 * 64 / 24000, 1152},
+        // Layer III: half the bytes per kbit/s below 32 kHz.
+        {{Version::kMpeg1, 3, 14, 2}, 144000 * 320 / 32000, 1152},
+        {{Version::kMpeg25, 3, 1, 2}, 144000 * 8 / (8000 * 2), 576},
+        {{Version::kMpeg2, 3, 14, 0}, 144000 * 160 / (22050 * 2), 576},
+    };
+    for (const Case& c : cases) {
+        FrameHeader h{};
+        EXPECT_EQ(DecodeFrameHeader(HeaderWord(c.spec), h), c.length)
+            << "layer " << c.spec.layer << " index " << c.spec.bitrate_index;
+        EXPECT_EQ(SamplesPerFrame(h.is_mpeg1, h.layer), c.samples);
+    }
+}
+
+TEST(FrameHeader, TakesTheSampleRateOfTheVersionGroup) {
+    const int expected[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+    const Version versions[] = {Version::kMpeg1, Version::kMpeg2, Version::kMpeg25};
+    for (int v = 0; v < 3; ++v) {
+        for (int r = 0; r < 3; ++r) {
+            HeaderSpec spec;
+            spec.version = versions[v];
+            spec.rate_index = r;
+            FrameHeader h{};
+            ASSERT_GT(DecodeFrameHeader(HeaderWord(spec), h), 0);
+            EXPECT_EQ(h.sample_rate, expected[v][r]);
+            EXPECT_EQ(h.not_mpeg25, v == 2 ? 0 : 1);
+        }
+    }
+}
+
+TEST(FrameHeader, ReadsTheReservedVersionAsMpeg25RateWithMpeg1Bitrates) {
+    // Bit 20 clear and the ID bit set: a combination the standards reserve.
+    FrameHeader h{};
+    const int length = DecodeFrameHeader(0xFFEB9064, h);
+    EXPECT_EQ(h.sample_rate, 11025);
+    EXPECT_EQ(h.is_mpeg1, 1);
+    EXPECT_EQ(h.not_mpeg25, 0);
+    EXPECT_EQ(length, 144000 * 128 / 11025);
+}
+
+TEST(FrameHeader, BitrateTableRowsFollowVersionAndLayer) {
+    EXPECT_EQ(BitrateKbps(1, 3, 1), 32);
+    EXPECT_EQ(BitrateKbps(1, 3, 14), 320);
+    EXPECT_EQ(BitrateKbps(1, 2, 14), 384);
+    EXPECT_EQ(BitrateKbps(1, 1, 14), 448);
+    EXPECT_EQ(BitrateKbps(0, 1, 14), 256);
+    EXPECT_EQ(BitrateKbps(0, 2, 1), 8);
+    EXPECT_EQ(BitrateKbps(0, 3, 14), 160);
+    EXPECT_EQ(BitrateKbps(0, 3, 0), 128); // free format
+    EXPECT_EQ(BitrateKbps(0, 3, 15), 0);
+}
+
+TEST(FrameReference, ReportsTheFirstDisagreementAndFollowsChanges) {
+    FrameReference reference{3, 2, 44100};
+    FrameHeader h{};
+    ASSERT_GT(DecodeFrameHeader(0xFFFB9064, h), 0);
+    EXPECT_EQ(CheckFrameAgainstReference(reference, h), "");
+
+    // A Layer II frame: the reference keeps Layer III.
+    FrameHeader layer2 = h;
+    layer2.layer = 2;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, layer2), "Layer error");
+    EXPECT_EQ(reference.layer, 3);
+
+    // Mono at another rate: the channel count is reported first and taken over.
+    FrameHeader mono48 = h;
+    mono48.channels = 1;
+    mono48.sample_rate = 48000;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Channel mode error");
+    EXPECT_EQ(reference.channels, 1);
+    EXPECT_EQ(reference.sample_rate, 44100);
+
+    // The next mono frame at the old rate agrees.
+    FrameHeader mono44 = h;
+    mono44.channels = 1;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono44), "");
+
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Frequency error");
+    EXPECT_EQ(reference.sample_rate, 48000);
+
+    FrameHeader free_format = mono48;
+    free_format.bitrate_index = 0;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, free_format), "Freeformat frame");
+}
+
+TEST(FrameHeader, NamesTheChannelModes) {
+    EXPECT_EQ(ChannelModeName(0), "stereo");
+    EXPECT_EQ(ChannelModeName(1), "joint stereo");
+    EXPECT_EQ(ChannelModeName(2), "dual channel");
+    EXPECT_EQ(ChannelModeName(3), "mono");
+    EXPECT_EQ(ChannelModeName(4), "");
+}
+
+struct ByteSource {
+    std::vector<uint8_t> bytes;
+    size_t pos = 0;
+    int GetByte() { return pos < bytes.size() ? bytes[pos++] : -1; }
+};
+
+TEST(BitReader, ReadsMostSignificantBitFirstAcrossBytes) {
+    ByteSource source{{0xA5, 0x0F, 0xF0}};
+    BitReader bits;
+    EXPECT_EQ(bits.ReadBits(source, 1), 1u);
+    EXPECT_EQ(bits.ReadBits(source, 3), 0b010u);
+    EXPECT_EQ(bits.ReadBits(source, 8), 0x50u);
+    EXPECT_EQ(bits.ReadBits(source, 12), 0xFF0u);
+    // Past the end the reader delivers zero bits.
+    EXPECT_EQ(bits.ReadBits(source, 16), 0u);
+}
+
+TEST(BitReader, ResetStartsAgainAtTheNextByteOfTheSource) {
+    ByteSource source{{0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x00}};
+    BitReader bits;
+    bits.ReadBits(source, 3); // buffers all four 0xFF bytes
+    source.pos = 4;
+    bits.ResetBits();
+    EXPECT_EQ(bits.ReadBits(source, 8), 0x81u);
+}
+
+} // namespace
+} // namespace vandrel

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "ByteOrder.h"
+#include "MediaFileRegistry.h"
+#include "MediaFileWrapper.h"
+#include "MpegBuilder.h"
+#include "TestFiles.h"
+#include "VandrelMp3File.h"
+#include "WaveFile.h"
+
+namespace vandrel {
+namespace {
+
+using test::TempDir;
+
+std::vector<uint8_t> WaveHeader(uint16_t channels, uint32_t rate, uint32_t byte_rate,
+                                uint32_t data_size) {
+    std::vector<uint8_t> h(44, 0);
+    std::memcpy(h.data(), "RIFF", 4);
+    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+    StoreLe16(std::span(h).subspan(22), channels);
+    StoreLe32(std::span(h).subspan(24), rate);
+    StoreLe32(std::span(h).subspan(28), byte_rate);
+    std::memcpy(h.data() + 36, "data", 4);
+    StoreLe32(std::span(h).subspan(40), data_size);
+    return h;
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearMediaFileTypes();
+        RegisterStandardMediaFileTypes();
+    }
+    void TearDown() override { ClearMediaFileTypes(); }
+    TempDir dir_;
+};
+
+TEST_F(Registry, AttachesTheFirstKindWhoseProbeAcceptsTheFile) {
+    test::WriteFile(dir_.File("song.bin"), test::MakeFrames({}, 40));
+    std::vector<uint8_t> wave = WaveHeader(2, 44100, 176400, 176400 * 3);
+    wave.resize(2000, 0);
+    test::WriteFile(dir_.File("sound.mp3"), wave);
+
+    CVandrelMediaFileWrapper wrapper;
+    ASSERT_TRUE(wrapper.Attach(dir_.File("song.bin"))); // any name is probed
+    EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 1);
+    EXPECT_NE(dynamic_cast<CVandrelMp3File*>(wrapper.File()), nullptr);
+    EXPECT_EQ(wrapper.GetFileSize(), 40u * 417);
+    EXPECT_EQ(wrapper.GetFeatureMask(), 31);
+
+    ASSERT_TRUE(wrapper.Attach(dir_.File("sound.mp3"))); // the content decides
+    EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 3);
+    EXPECT_EQ(wrapper.GetFeatureMask(), 0);
+}
+
+TEST_F(Registry, RefusesWhatNoKindAcceptsAndSaysWhy) {
+    test::WriteFile(dir_.File("empty.mp3"), {});
+    test::WriteFile(dir_.File("noise.mp3"), std::vector<uint8_t>(5000, 0x55));
+    CVandrelMediaFileWrapper wrapper;
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {dir_.File("empty.mp3"), "Empty file"},
+        {dir_.File("noise.mp3"), "Not an MPEG audio, MPEG Plus or WAVE file"},
+        {dir_.File("missing.mp3"), "No such file or directory"},
+        {dir_.path(), "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(wrapper.Attach(c.path)) << c.path;
+        EXPECT_EQ(wrapper.File(), nullptr);
+        EXPECT_EQ(DescribeAttachFailure(c.path), c.reason);
+    }
+    // A wrapper without a file answers 0 to everything.
+    ScanRecord record = ZeroRecord();
+    EXPECT_EQ(wrapper.Scan(true, record, -1, nullptr, false, nullptr), 0);
+    EXPECT_EQ(wrapper.ShowPage(0), 0);
+    EXPECT_EQ(wrapper.ReleaseFrameData(), 0);
+    EXPECT_EQ(wrapper.DestroyPages(), 0);
+}
+
+TEST_F(Registry, ReportsAnUnreadableFile) {
+    if (test::IgnoresFilePermissions()) {
+        GTEST_SKIP() << "running as root: every file is readable";
+    }
+    test::WriteFile(dir_.File("locked.mp3"), test::MakeFrames({}, 40));
+    std::filesystem::permissions(dir_.File("locked.mp3"), std::filesystem::perms::none);
+    CVandrelMediaFileWrapper wrapper;
+    EXPECT_FALSE(wrapper.Attach(dir_.File("locked.mp3")));
+    EXPECT_EQ(DescribeAttachFailure(dir_.File("locked.mp3")), "Permission denied");
+}
+
+TEST_F(Registry, KeepsClonesInRegistrationOrder) {
+    const auto& types = RegisteredMediaFileTypes();
+    ASSERT_EQ(types.size(), 2u);
+    EXPECT_EQ(types[0]->GetFileTypeCode(), 1);
+    EXPECT_EQ(types[1]->GetFileTypeCode(), 3);
+    RegisterMediaFileType(CWaveFile());
+    EXPECT_EQ(RegisteredMediaFileTypes().size(), 3u);
+}
+
+TEST(Mp3Probe, LooksForFiveFramesFromTheMiddleOfTheFile) {
+    TempDir dir;
+    // Junk first, frames only in the second half: accepted.
+    std::vector<uint8_t> bytes(20'000, 0);
+    test::Append(bytes, test::MakeFrames({}, 60));
+    test::WriteFile(dir.File("late.mp3"), bytes);
+    // Frames in the first half only: refused, though a scan would find them.
+    bytes = test::MakeFrames({}, 60);
+    bytes.resize(bytes.size() + 40'000, 0);
+    test::WriteFile(dir.File("early.mp3"), bytes);
+
+    const CMp3File probe;
+    EXPECT_TRUE(probe.IsSupportedFile(dir.File("late.mp3")));
+    EXPECT_FALSE(probe.IsSupportedFile(dir.File("early.mp3")));
+    EXPECT_FALSE(probe.IsSupportedFile(dir.File("missing.mp3")));
+}
+
+TEST(WaveFile, ReadsTheCanonicalHeader) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = WaveHeader(1, 22050, 44100, 44100 * 5 + 300);
+    bytes.resize(bytes.size() + 100, 0);
+    test::WriteFile(dir.File("a.wav"), bytes);
+    const CWaveFile probe;
+    ASSERT_TRUE(probe.IsSupportedFile(dir.File("a.wav")));
+
+    CWaveFile wave;
+    ASSERT_TRUE(wave.Open(dir.File("a.wav"), "rb"));
+    ScanRecord r = ZeroRecord();
+    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 1);
+    EXPECT_EQ(r.channels, 1);
+    EXPECT_EQ(r.sample_rate, 22050);
+    EXPECT_FLOAT_EQ(r.length_seconds, 5.0f); // whole seconds
+    EXPECT_EQ(r.average_bitrate, 352);
+    EXPECT_EQ(r.file_size, bytes.size());
+    EXPECT_EQ(RecordPath(r), dir.File("a.wav"));
+}
+
+TEST(WaveFile, SurvivesShortAndDamagedHeaders) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = WaveHeader(2, 44100, 0, 1000); // no byte rate
+    test::WriteFile(dir.File("zero.wav"), bytes);
+    bytes.resize(30);
+    test::WriteFile(dir.File("short.wav"), bytes);
+
+    CWaveFile wave;
+    ScanRecord r = ZeroRecord();
+    ASSERT_TRUE(wave.Open(dir.File("zero.wav"), "rb"));
+    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 1);
+    EXPECT_FLOAT_EQ(r.length_seconds, 0.0f);
+    ASSERT_TRUE(wave.Open(dir.File("short.wav"), "rb"));
+    r = ZeroRecord();
+    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 0);
+}
+
+TEST(MediaFile, CloneSharesNoStream) {
+    TempDir dir;
+    test::WriteFile(dir.File("a.mp3"), test::MakeFrames({}, 40));
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("a.mp3"), "rb"));
+    auto copy = file.Clone();
+    EXPECT_NE(dynamic_cast<CVandrelMp3File*>(copy.get()), nullptr);
+    EXPECT_EQ(copy->GetFileSize(), file.GetFileSize());
+    EXPECT_EQ(copy->Close(), 0); // nothing open in the copy
+    ScanRecord r = ZeroRecord();
+    EXPECT_EQ(file.Scan(true, r, -1, nullptr, true, nullptr), 1);
+    EXPECT_EQ(r.frames, 40);
+}
+
+} // namespace
+} // namespace vandrel

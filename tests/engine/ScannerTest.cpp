@@ -1,0 +1,538 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+#include "MpegBuilder.h"
+#include "RecordCache.h"
+#include "ScanError.h"
+#include "TestFiles.h"
+#include "VandrelMp3File.h"
+
+namespace vandrel {
+namespace {
+
+using test::Append;
+using test::HeaderSpec;
+using test::MakeFrame;
+using test::MakeFrames;
+using test::SideInfoSpec;
+using test::Version;
+
+constexpr int kFrame128 = 417; // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, no padding
+
+struct Outcome {
+    int result = -1;
+    ScanRecord record = ZeroRecord();
+    std::string error;
+};
+
+Outcome ScanBytes(std::vector<uint8_t> bytes, int limit = -1, FrameSeries* series = nullptr,
+                  sink* progress = nullptr, bool walk = true) {
+    CVandrelMp3File file;
+    file.OpenMemory("memory.mp3", std::move(bytes));
+    Outcome outcome;
+    try {
+        outcome.result = file.Scan(walk, outcome.record, limit, series, false, progress);
+    } catch (const ScanError& e) {
+        outcome.error = e.what();
+    }
+    return outcome;
+}
+
+uint32_t CountedFrames(const ScanRecord& r) {
+    return std::accumulate(std::begin(r.bitrate_index_counts), std::end(r.bitrate_index_counts),
+                           0u);
+}
+
+// Exposes the stream position for the frame search tests.
+class SearchableMp3File : public CMp3File {
+public:
+    FileStream& stream() { return Stream(); }
+};
+
+TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChain) {
+    std::vector<uint8_t> bytes(10, 0x00);
+    bytes[3] = 0xFF; // a lone sync byte is not a chain
+    Append(bytes, MakeFrames({}, 8));
+    SearchableMp3File file;
+    file.OpenMemory("m", bytes);
+    file.stream().Seek(2);
+    EXPECT_EQ(file.FindFrameChain(5), 8);
+    EXPECT_EQ(file.stream().Tell(), 10);
+}
+
+TEST(FindFrameChain, GivesUpWhenTheChainRunsOutOfTheWindow) {
+    // Five frames and nothing after them: the fifth header ends at the very
+    // end, which is too close; two headers chain well before it.
+    const std::vector<uint8_t> bytes = MakeFrames({}, 5);
+    SearchableMp3File file;
+    file.OpenMemory("m", bytes);
+    EXPECT_EQ(file.FindFrameChain(5), -1);
+    EXPECT_EQ(file.stream().Tell(), static_cast<int64_t>(bytes.size())); // left at the end
+    file.stream().Seek(0);
+    EXPECT_EQ(file.FindFrameChain(2), 0);
+
+    // Nothing but zeros: every offset fails and the stream goes back.
+    file.OpenMemory("m", std::vector<uint8_t>(5000, 0));
+    file.stream().Seek(100);
+    EXPECT_EQ(file.FindFrameChain(2), -1);
+    EXPECT_EQ(file.stream().Tell(), 100);
+}
+
+TEST(Scan, CountsEveryFrameOfAWholeConstantBitrateFile) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 50);
+    for (size_t i = 0; i < 11; ++i) {
+        bytes[bytes.size() - 11 + i] = static_cast<uint8_t>(i + 1);
+    }
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.result, 1);
+    const ScanRecord& r = o.record;
+    EXPECT_EQ(r.kind, 1);
+    EXPECT_EQ(r.frames, 50); // the first frame and 49 parsed ones
+    EXPECT_EQ(r.bitrate_index_counts[9], 49u);
+    EXPECT_EQ(r.long_blocks, 49u * 4);
+    EXPECT_EQ(r.whole_file_scanned, 1);
+    EXPECT_EQ(r.last_frame_complete, 1);
+    // The last frame's final 11 bytes less the very last one.
+    const uint8_t tail[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_TRUE(std::equal(std::begin(tail), std::end(tail), r.tail_bytes));
+    EXPECT_FLOAT_EQ(r.length_seconds, 50 * 1152 / 44100.0f);
+    EXPECT_EQ(r.average_bitrate, 128);
+    EXPECT_EQ(r.is_vbr, 0);
+    EXPECT_EQ(r.file_size, 50u * kFrame128);
+    EXPECT_EQ(r.first_frame_offset, 0);
+    EXPECT_EQ(r.sample_rate, 44100);
+    EXPECT_EQ(r.channels, 2);
+    EXPECT_EQ(r.layer, 3);
+    EXPECT_EQ(r.mode, 1);
+    EXPECT_EQ(r.sync_errors, 0);
+    EXPECT_EQ(RecordPath(r), "memory.mp3");
+}
+
+TEST(Scan, ReportsALastFrameThatIsCutShort) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 50);
+    const size_t last = 49 * kFrame128;
+    bytes[last - 11] = 0xAB;
+    bytes.resize(bytes.size() - 100);
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.last_frame_complete, 0);
+    EXPECT_EQ(o.record.tail_bytes[0], 0xAB); // from the end of the previous frame
+    EXPECT_EQ(o.record.frames, 50);
+}
+
+TEST(Scan, TreatsTrailingBytesThatAreNoFramesAsAWholeLastFrame) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 40);
+    bytes[bytes.size() - 11] = 0xCD;
+    Append(bytes, test::MakeId3v1("not read as a tag yet"));
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.last_frame_complete, 1);
+    EXPECT_EQ(o.record.tail_bytes[0], 0xCD);
+    EXPECT_EQ(o.record.frames, 40);
+    EXPECT_EQ(o.record.sync_errors, 0);
+}
+
+TEST(Scan, RefusesFilesWithoutAChainOfFramesAfterTheirStart) {
+    // Fewer than five frames.
+    Outcome o = ScanBytes(MakeFrames({}, 4));
+    EXPECT_EQ(o.error, kNoHeaderMessage);
+    EXPECT_EQ(o.record.last_frame_complete, 0);
+
+    // Frames only in the second half of the search window.
+    std::vector<uint8_t> bytes(600'000, 0);
+    Append(bytes, MakeFrames({}, 50));
+    o = ScanBytes(bytes);
+    EXPECT_EQ(o.error, kNoHeaderMessage);
+
+    // In the first half they are found, after the junk.
+    bytes.assign(100'000, 0);
+    Append(bytes, MakeFrames({}, 300));
+    o = ScanBytes(bytes);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.record.first_frame_offset, 100'000);
+}
+
+TEST(Scan, RefusesAFreeFormatFirstFrameAfterRecordingIt) {
+    HeaderSpec free_format;
+    free_format.bitrate_index = 0;
+    free_format.original = true;
+    const Outcome o = ScanBytes(MakeFrames(free_format, 20));
+    EXPECT_EQ(o.error, kFreeFormatMessage);
+    EXPECT_EQ(o.record.original, 1);
+    EXPECT_EQ(o.record.sample_rate, 44100);
+}
+
+TEST(Scan, CountsACorruptedFrameAsOneSyncErrorAndResynchronises) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 100);
+    std::fill_n(bytes.begin() + 49 * kFrame128, 4, 0); // frame 49's header
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.sync_errors, 1);
+    // The error is counted after 49 frames (0..48); the corrupted frame and
+    // the one found after it count as one frame.
+    EXPECT_EQ(o.record.sync_error_times_ms[0], 49 * 1152 * 1000 / 44100);
+    EXPECT_EQ(o.record.frames, 99);
+    EXPECT_EQ(CountedFrames(o.record), 98u); // 99 parsed, less the corrupted one
+    EXPECT_EQ(o.record.last_frame_complete, 1);
+}
+
+TEST(Scan, StoresTheTimesOfTheFirstTwentySyncErrorsOnly) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 200);
+    for (int k = 10; k < 200 - 5; k += 8) {
+        std::fill_n(bytes.begin() + k * kFrame128, 2, 0);
+    }
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.sync_errors, 24);
+    for (int i = 1; i < 20; ++i) {
+        EXPECT_GT(o.record.sync_error_times_ms[i], o.record.sync_error_times_ms[i - 1]);
+    }
+    const ScanRecordImage image = ToImage(o.record);
+    EXPECT_TRUE(std::all_of(image.begin() + 496, image.begin() + 504, [](uint8_t b) {
+        return b == 0;
+    })); // nothing written past the twentieth time
+}
+
+TEST(Scan, FollowsAChannelChangeAfterLosingOneFrame) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 30);
+    HeaderSpec mono;
+    mono.mode = 3;
+    Append(bytes, MakeFrames(mono, 30));
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.sync_errors, 1);
+    EXPECT_EQ(o.record.channels, 1); // the reference follows the file
+    EXPECT_EQ(o.record.mode, 1);     // the first frame's mode stays
+    EXPECT_EQ(o.record.frames, 59);
+    // 29 stereo frames of 4 granule-channels, 29 mono frames of 2.
+    EXPECT_EQ(o.record.long_blocks, 29u * 4 + 29u * 2);
+}
+
+TEST(Scan, FollowsASampleRateChange) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 30);
+    HeaderSpec rate48;
+    rate48.rate_index = 1;
+    Append(bytes, MakeFrames(rate48, 30));
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.sync_errors, 1);
+    EXPECT_EQ(o.record.sample_rate, 48000);
+}
+
+TEST(Scan, StopsAtTheFrameLimitAndEstimatesTheLength) {
+    const std::vector<uint8_t> bytes = MakeFrames({}, 1000);
+    const Outcome o = ScanBytes(bytes, 100);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.frames, 100);
+    EXPECT_EQ(o.record.whole_file_scanned, 0);
+    EXPECT_FLOAT_EQ(o.record.length_seconds, 1000 * kFrame128 * 8 / (128 * 1000.0f));
+}
+
+TEST(Scan, ReadsOnlyTheHeadersWithoutWalking) {
+    const std::vector<uint8_t> bytes = MakeFrames({}, 1000);
+    const Outcome o = ScanBytes(bytes, -1, nullptr, nullptr, false);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.record.frames, 0);
+    EXPECT_EQ(o.record.average_bitrate, 128);
+    EXPECT_FLOAT_EQ(o.record.length_seconds, (1000 * kFrame128 * 8 / 1000) / 128.0f);
+    EXPECT_EQ(CountedFrames(o.record), 0u);
+}
+
+TEST(Scan, NeverParsesTheFirstFrame) {
+    HeaderSpec first;
+    first.bitrate_index = 10;
+    SideInfoSpec short_blocks;
+    short_blocks.granules[0][0] = {0, true, 2, false, false};
+    std::vector<uint8_t> bytes = MakeFrame(first, short_blocks);
+    Append(bytes, MakeFrames({}, 20));
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.is_vbr, 0);
+    EXPECT_EQ(o.record.bitrate_index_counts[10], 0u);
+    EXPECT_EQ(o.record.short_blocks, 0u);
+    EXPECT_EQ(o.record.frames, 21);
+}
+
+TEST(Scan, AveragesTheBitratesOfAVariableBitrateFile) {
+    HeaderSpec high;
+    high.bitrate_index = 11; // 192
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 30; ++i) {
+        Append(bytes, MakeFrame(i % 3 == 0 ? high : HeaderSpec{}));
+    }
+    const Outcome o = ScanBytes(bytes);
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.is_vbr, 1);
+    // Parsed: frames 1..29, of which 9 at 192 and 20 at 128.
+    EXPECT_EQ(o.record.average_bitrate, (9 * 192 + 20 * 128) / 29);
+}
+
+TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
+    SideInfoSpec side;
+    side.main_data_begin = 300;
+    side.scfsi = 0b0101;
+    side.granules[0][0] = {10, true, 2, true, false};   // mixed
+    side.granules[0][1] = {20, false, 0, false, true};  // long, scalefac_scale
+    side.granules[1][0] = {77, true, 2, false, false};  // short
+    side.granules[1][1] = {99, false, 0, false, false}; // long
+    HeaderSpec header;
+    header.mode_extension = 2;
+    header.padding = true;
+    SideInfoSpec quiet;
+    quiet.main_data_begin = 100;
+    std::vector<uint8_t> bytes = MakeFrames(header, 11, side);
+    Append(bytes, MakeFrames({}, 10, quiet));
+
+    FrameSeries series;
+    const Outcome o = ScanBytes(bytes, -1, &series);
+    ASSERT_EQ(o.error, "");
+    const ScanRecord& r = o.record;
+    // Parsed frames 1..20: ten with `side`, ten with `quiet`.
+    EXPECT_EQ(r.mixed_blocks, 10u);
+    EXPECT_EQ(r.short_blocks, 10u);
+    EXPECT_EQ(r.long_blocks, 10u * 2 + 10u * 4);
+    EXPECT_EQ(r.scalefac_scale_count, 10);
+    EXPECT_EQ(r.scfsi_used, 1);
+    EXPECT_EQ(r.padding_used, 1);
+    EXPECT_EQ(r.stereo_type_counts[2], 10u);
+    EXPECT_EQ(r.stereo_type_counts[0], 10u);
+    EXPECT_EQ(r.max_reservoir, 300);
+    EXPECT_EQ(r.reservoir_sum, 10 * 300 + 10 * 100);
+    // The running average divides by the frames counted plus one.
+    EXPECT_EQ(r.average_reservoir, (10 * 300 + 10 * 100) / 21);
+
+    ASSERT_EQ(series[FrameSeries::kBlockKind].size(), 20u);
+    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u); // the last switching one was short
+    EXPECT_EQ(series[FrameSeries::kShortBlockSize][0], 99u);
+    EXPECT_EQ(series[FrameSeries::kScalefacScale][0], 1u);
+    EXPECT_EQ(series[FrameSeries::kMainDataBegin][0], 300u);
+    EXPECT_EQ(series[FrameSeries::kModeExtension][0], 2u);
+    EXPECT_EQ(series[FrameSeries::kBitrateIndex][0], 9u);
+    EXPECT_EQ(series[FrameSeries::kBlockKind][19], 0u);
+    EXPECT_EQ(series[FrameSeries::kShortBlockSize][19], 0u);
+    EXPECT_EQ(series[FrameSeries::kMainDataBegin][19], 100u);
+}
+
+TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
+    SideInfoSpec side;
+    side.main_data_begin = 123;
+    side.granules[0][0].scalefac_scale = true;
+    HeaderSpec crc;
+    crc.crc = true;
+    Outcome o = ScanBytes(MakeFrames(crc, 20, side));
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.max_reservoir, 123);
+    EXPECT_EQ(o.record.scalefac_scale_count, 19);
+
+    // MPEG-2 mono: 8-bit main_data_begin, one granule-channel per frame.
+    HeaderSpec mpeg2;
+    mpeg2.version = Version::kMpeg2;
+    mpeg2.bitrate_index = 8;
+    mpeg2.mode = 3;
+    side.main_data_begin = 200;
+    o = ScanBytes(MakeFrames(mpeg2, 20, side));
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.max_reservoir, 200);
+    EXPECT_EQ(o.record.long_blocks, 19u);
+    EXPECT_EQ(o.record.scalefac_scale_count, 19);
+    EXPECT_FLOAT_EQ(o.record.length_seconds, 20 * 576 / 22050.0f);
+}
+
+TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
+    HeaderSpec layer2{Version::kMpeg1, 2, 10, 1}; // 192 kbit/s, 48 kHz
+    Outcome o = ScanBytes(MakeFrames(layer2, 30));
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.frames, 30);
+    EXPECT_EQ(o.record.layer, 2);
+    EXPECT_EQ(o.record.average_bitrate, 192);
+    EXPECT_FLOAT_EQ(o.record.length_seconds, 30 * 1152 / 48000.0f);
+    EXPECT_EQ(o.record.last_frame_complete, 1);
+
+    HeaderSpec layer1{Version::kMpeg1, 1, 4, 0}; // 128 kbit/s, 44.1 kHz
+    o = ScanBytes(MakeFrames(layer1, 200));
+    ASSERT_EQ(o.error, "");
+    EXPECT_EQ(o.record.frames, 200);
+    EXPECT_EQ(o.record.sync_errors, 0);
+    EXPECT_FLOAT_EQ(o.record.length_seconds, 200 * 384 / 44100.0f);
+}
+
+TEST(Scan, RecordsEveryStepPositionButNotTheResynchronisedOnes) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 20);
+    std::fill_n(bytes.begin() + 10 * kFrame128, 4, 0);
+    FrameSeries series;
+    const Outcome o = ScanBytes(bytes, -1, &series);
+    ASSERT_EQ(o.error, "");
+    const auto& positions = series[FrameSeries::kFramePosition];
+    // Steps from frame 1 up to the corrupted frame 10, then from frame 12 on:
+    // frame 11, found by the resynchronisation, has no entry.
+    std::vector<uint32_t> expected;
+    for (uint32_t k = 1; k <= 10; ++k) {
+        expected.push_back(k * kFrame128);
+    }
+    for (uint32_t k = 12; k <= 20; ++k) {
+        expected.push_back(k * kFrame128); // ends with the end of the file
+    }
+    EXPECT_EQ(positions, expected);
+}
+
+class RecordingSink : public sink {
+public:
+    explicit RecordingSink(int stop_after) : stop_after_(stop_after) {}
+    bool Progress(const ScanRecord& record) override {
+        frames.push_back(record.frames);
+        return static_cast<int>(frames.size()) < stop_after_;
+    }
+    std::vector<int> frames;
+
+private:
+    int stop_after_;
+};
+
+class FakeCache : public RecordCache {
+public:
+    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord& out, int limit) override {
+        ++lookups;
+        last_limit = limit;
+        if (!answer) {
+            return false;
+        }
+        out = *answer;
+        return true;
+    }
+    void Store(const ScanRecord& record) override { stored.push_back(record); }
+
+    std::optional<ScanRecord> answer;
+    int lookups = 0;
+    int last_limit = 0;
+    std::vector<ScanRecord> stored;
+};
+
+class CacheScope {
+public:
+    explicit CacheScope(RecordCache* cache) { SetAnalysisCache(cache); }
+    ~CacheScope() { SetAnalysisCache(nullptr); }
+};
+
+TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStopsWhenAsked) {
+    FakeCache cache;
+    CacheScope scope(&cache);
+    const std::vector<uint8_t> bytes = MakeFrames({}, 5000);
+
+    RecordingSink all(100);
+    Outcome o = ScanBytes(bytes, -1, nullptr, &all);
+    EXPECT_EQ(all.frames, (std::vector<int>{2000, 4000, 5000}));
+    EXPECT_EQ(cache.stored.size(), 1u);
+
+    RecordingSink stop(1);
+    o = ScanBytes(bytes, -1, nullptr, &stop);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(stop.frames, std::vector<int>{2000});
+    EXPECT_EQ(o.record.frames, 2000);
+    EXPECT_EQ(o.record.whole_file_scanned, 0);
+    EXPECT_EQ(cache.stored.size(), 1u); // nothing stored for the stopped scan
+}
+
+TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
+    FakeCache cache;
+    CacheScope scope(&cache);
+    ScanRecord cached = ZeroRecord();
+    cached.frames = 1234;
+    cached.whole_file_scanned = 1;
+    cached.is_mpeg1 = 1;
+    cached.layer = 3;
+    cached.sample_rate = 44100;
+    cached.bitrate_index_counts[9] = 1233;
+    cache.answer = cached;
+
+    // Zeros would make a real scan fail.
+    CVandrelMp3File file;
+    file.OpenMemory("cached.mp3", std::vector<uint8_t>(1000, 0));
+    ScanRecord record = ZeroRecord();
+    EXPECT_EQ(file.Scan(true, record, 1000, nullptr, false, nullptr), 1);
+    EXPECT_EQ(cache.last_limit, 1000);
+    EXPECT_EQ(record.frames, 1234);
+    EXPECT_EQ(record.average_bitrate, 128); // the finishing step ran
+    EXPECT_FLOAT_EQ(record.length_seconds, 1234 * 1152 / 44100.0f);
+
+    // Bypassing the cache reads the file (and fails on it).
+    record = ZeroRecord();
+    EXPECT_THROW(file.Scan(true, record, 1000, nullptr, true, nullptr), ScanError);
+    EXPECT_EQ(cache.lookups, 1);
+}
+
+TEST(Scan, StoresAFinishedWalkInTheCache) {
+    FakeCache cache;
+    CacheScope scope(&cache);
+    const Outcome o = ScanBytes(MakeFrames({}, 300), 100);
+    ASSERT_EQ(cache.stored.size(), 1u);
+    EXPECT_EQ(cache.stored[0].frames, 100);
+    EXPECT_EQ(cache.stored[0].whole_file_scanned, 0);
+    EXPECT_EQ(RecordPath(cache.stored[0]), "memory.mp3");
+}
+
+TEST(Scan, AnEmptyFileGivesOnlyPathTypeStatusAndSize) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("empty.mp3"), {});
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("empty.mp3"), "rb"));
+    ScanRecord record = ZeroRecord();
+    EXPECT_EQ(file.Scan(true, record, -1, nullptr, true, nullptr), 0);
+    EXPECT_EQ(record.kind, 1);
+    EXPECT_EQ(RecordPath(record), dir.File("empty.mp3"));
+    EXPECT_NE(record.status.modification_time, 0);
+    EXPECT_EQ(record.file_size, 0u);
+    EXPECT_EQ(record.frames, 0);
+    EXPECT_EQ(record.id3v1.image[127], 0);
+}
+
+TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
+    ScanRecord r = ZeroRecord();
+    r.is_mpeg1 = 1;
+    r.layer = 3;
+    r.sample_rate = 44100;
+    r.file_size = 1'000'000;
+    r.has_xing = 1;
+    r.xing.frames = 999; // 1000 frames with the header frame
+    r.bitrate_index_counts[9] = 50;
+    r.frames = 51; // a walk stopped at its limit
+    FinishScan(r, nullptr);
+    const double duration = 1000 * 1152 / 44100.0;
+    EXPECT_EQ(r.average_bitrate, static_cast<int>(1'000'000 * 8 / (duration * 1000)));
+    // The estimated length then equals the Xing duration.
+    EXPECT_NEAR(r.length_seconds, duration, 1e-3);
+
+    // A whole walk that counted more frames than the header says.
+    r.frames = 1001;
+    r.whole_file_scanned = 1;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.average_bitrate, 128);
+
+    // No frame counted at all: no average, and the length stays as it was.
+    r = ZeroRecord();
+    r.layer = 3;
+    r.length_seconds = 12.5f;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.average_bitrate, 0);
+    EXPECT_FLOAT_EQ(r.length_seconds, 12.5f);
+}
+
+TEST(FinishScan, IgnoresFreeFormatCountsForTheVbrFlag) {
+    ScanRecord r = ZeroRecord();
+    r.is_mpeg1 = 1;
+    r.layer = 3;
+    r.sample_rate = 44100;
+    r.bitrate_index_counts[0] = 5;
+    r.bitrate_index_counts[9] = 5;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.is_vbr, 0);
+    r.bitrate_index_counts[14] = 1;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.is_vbr, 1);
+}
+
+} // namespace
+} // namespace vandrel

@@ -1,0 +1,117 @@
+#include "MpegBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "FrameHeader.h"
+
+namespace vandrel::test {
+
+void BitWriter::Put(uint32_t value, int bits) {
+    for (int i = bits - 1; i >= 0; --i) {
+        if (used_ == 8) {
+            bytes_.push_back(0);
+            used_ = 0;
+        }
+        if (((value >> i) & 1u) != 0) {
+            bytes_.back() = static_cast<uint8_t>(bytes_.back() | (0x80 >> used_));
+        }
+        ++used_;
+    }
+}
+
+uint32_t HeaderWord(const HeaderSpec& s) {
+    uint32_t word = 0xFFE00000;
+    if (s.version != Version::kMpeg25) {
+        word |= 1u << 20;
+    }
+    if (s.version == Version::kMpeg1) {
+        word |= 1u << 19;
+    }
+    word |= static_cast<uint32_t>(4 - s.layer) << 17;
+    word |= (s.crc ? 0u : 1u) << 16;
+    word |= static_cast<uint32_t>(s.bitrate_index) << 12;
+    word |= static_cast<uint32_t>(s.rate_index) << 10;
+    word |= (s.padding ? 1u : 0u) << 9;
+    word |= static_cast<uint32_t>(s.mode) << 6;
+    word |= static_cast<uint32_t>(s.mode_extension) << 4;
+    word |= (s.copyright ? 1u : 0u) << 3;
+    word |= (s.original ? 1u : 0u) << 2;
+    word |= static_cast<uint32_t>(s.emphasis);
+    return word;
+}
+
+std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side) {
+    const uint32_t word = HeaderWord(header);
+    FrameHeader decoded;
+    const int length = DecodeFrameHeader(word, decoded);
+    if (length <= 0) {
+        throw std::invalid_argument("MakeFrame: not a valid header");
+    }
+    const bool mpeg1 = header.version == Version::kMpeg1;
+    const int channels = header.mode == 3 ? 1 : 2;
+    BitWriter bits;
+    bits.Put(word, 32);
+    if (header.crc) {
+        bits.Put(0, 16);
+    }
+    bits.Put(side.main_data_begin, mpeg1 ? 9 : 8);
+    bits.Put(0, mpeg1 ? (channels == 1 ? 5 : 3) : (channels == 1 ? 1 : 2));
+    if (mpeg1) {
+        for (int ch = 0; ch < channels; ++ch) {
+            bits.Put(side.scfsi, 4);
+        }
+    }
+    for (int gr = 0; gr < (mpeg1 ? 2 : 1); ++gr) {
+        for (int ch = 0; ch < channels; ++ch) {
+            const GranuleSpec& g = side.granules[static_cast<size_t>(gr)][static_cast<size_t>(ch)];
+            bits.Put(0, 12);
+            bits.Put(g.big_values, 9);
+            bits.Put(0, 8);
+            bits.Put(0, mpeg1 ? 4 : 9);
+            bits.Put(g.window_switching ? 1 : 0, 1);
+            if (g.window_switching) {
+                bits.Put(static_cast<uint32_t>(g.block_type), 2);
+                bits.Put(g.mixed ? 1 : 0, 1);
+                bits.Put(0, 10 + 9);
+            } else {
+                bits.Put(0, 15 + 4 + 3);
+            }
+            if (mpeg1) {
+                bits.Put(0, 1);
+            }
+            bits.Put(g.scalefac_scale ? 1 : 0, 1);
+            bits.Put(0, 1);
+        }
+    }
+    std::vector<uint8_t> frame = bits.bytes();
+    if (frame.size() > static_cast<size_t>(length)) {
+        throw std::invalid_argument("MakeFrame: side information longer than the frame");
+    }
+    frame.resize(static_cast<size_t>(length), 0);
+    return frame;
+}
+
+std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side) {
+    std::vector<uint8_t> out;
+    const std::vector<uint8_t> frame = MakeFrame(header, side);
+    for (int i = 0; i < count; ++i) {
+        Append(out, frame);
+    }
+    return out;
+}
+
+void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+}
+
+std::vector<uint8_t> MakeId3v1(const char* title, int genre) {
+    std::vector<uint8_t> tag(128, 0);
+    std::memcpy(tag.data(), "TAG", 3);
+    std::memcpy(tag.data() + 3, title, std::min<size_t>(std::strlen(title), 30));
+    tag[127] = static_cast<uint8_t>(genre);
+    return tag;
+}
+
+} // namespace vandrel::test

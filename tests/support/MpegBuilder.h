@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vandrel::test {
+
+// Appends bits most significant first, as the side information is read.
+class BitWriter {
+public:
+    void Put(uint32_t value, int bits);
+    // The bytes so far, the last one padded with zero bits.
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+    int used_ = 8; // bits used in the last byte
+};
+
+enum class Version { kMpeg1, kMpeg2, kMpeg25 };
+
+// The fields of one frame header; the defaults make the everyday frame: MPEG-1
+// Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC.
+struct HeaderSpec {
+    Version version = Version::kMpeg1;
+    int layer = 3;
+    int bitrate_index = 9;
+    int rate_index = 0;
+    bool padding = false;
+    bool crc = false; // protection bit 0: a 16-bit CRC follows the header
+    int mode = 1;
+    int mode_extension = 0;
+    bool copyright = false;
+    bool original = false;
+    int emphasis = 0;
+};
+
+uint32_t HeaderWord(const HeaderSpec& spec);
+
+// One granule-channel of Layer III side information.
+struct GranuleSpec {
+    uint32_t big_values = 0;
+    bool window_switching = false;
+    int block_type = 0;
+    bool mixed = false;
+    bool scalefac_scale = false;
+};
+
+struct SideInfoSpec {
+    uint32_t main_data_begin = 0;
+    uint32_t scfsi = 0; // the 4 scfsi bits of every channel (MPEG-1)
+    std::array<std::array<GranuleSpec, 2>, 2> granules{}; // [granule][channel]
+};
+
+// A whole frame of the header's length: header, CRC bytes when asked for,
+// the side information, zero bytes after it.
+std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side = {});
+
+// `count` identical frames.
+std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side = {});
+
+// Appends `tail` to `bytes`.
+void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);
+
+// A 128-byte ID3v1 tag with the given title (other fields empty).
+std::vector<uint8_t> MakeId3v1(const char* title, int genre = 255);
+
+} // namespace vandrel::test
