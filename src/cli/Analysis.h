@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "ScanRecord.h"
+
+namespace vandrel::cli {
+
+struct AnalysisOptions {
+    int frames = 0; // 0 = all
+    bool headers_only = false;
+};
+
+// One analysed file as the output writers see it.
+struct FileResult {
+    std::string path;
+    std::string name;                 // the path's last component
+    std::optional<std::string> error; // the scanner's or the system's message
+    ScanRecord record;
+};
+
+// Opens the file through the registered media-file kinds and scans it. Never
+// throws: every failure becomes the result's error text.
+FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options);
+
+std::string FileNameOf(const std::string& path);
+
+} // namespace vandrel::cli

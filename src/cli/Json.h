@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ScanRecord.h"
+
+namespace vandrel::cli {
+
+// A small streaming JSON writer with two-space indentation; arrays opened as
+// compact stay on one line.
+class JsonOut {
+public:
+    explicit JsonOut(std::string& out) : out_(out) {}
+
+    void BeginObject();
+    void EndObject();
+    void BeginArray(bool compact = false);
+    void EndArray();
+    void Key(std::string_view key);
+    // `text` is UTF-8; invalid bytes become U+FFFD so the output stays valid.
+    void String(std::string_view text);
+    void Int(int64_t value);
+    void Float(float value);
+    void Null();
+
+private:
+    struct Level {
+        bool compact;
+        bool empty;
+    };
+    void BeforeValue();
+    void NewLine();
+
+    std::string& out_;
+    std::vector<Level> levels_;
+    bool after_key_ = false;
+};
+
+// Appends `text` to `out` as a quoted JSON string.
+void AppendJsonString(std::string& out, std::string_view text);
+
+// Bytes of an 8-bit file text (ID3v1, encoder text) decoded as ISO-8859-1.
+std::string Latin1ToUtf8(std::string_view text);
+
+std::string HexBytes(const uint8_t* bytes, size_t count);
+
+// The record's fields under the keys of the command-line contract.
+void WriteRecordJson(JsonOut& json, const ScanRecord& record);
+
+} // namespace vandrel::cli

@@ -1,0 +1,173 @@
+#include "Options.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+#include "FileTypes.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+std::optional<int> ParseCount(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<OutputFormat> ParseFormat(const std::string& text) {
+    static const std::map<std::string, OutputFormat> kFormats = {
+        {"table", OutputFormat::kTable},
+        {"tsv", OutputFormat::kTsv},
+        {"csv", OutputFormat::kCsv},
+        {"json", OutputFormat::kJson},
+    };
+    auto it = kFormats.find(text);
+    if (it == kFormats.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+} // namespace
+
+std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args) {
+    Options options;
+    options.filetypes = std::string(kDefaultFileTypes);
+
+    using Flag = std::function<void()>;
+    using Valued = std::function<std::optional<std::string>(const std::string&)>;
+    const std::map<std::string, Flag> flags = {
+        {"-r", [&] { options.recursive = true; }},
+        {"--recursive", [&] { options.recursive = true; }},
+        {"--headers-only", [&] { options.headers_only = true; }},
+        {"-q", [&] { options.quiet = true; }},
+        {"--quiet", [&] { options.quiet = true; }},
+        {"--record-hex", [&] { options.record_hex = true; }},
+        {"-h", [&] { options.show_help = true; }},
+        {"--help", [&] { options.show_help = true; }},
+        {"--version", [&] { options.show_version = true; }},
+    };
+    auto frames = [&](const std::string& v) -> std::optional<std::string> {
+        auto n = ParseCount(v);
+        if (!n) {
+            return "--frames needs a whole number of 0 or more, not '" + v + "'";
+        }
+        options.frames = *n;
+        return std::nullopt;
+    };
+    auto format = [&](const std::string& v) -> std::optional<std::string> {
+        auto f = ParseFormat(v);
+        if (!f) {
+            return "unknown --format '" + v + "' (table, tsv, csv or json)";
+        }
+        options.format = *f;
+        return std::nullopt;
+    };
+    auto output = [&](const std::string& v) -> std::optional<std::string> {
+        if (v.empty()) {
+            return std::string("--output needs a file name");
+        }
+        options.output = v;
+        return std::nullopt;
+    };
+    auto filetypes = [&](const std::string& v) -> std::optional<std::string> {
+        options.filetypes = v;
+        return std::nullopt;
+    };
+    const std::map<std::string, Valued> valued = {
+        {"-f", frames}, {"--frames", frames}, {"--format", format},
+        {"-o", output}, {"--output", output}, {"--filetypes", filetypes},
+    };
+
+    bool options_done = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (options_done || arg.size() < 2 || arg[0] != '-') {
+            options.paths.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_done = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inline_value;
+        if (arg.starts_with("--")) {
+            if (size_t eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inline_value = arg.substr(eq + 1);
+            }
+        } else if (arg.size() > 2) {
+            // "-f1000" or grouped flags such as "-rq"
+            name = arg.substr(0, 2);
+            if (valued.count(name) != 0) {
+                inline_value = arg.substr(2);
+            } else {
+                for (size_t k = 1; k < arg.size(); ++k) {
+                    auto flag = flags.find(std::string("-") + arg[k]);
+                    if (flag == flags.end()) {
+                        return UsageError{"unknown option '" + arg + "'"};
+                    }
+                    flag->second();
+                }
+                continue;
+            }
+        }
+        if (auto flag = flags.find(name); flag != flags.end()) {
+            if (inline_value) {
+                return UsageError{"option '" + name + "' takes no value"};
+            }
+            flag->second();
+            continue;
+        }
+        auto option = valued.find(name);
+        if (option == valued.end()) {
+            return UsageError{"unknown option '" + arg + "'"};
+        }
+        std::string value;
+        if (inline_value) {
+            value = *inline_value;
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return UsageError{"option '" + name + "' needs a value"};
+        }
+        if (auto error = option->second(value)) {
+            return UsageError{*error};
+        }
+    }
+    if (options.paths.empty() && !options.show_help && !options.show_version) {
+        return UsageError{"no file or folder given"};
+    }
+    return options;
+}
+
+std::string HelpText() {
+    return "Usage: vandrel-scan [OPTIONS] PATH...\n"
+           "Analyse MPEG audio (MP1/MP2/MP3), MPEG Plus and WAVE files frame by frame.\n"
+           "PATH may be files (analysed whatever their name) or folders (their files whose\n"
+           "extension is in the file types, in name order).\n"
+           "\n"
+           "  -r, --recursive        descend into sub-folders\n"
+           "  -f, --frames N         frames to read per file; 0 = all (default 0)\n"
+           "      --headers-only     tags, first frame and VBR headers only, no frame walk\n"
+           "      --format F         table, tsv, csv or json (default table)\n"
+           "      --record-hex       with json: add each file's 2056-byte record as hex\n"
+           "      --filetypes LIST   extensions taken from folders\n"
+           "                         (default \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
+           "  -o, --output FILE      write there instead of standard output\n"
+           "  -q, --quiet            no progress bar on standard error\n"
+           "      --version          print the version and exit\n"
+           "  -h, --help             print this help and exit\n"
+           "\n"
+           "Exit status: 0 when every file was analysed, 1 when a file could not be\n"
+           "opened or scanned, 2 for a usage error.\n";
+}
+
+} // namespace vandrel::cli

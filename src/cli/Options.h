@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vandrel::cli {
+
+enum class OutputFormat { kTable, kTsv, kCsv, kJson };
+
+struct Options {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    int frames = 0; // frames to read per file; 0 = all
+    bool headers_only = false;
+    OutputFormat format = OutputFormat::kTable;
+    std::string filetypes;
+    std::string output; // empty: standard output
+    bool quiet = false;
+    bool record_hex = false;
+    bool show_help = false;
+    bool show_version = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Parses the arguments after the program name.
+std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args);
+
+std::string HelpText();
+
+} // namespace vandrel::cli

@@ -1,0 +1,225 @@
+#include "Output.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "FrameHeader.h"
+#include "Json.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+std::string FormatSeconds(float seconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(seconds));
+    return buffer;
+}
+
+// Display width of a UTF-8 text, counting one column per code point.
+size_t DisplayWidth(const std::string& text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// Tabs and line breaks would break a tab-separated line.
+std::string TsvField(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+class TableWriter : public ResultWriter {
+public:
+    TableWriter(std::vector<Column> columns, std::ostream& out)
+        : columns_(std::move(columns)), out_(out) {}
+
+    void Add(const FileResult& result) override {
+        std::vector<std::string> row;
+        for (const Column& column : columns_) {
+            row.push_back(TsvField(column.text(result)));
+        }
+        rows_.push_back(std::move(row));
+    }
+
+    void Finish() override {
+        std::vector<size_t> widths;
+        for (const Column& column : columns_) {
+            widths.push_back(DisplayWidth(column.header));
+        }
+        for (const auto& row : rows_) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+            }
+        }
+        std::vector<std::string> header;
+        for (const Column& column : columns_) {
+            header.push_back(column.header);
+        }
+        WriteRow(header, widths);
+        for (const auto& row : rows_) {
+            WriteRow(row, widths);
+        }
+        out_.flush();
+    }
+
+private:
+    void WriteRow(const std::vector<std::string>& row, const std::vector<size_t>& widths) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const size_t pad = widths[i] - DisplayWidth(row[i]);
+            const bool last = i + 1 == row.size();
+            if (i > 0) {
+                line += "  ";
+            }
+            if (columns_[i].right_aligned) {
+                line.append(pad, ' ');
+                line += row[i];
+            } else {
+                line += row[i];
+                if (!last) {
+                    line.append(pad, ' ');
+                }
+            }
+        }
+        out_ << line << '\n';
+    }
+
+    std::vector<Column> columns_;
+    std::ostream& out_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+class DelimitedWriter : public ResultWriter {
+public:
+    DelimitedWriter(std::vector<Column> columns, bool csv, std::ostream& out)
+        : columns_(std::move(columns)), csv_(csv), out_(out) {
+        std::vector<std::string> header;
+        for (const Column& column : columns_) {
+            header.push_back(column.header);
+        }
+        WriteRow(header);
+    }
+
+    void Add(const FileResult& result) override {
+        std::vector<std::string> row;
+        for (const Column& column : columns_) {
+            row.push_back(column.text(result));
+        }
+        WriteRow(row);
+    }
+
+    void Finish() override { out_.flush(); }
+
+private:
+    void WriteRow(const std::vector<std::string>& row) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) {
+                line += csv_ ? ',' : '\t';
+            }
+            line += csv_ ? CsvField(row[i]) : TsvField(row[i]);
+        }
+        line += csv_ ? "\r\n" : "\n";
+        out_ << line;
+    }
+
+    std::vector<Column> columns_;
+    bool csv_;
+    std::ostream& out_;
+};
+
+class JsonWriter : public ResultWriter {
+public:
+    JsonWriter(bool record_hex, std::ostream& out) : record_hex_(record_hex), out_(out) {
+        out_ << '[';
+    }
+
+    void Add(const FileResult& result) override {
+        std::string text = first_ ? "\n" : ",\n";
+        first_ = false;
+        JsonOut json(text);
+        json.BeginObject();
+        json.Key("path");
+        json.String(result.path);
+        json.Key("name");
+        json.String(result.name);
+        json.Key("error");
+        if (result.error) {
+            json.String(*result.error);
+        } else {
+            json.Null();
+        }
+        json.Key("record");
+        WriteRecordJson(json, result.record);
+        if (record_hex_) {
+            const ScanRecordImage image = ToImage(result.record);
+            json.Key("record_hex");
+            json.String(HexBytes(image.data(), image.size()));
+        }
+        json.EndObject();
+        out_ << text;
+    }
+
+    void Finish() override {
+        out_ << (first_ ? "]\n" : "\n]\n");
+        out_.flush();
+    }
+
+private:
+    bool record_hex_;
+    std::ostream& out_;
+    bool first_ = true;
+};
+
+} // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::vector<Column> DefaultColumns() {
+    return {
+        {"Path", false, [](const FileResult& r) { return r.path; }},
+        {"Frames", true, [](const FileResult& r) { return std::to_string(r.record.frames); }},
+        {"Freq. (Hz)", true,
+         [](const FileResult& r) { return std::to_string(r.record.sample_rate); }},
+        {"Mode", false,
+         [](const FileResult& r) { return std::string(ChannelModeName(r.record.mode)); }},
+        {"Layer", true, [](const FileResult& r) { return std::to_string(r.record.layer); }},
+        {"Bitrate", true,
+         [](const FileResult& r) { return std::to_string(r.record.average_bitrate); }},
+        {"Length", true,
+         [](const FileResult& r) { return FormatSeconds(r.record.length_seconds); }},
+        {"Sync Errors", true,
+         [](const FileResult& r) { return std::to_string(r.record.sync_errors); }},
+    };
+}
+
+std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options, std::ostream& out) {
+    switch (options.format) {
+    case OutputFormat::kJson:
+        return std::make_unique<JsonWriter>(options.record_hex, out);
+    case OutputFormat::kTsv:
+        return std::make_unique<DelimitedWriter>(DefaultColumns(), false, out);
+    case OutputFormat::kCsv:
+        return std::make_unique<DelimitedWriter>(DefaultColumns(), true, out);
+    case OutputFormat::kTable:
+        break;
+    }
+    return std::make_unique<TableWriter>(DefaultColumns(), out);
+}
+
+} // namespace vandrel::cli

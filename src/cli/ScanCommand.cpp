@@ -1,0 +1,162 @@
+#include "ScanCommand.h"
+
+#include <unistd.h>
+
+#include <memory>
+#include <streambuf>
+
+#include "Analysis.h"
+#include "AtomicFile.h"
+#include "FileCollector.h"
+#include "MediaFileRegistry.h"
+#include "Output.h"
+
+#ifndef VANDREL_VERSION
+#define VANDREL_VERSION "0.0.0"
+#endif
+
+namespace vandrel::cli {
+
+namespace {
+
+// An ostream buffer that writes through an AtomicFile.
+class AtomicFileBuffer : public std::streambuf {
+public:
+    explicit AtomicFileBuffer(AtomicFile& file) : file_(file) {}
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        return file_.Write({s, static_cast<size_t>(n)}) ? n : 0;
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char ch = traits_type::to_char_type(c);
+        return file_.Write({&ch, 1}) ? c : traits_type::eof();
+    }
+
+private:
+    AtomicFile& file_;
+};
+
+// A one-line progress display on standard error, drawn only on a terminal.
+class ProgressLine {
+public:
+    ProgressLine(bool enabled, std::ostream& err) : enabled_(enabled), err_(err) {}
+    ~ProgressLine() {
+        if (enabled_ && drawn_) {
+            err_ << "\r\033[K" << std::flush;
+        }
+    }
+    void Show(size_t done, size_t total, const std::string& name) {
+        if (!enabled_) {
+            return;
+        }
+        std::string line(1, '[');
+        line.append(std::to_string(done)).append("/").append(std::to_string(total));
+        line.append("] ").append(name);
+        if (line.size() > 79) {
+            line.resize(79);
+        }
+        err_ << "\r\033[K" << line << std::flush;
+        drawn_ = true;
+    }
+
+private:
+    bool enabled_;
+    std::ostream& err_;
+    bool drawn_ = false;
+};
+
+// Error texts keep the scanner's own line breaks; on one report line they
+// read better as blanks.
+std::string OneLine(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    auto parsed = ParseCommandLine(args);
+    if (auto* usage = std::get_if<UsageError>(&parsed)) {
+        err << "vandrel-scan: " << usage->message << "\n"
+            << "Try 'vandrel-scan --help' for more information.\n";
+        return 2;
+    }
+    const Options& options = std::get<Options>(parsed);
+    if (options.show_help) {
+        out << HelpText();
+        return 0;
+    }
+    if (options.show_version) {
+        out << "vandrel-scan " VANDREL_VERSION "\n";
+        return 0;
+    }
+
+    std::unique_ptr<AtomicFile> output_file;
+    std::unique_ptr<AtomicFileBuffer> output_buffer;
+    std::unique_ptr<std::ostream> output_stream;
+    std::ostream* sink = &out;
+    if (!options.output.empty()) {
+        output_file = std::make_unique<AtomicFile>(options.output);
+        if (!output_file->Open()) {
+            err << "vandrel-scan: " << output_file->Error() << "\n";
+            return 1;
+        }
+        output_buffer = std::make_unique<AtomicFileBuffer>(*output_file);
+        output_stream = std::make_unique<std::ostream>(output_buffer.get());
+        sink = output_stream.get();
+    }
+
+    if (RegisteredMediaFileTypes().empty()) {
+        RegisterStandardMediaFileTypes();
+    }
+    const std::vector<InputFile> inputs =
+        CollectInputFiles(options.paths, options.recursive, options.filetypes);
+    auto writer = MakeResultWriter(options, *sink);
+    const AnalysisOptions analysis{options.frames, options.headers_only};
+
+    int status = 0;
+    {
+        ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            const InputFile& input = inputs[i];
+            progress.Show(i + 1, inputs.size(), FileNameOf(input.path));
+            FileResult result;
+            if (input.error) {
+                result = {input.path, FileNameOf(input.path), input.error, ZeroRecord()};
+            } else {
+                result = AnalyseFile(input.path, analysis);
+            }
+            if (result.error) {
+                status = 1;
+                if (options.format != OutputFormat::kJson) {
+                    err << "vandrel-scan: " << result.path << ": " << OneLine(*result.error)
+                        << "\n";
+                }
+            }
+            writer->Add(result);
+        }
+    }
+    writer->Finish();
+
+    if (output_file) {
+        output_stream->flush();
+        if (!output_file->Commit()) {
+            err << "vandrel-scan: " << output_file->Error() << "\n";
+            return 1;
+        }
+    }
+    return status;
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "FileCollector.h"
+#include "Json.h"
+#include "MediaFileRegistry.h"
+#include "Options.h"
+#include "Output.h"
+#include "ScanCommand.h"
+#include "TestFiles.h"
+
+namespace vandrel::cli {
+namespace {
+
+using test::TempDir;
+
+Options Parse(const std::vector<std::string>& args) {
+    auto parsed = ParseCommandLine(args);
+    EXPECT_TRUE(std::holds_alternative<Options>(parsed)) << std::get<UsageError>(parsed).message;
+    return std::holds_alternative<Options>(parsed) ? std::get<Options>(parsed) : Options{};
+}
+
+std::string UsageMessage(const std::vector<std::string>& args) {
+    auto parsed = ParseCommandLine(args);
+    return std::holds_alternative<UsageError>(parsed) ? std::get<UsageError>(parsed).message
+                                                      : "(accepted)";
+}
+
+TEST(Options, TakesTheDocumentedDefaults) {
+    const Options o = Parse({"music"});
+    EXPECT_EQ(o.paths, std::vector<std::string>{"music"});
+    EXPECT_FALSE(o.recursive);
+    EXPECT_EQ(o.frames, 0);
+    EXPECT_EQ(o.format, OutputFormat::kTable);
+    EXPECT_EQ(o.filetypes, ".mp3;.mp2;.mp1;.mpc;.mp+;");
+}
+
+TEST(Options, AcceptsShortLongGroupedAndAttachedForms) {
+    Options o = Parse({"-rq", "-f1000", "--format=json", "a", "--", "-b"});
+    EXPECT_TRUE(o.recursive);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.frames, 1000);
+    EXPECT_EQ(o.format, OutputFormat::kJson);
+    EXPECT_EQ(o.paths, (std::vector<std::string>{"a", "-b"}));
+
+    o = Parse({"--frames", "5", "--format", "csv", "-o", "out.csv", "--headers-only", "x"});
+    EXPECT_EQ(o.frames, 5);
+    EXPECT_EQ(o.format, OutputFormat::kCsv);
+    EXPECT_EQ(o.output, "out.csv");
+    EXPECT_TRUE(o.headers_only);
+}
+
+TEST(Options, ExplainsWhatIsWrong) {
+    EXPECT_EQ(UsageMessage({"--bogus", "a"}), "unknown option '--bogus'");
+    EXPECT_EQ(UsageMessage({"-f", "-3", "a"}),
+              "--frames needs a whole number of 0 or more, not '-3'");
+    EXPECT_EQ(UsageMessage({"a", "--format"}), "option '--format' needs a value");
+    EXPECT_EQ(UsageMessage({"--format=xml", "a"}),
+              "unknown --format 'xml' (table, tsv, csv or json)");
+    EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
+    EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
+    EXPECT_EQ(UsageMessage({}), "no file or folder given");
+}
+
+TEST(FileCollector, ListsMatchingFilesInNameOrderThenSubFolders) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("sub"));
+    std::filesystem::create_directories(dir.File("Sub2/deeper"));
+    for (const char* name : {"b.MP3", "A.mp2", "c.mp3.bak", "noext", "d.MPC", "sub/x.mp1",
+                             "Sub2/y.mp3", "Sub2/deeper/z.mp3", "sub.mp3"}) {
+        test::WriteText(dir.File(name), "x");
+    }
+    std::vector<std::string> got;
+    for (const InputFile& f : CollectInputFiles({dir.path()}, true, ".mp3;.mp2;.mp1;.mpc")) {
+        got.push_back(f.path.substr(dir.path().size() + 1));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"A.mp2", "b.MP3", "d.MPC", "sub.mp3", "sub/x.mp1",
+                                             "Sub2/y.mp3", "Sub2/deeper/z.mp3"}));
+
+    got.clear();
+    for (const InputFile& f : CollectInputFiles({dir.File("noext"), dir.path()}, false, ".mp3;")) {
+        got.push_back(f.path.substr(dir.path().size() + 1));
+    }
+    // A file named on the command line stands for itself whatever its name.
+    EXPECT_EQ(got, (std::vector<std::string>{"noext", "b.MP3", "sub.mp3"}));
+}
+
+TEST(Formats, QuoteCsvAndJsonTexts) {
+    EXPECT_EQ(CsvField("plain"), "plain");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+
+    std::string json;
+    AppendJsonString(json, "q\"b\\\r\n\t\x01 \xC3\xA9 \xFF");
+    EXPECT_EQ(json, "\"q\\\"b\\\\\\r\\n\\t\\u0001 \xC3\xA9 \xEF\xBF\xBD\"");
+    EXPECT_EQ(Latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    const uint8_t bytes[] = {0x00, 0xAB, 0x10};
+    EXPECT_EQ(HexBytes(bytes, 3), "00ab10");
+}
+
+class ScanCommand : public ::testing::Test {
+protected:
+    void TearDown() override { ClearMediaFileTypes(); }
+
+    int Run(const std::vector<std::string>& args) {
+        out_.str("");
+        err_.str("");
+        return RunScanCommand(args, out_, err_);
+    }
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_F(ScanCommand, WritesJsonWithTheRecordAndTheErrorOfEachFile) {
+    const std::string good = test::FixturePath("lame_cbr128_joint.mp3");
+    EXPECT_EQ(Run({"--format", "json", "-q", good, "/no/such/file.mp3"}), 1);
+    const std::string json = out_.str();
+    EXPECT_EQ(json.front(), '[');
+    EXPECT_NE(json.find("\"name\": \"lame_cbr128_joint.mp3\""), std::string::npos);
+    EXPECT_NE(json.find("\"frames\": 117"), std::string::npos);
+    EXPECT_NE(json.find("\"error\": \"No such file or directory\""), std::string::npos);
+    EXPECT_LT(json.find("lame_cbr128_joint"), json.find("/no/such/file.mp3")); // input order
+    EXPECT_EQ(err_.str(), "");
+}
+
+TEST_F(ScanCommand, KeepsTheScannerMessageAndAddsTheRecordImage) {
+    TempDir dir;
+    test::WriteFile(dir.File("short.mp3"), std::vector<uint8_t>(10, 0xFF));
+    std::vector<uint8_t> junk(3000, 0);
+    test::WriteFile(dir.File("junk.bin"), junk);
+    EXPECT_EQ(Run({"--format=json", "--record-hex", test::FixturePath("lame_cbr64_mono.mp3")}), 0);
+    EXPECT_NE(out_.str().find("\"record_hex\": \"01000000"), std::string::npos);
+    EXPECT_EQ(Run({"--format=tsv", dir.File("short.mp3")}), 1);
+    EXPECT_NE(err_.str().find("short.mp3: Not an MPEG audio, MPEG Plus or WAVE file"),
+              std::string::npos);
+}
+
+TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
+    const std::string file = test::FixturePath("twolame_mp2_192_48k.mp2");
+    ASSERT_EQ(Run({"--format", "tsv", file}), 0);
+    EXPECT_EQ(out_.str(), "Path\tFrames\tFreq. (Hz)\tMode\tLayer\tBitrate\tLength\tSync Errors\n" +
+                              file + "\t125\t48000\tstereo\t2\t192\t3.0\t0\n");
+    ASSERT_EQ(Run({"--format", "csv", file}), 0);
+    EXPECT_EQ(out_.str().substr(0, 22), "Path,Frames,Freq. (Hz)");
+    EXPECT_EQ(out_.str().substr(out_.str().size() - 2), "\r\n");
+    ASSERT_EQ(Run({file}), 0);
+    std::istringstream lines(out_.str());
+    std::string header, row;
+    std::getline(lines, header);
+    std::getline(lines, row);
+    // Right-aligned: the count ends where its header ends.
+    EXPECT_EQ(header.find("Frames") + 6, row.find("125") + 3);
+}
+
+TEST_F(ScanCommand, WritesTheOutputFileWhole) {
+    TempDir dir;
+    const std::string target = dir.File("report.json");
+    EXPECT_EQ(Run({"-q", "--format=json", "-o", target, test::FixturePath("lame_vbr_v2.mp3")}), 0);
+    EXPECT_EQ(out_.str(), "");
+    const std::vector<uint8_t> written = test::ReadFile(target);
+    const std::string text(written.begin(), written.end());
+    EXPECT_EQ(text.substr(text.size() - 3), "\n]\n");
+
+    EXPECT_EQ(Run({"-o", dir.File("missing/out.txt"), test::FixturePath("lame_vbr_v2.mp3")}), 1);
+    EXPECT_NE(err_.str().find("Cannot create a file in"), std::string::npos);
+}
+
+TEST_F(ScanCommand, AnswersUsageErrorsHelpAndVersion) {
+    EXPECT_EQ(Run({"--frames", "many", "x"}), 2);
+    EXPECT_NE(err_.str().find("Try 'vandrel-scan --help'"), std::string::npos);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("Usage: vandrel-scan"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out_.str(), "vandrel-scan 0.1.0\n");
+}
+
+} // namespace
+} // namespace vandrel::cli
