@@ -1,0 +1,33 @@
+#include "Startup.h"
+
+#include "MediaFileRegistry.h"
+#include "ProcessValues.h"
+
+namespace vandrel {
+
+std::unique_ptr<CIniFile> StartUp() {
+    RegisterStandardMediaFileTypes();
+    auto settings = std::make_unique<CIniFile>();
+    settings->Load();
+    for (const auto& prototype : RegisteredMediaFileTypes()) {
+        prototype->LoadPageSettings(*settings);
+    }
+    // The attribute catalog is built here, once it exists: after the settings
+    // and before the main frame, which shows its attributes.
+    return settings;
+}
+
+void ShutDown(CWindowWithSettings* main_frame) {
+    if (main_frame != nullptr) {
+        EnsureApplicationFolder();
+        CIniFile settings;
+        main_frame->SaveSettings(settings);
+        for (const auto& prototype : RegisteredMediaFileTypes()) {
+            prototype->SavePageSettings(settings);
+        }
+        settings.Save();
+    }
+    ClearMediaFileTypes();
+}
+
+} // namespace vandrel

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "IniFile.h"
+#include "TestFiles.h"
+
+namespace vandrel {
+namespace {
+
+CIniFile LoadText(const test::TempDir& dir, std::string_view text) {
+    test::WriteText(dir.File("in.ini"), text);
+    CIniFile ini(dir.File("in.ini"));
+    EXPECT_TRUE(ini.Load());
+    return ini;
+}
+
+TEST(IniFile, ReadsSectionsUntilTheFormatEnds) {
+    test::TempDir dir;
+    CIniFile ini = LoadText(dir, "list_settings\r\nframeres\t250\r\nfiletypes\t.mp3;\t.wav;\r\n"
+                                 "no tab\n padded \t x \nframeres\t9\n\r\n"
+                                 "list_settings\nautosize\t0\n\n"
+                                 "unclosed\nkey\t1\n");
+    // CR LF and LF alike; everything after the first TAB, TABs included.
+    EXPECT_EQ(ini.GetInt("list_settings", "frameres", 1000), 250);
+    EXPECT_EQ(ini.GetString("list_settings", "filetypes", ""), ".mp3;\t.wav;");
+    // Case and blanks count; a line without a TAB is the entry "corrupt".
+    EXPECT_EQ(ini.GetInt("list_settings", "FrameRes", 7), 7);
+    EXPECT_EQ(ini.GetString("list_settings", " padded ", ""), " x ");
+    EXPECT_EQ(ini.GetString("list_settings", "corrupt", "none"), "");
+    // Only the first section or key of a name is found.
+    EXPECT_EQ(ini.GetInt("list_settings", "autosize", 1), 1);
+    // A last section without its empty line is lost.
+    EXPECT_EQ(ini.GetInt("unclosed", "key", 0), 0);
+    // A leading empty line: nothing at all.
+    EXPECT_EQ(LoadText(dir, "\na\nk\t1\n\n").GetInt("a", "k", 0), 0);
+    // 1,023 characters are a line; one more stops the reading and drops the
+    // section being read.
+    const std::string longest = "k\t" + std::string(1021, 'v');
+    ini = LoadText(dir, "a\n" + longest + "\n\nb\nx\t1\n" + longest + "v\n\n");
+    EXPECT_EQ(ini.GetString("a", "k", "").size(), 1021u);
+    EXPECT_EQ(ini.GetInt("b", "x", 0), 0);
+    CIniFile missing(dir.File("missing.ini"));
+    EXPECT_FALSE(missing.Load());
+}
+
+TEST(IniFile, ConvertsNumbersLikeTheDecimalReader) {
+    EXPECT_EQ(ParseSettingsInt("  \t42"), 42);
+    EXPECT_EQ(ParseSettingsInt("-7px"), -7);
+    EXPECT_EQ(ParseSettingsInt("blue"), 0);
+    EXPECT_EQ(ParseSettingsInt("99999999999999999999"), INT_MAX); // saturates, never wraps
+    EXPECT_EQ(ParseSettingsInt("-2147483648"), INT_MIN);
+    // The default good colour reads back as red 150, green 255, blue 150.
+    EXPECT_EQ(ParseSettingsInt("9895830"), 150 + 256 * 255 + 65536 * 150);
+}
+
+TEST(IniFile, WritesTheFormatAndLeavesOutWhatWouldNotReadBack) {
+    test::TempDir dir;
+    CIniFile ini(dir.File("out.ini"));
+    ini.SetInt("list_settings", "colwidth2_", 120, 3);
+    ini.SetInt("cache", "max_size", -1);
+    ini.SetString("list_settings", "colwidth2_3", "80"); // replaced in its place
+    ini.SetString("list_settings", "filetypes", ".mp3;");
+    // Line breaks (legal in Linux file names), a TAB in a key, an empty
+    // section name or an over-long line would spoil what follows them.
+    ini.SetString("list_settings", "initdir", "/music/odd\nname");
+    ini.SetString("list_settings", "a\tb", "v");
+    ini.SetString("favourites_mru", "mru_pidl_str_0", std::string(1100, 'A'));
+    ini.SetString("", "k", "v");
+    ASSERT_TRUE(ini.Save());
+    const std::vector<uint8_t> bytes = test::ReadFile(ini.Path());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "list_settings\r\ncolwidth2_3\t80\r\nfiletypes\t.mp3;\r\n\r\n"
+              "cache\r\nmax_size\t-1\r\n\r\nfavourites_mru\r\n\r\n");
+    EXPECT_EQ(LoadText(dir, std::string(bytes.begin(), bytes.end()))
+                  .GetInt("list_settings", "colwidth2_", 0, 3),
+              80);
+    // A folder that does not exist: nothing written, and said so.
+    EXPECT_FALSE(CIniFile(dir.File("missing/out.ini")).Save());
+}
+
+} // namespace
+} // namespace vandrel
