@@ -333,10 +333,7 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     CopyTextField(record.path, Path());
     FillFileStatus(record.status, Path());
 
-    RecordCache* cache = AnalysisCache();
-    if (!bypass_cache && cache != nullptr &&
-        cache->Lookup(Path(), record.status, record, frame_limit)) {
-        FinishScan(record, progress);
+    if (!bypass_cache && AnswerFromCache(Path(), record, frame_limit, progress)) {
         return 1;
     }
 
@@ -479,11 +476,21 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
     }
 
     record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
-    if (RecordCache* cache = AnalysisCache()) {
+    if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
         cache->Store(record);
     }
     FinishScan(record, progress);
     return 1;
+}
+
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress) {
+    RecordCache* cache = AnalysisCache();
+    if (cache == nullptr || !FitsRecordPath(path) ||
+        !cache->Lookup(path, record.status, record, frame_limit)) {
+        return false;
+    }
+    FinishScan(record, progress);
+    return true;
 }
 
 bool FinishScan(ScanRecord& record, sink* progress) {

@@ -74,6 +74,13 @@ private:
     std::unique_ptr<uint8_t[]> search_window_; // reused by every search of this file
 };
 
+// The cache step of a scan: when the analysis cache holds a record of the
+// file at `path` (whose status is already in `record`) that covers
+// `frame_limit` frames, it replaces `record` and is finished with `progress`.
+// Answers whether that happened. Needs no open file, so a caller may ask
+// before opening one.
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress);
+
 // The finishing step of a scan: average bitrate, length and the VBR flag from
 // the record's counts (and the Xing frame count). Returns the progress sink's
 // answer, or true without one.

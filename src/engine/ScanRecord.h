@@ -292,6 +292,13 @@ std::string_view RecordPath(const ScanRecord& record);
 std::string_view EncoderText(const ScanRecord& record);
 std::string_view LameVersion(const ScanRecord& record);
 
+// Whether the path fits the record's path field whole. A longer one would be
+// cut, and two files whose paths share the first 259 bytes would then look
+// alike: such files are never cached.
+inline bool FitsRecordPath(std::string_view path) {
+    return path.size() < kRecordPathCapacity;
+}
+
 // Copies at most capacity - 1 bytes of text and zero-fills the rest of the field.
 void CopyTextField(std::span<char> field, std::string_view text);
 
