@@ -1,8 +1,11 @@
 #include "Analysis.h"
 
+#include <sys/stat.h>
+
 #include <exception>
 
 #include "MediaFileWrapper.h"
+#include "Mp3File.h"
 #include "ScanError.h"
 
 namespace vandrel::cli {
@@ -16,12 +19,21 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
     FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord()};
     CopyTextField(result.record.path, path);
 
+    const int limit = options.frames == 0 ? -1 : options.frames;
+
+    // A file the analysis cache knows unchanged is answered without opening
+    // it: not even the probe of its kind reads it.
+    FillFileStatus(result.record.status, path);
+    if (S_ISREG(result.record.status.mode) &&
+        AnswerFromCache(path, result.record, limit, nullptr)) {
+        return result;
+    }
+
     CVandrelMediaFileWrapper file;
     if (!file.Attach(path)) {
         result.error = DescribeAttachFailure(path);
         return result;
     }
-    const int limit = options.frames == 0 ? -1 : options.frames;
     try {
         if (file.Scan(!options.headers_only, result.record, limit, nullptr, false, nullptr) == 0) {
             result.error = "The file is too short to analyse";

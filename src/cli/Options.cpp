@@ -53,14 +53,27 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"--help", [&] { options.show_help = true; }},
         {"--version", [&] { options.show_version = true; }},
     };
-    auto frames = [&](const std::string& v) -> std::optional<std::string> {
-        auto n = ParseCount(v);
-        if (!n) {
-            return "--frames needs a whole number of 0 or more, not '" + v + "'";
-        }
-        options.frames = *n;
-        return std::nullopt;
+    // Options taking a count or a file name; `name` is the long form.
+    auto count = [](const char* name, int& target) {
+        return [name, &target](const std::string& v) -> std::optional<std::string> {
+            auto n = ParseCount(v);
+            if (!n) {
+                return std::string(name) + " needs a whole number of 0 or more, not '" + v + "'";
+            }
+            target = *n;
+            return std::nullopt;
+        };
     };
+    auto file_name = [](const char* name, std::string& target) {
+        return [name, &target](const std::string& v) -> std::optional<std::string> {
+            if (v.empty()) {
+                return std::string(name) + " needs a file name";
+            }
+            target = v;
+            return std::nullopt;
+        };
+    };
+    const Valued frames = count("--frames", options.frames);
     auto format = [&](const std::string& v) -> std::optional<std::string> {
         auto f = ParseFormat(v);
         if (!f) {
@@ -69,20 +82,20 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         options.format = *f;
         return std::nullopt;
     };
-    auto output = [&](const std::string& v) -> std::optional<std::string> {
-        if (v.empty()) {
-            return std::string("--output needs a file name");
-        }
-        options.output = v;
-        return std::nullopt;
-    };
+    const Valued output = file_name("--output", options.output);
     auto filetypes = [&](const std::string& v) -> std::optional<std::string> {
         options.filetypes = v;
         return std::nullopt;
     };
     const std::map<std::string, Valued> valued = {
-        {"-f", frames}, {"--frames", frames}, {"--format", format},
-        {"-o", output}, {"--output", output}, {"--filetypes", filetypes},
+        {"-f", frames},
+        {"--frames", frames},
+        {"--format", format},
+        {"-o", output},
+        {"--output", output},
+        {"--filetypes", filetypes},
+        {"--cache", file_name("--cache", options.cache_file)},
+        {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
     };
 
     bool options_done = false;
@@ -161,6 +174,10 @@ std::string HelpText() {
            "      --record-hex       with json: add each file's 2056-byte record as hex\n"
            "      --filetypes LIST   extensions taken from folders\n"
            "                         (default \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
+           "      --cache FILE       answer unchanged files from this analysis cache file,\n"
+           "                         add new results to it and save it at the end\n"
+           "      --cache-max-kb N   cache size limit in KB; the least recently used\n"
+           "                         records go first (default 500)\n"
            "  -o, --output FILE      write there instead of standard output\n"
            "  -q, --quiet            no progress bar on standard error\n"
            "      --version          print the version and exit\n"

@@ -16,7 +16,9 @@ struct Options {
     bool headers_only = false;
     OutputFormat format = OutputFormat::kTable;
     std::string filetypes;
-    std::string output; // empty: standard output
+    std::string output;     // empty: standard output
+    std::string cache_file; // empty: no cache
+    int cache_max_kb = 500;
     bool quiet = false;
     bool record_hex = false;
     bool show_help = false;

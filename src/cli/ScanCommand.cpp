@@ -7,6 +7,7 @@
 
 #include "Analysis.h"
 #include "AtomicFile.h"
+#include "DataCache.h"
 #include "FileCollector.h"
 #include "MediaFileRegistry.h"
 #include "Output.h"
@@ -117,6 +118,19 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         sink = output_stream.get();
     }
 
+    std::unique_ptr<CDataCache> cache;
+    if (!options.cache_file.empty()) {
+        if (!IsCacheFileOrAbsent(options.cache_file)) {
+            err << "vandrel-scan: " << options.cache_file
+                << " is not a readable analysis cache file; it is left as it is\n";
+            return 2;
+        }
+        cache = std::make_unique<CDataCache>(options.cache_file);
+        cache->SetMaxSizeKb(options.cache_max_kb);
+        cache->Load();
+        SetAnalysisCache(cache.get());
+    }
+
     if (RegisteredMediaFileTypes().empty()) {
         RegisterStandardMediaFileTypes();
     }
@@ -148,6 +162,15 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         }
     }
     writer->Finish();
+
+    if (cache) {
+        SetAnalysisCache(nullptr);
+        std::string error;
+        if (!cache->Save(&error)) {
+            err << "vandrel-scan: the cache was not saved: " << error << "\n";
+            status = 1;
+        }
+    }
 
     if (output_file) {
         output_stream->flush();

@@ -177,5 +177,38 @@ TEST_F(ScanCommand, AnswersUsageErrorsHelpAndVersion) {
     EXPECT_EQ(out_.str(), "vandrel-scan 0.1.0\n");
 }
 
+TEST(Options, TakesTheCacheFileAndItsLimit) {
+    const Options o = Parse({"--cache", "c.dat", "--cache-max-kb=20", "a"});
+    EXPECT_EQ(o.cache_file, "c.dat");
+    EXPECT_EQ(o.cache_max_kb, 20);
+    EXPECT_EQ(UsageMessage({"--cache-max-kb", "x", "a"}),
+              "--cache-max-kb needs a whole number of 0 or more, not 'x'");
+}
+
+TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
+    TempDir dir;
+    const std::string song = dir.File("song.mp3");
+    std::filesystem::copy_file(test::FixturePath("lame_cbr128_joint.mp3"), song);
+    const std::string cache = dir.File("cache.dat");
+    ASSERT_EQ(Run({"-q", "--format=tsv", "--cache", cache, song}), 0);
+    const std::string first = out_.str();
+    EXPECT_EQ(test::ReadFile(cache).size(), 12u + 2056u);
+    // Zeros of the same size and time: only the cache still knows the figures.
+    const auto time = std::filesystem::last_write_time(song);
+    test::WriteFile(song, std::vector<uint8_t>(std::filesystem::file_size(song), 0));
+    std::filesystem::last_write_time(song, time);
+    ASSERT_EQ(Run({"-q", "--format=tsv", "--cache", cache, song}), 0);
+    EXPECT_EQ(out_.str(), first);
+    EXPECT_EQ(Run({"-q", song}), 1);
+
+    // A file that is not a cache is never replaced by one; a cache that
+    // cannot be written is reported.
+    EXPECT_EQ(Run({"-q", "--cache", song, song}), 2);
+    EXPECT_EQ(test::ReadFile(song), std::vector<uint8_t>(std::filesystem::file_size(song), 0));
+    EXPECT_EQ(
+        Run({"-q", "--cache", dir.File("no/such/c.dat"), test::FixturePath("lame_vbr_v2.mp3")}), 1);
+    EXPECT_NE(err_.str().find("the cache was not saved"), std::string::npos);
+}
+
 } // namespace
 } // namespace vandrel::cli
