@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "MediaFileWrapper.h"
+#include "Mp3File.h"
 #include "ScanError.h"
 
 namespace vandrel::cli {
@@ -25,6 +26,10 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
     try {
         if (file.Scan(!options.headers_only, result.record, limit, nullptr, false, nullptr) == 0) {
             result.error = "The file is too short to analyse";
+        }
+        auto* mp3 = dynamic_cast<CMp3File*>(file.File());
+        if (options.music_crc && mp3 != nullptr && result.record.xing.has_lame_tag != 0) {
+            mp3->ComputeMusicCrc(result.record, nullptr);
         }
     } catch (const ScanError& e) {
         result.error = e.what();

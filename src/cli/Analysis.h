@@ -10,6 +10,7 @@ namespace vandrel::cli {
 struct AnalysisOptions {
     int frames = 0; // 0 = all
     bool headers_only = false;
+    bool music_crc = false; // check the music CRC of files with a LAME tag
 };
 
 // One analysed file as the output writers see it.

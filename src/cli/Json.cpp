@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Id3Tag.h"
+
 namespace vandrel::cli {
 
 namespace {
@@ -212,6 +214,26 @@ void Field(JsonOut& json, std::string_view key, int64_t value) {
     json.Int(value);
 }
 
+void WriteId3v1Json(JsonOut& json, const ScanRecord& r) {
+    const std::span<const uint8_t, kId3v1Size> image(r.id3v1.image);
+    const auto text = [&](std::string_view key, Id3v1Field field) {
+        json.Key(key);
+        json.String(Latin1ToUtf8(Id3v1FieldText(image, field)));
+    };
+    json.BeginObject();
+    text("title", kId3v1Title);
+    text("artist", kId3v1Artist);
+    text("album", kId3v1Album);
+    text("year", kId3v1Year);
+    text("comment", kId3v1Comment);
+    const int genre = r.id3v1.image[kId3v1GenreByte];
+    Field(json, "genre", genre);
+    json.Key("genre_name");
+    json.String(GenreName(genre));
+    Field(json, "track", r.id3v1.track);
+    json.EndObject();
+}
+
 void WriteXingJson(JsonOut& json, const VbrHeaderBlock& x) {
     json.BeginObject();
     Field(json, "is_mpeg1", x.is_mpeg1);
@@ -277,6 +299,8 @@ void WriteRecordJson(JsonOut& json, const ScanRecord& r) {
     Field(json, "kind", r.kind);
     Field(json, "id3v1_present", r.id3v1_present);
     Field(json, "id3v2_present", r.id3v2_present);
+    json.Key("id3v1");
+    WriteId3v1Json(json, r);
     Field(json, "id3v2_size", r.id3v2_size);
     Field(json, "quality_class", r.quality_class);
     json.Key("encoder_text");

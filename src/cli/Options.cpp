@@ -49,6 +49,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"-q", [&] { options.quiet = true; }},
         {"--quiet", [&] { options.quiet = true; }},
         {"--record-hex", [&] { options.record_hex = true; }},
+        {"--music-crc", [&] { options.music_crc = true; }},
         {"-h", [&] { options.show_help = true; }},
         {"--help", [&] { options.show_help = true; }},
         {"--version", [&] { options.show_version = true; }},
@@ -159,6 +160,7 @@ std::string HelpText() {
            "      --headers-only     tags, first frame and VBR headers only, no frame walk\n"
            "      --format F         table, tsv, csv or json (default table)\n"
            "      --record-hex       with json: add each file's 2056-byte record as hex\n"
+           "      --music-crc        also compute and check the LAME music CRC\n"
            "      --filetypes LIST   extensions taken from folders\n"
            "                         (default \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
            "  -o, --output FILE      write there instead of standard output\n"

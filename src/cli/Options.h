@@ -19,6 +19,7 @@ struct Options {
     std::string output; // empty: standard output
     bool quiet = false;
     bool record_hex = false;
+    bool music_crc = false;
     bool show_help = false;
     bool show_version = false;
 };

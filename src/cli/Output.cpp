@@ -190,8 +190,18 @@ std::string CsvField(const std::string& text) {
     return out;
 }
 
-std::vector<Column> DefaultColumns() {
-    return {
+std::string MusicCrcText(const ScanRecord& record) {
+    if (record.has_xing == 0 || record.xing.has_lame_tag == 0) {
+        return {};
+    }
+    if (record.xing.music_crc_computed == 0) {
+        return "Error calculating CRC";
+    }
+    return record.xing.music_crc_ok != 0 ? "OK" : "corrupt";
+}
+
+std::vector<Column> OutputColumns(const Options& options) {
+    std::vector<Column> columns = {
         {"Path", false, [](const FileResult& r) { return r.path; }},
         {"Frames", true, [](const FileResult& r) { return std::to_string(r.record.frames); }},
         {"Freq. (Hz)", true,
@@ -206,6 +216,11 @@ std::vector<Column> DefaultColumns() {
         {"Sync Errors", true,
          [](const FileResult& r) { return std::to_string(r.record.sync_errors); }},
     };
+    if (options.music_crc) {
+        columns.push_back(
+            {"Music CRC", false, [](const FileResult& r) { return MusicCrcText(r.record); }});
+    }
+    return columns;
 }
 
 std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options, std::ostream& out) {
@@ -213,13 +228,13 @@ std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options, std::ostr
     case OutputFormat::kJson:
         return std::make_unique<JsonWriter>(options.record_hex, out);
     case OutputFormat::kTsv:
-        return std::make_unique<DelimitedWriter>(DefaultColumns(), false, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(options), false, out);
     case OutputFormat::kCsv:
-        return std::make_unique<DelimitedWriter>(DefaultColumns(), true, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(options), true, out);
     case OutputFormat::kTable:
         break;
     }
-    return std::make_unique<TableWriter>(DefaultColumns(), out);
+    return std::make_unique<TableWriter>(OutputColumns(options), out);
 }
 
 } // namespace vandrel::cli

@@ -18,7 +18,11 @@ struct Column {
 };
 
 // The columns of table, tsv and csv output.
-std::vector<Column> DefaultColumns();
+std::vector<Column> OutputColumns(const Options& options);
+
+// "OK" or "corrupt" for a checked music CRC, "Error calculating CRC" when the
+// check could not run, empty for a file without a LAME tag.
+std::string MusicCrcText(const ScanRecord& record);
 
 // Receives the results in input order and writes them in one format.
 class ResultWriter {

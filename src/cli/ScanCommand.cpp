@@ -123,7 +123,7 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const std::vector<InputFile> inputs =
         CollectInputFiles(options.paths, options.recursive, options.filetypes);
     auto writer = MakeResultWriter(options, *sink);
-    const AnalysisOptions analysis{options.frames, options.headers_only};
+    const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc};
 
     int status = 0;
     {

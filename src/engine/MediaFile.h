@@ -42,6 +42,8 @@ public:
 
 protected:
     FileStream& Stream() { return stream_; }
+    // After a write that changed the file's length.
+    void SetFileSize(uint64_t size) { file_size_ = size; }
 
     std::vector<PageHost::PageHandle> pages_; // owned by the host, destroyed through it
     PageHost* page_host_ = nullptr;

@@ -1,5 +1,6 @@
 #include "MediaFileRegistry.h"
 
+#include "MpcFile.h"
 #include "VandrelMp3File.h"
 #include "WaveFile.h"
 
@@ -26,6 +27,7 @@ const std::vector<std::unique_ptr<CMediaFileInterface>>& RegisteredMediaFileType
 
 void RegisterStandardMediaFileTypes() {
     RegisterMediaFileType(CVandrelMp3File());
+    RegisterMediaFileType(CMpcFile());
     RegisterMediaFileType(CWaveFile());
 }
 

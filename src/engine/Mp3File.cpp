@@ -1,12 +1,16 @@
 #include "Mp3File.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "ByteOrder.h"
+#include "Crc16.h"
 #include "RecordCache.h"
 #include "ScanError.h"
+#include "VbrHeaders.h"
 
 namespace vandrel {
 
@@ -184,8 +188,9 @@ std::unique_ptr<CMediaFileInterface> CMp3File::Clone() const {
 }
 
 bool CMp3File::IsSupportedFile(const std::string& path) const {
+    // The probe needs no tags: only the base part of Open.
     CMp3File probe;
-    if (!probe.Open(path, "rb")) {
+    if (!probe.CMediaFile::Open(path, "rb")) {
         return false;
     }
     probe.Stream().Seek(static_cast<int64_t>(probe.GetFileSize() / 2));
@@ -534,27 +539,152 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     return progress == nullptr || progress->Progress(record);
 }
 
-// The tag, VBR-header and encoder-text steps find nothing until their readers
-// are in place.
-int64_t CMp3File::ReadId3v1(ScanRecord& /*record*/) {
-    Stream().Seek(0);
-    return -1;
+bool CMp3File::Open(const std::string& path, std::string_view mode) {
+    tag_.ReadTags(path);
+    return CMediaFile::Open(path, mode);
+}
+
+void CMp3File::OpenMemory(const std::string& path, std::vector<uint8_t> bytes) {
+    tag_.ReadTags(path, bytes);
+    CMediaFile::OpenMemory(path, std::move(bytes));
+}
+
+int64_t CMp3File::ReadId3v1(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    const int64_t tag_position = size - static_cast<int64_t>(kId3v1Size);
+    int64_t result = -1;
+    record.id3v1.image[kId3v1GenreByte] = 255;
+    uint8_t marker[3] = {};
+    if (tag_position >= 0) {
+        stream.Seek(tag_position);
+        if (stream.Read(marker) == 3 && std::memcmp(marker, "TAG", 3) == 0) {
+            stream.Seek(tag_position);
+            if (stream.Read(record.id3v1.image) == kId3v1Size) {
+                record.id3v1_present = 1;
+                result = tag_position;
+                const uint8_t track = record.id3v1.image[kId3v1TrackByte];
+                if (track != 0 && track != ' ') {
+                    record.id3v1.track = static_cast<int8_t>(track);
+                }
+            }
+        }
+    }
+    stream.Seek(0);
+    return result;
 }
 
 bool CMp3File::SkipId3v2(ScanRecord& record) {
-    record.id3v2_present = 0;
-    Stream().Seek(0);
-    return false;
+    FileStream& stream = Stream();
+    stream.Seek(0);
+    uint8_t head[10] = {};
+    const size_t got = stream.Read(head);
+    if (got < 3 || std::memcmp(head, "ID3", 3) != 0) {
+        record.id3v2_present = 0;
+        stream.Seek(0);
+        return false;
+    }
+    // The size bytes are taken whole, as written, even when a broken tag
+    // sets their top bits.
+    const int64_t size = ((int64_t{head[6]} * 128 + head[7]) * 128 + head[8]) * 128 + head[9];
+    constexpr uint8_t kFooterFlag = 0x10;
+    const int64_t recorded = size + ((head[5] & kFooterFlag) != 0 ? 20 : 10);
+    record.id3v2_size = static_cast<int32_t>(recorded);
+    stream.Seek(10 + size);
+    record.id3v2_present = 1;
+    return true;
 }
 
 bool CMp3File::HasCueSheet() const {
-    return false;
+    return tag_.FindCueSheet() != -1;
 }
 
-void CMp3File::DetectVbrHeaders(ScanRecord& /*record*/) {}
+void CMp3File::DetectVbrHeaders(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    std::array<uint8_t, kVbrHeaderProbeSize> buffer{};
+    const std::span<const uint8_t> frame(buffer.data(), stream.Read(buffer));
 
+    // The first place where a tag occurs decides whether the parser, which
+    // looks only at the tag's fixed place in the frame, is run at all.
+    auto first_of = [&](std::initializer_list<std::string_view> tags) -> size_t {
+        for (size_t i = 0; i + 4 <= frame.size(); ++i) {
+            for (std::string_view tag : tags) {
+                if (std::memcmp(frame.data() + i, tag.data(), 4) == 0) {
+                    return i;
+                }
+            }
+        }
+        return frame.size();
+    };
+    record.has_xing = first_of({"Xing", "Info"}) <= kVbrHeaderLastOffset
+                          ? ParseXingHeader(record, frame, start)
+                          : 0;
+    record.has_vbri =
+        first_of({"VBRI"}) <= kVbrHeaderLastOffset ? ParseVbriHeader(record, frame) : 0;
+    stream.Seek(start);
+}
+
+// The encoder-text step finds nothing until its reader is in place.
 void CMp3File::FindEncoderText(ScanRecord& /*record*/) {
     Stream().Seek(0);
+}
+
+bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
+    ScanRecord scratch = ZeroRecord();
+    const int64_t existing = ReadId3v1(scratch);
+    FileStream& stream = Stream();
+    stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
+    std::array<uint8_t, kId3v1Size> image;
+    std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
+    if (tag.track != 0) {
+        image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
+    }
+    const bool written = stream.Write(image);
+    if (written) {
+        SetFileSize(static_cast<uint64_t>(stream.Size()));
+    }
+    return written;
+}
+
+uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
+    FileStream& stream = Stream();
+    const int64_t first = record.first_frame_offset;
+    FrameHeader header;
+    stream.Seek(first);
+    const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+    record.xing.header_frame_length = length;
+    if (length == 0) {
+        return 0;
+    }
+    const int64_t audio_start = first + length;
+    stream.Seek(audio_start);
+    if (DecodeFrameHeader(ReadHeaderWord(), header) == 0) {
+        return 0;
+    }
+
+    const int64_t total = static_cast<int64_t>(GetFileSize()) - audio_start -
+                          (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
+    std::vector<uint8_t> chunk(kMusicCrcChunk);
+    uint16_t crc = 0;
+    int64_t done = 0;
+    stream.Seek(audio_start);
+    while (done < total) {
+        const size_t want = static_cast<size_t>(
+            std::min<int64_t>(total - done, static_cast<int64_t>(chunk.size())));
+        const size_t got = stream.Read({chunk.data(), want});
+        crc = Crc16({chunk.data(), got}, crc);
+        done += static_cast<int64_t>(got);
+        if (progress != nullptr) {
+            progress->Progress(done, total);
+        }
+        if (got < want) {
+            break; // the file ended early
+        }
+    }
+    record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;
+    record.xing.music_crc_computed = 1;
+    return crc;
 }
 
 } // namespace vandrel

@@ -155,6 +155,35 @@ TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
     EXPECT_EQ(header.find("Frames") + 6, row.find("125") + 3);
 }
 
+TEST_F(ScanCommand, ReportsTagsHeadersAndTheMusicCrc) {
+    const std::string tagged = test::FixturePath("lame_tags_v1v2.mp3");
+    ASSERT_EQ(Run({"--format=json", "--music-crc", tagged}), 0);
+    const std::string json = out_.str();
+    for (const char* expected :
+         {"\"title\": \"Plucked Strings\"", "\"genre_name\": \"Jazz\"", "\"track\": 7",
+          "\"id3v2_present\": 1", "\"id3v2_size\": 314", "\"lame_version\": \"LAME3.100\"",
+          "\"music_crc_ok\": 1", "\"music_crc_computed\": 1", "\"has_vbri\": 0"}) {
+        EXPECT_NE(json.find(expected), std::string::npos) << expected;
+    }
+
+    // One audio byte changed: the check fails; files without a LAME tag are
+    // not checked.
+    TempDir dir;
+    std::vector<uint8_t> bytes = test::ReadFile(tagged);
+    bytes[bytes.size() / 2] ^= 1;
+    test::WriteFile(dir.File("changed.mp3"), bytes);
+    ASSERT_EQ(Run({"--format=tsv", "--music-crc", dir.File("changed.mp3"), tagged,
+                   test::FixturePath("lame_notag_cbr128.mp3")}),
+              0);
+    std::istringstream lines(out_.str());
+    std::string line;
+    std::vector<std::string> crc_column;
+    while (std::getline(lines, line)) {
+        crc_column.push_back(line.substr(line.rfind('\t') + 1));
+    }
+    EXPECT_EQ(crc_column, (std::vector<std::string>{"Music CRC", "corrupt", "OK", ""}));
+}
+
 TEST_F(ScanCommand, WritesTheOutputFileWhole) {
     TempDir dir;
     const std::string target = dir.File("report.json");

@@ -97,11 +97,12 @@ TEST_F(Registry, ReportsAnUnreadableFile) {
 
 TEST_F(Registry, KeepsClonesInRegistrationOrder) {
     const auto& types = RegisteredMediaFileTypes();
-    ASSERT_EQ(types.size(), 2u);
+    ASSERT_EQ(types.size(), 3u);
     EXPECT_EQ(types[0]->GetFileTypeCode(), 1);
-    EXPECT_EQ(types[1]->GetFileTypeCode(), 3);
+    EXPECT_EQ(types[1]->GetFileTypeCode(), 4);
+    EXPECT_EQ(types[2]->GetFileTypeCode(), 3);
     RegisterMediaFileType(CWaveFile());
-    EXPECT_EQ(RegisteredMediaFileTypes().size(), 3u);
+    EXPECT_EQ(RegisteredMediaFileTypes().size(), 4u);
 }
 
 TEST(Mp3Probe, LooksForFiveFramesFromTheMiddleOfTheFile) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -56,6 +57,24 @@ struct SideInfoSpec {
 // A whole frame of the header's length: header, CRC bytes when asked for,
 // the side information, zero bytes after it.
 std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side = {});
+
+// A Xing/Info header with an optional LAME tag, as an encoder writes it into
+// the first frame.
+struct XingSpec {
+    const char* tag = "Xing";
+    uint32_t flags = 0xF; // frames, bytes, table of contents, VBR scale
+    uint32_t frames = 0;
+    uint32_t bytes = 0;
+    uint32_t scale = 0;
+    bool lame = true;
+    // The 36 bytes of the LAME tag, from its version string; the last two
+    // (the tag CRC) are computed when `fix_crc` is set.
+    std::array<uint8_t, 36> lame_bytes = {'L', 'A', 'M', 'E', '3', '.', '1', '0', '0'};
+    bool fix_crc = true;
+    // Where the tag goes in the frame; 0 for the usual place.
+    size_t offset = 0;
+};
+std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xing);
 
 // `count` identical frames.
 std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side = {});
