@@ -45,6 +45,7 @@ const Expected kFixtures[] = {
     {"lame_tags_v1only.mp3", 86, 0, 32000, 3, 1, 96, 1},
     {"lame_tags_v1v2.mp3", 86, 314, 32000, 3, 1, 97, 1},
     {"lame_vbr_v2.mp3", 117, 0, 44100, 3, 1, 153, 1},
+    {"lame_vbr_v4_replaygain.mp3", 117, 0, 44100, 3, 1, 103, 1},
     {"lame_vbr_v6_mono.mp3", 156, 0, 44100, 3, 3, 40, 1},
     {"mid3v2_tags.mp3", 117, 1188, 44100, 3, 1, 131, 1},
     {"twolame_mp2_192_48k.mp2", 125, 0, 48000, 2, 0, 192, 1},
