@@ -8,6 +8,7 @@
 
 #include "ByteOrder.h"
 #include "Crc16.h"
+#include "EncoderId.h"
 #include "RecordCache.h"
 #include "ScanError.h"
 #include "VbrHeaders.h"
@@ -579,6 +580,7 @@ bool CMp3File::SkipId3v2(ScanRecord& record) {
     stream.Seek(0);
     uint8_t head[10] = {};
     const size_t got = stream.Read(head);
+    id3v2_end_ = 0;
     if (got < 3 || std::memcmp(head, "ID3", 3) != 0) {
         record.id3v2_present = 0;
         stream.Seek(0);
@@ -590,7 +592,8 @@ bool CMp3File::SkipId3v2(ScanRecord& record) {
     constexpr uint8_t kFooterFlag = 0x10;
     const int64_t recorded = size + ((head[5] & kFooterFlag) != 0 ? 20 : 10);
     record.id3v2_size = static_cast<int32_t>(recorded);
-    stream.Seek(10 + size);
+    id3v2_end_ = 10 + size;
+    stream.Seek(id3v2_end_);
     record.id3v2_present = 1;
     return true;
 }
@@ -625,9 +628,27 @@ void CMp3File::DetectVbrHeaders(ScanRecord& record) {
     stream.Seek(start);
 }
 
-// The encoder-text step finds nothing until its reader is in place.
-void CMp3File::FindEncoderText(ScanRecord& /*record*/) {
-    Stream().Seek(0);
+void CMp3File::FindEncoderText(ScanRecord& record) {
+    FileStream& stream = Stream();
+    std::string text;
+    if (const std::string_view version = LameVersion(record); !version.empty()) {
+        text = NameFromText(version);
+    } else {
+        // Encoders leave their name near the start of the audio or at the
+        // very end of the file.
+        std::array<uint8_t, kEncoderTextBlock> block{};
+        stream.Seek(id3v2_end_);
+        size_t got = stream.Read(block);
+        text = NameFromText(SignatureFromBlock({block.data(), got}));
+        if (text.empty()) {
+            const auto size = static_cast<int64_t>(GetFileSize());
+            stream.Seek(std::max<int64_t>(0, size - static_cast<int64_t>(block.size())));
+            got = stream.Read(block);
+            text = NameFromText(SignatureFromBlock({block.data(), got}));
+        }
+    }
+    CopyTextField(record.encoder_text, text);
+    stream.Seek(0);
 }
 
 bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
