@@ -14,12 +14,14 @@ std::string FileNameOf(const std::string& path) {
 }
 
 FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) {
-    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord()};
+    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord(), {}};
     CopyTextField(result.record.path, path);
+    result.texts[kSlotName] = result.name;
 
     CVandrelMediaFileWrapper file;
     if (!file.Attach(path)) {
         result.error = DescribeAttachFailure(path);
+        ApplyScanFailureTexts(result.texts, result.record);
         return result;
     }
     const int limit = options.frames == 0 ? -1 : options.frames;
@@ -37,7 +39,13 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
         result.error = std::string("Unexpected error: ") + e.what();
     }
     file.Close();
+    if (result.error) {
+        ApplyScanFailureTexts(result.texts, result.record);
+    } else {
+        result.record.quality_class =
+            BuildAttributeTexts(result.texts, result.record, options.mono_quality);
+    }
     return result;
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

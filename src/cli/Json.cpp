@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Id3Tag.h"
+#include "TextEncoding.h"
 
 namespace vandrel::cli {
 
@@ -51,7 +52,7 @@ size_t Utf8SequenceLength(std::string_view s) {
     return length;
 }
 
-} // namespace
+}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
@@ -73,7 +74,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
         } else {
             const size_t length = Utf8SequenceLength(text);
             if (length == 0) {
-                out += "\xEF\xBF\xBD"; // U+FFFD
+                out += "\xEF\xBF\xBD";  // U+FFFD
                 text.remove_prefix(1);
                 continue;
             }
@@ -84,21 +85,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
         text.remove_prefix(1);
     }
     out += '"';
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string HexBytes(const uint8_t* bytes, size_t count) {
@@ -185,7 +171,7 @@ void JsonOut::Int(int64_t value) {
 void JsonOut::Float(float value) {
     BeforeValue();
     if (!std::isfinite(value)) {
-        out_ += "null"; // JSON has no infinities
+        out_ += "null";  // JSON has no infinities
         return;
     }
     char buffer[32];
@@ -292,7 +278,7 @@ void WriteVbriJson(JsonOut& json, const VbriBlock& v) {
     json.EndObject();
 }
 
-} // namespace
+}  // namespace
 
 void WriteRecordJson(JsonOut& json, const ScanRecord& r) {
     json.BeginObject();
@@ -354,4 +340,4 @@ void WriteRecordJson(JsonOut& json, const ScanRecord& r) {
     json.EndObject();
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

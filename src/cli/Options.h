@@ -12,14 +12,18 @@ enum class OutputFormat { kTable, kTsv, kCsv, kJson };
 struct Options {
     std::vector<std::string> paths;
     bool recursive = false;
-    int frames = 0; // frames to read per file; 0 = all
+    int frames = 0;  // frames to read per file; 0 = all
     bool headers_only = false;
     OutputFormat format = OutputFormat::kTable;
     std::string filetypes;
-    std::string output; // empty: standard output
+    std::string output;  // empty: standard output
     bool quiet = false;
     bool record_hex = false;
     bool music_crc = false;
+    std::vector<std::string> columns;  // attribute names or ids, as given
+    bool all_columns = false;
+    bool report = false;
+    bool mono_quality = false;
     bool show_help = false;
     bool show_version = false;
 };
@@ -33,4 +37,4 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
 
 std::string HelpText();
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

@@ -8,6 +8,7 @@
 #include "FrameHeader.h"
 #include "Id3Tag.h"
 #include "Quality.h"
+#include "TextEncoding.h"
 #include "VbrHeaders.h"
 
 namespace vandrel {
@@ -92,18 +93,18 @@ void FillLameTexts(const ScanRecord& record, AttributeTexts& texts) {
 
 void FillId3v1Texts(const ScanRecord& record, AttributeTexts& texts) {
     const std::span<const uint8_t, kId3v1Size> image(record.id3v1.image);
-    texts[kSlotTitle] = Id3v1FieldText(image, kId3v1Title);
-    texts[kSlotArtist] = Id3v1FieldText(image, kId3v1Artist);
-    texts[kSlotAlbum] = Id3v1FieldText(image, kId3v1Album);
-    texts[kSlotComment] = Id3v1FieldText(image, kId3v1Comment);
-    texts[kSlotYear] = Id3v1FieldText(image, kId3v1Year);
+    texts[kSlotTitle] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Title));
+    texts[kSlotArtist] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Artist));
+    texts[kSlotAlbum] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Album));
+    texts[kSlotComment] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Comment));
+    texts[kSlotYear] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Year));
     if (record.id3v1_present != 0) {
         texts[kSlotTrack] = std::to_string(record.id3v1.track);
         texts[kSlotGenre] = GenreName(record.id3v1.image[kId3v1GenreByte]);
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string FormatLength(float seconds) {
     // A damaged record's length (negative, not a number) shows as nothing.
@@ -159,7 +160,7 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotType] = TypeText(record);
     texts[kSlotScalefac] = ScalefacText(record);
     texts[kSlotEmphasis] = EmphasisText(record.emphasis);
-    texts[kSlotEncoder] = IdentifyEncoder(record);
+    texts[kSlotEncoder] = Latin1ToUtf8(IdentifyEncoder(record));
     if (texts[kSlotEncoder].find("RCA") != std::string::npos ||
         texts[kSlotEncoder].find("Thomson") != std::string::npos) {
         texts[kSlotType] += " (mp3pro)";
@@ -183,4 +184,4 @@ void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record) {
     texts[kSlotQuality] = "Unknown";
 }
 
-} // namespace vandrel
+}  // namespace vandrel

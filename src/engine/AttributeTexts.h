@@ -87,7 +87,7 @@ constexpr int kQualityOk = 1;
 constexpr int kQualityGood = 2;
 
 // Fills every slot but the name (which the caller sets) from the record and
-// returns the file's quality class. `mono_quality` doubles the quality per
+// returns the file's quality class. The texts are UTF-8. `mono_quality` doubles the quality per
 // bitrate of mono files.
 int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality);
 
@@ -100,4 +100,4 @@ std::string FormatLength(float seconds);
 // Decimal with "," before the last three and the last six digits.
 std::string FormatFileSize(uint32_t size);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -20,7 +20,7 @@ constexpr std::array<uint16_t, 256> MakeTable() {
 
 constexpr std::array<uint16_t, 256> kTable = MakeTable();
 
-} // namespace
+}  // namespace
 
 uint16_t Crc16(std::span<const uint8_t> bytes, uint16_t crc) {
     uint32_t c = crc;
@@ -30,4 +30,4 @@ uint16_t Crc16(std::span<const uint8_t> bytes, uint16_t crc) {
     return static_cast<uint16_t>(c);
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -10,4 +10,4 @@ namespace vandrel {
 // 0x9738. LAME uses it for its tag CRC and its music CRC.
 uint16_t Crc16(std::span<const uint8_t> bytes, uint16_t crc = 0);
 
-} // namespace vandrel
+}  // namespace vandrel

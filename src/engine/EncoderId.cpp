@@ -62,7 +62,7 @@ constexpr std::array<const char*, 27> kDecisionNames = {
     "dist10 encoder or other encoder",
 };
 
-} // namespace
+}  // namespace
 
 std::string SignatureFromBlock(std::span<const uint8_t> block) {
     if (const size_t p = Find(block, "LAME"); p != std::string_view::npos) {
@@ -113,7 +113,7 @@ std::string NameFromText(std::string_view text) {
         };
         if (text.size() > 8) {
             if (text.starts_with("LAME") && IsDigit(static_cast<unsigned char>(text[8]))) {
-                name += text[8]; // "LAME3.100" is version 3.100, not 3.10
+                name += text[8];  // "LAME3.100" is version 3.100, not 3.10
             }
             suffix(text[8]);
         }
@@ -227,4 +227,4 @@ std::string IdentifyEncoder(const ScanRecord& record) {
     return kDecisionNames[static_cast<size_t>(EncoderDecisionRow(record))];
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -29,4 +29,4 @@ int EncoderDecisionRow(const ScanRecord& record);
 // answer of the decision table.
 std::string IdentifyEncoder(const ScanRecord& record);
 
-} // namespace vandrel
+}  // namespace vandrel

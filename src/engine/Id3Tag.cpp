@@ -41,7 +41,7 @@ constexpr size_t kId3v2HeaderSize = 10;
 constexpr size_t kId3v2FrameHeaderSize = 10;
 constexpr uint8_t kExtendedHeaderFlag = 0x40;
 
-} // namespace
+}  // namespace
 
 bool CID3Tag::ReadTags(const std::string& path) {
     path_ = path;
@@ -75,7 +75,7 @@ bool CID3Tag::ReadTags(const std::string& path, std::span<const uint8_t> start) 
     extended_header_ = (flags_ & kExtendedHeaderFlag) != 0 ? 1 : 0;
     size_ = static_cast<int32_t>(LoadSyncsafe28(start.subspan(6, 4)));
     if (size_ > static_cast<int32_t>(kId3v2ReadLimit)) {
-        size_ = 0; // too large to hold: present, without frames
+        size_ = 0;  // too large to hold: present, without frames
         return true;
     }
 
@@ -100,12 +100,12 @@ bool CID3Tag::ReadTags(const std::string& path, std::span<const uint8_t> start) 
         }
         const auto frame_size = static_cast<int32_t>(LoadBe32(start.subspan(pos + 4, 4)));
         if (frame_size < 0 || frame_size > size_) {
-            break; // impossible size: the list ends here
+            break;  // impossible size: the list ends here
         }
         const size_t data_start = pos + kId3v2FrameHeaderSize;
         const size_t data_end = data_start + static_cast<size_t>(frame_size);
         if (data_end > start.size()) {
-            break; // runs beyond the bytes read: dropped
+            break;  // runs beyond the bytes read: dropped
         }
         Id3v2Frame frame;
         std::memcpy(frame.id, start.data() + pos, 4);
@@ -162,4 +162,4 @@ std::string_view GenreName(int index) {
     return kGenres[static_cast<size_t>(index)];
 }
 
-} // namespace vandrel
+}  // namespace vandrel

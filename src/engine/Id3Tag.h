@@ -24,12 +24,12 @@ constexpr Id3v1Field kId3v1Artist{33, 30};
 constexpr Id3v1Field kId3v1Album{63, 30};
 constexpr Id3v1Field kId3v1Year{93, 4};
 constexpr Id3v1Field kId3v1Comment{97, 30};
-constexpr size_t kId3v1TrackByte = 126; // ID3v1.1: after a zero byte at 125
+constexpr size_t kId3v1TrackByte = 126;  // ID3v1.1: after a zero byte at 125
 constexpr size_t kId3v1GenreByte = 127;
 
 // One ID3v2 frame as read: identifier, flags and data.
 struct Id3v2Frame {
-    char id[5] = {}; // four characters and a terminator
+    char id[5] = {};  // four characters and a terminator
     uint8_t flags[2] = {};
     std::vector<uint8_t> data;
 };
@@ -51,7 +51,7 @@ public:
     uint8_t version() const { return version_; }
     uint8_t revision() const { return revision_; }
     uint8_t flags() const { return flags_; }
-    int32_t size() const { return size_; } // without the 10-byte header
+    int32_t size() const { return size_; }  // without the 10-byte header
     bool has_extended_header() const { return extended_header_ != 0; }
     const std::vector<Id3v2Frame>& frames() const { return frames_; }
     bool present() const { return present_ != 0; }
@@ -75,4 +75,4 @@ std::string Id3v1FieldText(std::span<const uint8_t, kId3v1Size> image, Id3v1Fiel
 // The genre table's name for 0..147, else "Unknown".
 std::string_view GenreName(int index);
 
-} // namespace vandrel
+}  // namespace vandrel

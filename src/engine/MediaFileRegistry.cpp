@@ -11,7 +11,7 @@ std::vector<std::unique_ptr<CMediaFileInterface>>& Prototypes() {
     static std::vector<std::unique_ptr<CMediaFileInterface>> prototypes;
     return prototypes;
 }
-} // namespace
+}  // namespace
 
 void RegisterMediaFileType(const CMediaFileInterface& prototype) {
     Prototypes().push_back(prototype.Clone());
@@ -31,4 +31,4 @@ void RegisterStandardMediaFileTypes() {
     RegisterMediaFileType(CWaveFile());
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -109,31 +109,31 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
         record.average_reservoir =
             static_cast<int32_t>(record.reservoir_sum / (int64_t{record.frames} + 1));
     }
-    bits(mpeg1 ? (mono ? 5 : 3) : (mono ? 1 : 2)); // private bits
+    bits(mpeg1 ? (mono ? 5 : 3) : (mono ? 1 : 2));  // private bits
     if (mpeg1) {
         for (int ch = 0; ch < h.channels; ++ch) {
-            if (bits(4) != 0) { // scfsi bands
+            if (bits(4) != 0) {  // scfsi bands
                 record.scfsi_used = 1;
             }
         }
     }
 
-    uint32_t block_kind = 0; // of the last granule-channel that switched windows
+    uint32_t block_kind = 0;  // of the last granule-channel that switched windows
     uint32_t scalefac_scale = 0;
     uint32_t last_big_values = 0;
     const int granules = mpeg1 ? 2 : 1;
     for (int gr = 0; gr < granules; ++gr) {
         for (int ch = 0; ch < h.channels; ++ch) {
-            bits(12); // part2_3_length
+            bits(12);  // part2_3_length
             last_big_values = bits(9);
-            bits(8);             // global_gain
-            bits(mpeg1 ? 4 : 9); // scalefac_compress
-            if (bits(1) != 0) {  // window_switching_flag
+            bits(8);              // global_gain
+            bits(mpeg1 ? 4 : 9);  // scalefac_compress
+            if (bits(1) != 0) {   // window_switching_flag
                 const uint32_t block_type = bits(2);
                 const uint32_t mixed = bits(1);
-                bits(5); // table_select[0]
-                bits(5); // table_select[1]
-                bits(3); // subblock_gain[0..2]
+                bits(5);  // table_select[0]
+                bits(5);  // table_select[1]
+                bits(3);  // subblock_gain[0..2]
                 bits(3);
                 bits(3);
                 if (block_type != 2) {
@@ -147,21 +147,21 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
                     block_kind = 1;
                 }
             } else {
-                bits(5); // table_select[0..2]
+                bits(5);  // table_select[0..2]
                 bits(5);
                 bits(5);
-                bits(4); // region0_count
-                bits(3); // region1_count
+                bits(4);  // region0_count
+                bits(3);  // region1_count
                 ++record.long_blocks;
             }
             if (mpeg1) {
-                bits(1); // preflag
+                bits(1);  // preflag
             }
             if (bits(1) != 0) {
                 ++record.scalefac_scale_count;
                 scalefac_scale = 1;
             }
-            bits(1); // count1table_select
+            bits(1);  // count1table_select
         }
     }
 
@@ -180,7 +180,7 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
     return length;
 }
 
-} // namespace
+}  // namespace
 
 CMp3File::CMp3File(const CMp3File& other) : CMediaFile(other), bits_(other.bits_) {}
 
@@ -223,7 +223,7 @@ int64_t CMp3File::FindFrameChain(int n) {
         const size_t got = stream.Read({window + fetched, end - fetched});
         fetched += got;
         if (fetched < end) {
-            read = fetched; // the file has become shorter since it was opened
+            read = fetched;  // the file has become shorter since it was opened
         }
     };
 
@@ -235,7 +235,7 @@ int64_t CMp3File::FindFrameChain(int n) {
             }
         }
         if (window[i] != 0xFF) {
-            continue; // cannot start a header; saves decoding every offset
+            continue;  // cannot start a header; saves decoding every offset
         }
         size_t p = i;
         bool chained = true;
@@ -361,7 +361,7 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     const int64_t audio_end = ReadId3v1(record);
     SkipId3v2(record);
     record.has_cue_sheet = HasCueSheet() ? 1 : 0;
-    FindFrameChain(5); // positions the stream at the first frame when there is one
+    FindFrameChain(5);  // positions the stream at the first frame when there is one
     const int64_t frame_search_start = stream.Tell();
     DetectVbrHeaders(record);
     FindEncoderText(record);
@@ -418,7 +418,7 @@ int64_t CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series) {
         length = ParseFrameFrom(reader, record, series);
     }
     if (length == 0) {
-        stream.Seek(start + 4); // a re-synchronisation searches on from here
+        stream.Seek(start + 4);  // a re-synchronisation searches on from here
         return -1;
     }
     return start + length;
@@ -498,7 +498,7 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     double average = 0.0;
     bool from_xing = false;
 
-    const uint32_t xing_frames = record.xing.frames + 1; // the header frame counts too
+    const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
     if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
         (int64_t{record.frames} == xing_frames ||
          (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
@@ -700,7 +700,7 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
             progress->Progress(done, total);
         }
         if (got < want) {
-            break; // the file ended early
+            break;  // the file ended early
         }
     }
     record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;
@@ -708,4 +708,4 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
     return crc;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

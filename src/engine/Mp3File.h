@@ -91,9 +91,9 @@ private:
                    sink* progress);
 
     CID3Tag tag_;
-    int64_t id3v2_end_ = 0; // where the audio starts after an ID3v2 tag
+    int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
     BitReader bits_;
-    std::unique_ptr<uint8_t[]> search_window_; // reused by every search of this file
+    std::unique_ptr<uint8_t[]> search_window_;  // reused by every search of this file
 };
 
 // The finishing step of a scan: average bitrate, length and the VBR flag from
@@ -101,4 +101,4 @@ private:
 // answer, or true without one.
 bool FinishScan(ScanRecord& record, sink* progress);
 
-} // namespace vandrel
+}  // namespace vandrel

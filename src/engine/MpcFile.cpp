@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t kMpcSampleRate = 44100;
 // 1000 / 44100 as the single-precision number the durations were made with.
 constexpr float kMillisecondsPerSample = 0.022675738f;
-} // namespace
+}  // namespace
 
 const char* MpcProfileName(int profile) {
     static constexpr const char* kNames[] = {"Thumb", "Radio", "Standard", "Xtreme", "Insane"};
@@ -58,9 +58,9 @@ bool CMpcFile::ReadMpcHeader(MpcHeaderSummary& summary) {
         summary.frame_count = summary.stream_version >= 5 ? w1 : w1 >> 16;
     }
     if (summary.stream_version < 6) {
-        summary.frame_count -= 1; // the last frame of old streams is not counted
+        summary.frame_count -= 1;  // the last frame of old streams is not counted
     }
-    const uint32_t samples = summary.frame_count * 1152u; // wraps as the format's 32 bits do
+    const uint32_t samples = summary.frame_count * 1152u;  // wraps as the format's 32 bits do
     summary.duration_ms = static_cast<uint64_t>(
         static_cast<double>(samples) * static_cast<double>(kMillisecondsPerSample) + 0.5);
     return true;
@@ -90,4 +90,4 @@ int CMpcFile::Scan(bool /*walk*/, ScanRecord& record, int /*frame_limit*/, Frame
     return 1;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

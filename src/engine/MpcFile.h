@@ -14,7 +14,7 @@ struct MpcHeaderSummary {
     uint32_t frame_count = 0;
     uint32_t mid_side = 0;
     uint32_t file_size = 0;
-    uint32_t profile = 6; // 6: unknown
+    uint32_t profile = 6;  // 6: unknown
     uint64_t duration_ms = 0;
 };
 
@@ -40,4 +40,4 @@ public:
     bool ReadMpcHeader(MpcHeaderSummary& summary);
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -34,4 +34,4 @@ public:
     virtual void SetPageVisible(PageHandle page, bool visible) = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

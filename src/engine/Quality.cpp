@@ -20,7 +20,7 @@ bool ContainsAny(std::string_view text, std::initializer_list<std::string_view> 
 
 constexpr std::string_view kMpcEncoder = "mppenc";
 
-} // namespace
+}  // namespace
 
 int EncoderClass(std::string_view encoder) {
     if (ContainsAny(encoder, {"FhG", "Lame 3.8", "Lame 3.9", "Gogo (after 3.0)"})) {
@@ -45,7 +45,7 @@ int EstimateQuality(std::string_view encoder, std::string_view mode_text, const 
     const bool mpc = encoder.find(kMpcEncoder) != std::string_view::npos;
     const int row = mpc ? BitrateRow(1, 3) : BitrateRow(record.is_mpeg1 != 0 ? 1 : 0, record.layer);
     if (row < 0 || row >= static_cast<int>(kBitrates.size())) {
-        return kQualityBad; // no version and layer to judge by
+        return kQualityBad;  // no version and layer to judge by
     }
     const auto& rates = kBitrates[static_cast<size_t>(row)];
 
@@ -54,7 +54,7 @@ int EstimateQuality(std::string_view encoder, std::string_view mode_text, const 
         q *= 1.85;
     }
     if (mode_text == "stereo") {
-        q *= 0.9; // plain stereo spends bits that joint stereo saves
+        q *= 0.9;  // plain stereo spends bits that joint stereo saves
     }
     if (record.is_vbr == 1) {
         q *= 1.2;
@@ -105,4 +105,4 @@ int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeText
     return quality;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

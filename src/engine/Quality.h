@@ -26,4 +26,4 @@ std::string_view GeneralTypeText(const ScanRecord& record);
 // The MPEG Plus versions of the attribute texts; returns the quality class.
 int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts);
 
-} // namespace vandrel
+}  // namespace vandrel

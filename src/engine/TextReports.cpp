@@ -61,7 +61,7 @@ std::string BitrateRows(const ScanRecord& record) {
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 void TextPageData::RegisterCheckBox(std::string key, std::string label) {
     if (check_boxes.size() < kMaxCheckBoxes) {
@@ -185,4 +185,4 @@ std::string BuildInfoReport(const AttributeTexts& texts, const ScanRecord& recor
     return report;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

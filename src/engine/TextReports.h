@@ -18,7 +18,7 @@ struct TextPageData {
         std::string label;
         bool checked = false;
     };
-    std::vector<CheckBox> check_boxes; // the n-th registered box is the page's n-th
+    std::vector<CheckBox> check_boxes;  // the n-th registered box is the page's n-th
     std::vector<std::pair<std::string, std::string>> rows;
     bool info_button_visible = false;
 
@@ -41,4 +41,4 @@ std::string BuildInfoReport(const AttributeTexts& texts, const ScanRecord& recor
 // The LAME section of the report.
 std::string BuildLameHeaderText(const AttributeTexts& texts, const ScanRecord& record);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -10,9 +10,9 @@ constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
     return red | (green << 8) | (blue << 16);
 }
 
-constexpr int kMiddleGap = 5; // pixels between the two charts of the "Other Info" tab
+constexpr int kMiddleGap = 5;  // pixels between the two charts of the "Other Info" tab
 
-} // namespace
+}  // namespace
 
 CVandrelMp3File::CVandrelMp3File() : record_(ZeroRecord()) {
     histograms_[kBitrateHistogram].title = "Bitrate Distribution";
@@ -156,7 +156,7 @@ bool CVandrelMp3File::ShowPage(int tab) {
         ShowPageWindow(kTextPage, true);
         break;
     default:
-        break; // kinds 1, 3, 4 and above 5 show nothing
+        break;  // kinds 1, 3, 4 and above 5 show nothing
     }
     return true;
 }
@@ -178,4 +178,4 @@ void CVandrelMp3File::RefreshAll() {
     }
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -14,10 +14,10 @@ namespace vandrel {
 // One bar chart of the Details dialog, as data.
 struct HistogramData {
     std::string title;
-    int decimals = 0; // 0: shares shown without decimals, else with one
+    int decimals = 0;  // 0: shares shown without decimals, else with one
     std::vector<float> values;
     std::vector<std::string> labels;
-    std::vector<uint32_t> colours; // 0x00BBGGRR, used in turn
+    std::vector<uint32_t> colours;  // 0x00BBGGRR, used in turn
     std::string font_face;
 };
 
@@ -76,4 +76,4 @@ private:
     std::array<bool, kPageCount> visible_{};
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -80,7 +80,7 @@ std::string ShortestG(double value) {
     return buffer;
 }
 
-} // namespace
+}  // namespace
 
 size_t XingHeaderOffset(uint32_t header_word) {
     const bool mpeg1 = (header_word & 0x00080000) != 0;
@@ -127,7 +127,7 @@ int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t 
         p += 4;
     }
     if ((x.flags & kXingTocFlag) != 0) {
-        p += 100; // the table of contents is not kept
+        p += 100;  // the table of contents is not kept
     }
     if ((x.flags & kXingScaleFlag) != 0) {
         x.vbr_scale = static_cast<int32_t>(frame.Be32(p));
@@ -280,4 +280,4 @@ ReplayGainTextSet ReplayGainTexts(const ScanRecord& record) {
     return t;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -71,4 +71,4 @@ std::string SourceFrequencyName(int code);
 std::string ReplayGainName(int code);
 std::string ReplayGainOriginatorName(int code);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -44,7 +44,7 @@ TEST(AttributeTexts, FormatsLengthsWithTenthsUnderTenSeconds) {
     EXPECT_EQ(FormatLength(5.37f), "00:00:05.3");
     EXPECT_EQ(FormatLength(10.0f), "00:00:10");
     EXPECT_EQ(FormatLength(0.0f), "00:00:00.0");
-    EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0"); // a damaged record
+    EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
 }
 
 TEST(AttributeTexts, MarksAFrameCountCutByTheLimit) {
@@ -93,13 +93,13 @@ TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
 TEST(AttributeTexts, GivesTheScalefacShareOfAllGranuleChannels) {
     ScanRecord r = Mpeg1();
     EXPECT_EQ(Build(r)[kSlotScalefac], "not used");
-    r.scalefac_scale_count = 1000; // of 1000 frames x 2 channels x 2 granules
+    r.scalefac_scale_count = 1000;  // of 1000 frames x 2 channels x 2 granules
     EXPECT_EQ(Build(r)[kSlotScalefac], "25.0%");
     r = Mpeg1(3);
     r.is_mpeg1 = 0;
-    r.scalefac_scale_count = 1000; // mono MPEG-2: one granule-channel per frame
+    r.scalefac_scale_count = 1000;  // mono MPEG-2: one granule-channel per frame
     EXPECT_EQ(Build(r)[kSlotScalefac], "100.0%");
-    r.channels = 0; // counts as two
+    r.channels = 0;  // counts as two
     EXPECT_EQ(Build(r)[kSlotScalefac], "50.0%");
 }
 
@@ -112,7 +112,7 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
     EXPECT_EQ(t[kSlotTitle], "Song");
     EXPECT_EQ(t[kSlotYear], "1999");
     EXPECT_EQ(t[kSlotArtist], "");
-    EXPECT_EQ(t[kSlotGenre], ""); // no tag: keeps what it had
+    EXPECT_EQ(t[kSlotGenre], "");  // no tag: keeps what it had
     EXPECT_EQ(t[kSlotTrack], "");
 
     r.id3v1_present = 1;
@@ -134,7 +134,7 @@ TEST(AttributeTexts, ReturnsTheQualityClassAndItsText) {
     r.mode = 3;
     r.average_bitrate = 80;
     EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityBad);
-    EXPECT_EQ(BuildAttributeTexts(t, r, true), kQualityGood); // mono counts double
+    EXPECT_EQ(BuildAttributeTexts(t, r, true), kQualityGood);  // mono counts double
 }
 
 TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
@@ -156,7 +156,7 @@ TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
     EXPECT_EQ(t[kSlotLength], "00:00:26");
     EXPECT_EQ(t[kSlotSize], "400,000");
     EXPECT_EQ(t[kSlotLameTag], "--");
-    EXPECT_EQ(t[kSlotTitle], ""); // nothing of the MPEG audio texts
+    EXPECT_EQ(t[kSlotTitle], "");  // nothing of the MPEG audio texts
 }
 
 TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
@@ -193,5 +193,5 @@ TEST(AttributeTexts, CarriesTheLameAndReplayGainTexts) {
     EXPECT_EQ(t[kSlotAudiophileAdjustment], "0");
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

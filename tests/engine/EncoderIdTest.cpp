@@ -10,17 +10,17 @@ namespace {
 
 // The statistics the decision table looks at, with names as short as its own.
 struct Stats {
-    uint32_t S = 0; // short blocks
-    int F = 0;      // scfsi used
-    int K = 0;      // scalefac_scale count
-    int P = 0;      // padding used
-    int O = 0;      // original bit
-    int R = 0;      // copyright bit
-    int V = 0;      // VBR
-    int A = 0;      // average reservoir
-    int M = 1;      // mode: 0 stereo, 1 joint, 2 dual, 3 mono
+    uint32_t S = 0;  // short blocks
+    int F = 0;       // scfsi used
+    int K = 0;       // scalefac_scale count
+    int P = 0;       // padding used
+    int O = 0;       // original bit
+    int R = 0;       // copyright bit
+    int V = 0;       // VBR
+    int A = 0;       // average reservoir
+    int M = 1;       // mode: 0 stereo, 1 joint, 2 dual, 3 mono
     uint32_t LR = 0, IS = 0, ISMS = 0;
-    int T = 0; // tail sum: 0, 160 or 2550 make it exact, others give 7
+    int T = 0;  // tail sum: 0, 160 or 2550 make it exact, others give 7
 };
 
 ScanRecord Make(const Stats& s) {
@@ -48,7 +48,7 @@ ScanRecord Make(const Stats& s) {
 struct RowCase {
     int row;
     Stats reach;
-    Stats miss; // one condition off
+    Stats miss;  // one condition off
     int miss_row;
 };
 
@@ -126,10 +126,10 @@ TEST(EncoderText, FindsSignaturesAndTheirVersions) {
     EXPECT_EQ(Sign(std::string_view("LAME3\0xy ", 9)), "LAME3 ");
     EXPECT_EQ(Sign("xx RCA mp3PRO Encoder1.0.1zz"), "RCA 1.0.1");
     EXPECT_EQ(Sign("THOMSON mp3PRO Encoder 2.1.0 x"), "Thomson 2.1.0 ");
-    EXPECT_EQ(Sign("GOGO..VBRI"), "VBRI"); // VBRI is tested first
+    EXPECT_EQ(Sign("GOGO..VBRI"), "VBRI");  // VBRI is tested first
     EXPECT_EQ(Sign("MPGE GOGO"), "MPGE");
     EXPECT_EQ(Sign("nothing here"), "");
-    EXPECT_EQ(Sign(std::string_view("\0\0LAME", 6)), "LAME "); // zero bytes are bytes
+    EXPECT_EQ(Sign(std::string_view("\0\0LAME", 6)), "LAME ");  // zero bytes are bytes
 }
 
 TEST(EncoderText, TakesOnlyTheBytesOfTheBlock) {
@@ -149,11 +149,11 @@ TEST(EncoderText, NamesTheEncoder) {
     EXPECT_EQ(NameFromText("LAME3.90a"), "Lame 3.90 (alpha)");
     EXPECT_EQ(NameFromText("LAME3.97 "), "Lame 3.97");
     EXPECT_EQ(NameFromText("LAME3.96b"), "Lame 3.96 (beta)");
-    EXPECT_EQ(NameFromText("LAME3.90"), "Lame 3.90"); // exactly 8: no suffix
+    EXPECT_EQ(NameFromText("LAME3.90"), "Lame 3.90");  // exactly 8: no suffix
     EXPECT_EQ(NameFromText("LAME3.9"), "Lame");
     EXPECT_EQ(NameFromText("LAME3.100"), "Lame 3.100");
     EXPECT_EQ(NameFromText("LAME3.90 (b)"), "Lame 3.90 (beta)");
-    EXPECT_EQ(NameFromText("xxLAME3.90"), "Lame ME3."); // positions 4..7 whatever
+    EXPECT_EQ(NameFromText("xxLAME3.90"), "Lame ME3.");  // positions 4..7 whatever
     EXPECT_EQ(NameFromText("VBRI"), "FhG (fastenc)");
     EXPECT_EQ(NameFromText("MPGE"), "Gogo (before 3.0)");
     EXPECT_EQ(NameFromText("GOGO"), "Gogo (after 3.0)");
@@ -164,9 +164,9 @@ TEST(EncoderText, NamesTheEncoder) {
 
 TEST(EncoderText, ComesFromTheLameTagOrTheFramesOfRealFiles) {
     const std::pair<const char*, const char*> cases[] = {
-        {"lame_vbr_v2.mp3", "Lame 3.100"},       // the LAME tag
-        {"lame_notag_cbr128.mp3", "Lame 3.100"}, // lame -t: text in its frames
-        {"ffmpeg_lame_cbr112_id3.mp3", ""},      // "Lavc" in the tag's place
+        {"lame_vbr_v2.mp3", "Lame 3.100"},        // the LAME tag
+        {"lame_notag_cbr128.mp3", "Lame 3.100"},  // lame -t: text in its frames
+        {"ffmpeg_lame_cbr112_id3.mp3", ""},       // "Lavc" in the tag's place
         {"twolame_mp2_192_48k.mp2", ""},
     };
     for (const auto& [file, text] : cases) {
@@ -178,5 +178,5 @@ TEST(EncoderText, ComesFromTheLameTagOrTheFramesOfRealFiles) {
     }
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

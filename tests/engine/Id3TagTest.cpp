@@ -81,7 +81,7 @@ TEST(Id3v1, TakesAnyByteAt126ButBlankOrZeroAsTheTrack) {
     TempDir dir;
     std::vector<uint8_t> bytes = MakeFrames({}, 30);
     std::vector<uint8_t> tag = test::MakeId3v1("A comment of thirty characters");
-    std::memset(tag.data() + 97, 'x', 30); // an ID3v1.0 comment filling its field
+    std::memset(tag.data() + 97, 'x', 30);  // an ID3v1.0 comment filling its field
     Append(bytes, tag);
     test::WriteFile(dir.File("letter.mp3"), bytes);
     EXPECT_EQ(ScanFile(dir.File("letter.mp3")).id3v1.track, 'x');
@@ -142,7 +142,7 @@ TEST(Id3v1, WritesAppendsThenReplacesInPlace) {
     file.Close();
     const std::vector<uint8_t> bytes = test::ReadFile(path);
     ASSERT_EQ(bytes.size(), audio.size() + 128);
-    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin())); // audio untouched
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));  // audio untouched
 
     const ScanRecord r = ScanFile(path);
     EXPECT_EQ(Field(r, kId3v1Title), "Second Title");
@@ -165,7 +165,7 @@ TEST(Id3v2, SkipsTheTagByItsSizeWithOrWithoutFooter) {
     EXPECT_EQ(r.id3v2_size, 1010);
     EXPECT_EQ(r.first_frame_offset, 1010);
 
-    bytes[5] = 0x10; // footer flag: ten more bytes recorded
+    bytes[5] = 0x10;  // footer flag: ten more bytes recorded
     test::WriteFile(dir.File("footer.mp3"), bytes);
     r = ScanFile(dir.File("footer.mp3"));
     EXPECT_EQ(r.id3v2_size, 1020);
@@ -176,7 +176,7 @@ TEST(Id3v2, SkipsATagLargerThanTheReaderHolds) {
     TempDir dir;
     std::vector<uint8_t> bytes = Id3v2Header(700'000);
     Append(bytes, Id3v2Frame("TIT2", "ignored"));
-    bytes.resize(10 + 700'000, 0xFF); // 0xFF bytes would confuse a search
+    bytes.resize(10 + 700'000, 0xFF);  // 0xFF bytes would confuse a search
     Append(bytes, MakeFrames({}, 60));
     test::WriteFile(dir.File("big.mp3"), bytes);
     CVandrelMp3File file;
@@ -195,7 +195,7 @@ TEST(Id3v2, ReadsFramesUntilPaddingOrAnImpossibleSize) {
     Append(tag, Id3v2Frame("TIT2", "\x03Title"));
     Append(tag, Id3v2Frame("TPE1", "\x03"
                                    "Artist"));
-    tag.resize(10 + 200, 0); // padding
+    tag.resize(10 + 200, 0);  // padding
     CID3Tag reader;
     ASSERT_TRUE(reader.ReadTags("t", tag));
     ASSERT_EQ(reader.frames().size(), 2u);
@@ -261,5 +261,5 @@ TEST(Id3v2, FindsACueSheetOnlyInTheFirstGeobFrame) {
     EXPECT_EQ(ScanFile(dir.File("cue.mp3")).has_cue_sheet, 1);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

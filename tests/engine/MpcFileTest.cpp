@@ -58,7 +58,7 @@ TEST_F(MpcFile, MeasuresAStreamVersion7File) {
 }
 
 TEST_F(MpcFile, KeepsTheWholeVersionByteAndAnUnknownProfile) {
-    ScanRecord r = Scan(Sv7File(0x17, 10, 0x00200000)); // bit 23 clear
+    ScanRecord r = Scan(Sv7File(0x17, 10, 0x00200000));  // bit 23 clear
     EXPECT_EQ(r.mpc_stream_version, 23);
     EXPECT_EQ(r.mpc_profile, 6);
     EXPECT_STREQ(MpcProfileName(r.mpc_profile), "Unknown");
@@ -84,5 +84,5 @@ TEST_F(MpcFile, LeavesOtherFilesToTheNextKind) {
     EXPECT_EQ(RegisteredMediaFileTypes()[1]->GetFileTypeCode(), 4);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -31,7 +31,7 @@ TEST(Quality, FollowsTheThresholdTable) {
         {"Xing (new)", {{192, 128}, {112, 80}, {224, 160}, {352, 288}}},
         {"Unknown", {{160, 112}, {96, 64}, {192, 128}, {320, 256}}},
         {"FhG (l3enc)", {{128, 96}, {80, 56}, {160, 112}, {288, 224}}},
-        {"mppenc", {{112, 80}, {112, 80}, {112, 80}, {112, 80}}}, // always MPEG-1 Layer III
+        {"mppenc", {{112, 80}, {112, 80}, {112, 80}, {112, 80}}},  // always MPEG-1 Layer III
         {"RCA 1.0.1", {{96, 64}, {56, 40}, {112, 80}, {224, 160}}},
     };
     for (const Row& row : kTable) {
@@ -54,7 +54,7 @@ TEST(Quality, FollowsTheThresholdTable) {
 TEST(Quality, WorksTheExamples) {
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", Record(1, 3, 128), false), kQualityOk);
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", Record(1, 3, 128, 1), false),
-              kQualityGood); // 153.6
+              kQualityGood);  // 153.6
     EXPECT_EQ(EstimateQuality("Xing (new)", "stereo", Record(1, 3, 160), false), kQualityOk);
     EXPECT_EQ(EstimateQuality("FhG (l3enc)", "mono", Record(1, 3, 80), true), kQualityGood);
     EXPECT_EQ(EstimateQuality("FhG (l3enc)", "mono", Record(1, 3, 80), false), kQualityBad);
@@ -74,7 +74,7 @@ TEST(Quality, ClassesEncodersByTheirNames) {
     EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
     EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
     EXPECT_EQ(EncoderClass("Lame (old) or m3e"), 0);
-    EXPECT_EQ(EncoderClass("FhG (l3enc or fastenc)"), 1); // "FhG" is tested first
+    EXPECT_EQ(EncoderClass("FhG (l3enc or fastenc)"), 1);  // "FhG" is tested first
     EXPECT_EQ(EncoderClass("Xing (very old)"), -1);
     EXPECT_EQ(EncoderClass("dist10 encoder or other encoder"), -1);
     EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
@@ -96,7 +96,7 @@ TEST(Quality, NamesTheGeneralTypeAndFillsMpegPlusTexts) {
     r.mpc_stream_version = 7;
     r.mpc_profile = 9;
     r.is_vbr = 1;
-    r.average_bitrate = 94; // x 1.2 = 112.8: good
+    r.average_bitrate = 94;  // x 1.2 = 112.8: good
     AttributeTexts texts;
     texts[kSlotStereoMode] = "joint stereo";
     EXPECT_EQ(FillMpegPlusTexts(r, false, texts), kQualityGood);
@@ -108,9 +108,9 @@ TEST(Quality, NamesTheGeneralTypeAndFillsMpegPlusTexts) {
     EXPECT_EQ(texts[kSlotVbr], "yes");
     EXPECT_EQ(texts[kSlotCueSheet], "--");
     EXPECT_EQ(texts[kSlotSyncErrors], "--");
-    r.average_bitrate = 93; // 111.6
+    r.average_bitrate = 93;  // 111.6
     EXPECT_EQ(FillMpegPlusTexts(r, false, texts), kQualityOk);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

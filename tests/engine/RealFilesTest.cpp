@@ -121,5 +121,5 @@ TEST(SharedSamples, EveryFileGivesAResultOrAMessage) {
     EXPECT_GT(scanned, 50);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -75,7 +75,7 @@ TEST(InfoReport, DrawsOneBarPerBitrateUsed) {
 TEST(InfoReport, BeginsWithTheFileNameAndEndsWithTheLameSection) {
     const std::string report = Report(CbrRecord(10), "/music/Süß.mp3");
     EXPECT_EQ(report.substr(0, report.find("\r\n\r\n") + 4),
-              "Süß.mp3\r\n-------\r\n\r\n"); // as many dashes as characters
+              "Süß.mp3\r\n-------\r\n\r\n");  // as many dashes as characters
     EXPECT_NE(report.find("Frequency           : 0 Hz\r\n"), std::string::npos);
     // Without a LAME tag: one line, then the empty line that ends the report.
     const std::string ending = "Lame Header         : No\r\n\r\n";
@@ -114,5 +114,5 @@ TEST(TextPage, ChecksItsBoxesAndListsFourteenRows) {
     EXPECT_EQ(page.rows[13].first, "Encoder (guess)");
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

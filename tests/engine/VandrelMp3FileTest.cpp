@@ -72,10 +72,10 @@ TEST(VandrelMp3File, AddsThreeTabsAndShowsThePagesOfEachKind) {
     file.ShowPage(0);
     EXPECT_EQ(host.Shown(), std::vector<std::string>{"Bitrate Distribution"});
     file.ShowPage(1);
-    EXPECT_EQ(host.Shown(), std::vector<std::string>{"Block Type"}); // not joint stereo
+    EXPECT_EQ(host.Shown(), std::vector<std::string>{"Block Type"});  // not joint stereo
     file.ShowPage(2);
     EXPECT_EQ(host.Shown(), std::vector<std::string>{"text"});
-    file.ShowPage(7); // no such tab: nothing shows
+    file.ShowPage(7);  // no such tab: nothing shows
     EXPECT_TRUE(host.Shown().empty());
 
     file.SetScanResult(Record(1));
@@ -100,8 +100,8 @@ TEST(VandrelMp3File, SplitsTheOtherInfoTabForJointStereo) {
     // The result says joint stereo: the second chart appears, side by side.
     file.SetScanResult(Record(1));
     EXPECT_TRUE(file.PageVisible(3));
-    EXPECT_EQ(file.PageRectAt(3), (PageRect{0, 0, 195, 300}));   // "Joint Stereo Type"
-    EXPECT_EQ(file.PageRectAt(2), (PageRect{205, 0, 400, 300})); // "Block Type"
+    EXPECT_EQ(file.PageRectAt(3), (PageRect{0, 0, 195, 300}));    // "Joint Stereo Type"
+    EXPECT_EQ(file.PageRectAt(2), (PageRect{205, 0, 400, 300}));  // "Block Type"
     EXPECT_EQ(host.rects[12], (PageRect{205, 0, 400, 300}));
 
     // Later moves keep the split.
@@ -112,7 +112,7 @@ TEST(VandrelMp3File, SplitsTheOtherInfoTabForJointStereo) {
 
 TEST(VandrelMp3File, BuildsTheHistogramsFromTheRecord) {
     CVandrelMp3File file;
-    file.SetScanResult(Record(1, 0)); // MPEG-2
+    file.SetScanResult(Record(1, 0));  // MPEG-2
     const HistogramData& bitrates = file.HistogramAt(CVandrelMp3File::kBitrateHistogram);
     ASSERT_EQ(bitrates.values.size(), 16u);
     EXPECT_EQ(bitrates.values[9], 2.0f);
@@ -140,5 +140,5 @@ TEST(VandrelMp3File, BuildsTheHistogramsFromTheRecord) {
     EXPECT_TRUE(file.HistogramAt(CVandrelMp3File::kBitrateHistogram).values.empty());
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -66,7 +66,7 @@ TEST(LameTag, DecodesWhatLameWrote) {
     EXPECT_EQ(r.xing.lowpass, 18500);
     EXPECT_EQ(r.xing.ath_type, 5);
     EXPECT_EQ(r.xing.abr_bitrate, 32);
-    EXPECT_EQ(LoadBe24(r.xing.delay_padding), 0x2402F4u); // 576 and 756 samples
+    EXPECT_EQ(LoadBe24(r.xing.delay_padding), 0x2402F4u);  // 576 and 756 samples
     EXPECT_EQ(r.xing.music_length, 58738u);
     EXPECT_EQ(r.xing.music_crc, 0x0489);
     EXPECT_EQ(r.xing.tag_crc, 0x2CB7);
@@ -110,20 +110,20 @@ TEST(LameTag, ReadsReplayGainAndPeak) {
 TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
     XingSpec xing;
     xing.frames = 40;
-    xing.lame_bytes[10] = 190; // lowpass 19000 Hz
+    xing.lame_bytes[10] = 190;  // lowpass 19000 Hz
     ScanRecord r = ScanBytes(XingFile(xing));
     ASSERT_EQ(r.xing.has_lame_tag, 1);
     EXPECT_EQ(r.xing.lowpass, 19000);
 
     std::vector<uint8_t> bytes = XingFile(xing);
-    bytes[20] ^= 0x01; // one byte between the frame start and the tag CRC
+    bytes[20] ^= 0x01;  // one byte between the frame start and the tag CRC
     r = ScanBytes(bytes);
     EXPECT_EQ(r.has_xing, 1);
     EXPECT_EQ(r.xing.has_lame_tag, 0);
     EXPECT_EQ(LameVersion(r), "LAME3.100");
     EXPECT_EQ(r.xing.lowpass, 0);
     EXPECT_EQ(r.xing.tag_crc, 0);
-    EXPECT_EQ(r.xing.frames, 40u); // the Xing fields stay
+    EXPECT_EQ(r.xing.frames, 40u);  // the Xing fields stay
 }
 
 TEST(XingHeader, SitsWhereTheSideInformationEnds) {
@@ -165,14 +165,14 @@ TEST(XingHeader, LooksTwoBytesLaterInACrcProtectedFrame) {
 
 TEST(XingHeader, ReadsOnlyTheFieldsItsFlagsAnnounce) {
     XingSpec xing;
-    xing.flags = 0x2; // bytes only
+    xing.flags = 0x2;  // bytes only
     xing.bytes = 12345;
     xing.lame = false;
     const ScanRecord r = ScanBytes(XingFile(xing));
     EXPECT_EQ(r.xing.flags, 2u);
     EXPECT_EQ(r.xing.frames, 0u);
     EXPECT_EQ(r.xing.bytes, 12345u);
-    EXPECT_EQ(r.xing.vbr_scale, -1); // absent
+    EXPECT_EQ(r.xing.vbr_scale, -1);  // absent
     // Without a frame count the average comes from the frames themselves.
     EXPECT_EQ(r.average_bitrate, 128);
 }
@@ -208,19 +208,19 @@ TEST(XingHeader, IsNotParsedWhenFoundTooFarIntoTheFrame) {
 
 std::vector<uint8_t> VbriFrame(uint16_t entries) {
     HeaderSpec header;
-    header.bitrate_index = 14; // room for a long table
+    header.bitrate_index = 14;  // room for a long table
     std::vector<uint8_t> frame = test::MakeFrame(header);
     std::span<uint8_t> v = std::span(frame).subspan(kVbriOffset);
     std::memcpy(v.data(), "VBRI", 4);
-    StoreBe16(v.subspan(4), 1);      // version
-    StoreBe16(v.subspan(6), 0x1234); // delay
-    StoreBe16(v.subspan(8), 75);     // quality
+    StoreBe16(v.subspan(4), 1);       // version
+    StoreBe16(v.subspan(6), 0x1234);  // delay
+    StoreBe16(v.subspan(8), 75);      // quality
     StoreBe32(v.subspan(10), 987654);
     StoreBe32(v.subspan(14), 4321);
     StoreBe16(v.subspan(18), entries);
-    StoreBe16(v.subspan(20), 1); // scale
-    StoreBe16(v.subspan(22), 2); // entry size
-    StoreBe16(v.subspan(24), 8); // frames per entry
+    StoreBe16(v.subspan(20), 1);  // scale
+    StoreBe16(v.subspan(22), 2);  // entry size
+    StoreBe16(v.subspan(24), 8);  // frames per entry
     for (size_t i = 0; i < 3; ++i) {
         StoreBe16(v.subspan(26 + 2 * i), static_cast<uint16_t>(100 + i));
     }
@@ -290,9 +290,9 @@ TEST(LameTag, TextsFollowTheCodedValues) {
 TEST(LameTag, DecodesReplayGainFields) {
     XingSpec xing;
     xing.frames = 40;
-    xing.lame_bytes[15] = 0x2C; // radio: name 1, originator 3, +5.3 dB
+    xing.lame_bytes[15] = 0x2C;  // radio: name 1, originator 3, +5.3 dB
     xing.lame_bytes[16] = 0x35;
-    xing.lame_bytes[17] = 0x2E; // audiophile: sign bit set
+    xing.lame_bytes[17] = 0x2E;  // audiophile: sign bit set
     xing.lame_bytes[18] = 0x35;
     const ScanRecord r = ScanBytes(XingFile(xing));
     EXPECT_EQ(r.xing.radio_gain_name, 1);
@@ -354,5 +354,5 @@ TEST(MusicCrc, IsNotComputedWithoutTwoValidFrames) {
     EXPECT_EQ(r.xing.music_crc_computed, 0);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -155,4 +155,4 @@ std::vector<uint8_t> MakeId3v1(const char* title, int genre) {
     return tag;
 }
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

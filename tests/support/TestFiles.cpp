@@ -70,4 +70,4 @@ bool IgnoresFilePermissions() {
     return ::geteuid() == 0;
 }
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

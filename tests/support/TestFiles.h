@@ -39,4 +39,4 @@ std::optional<std::string> SamplesDir();
 // permission tests cannot fail the way they would for a user.
 bool IgnoresFilePermissions();
 
-} // namespace vandrel::test
+}  // namespace vandrel::test
