@@ -23,7 +23,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // Reads every file once with read() into one reused buffer; returns the bytes.
 uint64_t ReadAll(const std::vector<std::string>& files) {

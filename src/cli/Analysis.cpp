@@ -15,28 +15,23 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) {
-    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord()};
-    CopyTextField(result.record.path, path);
+namespace {
 
-    const int limit = options.frames == 0 ? -1 : options.frames;
-
-    // A file the analysis cache knows unchanged is answered without opening
-    // it: not even the probe of its kind reads it.
-    FillFileStatus(result.record.status, path);
-    if (S_ISREG(result.record.status.mode) &&
-        AnswerFromCache(path, result.record, limit, nullptr)) {
-        return result;
-    }
-
+// Opens the file through the registered kinds and scans it; failures become
+// the result's error text.
+void OpenAndScan(FileResult& result, const AnalysisOptions& options, int limit) {
     CVandrelMediaFileWrapper file;
-    if (!file.Attach(path)) {
-        result.error = DescribeAttachFailure(path);
-        return result;
+    if (!file.Attach(result.path)) {
+        result.error = DescribeAttachFailure(result.path);
+        return;
     }
     try {
         if (file.Scan(!options.headers_only, result.record, limit, nullptr, false, nullptr) == 0) {
             result.error = "The file is too short to analyse";
+        }
+        auto* mp3 = dynamic_cast<CMp3File*>(file.File());
+        if (options.music_crc && mp3 != nullptr && result.record.xing.has_lame_tag != 0) {
+            mp3->ComputeMusicCrc(result.record, nullptr);
         }
     } catch (const ScanError& e) {
         result.error = e.what();
@@ -44,7 +39,32 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
         result.error = std::string("Unexpected error: ") + e.what();
     }
     file.Close();
+}
+
+}  // namespace
+
+FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) {
+    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord(), {}};
+    CopyTextField(result.record.path, path);
+    result.texts[kSlotName] = result.name;
+    const int limit = options.frames == 0 ? -1 : options.frames;
+
+    // A file the analysis cache knows unchanged is answered without opening
+    // it: not even the probe of its kind reads it. The music CRC needs the
+    // file's bytes, so it always opens the file.
+    FillFileStatus(result.record.status, path);
+    const bool cached = !options.music_crc && S_ISREG(result.record.status.mode) &&
+                        AnswerFromCache(path, result.record, limit, nullptr);
+    if (!cached) {
+        OpenAndScan(result, options, limit);
+    }
+    if (result.error) {
+        ApplyScanFailureTexts(result.texts, result.record);
+    } else {
+        result.record.quality_class =
+            BuildAttributeTexts(result.texts, result.record, options.mono_quality);
+    }
     return result;
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

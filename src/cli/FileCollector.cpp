@@ -48,7 +48,7 @@ void CollectFolder(const fs::path& folder, bool recursive,
     }
 }
 
-} // namespace
+}  // namespace
 
 bool NameLess(const std::string& a, const std::string& b) {
     const std::string la = AsciiLower(a);
@@ -74,4 +74,4 @@ std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, 
     return out;
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

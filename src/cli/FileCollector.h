@@ -23,4 +23,4 @@ std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, 
 // fixed byte order.
 bool NameLess(const std::string& a, const std::string& b);
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

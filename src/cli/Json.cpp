@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Id3Tag.h"
+#include "TextEncoding.h"
+
 namespace vandrel::cli {
 
 namespace {
@@ -49,7 +52,7 @@ size_t Utf8SequenceLength(std::string_view s) {
     return length;
 }
 
-} // namespace
+}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
@@ -71,7 +74,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
         } else {
             const size_t length = Utf8SequenceLength(text);
             if (length == 0) {
-                out += "\xEF\xBF\xBD"; // U+FFFD
+                out += "\xEF\xBF\xBD";  // U+FFFD
                 text.remove_prefix(1);
                 continue;
             }
@@ -82,21 +85,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
         text.remove_prefix(1);
     }
     out += '"';
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string HexBytes(const uint8_t* bytes, size_t count) {
@@ -183,7 +171,7 @@ void JsonOut::Int(int64_t value) {
 void JsonOut::Float(float value) {
     BeforeValue();
     if (!std::isfinite(value)) {
-        out_ += "null"; // JSON has no infinities
+        out_ += "null";  // JSON has no infinities
         return;
     }
     char buffer[32];
@@ -210,6 +198,26 @@ void IntArray(JsonOut& json, const T (&values)[N], size_t count = N) {
 void Field(JsonOut& json, std::string_view key, int64_t value) {
     json.Key(key);
     json.Int(value);
+}
+
+void WriteId3v1Json(JsonOut& json, const ScanRecord& r) {
+    const std::span<const uint8_t, kId3v1Size> image(r.id3v1.image);
+    const auto text = [&](std::string_view key, Id3v1Field field) {
+        json.Key(key);
+        json.String(Latin1ToUtf8(Id3v1FieldText(image, field)));
+    };
+    json.BeginObject();
+    text("title", kId3v1Title);
+    text("artist", kId3v1Artist);
+    text("album", kId3v1Album);
+    text("year", kId3v1Year);
+    text("comment", kId3v1Comment);
+    const int genre = r.id3v1.image[kId3v1GenreByte];
+    Field(json, "genre", genre);
+    json.Key("genre_name");
+    json.String(GenreName(genre));
+    Field(json, "track", r.id3v1.track);
+    json.EndObject();
 }
 
 void WriteXingJson(JsonOut& json, const VbrHeaderBlock& x) {
@@ -270,13 +278,15 @@ void WriteVbriJson(JsonOut& json, const VbriBlock& v) {
     json.EndObject();
 }
 
-} // namespace
+}  // namespace
 
 void WriteRecordJson(JsonOut& json, const ScanRecord& r) {
     json.BeginObject();
     Field(json, "kind", r.kind);
     Field(json, "id3v1_present", r.id3v1_present);
     Field(json, "id3v2_present", r.id3v2_present);
+    json.Key("id3v1");
+    WriteId3v1Json(json, r);
     Field(json, "id3v2_size", r.id3v2_size);
     Field(json, "quality_class", r.quality_class);
     json.Key("encoder_text");
@@ -330,4 +340,4 @@ void WriteRecordJson(JsonOut& json, const ScanRecord& r) {
     json.EndObject();
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

@@ -42,12 +42,9 @@ private:
 // Appends `text` to `out` as a quoted JSON string.
 void AppendJsonString(std::string& out, std::string_view text);
 
-// Bytes of an 8-bit file text (ID3v1, encoder text) decoded as ISO-8859-1.
-std::string Latin1ToUtf8(std::string_view text);
-
 std::string HexBytes(const uint8_t* bytes, size_t count);
 
 // The record's fields under the keys of the command-line contract.
 void WriteRecordJson(JsonOut& json, const ScanRecord& record);
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

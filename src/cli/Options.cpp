@@ -34,7 +34,7 @@ std::optional<OutputFormat> ParseFormat(const std::string& text) {
     return it->second;
 }
 
-} // namespace
+}  // namespace
 
 std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args) {
     Options options;
@@ -49,6 +49,10 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"-q", [&] { options.quiet = true; }},
         {"--quiet", [&] { options.quiet = true; }},
         {"--record-hex", [&] { options.record_hex = true; }},
+        {"--music-crc", [&] { options.music_crc = true; }},
+        {"--all-columns", [&] { options.all_columns = true; }},
+        {"--report", [&] { options.report = true; }},
+        {"--mono-quality", [&] { options.mono_quality = true; }},
         {"-h", [&] { options.show_help = true; }},
         {"--help", [&] { options.show_help = true; }},
         {"--version", [&] { options.show_version = true; }},
@@ -83,6 +87,13 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         return std::nullopt;
     };
     const Valued output = file_name("--output", options.output);
+    auto columns = [&](const std::string& v) -> std::optional<std::string> {
+        options.columns = SplitNonEmpty(v, ',');
+        if (options.columns.empty()) {
+            return std::string("--columns needs at least one attribute name");
+        }
+        return std::nullopt;
+    };
     auto filetypes = [&](const std::string& v) -> std::optional<std::string> {
         options.filetypes = v;
         return std::nullopt;
@@ -94,6 +105,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"-o", output},
         {"--output", output},
         {"--filetypes", filetypes},
+        {"--columns", columns},
         {"--cache", file_name("--cache", options.cache_file)},
         {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
     };
@@ -171,7 +183,14 @@ std::string HelpText() {
            "  -f, --frames N         frames to read per file; 0 = all (default 0)\n"
            "      --headers-only     tags, first frame and VBR headers only, no frame walk\n"
            "      --format F         table, tsv, csv or json (default table)\n"
+           "      --columns LIST     comma-separated attribute names or ids for table, tsv\n"
+           "                         and csv (default: Name,Encoder,Bitrate,Frames,Length,\n"
+           "                         Size,Bad Last Frame,Quality)\n"
+           "      --all-columns      every attribute, in id order\n"
+           "      --report           print each file's text report instead of a table\n"
+           "      --mono-quality     double the quality per bitrate of mono files\n"
            "      --record-hex       with json: add each file's 2056-byte record as hex\n"
+           "      --music-crc        also compute and check the LAME music CRC\n"
            "      --filetypes LIST   extensions taken from folders\n"
            "                         (default \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
            "      --cache FILE       answer unchanged files from this analysis cache file,\n"
@@ -187,4 +206,4 @@ std::string HelpText() {
            "opened or scanned, 2 for a usage error.\n";
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

@@ -12,15 +12,20 @@ enum class OutputFormat { kTable, kTsv, kCsv, kJson };
 struct Options {
     std::vector<std::string> paths;
     bool recursive = false;
-    int frames = 0; // frames to read per file; 0 = all
+    int frames = 0;  // frames to read per file; 0 = all
     bool headers_only = false;
     OutputFormat format = OutputFormat::kTable;
     std::string filetypes;
-    std::string output;     // empty: standard output
-    std::string cache_file; // empty: no cache
+    std::string output;      // empty: standard output
+    std::string cache_file;  // empty: no cache
     int cache_max_kb = 500;
     bool quiet = false;
     bool record_hex = false;
+    bool music_crc = false;
+    std::vector<std::string> columns;  // attribute names or ids, as given
+    bool all_columns = false;
+    bool report = false;
+    bool mono_quality = false;
     bool show_help = false;
     bool show_version = false;
 };
@@ -34,4 +39,4 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
 
 std::string HelpText();
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

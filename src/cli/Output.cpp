@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <charconv>
+
+#include "AttributeCatalog.h"
 #include "FrameHeader.h"
 #include "Json.h"
+#include "TextReports.h"
 
 namespace vandrel::cli {
 
 namespace {
-
-std::string FormatSeconds(float seconds) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(seconds));
-    return buffer;
-}
 
 // Display width of a UTF-8 text, counting one column per code point.
 size_t DisplayWidth(const std::string& text) {
@@ -130,6 +128,22 @@ private:
     std::ostream& out_;
 };
 
+// Each file's "Copy Info" report, one after the other.
+class ReportWriter : public ResultWriter {
+public:
+    explicit ReportWriter(std::ostream& out) : out_(out) {}
+
+    void Add(const FileResult& result) override {
+        if (!result.error) {
+            out_ << BuildInfoReport(result.texts, result.record);
+        }
+    }
+    void Finish() override { out_.flush(); }
+
+private:
+    std::ostream& out_;
+};
+
 class JsonWriter : public ResultWriter {
 public:
     JsonWriter(bool record_hex, std::ostream& out) : record_hex_(record_hex), out_(out) {
@@ -151,6 +165,13 @@ public:
         } else {
             json.Null();
         }
+        json.Key("attributes");
+        json.BeginObject();
+        for (const AttributeInfo& attribute : Catalog()) {
+            json.Key(attribute.name);
+            json.String(result.texts[attribute.text_slot]);
+        }
+        json.EndObject();
         json.Key("record");
         WriteRecordJson(json, result.record);
         if (record_hex_) {
@@ -173,7 +194,7 @@ private:
     bool first_ = true;
 };
 
-} // namespace
+}  // namespace
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -190,36 +211,78 @@ std::string CsvField(const std::string& text) {
     return out;
 }
 
-std::vector<Column> DefaultColumns() {
-    return {
-        {"Path", false, [](const FileResult& r) { return r.path; }},
-        {"Frames", true, [](const FileResult& r) { return std::to_string(r.record.frames); }},
-        {"Freq. (Hz)", true,
-         [](const FileResult& r) { return std::to_string(r.record.sample_rate); }},
-        {"Mode", false,
-         [](const FileResult& r) { return std::string(ChannelModeName(r.record.mode)); }},
-        {"Layer", true, [](const FileResult& r) { return std::to_string(r.record.layer); }},
-        {"Bitrate", true,
-         [](const FileResult& r) { return std::to_string(r.record.average_bitrate); }},
-        {"Length", true,
-         [](const FileResult& r) { return FormatSeconds(r.record.length_seconds); }},
-        {"Sync Errors", true,
-         [](const FileResult& r) { return std::to_string(r.record.sync_errors); }},
-    };
+std::string MusicCrcText(const ScanRecord& record) {
+    if (record.has_xing == 0 || record.xing.has_lame_tag == 0) {
+        return {};
+    }
+    if (record.xing.music_crc_computed == 0) {
+        return "Error calculating CRC";
+    }
+    return record.xing.music_crc_ok != 0 ? "OK" : "corrupt";
 }
 
-std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options, std::ostream& out) {
+std::variant<std::vector<int32_t>, std::string> ResolveColumns(const Options& options) {
+    std::vector<int32_t> ids;
+    if (options.all_columns) {
+        for (const AttributeInfo& attribute : Catalog()) {
+            ids.push_back(attribute.id);
+        }
+        return ids;
+    }
+    if (options.columns.empty()) {
+        return DefaultColumnIds();
+    }
+    for (const std::string& column : options.columns) {
+        const AttributeInfo* attribute = FindAttributeByName(column);
+        if (attribute == nullptr) {
+            int32_t id = -1;
+            const auto [end, ec] =
+                std::from_chars(column.data(), column.data() + column.size(), id);
+            if (ec == std::errc() && end == column.data() + column.size()) {
+                attribute = FindAttribute(id);
+            }
+        }
+        if (attribute == nullptr) {
+            return "unknown column '" + column + "' (see the attribute names of --all-columns)";
+        }
+        ids.push_back(attribute->id);
+    }
+    return ids;
+}
+
+std::vector<Column> OutputColumns(const std::vector<int32_t>& attribute_ids,
+                                  const Options& options) {
+    std::vector<Column> columns;
+    for (int32_t id : attribute_ids) {
+        const AttributeInfo& attribute = *FindAttribute(id);
+        const int slot = attribute.text_slot;
+        columns.push_back({std::string(attribute.name), attribute.alignment == Alignment::kRight,
+                           [slot](const FileResult& r) { return r.texts[slot]; }});
+    }
+    if (options.music_crc) {
+        columns.push_back(
+            {"Music CRC", false, [](const FileResult& r) { return MusicCrcText(r.record); }});
+    }
+    return columns;
+}
+
+std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
+                                               const std::vector<int32_t>& attribute_ids,
+                                               std::ostream& out) {
+    if (options.report) {
+        return std::make_unique<ReportWriter>(out);
+    }
     switch (options.format) {
     case OutputFormat::kJson:
         return std::make_unique<JsonWriter>(options.record_hex, out);
     case OutputFormat::kTsv:
-        return std::make_unique<DelimitedWriter>(DefaultColumns(), false, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), false, out);
     case OutputFormat::kCsv:
-        return std::make_unique<DelimitedWriter>(DefaultColumns(), true, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), true, out);
     case OutputFormat::kTable:
         break;
     }
-    return std::make_unique<TableWriter>(DefaultColumns(), out);
+    return std::make_unique<TableWriter>(OutputColumns(attribute_ids, options), out);
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

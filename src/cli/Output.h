@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "Analysis.h"
@@ -17,8 +18,18 @@ struct Column {
     std::function<std::string(const FileResult&)> text;
 };
 
-// The columns of table, tsv and csv output.
-std::vector<Column> DefaultColumns();
+// The attributes chosen with --columns (names or ids), --all-columns or the
+// default set; an error message for a name that is no attribute.
+std::variant<std::vector<int32_t>, std::string> ResolveColumns(const Options& options);
+
+// The columns of table, tsv and csv output: the attributes, each with its
+// name as header and its alignment, then the music CRC check when asked for.
+std::vector<Column> OutputColumns(const std::vector<int32_t>& attribute_ids,
+                                  const Options& options);
+
+// "OK" or "corrupt" for a checked music CRC, "Error calculating CRC" when the
+// check could not run, empty for a file without a LAME tag.
+std::string MusicCrcText(const ScanRecord& record);
 
 // Receives the results in input order and writes them in one format.
 class ResultWriter {
@@ -29,9 +40,12 @@ public:
     virtual void Finish() = 0;
 };
 
-std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options, std::ostream& out);
+// A writer for the chosen format; --report prints each file's text report.
+std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
+                                               const std::vector<int32_t>& attribute_ids,
+                                               std::ostream& out);
 
 // RFC 4180: a field with a comma, quote, CR or LF is quoted, quotes doubled.
 std::string CsvField(const std::string& text);
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

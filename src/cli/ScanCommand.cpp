@@ -84,7 +84,7 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-} // namespace
+}  // namespace
 
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     auto parsed = ParseCommandLine(args);
@@ -94,6 +94,11 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 2;
     }
     const Options& options = std::get<Options>(parsed);
+    const auto columns = ResolveColumns(options);
+    if (const auto* unknown = std::get_if<std::string>(&columns)) {
+        err << "vandrel-scan: " << *unknown << "\n";
+        return 2;
+    }
     if (options.show_help) {
         out << HelpText();
         return 0;
@@ -136,8 +141,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const std::vector<InputFile> inputs =
         CollectInputFiles(options.paths, options.recursive, options.filetypes);
-    auto writer = MakeResultWriter(options, *sink);
-    const AnalysisOptions analysis{options.frames, options.headers_only};
+    auto writer = MakeResultWriter(options, std::get<std::vector<int32_t>>(columns), *sink);
+    const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc,
+                                   options.mono_quality};
 
     int status = 0;
     {
@@ -147,13 +153,15 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             progress.Show(i + 1, inputs.size(), FileNameOf(input.path));
             FileResult result;
             if (input.error) {
-                result = {input.path, FileNameOf(input.path), input.error, ZeroRecord()};
+                result = {input.path, FileNameOf(input.path), input.error, ZeroRecord(), {}};
+                result.texts[kSlotName] = result.name;
+                ApplyScanFailureTexts(result.texts, result.record);
             } else {
                 result = AnalyseFile(input.path, analysis);
             }
             if (result.error) {
                 status = 1;
-                if (options.format != OutputFormat::kJson) {
+                if (options.format != OutputFormat::kJson || options.report) {
                     err << "vandrel-scan: " << result.path << ": " << OneLine(*result.error)
                         << "\n";
                 }
@@ -182,4 +190,4 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return status;
 }
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

@@ -12,4 +12,4 @@ namespace vandrel::cli {
 // the exit status: 0 all analysed, 1 some file failed, 2 usage error.
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-} // namespace vandrel::cli
+}  // namespace vandrel::cli

@@ -28,7 +28,7 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-} // namespace
+}  // namespace
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
@@ -128,4 +128,4 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     return ok;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

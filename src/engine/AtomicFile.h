@@ -42,4 +42,4 @@ private:
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
 
-} // namespace vandrel
+}  // namespace vandrel

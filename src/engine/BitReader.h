@@ -8,8 +8,8 @@ namespace vandrel {
 // read the buffer is topped up byte by byte while it holds fewer than 25 bits;
 // a byte read at the end of the file contributes eight zero bits.
 struct BitReader {
-    int32_t count = 0;   // buffered bits
-    uint32_t buffer = 0; // the buffered bits sit in the low `count` bits
+    int32_t count = 0;    // buffered bits
+    uint32_t buffer = 0;  // the buffered bits sit in the low `count` bits
 
     // The next frame's side information starts at a byte boundary; whatever is
     // still buffered is shifted out as new bytes come in.
@@ -37,4 +37,4 @@ struct BitReader {
     }
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -72,4 +72,4 @@ inline void StoreLe64(std::span<uint8_t> b, uint64_t v) {
     StoreLe32(b.subspan(4), static_cast<uint32_t>(v >> 32));
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -92,7 +92,7 @@ size_t FileStream::ReadAt(int64_t pos, uint8_t* out, size_t n) {
             continue;
         }
         if (got <= 0) {
-            break; // end of file, or an I/O error, which reads as the end
+            break;  // end of file, or an I/O error, which reads as the end
         }
         done += static_cast<size_t>(got);
     }
@@ -155,4 +155,4 @@ bool FileStream::Write(std::span<const uint8_t> bytes) {
     return static_cast<size_t>(written) == bytes.size();
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -88,4 +88,4 @@ private:
     size_t buffer_length_ = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

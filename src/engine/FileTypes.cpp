@@ -14,18 +14,26 @@ std::string AsciiLower(std::string_view text) {
     return out;
 }
 
-std::vector<std::string> SplitFileTypes(std::string_view text) {
+std::vector<std::string> SplitNonEmpty(std::string_view text, char separator) {
     std::vector<std::string> out;
     size_t start = 0;
     while (start <= text.size()) {
-        size_t end = text.find(';', start);
+        size_t end = text.find(separator, start);
         if (end == std::string_view::npos) {
             end = text.size();
         }
         if (end > start) {
-            out.push_back(AsciiLower(text.substr(start, end - start)));
+            out.emplace_back(text.substr(start, end - start));
         }
         start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> SplitFileTypes(std::string_view text) {
+    std::vector<std::string> out = SplitNonEmpty(text, ';');
+    for (std::string& extension : out) {
+        extension = AsciiLower(extension);
     }
     return out;
 }
@@ -39,4 +47,4 @@ bool MatchesFileTypes(std::string_view name, const std::vector<std::string>& ext
     return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 
-} // namespace vandrel
+}  // namespace vandrel

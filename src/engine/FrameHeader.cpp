@@ -7,13 +7,13 @@ const std::array<int32_t, 9> kSampleRates = {44100, 48000, 32000, 22050, 24000,
 
 const std::array<std::array<int32_t, 16>, 6> kBitrates = {{
     // ISO/IEC 11172-3, MPEG-1
-    {128, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}, // Layer I
-    {128, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},    // Layer II
-    {128, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},     // Layer III
+    {128, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},  // Layer I
+    {128, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},     // Layer II
+    {128, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},      // Layer III
     // ISO/IEC 13818-3, MPEG-2 low sampling frequencies (and MPEG-2.5)
-    {128, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0}, // Layer I
-    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},      // Layer II
-    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},      // Layer III
+    {128, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},  // Layer I
+    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},       // Layer II
+    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},       // Layer III
 }};
 
 int32_t BitrateKbps(int is_mpeg1, int layer, int bitrate_index) {
@@ -73,13 +73,13 @@ int DecodeFrameHeader(uint32_t word, FrameHeader& out) {
     const int64_t kbps = BitrateKbps(h.is_mpeg1, h.layer, bitrate_index);
     int64_t length = 0;
     switch (h.layer) {
-    case 1: // slots of 4 bytes
+    case 1:  // slots of 4 bytes
         length = 4 * (12000 * kbps / h.sample_rate + h.padding);
         break;
     case 2:
         length = 144000 * kbps / h.sample_rate + h.padding;
         break;
-    default: // Layer III frames of MPEG-2/2.5 hold half the samples
+    default:  // Layer III frames of MPEG-2/2.5 hold half the samples
         length = 144000 * kbps / (int64_t{h.sample_rate} * (h.is_mpeg1 != 0 ? 1 : 2)) + h.padding;
         break;
     }
@@ -120,4 +120,4 @@ std::string_view ChannelModeName(int mode) {
     }
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -16,31 +16,31 @@ struct FrameHeader {
     int32_t is_mpeg1;
     int32_t not_mpeg25;
     int32_t bitrate_index;
-    int32_t mode; // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    int32_t mode;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
     int32_t mode_extension;
     int32_t padding;
-    int32_t sample_rate; // Hz
+    int32_t sample_rate;  // Hz
     int32_t channels;
-    int32_t layer;      // 1, 2 or 3
-    int32_t protection; // raw bit: 1 means no CRC follows the header
+    int32_t layer;       // 1, 2 or 3
+    int32_t protection;  // raw bit: 1 means no CRC follows the header
     int32_t copyright;
     int32_t emphasis;
     int32_t original;
 };
 
-constexpr uint32_t kSyncMask = 0xFFE00000;          // AAAAAAAA AAA
-constexpr uint32_t kNotMpeg25Mask = 0x00100000;     // B (bit 20)
-constexpr uint32_t kVersionMask = 0x00080000;       // B (bit 19, the ID bit)
-constexpr uint32_t kLayerMask = 0x00060000;         // CC
-constexpr uint32_t kProtectionMask = 0x00010000;    // D
-constexpr uint32_t kBitrateMask = 0x0000F000;       // EEEE
-constexpr uint32_t kSampleRateMask = 0x00000C00;    // FF
-constexpr uint32_t kPaddingMask = 0x00000200;       // G
-constexpr uint32_t kModeMask = 0x000000C0;          // II
-constexpr uint32_t kModeExtensionMask = 0x00000030; // JJ
-constexpr uint32_t kCopyrightMask = 0x00000008;     // K
-constexpr uint32_t kOriginalMask = 0x00000004;      // L
-constexpr uint32_t kEmphasisMask = 0x00000003;      // MM
+constexpr uint32_t kSyncMask = 0xFFE00000;           // AAAAAAAA AAA
+constexpr uint32_t kNotMpeg25Mask = 0x00100000;      // B (bit 20)
+constexpr uint32_t kVersionMask = 0x00080000;        // B (bit 19, the ID bit)
+constexpr uint32_t kLayerMask = 0x00060000;          // CC
+constexpr uint32_t kProtectionMask = 0x00010000;     // D
+constexpr uint32_t kBitrateMask = 0x0000F000;        // EEEE
+constexpr uint32_t kSampleRateMask = 0x00000C00;     // FF
+constexpr uint32_t kPaddingMask = 0x00000200;        // G
+constexpr uint32_t kModeMask = 0x000000C0;           // II
+constexpr uint32_t kModeExtensionMask = 0x00000030;  // JJ
+constexpr uint32_t kCopyrightMask = 0x00000008;      // K
+constexpr uint32_t kOriginalMask = 0x00000004;       // L
+constexpr uint32_t kEmphasisMask = 0x00000003;       // MM
 
 constexpr int kModeJointStereo = 1;
 constexpr int kModeDualChannel = 2;
@@ -86,4 +86,4 @@ std::string_view CheckFrameAgainstReference(FrameReference& reference, const Fra
 // "stereo", "joint stereo", "dual channel", "mono"; empty for other values.
 std::string_view ChannelModeName(int mode);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -77,4 +77,4 @@ bool CMediaFile::SavePageSettings(SettingsStore& /*settings*/) const {
     return true;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

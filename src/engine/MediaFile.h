@@ -42,10 +42,12 @@ public:
 
 protected:
     FileStream& Stream() { return stream_; }
+    // After a write that changed the file's length.
+    void SetFileSize(uint64_t size) { file_size_ = size; }
 
-    std::vector<PageHost::PageHandle> pages_; // owned by the host, destroyed through it
+    std::vector<PageHost::PageHandle> pages_;  // owned by the host, destroyed through it
     PageHost* page_host_ = nullptr;
-    std::vector<int> page_kinds_; // the page kind of each tab this file adds
+    std::vector<int> page_kinds_;  // the page kind of each tab this file adds
 
 private:
     FileStream stream_;
@@ -53,4 +55,4 @@ private:
     uint64_t file_size_ = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

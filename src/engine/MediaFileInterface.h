@@ -54,4 +54,4 @@ public:
     virtual bool SavePageSettings(SettingsStore& settings) const = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -1,5 +1,6 @@
 #include "MediaFileRegistry.h"
 
+#include "MpcFile.h"
 #include "VandrelMp3File.h"
 #include "WaveFile.h"
 
@@ -10,7 +11,7 @@ std::vector<std::unique_ptr<CMediaFileInterface>>& Prototypes() {
     static std::vector<std::unique_ptr<CMediaFileInterface>> prototypes;
     return prototypes;
 }
-} // namespace
+}  // namespace
 
 void RegisterMediaFileType(const CMediaFileInterface& prototype) {
     Prototypes().push_back(prototype.Clone());
@@ -26,7 +27,8 @@ const std::vector<std::unique_ptr<CMediaFileInterface>>& RegisteredMediaFileType
 
 void RegisterStandardMediaFileTypes() {
     RegisterMediaFileType(CVandrelMp3File());
+    RegisterMediaFileType(CMpcFile());
     RegisterMediaFileType(CWaveFile());
 }
 
-} // namespace vandrel
+}  // namespace vandrel

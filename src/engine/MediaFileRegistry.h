@@ -21,4 +21,4 @@ const std::vector<std::unique_ptr<CMediaFileInterface>>& RegisteredMediaFileType
 // MPEG Plus, WAVE.
 void RegisterStandardMediaFileTypes();
 
-} // namespace vandrel
+}  // namespace vandrel

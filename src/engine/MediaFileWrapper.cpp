@@ -84,4 +84,4 @@ std::string DescribeAttachFailure(const std::string& path) {
     return "Not an MPEG audio, MPEG Plus or WAVE file";
 }
 
-} // namespace vandrel
+}  // namespace vandrel

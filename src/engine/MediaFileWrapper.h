@@ -48,4 +48,4 @@ class CVandrelMediaFileWrapper : public CMediaFileWrapper {};
 // recognises it.
 std::string DescribeAttachFailure(const std::string& path);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -1,12 +1,17 @@
 #include "Mp3File.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "ByteOrder.h"
+#include "Crc16.h"
+#include "EncoderId.h"
 #include "RecordCache.h"
 #include "ScanError.h"
+#include "VbrHeaders.h"
 
 namespace vandrel {
 
@@ -104,31 +109,31 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
         record.average_reservoir =
             static_cast<int32_t>(record.reservoir_sum / (int64_t{record.frames} + 1));
     }
-    bits(mpeg1 ? (mono ? 5 : 3) : (mono ? 1 : 2)); // private bits
+    bits(mpeg1 ? (mono ? 5 : 3) : (mono ? 1 : 2));  // private bits
     if (mpeg1) {
         for (int ch = 0; ch < h.channels; ++ch) {
-            if (bits(4) != 0) { // scfsi bands
+            if (bits(4) != 0) {  // scfsi bands
                 record.scfsi_used = 1;
             }
         }
     }
 
-    uint32_t block_kind = 0; // of the last granule-channel that switched windows
+    uint32_t block_kind = 0;  // of the last granule-channel that switched windows
     uint32_t scalefac_scale = 0;
     uint32_t last_big_values = 0;
     const int granules = mpeg1 ? 2 : 1;
     for (int gr = 0; gr < granules; ++gr) {
         for (int ch = 0; ch < h.channels; ++ch) {
-            bits(12); // part2_3_length
+            bits(12);  // part2_3_length
             last_big_values = bits(9);
-            bits(8);             // global_gain
-            bits(mpeg1 ? 4 : 9); // scalefac_compress
-            if (bits(1) != 0) {  // window_switching_flag
+            bits(8);              // global_gain
+            bits(mpeg1 ? 4 : 9);  // scalefac_compress
+            if (bits(1) != 0) {   // window_switching_flag
                 const uint32_t block_type = bits(2);
                 const uint32_t mixed = bits(1);
-                bits(5); // table_select[0]
-                bits(5); // table_select[1]
-                bits(3); // subblock_gain[0..2]
+                bits(5);  // table_select[0]
+                bits(5);  // table_select[1]
+                bits(3);  // subblock_gain[0..2]
                 bits(3);
                 bits(3);
                 if (block_type != 2) {
@@ -142,21 +147,21 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
                     block_kind = 1;
                 }
             } else {
-                bits(5); // table_select[0..2]
+                bits(5);  // table_select[0..2]
                 bits(5);
                 bits(5);
-                bits(4); // region0_count
-                bits(3); // region1_count
+                bits(4);  // region0_count
+                bits(3);  // region1_count
                 ++record.long_blocks;
             }
             if (mpeg1) {
-                bits(1); // preflag
+                bits(1);  // preflag
             }
             if (bits(1) != 0) {
                 ++record.scalefac_scale_count;
                 scalefac_scale = 1;
             }
-            bits(1); // count1table_select
+            bits(1);  // count1table_select
         }
     }
 
@@ -175,7 +180,7 @@ int ParseFrameFrom(Reader& reader, ScanRecord& record, FrameSeries* series) {
     return length;
 }
 
-} // namespace
+}  // namespace
 
 CMp3File::CMp3File(const CMp3File& other) : CMediaFile(other), bits_(other.bits_) {}
 
@@ -184,8 +189,9 @@ std::unique_ptr<CMediaFileInterface> CMp3File::Clone() const {
 }
 
 bool CMp3File::IsSupportedFile(const std::string& path) const {
+    // The probe needs no tags: only the base part of Open.
     CMp3File probe;
-    if (!probe.Open(path, "rb")) {
+    if (!probe.CMediaFile::Open(path, "rb")) {
         return false;
     }
     probe.Stream().Seek(static_cast<int64_t>(probe.GetFileSize() / 2));
@@ -217,7 +223,7 @@ int64_t CMp3File::FindFrameChain(int n) {
         const size_t got = stream.Read({window + fetched, end - fetched});
         fetched += got;
         if (fetched < end) {
-            read = fetched; // the file has become shorter since it was opened
+            read = fetched;  // the file has become shorter since it was opened
         }
     };
 
@@ -229,7 +235,7 @@ int64_t CMp3File::FindFrameChain(int n) {
             }
         }
         if (window[i] != 0xFF) {
-            continue; // cannot start a header; saves decoding every offset
+            continue;  // cannot start a header; saves decoding every offset
         }
         size_t p = i;
         bool chained = true;
@@ -352,7 +358,7 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     const int64_t audio_end = ReadId3v1(record);
     SkipId3v2(record);
     record.has_cue_sheet = HasCueSheet() ? 1 : 0;
-    FindFrameChain(5); // positions the stream at the first frame when there is one
+    FindFrameChain(5);  // positions the stream at the first frame when there is one
     const int64_t frame_search_start = stream.Tell();
     DetectVbrHeaders(record);
     FindEncoderText(record);
@@ -409,7 +415,7 @@ int64_t CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series) {
         length = ParseFrameFrom(reader, record, series);
     }
     if (length == 0) {
-        stream.Seek(start + 4); // a re-synchronisation searches on from here
+        stream.Seek(start + 4);  // a re-synchronisation searches on from here
         return -1;
     }
     return start + length;
@@ -499,7 +505,7 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     double average = 0.0;
     bool from_xing = false;
 
-    const uint32_t xing_frames = record.xing.frames + 1; // the header frame counts too
+    const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
     if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
         (int64_t{record.frames} == xing_frames ||
          (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
@@ -541,27 +547,172 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     return progress == nullptr || progress->Progress(record);
 }
 
-// The tag, VBR-header and encoder-text steps find nothing until their readers
-// are in place.
-int64_t CMp3File::ReadId3v1(ScanRecord& /*record*/) {
-    Stream().Seek(0);
-    return -1;
+bool CMp3File::Open(const std::string& path, std::string_view mode) {
+    tag_.ReadTags(path);
+    return CMediaFile::Open(path, mode);
+}
+
+void CMp3File::OpenMemory(const std::string& path, std::vector<uint8_t> bytes) {
+    tag_.ReadTags(path, bytes);
+    CMediaFile::OpenMemory(path, std::move(bytes));
+}
+
+int64_t CMp3File::ReadId3v1(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    const int64_t tag_position = size - static_cast<int64_t>(kId3v1Size);
+    int64_t result = -1;
+    record.id3v1.image[kId3v1GenreByte] = 255;
+    uint8_t marker[3] = {};
+    if (tag_position >= 0) {
+        stream.Seek(tag_position);
+        if (stream.Read(marker) == 3 && std::memcmp(marker, "TAG", 3) == 0) {
+            stream.Seek(tag_position);
+            if (stream.Read(record.id3v1.image) == kId3v1Size) {
+                record.id3v1_present = 1;
+                result = tag_position;
+                const uint8_t track = record.id3v1.image[kId3v1TrackByte];
+                if (track != 0 && track != ' ') {
+                    record.id3v1.track = static_cast<int8_t>(track);
+                }
+            }
+        }
+    }
+    stream.Seek(0);
+    return result;
 }
 
 bool CMp3File::SkipId3v2(ScanRecord& record) {
-    record.id3v2_present = 0;
-    Stream().Seek(0);
-    return false;
+    FileStream& stream = Stream();
+    stream.Seek(0);
+    uint8_t head[10] = {};
+    const size_t got = stream.Read(head);
+    id3v2_end_ = 0;
+    if (got < 3 || std::memcmp(head, "ID3", 3) != 0) {
+        record.id3v2_present = 0;
+        stream.Seek(0);
+        return false;
+    }
+    // The size bytes are taken whole, as written, even when a broken tag
+    // sets their top bits.
+    const int64_t size = ((int64_t{head[6]} * 128 + head[7]) * 128 + head[8]) * 128 + head[9];
+    constexpr uint8_t kFooterFlag = 0x10;
+    const int64_t recorded = size + ((head[5] & kFooterFlag) != 0 ? 20 : 10);
+    record.id3v2_size = static_cast<int32_t>(recorded);
+    id3v2_end_ = 10 + size;
+    stream.Seek(id3v2_end_);
+    record.id3v2_present = 1;
+    return true;
 }
 
 bool CMp3File::HasCueSheet() const {
-    return false;
+    return tag_.FindCueSheet() != -1;
 }
 
-void CMp3File::DetectVbrHeaders(ScanRecord& /*record*/) {}
+void CMp3File::DetectVbrHeaders(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    std::array<uint8_t, kVbrHeaderProbeSize> buffer{};
+    const std::span<const uint8_t> frame(buffer.data(), stream.Read(buffer));
 
-void CMp3File::FindEncoderText(ScanRecord& /*record*/) {
-    Stream().Seek(0);
+    // The first place where a tag occurs decides whether the parser, which
+    // looks only at the tag's fixed place in the frame, is run at all.
+    auto first_of = [&](std::initializer_list<std::string_view> tags) -> size_t {
+        for (size_t i = 0; i + 4 <= frame.size(); ++i) {
+            for (std::string_view tag : tags) {
+                if (std::memcmp(frame.data() + i, tag.data(), 4) == 0) {
+                    return i;
+                }
+            }
+        }
+        return frame.size();
+    };
+    record.has_xing = first_of({"Xing", "Info"}) <= kVbrHeaderLastOffset
+                          ? ParseXingHeader(record, frame, start)
+                          : 0;
+    record.has_vbri =
+        first_of({"VBRI"}) <= kVbrHeaderLastOffset ? ParseVbriHeader(record, frame) : 0;
+    stream.Seek(start);
 }
 
-} // namespace vandrel
+void CMp3File::FindEncoderText(ScanRecord& record) {
+    FileStream& stream = Stream();
+    std::string text;
+    if (const std::string_view version = LameVersion(record); !version.empty()) {
+        text = NameFromText(version);
+    } else {
+        // Encoders leave their name near the start of the audio or at the
+        // very end of the file.
+        std::array<uint8_t, kEncoderTextBlock> block{};
+        stream.Seek(id3v2_end_);
+        size_t got = stream.Read(block);
+        text = NameFromText(SignatureFromBlock({block.data(), got}));
+        if (text.empty()) {
+            const auto size = static_cast<int64_t>(GetFileSize());
+            stream.Seek(std::max<int64_t>(0, size - static_cast<int64_t>(block.size())));
+            got = stream.Read(block);
+            text = NameFromText(SignatureFromBlock({block.data(), got}));
+        }
+    }
+    CopyTextField(record.encoder_text, text);
+    stream.Seek(0);
+}
+
+bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
+    ScanRecord scratch = ZeroRecord();
+    const int64_t existing = ReadId3v1(scratch);
+    FileStream& stream = Stream();
+    stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
+    std::array<uint8_t, kId3v1Size> image;
+    std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
+    if (tag.track != 0) {
+        image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
+    }
+    const bool written = stream.Write(image);
+    if (written) {
+        SetFileSize(static_cast<uint64_t>(stream.Size()));
+    }
+    return written;
+}
+
+uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
+    FileStream& stream = Stream();
+    const int64_t first = record.first_frame_offset;
+    FrameHeader header;
+    stream.Seek(first);
+    const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+    record.xing.header_frame_length = length;
+    if (length == 0) {
+        return 0;
+    }
+    const int64_t audio_start = first + length;
+    stream.Seek(audio_start);
+    if (DecodeFrameHeader(ReadHeaderWord(), header) == 0) {
+        return 0;
+    }
+
+    const int64_t total = static_cast<int64_t>(GetFileSize()) - audio_start -
+                          (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
+    std::vector<uint8_t> chunk(kMusicCrcChunk);
+    uint16_t crc = 0;
+    int64_t done = 0;
+    stream.Seek(audio_start);
+    while (done < total) {
+        const size_t want = static_cast<size_t>(
+            std::min<int64_t>(total - done, static_cast<int64_t>(chunk.size())));
+        const size_t got = stream.Read({chunk.data(), want});
+        crc = Crc16({chunk.data(), got}, crc);
+        done += static_cast<int64_t>(got);
+        if (progress != nullptr) {
+            progress->Progress(done, total);
+        }
+        if (got < want) {
+            break;  // the file ended early
+        }
+    }
+    record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;
+    record.xing.music_crc_computed = 1;
+    return crc;
+}
+
+}  // namespace vandrel

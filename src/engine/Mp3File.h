@@ -7,6 +7,7 @@
 
 #include "BitReader.h"
 #include "FrameHeader.h"
+#include "Id3Tag.h"
 #include "MediaFile.h"
 
 namespace vandrel {
@@ -17,6 +18,8 @@ constexpr size_t kSearchWindowSize = 1'024'000;
 constexpr size_t kSearchChunk = 64 * 1024;
 // The last-frame check searches this many bytes before the end of the file.
 constexpr int64_t kLastFrameSearchSize = 327'680;
+// The music CRC reads the audio in chunks of this size.
+constexpr size_t kMusicCrcChunk = 1'000'000;
 // Frames between two progress calls of a frame walk.
 constexpr int kProgressInterval = 2000;
 
@@ -42,23 +45,40 @@ public:
     // the search started; otherwise -1.
     int64_t FindFrameChain(int n);
 
-protected:
-    // Steps of the scan that the tag, VBR-header and encoder-text readers fill.
-    // ID3v1: fills the record's tag fields, returns the tag position or -1 and
-    // leaves the stream at 0.
-    virtual int64_t ReadId3v1(ScanRecord& record);
-    // ID3v2: fills present flag and size and leaves the stream after the tag.
-    virtual bool SkipId3v2(ScanRecord& record);
-    // Whether the ID3v2 tag holds an embedded cue sheet.
-    virtual bool HasCueSheet() const;
+    bool Open(const std::string& path, std::string_view mode) override;
+    // Also reads the ID3v2 tag from the bytes.
+    void OpenMemory(const std::string& path, std::vector<uint8_t> bytes);
+
+    // ID3v1: fills the record's tag fields and returns the tag's position, or
+    // -1 when there is none. Leaves the stream at 0.
+    int64_t ReadId3v1(ScanRecord& record);
+    // ID3v2: fills the record's present flag and size and leaves the stream
+    // just after the tag (at 0 when there is none).
+    bool SkipId3v2(ScanRecord& record);
     // Xing/Info/LAME and VBRI headers of the frame at the current position;
     // leaves the stream where it was.
-    virtual void DetectVbrHeaders(ScanRecord& record);
+    void DetectVbrHeaders(ScanRecord& record);
     // Encoder text left in the file (LAME version, signatures); leaves the
     // stream at 0.
-    virtual void FindEncoderText(ScanRecord& record);
+    void FindEncoderText(ScanRecord& record);
+
+    // Writes the 128-byte ID3v1 image (with the track number in byte 126 when
+    // it is not 0) over the file's tag, or appends it. The file must be open
+    // for reading and writing. False when the write fails or is short.
+    bool WriteId3v1(const Id3v1Tag& tag);
+
+    // The CRC of the audio after the frame that holds the LAME tag, compared
+    // with the tag's music CRC (fields music_crc_ok, music_crc_computed and
+    // header_frame_length). Returns the CRC; 0 without computing when the
+    // first two frames have no valid header. `progress` hears (done, total)
+    // after each chunk.
+    uint16_t ComputeMusicCrc(ScanRecord& record, sink_mini* progress);
+
+    const CID3Tag& Tags() const { return tag_; }
 
 private:
+    // Whether the ID3v2 tag holds an embedded cue sheet.
+    bool HasCueSheet() const;
     // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
     uint32_t ReadHeaderWord();
     void CheckLastFrame(ScanRecord& record);
@@ -70,8 +90,10 @@ private:
     int WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit, FrameSeries* series,
                    sink* progress);
 
+    CID3Tag tag_;
+    int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
     BitReader bits_;
-    std::unique_ptr<uint8_t[]> search_window_; // reused by every search of this file
+    std::unique_ptr<uint8_t[]> search_window_;  // reused by every search of this file
 };
 
 // The cache step of a scan: when the analysis cache holds a record of the
@@ -86,4 +108,4 @@ bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit,
 // answer, or true without one.
 bool FinishScan(ScanRecord& record, sink* progress);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -9,18 +9,29 @@ struct PageRect {
     int top = 0;
     int right = 0;
     int bottom = 0;
+    bool operator==(const PageRect&) const = default;
 };
 
+struct TextPageData;
+struct HistogramData;
+
 // The Details dialog's side of a media file's pages. The dialog owns the
-// widgets; the media file decides which pages exist, where they go and which
-// one shows, and refers to each page by the handle the host gave out.
+// widgets, which draw the data the media file keeps up to date; the media file
+// decides which pages exist, where they go and which one shows, and refers to
+// each page by the handle the host gave out.
 class PageHost {
 public:
     using PageHandle = int;
     virtual ~PageHost() = default;
+    // Pages are created hidden; the data outlives them.
+    virtual PageHandle CreateTextPage(const TextPageData& data) = 0;
+    virtual PageHandle CreateHistogram(const HistogramData& data) = 0;
+    virtual void AddTab(std::string_view title) = 0;
+    // The page's data changed: redraw it.
+    virtual void RefreshPage(PageHandle page) = 0;
     virtual void DestroyPage(PageHandle page) = 0;
     virtual void MovePage(PageHandle page, const PageRect& rect) = 0;
     virtual void SetPageVisible(PageHandle page, bool visible) = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

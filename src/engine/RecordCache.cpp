@@ -16,4 +16,4 @@ void SetAnalysisCache(RecordCache* cache) {
     g_cache.store(cache, std::memory_order_release);
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -22,4 +22,4 @@ public:
 RecordCache* AnalysisCache();
 void SetAnalysisCache(RecordCache* cache);
 
-} // namespace vandrel
+}  // namespace vandrel

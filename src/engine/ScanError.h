@@ -18,4 +18,4 @@ inline constexpr const char* kLostHeaderMessage =
 inline constexpr const char* kFreeFormatMessage =
     "This file seems free format bitstream.\nFree format bitstream is not supported.\nSorry.\n";
 
-} // namespace vandrel
+}  // namespace vandrel

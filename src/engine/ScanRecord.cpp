@@ -41,7 +41,7 @@ std::string_view TextField(const char* field, size_t capacity) {
     return {field, strnlen(field, capacity)};
 }
 
-} // namespace
+}  // namespace
 
 ScanRecord ZeroRecord() {
     ScanRecord record;
@@ -110,4 +110,4 @@ void FillFileStatus(RecordFileStatus& status, const std::string& path) {
     status.change_time = static_cast<int32_t>(st.st_ctime);
 }
 
-} // namespace vandrel
+}  // namespace vandrel

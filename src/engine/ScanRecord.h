@@ -10,14 +10,14 @@
 namespace vandrel {
 
 constexpr size_t kScanRecordSize = 2056;
-constexpr size_t kRecordPathCapacity = 260; // 259 characters and the terminator
+constexpr size_t kRecordPathCapacity = 260;  // 259 characters and the terminator
 constexpr int kMaxStoredSyncErrors = 20;
 
 // The 128-byte ID3v1 image as found at the end of a file, followed by the
 // ID3v1.1 track number (which is not part of the file's bytes).
 struct Id3v1Tag {
-    uint8_t image[128]; // "TAG", title, artist, album, year, comment, genre
-    int32_t track;      // 0 when none
+    uint8_t image[128];  // "TAG", title, artist, album, year, comment, genre
+    int32_t track;       // 0 when none
 };
 static_assert(sizeof(Id3v1Tag) == 132);
 static_assert(offsetof(Id3v1Tag, track) == 128);
@@ -25,7 +25,7 @@ static_assert(offsetof(Id3v1Tag, track) == 128);
 // The file's status at scan time; the cache compares the modification time.
 struct RecordFileStatus {
     uint32_t device;
-    uint16_t serial; // low 16 bits of the inode number
+    uint16_t serial;  // low 16 bits of the inode number
     uint16_t mode;
     int16_t link_count;
     int16_t user_id;
@@ -33,7 +33,7 @@ struct RecordFileStatus {
     uint8_t reserved[2];
     uint32_t raw_device;
     int32_t size;
-    int32_t access_time; // seconds since 1970-01-01 UTC
+    int32_t access_time;  // seconds since 1970-01-01 UTC
     int32_t modification_time;
     int32_t change_time;
 };
@@ -41,35 +41,35 @@ static_assert(sizeof(RecordFileStatus) == 36);
 
 // Xing/Info header and LAME tag as decoded into the record.
 struct VbrHeaderBlock {
-    int32_t is_mpeg1;    // of the frame holding the header
-    int32_t sample_rate; // 44100, 48000, 32000, 99999 by index, halved when not MPEG-1
-    uint32_t flags;      // 0 when there is no header
-    uint32_t frames;     // frames after the header frame
+    int32_t is_mpeg1;     // of the frame holding the header
+    int32_t sample_rate;  // 44100, 48000, 32000, 99999 by index, halved when not MPEG-1
+    uint32_t flags;       // 0 when there is no header
+    uint32_t frames;      // frames after the header frame
     uint32_t bytes;
-    int32_t vbr_scale; // -1 when absent
+    int32_t vbr_scale;  // -1 when absent
     uint8_t reserved_592[4];
-    char lame_version[10]; // 9 characters and a terminator
+    char lame_version[10];  // 9 characters and a terminator
     uint8_t reserved_606[2];
-    int32_t has_lame_tag; // LAME tag present and its tag CRC correct
+    int32_t has_lame_tag;  // LAME tag present and its tag CRC correct
     int32_t music_crc_ok;
     uint8_t tag_revision;
     uint8_t vbr_method;
     uint8_t reserved_618[2];
-    int32_t lowpass; // Hz
+    int32_t lowpass;  // Hz
     float peak_amplitude;
     int32_t radio_gain_name;
     int32_t radio_gain_originator;
-    int32_t radio_gain_adjustment; // tenths of a dB
+    int32_t radio_gain_adjustment;  // tenths of a dB
     int32_t audiophile_gain_name;
     int32_t audiophile_gain_originator;
     int32_t audiophile_gain_adjustment;
-    uint8_t encoding_flags; // bit 0 nspsytune, 1 safe joint, 2 nogap continued, 3 continuation
+    uint8_t encoding_flags;  // bit 0 nspsytune, 1 safe joint, 2 nogap continued, 3 continuation
     uint8_t ath_type;
     uint8_t abr_bitrate;
     uint8_t delay_padding[3];
     uint8_t mp3_gain[3];
     uint8_t reserved_661[3];
-    int32_t header_frame_length; // set by the music CRC computation
+    int32_t header_frame_length;  // set by the music CRC computation
     uint8_t noise_shaping;
     uint8_t stereo_mode;
     uint8_t reserved_670[2];
@@ -99,7 +99,7 @@ struct VbriBlock {
     uint16_t entry_size;
     uint16_t frames_per_entry;
     uint16_t table[kVbriTableCapacity];
-    uint8_t reserved_1746[2]; // keeps the block a multiple of four bytes
+    uint8_t reserved_1746[2];  // keeps the block a multiple of four bytes
 };
 static_assert(sizeof(VbriBlock) == 1048);
 
@@ -107,25 +107,25 @@ static_assert(sizeof(VbriBlock) == 1048);
 // so every field sits at a fixed offset and the integers are little-endian in
 // the image (see ToImage / FromImage).
 struct ScanRecord {
-    int32_t kind; // file type code: 1 MPEG audio, 4 MPEG Plus
+    int32_t kind;  // file type code: 1 MPEG audio, 4 MPEG Plus
     int32_t id3v1_present;
     int32_t id3v2_present;
-    Id3v1Tag id3v1; // genre byte 255 when there is no tag
+    Id3v1Tag id3v1;  // genre byte 255 when there is no tag
     int32_t id3v2_size;
     int32_t quality_class;
     char encoder_text[32];
     uint32_t bitrate_index_counts[16];
-    uint32_t long_blocks; // granule-channels
+    uint32_t long_blocks;  // granule-channels
     uint32_t short_blocks;
     uint32_t mixed_blocks;
-    uint32_t stereo_type_counts[4]; // joint-stereo frames by mode extension
+    uint32_t stereo_type_counts[4];  // joint-stereo frames by mode extension
     int32_t frames;
     float length_seconds;
     uint32_t file_size;
-    int32_t sample_rate; // reference, updated when the file changes rate
+    int32_t sample_rate;  // reference, updated when the file changes rate
     int32_t is_mpeg1;
     int32_t not_mpeg25;
-    int32_t channels; // reference, updated when the file changes channel count
+    int32_t channels;  // reference, updated when the file changes channel count
     int32_t layer;
     int32_t mode;
     int32_t max_reservoir;
@@ -146,7 +146,7 @@ struct ScanRecord {
     int32_t whole_file_scanned;
     int32_t first_frame_offset;
     int32_t emphasis;
-    int32_t average_bitrate; // kbit/s
+    int32_t average_bitrate;  // kbit/s
     uint8_t tail_bytes[10];
     uint8_t reserved_562[2];
     int32_t has_xing;
@@ -305,4 +305,4 @@ void CopyTextField(std::span<char> field, std::string_view text);
 // Fills the status field from stat() of the path; leaves it zero when that fails.
 void FillFileStatus(RecordFileStatus& status, const std::string& path);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -21,4 +21,4 @@ public:
                            int index = -1) = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -21,4 +21,4 @@ public:
     virtual bool Progress(int64_t done, int64_t total) = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -52,4 +52,4 @@ int CWaveFile::Scan(bool /*walk*/, ScanRecord& record, int /*frame_limit*/, Fram
     return 1;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -22,4 +22,4 @@ public:
     int GetFeatureMask() const override { return 0; }
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -42,7 +42,7 @@ bool IsReadableFile(const std::string& path) {
     return probe.Open(path, "rb");
 }
 
-} // namespace
+}  // namespace
 
 std::string DefaultCacheFilePath() {
     return ApplicationFolder() + "/cache.dat";
@@ -152,7 +152,7 @@ void CDataCache::Load() {
             ScanRecordImage image;
             for (int32_t i = 0; i < count; ++i) {
                 if (file.Read(image) != image.size()) {
-                    loaded.clear(); // the file shrank while it was read
+                    loaded.clear();  // the file shrank while it was read
                     break;
                 }
                 loaded.push_back(FromImage(image));
@@ -273,4 +273,4 @@ size_t CDataCache::RecordCount() const {
     return records_.size();
 }
 
-} // namespace vandrel
+}  // namespace vandrel

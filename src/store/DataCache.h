@@ -16,7 +16,7 @@ namespace vandrel {
 // Cache file layout: three big-endian words, then the records' images, most
 // recently used first. No checksum, padding or trailer.
 constexpr uint32_t kCacheFileVersion = 3;
-constexpr size_t kCacheHeaderSize = 12; // version, record count, record size
+constexpr size_t kCacheHeaderSize = 12;  // version, record count, record size
 
 constexpr int kDefaultCacheMaxSizeKb = 500;
 inline constexpr const char* kCacheCaption = "Cache";
@@ -25,12 +25,12 @@ inline constexpr const char* kLoadFromNewLocationQuestion =
 
 // What the "Cache" settings page shows and edits.
 struct CachePageData {
-    int max_size = 0;         // KB
-    int64_t size_kb = 0;      // the records' size, shown only
-    int64_t record_count = 0; // shown only
+    int max_size = 0;          // KB
+    int64_t size_kb = 0;       // the records' size, shown only
+    int64_t record_count = 0;  // shown only
     std::string location;
     bool enabled = false;
-    bool purge_requested = false; // the page's "Purge" button was pressed
+    bool purge_requested = false;  // the page's "Purge" button was pressed
 };
 
 // <application folder>/cache.dat
@@ -94,16 +94,16 @@ public:
 
 private:
     // Drops the least recently used records until the limit holds.
-    void Trim(); // called with mutex_ held
+    void Trim();  // called with mutex_ held
 
     mutable std::mutex mutex_;
-    std::list<ScanRecord> records_;         // guarded by mutex_
-    std::string path_;                      // guarded by mutex_
-    int max_size_ = kDefaultCacheMaxSizeKb; // guarded by mutex_
-    bool enabled_ = true;                   // guarded by mutex_
+    std::list<ScanRecord> records_;          // guarded by mutex_
+    std::string path_;                       // guarded by mutex_
+    int max_size_ = kDefaultCacheMaxSizeKb;  // guarded by mutex_
+    bool enabled_ = true;                    // guarded by mutex_
 
-    CachePageData page_;               // user-interface thread only
-    UserQuestion* question_ = nullptr; // user-interface thread only
+    CachePageData page_;                // user-interface thread only
+    UserQuestion* question_ = nullptr;  // user-interface thread only
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -42,7 +42,7 @@ public:
         }
         const size_t end = rest_.find('\n');
         if (end == std::string_view::npos) {
-            line = rest_; // a last line without a line end
+            line = rest_;  // a last line without a line end
             rest_ = {};
         } else {
             line = rest_.substr(0, end);
@@ -69,7 +69,7 @@ template <typename Entries> auto FindEntry(Entries& entries, std::string_view ke
                         [&](const auto& entry) { return entry.first == key; });
 }
 
-} // namespace
+}  // namespace
 
 int ParseSettingsInt(std::string_view text) {
     size_t i = 0;
@@ -113,7 +113,7 @@ bool CIniFile::Load() {
         Section section{std::string(line), {}};
         for (;;) {
             if (!reader.Next(line)) {
-                return true; // the unfinished section is dropped
+                return true;  // the unfinished section is dropped
             }
             if (line.empty()) {
                 break;
@@ -206,4 +206,4 @@ void CIniFile::SetString(std::string_view section, std::string_view key, std::st
     }
 }
 
-} // namespace vandrel
+}  // namespace vandrel

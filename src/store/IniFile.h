@@ -44,7 +44,7 @@ public:
 private:
     struct Section {
         std::string name;
-        std::vector<std::pair<std::string, std::string>> entries; // key, value
+        std::vector<std::pair<std::string, std::string>> entries;  // key, value
     };
 
     // The stored value of the key, or nullptr. Only the first section and the
@@ -52,7 +52,7 @@ private:
     const std::string* Find(std::string_view section, std::string_view key) const;
 
     std::string path_;
-    std::vector<Section> sections_; // in the order read or first written
+    std::vector<Section> sections_;  // in the order read or first written
 };
 
 // The decimal conversion of settings values: leading white space, an optional
@@ -60,4 +60,4 @@ private:
 // the range of int stop at its limits.
 int ParseSettingsInt(std::string_view text);
 
-} // namespace vandrel
+}  // namespace vandrel

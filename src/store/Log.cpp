@@ -8,7 +8,7 @@ namespace {
 // Off until the main frame switches it on; relaxed, as nothing else is
 // ordered by it.
 std::atomic<bool> g_logging{false};
-} // namespace
+}  // namespace
 
 bool LoggingEnabled() {
     return g_logging.load(std::memory_order_relaxed);
@@ -20,4 +20,4 @@ void SetLogging(bool on) {
 
 void Log(std::string_view /*line*/) {}
 
-} // namespace vandrel
+}  // namespace vandrel

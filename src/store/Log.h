@@ -27,4 +27,4 @@ void Log(BuildLine&& build) {
     }
 }
 
-} // namespace vandrel
+}  // namespace vandrel

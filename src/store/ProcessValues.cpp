@@ -77,7 +77,7 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
-} // namespace
+}  // namespace
 
 void InitProcessValues(int argc, const char* const* argv) {
     std::vector<std::string> arguments;
@@ -181,4 +181,4 @@ std::string GetMyDocumentsPath() {
     return home;
 }
 
-} // namespace vandrel
+}  // namespace vandrel

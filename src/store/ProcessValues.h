@@ -49,4 +49,4 @@ std::string ApplicationFolderFor(const std::string& executable_path);
 std::string GetDesktopPath();
 std::string GetMyDocumentsPath();
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -12,8 +12,7 @@ std::unique_ptr<CIniFile> StartUp() {
     for (const auto& prototype : RegisteredMediaFileTypes()) {
         prototype->LoadPageSettings(*settings);
     }
-    // The attribute catalog is built here, once it exists: after the settings
-    // and before the main frame, which shows its attributes.
+    // The attribute catalog is a constant table (Catalog()): nothing to build.
     return settings;
 }
 
@@ -30,4 +29,4 @@ void ShutDown(CWindowWithSettings* main_frame) {
     ClearMediaFileTypes();
 }
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -29,4 +29,4 @@ std::unique_ptr<CIniFile> StartUp();
 // could not be made) nothing is written.
 void ShutDown(CWindowWithSettings* main_frame);
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -13,4 +13,4 @@ public:
     virtual bool AskYesNo(std::string_view caption, std::string_view text) = 0;
 };
 
-} // namespace vandrel
+}  // namespace vandrel

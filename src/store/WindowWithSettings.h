@@ -28,4 +28,4 @@ public:
     virtual void AddSettingsPages(SettingsSheet& /*sheet*/) {}
 };
 
-} // namespace vandrel
+}  // namespace vandrel

@@ -10,6 +10,7 @@
 #include "Output.h"
 #include "ScanCommand.h"
 #include "TestFiles.h"
+#include "TextEncoding.h"
 
 namespace vandrel::cli {
 namespace {
@@ -122,7 +123,7 @@ TEST_F(ScanCommand, WritesJsonWithTheRecordAndTheErrorOfEachFile) {
     EXPECT_NE(json.find("\"name\": \"lame_cbr128_joint.mp3\""), std::string::npos);
     EXPECT_NE(json.find("\"frames\": 117"), std::string::npos);
     EXPECT_NE(json.find("\"error\": \"No such file or directory\""), std::string::npos);
-    EXPECT_LT(json.find("lame_cbr128_joint"), json.find("/no/such/file.mp3")); // input order
+    EXPECT_LT(json.find("lame_cbr128_joint"), json.find("/no/such/file.mp3"));  // input order
     EXPECT_EQ(err_.str(), "");
 }
 
@@ -141,11 +142,12 @@ TEST_F(ScanCommand, KeepsTheScannerMessageAndAddsTheRecordImage) {
 TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
     const std::string file = test::FixturePath("twolame_mp2_192_48k.mp2");
     ASSERT_EQ(Run({"--format", "tsv", file}), 0);
-    EXPECT_EQ(out_.str(), "Path\tFrames\tFreq. (Hz)\tMode\tLayer\tBitrate\tLength\tSync Errors\n" +
-                              file + "\t125\t48000\tstereo\t2\t192\t3.0\t0\n");
-    ASSERT_EQ(Run({"--format", "csv", file}), 0);
-    EXPECT_EQ(out_.str().substr(0, 22), "Path,Frames,Freq. (Hz)");
-    EXPECT_EQ(out_.str().substr(out_.str().size() - 2), "\r\n");
+    EXPECT_EQ(
+        out_.str(),
+        "Name\tEncoder\tBitrate\tFrames\tLength\tSize\tBad Last Frame\tQuality\n"
+        "twolame_mp2_192_48k.mp2\tGogo (after 3.0)\t192\t125\t00:00:03.0\t72,000\tno\tgood\n");
+    ASSERT_EQ(Run({"--format", "csv", "--columns", "Size,freq. (hz),204", file}), 0);
+    EXPECT_EQ(out_.str(), "Size,Freq. (Hz),Track\r\n\"72,000\",48000,\r\n");
     ASSERT_EQ(Run({file}), 0);
     std::istringstream lines(out_.str());
     std::string header, row;
@@ -153,6 +155,69 @@ TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
     std::getline(lines, row);
     // Right-aligned: the count ends where its header ends.
     EXPECT_EQ(header.find("Frames") + 6, row.find("125") + 3);
+}
+
+TEST_F(ScanCommand, OffersEveryAttributeAndTheReport) {
+    const std::string file = test::FixturePath("lame_tags_v1v2.mp3");
+    ASSERT_EQ(Run({"--format", "tsv", "--all-columns", file}), 0);
+    std::istringstream lines(out_.str());
+    std::string header, row;
+    std::getline(lines, header);
+    std::getline(lines, row);
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 40);  // 41 columns
+    EXPECT_EQ(header.substr(0, 13), "Name\tEncoder\t");
+    EXPECT_EQ(header.substr(header.size() - 13), "Comment\tGenre");
+    EXPECT_EQ(row.substr(row.size() - 26), "made by make_fixtures\tJazz");
+
+    ASSERT_EQ(Run({"--format=json", file}), 0);
+    EXPECT_NE(out_.str().find("\"Title\": \"Plucked Strings\""), std::string::npos);
+    EXPECT_NE(out_.str().find("\"Quality\": \"bad\""), std::string::npos);
+    EXPECT_NE(out_.str().find("\"quality_class\": 0"), std::string::npos);
+
+    // The mono option lifts a mono file's quality.
+    const std::string mono = test::FixturePath("lame_cbr64_mono.mp3");
+    ASSERT_EQ(Run({"--format=tsv", "--columns=Quality", mono}), 0);
+    EXPECT_EQ(out_.str(), "Quality\nbad\n");
+    ASSERT_EQ(Run({"--format=tsv", "--columns=Quality", "--mono-quality", mono}), 0);
+    EXPECT_EQ(out_.str(), "Quality\nok\n");
+
+    ASSERT_EQ(Run({"--report", file, "/no/such.mp3"}), 1);
+    const std::vector<uint8_t> expected =
+        test::ReadFile(test::DataPath("reports/lame_tags_v1v2.txt"));
+    EXPECT_EQ(out_.str(), std::string(expected.begin(), expected.end()));
+    EXPECT_NE(err_.str().find("/no/such.mp3: No such file or directory"), std::string::npos);
+
+    EXPECT_EQ(Run({"--columns", "Name,Colour", file}), 2);
+    EXPECT_NE(err_.str().find("unknown column 'Colour'"), std::string::npos);
+}
+
+TEST_F(ScanCommand, ReportsTagsHeadersAndTheMusicCrc) {
+    const std::string tagged = test::FixturePath("lame_tags_v1v2.mp3");
+    ASSERT_EQ(Run({"--format=json", "--music-crc", tagged}), 0);
+    const std::string json = out_.str();
+    for (const char* expected :
+         {"\"title\": \"Plucked Strings\"", "\"genre_name\": \"Jazz\"", "\"track\": 7",
+          "\"id3v2_present\": 1", "\"id3v2_size\": 314", "\"lame_version\": \"LAME3.100\"",
+          "\"music_crc_ok\": 1", "\"music_crc_computed\": 1", "\"has_vbri\": 0"}) {
+        EXPECT_NE(json.find(expected), std::string::npos) << expected;
+    }
+
+    // One audio byte changed: the check fails; files without a LAME tag are
+    // not checked.
+    TempDir dir;
+    std::vector<uint8_t> bytes = test::ReadFile(tagged);
+    bytes[bytes.size() / 2] ^= 1;
+    test::WriteFile(dir.File("changed.mp3"), bytes);
+    ASSERT_EQ(Run({"--format=tsv", "--music-crc", dir.File("changed.mp3"), tagged,
+                   test::FixturePath("lame_notag_cbr128.mp3")}),
+              0);
+    std::istringstream lines(out_.str());
+    std::string line;
+    std::vector<std::string> crc_column;
+    while (std::getline(lines, line)) {
+        crc_column.push_back(line.substr(line.rfind('\t') + 1));
+    }
+    EXPECT_EQ(crc_column, (std::vector<std::string>{"Music CRC", "corrupt", "OK", ""}));
 }
 
 TEST_F(ScanCommand, WritesTheOutputFileWhole) {
@@ -210,5 +275,5 @@ TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
     EXPECT_NE(err_.str().find("the cache was not saved"), std::string::npos);
 }
 
-} // namespace
-} // namespace vandrel::cli
+}  // namespace
+}  // namespace vandrel::cli

@@ -52,6 +52,8 @@ l --abr 96 "$work/s32.wav" "$out/lame_abr96_32k.mp3"
 l -b 128 -t "$work/s44.wav" "$out/lame_notag_cbr128.mp3"
 l -V 4 -t "$work/s44long.wav" "$out/lame_notag_vbr_long.mp3"
 l -b 128 -p "$work/s44.wav" "$out/lame_crc_cbr128.mp3"
+# Replay gain and peak, as the decoding analysis of lame writes them.
+lame --quiet --replaygain-accurate -V 4 "$work/s44.wav" "$out/lame_vbr_v4_replaygain.mp3"
 # MPEG-2 and MPEG-2.5 sample rates.
 l -b 64 "$work/s22.wav" "$out/lame_mpeg2_22k_cbr64.mp3"
 l -V 5 -m m "$work/m16.wav" "$out/lame_mpeg2_16k_vbr_mono.mp3"

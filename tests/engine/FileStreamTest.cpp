@@ -27,7 +27,7 @@ std::vector<uint8_t> Counting(size_t n) {
 
 TEST(FileStream, ServesTheFileWhateverTheMixOfSeeksAndReads) {
     TempDir dir;
-    const std::vector<uint8_t> content = Counting(300'000); // over two buffers
+    const std::vector<uint8_t> content = Counting(300'000);  // over two buffers
     test::WriteFile(dir.File("f"), content);
     FileStream stream;
     ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
@@ -41,7 +41,7 @@ TEST(FileStream, ServesTheFileWhateverTheMixOfSeeksAndReads) {
     // A block read that starts inside the buffer and ends beyond it.
     std::vector<uint8_t> block(200'000);
     stream.Seek(100'000);
-    stream.GetByte(); // loads the buffer at 100,000
+    stream.GetByte();  // loads the buffer at 100,000
     stream.Seek(100'000);
     ASSERT_EQ(stream.Read(block), block.size());
     EXPECT_TRUE(std::equal(block.begin(), block.end(), content.begin() + 100'000));
@@ -64,7 +64,7 @@ TEST(FileStream, ReadsWhatIsThereWhenTheFileShrinks) {
     ASSERT_EQ(::truncate(dir.File("f").c_str(), 100), 0);
     std::vector<uint8_t> block(1000);
     EXPECT_EQ(stream.Read(block), 100u);
-    EXPECT_EQ(stream.Size(), 1000); // the size measured at opening stays
+    EXPECT_EQ(stream.Size(), 1000);  // the size measured at opening stays
 }
 
 TEST(FileStream, RefusesWhatIsNoRegularFileWithoutBlocking) {
@@ -93,7 +93,7 @@ TEST(FileStream, WritesInPlaceOnlyWhenOpenedForWriting) {
     EXPECT_FALSE(stream.Write(bytes));
 
     ASSERT_TRUE(stream.Open(dir.File("f"), "r+b"));
-    stream.GetByte(); // fills the buffer, which the write must not leave stale
+    stream.GetByte();  // fills the buffer, which the write must not leave stale
     stream.Seek(8);
     ASSERT_TRUE(stream.Write(bytes));
     EXPECT_EQ(stream.Size(), 11);
@@ -132,7 +132,7 @@ TEST(AtomicFile, ReplacesTheTargetWholeOrNotAtAll) {
     EXPECT_EQ(test::ReadFile(target), std::vector<uint8_t>({'n', 'e', 'w'}));
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file's mode is kept
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replaced file's mode is kept
 
     size_t entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
@@ -144,5 +144,5 @@ TEST(AtomicFile, ReplacesTheTargetWholeOrNotAtAll) {
     EXPECT_NE(error.find("Cannot create a file in"), std::string::npos) << error;
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

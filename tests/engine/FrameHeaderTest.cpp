@@ -46,11 +46,11 @@ TEST(FrameHeader, TakesFreeFormatAsA128KbitFrame) {
 TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
     FrameHeader h{};
     h.layer = 42;
-    EXPECT_EQ(DecodeFrameHeader(0xFFFBF064, h), 0); // bitrate index 15
-    EXPECT_EQ(DecodeFrameHeader(0xFFFB9C64, h), 0); // sampling frequency index 3
-    EXPECT_EQ(DecodeFrameHeader(0xFFF99064, h), 0); // layer bits 00
-    EXPECT_EQ(DecodeFrameHeader(0xFFDB9064, h), 0); // one sync bit missing
-    EXPECT_EQ(DecodeFrameHeader(0xFFFFFFFF, h), 0); // what reads past the end give
+    EXPECT_EQ(DecodeFrameHeader(0xFFFBF064, h), 0);  // bitrate index 15
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9C64, h), 0);  // sampling frequency index 3
+    EXPECT_EQ(DecodeFrameHeader(0xFFF99064, h), 0);  // layer bits 00
+    EXPECT_EQ(DecodeFrameHeader(0xFFDB9064, h), 0);  // one sync bit missing
+    EXPECT_EQ(DecodeFrameHeader(0xFFFFFFFF, h), 0);  // what reads past the end give
     EXPECT_EQ(h.layer, 42);
 }
 
@@ -122,7 +122,7 @@ TEST(FrameHeader, BitrateTableRowsFollowVersionAndLayer) {
     EXPECT_EQ(BitrateKbps(0, 1, 14), 256);
     EXPECT_EQ(BitrateKbps(0, 2, 1), 8);
     EXPECT_EQ(BitrateKbps(0, 3, 14), 160);
-    EXPECT_EQ(BitrateKbps(0, 3, 0), 128); // free format
+    EXPECT_EQ(BitrateKbps(0, 3, 0), 128);  // free format
     EXPECT_EQ(BitrateKbps(0, 3, 15), 0);
 }
 
@@ -187,11 +187,11 @@ TEST(BitReader, ReadsMostSignificantBitFirstAcrossBytes) {
 TEST(BitReader, ResetStartsAgainAtTheNextByteOfTheSource) {
     ByteSource source{{0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x00}};
     BitReader bits;
-    bits.ReadBits(source, 3); // buffers all four 0xFF bytes
+    bits.ReadBits(source, 3);  // buffers all four 0xFF bytes
     source.pos = 4;
     bits.ResetBits();
     EXPECT_EQ(bits.ReadBits(source, 8), 0x81u);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -46,13 +46,13 @@ TEST_F(Registry, AttachesTheFirstKindWhoseProbeAcceptsTheFile) {
     test::WriteFile(dir_.File("sound.mp3"), wave);
 
     CVandrelMediaFileWrapper wrapper;
-    ASSERT_TRUE(wrapper.Attach(dir_.File("song.bin"))); // any name is probed
+    ASSERT_TRUE(wrapper.Attach(dir_.File("song.bin")));  // any name is probed
     EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 1);
     EXPECT_NE(dynamic_cast<CVandrelMp3File*>(wrapper.File()), nullptr);
     EXPECT_EQ(wrapper.GetFileSize(), 40u * 417);
     EXPECT_EQ(wrapper.GetFeatureMask(), 31);
 
-    ASSERT_TRUE(wrapper.Attach(dir_.File("sound.mp3"))); // the content decides
+    ASSERT_TRUE(wrapper.Attach(dir_.File("sound.mp3")));  // the content decides
     EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 3);
     EXPECT_EQ(wrapper.GetFeatureMask(), 0);
 }
@@ -97,11 +97,12 @@ TEST_F(Registry, ReportsAnUnreadableFile) {
 
 TEST_F(Registry, KeepsClonesInRegistrationOrder) {
     const auto& types = RegisteredMediaFileTypes();
-    ASSERT_EQ(types.size(), 2u);
+    ASSERT_EQ(types.size(), 3u);
     EXPECT_EQ(types[0]->GetFileTypeCode(), 1);
-    EXPECT_EQ(types[1]->GetFileTypeCode(), 3);
+    EXPECT_EQ(types[1]->GetFileTypeCode(), 4);
+    EXPECT_EQ(types[2]->GetFileTypeCode(), 3);
     RegisterMediaFileType(CWaveFile());
-    EXPECT_EQ(RegisteredMediaFileTypes().size(), 3u);
+    EXPECT_EQ(RegisteredMediaFileTypes().size(), 4u);
 }
 
 TEST(Mp3Probe, LooksForFiveFramesFromTheMiddleOfTheFile) {
@@ -135,7 +136,7 @@ TEST(WaveFile, ReadsTheCanonicalHeader) {
     EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 1);
     EXPECT_EQ(r.channels, 1);
     EXPECT_EQ(r.sample_rate, 22050);
-    EXPECT_FLOAT_EQ(r.length_seconds, 5.0f); // whole seconds
+    EXPECT_FLOAT_EQ(r.length_seconds, 5.0f);  // whole seconds
     EXPECT_EQ(r.average_bitrate, 352);
     EXPECT_EQ(r.file_size, bytes.size());
     EXPECT_EQ(RecordPath(r), dir.File("a.wav"));
@@ -143,7 +144,7 @@ TEST(WaveFile, ReadsTheCanonicalHeader) {
 
 TEST(WaveFile, SurvivesShortAndDamagedHeaders) {
     TempDir dir;
-    std::vector<uint8_t> bytes = WaveHeader(2, 44100, 0, 1000); // no byte rate
+    std::vector<uint8_t> bytes = WaveHeader(2, 44100, 0, 1000);  // no byte rate
     test::WriteFile(dir.File("zero.wav"), bytes);
     bytes.resize(30);
     test::WriteFile(dir.File("short.wav"), bytes);
@@ -166,11 +167,11 @@ TEST(MediaFile, CloneSharesNoStream) {
     auto copy = file.Clone();
     EXPECT_NE(dynamic_cast<CVandrelMp3File*>(copy.get()), nullptr);
     EXPECT_EQ(copy->GetFileSize(), file.GetFileSize());
-    EXPECT_EQ(copy->Close(), 0); // nothing open in the copy
+    EXPECT_EQ(copy->Close(), 0);  // nothing open in the copy
     ScanRecord r = ZeroRecord();
     EXPECT_EQ(file.Scan(true, r, -1, nullptr, true, nullptr), 1);
     EXPECT_EQ(r.frames, 40);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -29,7 +29,7 @@ TEST(ScanRecord, ImageIsLittleEndianAtTheFixedOffsets) {
     EXPECT_EQ(LoadLe16(b.subspan(684)), 0xBEEF);
     EXPECT_EQ(LoadLe16(b.subspan(724 + 510 * 2)), 0x0A0B);
     EXPECT_EQ(LoadLe32(b.subspan(2044)), 1'700'000'000u);
-    EXPECT_EQ(LoadLe32(b.subspan(280)), 0x3FC00000u); // 1.5f
+    EXPECT_EQ(LoadLe32(b.subspan(280)), 0x3FC00000u);  // 1.5f
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[1756])), "/music/a.mp3");
 
     const ScanRecord back = FromImage(image);
@@ -46,7 +46,7 @@ TEST(ScanRecord, TextFieldsAreCutToTheirCapacityAndTerminated) {
     CopyTextField(record.encoder_text, "LAME3.100");
     EXPECT_EQ(EncoderText(record), "LAME3.100");
     CopyTextField(record.encoder_text, "Lame");
-    EXPECT_EQ(EncoderText(record), "Lame"); // the rest of the field is cleared
+    EXPECT_EQ(EncoderText(record), "Lame");  // the rest of the field is cleared
     EXPECT_EQ(record.encoder_text[5], '\0');
 }
 
@@ -61,5 +61,5 @@ TEST(ByteOrder, ReadsBigEndianAndSyncsafeIntegers) {
     EXPECT_EQ(LoadSyncsafe28(largest), 0x0FFFFFFFu);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

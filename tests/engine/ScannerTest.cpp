@@ -19,7 +19,7 @@ using test::MakeFrames;
 using test::SideInfoSpec;
 using test::Version;
 
-constexpr int kFrame128 = 417; // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, no padding
+constexpr int kFrame128 = 417;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, no padding
 
 struct Outcome {
     int result = -1;
@@ -53,7 +53,7 @@ public:
 
 TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChain) {
     std::vector<uint8_t> bytes(10, 0x00);
-    bytes[3] = 0xFF; // a lone sync byte is not a chain
+    bytes[3] = 0xFF;  // a lone sync byte is not a chain
     Append(bytes, MakeFrames({}, 8));
     SearchableMp3File file;
     file.OpenMemory("m", bytes);
@@ -69,7 +69,7 @@ TEST(FindFrameChain, GivesUpWhenTheChainRunsOutOfTheWindow) {
     SearchableMp3File file;
     file.OpenMemory("m", bytes);
     EXPECT_EQ(file.FindFrameChain(5), -1);
-    EXPECT_EQ(file.stream().Tell(), static_cast<int64_t>(bytes.size())); // left at the end
+    EXPECT_EQ(file.stream().Tell(), static_cast<int64_t>(bytes.size()));  // left at the end
     file.stream().Seek(0);
     EXPECT_EQ(file.FindFrameChain(2), 0);
 
@@ -90,7 +90,7 @@ TEST(Scan, CountsEveryFrameOfAWholeConstantBitrateFile) {
     EXPECT_EQ(o.result, 1);
     const ScanRecord& r = o.record;
     EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.frames, 50); // the first frame and 49 parsed ones
+    EXPECT_EQ(r.frames, 50);  // the first frame and 49 parsed ones
     EXPECT_EQ(r.bitrate_index_counts[9], 49u);
     EXPECT_EQ(r.long_blocks, 49u * 4);
     EXPECT_EQ(r.whole_file_scanned, 1);
@@ -119,7 +119,7 @@ TEST(Scan, ReportsALastFrameThatIsCutShort) {
     const Outcome o = ScanBytes(bytes);
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.last_frame_complete, 0);
-    EXPECT_EQ(o.record.tail_bytes[0], 0xAB); // from the end of the previous frame
+    EXPECT_EQ(o.record.tail_bytes[0], 0xAB);  // from the end of the previous frame
     EXPECT_EQ(o.record.frames, 50);
 }
 
@@ -167,7 +167,7 @@ TEST(Scan, RefusesAFreeFormatFirstFrameAfterRecordingIt) {
 
 TEST(Scan, CountsACorruptedFrameAsOneSyncErrorAndResynchronises) {
     std::vector<uint8_t> bytes = MakeFrames({}, 100);
-    std::fill_n(bytes.begin() + 49 * kFrame128, 4, 0); // frame 49's header
+    std::fill_n(bytes.begin() + 49 * kFrame128, 4, 0);  // frame 49's header
     const Outcome o = ScanBytes(bytes);
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.sync_errors, 1);
@@ -175,7 +175,7 @@ TEST(Scan, CountsACorruptedFrameAsOneSyncErrorAndResynchronises) {
     // the one found after it count as one frame.
     EXPECT_EQ(o.record.sync_error_times_ms[0], 49 * 1152 * 1000 / 44100);
     EXPECT_EQ(o.record.frames, 99);
-    EXPECT_EQ(CountedFrames(o.record), 98u); // 99 parsed, less the corrupted one
+    EXPECT_EQ(CountedFrames(o.record), 98u);  // 99 parsed, less the corrupted one
     EXPECT_EQ(o.record.last_frame_complete, 1);
 }
 
@@ -193,7 +193,7 @@ TEST(Scan, StoresTheTimesOfTheFirstTwentySyncErrorsOnly) {
     const ScanRecordImage image = ToImage(o.record);
     EXPECT_TRUE(std::all_of(image.begin() + 496, image.begin() + 504, [](uint8_t b) {
         return b == 0;
-    })); // nothing written past the twentieth time
+    }));  // nothing written past the twentieth time
 }
 
 TEST(Scan, FollowsAChannelChangeAfterLosingOneFrame) {
@@ -204,8 +204,8 @@ TEST(Scan, FollowsAChannelChangeAfterLosingOneFrame) {
     const Outcome o = ScanBytes(bytes);
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.sync_errors, 1);
-    EXPECT_EQ(o.record.channels, 1); // the reference follows the file
-    EXPECT_EQ(o.record.mode, 1);     // the first frame's mode stays
+    EXPECT_EQ(o.record.channels, 1);  // the reference follows the file
+    EXPECT_EQ(o.record.mode, 1);      // the first frame's mode stays
     EXPECT_EQ(o.record.frames, 59);
     // 29 stereo frames of 4 granule-channels, 29 mono frames of 2.
     EXPECT_EQ(o.record.long_blocks, 29u * 4 + 29u * 2);
@@ -259,7 +259,7 @@ TEST(Scan, NeverParsesTheFirstFrame) {
 
 TEST(Scan, AveragesTheBitratesOfAVariableBitrateFile) {
     HeaderSpec high;
-    high.bitrate_index = 11; // 192
+    high.bitrate_index = 11;  // 192
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 30; ++i) {
         Append(bytes, MakeFrame(i % 3 == 0 ? high : HeaderSpec{}));
@@ -275,10 +275,10 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
     SideInfoSpec side;
     side.main_data_begin = 300;
     side.scfsi = 0b0101;
-    side.granules[0][0] = {10, true, 2, true, false};   // mixed
-    side.granules[0][1] = {20, false, 0, false, true};  // long, scalefac_scale
-    side.granules[1][0] = {77, true, 2, false, false};  // short
-    side.granules[1][1] = {99, false, 0, false, false}; // long
+    side.granules[0][0] = {10, true, 2, true, false};    // mixed
+    side.granules[0][1] = {20, false, 0, false, true};   // long, scalefac_scale
+    side.granules[1][0] = {77, true, 2, false, false};   // short
+    side.granules[1][1] = {99, false, 0, false, false};  // long
     HeaderSpec header;
     header.mode_extension = 2;
     header.padding = true;
@@ -306,7 +306,7 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
     EXPECT_EQ(r.average_reservoir, (10 * 300 + 10 * 100) / 21);
 
     ASSERT_EQ(series[FrameSeries::kBlockKind].size(), 20u);
-    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u); // the last switching one was short
+    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u);  // the last switching one was short
     EXPECT_EQ(series[FrameSeries::kShortBlockSize][0], 99u);
     EXPECT_EQ(series[FrameSeries::kScalefacScale][0], 1u);
     EXPECT_EQ(series[FrameSeries::kMainDataBegin][0], 300u);
@@ -343,7 +343,7 @@ TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
 }
 
 TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
-    HeaderSpec layer2{Version::kMpeg1, 2, 10, 1}; // 192 kbit/s, 48 kHz
+    HeaderSpec layer2{Version::kMpeg1, 2, 10, 1};  // 192 kbit/s, 48 kHz
     Outcome o = ScanBytes(MakeFrames(layer2, 30));
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.frames, 30);
@@ -352,7 +352,7 @@ TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
     EXPECT_FLOAT_EQ(o.record.length_seconds, 30 * 1152 / 48000.0f);
     EXPECT_EQ(o.record.last_frame_complete, 1);
 
-    HeaderSpec layer1{Version::kMpeg1, 1, 4, 0}; // 128 kbit/s, 44.1 kHz
+    HeaderSpec layer1{Version::kMpeg1, 1, 4, 0};  // 128 kbit/s, 44.1 kHz
     o = ScanBytes(MakeFrames(layer1, 200));
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.frames, 200);
@@ -374,7 +374,7 @@ TEST(Scan, RecordsEveryStepPositionButNotTheResynchronisedOnes) {
         expected.push_back(k * kFrame128);
     }
     for (uint32_t k = 12; k <= 20; ++k) {
-        expected.push_back(k * kFrame128); // ends with the end of the file
+        expected.push_back(k * kFrame128);  // ends with the end of the file
     }
     EXPECT_EQ(positions, expected);
 }
@@ -433,7 +433,7 @@ TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStopsWhenAsked) {
     EXPECT_EQ(stop.frames, std::vector<int>{2000});
     EXPECT_EQ(o.record.frames, 2000);
     EXPECT_EQ(o.record.whole_file_scanned, 0);
-    EXPECT_EQ(cache.stored.size(), 1u); // nothing stored for the stopped scan
+    EXPECT_EQ(cache.stored.size(), 1u);  // nothing stored for the stopped scan
 }
 
 TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
@@ -455,7 +455,7 @@ TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
     EXPECT_EQ(file.Scan(true, record, 1000, nullptr, false, nullptr), 1);
     EXPECT_EQ(cache.last_limit, 1000);
     EXPECT_EQ(record.frames, 1234);
-    EXPECT_EQ(record.average_bitrate, 128); // the finishing step ran
+    EXPECT_EQ(record.average_bitrate, 128);  // the finishing step ran
     EXPECT_FLOAT_EQ(record.length_seconds, 1234 * 1152 / 44100.0f);
 
     // Bypassing the cache reads the file (and fails on it).
@@ -496,9 +496,9 @@ TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
     r.sample_rate = 44100;
     r.file_size = 1'000'000;
     r.has_xing = 1;
-    r.xing.frames = 999; // 1000 frames with the header frame
+    r.xing.frames = 999;  // 1000 frames with the header frame
     r.bitrate_index_counts[9] = 50;
-    r.frames = 51; // a walk stopped at its limit
+    r.frames = 51;  // a walk stopped at its limit
     FinishScan(r, nullptr);
     const double duration = 1000 * 1152 / 44100.0;
     EXPECT_EQ(r.average_bitrate, static_cast<int>(1'000'000 * 8 / (duration * 1000)));
@@ -534,5 +534,5 @@ TEST(FinishScan, IgnoresFreeFormatCountsForTheVbrFlag) {
     EXPECT_EQ(r.is_vbr, 1);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

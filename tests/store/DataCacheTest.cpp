@@ -30,7 +30,7 @@ ScanRecord Record(const std::string& path, int32_t frames, bool whole, int32_t m
 bool Has(CDataCache& cache, const std::string& path, int limit = -1, int32_t mtime = 1,
          int32_t size = 4096) {
     ScanRecord out = Record("", 0, false, mtime, size);
-    return cache.Lookup(path, out.status, out, limit); // the status lives in `out`, as in Scan
+    return cache.Lookup(path, out.status, out, limit);  // the status lives in `out`, as in Scan
 }
 
 // The file as a reader that knows only its layout sees it: three big-endian
@@ -47,7 +47,7 @@ std::string ReadCacheFile(const std::string& path) {
     for (size_t at = 12; at + 2056 <= bytes.size(); at += 2056) {
         seen += reinterpret_cast<const char*>(&bytes[at + 1756]) + std::string(" ");
     }
-    return seen + std::to_string((bytes.size() - 12) % 2056); // nothing after the records
+    return seen + std::to_string((bytes.size() - 12) % 2056);  // nothing after the records
 }
 
 TEST(DataCache, AnswersTheSameFileWithEnoughFramesAndKeepsTheLongerScan) {
@@ -78,10 +78,10 @@ TEST(DataCache, AnswersTheSameFileWithEnoughFramesAndKeepsTheLongerScan) {
 
 TEST(DataCache, DropsTheLeastRecentlyUsedRecordsOverTheLimit) {
     CDataCache cache("unused");
-    for (int i = 0; i < 249; ++i) { // 500 KB hold 249 records
+    for (int i = 0; i < 249; ++i) {  // 500 KB hold 249 records
         cache.Store(Record("/m/" + std::to_string(i), 1, true));
     }
-    EXPECT_TRUE(Has(cache, "/m/0")); // now the most recently used
+    EXPECT_TRUE(Has(cache, "/m/0"));  // now the most recently used
     cache.Store(Record("/m/new", 1, true));
     EXPECT_EQ(cache.RecordCount(), 249u);
     EXPECT_TRUE(Has(cache, "/m/0"));
@@ -108,12 +108,12 @@ TEST(DataCache, ReadsBackWhatItWroteAndStartsEmptyFromDamagedFiles) {
     ASSERT_TRUE(cache.Save());
     const std::vector<uint8_t> valid = test::ReadFile(path);
     const ScanRecordImage image = ToImage(rich);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), valid.begin() + 12)); // the raw image
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), valid.begin() + 12));  // the raw image
 
     auto loaded = [&](const std::vector<uint8_t>& bytes) {
         test::WriteFile(path, bytes);
         CDataCache again(path);
-        again.Store(Record("/m/stale", 1, true)); // Load replaces everything
+        again.Store(Record("/m/stale", 1, true));  // Load replaces everything
         again.Load();
         return again.RecordCount();
     };
@@ -158,7 +158,7 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
         cache.Store(Record("/m/" + std::to_string(i), 1, true));
     }
     cache.SettingsToPages();
-    EXPECT_EQ(cache.Page().size_kb, 6); // 3 x 2056 bytes, rounded down
+    EXPECT_EQ(cache.Page().size_kb, 6);  // 3 x 2056 bytes, rounded down
     // No file at the new location: nobody is asked. A file there and No: the
     // path stays. Yes: the cache moves there and loads it.
     cache.Page().location = dir.File("none.dat");
@@ -217,7 +217,7 @@ TEST(DataCache, NeverKeepsAPathLongerThanARecordHolds) {
 TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {
     TempDir dir;
     CDataCache cache(dir.File("cache.dat"));
-    cache.SetMaxSizeKb(100); // 49 records: trimming all the time
+    cache.SetMaxSizeKb(100);  // 49 records: trimming all the time
     // Every count carries the record's number: a torn or mixed record shows.
     auto make = [](int thread, int i) {
         const int32_t n = thread * 10000 + i;
@@ -244,7 +244,7 @@ TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {
             }
         });
     }
-    std::thread owner([&] { // the owner's thread saves and shows the page meanwhile
+    std::thread owner([&] {  // the owner's thread saves and shows the page meanwhile
         while (!done) {
             cache.Save();
             cache.SettingsToPages();
@@ -259,5 +259,5 @@ TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {
     EXPECT_EQ(cache.RecordCount(), 49u);
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

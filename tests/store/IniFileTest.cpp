@@ -48,7 +48,7 @@ TEST(IniFile, ConvertsNumbersLikeTheDecimalReader) {
     EXPECT_EQ(ParseSettingsInt("  \t42"), 42);
     EXPECT_EQ(ParseSettingsInt("-7px"), -7);
     EXPECT_EQ(ParseSettingsInt("blue"), 0);
-    EXPECT_EQ(ParseSettingsInt("99999999999999999999"), INT_MAX); // saturates, never wraps
+    EXPECT_EQ(ParseSettingsInt("99999999999999999999"), INT_MAX);  // saturates, never wraps
     EXPECT_EQ(ParseSettingsInt("-2147483648"), INT_MIN);
     // The default good colour reads back as red 150, green 255, blue 150.
     EXPECT_EQ(ParseSettingsInt("9895830"), 150 + 256 * 255 + 65536 * 150);
@@ -59,7 +59,7 @@ TEST(IniFile, WritesTheFormatAndLeavesOutWhatWouldNotReadBack) {
     CIniFile ini(dir.File("out.ini"));
     ini.SetInt("list_settings", "colwidth2_", 120, 3);
     ini.SetInt("cache", "max_size", -1);
-    ini.SetString("list_settings", "colwidth2_3", "80"); // replaced in its place
+    ini.SetString("list_settings", "colwidth2_3", "80");  // replaced in its place
     ini.SetString("list_settings", "filetypes", ".mp3;");
     // Line breaks (legal in Linux file names), a TAB in a key, an empty
     // section name or an over-long line would spoil what follows them.
@@ -79,5 +79,5 @@ TEST(IniFile, WritesTheFormatAndLeavesOutWhatWouldNotReadBack) {
     EXPECT_FALSE(CIniFile(dir.File("missing/out.ini")).Save());
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

@@ -7,6 +7,7 @@
 
 #include "Log.h"
 #include "MediaFileRegistry.h"
+#include "MpcFile.h"
 #include "ProcessValues.h"
 #include "Startup.h"
 #include "TestFiles.h"
@@ -20,7 +21,7 @@ namespace {
 class Environment {
 public:
     ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) { // the oldest value last
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {  // the oldest value last
             it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
                        : ::unsetenv(it->first.c_str());
         }
@@ -47,7 +48,7 @@ TEST(ProcessValues, PlaceTheFilesWhereTheyCanBeWritten) {
     EXPECT_EQ(ApplicationFolderFor(dir.File("vandrel")), dir.path());
     env.Set("XDG_CONFIG_HOME", "/home/u/cfg/");
     EXPECT_EQ(ApplicationFolderFor("/no/such/folder/vandrel"), "/home/u/cfg/vandrel");
-    env.Set("XDG_CONFIG_HOME", "relative"); // ignored
+    env.Set("XDG_CONFIG_HOME", "relative");  // ignored
     EXPECT_EQ(ApplicationFolderFor("/no/such/folder/vandrel"), "/home/u/.config/vandrel");
     // VANDREL_HOME wins.
     env.Set("VANDREL_HOME", dir.path().c_str());
@@ -62,11 +63,11 @@ TEST(ProcessValues, BuildTheVersionTextsAndLogLinesOnlyWhenAsked) {
     EXPECT_EQ(BuildVersionText(3, 1, 0), "Vandrel 3.1");
     EXPECT_EQ(BuildVersionText(3, 1, 4), "Vandrel 3.14");
     EXPECT_EQ(BuildBetaText(3), "beta 3");
-    EXPECT_EQ(VersionText(), "Vandrel 0.1"); // this build: 0.1.0, a release
+    EXPECT_EQ(VersionText(), "Vandrel 0.1");  // this build: 0.1.0, a release
     EXPECT_EQ(BetaText(), "");
     int built = 0;
     auto line = [&] { return std::to_string(++built); };
-    Log(line); // logging is off until the main frame switches it on
+    Log(line);  // logging is off until the main frame switches it on
     SetLogging(true);
     Log(line);
     SetLogging(false);
@@ -91,21 +92,22 @@ TEST(Startup, ReadsTheSettingsAndWritesAFreshFileAtExit) {
     frame.LoadSettings(*StartUp());
     EXPECT_EQ(frame.pos, 200);
     const auto& types = RegisteredMediaFileTypes();
-    ASSERT_EQ(types.size(), 2u);
+    ASSERT_EQ(types.size(), 3u);
     EXPECT_EQ(typeid(*types[0]), typeid(CVandrelMp3File));
-    EXPECT_EQ(typeid(*types[1]), typeid(CWaveFile));
-    ShutDown(nullptr); // no main window: nothing written, not even the folder
+    EXPECT_EQ(typeid(*types[1]), typeid(CMpcFile));
+    EXPECT_EQ(typeid(*types[2]), typeid(CWaveFile));
+    ShutDown(nullptr);  // no main window: nothing written, not even the folder
     EXPECT_TRUE(RegisteredMediaFileTypes().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.File("home")));
 
     frame.LoadSettings(*StartUp());
-    ShutDown(&frame); // makes the folder to write in
+    ShutDown(&frame);  // makes the folder to write in
     test::WriteText(SettingsFilePath(), "by_hand\nkey\tv\n\nmp3_colors\nbig_base\t255\n\n"
                                         "view_settings\nsplitter_pos\t300\ncustom\t1\n\n");
     frame.LoadSettings(*StartUp());
     EXPECT_EQ(frame.pos, 300);
     EXPECT_EQ(CVandrelMp3File::GraphColors().big_base, 255);
-    EXPECT_EQ(CVandrelMp3File::GraphColors().res_base, 10841401); // missing: the default
+    EXPECT_EQ(CVandrelMp3File::GraphColors().res_base, 10841401);  // missing: the default
     frame.pos = 310;
     ShutDown(&frame);
     // The main frame's keys, then the colours; keys nobody writes are gone.
@@ -116,5 +118,5 @@ TEST(Startup, ReadsTheSettingsAndWritesAFreshFileAtExit) {
               "res_high\t12814415\r\nbit_high\t12814415\r\n\r\n");
 }
 
-} // namespace
-} // namespace vandrel
+}  // namespace
+}  // namespace vandrel

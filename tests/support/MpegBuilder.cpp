@@ -4,7 +4,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "Crc16.h"
 #include "FrameHeader.h"
+#include "VbrHeaders.h"
 
 namespace vandrel::test {
 
@@ -93,6 +95,45 @@ std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& sid
     return frame;
 }
 
+std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xing) {
+    std::vector<uint8_t> frame = MakeFrame(header);
+    BitWriter fields;
+    fields.Put(xing.flags, 32);
+    if ((xing.flags & 0x1) != 0) {
+        fields.Put(xing.frames, 32);
+    }
+    if ((xing.flags & 0x2) != 0) {
+        fields.Put(xing.bytes, 32);
+    }
+    if ((xing.flags & 0x4) != 0) {
+        for (int i = 0; i < 100; ++i) {
+            fields.Put(static_cast<uint32_t>(i), 8);
+        }
+    }
+    if ((xing.flags & 0x8) != 0) {
+        fields.Put(xing.scale, 32);
+    }
+    const size_t at = xing.offset != 0 ? xing.offset : XingHeaderOffset(HeaderWord(header));
+    const size_t lame_at = at + 4 + fields.bytes().size();
+    const size_t end = lame_at + (xing.lame ? xing.lame_bytes.size() : 0);
+    if (end > frame.size()) {
+        throw std::invalid_argument("MakeXingFrame: frame too short for the header");
+    }
+    std::memcpy(frame.data() + at, xing.tag, 4);
+    std::copy(fields.bytes().begin(), fields.bytes().end(),
+              frame.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    if (xing.lame) {
+        std::copy(xing.lame_bytes.begin(), xing.lame_bytes.end(),
+                  frame.begin() + static_cast<std::ptrdiff_t>(lame_at));
+        if (xing.fix_crc) {
+            const uint16_t crc = Crc16({frame.data(), lame_at + 34});
+            frame[lame_at + 34] = static_cast<uint8_t>(crc >> 8);
+            frame[lame_at + 35] = static_cast<uint8_t>(crc);
+        }
+    }
+    return frame;
+}
+
 std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side) {
     std::vector<uint8_t> out;
     const std::vector<uint8_t> frame = MakeFrame(header, side);
@@ -114,4 +155,4 @@ std::vector<uint8_t> MakeId3v1(const char* title, int genre) {
     return tag;
 }
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +16,7 @@ public:
 
 private:
     std::vector<uint8_t> bytes_;
-    int used_ = 8; // bits used in the last byte
+    int used_ = 8;  // bits used in the last byte
 };
 
 enum class Version { kMpeg1, kMpeg2, kMpeg25 };
@@ -28,7 +29,7 @@ struct HeaderSpec {
     int bitrate_index = 9;
     int rate_index = 0;
     bool padding = false;
-    bool crc = false; // protection bit 0: a 16-bit CRC follows the header
+    bool crc = false;  // protection bit 0: a 16-bit CRC follows the header
     int mode = 1;
     int mode_extension = 0;
     bool copyright = false;
@@ -49,13 +50,31 @@ struct GranuleSpec {
 
 struct SideInfoSpec {
     uint32_t main_data_begin = 0;
-    uint32_t scfsi = 0; // the 4 scfsi bits of every channel (MPEG-1)
-    std::array<std::array<GranuleSpec, 2>, 2> granules{}; // [granule][channel]
+    uint32_t scfsi = 0;  // the 4 scfsi bits of every channel (MPEG-1)
+    std::array<std::array<GranuleSpec, 2>, 2> granules{};  // [granule][channel]
 };
 
 // A whole frame of the header's length: header, CRC bytes when asked for,
 // the side information, zero bytes after it.
 std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side = {});
+
+// A Xing/Info header with an optional LAME tag, as an encoder writes it into
+// the first frame.
+struct XingSpec {
+    const char* tag = "Xing";
+    uint32_t flags = 0xF;  // frames, bytes, table of contents, VBR scale
+    uint32_t frames = 0;
+    uint32_t bytes = 0;
+    uint32_t scale = 0;
+    bool lame = true;
+    // The 36 bytes of the LAME tag, from its version string; the last two
+    // (the tag CRC) are computed when `fix_crc` is set.
+    std::array<uint8_t, 36> lame_bytes = {'L', 'A', 'M', 'E', '3', '.', '1', '0', '0'};
+    bool fix_crc = true;
+    // Where the tag goes in the frame; 0 for the usual place.
+    size_t offset = 0;
+};
+std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xing);
 
 // `count` identical frames.
 std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side = {});
@@ -66,4 +85,4 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);
 // A 128-byte ID3v1 tag with the given title (other fields empty).
 std::vector<uint8_t> MakeId3v1(const char* title, int genre = 255);
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

@@ -54,6 +54,10 @@ std::string FixturePath(std::string_view name) {
     return std::string(VANDREL_TEST_DATA) + "/audio/" + std::string(name);
 }
 
+std::string DataPath(std::string_view relative) {
+    return std::string(VANDREL_TEST_DATA) + "/" + std::string(relative);
+}
+
 std::optional<std::string> SamplesDir() {
     std::error_code ec;
     if (fs::is_directory(VANDREL_SAMPLES, ec)) {
@@ -66,4 +70,4 @@ bool IgnoresFilePermissions() {
     return ::geteuid() == 0;
 }
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

@@ -30,6 +30,8 @@ std::vector<uint8_t> ReadFile(const std::string& path);
 
 // A committed fixture under tests/data/audio.
 std::string FixturePath(std::string_view name);
+// Any file under tests/data.
+std::string DataPath(std::string_view relative);
 // The shared real-world samples, when that folder exists next to the checkout.
 std::optional<std::string> SamplesDir();
 
@@ -37,4 +39,4 @@ std::optional<std::string> SamplesDir();
 // permission tests cannot fail the way they would for a user.
 bool IgnoresFilePermissions();
 
-} // namespace vandrel::test
+}  // namespace vandrel::test

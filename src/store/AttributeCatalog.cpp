@@ -1,0 +1,158 @@
+#include "AttributeCatalog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+namespace vandrel {
+
+namespace {
+
+constexpr Alignment L = Alignment::kLeft;
+constexpr Alignment R = Alignment::kRight;
+constexpr int kText = -1;
+
+// id, name, description, group, alignment, sort field, text slot, width, scan
+const std::vector<AttributeInfo> kCatalog = {
+    {0, "Name", "Filename", "General", L, kText, 56, 300, false},
+    {1, "Encoder", "Probable encoder used", "General", L, kText, 84, 200, true},
+    {2, "Bitrate", "Bitrate (kbps)", "General", R, 548, 224, 50, true},
+    {3, "Stereo Mode", "Stereo Mode", "General", L, kText, 140, 75, false},
+    {4, "Length", "Mp3 duration (h:mm:ss)", "General", R, kFloatSortField, 112, 75, true},
+    {5, "Size", "File size (bytes)", "General", R, 284, 280, 100, false},
+    {6, "Bad Last Frame", "Is the last frame of the mp3 cut short?", "General", L, kText, 476, 100,
+     false},
+    {7, "Quality", "Estimate of file's quality", "General", L, 148, 868, 50, true},
+    {8, "Freq. (Hz)", "Frequency of audio file", "General", R, 288, 336, 50, false},
+    {9, "Frames", "Number of frames in file", "General", R, 276, 308, 50, true},
+    {11, "Type", "Type of audio file", "General", L, kText, 252, 100, false},
+    {12, "Vbr", "Is the file VBR?", "General", L, 524, 504, 30, true},
+    {13, "Cue Sheet", "Is there am embedded CUE sheet?", "General", L, 528, 560, 50, false},
+    {14, "Sync Errors", "Number of sync errors in file", "General", R, 328, 588, 50, true},
+    {15, "General Type", "General type of audio file", "General", L, 0, 0, 80, false},
+    {16, "Max. Reservoir", "Largest number of reservoir bytes used per frame", "General", R, 312,
+     364, 100, true},
+    {17, "Av. Reservoir", "Average number of reservoir bytes used per frame", "General", R, 316,
+     392, 100, true},
+    {18, "ID3v2 Tag Size", "Size of ID3v2 tag in bytes", "General", R, 144, 448, 50, false},
+    {19, "First Frame Location", "Offset in file of first valid frame", "General", R, 540, 420, 50,
+     false},
+    {58, "Profile", "Profile (MpegPlus only)", "Mpeg Plus", L, kText, 840, 100, false},
+    {59, "Mpeg Plus Stream", "Version of Mpeg Plus bit stream", "Mpeg Plus", L, 1748, 812, 100,
+     false},
+    {100, "Lame tag", "Is there a Lame VBR tag?", "Lame Tag", L, kText, 532, 100, false},
+    {101, "Quality Index", "Measure of mp3 quality", "Lame Tag", R, 588, 896, 100, false},
+    {102, "Tag Revision", "Version of Lame Tag", "Lame Tag", L, 616, 924, 100, false},
+    {103, "VBR Method", "Type of VBR/CBR used", "Lame Tag", L, kText, 952, 100, false},
+    {104, "Lowpass Filter", "Lowpass filter used when encoding", "Lame Tag", L, 620, 980, 100,
+     false},
+    {105, "Psycho-acoustic Model", "Were Tervane's psychoacoustics used?", "Lame Tag", L, kText,
+     1008, 100, false},
+    {106, "Safe Joint Stereo", "Was Tervane's 'safe joint stereo' used?", "Lame Tag", L, kText,
+     1036, 100, false},
+    {107, "nogap (continuation)", "Is this a successor in a nogap chain?", "Lame Tag", L, kText,
+     1092, 100, false},
+    {108, "nogap (continued)", "Is this a precursor in a nogap chain?", "Lame Tag", L, kText, 1064,
+     100, false},
+    {109, "AthType", "Absolute threshold of hearing formula number", "Lame Tag", R, kText, 1120,
+     100, false},
+    {110, "ABR Bitrate", "Bitrate target for ABR mode / min bitrate if not ABR", "Lame Tag", L,
+     kText, 1148, 100, false},
+    {111, "Unwise Settings", "Was the file encoded using unwise settings (such as --noshort)",
+     "Lame Tag", L, kText, 1204, 100, false},
+    {112, "Input Frequency", "Frequency of input file", "Lame Tag", R, kText, 1232, 100, false},
+    {200, "Album", "Album containing track", "ID3v1", L, kText, 644, 200, false},
+    {201, "Artist", "Artist according to tag", "ID3v1", L, kText, 672, 200, false},
+    {202, "Title", "Title of track according to tag", "ID3v1", L, kText, 616, 200, false},
+    {203, "Year", "Year of track", "ID3v1", R, kText, 728, 100, false},
+    {204, "Track", "Track Number", "ID3v1", R, 140, 784, 100, false},
+    {205, "Comment", "Comment contained in id3v1 tag", "ID3v1", L, kText, 756, 200, false},
+    {206, "Genre", "Genre of track", "ID3v1", L, kText, 700, 200, false},
+};
+
+// The 32-bit number at an offset of the record, as the record holds it.
+template <typename T> T NumberAt(const ScanRecord& record, int offset) {
+    T value;
+    std::memcpy(&value, reinterpret_cast<const uint8_t*>(&record) + offset, sizeof value);
+    return value;
+}
+
+template <typename T> int CompareNumbers(T a, T b, bool descending) {
+    if constexpr (std::is_floating_point_v<T>) {
+        // A damaged record's NaN sorts as the smallest length, so that the
+        // order stays consistent.
+        a = std::isnan(a) ? -std::numeric_limits<T>::infinity() : a;
+        b = std::isnan(b) ? -std::numeric_limits<T>::infinity() : b;
+    }
+    if (descending) {
+        return a <= b ? 1 : -1;
+    }
+    return a < b ? -1 : 1;
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+const std::vector<AttributeInfo>& Catalog() {
+    return kCatalog;
+}
+
+const AttributeInfo* FindAttribute(int32_t id) {
+    const auto it = std::find_if(kCatalog.begin(), kCatalog.end(),
+                                 [id](const AttributeInfo& a) { return a.id == id; });
+    return it == kCatalog.end() ? nullptr : &*it;
+}
+
+const AttributeInfo* FindAttributeByName(std::string_view name) {
+    const auto it = std::find_if(kCatalog.begin(), kCatalog.end(), [name](const AttributeInfo& a) {
+        return CompareTextsIgnoringCase(a.name, name) == 0;
+    });
+    return it == kCatalog.end() ? nullptr : &*it;
+}
+
+const std::vector<int32_t>& DefaultColumnIds() {
+    static const std::vector<int32_t> kDefault = {0, 1, 2, 9, 4, 5, 6, 7};
+    return kDefault;
+}
+
+bool AnyScanDependent(const std::vector<int32_t>& ids) {
+    return std::any_of(ids.begin(), ids.end(), [](int32_t id) {
+        const AttributeInfo* a = FindAttribute(id);
+        return a != nullptr && a->scan_dependent;
+    });
+}
+
+int CompareTextsIgnoringCase(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(Lower(a[i]));
+        const auto cb = static_cast<unsigned char>(Lower(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
+                   const AttributeTexts& a_texts, const ScanRecord& b,
+                   const AttributeTexts& b_texts, bool descending) {
+    if (attribute.sort_field == kFloatSortField) {
+        return CompareNumbers(NumberAt<float>(a, attribute.sort_field),
+                              NumberAt<float>(b, attribute.sort_field), descending);
+    }
+    if (attribute.sort_field >= 0) {
+        return CompareNumbers(NumberAt<int32_t>(a, attribute.sort_field),
+                              NumberAt<int32_t>(b, attribute.sort_field), descending);
+    }
+    const std::string& ta = a_texts[attribute.text_slot];
+    const std::string& tb = b_texts[attribute.text_slot];
+    return descending ? CompareTextsIgnoringCase(tb, ta) : CompareTextsIgnoringCase(ta, tb);
+}
+
+}  // namespace vandrel

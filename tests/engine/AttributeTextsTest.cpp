@@ -1,0 +1,197 @@
+#include "AttributeTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace vandrel {
+namespace {
+
+ScanRecord Mpeg1(int mode = 1) {
+    ScanRecord r = ZeroRecord();
+    r.kind = 1;
+    r.is_mpeg1 = 1;
+    r.not_mpeg25 = 1;
+    r.layer = 3;
+    r.mode = mode;
+    r.channels = mode == 3 ? 1 : 2;
+    r.sample_rate = 44100;
+    r.frames = 1000;
+    r.whole_file_scanned = 1;
+    r.last_frame_complete = 1;
+    r.average_bitrate = 128;
+    r.id3v1.image[127] = 255;
+    return r;
+}
+
+AttributeTexts Build(const ScanRecord& r, bool mono = false) {
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, r, mono);
+    return texts;
+}
+
+TEST(AttributeTexts, FormatsSizesWithSeparators) {
+    EXPECT_EQ(FormatFileSize(999), "999");
+    EXPECT_EQ(FormatFileSize(1000), "1,000");
+    EXPECT_EQ(FormatFileSize(2'500'000), "2,500,000");
+    EXPECT_EQ(FormatFileSize(1'234'567'890), "1234,567,890");
+    EXPECT_EQ(FormatFileSize(0), "0");
+}
+
+TEST(AttributeTexts, FormatsLengthsWithTenthsUnderTenSeconds) {
+    EXPECT_EQ(FormatLength(3725.9f), "01:02:05");
+    EXPECT_EQ(FormatLength(9.95f), "00:00:09.9");
+    EXPECT_EQ(FormatLength(5.37f), "00:00:05.3");
+    EXPECT_EQ(FormatLength(10.0f), "00:00:10");
+    EXPECT_EQ(FormatLength(0.0f), "00:00:00.0");
+    EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
+}
+
+TEST(AttributeTexts, MarksAFrameCountCutByTheLimit) {
+    ScanRecord r = Mpeg1();
+    r.frames = 5000;
+    EXPECT_EQ(Build(r)[kSlotFrames], "5000");
+    r.whole_file_scanned = 0;
+    EXPECT_EQ(Build(r)[kSlotFrames], "5000+");
+    r.frames = 0;
+    EXPECT_EQ(Build(r)[kSlotFrames], " ");
+}
+
+TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
+    ScanRecord r = Mpeg1();
+    AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotType], "mpeg 1 layer III");
+    EXPECT_EQ(t[kSlotStereoMode], "joint stereo");
+    EXPECT_EQ(t[kSlotEmphasis], "none");
+    EXPECT_EQ(t[kSlotGeneralType], "MPEG Audio");
+    EXPECT_EQ(t[kSlotMpcStream], "--");
+    EXPECT_EQ(t[kSlotBadLastFrame], "no");
+    EXPECT_EQ(t[kSlotLameTag], "no");
+
+    r.is_mpeg1 = 0;
+    r.not_mpeg25 = 0;
+    r.emphasis = 2;
+    r.mode = 7;
+    r.last_frame_complete = 0;
+    t = Build(r);
+    EXPECT_EQ(t[kSlotType], "mpeg 2.5 layer III");
+    EXPECT_EQ(t[kSlotEmphasis], "CCITT");
+    EXPECT_EQ(t[kSlotStereoMode], "");
+    EXPECT_EQ(t[kSlotBadLastFrame], "yes");
+
+    r = Mpeg1();
+    r.layer = 2;
+    EXPECT_EQ(Build(r)[kSlotType], "mpeg 1 layer II");
+    // An mp3PRO encoder marks the type.
+    r = Mpeg1();
+    std::strcpy(r.encoder_text, "Thomson mp3PRO Encoder");
+    t = Build(r);
+    EXPECT_EQ(t[kSlotType], "mpeg 1 layer III (mp3pro)");
+    EXPECT_EQ(t[kSlotEncoder], "Thomson mp3PRO Encoder");
+}
+
+TEST(AttributeTexts, GivesTheScalefacShareOfAllGranuleChannels) {
+    ScanRecord r = Mpeg1();
+    EXPECT_EQ(Build(r)[kSlotScalefac], "not used");
+    r.scalefac_scale_count = 1000;  // of 1000 frames x 2 channels x 2 granules
+    EXPECT_EQ(Build(r)[kSlotScalefac], "25.0%");
+    r = Mpeg1(3);
+    r.is_mpeg1 = 0;
+    r.scalefac_scale_count = 1000;  // mono MPEG-2: one granule-channel per frame
+    EXPECT_EQ(Build(r)[kSlotScalefac], "100.0%");
+    r.channels = 0;  // counts as two
+    EXPECT_EQ(Build(r)[kSlotScalefac], "50.0%");
+}
+
+TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
+    ScanRecord r = Mpeg1();
+    std::memcpy(r.id3v1.image, "TAGSong", 7);
+    std::memset(r.id3v1.image + 7, ' ', 26);
+    std::memcpy(r.id3v1.image + 93, "1999", 4);
+    AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotTitle], "Song");
+    EXPECT_EQ(t[kSlotYear], "1999");
+    EXPECT_EQ(t[kSlotArtist], "");
+    EXPECT_EQ(t[kSlotGenre], "");  // no tag: keeps what it had
+    EXPECT_EQ(t[kSlotTrack], "");
+
+    r.id3v1_present = 1;
+    r.id3v1.track = 12;
+    r.id3v1.image[127] = 200;
+    t = Build(r);
+    EXPECT_EQ(t[kSlotTrack], "12");
+    EXPECT_EQ(t[kSlotGenre], "Unknown");
+    r.id3v1.image[127] = 0;
+    EXPECT_EQ(Build(r)[kSlotGenre], "Blues");
+}
+
+TEST(AttributeTexts, ReturnsTheQualityClassAndItsText) {
+    ScanRecord r = Mpeg1();
+    std::strcpy(r.encoder_text, "Lame 3.90");
+    AttributeTexts t;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
+    EXPECT_EQ(t[kSlotQuality], "ok");
+    r.mode = 3;
+    r.average_bitrate = 80;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityBad);
+    EXPECT_EQ(BuildAttributeTexts(t, r, true), kQualityGood);  // mono counts double
+}
+
+TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
+    ScanRecord r = ZeroRecord();
+    r.kind = 4;
+    r.mpc_stream_version = 7;
+    r.mpc_profile = 4;
+    r.mode = 1;
+    r.frames = 100;
+    r.whole_file_scanned = 1;
+    r.length_seconds = 26;
+    r.file_size = 400000;
+    r.sample_rate = 44100;
+    r.average_bitrate = 122;
+    r.is_vbr = 1;
+    const AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotGeneralType], "MPEG Plus");
+    EXPECT_EQ(t[kSlotMpcProfile], "Insane");
+    EXPECT_EQ(t[kSlotLength], "00:00:26");
+    EXPECT_EQ(t[kSlotSize], "400,000");
+    EXPECT_EQ(t[kSlotLameTag], "--");
+    EXPECT_EQ(t[kSlotTitle], "");  // nothing of the MPEG audio texts
+}
+
+TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
+    ScanRecord r = Mpeg1();
+    r.length_seconds = 100;
+    AttributeTexts t;
+    t[kSlotName] = "bad.mp3";
+    ApplyScanFailureTexts(t, r);
+    EXPECT_EQ(r.length_seconds, 0.0f);
+    EXPECT_EQ(t[kSlotEncoder], "--");
+    EXPECT_EQ(t[kSlotBitrate], "--");
+    EXPECT_EQ(t[kSlotSize], "--");
+    EXPECT_EQ(t[kSlotStereoMode], "--");
+    EXPECT_EQ(t[kSlotQuality], "Unknown");
+    EXPECT_EQ(t[kSlotName], "bad.mp3");
+}
+
+TEST(AttributeTexts, CarriesTheLameAndReplayGainTexts) {
+    ScanRecord r = Mpeg1();
+    r.has_xing = 1;
+    r.xing.has_lame_tag = 1;
+    r.xing.vbr_scale = 57;
+    r.xing.vbr_method = 4;
+    r.xing.radio_gain_name = 1;
+    r.xing.radio_gain_adjustment = -53;
+    const AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotLameTag], "yes");
+    EXPECT_EQ(t[kSlotLameQuality], "57");
+    EXPECT_EQ(t[kSlotLameVbrMethod], "vbr-mtrh");
+    EXPECT_EQ(t[kSlotLameStereoMode], "Mono");
+    EXPECT_EQ(t[kSlotPeak], "not set");
+    EXPECT_EQ(t[kSlotRadioName], "Radio");
+    EXPECT_EQ(t[kSlotRadioAdjustment], "-5.3");
+    EXPECT_EQ(t[kSlotAudiophileAdjustment], "0");
+}
+
+}  // namespace
+}  // namespace vandrel

@@ -1,0 +1,358 @@
+#include "VbrHeaders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ByteOrder.h"
+#include "Crc16.h"
+#include "MpegBuilder.h"
+#include "TestFiles.h"
+#include "VandrelMp3File.h"
+
+namespace vandrel {
+namespace {
+
+using test::Append;
+using test::HeaderSpec;
+using test::MakeFrames;
+using test::MakeXingFrame;
+using test::XingSpec;
+
+ScanRecord ScanBytes(std::vector<uint8_t> bytes, int limit = -1) {
+    CVandrelMp3File file;
+    file.OpenMemory("memory.mp3", std::move(bytes));
+    ScanRecord r = ZeroRecord();
+    file.Scan(true, r, limit, nullptr, true, nullptr);
+    return r;
+}
+
+ScanRecord ScanFixture(const char* name) {
+    CVandrelMp3File file;
+    EXPECT_TRUE(file.Open(test::FixturePath(name), "rb"));
+    ScanRecord r = ZeroRecord();
+    file.Scan(true, r, -1, nullptr, true, nullptr);
+    return r;
+}
+
+// A file whose first frame carries the given Xing header, then `frames` more.
+std::vector<uint8_t> XingFile(const XingSpec& xing, int frames = 40, HeaderSpec header = {}) {
+    std::vector<uint8_t> bytes = MakeXingFrame(header, xing);
+    Append(bytes, MakeFrames(header, frames));
+    return bytes;
+}
+
+TEST(Crc16, IsTheArcVariant) {
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    EXPECT_EQ(Crc16(abc), 0x9738);
+    EXPECT_EQ(Crc16({}), 0);
+    // Processing in pieces gives the same result.
+    EXPECT_EQ(Crc16(std::span(abc).subspan(1), Crc16(std::span(abc).first(1))), 0x9738);
+}
+
+TEST(LameTag, DecodesWhatLameWrote) {
+    // Fields cross-checked with an independent reader of LAME tags.
+    ScanRecord r = ScanFixture("lame_vbr_v2.mp3");
+    ASSERT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.flags, 15u);
+    EXPECT_EQ(r.xing.frames, 116u);
+    EXPECT_EQ(r.xing.bytes, 58738u);
+    EXPECT_EQ(r.xing.vbr_scale, 80);
+    EXPECT_EQ(r.xing.is_mpeg1, 1);
+    EXPECT_EQ(r.xing.sample_rate, 44100);
+    EXPECT_EQ(LameVersion(r), "LAME3.100");
+    EXPECT_EQ(r.xing.has_lame_tag, 1);
+    EXPECT_EQ(r.xing.vbr_method, 4);
+    EXPECT_EQ(r.xing.lowpass, 18500);
+    EXPECT_EQ(r.xing.ath_type, 5);
+    EXPECT_EQ(r.xing.abr_bitrate, 32);
+    EXPECT_EQ(LoadBe24(r.xing.delay_padding), 0x2402F4u);  // 576 and 756 samples
+    EXPECT_EQ(r.xing.music_length, 58738u);
+    EXPECT_EQ(r.xing.music_crc, 0x0489);
+    EXPECT_EQ(r.xing.tag_crc, 0x2CB7);
+    EXPECT_EQ(r.xing.stereo_mode, 3);
+    EXPECT_EQ(r.xing.source_frequency, 1);
+    EXPECT_EQ(r.xing.noise_shaping, 1);
+
+    // A constant-bitrate file's "Info" header counts the same.
+    r = ScanFixture("lame_cbr128_joint.mp3");
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 1);
+    EXPECT_EQ(r.xing.vbr_method, 1);
+    EXPECT_EQ(r.first_frame_offset, 0);
+
+    // ffmpeg's encoder leaves its own name where LAME puts its tag.
+    r = ScanFixture("ffmpeg_lame_cbr112_id3.mp3");
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 0);
+    EXPECT_EQ(LameVersion(r), "Lavc");
+    EXPECT_EQ(r.first_frame_offset, 94);
+
+    // No header at all.
+    EXPECT_EQ(ScanFixture("lame_notag_cbr128.mp3").has_xing, 0);
+}
+
+TEST(LameTag, ReadsReplayGainAndPeak) {
+    const ScanRecord r = ScanFixture("lame_vbr_v4_replaygain.mp3");
+    EXPECT_EQ(r.xing.radio_gain_name, 1);
+    EXPECT_EQ(r.xing.radio_gain_originator, 3);
+    EXPECT_EQ(r.xing.radio_gain_adjustment, 44);
+    EXPECT_NEAR(r.xing.peak_amplitude, 0.335685, 1e-6);
+    const ReplayGainTextSet t = ReplayGainTexts(r);
+    EXPECT_EQ(t.peak, "0.335685");
+    EXPECT_EQ(t.radio_name, "Radio");
+    EXPECT_EQ(t.radio_originator, "automatic");
+    EXPECT_EQ(t.radio_adjustment, "4.4");
+    EXPECT_EQ(t.audiophile_name, "not set");
+    EXPECT_EQ(t.audiophile_adjustment, "0");
+}
+
+TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
+    XingSpec xing;
+    xing.frames = 40;
+    xing.lame_bytes[10] = 190;  // lowpass 19000 Hz
+    ScanRecord r = ScanBytes(XingFile(xing));
+    ASSERT_EQ(r.xing.has_lame_tag, 1);
+    EXPECT_EQ(r.xing.lowpass, 19000);
+
+    std::vector<uint8_t> bytes = XingFile(xing);
+    bytes[20] ^= 0x01;  // one byte between the frame start and the tag CRC
+    r = ScanBytes(bytes);
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 0);
+    EXPECT_EQ(LameVersion(r), "LAME3.100");
+    EXPECT_EQ(r.xing.lowpass, 0);
+    EXPECT_EQ(r.xing.tag_crc, 0);
+    EXPECT_EQ(r.xing.frames, 40u);  // the Xing fields stay
+}
+
+TEST(XingHeader, SitsWhereTheSideInformationEnds) {
+    XingSpec xing;
+    xing.frames = 30;
+    HeaderSpec mono;
+    mono.mode = 3;
+    // MPEG-1 mono: at 21.
+    ScanRecord r = ScanBytes(XingFile(xing, 30, mono));
+    EXPECT_EQ(r.has_xing, 1);
+    // A header at 36 in a mono frame is not where it belongs.
+    xing.offset = 36;
+    r = ScanBytes(XingFile(xing, 30, mono));
+    EXPECT_EQ(r.has_xing, 0);
+
+    // MPEG-2: 21 for two channels, 13 for one; the rate is halved.
+    HeaderSpec mpeg2;
+    mpeg2.version = test::Version::kMpeg2;
+    mpeg2.bitrate_index = 14;
+    xing.offset = 0;
+    r = ScanBytes(XingFile(xing, 30, mpeg2));
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.is_mpeg1, 0);
+    EXPECT_EQ(r.xing.sample_rate, 22050);
+    EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 21u);
+    mpeg2.mode = 3;
+    EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 13u);
+}
+
+TEST(XingHeader, LooksTwoBytesLaterInACrcProtectedFrame) {
+    XingSpec xing;
+    xing.offset = 38;
+    HeaderSpec crc;
+    crc.crc = true;
+    EXPECT_EQ(ScanBytes(XingFile(xing, 30, crc)).has_xing, 1);
+    HeaderSpec plain;
+    EXPECT_EQ(ScanBytes(XingFile(xing, 30, plain)).has_xing, 0);
+}
+
+TEST(XingHeader, ReadsOnlyTheFieldsItsFlagsAnnounce) {
+    XingSpec xing;
+    xing.flags = 0x2;  // bytes only
+    xing.bytes = 12345;
+    xing.lame = false;
+    const ScanRecord r = ScanBytes(XingFile(xing));
+    EXPECT_EQ(r.xing.flags, 2u);
+    EXPECT_EQ(r.xing.frames, 0u);
+    EXPECT_EQ(r.xing.bytes, 12345u);
+    EXPECT_EQ(r.xing.vbr_scale, -1);  // absent
+    // Without a frame count the average comes from the frames themselves.
+    EXPECT_EQ(r.average_bitrate, 128);
+}
+
+TEST(XingHeader, FrameCountGivesTheAverageOfAStoppedScan) {
+    // A VBR file cut off after 100 frames: the Xing duration and the file
+    // size give the average, and the estimated length equals that duration.
+    XingSpec xing;
+    xing.frames = 399;
+    xing.lame = false;
+    HeaderSpec high;
+    high.bitrate_index = 14;
+    std::vector<uint8_t> bytes = MakeXingFrame({}, xing);
+    for (int i = 0; i < 200; ++i) {
+        Append(bytes, test::MakeFrame(i % 2 == 0 ? HeaderSpec{} : high));
+    }
+    const ScanRecord r = ScanBytes(bytes, 100);
+    const double duration = 400 * 1152 / 44100.0;
+    EXPECT_EQ(r.average_bitrate,
+              static_cast<int>(static_cast<double>(bytes.size()) * 8 / (duration * 1000)));
+    EXPECT_NEAR(r.length_seconds, duration, 1e-3);
+}
+
+TEST(XingHeader, IsNotParsedWhenFoundTooFarIntoTheFrame) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 40);
+    std::memcpy(bytes.data() + 1900, "Xing", 4);
+    std::memcpy(bytes.data() + 1950, "VBRI", 4);
+    const ScanRecord r = ScanBytes(bytes);
+    EXPECT_EQ(r.has_xing, 0);
+    EXPECT_EQ(r.has_vbri, 0);
+    EXPECT_EQ(r.frames, 40);
+}
+
+std::vector<uint8_t> VbriFrame(uint16_t entries) {
+    HeaderSpec header;
+    header.bitrate_index = 14;  // room for a long table
+    std::vector<uint8_t> frame = test::MakeFrame(header);
+    std::span<uint8_t> v = std::span(frame).subspan(kVbriOffset);
+    std::memcpy(v.data(), "VBRI", 4);
+    StoreBe16(v.subspan(4), 1);       // version
+    StoreBe16(v.subspan(6), 0x1234);  // delay
+    StoreBe16(v.subspan(8), 75);      // quality
+    StoreBe32(v.subspan(10), 987654);
+    StoreBe32(v.subspan(14), 4321);
+    StoreBe16(v.subspan(18), entries);
+    StoreBe16(v.subspan(20), 1);  // scale
+    StoreBe16(v.subspan(22), 2);  // entry size
+    StoreBe16(v.subspan(24), 8);  // frames per entry
+    for (size_t i = 0; i < 3; ++i) {
+        StoreBe16(v.subspan(26 + 2 * i), static_cast<uint16_t>(100 + i));
+    }
+    return frame;
+}
+
+TEST(VbriHeader, ReadsItsFieldsAndATableThatFits) {
+    std::vector<uint8_t> bytes = VbriFrame(3);
+    Append(bytes, MakeFrames({}, 30));
+    ScanRecord r = ScanBytes(bytes);
+    ASSERT_EQ(r.has_vbri, 1);
+    EXPECT_EQ(r.vbri.version, 1);
+    EXPECT_EQ(r.vbri.delay, 0x1234);
+    EXPECT_EQ(r.vbri.quality, 75);
+    EXPECT_EQ(r.vbri.bytes, 987654u);
+    EXPECT_EQ(r.vbri.frames, 4321u);
+    EXPECT_EQ(r.vbri.frames_per_entry, 8);
+    EXPECT_EQ(r.vbri.table[0], 100);
+    EXPECT_EQ(r.vbri.table[2], 102);
+    EXPECT_EQ(r.vbri.table[3], 0);
+
+    // Entry counts of 0 and of more than the record holds leave the table empty.
+    for (uint16_t entries : {uint16_t{0}, uint16_t{600}}) {
+        bytes = VbriFrame(entries);
+        Append(bytes, MakeFrames({}, 30));
+        r = ScanBytes(bytes);
+        EXPECT_EQ(r.has_vbri, 1);
+        EXPECT_EQ(r.vbri.table_entries, entries);
+        EXPECT_EQ(r.vbri.table[0], 0);
+    }
+}
+
+TEST(LameTag, TextsFollowTheCodedValues) {
+    ScanRecord r = ZeroRecord();
+    r.xing.vbr_scale = 78;
+    r.xing.vbr_method = 3;
+    r.xing.encoding_flags = 0x5;
+    r.xing.abr_bitrate = 255;
+    r.xing.unwise_settings = 1;
+    r.xing.source_frequency = 3;
+    r.xing.stereo_mode = 3;
+    LameTagTextSet t = LameTagTexts(r);
+    EXPECT_EQ(t.vbr_scale, "78");
+    EXPECT_EQ(t.vbr_method, "vbr-old / vbr-rh");
+    EXPECT_EQ(t.lowpass, "Unknown");
+    EXPECT_EQ(t.psycho_acoustic_model, "nspsytune");
+    EXPECT_EQ(t.safe_joint_stereo, "no");
+    EXPECT_EQ(t.nogap_continued, "yes");
+    EXPECT_EQ(t.nogap_continuation, "no");
+    EXPECT_EQ(t.abr_bitrate, "255 or more");
+    EXPECT_EQ(t.unwise_settings, "yes");
+    EXPECT_EQ(t.source_frequency, "more than 48kHz");
+    EXPECT_EQ(t.stereo_mode, "Joint Stereo");
+
+    r.xing.vbr_method = 6;
+    r.xing.abr_bitrate = 0;
+    r.xing.stereo_mode = 7;
+    r.xing.lowpass = 16000;
+    t = LameTagTexts(r);
+    EXPECT_EQ(t.vbr_method, "Unknown");
+    EXPECT_EQ(t.abr_bitrate, "Unknown");
+    EXPECT_EQ(t.stereo_mode, "Unknown");
+    EXPECT_EQ(t.lowpass, "16000");
+    EXPECT_EQ(t.psycho_acoustic_model, "nspsytune");
+}
+
+TEST(LameTag, DecodesReplayGainFields) {
+    XingSpec xing;
+    xing.frames = 40;
+    xing.lame_bytes[15] = 0x2C;  // radio: name 1, originator 3, +5.3 dB
+    xing.lame_bytes[16] = 0x35;
+    xing.lame_bytes[17] = 0x2E;  // audiophile: sign bit set
+    xing.lame_bytes[18] = 0x35;
+    const ScanRecord r = ScanBytes(XingFile(xing));
+    EXPECT_EQ(r.xing.radio_gain_name, 1);
+    EXPECT_EQ(r.xing.radio_gain_originator, 3);
+    EXPECT_EQ(r.xing.radio_gain_adjustment, 53);
+    EXPECT_EQ(r.xing.audiophile_gain_adjustment, -53);
+    const ReplayGainTextSet t = ReplayGainTexts(r);
+    EXPECT_EQ(t.peak, "not set");
+    EXPECT_EQ(t.radio_adjustment, "5.3");
+    EXPECT_EQ(t.audiophile_adjustment, "-5.3");
+    EXPECT_EQ(ReplayGainName(5), "other");
+    EXPECT_EQ(ReplayGainOriginatorName(4), "other");
+}
+
+class CountingProgress : public sink_mini {
+public:
+    bool Progress(int64_t done, int64_t total) override {
+        calls.emplace_back(done, total);
+        return true;
+    }
+    std::vector<std::pair<int64_t, int64_t>> calls;
+};
+
+TEST(MusicCrc, IsRightForAnUntouchedFileAndWrongAfterOneChangedByte) {
+    test::TempDir dir;
+    std::vector<uint8_t> bytes = test::ReadFile(test::FixturePath("lame_tags_v1v2.mp3"));
+    test::WriteFile(dir.File("a.mp3"), bytes);
+    bytes[bytes.size() / 2] ^= 0x40;
+    test::WriteFile(dir.File("b.mp3"), bytes);
+
+    for (const char* name : {"a.mp3", "b.mp3"}) {
+        CVandrelMp3File file;
+        ASSERT_TRUE(file.Open(dir.File(name), "rb"));
+        ScanRecord r = ZeroRecord();
+        file.Scan(false, r, -1, nullptr, true, nullptr);
+        CountingProgress progress;
+        const uint16_t crc = file.ComputeMusicCrc(r, &progress);
+        EXPECT_EQ(r.xing.music_crc_computed, 1);
+        EXPECT_EQ(r.xing.header_frame_length, 432);
+        const bool untouched = std::string(name) == "a.mp3";
+        EXPECT_EQ(r.xing.music_crc_ok, untouched ? 1 : 0) << name;
+        EXPECT_EQ(crc == r.xing.music_crc, untouched);
+        // Everything from the second frame up to the ID3v1 tag, in one chunk.
+        const int64_t total = static_cast<int64_t>(bytes.size()) - 314 - 432 - 128;
+        ASSERT_EQ(progress.calls.size(), 1u);
+        EXPECT_EQ(progress.calls[0], std::make_pair(total, total));
+    }
+}
+
+TEST(MusicCrc, IsNotComputedWithoutTwoValidFrames) {
+    test::TempDir dir;
+    std::vector<uint8_t> bytes = MakeXingFrame({}, XingSpec{});
+    bytes.resize(bytes.size() + 500, 0);
+    test::WriteFile(dir.File("c.mp3"), bytes);
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("c.mp3"), "rb"));
+    ScanRecord r = ZeroRecord();
+    EXPECT_EQ(file.ComputeMusicCrc(r, nullptr), 0);
+    EXPECT_EQ(r.xing.music_crc_computed, 0);
+}
+
+}  // namespace
+}  // namespace vandrel
