@@ -1,8 +1,10 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include "FileTypes.h"
 
@@ -39,6 +41,7 @@ std::optional<OutputFormat> ParseFormat(const std::string& text) {
 std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args) {
     Options options;
     options.filetypes = std::string(kDefaultFileTypes);
+    options.jobs = std::max(1u, std::thread::hardware_concurrency());
 
     using Flag = std::function<void()>;
     using Valued = std::function<std::optional<std::string>(const std::string&)>;
@@ -87,6 +90,14 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         return std::nullopt;
     };
     const Valued output = file_name("--output", options.output);
+    auto jobs = [&](const std::string& v) -> std::optional<std::string> {
+        auto n = ParseCount(v);
+        if (!n || *n == 0) {
+            return "--jobs needs a number of threads of 1 or more, not '" + v + "'";
+        }
+        options.jobs = static_cast<unsigned>(*n);
+        return std::nullopt;
+    };
     auto columns = [&](const std::string& v) -> std::optional<std::string> {
         options.columns = SplitNonEmpty(v, ',');
         if (options.columns.empty()) {
@@ -106,6 +117,8 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"--output", output},
         {"--filetypes", filetypes},
         {"--columns", columns},
+        {"-j", jobs},
+        {"--jobs", jobs},
         {"--cache", file_name("--cache", options.cache_file)},
         {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
     };
@@ -198,6 +211,8 @@ std::string HelpText() {
            "      --cache-max-kb N   cache size limit in KB; the least recently used\n"
            "                         records go first (default 500)\n"
            "  -o, --output FILE      write there instead of standard output\n"
+           "  -j, --jobs N           files analysed in parallel (default: the number of\n"
+           "                         processors)\n"
            "  -q, --quiet            no progress bar on standard error\n"
            "      --version          print the version and exit\n"
            "  -h, --help             print this help and exit\n"

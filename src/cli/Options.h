@@ -26,6 +26,7 @@ struct Options {
     bool all_columns = false;
     bool report = false;
     bool mono_quality = false;
+    unsigned jobs = 1;  // files analysed in parallel
     bool show_help = false;
     bool show_version = false;
 };

@@ -11,6 +11,7 @@
 #include "FileCollector.h"
 #include "MediaFileRegistry.h"
 #include "Output.h"
+#include "ParallelScan.h"
 
 #ifndef VANDREL_VERSION
 #define VANDREL_VERSION "0.0.0"
@@ -148,17 +149,8 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     int status = 0;
     {
         ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
-        for (size_t i = 0; i < inputs.size(); ++i) {
-            const InputFile& input = inputs[i];
-            progress.Show(i + 1, inputs.size(), FileNameOf(input.path));
-            FileResult result;
-            if (input.error) {
-                result = {input.path, FileNameOf(input.path), input.error, ZeroRecord(), {}};
-                result.texts[kSlotName] = result.name;
-                ApplyScanFailureTexts(result.texts, result.record);
-            } else {
-                result = AnalyseFile(input.path, analysis);
-            }
+        AnalyseInOrder(inputs, analysis, options.jobs, [&](size_t i, FileResult&& result) {
+            progress.Show(i + 1, inputs.size(), result.name);
             if (result.error) {
                 status = 1;
                 if (options.format != OutputFormat::kJson || options.report) {
@@ -167,7 +159,7 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
                 }
             }
             writer->Add(result);
-        }
+        });
     }
     writer->Finish();
 

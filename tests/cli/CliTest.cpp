@@ -220,6 +220,27 @@ TEST_F(ScanCommand, ReportsTagsHeadersAndTheMusicCrc) {
     EXPECT_EQ(crc_column, (std::vector<std::string>{"Music CRC", "corrupt", "OK", ""}));
 }
 
+TEST_F(ScanCommand, GivesTheSameOutputInInputOrderWhateverTheJobs) {
+    // Every fixture three times, so that the threads overtake each other.
+    std::vector<std::string> args = {"--format=json", "--record-hex", "-q"};
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& entry : std::filesystem::directory_iterator(test::DataPath("audio"))) {
+            args.push_back(entry.path().string());
+        }
+    }
+    args.push_back("/no/such/file.mp3");
+    std::vector<std::string> outputs;
+    for (const char* jobs : {"1", "2", "5"}) {
+        std::vector<std::string> with_jobs = args;
+        with_jobs.insert(with_jobs.begin(), {"-j", jobs});
+        EXPECT_EQ(Run(with_jobs), 1);
+        outputs.push_back(out_.str());
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(outputs[0], outputs[2]);
+    EXPECT_EQ(Run({"-j", "0", "x"}), 2);
+}
+
 TEST_F(ScanCommand, WritesTheOutputFileWhole) {
     TempDir dir;
     const std::string target = dir.File("report.json");

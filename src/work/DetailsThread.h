@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <thread>
+
+#include "Event.h"
+#include "MediaFileWrapper.h"
+#include "Messages.h"
+#include "Sink.h"
+
+namespace vandrel {
+
+inline constexpr const char* kDetailsScanFailedMessage = "Error processing file....";
+
+// The one-shot worker of a Details dialog: scans the dialog's file in full,
+// collecting the per-frame series, and posts the record as it grows.
+class CDetailsThread {
+public:
+    static constexpr size_t kSeriesReserve = 20000;
+
+    CDetailsThread() = default;
+    // Waits, without limit, until the thread has ended.
+    ~CDetailsThread();
+    CDetailsThread(const CDetailsThread&) = delete;
+    CDetailsThread& operator=(const CDetailsThread&) = delete;
+
+    // `file` holds the open file and must outlive this object; messages go to
+    // `target`, failures are shown through `notifier`.
+    void Start(std::shared_ptr<MessageTarget> target, CMediaFileWrapper* file,
+               std::shared_ptr<UserNotifier> notifier);
+
+    ManualResetEvent done_event{false};
+    ManualResetEvent cancel_event{false};
+
+    // Posts a copy of the record every 2000 frames, until cancelled.
+    class thread_helper : public sink {
+    public:
+        explicit thread_helper(CDetailsThread& owner) : owner_(owner) {}
+        bool Progress(const ScanRecord& record) override;
+
+    private:
+        CDetailsThread& owner_;
+    };
+
+private:
+    void ThreadMain();
+
+    std::shared_ptr<MessageTarget> target_;
+    CMediaFileWrapper* file_ = nullptr;
+    std::shared_ptr<UserNotifier> notifier_;
+    std::thread thread_;
+};
+
+}  // namespace vandrel
