@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Proves that two builds of vandrel-scan give the same bytes: runs both over
+# the same folders with every kind of work (full scan, frame limit, headers
+# only, music CRC, two jobs, answers from a cache) and compares the JSON with
+# record images, the CSV of every column and the messages, byte for byte.
+#
+#   bench/same_results.sh BEFORE_SCAN AFTER_SCAN FOLDER...
+#
+# The access time is part of each record; a first read can move it, so every
+# folder is read once before the runs that are compared.
+set -euo pipefail
+
+if [ $# -lt 3 ]; then
+    echo "usage: $0 BEFORE_SCAN AFTER_SCAN FOLDER..." >&2
+    exit 2
+fi
+before=$(realpath "$1")
+after=$(realpath "$2")
+shift 2
+folders=()
+for folder in "$@"; do
+    folders+=("$(realpath "$folder")")
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$before" -q -r --format tsv "${folders[@]}" >/dev/null 2>&1 || true
+
+kinds=("" "--frames 1000" "--frames 3" "--headers-only" "--music-crc" "-j 2" "--mono-quality")
+failed=0
+run() {  # name scan options...
+    local name=$1 scan=$2
+    shift 2
+    "$scan" -q -r "$@" "${folders[@]}" >"$work/$name.out" 2>"$work/$name.err" || true
+}
+compare() {  # label
+    local label=$1 what
+    for what in out err; do
+        if ! cmp -s "$work/before.$what" "$work/after.$what"; then
+            echo "DIFFERENT: $label ($what)"
+            failed=1
+            return
+        fi
+    done
+    echo "same: $label ($(wc -c <"$work/after.out") bytes)"
+}
+
+for kind in "${kinds[@]}"; do
+    # shellcheck disable=SC2206
+    options=($kind)
+    for format in "--format json --record-hex" "--format csv --all-columns"; do
+        # shellcheck disable=SC2206
+        output=($format)
+        run before "$before" -j 1 "${options[@]}" "${output[@]}"
+        run after "$after" -j 1 "${options[@]}" "${output[@]}"
+        compare "${kind:-full scan} ${format}"
+    done
+done
+
+# Answers from a cache that each build filled itself, and the cache files.
+for scan in before after; do
+    binary=$before
+    [ "$scan" = after ] && binary=$after
+    "$binary" -q -r --cache "$work/$scan.dat" --cache-max-kb 100000 --format tsv \
+        "${folders[@]}" >/dev/null 2>&1 || true
+    run "$scan" "$binary" --cache "$work/$scan.dat" --cache-max-kb 100000 --format json \
+        --record-hex
+done
+compare "answered from the cache"
+if cmp -s "$work/before.dat" "$work/after.dat"; then
+    echo "same: cache file ($(wc -c <"$work/after.dat") bytes)"
+else
+    echo "DIFFERENT: cache file"
+    failed=1
+fi
+exit "$failed"
