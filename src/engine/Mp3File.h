@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "BitReader.h"
 #include "FrameHeader.h"
 #include "Id3Tag.h"
 #include "MediaFile.h"
@@ -91,8 +90,7 @@ private:
                    sink* progress);
 
     CID3Tag tag_;
-    int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
-    BitReader bits_;
+    int64_t id3v2_end_ = 0;                     // where the audio starts after an ID3v2 tag
     std::unique_ptr<uint8_t[]> search_window_;  // reused by every search of this file
 };
 
