@@ -1,0 +1,253 @@
+// In-process figures for the scanner's hot paths: header decode, side
+// information, the frame walk over a file in memory, the frame search, the
+// CRC, the attribute texts and the analysis cache's lookup.
+//
+// The frames come from an MP3 file (VANDREL_BENCH_MP3, else a committed
+// fixture) whose audio frames are repeated to a file of about 8 MB.
+//
+//   hot_paths [--benchmark_filter=REGEX] [other Google Benchmark options]
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "AttributeTexts.h"
+#include "Crc16.h"
+#include "DataCache.h"
+#include "FrameHeader.h"
+#include "FrameParser.h"
+#include "Mp3File.h"
+
+namespace vandrel {
+namespace {
+
+constexpr size_t kInMemoryFileSize = 8'000'000;
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Exposes the stream so that a search can start where the benchmark wants.
+class SearchableMp3File : public CMp3File {
+public:
+    FileStream& stream() { return Stream(); }
+};
+
+// The source file scanned once: its record and where its frames lie.
+struct Source {
+    std::vector<uint8_t> bytes;
+    ScanRecord record = ZeroRecord();
+    std::vector<uint32_t> positions;  // the frames after the first, and the audio's end
+};
+
+Source ScanSource(std::vector<uint8_t> bytes) {
+    Source source;
+    source.bytes = bytes;
+    CMp3File file;
+    file.OpenMemory("source.mp3", std::move(bytes));
+    FrameSeries series;
+    file.Scan(true, source.record, -1, &series, true, nullptr);
+    source.positions = series[FrameSeries::kFramePosition];
+    return source;
+}
+
+const Source& SourceFile() {
+    static const Source source = [] {
+        const char* chosen = std::getenv("VANDREL_BENCH_MP3");
+        return ScanSource(ReadBytes(chosen != nullptr && *chosen != '\0' ? chosen
+                                                                         : VANDREL_TEST_DATA
+                                        "/audio/lame_vbr_v2.mp3"));
+    }();
+    return source;
+}
+
+// The source's tags and first frame, then its audio frames over and over.
+struct InMemoryFile {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> frames;  // where each repeated frame starts
+};
+
+const InMemoryFile& LongFile() {
+    static const InMemoryFile file = [] {
+        const Source& source = SourceFile();
+        const size_t audio = source.positions.front();
+        const size_t end = source.positions.back();
+        InMemoryFile made;
+        made.bytes.assign(source.bytes.begin(), source.bytes.begin() + audio);
+        while (made.bytes.size() < kInMemoryFileSize) {
+            for (size_t i = 0; i + 1 < source.positions.size(); ++i) {
+                made.frames.push_back(made.bytes.size() + (source.positions[i] - audio));
+            }
+            made.bytes.insert(made.bytes.end(), source.bytes.begin() + audio,
+                              source.bytes.begin() + end);
+        }
+        // Room for the parse of the last frame.
+        made.bytes.resize(made.bytes.size() + kFrameParseBytes);
+        return made;
+    }();
+    return file;
+}
+
+void BM_DecodeFrameHeader(benchmark::State& state) {
+    const InMemoryFile& file = LongFile();
+    std::vector<uint32_t> words;
+    for (size_t at : file.frames) {
+        words.push_back(uint32_t{file.bytes[at]} << 24 | uint32_t{file.bytes[at + 1]} << 16 |
+                        uint32_t{file.bytes[at + 2]} << 8 | file.bytes[at + 3]);
+    }
+    for (auto _ : state) {
+        int64_t total = 0;
+        for (uint32_t word : words) {
+            FrameHeader header;
+            total += DecodeFrameHeader(word, header);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(words.size()));
+}
+BENCHMARK(BM_DecodeFrameHeader);
+
+// Header, reference check and Layer III side information of every frame.
+void BM_ParseFrame(benchmark::State& state) {
+    const InMemoryFile& file = LongFile();
+    const ScanRecord reference = SourceFile().record;
+    for (auto _ : state) {
+        ScanRecord record = reference;
+        for (size_t at : file.frames) {
+            const int length = ParseFrame(std::span<const uint8_t, kFrameParseBytes>(
+                                              file.bytes.data() + at, kFrameParseBytes),
+                                          record, nullptr);
+            benchmark::DoNotOptimize(length);
+        }
+        benchmark::DoNotOptimize(record);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(file.frames.size()));
+}
+BENCHMARK(BM_ParseFrame);
+
+// A whole scan of the file in memory: last-frame check, tags, VBR headers,
+// the frame search and the walk over every frame; with the Details dialog's
+// per-frame series as the second argument.
+void BM_FrameWalk(benchmark::State& state) {
+    const InMemoryFile& file = LongFile();
+    CMp3File mp3;
+    mp3.OpenMemory("walk.mp3", file.bytes);
+    const bool with_series = state.range(0) != 0;
+    for (auto _ : state) {
+        ScanRecord record = ZeroRecord();
+        FrameSeries series;
+        mp3.Scan(true, record, -1, with_series ? &series : nullptr, true, nullptr);
+        benchmark::DoNotOptimize(record);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.bytes.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(file.frames.size()));
+}
+BENCHMARK(BM_FrameWalk)->ArgName("series")->Arg(0)->Arg(1);
+
+// The frame search over junk of the given size (bytes that are no frames, with
+// the sync byte scattered in), then five frames.
+void BM_FindFrameChain(benchmark::State& state) {
+    const InMemoryFile& file = LongFile();
+    const size_t junk = static_cast<size_t>(state.range(0));
+    std::vector<uint8_t> bytes(junk);
+    std::mt19937 random(8);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<uint8_t>(byte(random)); });
+    bytes.insert(bytes.end(), file.bytes.begin() + static_cast<ptrdiff_t>(file.frames[0]),
+                 file.bytes.begin() + static_cast<ptrdiff_t>(file.frames[0]) + 600'000);
+    SearchableMp3File mp3;
+    mp3.OpenMemory("search.mp3", std::move(bytes));
+    int64_t found = 0;
+    for (auto _ : state) {
+        mp3.stream().Seek(0);
+        found = mp3.FindFrameChain(5);
+        benchmark::DoNotOptimize(found);
+    }
+    if (found < 0) {
+        state.SkipWithError("no chain found");
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FindFrameChain)->ArgName("junk")->Arg(0)->Arg(16 << 10)->Arg(256 << 10);
+
+// The tag CRC (190 bytes) and the music CRC's chunk (1,000,000 bytes).
+void BM_Crc16(benchmark::State& state) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(state.range(0)));
+    std::mt19937 random(16);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<uint8_t>(random()); });
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Crc16(bytes));
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Crc16)->ArgName("bytes")->Arg(190)->Arg(1'000'000);
+
+void BM_BuildAttributeTexts(benchmark::State& state) {
+    const ScanRecord record = SourceFile().record;
+    AttributeTexts texts;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BuildAttributeTexts(texts, record, false));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BuildAttributeTexts);
+
+std::string CachedPath(int i) {
+    return "/home/listener/Music/Artist " + std::to_string(i % 997) + "/Album " +
+           std::to_string(i % 31) + "/" + std::to_string(i) + " - Some Track Title.mp3";
+}
+
+// Lookups of files the cache holds (in a shuffled order, so the hits are
+// spread over the list) and of files it does not hold, with the record count
+// as the argument.
+void CacheLookup(benchmark::State& state, bool hits) {
+    const int count = static_cast<int>(state.range(0));
+    CDataCache cache("unused.dat");
+    cache.SetMaxSizeKb(count * 3);
+    ScanRecord record = ZeroRecord();
+    record.whole_file_scanned = 1;
+    record.status.modification_time = 1'700'000'000;
+    for (int i = 0; i < count; ++i) {
+        CopyTextField(record.path, CachedPath(i));
+        cache.Store(record);
+    }
+    std::vector<std::string> paths;
+    for (int i = 0; i < 1000; ++i) {
+        paths.push_back(hits ? CachedPath(i * 7919 % count) : CachedPath(count + i));
+    }
+    size_t next = 0;
+    size_t found = 0;
+    for (auto _ : state) {
+        ScanRecord out = record;
+        found += cache.Lookup(paths[next], out.status, out, -1) ? 1 : 0;
+        next = (next + 1) % paths.size();
+    }
+    if (found != (hits ? static_cast<size_t>(state.iterations()) : 0)) {
+        state.SkipWithError("unexpected lookup result");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+void BM_CacheLookupHit(benchmark::State& state) {
+    CacheLookup(state, true);
+}
+void BM_CacheLookupMiss(benchmark::State& state) {
+    CacheLookup(state, false);
+}
+BENCHMARK(BM_CacheLookupHit)->ArgName("records")->Arg(250)->Arg(50'000);
+BENCHMARK(BM_CacheLookupMiss)->ArgName("records")->Arg(250)->Arg(50'000);
+
+}  // namespace
+}  // namespace vandrel
+
+BENCHMARK_MAIN();
