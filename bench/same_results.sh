@@ -57,13 +57,14 @@ for kind in "${kinds[@]}"; do
     done
 done
 
-# Answers from a cache that each build filled itself, and the cache files.
+# Answers from a cache that each build filled itself, and the cache files
+# (one job, so that the records are stored in the same order).
 for scan in before after; do
     binary=$before
     [ "$scan" = after ] && binary=$after
-    "$binary" -q -r --cache "$work/$scan.dat" --cache-max-kb 100000 --format tsv \
+    "$binary" -q -r -j 1 --cache "$work/$scan.dat" --cache-max-kb 100000 --format tsv \
         "${folders[@]}" >/dev/null 2>&1 || true
-    run "$scan" "$binary" --cache "$work/$scan.dat" --cache-max-kb 100000 --format json \
+    run "$scan" "$binary" -j 1 --cache "$work/$scan.dat" --cache-max-kb 100000 --format json \
         --record-hex
 done
 compare "answered from the cache"
