@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,13 +12,26 @@ namespace vandrel {
 
 // A buffered, seekable byte stream over a regular file (or, for tests and
 // fuzzing, over bytes in memory). Seeking inside the buffer costs nothing, so
-// the frame walk's one seek per frame and its single-byte reads stay in memory;
-// the buffer is refilled with one pread() when a read leaves it.
+// the frame walk's one seek per frame and its single-byte reads stay in memory.
+//
+// The buffer is refilled with one pread() when a read leaves it. Reads that
+// follow one another (a frame walk, a frame search that looks further) fetch
+// twice as much each time, up to kMaxReadAhead; a jump elsewhere (the tail of
+// the file, back to its start) starts again with kMinReadAhead, so the many
+// small reads of a scan's first steps cost little and a walk over a long file
+// takes few system calls. Bytes a refill still finds in the buffer are kept,
+// not read again. Buffers come from a small per-thread pool: a scan opens a
+// stream per probe and per file, and each would otherwise allocate its own.
 //
 // Reads past the end return fewer bytes (GetByte returns -1); a file that
 // shrinks while it is read simply ends earlier.
 class FileStream {
 public:
+    // Peek serves at most this many bytes at once.
+    static constexpr size_t kBufferCapacity = size_t{1} << 20;
+    static constexpr size_t kMinReadAhead = 16 * 1024;
+    static constexpr size_t kMaxReadAhead = 256 * 1024;
+
     FileStream() = default;
     ~FileStream();
     FileStream(const FileStream&) = delete;
@@ -52,12 +66,13 @@ public:
         }
         return GetByteSlow();
     }
-    // Up to n bytes at the current position, without moving it: all n unless
-    // the file ends sooner. Valid until the next read or seek outside them.
+    // Up to n (at most kBufferCapacity) bytes at the current position, without
+    // moving it: all n unless the file ends sooner. Valid until the next read
+    // or seek outside them.
     std::span<const uint8_t> Peek(size_t n) {
         const uint64_t offset = static_cast<uint64_t>(pos_ - buffer_start_);
         if (offset < buffer_length_ && buffer_length_ - offset >= n) {
-            return {buffer_.data() + offset, n};
+            return {buffer_ + offset, n};
         }
         return PeekSlow(n);
     }
@@ -68,13 +83,14 @@ public:
 private:
     int GetByteSlow();
     std::span<const uint8_t> PeekSlow(size_t n);
-    // Refills the buffer from the current position.
-    void Fill();
-    // Reads directly from the file (or memory) at an absolute position.
+    // Buffers up to n bytes from the current position, keeping those already
+    // buffered there.
+    void Fill(size_t n);
+    // Reads directly from the file at an absolute position.
     size_t ReadAt(int64_t pos, uint8_t* out, size_t n);
     void DropBuffer() { buffer_length_ = 0; }
-
-    static constexpr size_t kBufferSize = 128 * 1024;
+    // Bytes buffered at the current position.
+    size_t Buffered() const;
 
     int fd_ = -1;
     bool in_memory_ = false;
@@ -83,9 +99,11 @@ private:
     int64_t size_ = 0;
     int64_t pos_ = 0;
     std::vector<uint8_t> memory_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> storage_;  // the file's buffer, kBufferCapacity bytes
+    const uint8_t* buffer_ = nullptr;     // storage_, or memory_ for a stream in memory
     int64_t buffer_start_ = 0;
     size_t buffer_length_ = 0;
+    size_t read_ahead_ = kMinReadAhead;  // what the next refill reads at least
 };
 
 }  // namespace vandrel

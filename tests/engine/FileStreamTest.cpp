@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <numeric>
+#include <random>
 
 #include "AtomicFile.h"
 #include "TestFiles.h"
@@ -54,6 +55,54 @@ TEST(FileStream, ServesTheFileWhateverTheMixOfSeeksAndReads) {
     EXPECT_EQ(stream.GetByte(), -1);
     stream.Seek(400'000);
     EXPECT_EQ(stream.Read(block), 0u);
+}
+
+TEST(FileStream, PeeksReadsAndJumpsAlwaysServeTheFileBytes) {
+    // A walk forwards with small and larger steps, searches that look up to
+    // the whole buffer ahead, jumps back and to the end, block reads of every
+    // size: whatever the buffer keeps, moves or reads ahead, each byte served
+    // is the file's.
+    TempDir dir;
+    const std::vector<uint8_t> content = Counting(3'000'000);
+    test::WriteFile(dir.File("f"), content);
+    FileStream stream;
+    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
+    std::mt19937 random(7);
+    auto below = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    for (int step = 0; step < 3000; ++step) {
+        const auto pos = static_cast<size_t>(stream.Tell());
+        const size_t expected_max = pos < content.size() ? content.size() - pos : 0;
+        switch (below(6)) {
+        case 0: {  // a peek, sometimes of the whole buffer
+            const size_t n = below(4) == 0 ? FileStream::kBufferCapacity : below(3000);
+            const std::span<const uint8_t> bytes = stream.Peek(n);
+            ASSERT_EQ(bytes.size(), std::min(n, expected_max)) << step;
+            ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), content.begin() + pos)) << step;
+            ASSERT_EQ(stream.Tell(), static_cast<int64_t>(pos));
+            break;
+        }
+        case 1: {  // a block read, small or large
+            std::vector<uint8_t> block(below(2) == 0 ? below(100) : below(700'000));
+            ASSERT_EQ(stream.Read(block), std::min(block.size(), expected_max)) << step;
+            ASSERT_TRUE(std::equal(block.begin(),
+                                   block.begin() + std::min(block.size(), expected_max),
+                                   content.begin() + pos))
+                << step;
+            break;
+        }
+        case 2:  // single bytes
+            for (size_t i = pos; i < pos + 5; ++i) {
+                ASSERT_EQ(stream.GetByte(), i < content.size() ? content[i] : -1) << step;
+            }
+            break;
+        case 3:  // a jump anywhere, also past the end
+            stream.Seek(static_cast<int64_t>(below(content.size() + 1000)));
+            break;
+        default:  // the next frame, a little further on
+            stream.Seek(static_cast<int64_t>(pos + below(2000)));
+            break;
+        }
+    }
 }
 
 TEST(FileStream, ReadsWhatIsThereWhenTheFileShrinks) {
