@@ -37,7 +37,6 @@ constexpr std::array<std::string_view, kGenreCount> kGenres = {
     "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
     "Thrash Metal", "Anime", "JPop", "Synthpop"};
 
-constexpr size_t kId3v2HeaderSize = 10;
 constexpr size_t kId3v2FrameHeaderSize = 10;
 constexpr uint8_t kExtendedHeaderFlag = 0x40;
 

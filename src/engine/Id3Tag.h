@@ -10,6 +10,8 @@ namespace vandrel {
 
 // Bytes of a file's start that the ID3v2 reader looks at.
 constexpr size_t kId3v2ReadLimit = 100'000;
+// "ID3", version, revision, flags and the 28-bit size.
+constexpr size_t kId3v2HeaderSize = 10;
 
 constexpr size_t kId3v1Size = 128;
 constexpr int kGenreCount = 148;

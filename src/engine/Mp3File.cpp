@@ -58,34 +58,31 @@ bool CMp3File::IsSupportedFile(const std::string& path) const {
 }
 
 int64_t CMp3File::FindFrameChain(int n) {
+    static_assert(FileStream::kBufferCapacity >= kSearchWindowSize,
+                  "the search looks at its whole window in the stream's buffer");
     FileStream& stream = Stream();
     const int64_t start = stream.Tell();
-    if (!search_window_) {
-        // Not zero-filled: only the bytes fetched below are ever looked at.
-        search_window_ = std::make_unique_for_overwrite<uint8_t[]>(kSearchWindowSize);
-    }
-    uint8_t* const window = search_window_.get();
 
     // The window holds what one read of kSearchWindowSize bytes would give,
     // but it is fetched only as far as the search reaches into it: a chain is
-    // usually found among the first few frames.
+    // usually found among the first few frames. It lives in the stream's own
+    // buffer, which keeps what it holds as it grows.
     size_t read = static_cast<size_t>(std::clamp<int64_t>(
         static_cast<int64_t>(GetFileSize()) - start, 0, static_cast<int64_t>(kSearchWindowSize)));
-    size_t fetched = 0;
+    std::span<const uint8_t> window;
     auto fetch = [&](size_t end) {
-        end = std::min(std::max(end, fetched + kSearchChunk), read);
-        if (end <= fetched) {
+        end = std::min(std::max(end, window.size() + kSearchChunk), read);
+        if (end <= window.size()) {
             return;
         }
-        const size_t got = stream.Read({window + fetched, end - fetched});
-        fetched += got;
-        if (fetched < end) {
-            read = fetched;  // the file has become shorter since it was opened
+        window = stream.Peek(end);
+        if (window.size() < end) {
+            read = window.size();  // the file has become shorter since it was opened
         }
     };
 
     for (size_t i = 0; i < read / 2; ++i) {
-        if (i >= fetched) {
+        if (i >= window.size()) {
             fetch(i + 1);
             if (i >= read / 2) {
                 break;
@@ -97,15 +94,15 @@ int64_t CMp3File::FindFrameChain(int n) {
         size_t p = i;
         bool chained = true;
         for (int k = 0; k < n; ++k) {
-            if (p + 4 > fetched) {
+            if (p + 4 > window.size()) {
                 fetch(p + 4);
             }
-            if (p + 4 > fetched) {
+            if (p + 4 > window.size()) {
                 chained = false;
                 break;
             }
             FrameHeader header;
-            const int length = DecodeFrameHeader(LoadBe32({window + p, 4}), header);
+            const int length = DecodeFrameHeader(LoadBe32(window.subspan(p, 4)), header);
             if (length == 0) {
                 chained = false;
                 break;
@@ -406,8 +403,19 @@ bool FinishScan(ScanRecord& record, sink* progress) {
 }
 
 bool CMp3File::Open(const std::string& path, std::string_view mode) {
-    tag_.ReadTags(path);
-    return CMediaFile::Open(path, mode);
+    if (!CMediaFile::Open(path, mode)) {
+        tag_.ReadTags(path);  // fails the same way, and forgets the last file's tag
+        return false;
+    }
+    // The tag is read from the stream's buffer, where the scan finds the
+    // file's first bytes again.
+    FileStream& stream = Stream();
+    std::span<const uint8_t> start = stream.Peek(kId3v2HeaderSize);
+    if (start.size() >= 3 && std::memcmp(start.data(), "ID3", 3) == 0) {
+        start = stream.Peek(kId3v2ReadLimit);
+    }
+    tag_.ReadTags(path, start);
+    return true;
 }
 
 void CMp3File::OpenMemory(const std::string& path, std::vector<uint8_t> bytes) {
@@ -551,21 +559,28 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
 
     const int64_t total = static_cast<int64_t>(GetFileSize()) - audio_start -
                           (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
-    std::vector<uint8_t> chunk(kMusicCrcChunk);
     uint16_t crc = 0;
     int64_t done = 0;
     stream.Seek(audio_start);
     while (done < total) {
-        const size_t want = static_cast<size_t>(
-            std::min<int64_t>(total - done, static_cast<int64_t>(chunk.size())));
-        const size_t got = stream.Read({chunk.data(), want});
-        crc = Crc16({chunk.data(), got}, crc);
-        done += static_cast<int64_t>(got);
+        // Progress is reported per chunk; the CRC runs over the stream's
+        // buffer, a read at a time.
+        const int64_t chunk_end = std::min(total, done + static_cast<int64_t>(kMusicCrcChunk));
+        while (done < chunk_end) {
+            const std::span<const uint8_t> bytes = stream.Peek(static_cast<size_t>(
+                std::min<int64_t>(chunk_end - done, FileStream::kMaxReadAhead)));
+            if (bytes.empty()) {
+                break;  // the file ended early
+            }
+            crc = Crc16(bytes, crc);
+            done += static_cast<int64_t>(bytes.size());
+            stream.Seek(audio_start + done);
+        }
         if (progress != nullptr) {
             progress->Progress(done, total);
         }
-        if (got < want) {
-            break;  // the file ended early
+        if (done < chunk_end) {
+            break;
         }
     }
     record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;

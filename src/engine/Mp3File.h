@@ -13,8 +13,9 @@ namespace vandrel {
 
 // Bytes that one frame search reads; a first frame must start in its first half.
 constexpr size_t kSearchWindowSize = 1'024'000;
-// The search window is fetched in pieces of at least this size.
-constexpr size_t kSearchChunk = 64 * 1024;
+// The search asks the stream for more of its window in steps of at least this
+// size (the stream reads further ahead on its own).
+constexpr size_t kSearchChunk = 4 * 1024;
 // The last-frame check searches this many bytes before the end of the file.
 constexpr int64_t kLastFrameSearchSize = 327'680;
 // The music CRC reads the audio in chunks of this size.
@@ -90,8 +91,7 @@ private:
                    sink* progress);
 
     CID3Tag tag_;
-    int64_t id3v2_end_ = 0;                     // where the audio starts after an ID3v2 tag
-    std::unique_ptr<uint8_t[]> search_window_;  // reused by every search of this file
+    int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
 };
 
 // The cache step of a scan: when the analysis cache holds a record of the
