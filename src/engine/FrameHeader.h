@@ -47,11 +47,21 @@ constexpr int kModeDualChannel = 2;
 constexpr int kModeMono = 3;
 
 // 44100, 48000, 32000 (MPEG-1); 22050, 24000, 16000 (MPEG-2); 11025, 12000, 8000 (MPEG-2.5)
-extern const std::array<int32_t, 9> kSampleRates;
+inline constexpr std::array<int32_t, 9> kSampleRates = {44100, 48000, 32000, 22050, 24000,
+                                                        16000, 11025, 12000, 8000};
 
 // kbit/s; rows MPEG-1 Layer I, II, III, then MPEG-2/2.5 Layer I, II, III.
 // Entry 0 (free format) reads 128 and entry 15 reads 0.
-extern const std::array<std::array<int32_t, 16>, 6> kBitrates;
+inline constexpr std::array<std::array<int32_t, 16>, 6> kBitrates = {{
+    // ISO/IEC 11172-3, MPEG-1
+    {128, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},  // Layer I
+    {128, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},     // Layer II
+    {128, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},      // Layer III
+    // ISO/IEC 13818-3, MPEG-2 low sampling frequencies (and MPEG-2.5)
+    {128, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},  // Layer I
+    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},       // Layer II
+    {128, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},       // Layer III
+}};
 
 // The bitrate-table row of a version and layer.
 constexpr int BitrateRow(int is_mpeg1, int layer) {
@@ -59,16 +69,93 @@ constexpr int BitrateRow(int is_mpeg1, int layer) {
 }
 
 // Bitrate in kbit/s of an index for a version and layer; 0 for out-of-range input.
-int32_t BitrateKbps(int is_mpeg1, int layer, int bitrate_index);
+constexpr int32_t BitrateKbps(int is_mpeg1, int layer, int bitrate_index) {
+    const int row = BitrateRow(is_mpeg1 != 0 ? 1 : 0, layer);
+    if (row < 0 || row >= static_cast<int>(kBitrates.size()) || bitrate_index < 0 ||
+        bitrate_index > 15) {
+        return 0;
+    }
+    return kBitrates[static_cast<size_t>(row)][static_cast<size_t>(bitrate_index)];
+}
 
 // Samples carried by one frame: 384 for Layer I, 1152 for Layer II and for
 // MPEG-1 Layer III, 576 for MPEG-2/2.5 Layer III.
 int32_t SamplesPerFrame(int is_mpeg1, int layer);
 
+namespace frame_length {
+
+// The header bits that decide a frame's length, padding aside: version and
+// layer (bits 20 to 17), bitrate and sampling frequency indexes (15 to 10).
+constexpr size_t TableIndex(uint32_t word) {
+    return ((word >> 17) & 0xFu) << 6 | ((word >> 10) & 0x3Fu);
+}
+
+// The length of a frame without its padding, by the standards' formulas; 0
+// for a reserved layer, bitrate index or sampling frequency.
+constexpr int WithoutPadding(uint32_t word) {
+    const int layer_bits = static_cast<int>((word & kLayerMask) >> 17);
+    const int bitrate_index = static_cast<int>((word & kBitrateMask) >> 12);
+    const int rate_index = static_cast<int>((word & kSampleRateMask) >> 10);
+    if (layer_bits == 0 || bitrate_index == 15 || rate_index == 3) {
+        return 0;
+    }
+    const int is_mpeg1 = (word & kVersionMask) != 0 ? 1 : 0;
+    // MPEG-2.5 whenever bit 20 is clear, even with the ID bit set (a reserved
+    // combination that then keeps MPEG-1 bitrates and frame lengths).
+    const int rate_group = (word & kNotMpeg25Mask) == 0 ? 6 : (is_mpeg1 != 0 ? 0 : 3);
+    const int64_t sample_rate = kSampleRates[static_cast<size_t>(rate_index + rate_group)];
+    const int layer = 4 - layer_bits;
+    const int64_t kbps = BitrateKbps(is_mpeg1, layer, bitrate_index);
+    switch (layer) {
+    case 1:  // slots of 4 bytes
+        return static_cast<int>(4 * (12000 * kbps / sample_rate));
+    case 2:
+        return static_cast<int>(144000 * kbps / sample_rate);
+    default:  // Layer III frames of MPEG-2/2.5 hold half the samples
+        return static_cast<int>(144000 * kbps / (sample_rate * (is_mpeg1 != 0 ? 1 : 2)));
+    }
+}
+
+// Every length, worked out once: the frame walk decodes a header per frame.
+inline constexpr std::array<uint16_t, 1024> kTable = [] {
+    std::array<uint16_t, 1024> table{};
+    for (uint32_t i = 0; i < table.size(); ++i) {
+        table[i] =
+            static_cast<uint16_t>(WithoutPadding(kSyncMask | (i >> 6) << 17 | (i & 0x3Fu) << 10));
+    }
+    return table;
+}();
+
+}  // namespace frame_length
+
 // Decodes a header word (the four header bytes read big-endian). Returns the
 // frame length in bytes, or 0 when the word is no valid header; `out` is
 // written only for a valid word.
-int DecodeFrameHeader(uint32_t word, FrameHeader& out);
+inline int DecodeFrameHeader(uint32_t word, FrameHeader& out) {
+    const int length = frame_length::kTable[frame_length::TableIndex(word)];
+    if ((word & kSyncMask) != kSyncMask || length == 0) {
+        return 0;
+    }
+    FrameHeader h;
+    h.is_mpeg1 = (word & kVersionMask) != 0 ? 1 : 0;
+    h.not_mpeg25 = (word & kNotMpeg25Mask) != 0 ? 1 : 0;
+    h.bitrate_index = static_cast<int32_t>((word & kBitrateMask) >> 12);
+    h.mode = static_cast<int32_t>((word & kModeMask) >> 6);
+    h.mode_extension = static_cast<int32_t>((word & kModeExtensionMask) >> 4);
+    h.padding = (word & kPaddingMask) != 0 ? 1 : 0;
+    const int rate_group = h.not_mpeg25 == 0 ? 6 : (h.is_mpeg1 != 0 ? 0 : 3);
+    h.sample_rate =
+        kSampleRates[((word & kSampleRateMask) >> 10) + static_cast<size_t>(rate_group)];
+    h.channels = h.mode == kModeMono ? 1 : 2;
+    h.layer = 4 - static_cast<int32_t>((word & kLayerMask) >> 17);
+    h.protection = (word & kProtectionMask) != 0 ? 1 : 0;
+    h.copyright = (word & kCopyrightMask) != 0 ? 1 : 0;
+    h.emphasis = static_cast<int32_t>(word & kEmphasisMask);
+    h.original = (word & kOriginalMask) != 0 ? 1 : 0;
+    out = h;
+    // The padding slot is 4 bytes in Layer I, 1 byte otherwise.
+    return length + h.padding * (h.layer == 1 ? 4 : 1);
+}
 
 // What the rest of a file must agree with, taken from its first frame.
 struct FrameReference {

@@ -19,6 +19,8 @@ constexpr size_t kFrameParseBytes = 4 + 2 + 32 + 8;
 // information into the record and, when given, the series. Returns the
 // frame's length, or 0 when the header is invalid or disagrees with the
 // reference (a channel or sample-rate change still moves the reference).
+// The record's average reservoir use is left to the caller, which divides
+// the reservoir sum by the frames counted once, not per frame.
 int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& record,
                FrameSeries* series);
 

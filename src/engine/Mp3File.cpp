@@ -288,6 +288,17 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
     record.mixed_blocks = 0;
     std::fill(std::begin(record.stereo_type_counts), std::end(record.stereo_type_counts), 0u);
 
+    // The average reservoir use is the sum over the frames counted when side
+    // information was last read; it is divided out only when the record is
+    // handed on, not once per frame.
+    int64_t reservoir_frames = -1;
+    auto settle_average_reservoir = [&] {
+        if (reservoir_frames >= 0) {
+            record.average_reservoir =
+                static_cast<int32_t>(record.reservoir_sum / (reservoir_frames + 1));
+        }
+    };
+
     int64_t q = start;
     bool resync_pending = false;
     bool resync_done = false;
@@ -321,14 +332,17 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
         const int64_t next = ParseFrame(record, series);
         if (next >= 0) {
             q = next;
+            reservoir_frames = record.frames;
         } else {
             resync_pending = true;
         }
-        if (progress != nullptr && record.frames % kProgressInterval == 0 &&
-            !FinishScan(record, progress)) {
-            // Stopped by the caller: the record keeps what it has and is not
-            // cached.
-            return 1;
+        if (progress != nullptr && record.frames % kProgressInterval == 0) {
+            settle_average_reservoir();
+            if (!FinishScan(record, progress)) {
+                // Stopped by the caller: the record keeps what it has and is
+                // not cached.
+                return 1;
+            }
         }
         if (limit != -1 && record.frames >= limit) {
             break;
@@ -336,6 +350,7 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
         resync_done = resync_step;
     }
 
+    settle_average_reservoir();
     record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
     if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
         cache->Store(record);

@@ -167,6 +167,32 @@ TEST(FrameHeader, NamesTheChannelModes) {
     EXPECT_EQ(ChannelModeName(4), "");
 }
 
+TEST(FrameHeader, GivesTheStandardLengthOfEveryHeaderWord) {
+    // All 2^21 words after the sync bits: a reserved layer, bitrate or
+    // frequency gives 0; any other word the standards' length, with padding.
+    for (uint32_t low = 0; low < (1u << 21); ++low) {
+        const uint32_t word = 0xFFE00000u | low;
+        const int layer = 4 - static_cast<int>((word >> 17) & 3);
+        const int bitrate_index = static_cast<int>((word >> 12) & 15);
+        const int rate_index = static_cast<int>((word >> 10) & 3);
+        FrameHeader h{};
+        const int length = DecodeFrameHeader(word, h);
+        if (layer == 4 || bitrate_index == 15 || rate_index == 3) {
+            ASSERT_EQ(length, 0) << std::hex << word;
+            continue;
+        }
+        const int64_t kbps = BitrateKbps(h.is_mpeg1, layer, bitrate_index);
+        const int64_t rate = h.sample_rate;
+        const int padding = (word >> 9) & 1;
+        const int64_t expected = layer == 1 ? 4 * (12000 * kbps / rate + padding)
+                                 : layer == 2
+                                     ? 144000 * kbps / rate + padding
+                                     : 144000 * kbps / (rate * (h.is_mpeg1 != 0 ? 1 : 2)) + padding;
+        ASSERT_EQ(length, expected) << std::hex << word;
+        ASSERT_EQ(h.layer, layer);
+    }
+}
+
 struct ByteSource {
     std::vector<uint8_t> bytes;
     size_t pos = 0;
