@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <iterator>
 #include <span>
 
 #include "AtomicFile.h"
@@ -76,6 +77,54 @@ CDataCache::~CDataCache() {
     }
 }
 
+template <typename Accept>
+CDataCache::RecordList::iterator CDataCache::FirstWithPath(std::string_view path, Accept accept) {
+    auto [first, last] = index_.equal_range(path);
+    auto found = records_.end();
+    size_t accepted = 0;
+    for (auto entry = first; entry != last; ++entry) {
+        if (accept(*entry->second)) {
+            found = entry->second;
+            ++accepted;
+        }
+    }
+    if (accepted <= 1) {
+        return found;
+    }
+    // Several records of one path: the list order decides, as in a walk
+    // from the front.
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        for (auto entry = first; entry != last; ++entry) {
+            if (entry->second == it && accept(*it)) {
+                return it;
+            }
+        }
+    }
+    return records_.end();
+}
+
+void CDataCache::AddToIndex(RecordList::iterator it) {
+    index_.emplace(RecordPath(*it), it);
+}
+
+void CDataCache::RemoveFromIndex(RecordList::iterator it) {
+    auto [first, last] = index_.equal_range(RecordPath(*it));
+    for (auto entry = first; entry != last; ++entry) {
+        if (entry->second == it) {
+            index_.erase(entry);
+            return;
+        }
+    }
+}
+
+void CDataCache::RebuildIndex() {
+    index_.clear();
+    index_.reserve(records_.size());
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        AddToIndex(it);
+    }
+}
+
 bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
                         int frame_limit) {
     if (!FitsRecordPath(path)) {
@@ -88,15 +137,15 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
     if (!enabled_) {
         return false;
     }
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if (RecordPath(*it) == path && SameFileState(it->status, wanted) &&
-            Covers(*it, frame_limit)) {
-            out = *it;
-            records_.splice(records_.begin(), records_, it);
-            return true;
-        }
+    const auto it = FirstWithPath(path, [&](const ScanRecord& record) {
+        return SameFileState(record.status, wanted) && Covers(record, frame_limit);
+    });
+    if (it == records_.end()) {
+        return false;
     }
-    return false;
+    out = *it;
+    records_.splice(records_.begin(), records_, it);
+    return true;
 }
 
 void CDataCache::Store(const ScanRecord& record) {
@@ -105,10 +154,10 @@ void CDataCache::Store(const ScanRecord& record) {
     if (!enabled_) {
         return;
     }
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const ScanRecord& stored) { return RecordPath(stored) == path; });
+    const auto it = FirstWithPath(path, [](const ScanRecord&) { return true; });
     if (it != records_.end()) {
         // A shorter scan of an unchanged file never replaces a longer one.
+        // The path stays the same, so the index keeps its view of it.
         if (!SameFileState(record.status, it->status) || record.frames > it->frames) {
             *it = record;
         }
@@ -116,6 +165,7 @@ void CDataCache::Store(const ScanRecord& record) {
         return;
     }
     records_.push_front(record);
+    AddToIndex(records_.begin());
     Trim();
 }
 
@@ -129,6 +179,7 @@ void CDataCache::Trim() {
     // The fewest records that bring the size to the limit or below.
     const int64_t excess = std::min(count, (size - limit - 1) / kRecordSize + 1);
     for (int64_t i = 0; i < excess; ++i) {
+        RemoveFromIndex(std::prev(records_.end()));
         records_.pop_back();
     }
 }
@@ -162,6 +213,7 @@ void CDataCache::Load() {
     Log([&] { return "CDataCache::Load: " + std::to_string(loaded.size()) + " from " + path; });
     std::lock_guard lock(mutex_);
     records_ = std::move(loaded);
+    RebuildIndex();
 }
 
 bool CDataCache::Save(std::string* error) {
@@ -202,6 +254,7 @@ bool CDataCache::Save(std::string* error) {
 
 void CDataCache::Clear() {
     std::lock_guard lock(mutex_);
+    index_.clear();
     records_.clear();
 }
 

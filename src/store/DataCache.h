@@ -5,6 +5,8 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "RecordCache.h"
 #include "ScanRecord.h"
@@ -93,14 +95,27 @@ public:
     size_t RecordCount() const;
 
 private:
+    using RecordList = std::list<ScanRecord>;
+
+    // The record stored under the path that a walk of the list from the
+    // front would meet first among those `accept` takes; end() when none.
+    template <typename Accept>
+    RecordList::iterator FirstWithPath(std::string_view path, Accept accept);
+    void AddToIndex(RecordList::iterator it);
+    void RemoveFromIndex(RecordList::iterator it);
+    void RebuildIndex();
     // Drops the least recently used records until the limit holds.
     void Trim();  // called with mutex_ held
 
     mutable std::mutex mutex_;
-    std::list<ScanRecord> records_;          // guarded by mutex_
-    std::string path_;                       // guarded by mutex_
-    int max_size_ = kDefaultCacheMaxSizeKb;  // guarded by mutex_
-    bool enabled_ = true;                    // guarded by mutex_
+    RecordList records_;  // guarded by mutex_
+    // Every record by its path (a view of the path inside the record), so
+    // that a lookup looks only at records of the same file. Usually one per
+    // path; a cache file made elsewhere may hold more.
+    std::unordered_multimap<std::string_view, RecordList::iterator> index_;  // guarded by mutex_
+    std::string path_;                                                       // guarded by mutex_
+    int max_size_ = kDefaultCacheMaxSizeKb;                                  // guarded by mutex_
+    bool enabled_ = true;                                                    // guarded by mutex_
 
     CachePageData page_;                // user-interface thread only
     UserQuestion* question_ = nullptr;  // user-interface thread only

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <list>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -74,6 +76,114 @@ TEST(DataCache, AnswersTheSameFileWithEnoughFramesAndKeepsTheLongerScan) {
     EXPECT_FALSE(Has(cache, "/m/b", -1, 1));
     ASSERT_TRUE(cache.Save());
     EXPECT_EQ(ReadCacheFile(dir.File("cache.dat")), "3 2 2056 /m/b /m/a 0");
+}
+
+// The cache's rules as a plain list walked from the front, to hold the
+// indexed cache against.
+struct ListCache {
+    std::list<ScanRecord> records;
+    int max_kb = 500;
+
+    std::list<ScanRecord>::iterator Find(std::string_view path, const ScanRecord* wanted,
+                                         int limit) {
+        return std::find_if(records.begin(), records.end(), [&](const ScanRecord& r) {
+            return RecordPath(r) == path &&
+                   (wanted == nullptr ||
+                    (r.status.modification_time == wanted->status.modification_time &&
+                     r.status.size == wanted->status.size &&
+                     (r.whole_file_scanned != 0 || (limit != -1 && r.frames >= limit))));
+        });
+    }
+    std::optional<ScanRecord> Lookup(const ScanRecord& wanted, int limit) {
+        auto it = Find(RecordPath(wanted), &wanted, limit);
+        if (it == records.end()) {
+            return std::nullopt;
+        }
+        records.splice(records.begin(), records, it);
+        return records.front();
+    }
+    void Store(const ScanRecord& record) {
+        auto it = Find(RecordPath(record), nullptr, 0);
+        if (it != records.end()) {
+            if (record.status.modification_time != it->status.modification_time ||
+                record.status.size != it->status.size || record.frames > it->frames) {
+                *it = record;
+            }
+            records.splice(records.begin(), records, it);
+            return;
+        }
+        records.push_front(record);
+        while (records.size() * 2056 > size_t(max_kb) * 1024) {
+            records.pop_back();
+        }
+    }
+};
+
+TEST(DataCache, AnswersAsAWalkFromTheFrontWould) {
+    // Random stores, lookups and limits over a few paths, with two states per
+    // file and scans of several lengths, and once a loaded file that holds
+    // some paths twice: every answer and the final order are the list's.
+    TempDir dir;
+    CDataCache cache(dir.File("cache.dat"));
+    ListCache list;
+    std::mt19937 random(11);
+    auto any_record = [&] {
+        return Record("/m/" + std::to_string(random() % 40), static_cast<int32_t>(random() % 300),
+                      random() % 4 == 0, static_cast<int32_t>(1 + random() % 2));
+    };
+    for (int step = 0; step < 20'000; ++step) {
+        switch (random() % 8) {
+        case 0: {
+            const int kb = 20 + static_cast<int>(random() % 80);
+            cache.SetMaxSizeKb(kb);
+            list.max_kb = kb;
+            break;
+        }
+        case 1:
+        case 2:
+        case 3: {
+            const ScanRecord record = any_record();
+            cache.Store(record);
+            list.Store(record);
+            break;
+        }
+        default: {
+            const ScanRecord wanted = any_record();
+            const int limit = random() % 3 == 0 ? -1 : static_cast<int>(random() % 300);
+            ScanRecord out = wanted;
+            const bool found = cache.Lookup(RecordPath(wanted), wanted.status, out, limit);
+            const std::optional<ScanRecord> expected = list.Lookup(wanted, limit);
+            ASSERT_EQ(found, expected.has_value()) << step;
+            if (found) {
+                ASSERT_EQ(ToImage(out), ToImage(*expected)) << step;
+            }
+            break;
+        }
+        }
+        if (step == 10'000) {
+            // A file from elsewhere with every path twice over.
+            std::vector<ScanRecord> twice(list.records.begin(), list.records.end());
+            for (int i = 0; i < 40; ++i) {
+                twice.push_back(any_record());
+            }
+            std::vector<uint8_t> bytes = {0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0x08, 0x08};
+            bytes[7] = static_cast<uint8_t>(twice.size());
+            for (const ScanRecord& record : twice) {
+                const ScanRecordImage image = ToImage(record);
+                bytes.insert(bytes.end(), image.begin(), image.end());
+            }
+            test::WriteFile(dir.File("cache.dat"), bytes);
+            cache.Load();
+            list.records.assign(twice.begin(), twice.end());
+        }
+    }
+    ASSERT_TRUE(cache.Save());
+    std::string order;
+    for (const ScanRecord& record : list.records) {
+        order += std::string(RecordPath(record)) + " ";
+    }
+    EXPECT_EQ(ReadCacheFile(dir.File("cache.dat")),
+              "3 " + std::to_string(list.records.size()) + " 2056 " + order + "0");
 }
 
 TEST(DataCache, DropsTheLeastRecentlyUsedRecordsOverTheLimit) {
