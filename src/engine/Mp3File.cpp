@@ -251,6 +251,16 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     if (!walk) {
         return 1;
     }
+    if (series != nullptr) {
+        // Room for as many frames of the first one's length as the audio
+        // holds, so that the series do not grow (and move) as the walk goes.
+        const int64_t audio_bytes = (audio_end >= 0 ? audio_end : size) - first_frame;
+        int64_t expected = audio_bytes / first_length + 1;
+        if (frame_limit > 0) {
+            expected = std::min<int64_t>(expected, frame_limit);
+        }
+        series->Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
+    }
     return WalkFrames(record, first_frame + first_length, audio_end, frame_limit, series, progress);
 }
 

@@ -22,6 +22,9 @@ constexpr int64_t kLastFrameSearchSize = 327'680;
 constexpr size_t kMusicCrcChunk = 1'000'000;
 // Frames between two progress calls of a frame walk.
 constexpr int kProgressInterval = 2000;
+// A frame walk reserves room in a series for at most this many frames (some
+// 15 hours of MPEG-1 audio) before it starts.
+constexpr int64_t kMaxSeriesReserve = int64_t{1} << 21;
 
 // An MPEG audio file (Layer I, II or III) and its frame scanner.
 class CMp3File : public CMediaFile {
