@@ -88,9 +88,15 @@ int64_t CMp3File::FindFrameChain(int n) {
                 break;
             }
         }
-        if (window[i] != 0xFF) {
-            continue;  // cannot start a header; saves decoding every offset
+        // Only a sync byte can start a header: go straight to the next one
+        // among the bytes fetched (or to their end).
+        const size_t stop = std::min(window.size(), read / 2);
+        const void* sync = std::memchr(window.data() + i, 0xFF, stop - i);
+        if (sync == nullptr) {
+            i = stop - 1;
+            continue;
         }
+        i = static_cast<size_t>(static_cast<const uint8_t*>(sync) - window.data());
         size_t p = i;
         bool chained = true;
         for (int k = 0; k < n; ++k) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <random>
 
 #include "MpegBuilder.h"
 #include "RecordCache.h"
@@ -60,6 +61,17 @@ TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChain) {
     file.stream().Seek(2);
     EXPECT_EQ(file.FindFrameChain(5), 8);
     EXPECT_EQ(file.stream().Tell(), 10);
+
+    // After 100,000 bytes of noise with a sync byte in every 64, which the
+    // search skips to in steps across what it has fetched so far.
+    std::vector<uint8_t> noisy(100'000);
+    std::mt19937 random(3);
+    for (size_t i = 0; i < noisy.size(); ++i) {
+        noisy[i] = i % 64 == 0 ? 0xFF : static_cast<uint8_t>(random() % 255);
+    }
+    Append(noisy, MakeFrames({}, 300));
+    file.OpenMemory("m", noisy);
+    EXPECT_EQ(file.FindFrameChain(5), 100'000);
 }
 
 TEST(FindFrameChain, GivesUpWhenTheChainRunsOutOfTheWindow) {
