@@ -1,0 +1,1 @@
+// The main frame tests.
