@@ -72,6 +72,25 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Runs an action when its key is pressed in the watched widget.
+class KeyFilter : public QObject {
+public:
+    KeyFilter(int key, std::function<void()> action) : key_(key), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == key_) {
+            action_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int key_;
+    std::function<void()> action_;
+};
+
 }  // namespace
 
 CMainFrame::CMainFrame() : actions_(std::make_unique<Actions>()) {
@@ -454,16 +473,16 @@ void CMainFrame::OrganizeFavourites() {
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* remove = new QShortcut(QKeySequence(Qt::Key_Delete), list);
-    connect(remove, &QShortcut::activated, &dialog, [&] {
+    KeyFilter remove(Qt::Key_Delete, [&] {
         // From the last row to the first, so the indexes stay valid.
         for (int row = list->count() - 1; row >= 0; --row) {
             if (list->item(row)->isSelected()) {
                 delete list->takeItem(row);
-                working.erase(working.begin() + row);
+                working.erase(working.begin() + static_cast<std::ptrdiff_t>(row));
             }
         }
     });
+    list->installEventFilter(&remove);
     dialog.resize(480, 320);
     if (dialog.exec() == QDialog::Accepted) {
         favourites_.Replace(std::move(working));

@@ -826,8 +826,10 @@ void CVandrelList::dropEvent(QDropEvent* event) {
 void CVandrelList::OpenWatch() {
     watch_ = std::make_unique<QFileSystemWatcher>(QStringList{FromStd(current_folder_)});
     watch_fired_ = false;
-    connect(watch_.get(), &QFileSystemWatcher::directoryChanged, this,
-            [this] { watch_fired_ = true; });
+    connect(watch_.get(), &QFileSystemWatcher::directoryChanged, this, [this] {
+        watch_fired_ = true;
+        emit folderChanged();
+    });
 }
 
 void CVandrelList::CloseWatch() {

@@ -113,6 +113,8 @@ public:
 signals:
     // Every listed file has its result (after the summary was shown).
     void allDone();
+    // The watched folder changed; the next folder check compares it.
+    void folderChanged();
 
 protected:
     bool event(QEvent* event) override;
