@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
+#include <numeric>
 
 #include "FileTypes.h"
 #include "Log.h"
@@ -439,35 +440,32 @@ bool CVandrelList::CompleteScan() {
         return false;
     }
     complete_mode_ = true;
+    std::vector<int> rows(static_cast<size_t>(model_.rowCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    return ReadInFull(rows);
+}
+
+void CVandrelList::CompleteScanOfSelection() {
+    ReadInFull(SelectedRows());
+}
+
+bool CVandrelList::ReadInFull(const std::vector<int>& rows) {
     ItemBatch batch;
-    for (const ListRow& row : model_.rows()) {
-        if (row.record.whole_file_scanned == 0) {
-            batch.push_back(row.item);
+    for (int row : rows) {
+        ListRow& entry = model_.rows()[static_cast<size_t>(row)];
+        if (entry.record.whole_file_scanned == 0) {
+            // Waiting for its new result again: "all done" comes after it.
+            entry.done = false;
+            batch.push_back(entry.item);
         }
     }
     if (batch.empty()) {
         return false;
     }
-    Announce(kBusyScanning);
     ++batch_tag_;
+    Announce(kBusyScanning);
     SendBatch(std::move(batch), 0, true);
     return true;
-}
-
-void CVandrelList::CompleteScanOfSelection() {
-    ItemBatch batch;
-    for (int row : SelectedRows()) {
-        const ListRow& entry = model_.rows()[static_cast<size_t>(row)];
-        if (entry.record.whole_file_scanned == 0) {
-            batch.push_back(entry.item);
-        }
-    }
-    if (batch.empty()) {
-        return;
-    }
-    ++batch_tag_;
-    Announce(kBusyScanning);
-    SendBatch(std::move(batch), 0, true);
 }
 
 // --- busy state and the worker ----------------------------------------------

@@ -135,6 +135,8 @@ private:
     void AllDone();
     // Sends the files read only in part for a full read; false when there are none.
     bool CompleteScan();
+    // The same for the given rows.
+    bool ReadInFull(const std::vector<int>& rows);
     void Announce(int state);
     void ShowFramesStatus();
     void ApplyColumns();
