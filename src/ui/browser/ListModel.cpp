@@ -156,7 +156,15 @@ void ListModel::SetQualityColours(const std::array<QColor, 3>& colours) {
 void ListModel::Clear() {
     beginResetModel();
     rows_.clear();
+    row_of_.clear();
+    done_count_ = 0;
     endResetModel();
+}
+
+void ListModel::IndexRowsFrom(size_t first) {
+    for (size_t row = first; row < rows_.size(); ++row) {
+        row_of_[rows_[row].item.get()] = static_cast<int>(row);
+    }
 }
 
 void ListModel::Append(ItemRef item) {
@@ -167,14 +175,22 @@ void ListModel::Append(ItemRef item) {
     entry.record = ZeroRecord();
     entry.record.quality_class = -1;
     entry.texts[kSlotName] = entry.item->display_name;
+    row_of_[entry.item.get()] = row;
     rows_.push_back(std::move(entry));
     endInsertRows();
 }
 
 int ListModel::RowOf(const ItemRef& item) const {
-    const auto it = std::find_if(rows_.begin(), rows_.end(),
-                                 [&](const ListRow& row) { return row.item == item; });
-    return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
+    const auto it = row_of_.find(item.get());
+    return it == row_of_.end() ? -1 : it->second;
+}
+
+void ListModel::MarkPending(int row) {
+    ListRow& entry = rows_[static_cast<size_t>(row)];
+    if (entry.done) {
+        entry.done = false;
+        --done_count_;
+    }
 }
 
 int ListModel::TakeResult(const ItemRef& item) {
@@ -185,7 +201,10 @@ int ListModel::TakeResult(const ItemRef& item) {
     ListRow& entry = rows_[static_cast<size_t>(row)];
     entry.record = item->record;
     entry.texts = item->texts;
-    entry.done = true;
+    if (!entry.done) {
+        entry.done = true;
+        ++done_count_;
+    }
     item->done = true;
     RowsChanged(row, row);
     return row;
@@ -193,7 +212,11 @@ int ListModel::TakeResult(const ItemRef& item) {
 
 void ListModel::RemoveRow(int row) {
     beginRemoveRows({}, row, row);
+    ListRow& entry = rows_[static_cast<size_t>(row)];
+    done_count_ -= entry.done ? 1 : 0;
+    row_of_.erase(entry.item.get());
     rows_.erase(rows_.begin() + row);
+    IndexRowsFrom(static_cast<size_t>(row));
     endRemoveRows();
 }
 
@@ -216,6 +239,7 @@ void ListModel::Sort(int32_t attribute_id, bool descending) {
     std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) {
         return CompareForSort(*attribute, a.record, a.texts, b.record, b.texts, descending) < 0;
     });
+    IndexRowsFrom(0);
     // Selection and current row follow their files.
     const QModelIndexList old_indexes = persistentIndexList();
     QModelIndexList new_indexes;

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <array>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "AttributeCatalog.h"
@@ -56,6 +57,9 @@ public:
     // Takes the worker's result of the row's item; -1 when the item has no row.
     int TakeResult(const ItemRef& item);
     int RowOf(const ItemRef& item) const;
+    // The row waits for a new result of its item.
+    void MarkPending(int row);
+    int done_count() const { return done_count_; }
     void RemoveRow(int row);
     void Sort(int32_t attribute_id, bool descending);
     void RowsChanged(int first, int last);
@@ -72,6 +76,10 @@ private:
     std::array<QColor, 3> quality_colours_;
     bool tooltips_ = true;
     RenameFunction rename_;
+    std::unordered_map<const _LVItemData*, int> row_of_;  // the row of each item
+    int done_count_ = 0;
+
+    void IndexRowsFrom(size_t first);
 };
 
 // The Quality attribute's id, whose cells are coloured.

@@ -372,9 +372,7 @@ void CVandrelList::OnThreadDone(uint64_t wparam, const ItemRef& item) {
     if ((wparam & 0xFFFF) == 1) {
         Announce(kBusyIdle);
     }
-    const auto& rows = model_.rows();
-    const auto done = static_cast<int>(
-        std::count_if(rows.begin(), rows.end(), [](const ListRow& row) { return row.done; }));
+    const int done = model_.done_count();
     if (done == model_.rowCount()) {
         AllDone();
     } else {
@@ -390,8 +388,7 @@ void CVandrelList::OnBadFile(const ItemRef& item) {
         return;
     }
     model_.RemoveRow(row);
-    const auto& rows = model_.rows();
-    if (std::all_of(rows.begin(), rows.end(), [](const ListRow& r) { return r.done; })) {
+    if (model_.done_count() == model_.rowCount()) {
         AllDone();
     }
 }
@@ -452,10 +449,10 @@ void CVandrelList::CompleteScanOfSelection() {
 bool CVandrelList::ReadInFull(const std::vector<int>& rows) {
     ItemBatch batch;
     for (int row : rows) {
-        ListRow& entry = model_.rows()[static_cast<size_t>(row)];
+        const ListRow& entry = model_.rows()[static_cast<size_t>(row)];
         if (entry.record.whole_file_scanned == 0) {
             // Waiting for its new result again: "all done" comes after it.
-            entry.done = false;
+            model_.MarkPending(row);
             batch.push_back(entry.item);
         }
     }
