@@ -17,7 +17,9 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
+#include <filesystem>
 #include <numeric>
+#include <optional>
 
 #include "FileTypes.h"
 #include "Log.h"
@@ -34,8 +36,40 @@ const char* const kKdeCutSelection = "application/x-kde-cutselection";
 // The feature bit of a media kind that the Details dialog needs.
 constexpr int kFeatureDetails = 2;
 
-QString FromStd(const std::string& text) {
-    return QString::fromStdString(text);
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+// A file of a folder: its name as the bytes the file system holds (which
+// need not be UTF-8) and its size.
+struct FolderFile {
+    std::string name;
+    uint64_t size;
+};
+
+// The folder's entries that are not folders (hidden ones, links to files and
+// special files included), in byte order of their names; nothing when the
+// folder cannot be read.
+std::optional<std::vector<FolderFile>> ListFolderFiles(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    std::vector<FolderFile> files;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            break;
+        }
+        std::error_code type_ec;
+        if (it->is_directory(type_ec)) {
+            continue;
+        }
+        const uintmax_t size = it->is_regular_file(type_ec) ? it->file_size(type_ec) : 0;
+        files.push_back({it->path().filename().string(), type_ec ? 0 : size});
+    }
+    std::sort(files.begin(), files.end(),
+              [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+    return files;
 }
 
 // Waits with the wait cursor while it lives.
@@ -258,8 +292,8 @@ void CVandrelList::OnFill(const std::string& folder, bool clear, bool complete) 
 
 bool CVandrelList::FillListView(const std::string& folder, bool clear, bool complete) {
     Log("CVandrelList::FillListView");
-    QDir dir(FromStd(folder));
-    if (!dir.isReadable()) {
+    const std::optional<std::vector<FolderFile>> files = ListFolderFiles(folder);
+    if (!files) {
         Log("Failed to get IEnumIDList interface...");
         return false;
     }
@@ -269,10 +303,9 @@ bool CVandrelList::FillListView(const std::string& folder, bool clear, bool comp
     if (clear && model_.rowCount() > 0) {
         model_.Clear();
     }
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     ItemBatch batch;
-    for (const QString& name : names) {
-        if (AddItemToList(folder, name.toStdString())) {
+    for (const FolderFile& file : *files) {
+        if (AddItemToList(folder, file.name)) {
             batch.push_back(model_.rows().back().item);
         }
     }
@@ -293,7 +326,7 @@ bool CVandrelList::AddItemToList(const std::string& folder, const std::string& n
     }
     auto item = std::make_shared<_LVItemData>();
     item->display_name = name;
-    item->path = (QDir(FromStd(folder)).filePath(FromStd(name))).toStdString();
+    item->path = (std::filesystem::path(folder) / name).string();
     model_.Append(std::move(item));
     return true;
 }
@@ -669,15 +702,25 @@ bool CVandrelList::RenameRow(ListRow& row, const QString& name) {
     if (name.contains(QLatin1Char('/'))) {
         return false;
     }
-    const QFileInfo old_info(FromStd(row.item->path));
-    const QString new_path = old_info.dir().filePath(name);
-    if (QFileInfo::exists(new_path) || !QFile::rename(old_info.filePath(), new_path)) {
+    // Paths stay bytes: the old name need not be valid UTF-8.
+    namespace fs = std::filesystem;
+    const fs::path old_path(row.item->path);
+    const fs::path new_path = old_path.parent_path() / name.toStdString();
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(new_path, ec))) {
+        ec = std::make_error_code(std::errc::file_exists);
+    } else {
+        fs::rename(old_path, new_path, ec);
+    }
+    if (ec) {
         QMessageBox::warning(this, tr("Vandrel"),
-                             tr("Could not rename\n%1\nto %2").arg(old_info.filePath(), name));
+                             tr("Could not rename\n%1\nto %2:\n%3")
+                                 .arg(FromStd(old_path.string()), name,
+                                      QString::fromStdString(ec.message())));
         return false;
     }
     const std::string old_name = row.item->display_name;
-    row.item->path = new_path.toStdString();
+    row.item->path = new_path.string();
     row.item->display_name = name.toStdString();
     row.texts[kSlotName] = row.item->display_name;
     // The renamed file alone must not look like a change of the folder.
@@ -836,20 +879,16 @@ void CVandrelList::ArmQuickCheck() {
 }
 
 std::vector<SnapshotEntry> CVandrelList::TakeSnapshot() const {
-    const QFileInfoList files =
-        QDir(FromStd(current_folder_))
-            .entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const std::vector<FolderFile> files = ListFolderFiles(current_folder_).value_or(
+        std::vector<FolderFile>{});
     // Extension by extension, as "*.mp3", "*.mp2", ... would list them.
     std::vector<SnapshotEntry> snapshot;
     for (const std::string& extension : extensions_) {
-        for (const QFileInfo& file : files) {
-            const std::string name = file.fileName().toStdString();
-            if (!AsciiLower(name).ends_with(extension)) {
-                continue;
+        for (const FolderFile& file : files) {
+            if (AsciiLower(file.name).ends_with(extension)) {
+                snapshot.push_back({file.name, static_cast<uint32_t>(file.size) -
+                                                   static_cast<uint32_t>(file.size >> 32)});
             }
-            const auto size = static_cast<uint64_t>(file.size());
-            snapshot.push_back(
-                {name, static_cast<uint32_t>(size) - static_cast<uint32_t>(size >> 32)});
         }
     }
     return snapshot;
