@@ -36,6 +36,7 @@ TEST(AttributeTexts, FormatsSizesWithSeparators) {
     EXPECT_EQ(FormatFileSize(2'500'000), "2,500,000");
     EXPECT_EQ(FormatFileSize(1'234'567'890), "1234,567,890");
     EXPECT_EQ(FormatFileSize(0), "0");
+    EXPECT_EQ(FormatFileSize(kRecordSizeLimit), "4294,967,295+");  // 4 GiB and more
 }
 
 TEST(AttributeTexts, FormatsLengthsWithTenthsUnderTenSeconds) {

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
@@ -264,6 +266,46 @@ private slots:
         // Named files are taken whatever their name; a missing one is dropped.
         QCOMPARE(ShownNames(list), (QStringList{"c.mp2", "noext"}));
         QVERIFY(list.current_folder().empty());
+    }
+
+    void ListsOddFilesAndDropsThoseWithoutAudio() {
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            std::filesystem::remove_all(entry.path());
+        }
+        test::WriteFile(dir_.File("zeros.mp3"), std::vector<uint8_t>(200'000, 0));
+        std::vector<uint8_t> repeated;
+        for (int i = 0; i < 50'000; ++i) {
+            repeated.insert(repeated.end(), {0xFF, 0xFB, 0x90, 0x64});
+        }
+        test::WriteFile(dir_.File("repeated.mp3"), repeated);
+        test::WriteSparseFile(dir_.File("huge.mp3"), 4'500'000'000, test::MakeFrames({}, 100));
+        std::filesystem::create_directory(dir_.File("folder.mp3"));
+        QCOMPARE(::mkfifo(dir_.File("pipe.mp3").c_str(), 0600), 0);
+        Copy("lame_cbr64_mono.mp3", "new\nline.mp3");
+        Copy("lame_cbr64_mono.mp3", "bad \xFF byte.mp3");
+
+        RecordingListener listener;
+        CVandrelList list(listener);
+        list.LoadSettings(CIniFile("none.ini"));
+        QVERIFY(FillAndWait(list, dir_.path()));  // the pipe does not hold it up
+
+        // The folder is no row; the pipe and the files without audio, which
+        // no file kind opens, are dropped. The rest are listed in the order
+        // of their bytes.
+        QCOMPARE(ShownNames(list),
+                 (QStringList{"bad \uFFFD byte.mp3", "huge.mp3", "new\nline.mp3"}));
+        const ListModel& model = list.model_data();
+        const int name = ColumnOf(list, 0);
+        QCOMPARE(model.data(model.index(2, name), Qt::DisplayRole).toString(),
+                 QString("new line.mp3"));
+        QCOMPARE(model.data(model.index(2, name), Qt::EditRole).toString(),
+                 QString("new\nline.mp3"));
+        const int size = ColumnOf(list, 5);
+        QCOMPARE(model.data(model.index(1, size), Qt::DisplayRole).toString(),
+                 QString("4294,967,295+"));
+        QCOMPARE(model.data(model.index(0, ColumnOf(list, 9)), Qt::DisplayRole).toString(),
+                 QString("156"));
+        QCOMPARE(list.busy_state(), int(kBusyIdle));
     }
 
     void WritesItsSettingsInTheirOrder() {

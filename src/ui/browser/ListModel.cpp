@@ -35,7 +35,17 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     const bool quality_cell = attribute->id == kQualityAttribute && row.record.quality_class >= 0 &&
                               row.record.quality_class <= 2;
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
+        // A line break or other control character in a file name would break
+        // the row's line; it shows as a space (editing keeps it).
+        QString text = QString::fromStdString(row.texts[attribute->text_slot]);
+        for (QChar& c : text) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+                c = u' ';
+            }
+        }
+        return text;
+    }
     case Qt::EditRole:
         return QString::fromStdString(row.texts[attribute->text_slot]);
     case Qt::TextAlignmentRole:
