@@ -100,12 +100,8 @@ TEST(Scan, CountsEveryFrameOfAWholeConstantBitrateFile) {
     EXPECT_EQ(r.is_vbr, 0);
     EXPECT_EQ(r.file_size, 50u * kFrame128);
     EXPECT_EQ(r.first_frame_offset, 0);
-    EXPECT_EQ(r.sample_rate, 44100);
     EXPECT_EQ(r.channels, 2);
-    EXPECT_EQ(r.layer, 3);
-    EXPECT_EQ(r.mode, 1);
     EXPECT_EQ(r.sync_errors, 0);
-    EXPECT_EQ(RecordPath(r), "memory.mp3");
 }
 
 TEST(Scan, ReportsALastFrameThatIsCutShortButNotOneFollowedByOtherBytes) {
