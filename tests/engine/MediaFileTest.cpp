@@ -101,6 +101,7 @@ TEST_F(Registry, ReportsAnUnreadableFile) {
     EXPECT_EQ(child->output, "Permission denied");
 }
 
+// MPEG audio first, then MPEG Plus, then WAVE.
 TEST_F(Registry, KeepsClonesInRegistrationOrder) {
     const auto& types = RegisteredMediaFileTypes();
     ASSERT_EQ(types.size(), 3u);
