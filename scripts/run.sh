@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Vandrel and runs it on a folder: the one given, else your music
-# folder, else the bundled sample files.
+# Builds Vandrel and starts it. Without arguments it opens the folder it showed
+# last, or your music folder; a folder or files given here are opened instead.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/packages.sh"
@@ -9,14 +9,4 @@ source "$top/scripts/packages.sh"
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build"
-
-folder=${1:-}
-if [ -z "$folder" ]; then
-    music=$(command -v xdg-user-dir >/dev/null && xdg-user-dir MUSIC || echo "$HOME/Music")
-    if [ -d "$music" ] && [ "$music" != "$HOME" ]; then
-        folder=$music
-    else
-        folder="$top/tests/data/audio"
-    fi
-fi
-exec "$build/src/cli/vandrel-scan" -r "$folder"
+exec "$build/src/app/vandrel" "$@"

@@ -130,6 +130,9 @@ std::string FormatFileSize(uint32_t size) {
     if (size > 999999) {
         digits.insert(digits.size() - 7, ",");
     }
+    if (size == kRecordSizeLimit) {
+        digits += '+';  // the record holds no more: the file is at least this big
+    }
     return digits;
 }
 

@@ -97,7 +97,8 @@ void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record);
 
 // "hh:mm:ss", with the tenths of a second under ten seconds ("00:00:05.3").
 std::string FormatLength(float seconds);
-// Decimal with "," before the last three and the last six digits.
+// Decimal with "," before the last three and the last six digits; "+" after
+// a size the record could not hold whole.
 std::string FormatFileSize(uint32_t size);
 
 }  // namespace vandrel

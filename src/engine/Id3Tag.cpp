@@ -7,6 +7,7 @@
 
 #include "ByteOrder.h"
 #include "FileStream.h"
+#include "TextEncoding.h"
 
 namespace vandrel {
 
@@ -137,6 +138,28 @@ int CID3Tag::FindCueSheet(std::string* id) const {
         return static_cast<int>(i);
     }
     return -1;
+}
+
+Id3v1Tag ComposeId3v1(const Id3v1Fields& fields) {
+    Id3v1Tag tag{};
+    std::memcpy(tag.image, "TAG", 3);
+    auto put = [&](Id3v1Field field, const std::string& text) {
+        const std::string latin1 = Utf8ToLatin1(text);
+        std::memcpy(tag.image + field.offset, latin1.data(), std::min(latin1.size(), field.width));
+    };
+    put(kId3v1Title, fields.title);
+    put(kId3v1Artist, fields.artist);
+    put(kId3v1Album, fields.album);
+    put(kId3v1Comment, fields.comment);
+    if (fields.year != -1) {
+        const std::string year = std::to_string(fields.year);
+        if (year.size() <= kId3v1Year.width) {
+            put(kId3v1Year, year);
+        }
+    }
+    tag.image[kId3v1GenreByte] = static_cast<uint8_t>(fields.genre);
+    tag.track = fields.track;
+    return tag;
 }
 
 std::string Id3v1FieldText(std::span<const uint8_t> bytes, size_t width) {

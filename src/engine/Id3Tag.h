@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ScanRecord.h"
+
 namespace vandrel {
 
 // Bytes of a file's start that the ID3v2 reader looks at.
@@ -68,6 +70,22 @@ private:
     std::vector<Id3v2Frame> frames_;
     int32_t present_ = 0;
 };
+
+// The values a user edits in an ID3v1 tag; texts are UTF-8.
+struct Id3v1Fields {
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string comment;
+    int year = -1;    // -1: no year
+    int track = 0;    // 0: no track number
+    int genre = 255;  // 0..147 a genre of the table, 255 none
+};
+
+// The 128-byte image (and track number) of the fields: "TAG", each text in
+// its field as ISO-8859-1, cut to the field and padded with zero bytes, the
+// year as decimal text (none for -1 or five and more digits), the genre byte.
+Id3v1Tag ComposeId3v1(const Id3v1Fields& fields);
 
 // The text of an ID3v1 field: trailing blanks and zero bytes dropped, then
 // cut at the first zero byte. The bytes are ISO-8859-1.

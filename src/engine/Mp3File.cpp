@@ -209,7 +209,7 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     stream.Seek(0);
     const int64_t size = static_cast<int64_t>(GetFileSize());
     // The record holds 32 bits; larger sizes saturate rather than wrap.
-    record.file_size = static_cast<uint32_t>(std::min<int64_t>(size, 0xFFFFFFFF));
+    record.file_size = SaturatedSize(static_cast<uint64_t>(size));
     if (size == 0) {
         return 0;
     }
@@ -338,7 +338,7 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
             }
             stream.Seek(q);
             if (series != nullptr) {
-                (*series)[FrameSeries::kFramePosition].push_back(static_cast<uint32_t>(q));
+                (*series)[FrameSeries::kFramePosition].push_back(SaturatedSize(static_cast<uint64_t>(q)));
             }
         }
         ++record.frames;

@@ -31,7 +31,7 @@ std::unique_ptr<CMediaFileInterface> CMpcFile::Clone() const {
 
 bool CMpcFile::ReadMpcHeader(MpcHeaderSummary& summary) {
     summary.stream_version = 0;
-    summary.file_size = static_cast<uint32_t>(std::min<uint64_t>(GetFileSize(), 0xFFFFFFFF));
+    summary.file_size = SaturatedSize(GetFileSize());
     std::array<uint8_t, 12> head{};
     Stream().Seek(0);
     if (Stream().Read(head) < head.size() || std::memcmp(head.data(), "MP+", 3) != 0) {

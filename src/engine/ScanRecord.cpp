@@ -28,7 +28,7 @@ constexpr NumberRun kNumberRuns[] = {
     {708, 4, 2},  {716, 2, 515}, {1748, 4, 2}, {2016, 4, 1}, {2020, 2, 5}, {2032, 4, 5},
 };
 
-void SwapNumbers(ScanRecordImage& image) {
+[[maybe_unused]] void SwapNumbers(ScanRecordImage& image) {
     for (const NumberRun& run : kNumberRuns) {
         for (size_t i = 0; i < run.count; ++i) {
             uint8_t* p = image.data() + run.offset + i * run.width;

@@ -12,6 +12,13 @@ namespace vandrel {
 constexpr size_t kScanRecordSize = 2056;
 constexpr size_t kRecordPathCapacity = 260;  // 259 characters and the terminator
 constexpr int kMaxStoredSyncErrors = 20;
+// The record keeps sizes in 32 bits. Larger values are stored as the largest
+// one (never wrapped): a size of kRecordSizeLimit means "this big or bigger".
+constexpr uint32_t kRecordSizeLimit = 0xFFFFFFFF;
+
+inline uint32_t SaturatedSize(uint64_t size) {
+    return size < kRecordSizeLimit ? static_cast<uint32_t>(size) : kRecordSizeLimit;
+}
 
 // The 128-byte ID3v1 image as found at the end of a file, followed by the
 // ID3v1.1 track number (which is not part of the file's bytes).

@@ -34,7 +34,7 @@ int CWaveFile::Scan(bool /*walk*/, ScanRecord& record, int /*frame_limit*/, Fram
     // The size and status are not part of the WAVE header, but every view of
     // the record shows them.
     FillFileStatus(record.status, Path());
-    record.file_size = static_cast<uint32_t>(std::min<uint64_t>(GetFileSize(), 0xFFFFFFFF));
+    record.file_size = SaturatedSize(GetFileSize());
 
     std::array<uint8_t, kWaveHeaderSize> header{};
     if (Stream().Read(header) < header.size()) {

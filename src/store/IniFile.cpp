@@ -147,7 +147,7 @@ bool CIniFile::Save() const {
         for (const auto& [key, value] : section.entries) {
             if (HasLineBreak(key) || key.find('\t') != std::string::npos || HasLineBreak(value) ||
                 key.size() + 1 + value.size() > kMaxLineLength) {
-                Log([&] { return "CIniFile::Save: key left out: " + section.name + " " + key; });
+                Log([&, &k = key] { return "CIniFile::Save: key left out: " + section.name + " " + k; });
                 continue;
             }
             text += key;

@@ -48,7 +48,8 @@ using Payload = std::variant<std::monostate, std::string, ItemRef, ItemBatch,
 // as a pointer parameter travel as the payload.
 struct Message {
     Message() = default;
-    explicit Message(uint32_t message_id, uint64_t word = 0, Payload data = {})
+    explicit Message(uint32_t message_id, uint64_t word = 0) : id(message_id), wparam(word) {}
+    Message(uint32_t message_id, uint64_t word, Payload data)
         : id(message_id), wparam(word), payload(std::move(data)) {}
 
     uint32_t id = 0;

@@ -30,20 +30,17 @@ AttributeTexts Build(const ScanRecord& r, bool mono = false) {
     return texts;
 }
 
-TEST(AttributeTexts, FormatsSizesWithSeparators) {
+TEST(AttributeTexts, FormatsSizesAndLengths) {
     EXPECT_EQ(FormatFileSize(999), "999");
     EXPECT_EQ(FormatFileSize(1000), "1,000");
     EXPECT_EQ(FormatFileSize(2'500'000), "2,500,000");
     EXPECT_EQ(FormatFileSize(1'234'567'890), "1234,567,890");
-    EXPECT_EQ(FormatFileSize(0), "0");
-}
+    EXPECT_EQ(FormatFileSize(kRecordSizeLimit), "4294,967,295+");  // 4 GiB and more
 
-TEST(AttributeTexts, FormatsLengthsWithTenthsUnderTenSeconds) {
+    // Tenths only under ten seconds, cut, not rounded.
     EXPECT_EQ(FormatLength(3725.9f), "01:02:05");
     EXPECT_EQ(FormatLength(9.95f), "00:00:09.9");
-    EXPECT_EQ(FormatLength(5.37f), "00:00:05.3");
     EXPECT_EQ(FormatLength(10.0f), "00:00:10");
-    EXPECT_EQ(FormatLength(0.0f), "00:00:00.0");
     EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
 }
 
@@ -66,22 +63,23 @@ TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
     EXPECT_EQ(t[kSlotGeneralType], "MPEG Audio");
     EXPECT_EQ(t[kSlotMpcStream], "--");
     EXPECT_EQ(t[kSlotBadLastFrame], "no");
-    EXPECT_EQ(t[kSlotLameTag], "no");
 
     r.is_mpeg1 = 0;
     r.not_mpeg25 = 0;
-    r.emphasis = 2;
-    r.mode = 7;
+    r.layer = 2;
+    r.emphasis = 3;
+    r.mode = 2;
     r.last_frame_complete = 0;
     t = Build(r);
-    EXPECT_EQ(t[kSlotType], "mpeg 2.5 layer III");
+    EXPECT_EQ(t[kSlotType], "mpeg 2.5 layer II");
     EXPECT_EQ(t[kSlotEmphasis], "CCITT");
-    EXPECT_EQ(t[kSlotStereoMode], "");
+    EXPECT_EQ(t[kSlotStereoMode], "dual channel");
     EXPECT_EQ(t[kSlotBadLastFrame], "yes");
+    r.mode = 7;  // a damaged record
+    EXPECT_EQ(Build(r)[kSlotStereoMode], "");
+    r.kind = 3;
+    EXPECT_EQ(Build(r)[kSlotGeneralType], "Unknown");
 
-    r = Mpeg1();
-    r.layer = 2;
-    EXPECT_EQ(Build(r)[kSlotType], "mpeg 1 layer II");
     // An mp3PRO encoder marks the type.
     r = Mpeg1();
     std::strcpy(r.encoder_text, "Thomson mp3PRO Encoder");
@@ -125,12 +123,16 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
     EXPECT_EQ(Build(r)[kSlotGenre], "Blues");
 }
 
-TEST(AttributeTexts, ReturnsTheQualityClassAndItsText) {
+TEST(AttributeTexts, JudgesQualityByTheModeShown) {
     ScanRecord r = Mpeg1();
     std::strcpy(r.encoder_text, "Lame 3.90");
     AttributeTexts t;
     EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
     EXPECT_EQ(t[kSlotQuality], "ok");
+    r.average_bitrate = 140;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
+    r.mode = 0;  // plain stereo counts for less: 140 x 0.9 is not above 128
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
     r.mode = 3;
     r.average_bitrate = 80;
     EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityBad);
@@ -143,20 +145,20 @@ TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
     r.mpc_stream_version = 7;
     r.mpc_profile = 4;
     r.mode = 1;
-    r.frames = 100;
-    r.whole_file_scanned = 1;
-    r.length_seconds = 26;
-    r.file_size = 400000;
-    r.sample_rate = 44100;
-    r.average_bitrate = 122;
+    r.average_bitrate = 94;  // VBR: x 1.2 = 112.8, above the good mark of 112
     r.is_vbr = 1;
-    const AttributeTexts t = Build(r);
+    AttributeTexts t;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
     EXPECT_EQ(t[kSlotGeneralType], "MPEG Plus");
+    EXPECT_EQ(t[kSlotMpcStream], "SV7");
     EXPECT_EQ(t[kSlotMpcProfile], "Insane");
-    EXPECT_EQ(t[kSlotLength], "00:00:26");
-    EXPECT_EQ(t[kSlotSize], "400,000");
-    EXPECT_EQ(t[kSlotLameTag], "--");
-    EXPECT_EQ(t[kSlotTitle], "");  // nothing of the MPEG audio texts
+    EXPECT_EQ(t[kSlotEncoder], "mppenc");
+    EXPECT_EQ(t[kSlotType], "mpeg plus");
+    EXPECT_EQ(t[kSlotVbr], "yes");
+    EXPECT_EQ(t[kSlotLameTag], "--");  // and the other slots MPEG Plus lacks
+    EXPECT_EQ(t[kSlotTitle], "");      // nothing of the MPEG audio texts
+    r.average_bitrate = 93;            // 111.6
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
 }
 
 TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
@@ -166,14 +168,15 @@ TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
     t[kSlotName] = "bad.mp3";
     ApplyScanFailureTexts(t, r);
     EXPECT_EQ(r.length_seconds, 0.0f);
-    EXPECT_EQ(t[kSlotEncoder], "--");
-    EXPECT_EQ(t[kSlotBitrate], "--");
-    EXPECT_EQ(t[kSlotSize], "--");
-    EXPECT_EQ(t[kSlotStereoMode], "--");
+    for (int slot : {kSlotEncoder, kSlotBitrate, kSlotSize, kSlotStereoMode}) {
+        EXPECT_EQ(t[slot], "--") << slot;
+    }
     EXPECT_EQ(t[kSlotQuality], "Unknown");
     EXPECT_EQ(t[kSlotName], "bad.mp3");
 }
 
+// The LAME and replay gain texts fill consecutive slots: the first, one in
+// between and the last show that none is shifted.
 TEST(AttributeTexts, CarriesTheLameAndReplayGainTexts) {
     ScanRecord r = Mpeg1();
     r.has_xing = 1;

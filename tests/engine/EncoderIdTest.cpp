@@ -97,11 +97,6 @@ TEST(EncoderDecision, NamesTheExamples) {
     EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "QDesign");
     qdesign.O = 1;
     EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "Lame (old)");
-    qdesign.V = 0;
-    qdesign.A = 40;
-    EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "Gogo (before 3.0)");
-    qdesign.A = 39;
-    EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "Blade");
     // Dual channel: the reservoir rule does not apply.
     EXPECT_EQ(IdentifyEncoder(Make({.S = 4, .A = 100, .M = 2})), "dist10 encoder or other encoder");
     EXPECT_EQ(IdentifyEncoder(Make({.S = 4, .P = 1, .A = 100, .M = 2})), "Blade");

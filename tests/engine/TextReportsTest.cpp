@@ -86,32 +86,21 @@ TEST(TextPage, ChecksItsBoxesAndListsFourteenRows) {
     TextPageData page;
     RegisterTextPageCheckBoxes(page);
     ASSERT_EQ(page.check_boxes.size(), 8u);
-    EXPECT_EQ(page.check_boxes[1].label, "Xing Header");
-    EXPECT_EQ(page.check_boxes[7].label, "Copyright");
-
     ScanRecord r = CbrRecord(100);
     r.scalefac_scale_count = 57;
     r.padding_used = 1;
     r.last_frame_complete = 0;
     r.sample_rate = 48000;
     FillTextPage(page, r);
-    auto checked = [&](std::string_view label) {
-        for (const auto& box : page.check_boxes) {
-            if (box.label == label) {
-                return box.checked;
-            }
+    std::vector<std::string> checked;
+    for (const auto& box : page.check_boxes) {
+        if (box.checked) {
+            checked.push_back(box.label);
         }
-        return false;
-    };
-    EXPECT_TRUE(checked("Scalefac_scale"));
-    EXPECT_TRUE(checked("Padding"));
-    EXPECT_TRUE(checked("Bad Last Frame"));
-    EXPECT_FALSE(checked("Xing Header"));
-    EXPECT_FALSE(checked("VBR"));
+    }
+    EXPECT_EQ(checked, (std::vector<std::string>{"Padding", "Scalefac_scale", "Bad Last Frame"}));
     ASSERT_EQ(page.rows.size(), 14u);
-    EXPECT_EQ(page.rows[0].first, "Type");
     EXPECT_EQ(page.rows[3], (std::pair<std::string, std::string>{"Frequency", "48000Hz"}));
-    EXPECT_EQ(page.rows[13].first, "Encoder (guess)");
 }
 
 }  // namespace

@@ -44,18 +44,6 @@ struct Item {
     AttributeTexts texts;
 };
 
-std::vector<std::string> SortedNames(std::vector<Item> items, int32_t id, bool descending) {
-    const AttributeInfo& attribute = *FindAttribute(id);
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        return CompareForSort(attribute, a.record, a.texts, b.record, b.texts, descending) < 0;
-    });
-    std::vector<std::string> names;
-    for (const Item& item : items) {
-        names.push_back(item.texts[kSlotName]);
-    }
-    return names;
-}
-
 Item MakeItem(const char* name, int quality, float length, int bitrate) {
     Item item;
     item.texts[kSlotName] = name;
@@ -65,37 +53,39 @@ Item MakeItem(const char* name, int quality, float length, int bitrate) {
     return item;
 }
 
-TEST(AttributeCatalog, SortsByNumbersAndByTextsBothWays) {
-    const std::vector<Item> items = {
-        MakeItem("beta.mp3", 2, 10.5f, 128),
-        MakeItem("Alpha.mp3", 0, 3.25f, 320),
-        MakeItem("gamma.mp3", 1, 100.0f, 64),
-    };
-    // Quality: bad before ok before good.
-    EXPECT_EQ(SortedNames(items, 7, false),
-              (std::vector<std::string>{"Alpha.mp3", "gamma.mp3", "beta.mp3"}));
-    EXPECT_EQ(SortedNames(items, 7, true),
-              (std::vector<std::string>{"beta.mp3", "gamma.mp3", "Alpha.mp3"}));
-    // The length is a float.
-    EXPECT_EQ(SortedNames(items, 4, false),
-              (std::vector<std::string>{"Alpha.mp3", "beta.mp3", "gamma.mp3"}));
-    EXPECT_EQ(SortedNames(items, 2, true),
-              (std::vector<std::string>{"Alpha.mp3", "beta.mp3", "gamma.mp3"}));
-    // Names without regard to case.
-    EXPECT_EQ(SortedNames(items, 0, false),
-              (std::vector<std::string>{"Alpha.mp3", "beta.mp3", "gamma.mp3"}));
-    EXPECT_EQ(SortedNames(items, 0, true),
-              (std::vector<std::string>{"gamma.mp3", "beta.mp3", "Alpha.mp3"}));
+// The names of the items in the order the attribute sorts them.
+std::string SortedNames(std::vector<Item> items, int32_t id, bool descending) {
+    const AttributeInfo& attribute = *FindAttribute(id);
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        return CompareForSort(attribute, a.record, a.texts, b.record, b.texts, descending) < 0;
+    });
+    std::string names;
+    for (const Item& item : items) {
+        names += item.texts[kSlotName] + " ";
+    }
+    return names;
 }
 
-TEST(AttributeCatalog, EqualNumbersNeverGoFirst) {
+TEST(AttributeCatalog, SortsByNumbersAndByTextsBothWays) {
+    const std::vector<Item> items = {
+        MakeItem("beta", 2, 10.5f, 128),
+        MakeItem("Alpha", 0, 3.25f, 320),
+        MakeItem("gamma", 1, 100.0f, 64),
+    };
+    EXPECT_EQ(SortedNames(items, 7, false), "Alpha gamma beta ");  // quality: bad, ok, good
+    EXPECT_EQ(SortedNames(items, 7, true), "beta gamma Alpha ");
+    EXPECT_EQ(SortedNames(items, 4, false), "Alpha beta gamma ");  // the length is a float
+    EXPECT_EQ(SortedNames(items, 2, true), "Alpha beta gamma ");   // bitrate
+    EXPECT_EQ(SortedNames(items, 0, false), "Alpha beta gamma ");  // names without regard to case
+    EXPECT_EQ(SortedNames(items, 0, true), "gamma beta Alpha ");
+
+    // Equal numbers never go first, either way; equal names are equal.
     const Item a = MakeItem("a", 1, 1, 1);
     const Item b = MakeItem("b", 1, 1, 1);
     const AttributeInfo& quality = *FindAttribute(7);
     EXPECT_EQ(CompareForSort(quality, a.record, a.texts, b.record, b.texts, false), 1);
     EXPECT_EQ(CompareForSort(quality, a.record, a.texts, b.record, b.texts, true), 1);
-    const AttributeInfo& name = *FindAttribute(0);
-    EXPECT_EQ(CompareForSort(name, a.record, a.texts, a.record, a.texts, false), 0);
+    EXPECT_EQ(CompareForSort(*FindAttribute(0), a.record, a.texts, a.record, a.texts, false), 0);
     EXPECT_LT(CompareTextsIgnoringCase("ABC", "abd"), 0);
     EXPECT_EQ(CompareTextsIgnoringCase("ABC", "abc"), 0);
     EXPECT_LT(CompareTextsIgnoringCase("ab", "abc"), 0);

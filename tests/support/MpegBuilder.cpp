@@ -9,6 +9,19 @@
 #include "VbrHeaders.h"
 
 namespace vandrel::test {
+namespace {
+
+// Appends bits most significant first, as the side information is read.
+class BitWriter {
+public:
+    void Put(uint32_t value, int bits);
+    // The bytes so far, the last one padded with zero bits.
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+    int used_ = 8;  // bits used in the last byte
+};
 
 void BitWriter::Put(uint32_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
@@ -22,6 +35,8 @@ void BitWriter::Put(uint32_t value, int bits) {
         ++used_;
     }
 }
+
+}  // namespace
 
 uint32_t HeaderWord(const HeaderSpec& s) {
     uint32_t word = 0xFFE00000;
@@ -111,7 +126,7 @@ std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xin
         }
     }
     if ((xing.flags & 0x8) != 0) {
-        fields.Put(xing.scale, 32);
+        fields.Put(0, 32);
     }
     const size_t at = xing.offset != 0 ? xing.offset : XingHeaderOffset(HeaderWord(header));
     const size_t lame_at = at + 4 + fields.bytes().size();
@@ -119,17 +134,15 @@ std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xin
     if (end > frame.size()) {
         throw std::invalid_argument("MakeXingFrame: frame too short for the header");
     }
-    std::memcpy(frame.data() + at, xing.tag, 4);
+    std::memcpy(frame.data() + at, "Xing", 4);
     std::copy(fields.bytes().begin(), fields.bytes().end(),
               frame.begin() + static_cast<std::ptrdiff_t>(at + 4));
     if (xing.lame) {
         std::copy(xing.lame_bytes.begin(), xing.lame_bytes.end(),
                   frame.begin() + static_cast<std::ptrdiff_t>(lame_at));
-        if (xing.fix_crc) {
-            const uint16_t crc = Crc16({frame.data(), lame_at + 34});
-            frame[lame_at + 34] = static_cast<uint8_t>(crc >> 8);
-            frame[lame_at + 35] = static_cast<uint8_t>(crc);
-        }
+        const uint16_t crc = Crc16({frame.data(), lame_at + 34});
+        frame[lame_at + 34] = static_cast<uint8_t>(crc >> 8);
+        frame[lame_at + 35] = static_cast<uint8_t>(crc);
     }
     return frame;
 }
@@ -147,11 +160,11 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail) {
     bytes.insert(bytes.end(), tail.begin(), tail.end());
 }
 
-std::vector<uint8_t> MakeId3v1(const char* title, int genre) {
+std::vector<uint8_t> MakeId3v1(const char* title) {
     std::vector<uint8_t> tag(128, 0);
     std::memcpy(tag.data(), "TAG", 3);
     std::memcpy(tag.data() + 3, title, std::min<size_t>(std::strlen(title), 30));
-    tag[127] = static_cast<uint8_t>(genre);
+    tag[127] = 255;
     return tag;
 }
 

@@ -7,18 +7,6 @@
 
 namespace vandrel::test {
 
-// Appends bits most significant first, as the side information is read.
-class BitWriter {
-public:
-    void Put(uint32_t value, int bits);
-    // The bytes so far, the last one padded with zero bits.
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-    int used_ = 8;  // bits used in the last byte
-};
-
 enum class Version { kMpeg1, kMpeg2, kMpeg25 };
 
 // The fields of one frame header; the defaults make the everyday frame: MPEG-1
@@ -58,19 +46,16 @@ struct SideInfoSpec {
 // the side information, zero bytes after it.
 std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side = {});
 
-// A Xing/Info header with an optional LAME tag, as an encoder writes it into
-// the first frame.
+// A Xing header with an optional LAME tag, as an encoder writes it into the
+// first frame.
 struct XingSpec {
-    const char* tag = "Xing";
-    uint32_t flags = 0xF;  // frames, bytes, table of contents, VBR scale
+    uint32_t flags = 0xF;  // frames, bytes, table of contents, VBR scale (0)
     uint32_t frames = 0;
     uint32_t bytes = 0;
-    uint32_t scale = 0;
     bool lame = true;
     // The 36 bytes of the LAME tag, from its version string; the last two
-    // (the tag CRC) are computed when `fix_crc` is set.
+    // (the tag CRC) are computed.
     std::array<uint8_t, 36> lame_bytes = {'L', 'A', 'M', 'E', '3', '.', '1', '0', '0'};
-    bool fix_crc = true;
     // Where the tag goes in the frame; 0 for the usual place.
     size_t offset = 0;
 };
@@ -82,7 +67,7 @@ std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideI
 // Appends `tail` to `bytes`.
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);
 
-// A 128-byte ID3v1 tag with the given title (other fields empty).
-std::vector<uint8_t> MakeId3v1(const char* title, int genre = 255);
+// A 128-byte ID3v1 tag with the given title (other fields empty, genre 255).
+std::vector<uint8_t> MakeId3v1(const char* title);
 
 }  // namespace vandrel::test

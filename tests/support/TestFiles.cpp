@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -66,8 +68,64 @@ std::optional<std::string> SamplesDir() {
     return std::nullopt;
 }
 
-bool IgnoresFilePermissions() {
-    return ::geteuid() == 0;
+void WriteSparseFile(const std::string& path, uint64_t size, const std::vector<uint8_t>& head) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(head.data()),
+                  static_cast<std::streamsize>(head.size()));
+        out.seekp(static_cast<std::streamoff>(size / 2));
+        out.write(reinterpret_cast<const char*>(head.data()),
+                  static_cast<std::streamsize>(head.size()));
+        if (!out) {
+            throw std::runtime_error("cannot write " + path);
+        }
+    }
+    std::filesystem::resize_file(path, size);
+}
+
+std::optional<ChildResult> RunAsNobody(const std::function<int(std::string& output)>& body) {
+    const passwd* nobody = ::getpwnam("nobody");
+    int fds[2];
+    if (nobody == nullptr || ::pipe(fds) != 0) {
+        return std::nullopt;
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return std::nullopt;
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::geteuid() == 0 && (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)) {
+            ::_exit(127);
+        }
+        std::string output;
+        const int status = body(output);
+        for (size_t done = 0; done < output.size();) {
+            const ssize_t n = ::write(fds[1], output.data() + done, output.size() - done);
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        ::_exit(status);
+    }
+    ::close(fds[1]);
+    ChildResult result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) {
+        result.output.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    int wait_status = 0;
+    if (::waitpid(pid, &wait_status, 0) != pid || !WIFEXITED(wait_status) ||
+        WEXITSTATUS(wait_status) == 127) {
+        return std::nullopt;
+    }
+    result.status = WEXITSTATUS(wait_status);
+    return result;
 }
 
 }  // namespace vandrel::test

@@ -34,14 +34,6 @@ public:
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, 10s, [&] { return done(messages_); });
     }
-    std::vector<uint32_t> Ids() {
-        std::lock_guard lock(mutex_);
-        std::vector<uint32_t> ids;
-        for (const Message& m : messages_) {
-            ids.push_back(m.id);
-        }
-        return ids;
-    }
     std::vector<Message> Take() {
         std::lock_guard lock(mutex_);
         return std::move(messages_);
@@ -117,8 +109,33 @@ protected:
         return target_->WaitFor(
             [n](const std::vector<Message>& m) { return Count(m, kMsgItemDone) >= n; });
     }
+    // Holds the worker in its post of `status` until released_ is set.
+    void HoldAt(const std::string& status) {
+        held_.Reset();
+        released_.Reset();
+        target_->hook = [this, status](const Message& m) {
+            const auto* text = std::get_if<std::string>(&m.payload);
+            if (text != nullptr && *text == status) {
+                held_.Set();
+                released_.Wait();
+            }
+        };
+    }
+    // Makes the owner's `call` from another thread, as the window does, and
+    // releases the held worker once the call has raised `event`.
+    void CallWhileHeld(const std::function<void()>& call, const ManualResetEvent& event) {
+        std::thread owner(call);
+        while (!event.IsSet()) {
+            std::this_thread::sleep_for(1ms);
+        }
+        released_.Set();
+        owner.join();
+        target_->hook = nullptr;
+    }
 
     test::TempDir dir_;
+    ManualResetEvent held_;
+    ManualResetEvent released_;  // both outlive the worker that waits on them
     Settings settings_;
     CListThread worker_{settings_};
     std::shared_ptr<RecordingTarget> target_ = std::make_shared<RecordingTarget>();
@@ -208,26 +225,11 @@ TEST_F(ListWorker, InterruptStopsTheScanAtItsNextProgressCall) {
     for (int round = 0; round < 5; ++round) {
         ItemBatch batch = {MakeItem("long.mp3", test::MakeFrames({}, 9000)),
                            MakeItem("next.mp3", test::MakeFrames({}, 50))};
-        // Hold the worker when it announces the first file, interrupt, let go.
-        ManualResetEvent announced;
-        ManualResetEvent release;
-        target_->hook = [&](const Message& m) {
-            const auto* text = std::get_if<std::string>(&m.payload);
-            if (text != nullptr && *text == "Processing: long.mp3") {
-                announced.Set();
-                release.Wait();
-            }
-        };
+        HoldAt("Processing: long.mp3");
         cache_.stores = 0;
         Send(batch);
-        ASSERT_TRUE(announced.WaitFor(10s));
-        std::thread owner([&] { worker_.Interrupt(); });
-        while (!worker_.interrupt_event.IsSet()) {
-            std::this_thread::sleep_for(1ms);
-        }
-        release.Set();
-        owner.join();
-        target_->hook = nullptr;
+        ASSERT_TRUE(held_.WaitFor(10s));
+        CallWhileHeld([&] { worker_.Interrupt(); }, worker_.interrupt_event);
 
         EXPECT_EQ(batch[0]->record.frames, 2000) << "round " << round;
         EXPECT_EQ(batch[0]->record.whole_file_scanned, 0);
@@ -243,26 +245,12 @@ TEST_F(ListWorker, FlushDropsQueuedBatches) {
         ItemBatch first = {MakeItem("a.mp3", test::MakeFrames({}, 50))};
         ItemBatch second = {MakeItem("b.mp3", test::MakeFrames({}, 50))};
         ItemBatch third = {MakeItem("c.mp3", test::MakeFrames({}, 50))};
-        ManualResetEvent announced;
-        ManualResetEvent release;
-        target_->hook = [&](const Message& m) {
-            const auto* text = std::get_if<std::string>(&m.payload);
-            if (text != nullptr && *text == "Processing: a.mp3") {
-                announced.Set();
-                release.Wait();
-            }
-        };
+        HoldAt("Processing: a.mp3");
         Send(first);
-        ASSERT_TRUE(announced.WaitFor(10s));
+        ASSERT_TRUE(held_.WaitFor(10s));
         Send(second);
         Send(third);
-        std::thread owner([&] { worker_.Flush(); });
-        while (!worker_.flush_event.IsSet()) {
-            std::this_thread::sleep_for(1ms);
-        }
-        release.Set();
-        owner.join();
-        target_->hook = nullptr;
+        CallWhileHeld([&] { worker_.Flush(); }, worker_.flush_event);
 
         const std::vector<Message> messages = target_->Take();
         EXPECT_EQ(Count(messages, kMsgItemDone), 1u) << "round " << round;
@@ -281,7 +269,7 @@ TEST_F(ListWorker, PausesBetweenItemsAndResumes) {
     Send(batch);
     // Nothing is posted while paused.
     std::this_thread::sleep_for(100ms);
-    EXPECT_TRUE(target_->Ids().empty());
+    EXPECT_TRUE(target_->Take().empty());
     worker_.Resume();
     ASSERT_TRUE(WaitForDone(1));
 }
@@ -295,19 +283,15 @@ TEST_F(ListWorker, StopEndsAPausedWorker) {
 }
 
 TEST_F(ListWorker, StopReportsAWorkerThatDoesNotEnd) {
-    ManualResetEvent release;
-    ManualResetEvent announced;
-    target_->hook = [&](const Message& m) {
-        if (m.id == kMsgStatusText) {
-            announced.Set();
-            release.Wait();
-        }
-    };
+    HoldAt("Processing: a.mp3");
     Send({MakeItem("a.mp3", test::MakeFrames({}, 50))});
-    ASSERT_TRUE(announced.WaitFor(10s));
+    ASSERT_TRUE(held_.WaitFor(10s));
     EXPECT_THROW(worker_.Stop(), ThreadBlocked);
-    target_->hook = nullptr;
-    release.Set();
+    released_.Set();
+    // The quit it was sent is still queued: once let go, it ends by itself.
+    ASSERT_TRUE(worker_.ended_event.WaitFor(10s));
+    worker_.Stop();
+    EXPECT_FALSE(worker_.running());
 }
 
 class DetailsWorker : public ::testing::Test {

@@ -1,0 +1,33 @@
+// The whole analysis of an MPEG audio file held in memory: tags, VBR headers,
+// the frame walk with its series, the music CRC, the texts and the report.
+#include <cstddef>
+#include <cstdint>
+
+#include "AttributeTexts.h"
+#include "ScanError.h"
+#include "TextReports.h"
+#include "VandrelMp3File.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vandrel;
+    CVandrelMp3File file;
+    file.OpenMemory("fuzz.mp3", std::vector<uint8_t>(data, data + size));
+    ScanRecord record = ZeroRecord();
+    FrameSeries series;
+    try {
+        if (file.Scan(true, record, -1, &series, true, nullptr) == 0) {
+            return 0;
+        }
+    } catch (const ScanError&) {
+        return 0;
+    }
+    if (record.xing.has_lame_tag != 0) {
+        file.ComputeMusicCrc(record, nullptr);
+    }
+    AttributeTexts texts;
+    texts[kSlotName] = "fuzz.mp3";
+    record.quality_class = BuildAttributeTexts(texts, record, true);
+    BuildInfoReport(texts, record);
+    file.SetScanResult(record);
+    return 0;
+}

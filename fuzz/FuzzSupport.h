@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A property that must hold whatever the input; breaks into the fuzzer when
+// it does not (unlike assert, also in optimised builds).
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            __builtin_trap();                                                                      \
+        }                                                                                          \
+    } while (false)
+
+namespace vandrel::fuzz {
+
+// A file in a private temporary folder, for the readers that take a path.
+// Each call overwrites the same file.
+std::string WriteTempFile(const uint8_t* data, size_t size, const char* name);
+
+// Splits the input into fields at zero bytes (the last field takes the rest).
+std::vector<std::string> SplitFields(const uint8_t* data, size_t size, size_t count);
+
+}  // namespace vandrel::fuzz

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Makes the fuzzers' seed inputs from the committed test fixtures (small cuts
+# of them) and from a few hand-made headers. The output is committed; run this
+# only to change the seeds:  fuzz/make_seeds.sh [vandrel-scan]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+audio="$top/tests/data/audio"
+out="$top/fuzz/corpus"
+scan=${1:-$top/build/dev/src/cli/vandrel-scan}
+rm -rf "$out"
+mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose}
+
+# MPEG audio: the start of files of several kinds (tags, VBR headers, some
+# frames), and a start joined to an ID3v1 tag.
+for f in lame_vbr_v2 lame_cbr64_mono lame_mpeg25_8k_vbr_mono lame_crc_cbr128 mid3v2_tags \
+         ffmpeg_lame_cbr112_id3 twolame_mp2_64_16k_mono lame_notag_cbr128; do
+    ext=mp3; [ -f "$audio/$f.mp3" ] || ext=mp2
+    head -c 6000 "$audio/$f.$ext" > "$out/FuzzScanMp3/$f"
+done
+{ head -c 5000 "$audio/lame_tags_v1v2.mp3"; tail -c 128 "$audio/lame_tags_v1v2.mp3"; } \
+    > "$out/FuzzScanMp3/with_id3v1"
+
+# MPEG Plus: stream headers of version 7 (with and without a profile) and older.
+printf 'MP+\x07\xe8\x03\x00\x00\x00\x00\xa0\x40' > "$out/FuzzScanMpc/sv7_standard"
+printf 'MP+\x17\x0a\x00\x00\x00\x00\x00\x20\x00' > "$out/FuzzScanMpc/sv23_unknown"
+printf 'MP+\x05\x10\x00\x20\x00\x00\x00\x00\x00' > "$out/FuzzScanMpc/old_style"
+
+head -c 4096 "$audio/sox_pcm_22k_mono.wav" > "$out/FuzzScanWave/pcm"
+
+for f in mid3v2_tags ffmpeg_lame_cbr112_id3 lame_tags_v1v2; do
+    head -c 3000 "$audio/$f.mp3" > "$out/FuzzId3v2/$f"
+done
+
+# First frames with their Xing/Info/LAME headers.
+for f in lame_vbr_v2 lame_cbr128_joint lame_vbr_v4_replaygain lame_mpeg2_16k_vbr_mono; do
+    head -c 2000 "$audio/$f.mp3" > "$out/FuzzVbrHeaders/$f"
+done
+
+# A cache file of two records, written by the program itself.
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+"$scan" -q --format tsv --cache "$tmp/cache.dat" "$audio/lame_cbr64_mono.mp3" \
+    "$audio/twolame_mp2_64_16k_mono.mp2" > /dev/null
+cp "$tmp/cache.dat" "$out/FuzzCacheLoad/two_records"
+head -c 12 "$tmp/cache.dat" > "$out/FuzzCacheLoad/header_only"
+
+printf 'list_settings\r\nframeres\t1000\r\ncolwidth2_3\t120\r\nfiletypes\t.mp3;.mp2;\r\n\r\n' \
+    > "$out/FuzzIniLoad/list"
+printf 'tree_settings\ninitdir\t/music\nnotab\n\nmainframe\nleft\t10\n' > "$out/FuzzIniLoad/lf_lines"
+
+printf '\xcf\x07\x05\x11Title\x00Artist\x00Album\x00Comment' > "$out/FuzzId3v1Compose/fields"
+printf '\xff\xff\x00\xffCaf\xc3\xa9\x00\xe2\x82\xac\x00\x00' > "$out/FuzzId3v1Compose/utf8"
+
+du -sh "$out"

@@ -1,0 +1,590 @@
+#include "VandrelTree.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
+
+#include "IdList.h"
+#include "Log.h"
+#include "ProcessValues.h"
+
+namespace vandrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One item's folder; it lives in its item and goes with it.
+struct _TVItemData {
+    std::string step;     // the name of the one item of its id list relative to the parent
+    IdList absolute;      // its id list from "/"
+    std::string name;     // display name
+    std::string path;     // file-system path
+    bool filled = false;  // sub-folders read (once, on the first expansion)
+};
+
+constexpr int kTreeItemType = QTreeWidgetItem::UserType + 1;
+
+class TreeItem : public QTreeWidgetItem {
+public:
+    explicit TreeItem(_TVItemData folder)
+        : QTreeWidgetItem(kTreeItemType), data_(std::move(folder)) {}
+    _TVItemData& folder() { return data_; }
+
+private:
+    _TVItemData data_;
+};
+
+_TVItemData* DataOf(QTreeWidgetItem* item) {
+    return item != nullptr && item->type() == kTreeItemType
+               ? &static_cast<TreeItem*>(item)->folder()
+               : nullptr;
+}
+
+const _TVItemData* DataOf(const QTreeWidgetItem* item) {
+    return DataOf(const_cast<QTreeWidgetItem*>(item));
+}
+
+// Waits with the wait cursor while it lives.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The steps of a path below "/": empty and "." steps dropped, ".." taking
+// the step before it back. The tree's items are reached by these names, so
+// the path is read as written, without following links.
+std::vector<std::string> PathSteps(std::string_view path) {
+    std::vector<std::string> steps;
+    size_t at = 0;
+    while (at <= path.size()) {
+        const size_t slash = std::min(path.find('/', at), path.size());
+        const std::string_view step = path.substr(at, slash - at);
+        if (step == "..") {
+            if (!steps.empty()) {
+                steps.pop_back();
+            }
+        } else if (!step.empty() && step != ".") {
+            steps.emplace_back(step);
+        }
+        at = slash + 1;
+    }
+    return steps;
+}
+
+// The path as the tree names it: absolute, no empty, "." or ".." steps, no
+// trailing "/". A relative path counts from "/"; an empty one stays empty.
+std::string NormalPath(std::string_view path) {
+    if (path.empty()) {
+        return {};
+    }
+    std::string normal;
+    for (const std::string& step : PathSteps(path)) {
+        normal += "/" + step;
+    }
+    return normal.empty() ? std::string("/") : normal;
+}
+
+// Whether `path` is `folder` or lies below it (both normal paths).
+bool IsUnder(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return !path.empty() && path.front() == '/';
+    }
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// A command-line argument as an absolute path (arguments may be relative to
+// the working folder).
+std::string AbsoluteArgument(const std::string& argument) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(argument, ec);
+    return ec ? argument : NormalPath(absolute.string());
+}
+
+// The extension of a path's file name ("" when it has none), lower-cased.
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return extension;
+}
+
+// The folder shown at start when none is saved: the user's music folder, or
+// else the home folder, or else "/".
+std::string DefaultStartFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty()) {
+        const std::string path = QFile::encodeName(music).toStdString();
+        if (IsDirectory(path)) {
+            return path;
+        }
+    }
+    const std::string home = GetMyDocumentsPath();
+    return home.empty() ? GetDesktopPath() : home;
+}
+
+struct SubFolder {
+    std::string name;
+    QString display_name;
+};
+
+// The folders in `path`, hidden ones and links to folders included, in the
+// order a file manager shows them: case-insensitive, numbers by value.
+// Nothing when the folder cannot be read.
+std::optional<std::vector<SubFolder>> ReadSubFolders(const std::string& path) {
+    std::error_code ec;
+    fs::directory_iterator it(path, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    std::vector<SubFolder> folders;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code type_ec;
+        if (it->is_directory(type_ec)) {
+            std::string name = it->path().filename().string();
+            QString display_name = QString::fromUtf8(name);
+            folders.push_back({std::move(name), std::move(display_name)});
+        }
+    }
+    if (ec) {
+        Log([&] { return "CVandrelTree: reading " + path + " stopped: " + ec.message(); });
+    }
+    // The "C" locale collates code point by code point and knows no numbers;
+    // file managers sort as in English then.
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(folders.begin(), folders.end(), [&](const SubFolder& a, const SubFolder& b) {
+        const int order = collator.compare(a.display_name, b.display_name);
+        // Names the collation takes as equal ("a" and "A") keep a fixed order.
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+    return folders;
+}
+
+}  // namespace
+
+CVandrelTree::CVandrelTree(TreeListener& listener, QWidget* parent)
+    : QTreeWidget(parent), listener_(listener) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+    // Long names scroll sideways instead of being cut.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+
+    const QFileIconProvider icons;
+    folder_icon_ = icons.icon(QFileIconProvider::Folder);
+    // The selected folder shows as an open one.
+    const QIcon open =
+        QIcon::fromTheme("folder-open", style()->standardIcon(QStyle::SP_DirOpenIcon));
+    for (const QSize& size : open.availableSizes()) {
+        folder_icon_.addPixmap(open.pixmap(size), QIcon::Selected);
+    }
+    root_icon_ = icons.icon(QFileIconProvider::Drive);
+    home_icon_ = QIcon::fromTheme("user-home", folder_icon_);
+
+    connect(this, &QTreeWidget::itemExpanded, this, &CVandrelTree::OnItemExpanding);
+    connect(
+        this, &QTreeWidget::currentItemChanged, this,
+        [this](QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/) { OnSelChanged(current); });
+}
+
+CVandrelTree::~CVandrelTree() = default;
+
+// --- settings ---------------------------------------------------------------
+
+void CVandrelTree::LoadSettings(const SettingsStore& settings) {
+    settings_.initdir = settings.GetString("tree_settings", "initdir", "");
+    if (settings_.initdir.empty()) {
+        settings_.initdir = DefaultStartFolder();
+    }
+    settings_.initdirenc = settings.GetString("tree_settings", "initdirenc", "");
+    settings_.userecent = settings.GetInt("tree_settings", "userecent", 0) != 0;
+}
+
+void CVandrelTree::SaveSettings(SettingsStore& settings) {
+    Log("CVandrelTree::OnDestroy");
+    if (settings_.userecent) {
+        if (const std::optional<FolderRef> folder = CurrentFolder()) {
+            settings_.initdir = folder->path;
+            settings_.initdirenc = folder->encoded;
+        }
+    }
+    settings.SetString("tree_settings", "initdir", settings_.initdir);
+    settings.SetString("tree_settings", "initdirenc", settings_.initdirenc);
+    settings.SetInt("tree_settings", "userecent", settings_.userecent ? 1 : 0);
+}
+
+// --- items ------------------------------------------------------------------
+
+QTreeWidgetItem* CVandrelTree::RootItem() const {
+    return topLevelItemCount() > 0 ? topLevelItem(0) : nullptr;
+}
+
+std::optional<FolderRef> CVandrelTree::FolderOf(const QTreeWidgetItem* item) {
+    const _TVItemData* item_data = DataOf(item);
+    if (item_data == nullptr) {
+        return std::nullopt;
+    }
+    return FolderRef{item_data->path, EncodeIdList(item_data->absolute)};
+}
+
+QTreeWidgetItem* CVandrelTree::InsertItem(QTreeWidgetItem* parent, const std::string& step,
+                                          const std::string& path, const QString& display_name) {
+    Log("Add Item To Tree");
+    const _TVItemData* parent_data = DataOf(parent);
+    _TVItemData item_data;
+    item_data.step = step;
+    item_data.name = display_name.toStdString();
+    item_data.path = path;
+    if (parent_data == nullptr) {
+        item_data.absolute = MakeIdList({}).value();
+    } else {
+        const std::optional<IdList> relative = MakeIdList({step});
+        const std::optional<IdList> absolute =
+            relative ? AppendIdList(parent_data->absolute, *relative) : std::nullopt;
+        if (!absolute) {
+            Log([&] { return "CVandrelTree: no id list for " + path; });
+            return nullptr;
+        }
+        item_data.absolute = *absolute;
+    }
+    auto* item = new TreeItem(std::move(item_data));
+    item->setText(0, display_name);
+    item->setToolTip(0, FromStd(path));
+    item->setIcon(0, parent == nullptr ? root_icon_ : folder_icon_);
+    // Whether a folder has sub-folders is known once it is opened; until
+    // then it offers to open.
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    if (parent == nullptr) {
+        addTopLevelItem(item);
+    } else {
+        parent->addChild(item);
+    }
+    Log([&] { return "Successfully added folder" + item->folder().name + " to tree."; });
+    return item;
+}
+
+void CVandrelTree::BuildRoot() {
+    clear();
+    docs_item_ = nullptr;
+    QTreeWidgetItem* root = InsertItem(nullptr, {}, GetDesktopPath(), FromStd(GetDesktopPath()));
+    // The home folder also heads the root's children, for a short way there.
+    const std::string home = NormalPath(GetMyDocumentsPath());
+    if (!home.empty() && home != "/" && IsDirectory(home)) {
+        // Remembered as the item itself: a real folder "/~" is not it.
+        docs_item_ = InsertItem(root, std::string(kHomeStep), home, tr("Home"));
+        docs_item_->setIcon(0, home_icon_);
+    }
+    ExpandItem(root);
+}
+
+void CVandrelTree::OnItemExpanding(QTreeWidgetItem* item) {
+    Log("CVandrelTree::OnItemExpanding");
+    _TVItemData* item_data = DataOf(item);
+    if (item_data == nullptr || item_data->filled) {
+        return;
+    }
+    WaitCursor wait;
+    item_data->filled = true;
+    Log([&] { return "\nExpand Item : " + item_data->name; });
+    const std::optional<std::vector<SubFolder>> folders = ReadSubFolders(item_data->path);
+    if (!folders) {
+        Log([&] { return "CVandrelTree::OnItemExpanding cannot read " + item_data->path; });
+    }
+    if (!folders || folders->empty()) {
+        if (item->childCount() == 0) {
+            item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+        }
+        return;
+    }
+    // `item_data` belongs to the item, which stays while its children are added.
+    const std::string parent_path = item_data->path;
+    for (const SubFolder& folder : *folders) {
+        InsertItem(item, folder.name, JoinPath(parent_path, folder.name), folder.display_name);
+    }
+}
+
+void CVandrelTree::ExpandItem(QTreeWidgetItem* item) {
+    OnItemExpanding(item);
+    item->setExpanded(true);
+}
+
+QTreeWidgetItem* CVandrelTree::Walk(QTreeWidgetItem* item, std::span<const uint8_t> id_list) {
+    const std::optional<std::vector<std::string>> steps = SplitIdList(id_list);
+    if (item == nullptr || !steps) {
+        return nullptr;
+    }
+    if (const _TVItemData* item_data = DataOf(item); item_data != nullptr && !item_data->filled) {
+        ExpandItem(item);
+    }
+    QTreeWidgetItem* at = item;
+    for (const std::string& step : *steps) {
+        QTreeWidgetItem* match = nullptr;
+        // The first child with this step: "Home" comes before a folder that
+        // is really called "~".
+        for (int i = 0; i < at->childCount() && match == nullptr; ++i) {
+            const _TVItemData* child_data = DataOf(at->child(i));
+            if (child_data != nullptr && child_data->step == step) {
+                match = at->child(i);
+            }
+        }
+        if (match == nullptr) {
+            return nullptr;
+        }
+        if (match->childCount() == 0) {
+            ExpandItem(match);
+        }
+        at = match;
+    }
+    return at;
+}
+
+// --- selection ----------------------------------------------------------------
+
+void CVandrelTree::OnSelChanged(QTreeWidgetItem* current) {
+    // Emptying the tree leaves no selection; there is nothing to show then,
+    // and a pending suppression waits for a real folder.
+    if (current == nullptr) {
+        return;
+    }
+    if (suppress_next_selection_) {
+        suppress_next_selection_ = false;
+        return;
+    }
+    Log("CVandrelTree::OnSelChanged\n\n");
+    if (const std::optional<FolderRef> folder = FolderOf(current)) {
+        listener_.FolderSelected(*folder);
+    }
+}
+
+void CVandrelTree::SelectItem(QTreeWidgetItem* item) {
+    setCurrentItem(item);
+}
+
+std::optional<FolderRef> CVandrelTree::CurrentFolder() const {
+    std::optional<FolderRef> folder = FolderOf(currentItem());
+    if (!folder) {
+        Log("WARNING::   GetItemData failed in MakeDefaultDir");
+    }
+    return folder;
+}
+
+// --- navigation -----------------------------------------------------------------
+
+void CVandrelTree::BeginExpand(const std::string& given_path, const std::string& encoded) {
+    Log("CVandrelTree::BeginExpand");
+    const std::string desktop = GetDesktopPath();
+    const _TVItemData* docs_data = DataOf(docs_item_);
+    const std::string docs = docs_data != nullptr ? docs_data->path : GetMyDocumentsPath();
+    Log([&] { return "CVandrelTree::BeginExpand thinks My Documents is" + docs; });
+    Log([&] { return "CVandrelTree::BeginExpand: root :" + desktop; });
+    Log([&] { return "CVandrelTree::BeginExpand: docs :" + docs; });
+
+    QTreeWidgetItem* root = RootItem();
+    if (root == nullptr) {
+        Log("CVandrelTree::BeginExpand failed to get desktop IShellFolder");
+        return;
+    }
+    bool docs_bound = false;
+    if (docs_item_ != nullptr) {
+        docs_bound = IsDirectory(docs);
+        if (!docs_bound) {
+            Log("CVandrelTree::BeginExpand failed to bind My Documents IShellFolder");
+        }
+    }
+
+    // Paths keep their case: file names differ by case alone.
+    const std::string path = NormalPath(given_path);
+    if (path == desktop) {
+        SelectItem(root);
+    } else {
+        QTreeWidgetItem* base = root;
+        std::string base_path = desktop;
+        bool base_bound = true;
+        std::string part;
+        // Everything lies below "/", so the home folder is looked for first:
+        // a path inside it goes through the "Home" item.
+        if (docs_item_ != nullptr) {
+            Log("CVandrelTree::BeginExpand Looking for My Documents folder in path...");
+        }
+        if (docs_item_ != nullptr && IsUnder(path, docs)) {
+            Log("CVandrelTree::BeginExpand Found My Documents folder...!");
+            ExpandItem(docs_item_);
+            if (path == docs) {
+                SelectItem(docs_item_);
+            } else {
+                Log("CVandrelTree::BeginExpand My Documents folder not equal to path.");
+                part = path.substr(docs.size());
+                if (!part.empty() && part.front() == '/') {
+                    part.erase(0, 1);
+                    Log("CVandrelTree::BeginExpand Erasing backslash");
+                }
+                base = docs_item_;
+                base_path = docs;
+                base_bound = docs_bound;
+            }
+        } else if (IsUnder(path, desktop)) {
+            part = path.substr(desktop.size());
+        }
+
+        bool done = false;
+        if (part.empty()) {
+            Log("CVandrelTree::BeginExpand variable 'part' is empty");
+            done = true;  // nothing more to look for
+        } else if (!base_bound) {
+            Log("WARNING::   CVandrelTree::BeginExpand pShellFolder == NULL");
+            done = true;
+        } else {
+            // A trailing "/" makes the lookup accept folders only.
+            std::string to_parse = part;
+            if (to_parse.back() != '/' && to_parse.front() != ':') {
+                to_parse += '/';
+            }
+            const std::optional<IdList> id_list = IsDirectory(JoinPath(base_path, to_parse))
+                                                      ? MakeIdList(PathSteps(to_parse))
+                                                      : std::nullopt;
+            if (!id_list) {
+                Log("CVandrelTree::BeginExpand failed to obtain display name");
+            } else {
+                Log([&] { return "\nCVandrelTree::BeginExpand about to expand to path :" + part; });
+                if (QTreeWidgetItem* item = Walk(base, *id_list)) {
+                    SelectItem(item);
+                    done = true;
+                }
+            }
+        }
+        if (!done && !encoded.empty()) {
+            // The encoded id list counts from "/", whichever item the path
+            // went through; when it leads nowhere, the base item is shown.
+            if (const std::optional<IdList> decoded = DecodeIdList(encoded)) {
+                QTreeWidgetItem* item = Walk(root, *decoded);
+                SelectItem(item != nullptr ? item : base);
+            }
+        }
+    }
+
+    if (QTreeWidgetItem* current = currentItem()) {
+        scrollToItem(current);
+    }
+    horizontalScrollBar()->setValue(0);
+    Log("\nCVandrelTree::BeginExpand ENDING\n");
+}
+
+void CVandrelTree::GoToFavourite(const std::string& label, const std::string& encoded) {
+    BeginExpand(label, encoded);
+}
+
+void CVandrelTree::StartUp(const std::vector<std::string>& arguments) {
+    WaitCursor wait;
+    BuildRoot();
+    // The program gets its arguments already split; empty ones name nothing.
+    std::vector<std::string> given;
+    for (const std::string& argument : arguments) {
+        if (!argument.empty()) {
+            given.push_back(AbsoluteArgument(argument));
+        }
+    }
+    if (given.empty()) {
+        BeginExpand(settings_.initdir, settings_.initdirenc);
+    } else if (given.size() == 1) {
+        if (IsDirectory(given.front())) {
+            BeginExpand(given.front(), {});
+        } else {
+            // Also a name that does not exist: the list says what it finds.
+            listener_.PostFilesGiven({given.front()});
+        }
+    } else {
+        // The files replace the folder's list: the root's selection must not
+        // fill the list over them.
+        suppress_next_selection_ = true;
+        BeginExpand(GetDesktopPath(), {});
+        std::vector<std::string> files;
+        for (std::string& path : given) {
+            if (LowerExtension(path) == ".mp3") {
+                files.push_back(std::move(path));
+            }
+        }
+        listener_.PostFilesGiven(std::move(files));
+    }
+}
+
+void CVandrelTree::Refresh() {
+    std::string path = GetDesktopPath();
+    std::string encoded;
+    if (const std::optional<FolderRef> folder = FolderOf(currentItem())) {
+        path = folder->path;
+        encoded = folder->encoded;
+    } else {
+        Log("WARNING::   GetItemData failed in CVandrelTree::OnRefresh");
+    }
+    WaitCursor wait;
+    BuildRoot();
+    BeginExpand(path, encoded);
+}
+
+// --- context menu ---------------------------------------------------------------
+
+void CVandrelTree::contextMenuEvent(QContextMenuEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->pos());
+    const std::optional<FolderRef> folder = FolderOf(item);
+    if (!folder) {
+        return;
+    }
+    const QPersistentModelIndex index(indexFromItem(item));
+    QMenu menu(this);
+    menu.setObjectName("tree view menu");
+    QAction* scan = menu.addAction(tr("&Scan"));
+    menu.setDefaultAction(scan);
+    QAction* explore = menu.addAction(tr("&Explore"));
+    connect(scan, &QAction::triggered, this, [this, index] {
+        // Selecting fills the list.
+        if (QTreeWidgetItem* target = itemFromIndex(index)) {
+            SelectItem(target);
+        }
+    });
+    connect(explore, &QAction::triggered, this, [path = folder->path] {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())))) {
+            Log([&] { return "CVandrelTree: cannot open " + path; });
+        }
+    });
+    menu.exec(event->globalPos());
+}
+
+}  // namespace vandrel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QIcon>
+#include <QTreeWidget>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "BrowserTypes.h"
+#include "WindowWithSettings.h"
+
+namespace vandrel {
+
+// What "tree_settings" keeps, as the settings page edits it.
+struct TreeSettings {
+    std::string initdir;     // the folder shown at start
+    std::string initdirenc;  // the same folder as an encoded id list
+    bool userecent = false;  // at close, the current folder becomes the start folder
+};
+
+// The folder tree: the file system from "/", with the home folder also shown
+// as "Home", the first child of the root. Selecting a folder makes the file
+// list show its audio files.
+class CVandrelTree : public QTreeWidget, public CWindowWithSettings {
+    Q_OBJECT
+public:
+    explicit CVandrelTree(TreeListener& listener, QWidget* parent = nullptr);
+    ~CVandrelTree() override;
+
+    // CWindowWithSettings: "tree_settings" ("initdir", "initdirenc",
+    // "userecent"). Saving first takes the current folder as the start
+    // folder when "userecent" is on.
+    void SaveSettings(SettingsStore& settings) override;
+    void LoadSettings(const SettingsStore& settings) override;
+
+    // Builds the root and opens the start folder: the saved one, or what the
+    // command line names (one folder, one file, or several files).
+    void StartUp(const std::vector<std::string>& arguments);
+    // Rebuilds the tree and goes back to the current folder.
+    void Refresh();
+    // The selected folder, or nothing.
+    std::optional<FolderRef> CurrentFolder() const;
+    // Expands to and selects a folder given as a path and an encoded id list.
+    void BeginExpand(const std::string& path, const std::string& encoded);
+    void GoToFavourite(const std::string& label, const std::string& encoded);
+
+    // The item that `id_list` leads to from `item`, expanding the items on
+    // the way; `item` itself for an empty list; nullptr when a step has no
+    // matching child or the bytes are not an id list.
+    QTreeWidgetItem* Walk(QTreeWidgetItem* item, std::span<const uint8_t> id_list);
+    // The folder an item of this tree stands for; nothing for a foreign item.
+    static std::optional<FolderRef> FolderOf(const QTreeWidgetItem* item);
+    // "/" and the "Home" shortcut; nullptr before the root is built (and
+    // "Home" also when there is no usable home folder).
+    QTreeWidgetItem* RootItem() const;
+    QTreeWidgetItem* MyDocumentsItem() const { return docs_item_; }
+
+    // The settings page reads and sets these; they reach the file at exit.
+    const TreeSettings& settings() const { return settings_; }
+    void set_settings(TreeSettings settings) { settings_ = std::move(settings); }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void BuildRoot();
+    QTreeWidgetItem* InsertItem(QTreeWidgetItem* parent, const std::string& step,
+                                const std::string& path, const QString& display_name);
+    // Reads an item's sub-folders the first time it opens.
+    void OnItemExpanding(QTreeWidgetItem* item);
+    // Fills the item if it never was, and opens it.
+    void ExpandItem(QTreeWidgetItem* item);
+    void OnSelChanged(QTreeWidgetItem* current);
+    void SelectItem(QTreeWidgetItem* item);
+
+    TreeListener& listener_;
+    TreeSettings settings_;
+    QIcon root_icon_;
+    QIcon home_icon_;
+    QIcon folder_icon_;
+    QTreeWidgetItem* docs_item_ = nullptr;  // owned by the tree
+    // Set for the start-up with several files, whose list must not be
+    // replaced by the folder the tree then shows.
+    bool suppress_next_selection_ = false;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QSplitter>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BrowserTypes.h"
+#include "VandrelList.h"
+#include "WindowWithSettings.h"
+
+namespace vandrel {
+
+class CMainFrame;
+class CVandrelList;
+class CVandrelTree;
+
+// The main window's client: a splitter with the folder tree on the left and
+// the file list on the right, and the hub through which frame, tree, list
+// and Details dialogs talk to each other.
+class CVandrelView : public QSplitter,
+                     public CWindowWithSettings,
+                     public TreeListener,
+                     public ListListener {
+    Q_OBJECT
+public:
+    explicit CVandrelView(CMainFrame& frame, QWidget* parent = nullptr);
+    ~CVandrelView() override;
+
+    CVandrelTree& tree() { return *tree_; }
+    CVandrelList& list() { return *list_; }
+
+    // CWindowWithSettings: the list's keys, then the tree's, then the view's.
+    void SaveSettings(SettingsStore& settings) override;
+    void LoadSettings(const SettingsStore& settings) override;
+
+    // Requests between tree, list and frame.
+    // TreeListener: tree -> list.
+    void FolderSelected(const FolderRef& folder) override;
+    void PostFilesGiven(std::vector<std::string> paths) override;
+    // Frame: F5 (plain) or F6 (complete); the cursor's position decides
+    // whether the tree or the list is refreshed.
+    void RefreshRequest(bool complete);
+    // Frame: Tab / Shift+Tab move the focus between tree and list.
+    void FocusSwitch();
+    // ListListener: list -> frame, and the dialogs the list asks for.
+    void StatusText(int pane, const QString& text) override;
+    void BusyState(int state) override;
+    void OpenDetails(const std::string& path) override;
+    void OpenSettings(int page) override;
+    // Frame -> tree: navigate to a favourite (label as path, encoded id list).
+    void GoToFavourite(const std::string& label, const std::string& encoded);
+    // Frame, once the window is shown: the splitter goes to its saved place.
+    void ViewStarted();
+
+    int splitter_position() const { return splitter_position_; }
+    const QRect& details_rect() const { return details_rect_; }
+
+private:
+    CMainFrame& frame_;
+    CVandrelList* list_ = nullptr;
+    CVandrelTree* tree_ = nullptr;
+    int splitter_position_ = 200;
+    QRect details_rect_{0, 0, 640, 480};
+    int initial_tab_ = 0;
+};
+
+}  // namespace vandrel

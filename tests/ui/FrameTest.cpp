@@ -1,0 +1,180 @@
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "Favourites.h"
+#include "IniFile.h"
+#include "MainFrame.h"
+#include "RecordCache.h"
+#include "TestFiles.h"
+#include "UiTest.h"
+#include "VandrelList.h"
+#include "VandrelView.h"
+
+namespace vandrel {
+
+namespace {
+
+QStringList MenuTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts.push_back(action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+std::string SavedText(CMainFrame& frame, const std::string& path) {
+    CIniFile saved(path);
+    frame.SaveSettings(saved);
+    saved.Save();
+    const std::vector<uint8_t> bytes = test::ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+private:
+    test::TempDir dir_;
+
+    // Runs `interact` on the next modal window as soon as it shows.
+    static void OnNextModal(std::function<void(QWidget*)> interact) {
+        QTimer::singleShot(0, [interact = std::move(interact)] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) {
+                OnNextModal(interact);
+                return;
+            }
+            interact(modal);
+        });
+    }
+
+private slots:
+    void init() { qputenv("VANDREL_HOME", QByteArray::fromStdString(dir_.path())); }
+
+    void KeepsFavouritesInTheirSettingsKeys() {
+        Favourites favourites;
+        QVERIFY(favourites.Add({"/music/a", "0100"}) == Favourites::AddResult::kAdded);
+        QVERIFY(favourites.Add({"/music/b", ""}) == Favourites::AddResult::kAdded);
+        // The same path again is refused, whatever its id list.
+        QVERIFY(favourites.Add({"/music/a", "FFFF"}) == Favourites::AddResult::kAlreadyThere);
+        QCOMPARE(favourites.entries().size(), size_t{2});
+        QCOMPARE(favourites.FromCommand(34001)->label, std::string("/music/b"));
+        QVERIFY(favourites.FromCommand(34002) == nullptr);
+        QVERIFY(favourites.FromCommand(33999) == nullptr);
+
+        CIniFile ini(dir_.File("fav.ini"));
+        favourites.Save(ini);
+        QCOMPARE(ini.GetInt("favourites_mru", "count", -1), 2);
+        QCOMPARE(ini.GetString("favourites_mru", "mru_label_1", ""), std::string("/music/b"));
+        QCOMPARE(ini.GetString("favourites_mru", "mru_pidl_str_0", ""), std::string("0100"));
+        Favourites loaded;
+        loaded.Load(ini);
+        QVERIFY(loaded.entries() == favourites.entries());
+    }
+
+    void ShowsFavouritesInTheMenuAndOrganizesThem() {
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        QCOMPARE(MenuTexts(frame.favourites_menu()),
+                 (QStringList{"&Add Current", "&Organize...", "-", "Empty"}));
+        QVERIFY(!frame.favourites_menu()->actions().back()->isEnabled());
+
+        frame.favourites().Add({"/a", ""});
+        frame.favourites().Add({"/b", ""});
+        frame.favourites().Add({"/c", ""});
+        frame.RebuildFavouritesMenu();
+        QCOMPARE(MenuTexts(frame.favourites_menu()),
+                 (QStringList{"&Add Current", "&Organize...", "-", "/a", "/b", "/c"}));
+
+        // Remove two of three in the dialog, and keep the change with OK.
+        OnNextModal([](QWidget* dialog) {
+            auto* list = dialog->findChild<QListWidget*>();
+            list->item(0)->setSelected(true);
+            list->item(2)->setSelected(true);
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Delete);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        frame.OrganizeFavourites();
+        QCOMPARE(MenuTexts(frame.favourites_menu()),
+                 (QStringList{"&Add Current", "&Organize...", "-", "/b"}));
+
+        // Cancel keeps them as they were.
+        OnNextModal([](QWidget* dialog) {
+            auto* list = dialog->findChild<QListWidget*>();
+            list->item(0)->setSelected(true);
+            QTest::keyClick(list, Qt::Key_Delete);
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        frame.OrganizeFavourites();
+        QCOMPARE(frame.favourites().entries().size(), size_t{1});
+        frame.PrepareShutdown();
+    }
+
+    void ShowsTheBusyStateAndStatusTexts() {
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        QCOMPARE(frame.StatusPaneText(0), QString("Ready"));
+        frame.SetBusyState(kBusyScanning);
+        QVERIFY(frame.busy_indicator().running());
+        QVERIFY(frame.pause_enabled());
+        frame.SetBusyState(kBusyPaused);
+        QVERIFY(!frame.busy_indicator().running());
+        frame.SetBusyState(kBusyIdle);
+        QVERIFY(!frame.pause_enabled());
+        frame.view().StatusText(2, "Processing: x.mp3");
+        QCOMPARE(frame.StatusPaneText(2), QString("Processing: x.mp3"));
+        frame.PrepareShutdown();
+    }
+
+    void WritesItsSettingsAtExitAndReadsThemBack() {
+        CIniFile start(dir_.File("start.ini"));
+        start.SetInt("mainframe", "left", 30);
+        start.SetInt("mainframe", "top", 40);
+        start.SetInt("mainframe", "right", 830);
+        start.SetInt("mainframe", "bottom", 640);
+        start.SetInt("view_settings", "splitter_pos", 260);
+        start.SetInt("details_rect", "right", 100000);  // beyond any screen: reset
+        start.SetInt("favourites_mru", "count", 1);
+        start.SetString("favourites_mru", "mru_label_0", "/music");
+        start.SetString("cache", "path", dir_.File("my.cache"));
+        CMainFrame frame;
+        frame.LoadSettings(start);
+        QVERIFY(AnalysisCache() != nullptr);  // made and loaded with the settings
+        frame.Start({});
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+        frame.PrepareShutdown();
+        const std::string text = SavedText(frame, dir_.File("saved.ini"));
+        QVERIFY(AnalysisCache() == nullptr);  // saved and gone
+        // Sections in the order of their first write, keys in their order.
+        const size_t favourites =
+            text.find("favourites_mru\r\ncount\t1\r\nmru_label_0\t/music\r\n");
+        const size_t list = text.find("list_settings\r\n");
+        const size_t details = text.find("details_rect\r\nleft\t0\r\nright\t640\r\ntop\t0\r\n"
+                                         "bottom\t480\r\n");
+        const size_t splitter = text.find("view_settings\r\nsplitter_pos\t260\r\n");
+        const size_t frame_keys = text.find("mainframe\r\nbottom\t640\r\ntop\t40\r\nleft\t30\r\n"
+                                            "right\t830\r\nmaximize\t0\r\n");
+        const size_t global = text.find("global\r\nlogging\t1\r\n");
+        const size_t cache = text.find("cache\r\npath\t" + dir_.File("my.cache"));
+        QVERIFY(favourites == 0);
+        QVERIFY(favourites < list && list < details && details < splitter);
+        QVERIFY(splitter < frame_keys && frame_keys < global && global < cache);
+        QVERIFY(cache != std::string::npos);
+    }
+};
+
+VANDREL_UI_TEST(FrameTest);
+
+}  // namespace vandrel
+
+#include "FrameTest.moc"

@@ -1,0 +1,426 @@
+// The folder tree tests.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "IdList.h"
+#include "IniFile.h"
+#include "TestFiles.h"
+#include "UiTest.h"
+#include "VandrelTree.h"
+
+namespace vandrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeListener : public TreeListener {
+public:
+    void FolderSelected(const FolderRef& folder) override { selected.push_back(folder.path); }
+    void PostFilesGiven(std::vector<std::string> paths) override {
+        files_given.push_back(std::move(paths));
+    }
+
+    std::vector<std::string> selected;
+    std::vector<std::vector<std::string>> files_given;
+};
+
+std::vector<std::string> Steps(const std::string& path) {
+    std::vector<std::string> steps;
+    for (const QString& step : QString::fromStdString(path).split('/', Qt::SkipEmptyParts)) {
+        steps.push_back(step.toStdString());
+    }
+    return steps;
+}
+
+IdList ListOf(const std::vector<std::string>& steps) {
+    return MakeIdList(steps).value();
+}
+
+std::string Encoded(const std::vector<std::string>& steps) {
+    return EncodeIdList(ListOf(steps));
+}
+
+std::string PathOf(const QTreeWidgetItem* item) {
+    const std::optional<FolderRef> folder = CVandrelTree::FolderOf(item);
+    return folder ? folder->path : "(none)";
+}
+
+QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& label) {
+    for (int i = 0; i < item->childCount(); ++i) {
+        if (item->child(i)->text(0) == label) {
+            return item->child(i);
+        }
+    }
+    return nullptr;
+}
+
+QStringList ChildLabels(const QTreeWidgetItem* item) {
+    QStringList labels;
+    for (int i = 0; i < item->childCount(); ++i) {
+        labels << item->child(i)->text(0);
+    }
+    return labels;
+}
+
+}  // namespace
+
+// Each test gets a fresh folder tree in a temporary folder, with HOME
+// pointing into it:
+//   home/Music/{album 2/cd1, Album 9 (only a file), Album 10, .hidden}
+//   other/{deep/er, Case, case, a.MP3}
+class TreeTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempDir> dir_;
+    std::string home_;
+    std::string music_;
+    std::string other_;
+    QByteArray saved_home_;
+    QByteArray saved_config_;
+    bool had_config_ = false;
+    QString saved_cwd_;
+    FakeListener listener_;
+    std::unique_ptr<CVandrelTree> tree_;
+
+    // A tree loaded from `settings` and started with `arguments`.
+    CVandrelTree& Start(const SettingsStore& settings, const std::vector<std::string>& arguments) {
+        tree_ = std::make_unique<CVandrelTree>(listener_);
+        tree_->LoadSettings(settings);
+        tree_->StartUp(arguments);
+        return *tree_;
+    }
+    CVandrelTree& Start(const std::vector<std::string>& arguments = {}) {
+        return Start(CIniFile(dir_->File("none.ini")), arguments);
+    }
+    std::string CurrentPath() const { return PathOf(tree_->currentItem()); }
+
+private slots:
+    void initTestCase() {
+        saved_home_ = qgetenv("HOME");
+        had_config_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        saved_config_ = qgetenv("XDG_CONFIG_HOME");
+        saved_cwd_ = QDir::currentPath();
+    }
+
+    void cleanupTestCase() {
+        qputenv("HOME", saved_home_);
+        if (had_config_) {
+            qputenv("XDG_CONFIG_HOME", saved_config_);
+        }
+    }
+
+    void init() {
+        dir_ = std::make_unique<test::TempDir>();
+        home_ = dir_->File("home");
+        music_ = home_ + "/Music";
+        other_ = dir_->File("other");
+        for (const char* folder : {"album 2/cd1", "Album 9", "Album 10", ".hidden"}) {
+            fs::create_directories(music_ + "/" + folder);
+        }
+        test::WriteText(music_ + "/Album 9/track.mp3", "x");
+        for (const char* folder : {"deep/er", "Case", "case"}) {
+            fs::create_directories(other_ + "/" + folder);
+        }
+        test::WriteText(other_ + "/a.MP3", "x");
+        qputenv("HOME", QByteArray::fromStdString(home_));
+        // The music folder is then the default "~/Music".
+        qunsetenv("XDG_CONFIG_HOME");
+        listener_ = FakeListener();
+    }
+
+    void cleanup() {
+        tree_.reset();
+        QDir::setCurrent(saved_cwd_);
+        dir_.reset();
+    }
+
+    void idListBytesAndText() {
+        // Two steps: sizes count their own two bytes; two zero bytes end it.
+        const IdList list = ListOf({"mu", "~"});
+        QCOMPARE(list, (IdList{4, 0, 'm', 'u', 3, 0, '~', 0, 0}));
+        QCOMPARE(EncodeIdList(list), std::string("04006D7503007E0000"));
+        QCOMPARE(DecodeIdList("04006D7503007E0000"), std::optional(list));
+        QCOMPARE(DecodeIdList("04006d7503007e0000"), std::optional(list));
+        QCOMPARE(SplitIdList(list), std::optional(std::vector<std::string>{"mu", "~"}));
+        // "/" is the bare terminator.
+        QCOMPARE(ListOf({}), (IdList{0, 0}));
+        QCOMPARE(MakeIdList({""}), std::nullopt);
+        // An odd last character is ignored; empty text is no bytes; a pair
+        // that is not hexadecimal fails.
+        QCOMPARE(DecodeIdList("0400F"), std::optional(IdList{4, 0}));
+        QCOMPARE(DecodeIdList(""), std::optional(IdList{}));
+        QCOMPARE(DecodeIdList("040G"), std::nullopt);
+        // Not id lists: an item shorter than its size field, an item past the
+        // end, no terminator.
+        QCOMPARE(SplitIdList(IdList{1, 0, 0, 0}), std::nullopt);
+        QCOMPARE(SplitIdList(IdList{9, 0, 'a', 0, 0}), std::nullopt);
+        QCOMPARE(SplitIdList(IdList{3, 0, 'a'}), std::nullopt);
+        QCOMPARE(SplitIdList(IdList{}), std::nullopt);
+        // Appending: size(absolute) - 2 + size(relative).
+        const std::optional<IdList> joined = AppendIdList(ListOf({"a"}), ListOf({"bc"}));
+        QCOMPARE(joined, std::optional(ListOf({"a", "bc"})));
+        QCOMPARE(joined->size(), size_t{5 - 2 + 6});
+    }
+
+    void rootHomeAndLazyExpansion() {
+        CVandrelTree& tree = Start();
+        QCOMPARE(tree.topLevelItemCount(), 1);
+        QTreeWidgetItem* root = tree.RootItem();
+        QCOMPARE(root->text(0), QString("/"));
+        QCOMPARE(PathOf(root), std::string("/"));
+        QVERIFY(root->isExpanded());
+        // "Home" heads the root's children and stands for the home folder.
+        QCOMPARE(root->child(0)->text(0), QString("Home"));
+        QCOMPARE(tree.MyDocumentsItem(), root->child(0));
+        QCOMPARE(PathOf(tree.MyDocumentsItem()), home_);
+        QCOMPARE(CVandrelTree::FolderOf(tree.MyDocumentsItem())->encoded, Encoded({"~"}));
+
+        // Without a saved folder the music folder opens, through "Home".
+        QCOMPARE(CurrentPath(), music_);
+        QCOMPARE(tree.currentItem()->parent(), tree.MyDocumentsItem());
+        QCOMPARE(listener_.selected, std::vector<std::string>{music_});
+
+        // Folders only, hidden ones too, in file-manager order.
+        QTreeWidgetItem* music = tree.currentItem();
+        QStringList labels = ChildLabels(music);
+        QVERIFY(labels.removeOne(".hidden"));
+        QCOMPARE(labels, (QStringList{"album 2", "Album 9", "Album 10"}));
+
+        // A folder with only files loses its button once opened; one with
+        // sub-folders keeps it.
+        QTreeWidgetItem* album9 = ChildNamed(music, "Album 9");
+        QTreeWidgetItem* album2 = ChildNamed(music, "album 2");
+        QCOMPARE(album9->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+        tree.expandItem(album9);
+        tree.expandItem(album2);
+        QCOMPARE(album9->childCount(), 0);
+        QCOMPARE(album9->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+        QCOMPARE(ChildLabels(album2), QStringList{"cd1"});
+        QCOMPARE(album2->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    }
+
+    void startFolderDefaultsWithoutMusicOrSavedFolder() {
+        // No music folder: the home folder, and it is what is saved.
+        fs::remove_all(music_);
+        CVandrelTree& tree = Start();
+        QCOMPARE(tree.currentItem(), tree.MyDocumentsItem());
+        CIniFile saved(dir_->File("saved.ini"));
+        tree.SaveSettings(saved);
+        QCOMPARE(saved.GetString("tree_settings", "initdir", "?"), home_);
+    }
+
+    void walkFollowsIdLists() {
+        CVandrelTree& tree = Start();
+        QTreeWidgetItem* root = tree.RootItem();
+        QCOMPARE(tree.Walk(root, ListOf({})), root);
+        // Every step is opened on the way.
+        QTreeWidgetItem* er = tree.Walk(root, ListOf(Steps(other_ + "/deep/er")));
+        QVERIFY(er != nullptr);
+        QCOMPARE(PathOf(er), other_ + "/deep/er");
+        QVERIFY(er->parent()->isExpanded());
+        // Through the "Home" step, and from the "Home" item itself.
+        QCOMPARE(PathOf(tree.Walk(root, ListOf({"~", "Music", "album 2", "cd1"}))),
+                 music_ + "/album 2/cd1");
+        QCOMPARE(PathOf(tree.Walk(tree.MyDocumentsItem(), ListOf({"Music"}))), music_);
+        // Names match byte for byte: case counts.
+        QCOMPARE(PathOf(tree.Walk(root, ListOf(Steps(other_ + "/case")))), other_ + "/case");
+        // A missing step, a file, bytes that are no id list: nothing.
+        QCOMPARE(tree.Walk(root, ListOf(Steps(other_ + "/gone"))), nullptr);
+        QCOMPARE(tree.Walk(root, ListOf(Steps(other_ + "/a.MP3"))), nullptr);
+        QCOMPARE(tree.Walk(root, IdList{1, 0, 0, 0}), nullptr);
+    }
+
+    void beginExpandGoesThroughRootOrHome() {
+        CVandrelTree& tree = Start();
+        listener_.selected.clear();
+
+        tree.BeginExpand("/", "");
+        QCOMPARE(tree.currentItem(), tree.RootItem());
+
+        // Inside the home folder: through "Home"; a trailing "/" is harmless.
+        tree.BeginExpand(music_ + "/album 2/", "");
+        QCOMPARE(CurrentPath(), music_ + "/album 2");
+        QCOMPARE(tree.currentItem()->parent()->parent(), tree.MyDocumentsItem());
+        QCOMPARE(tree.CurrentFolder()->encoded, Encoded({"~", "Music", "album 2"}));
+        tree.BeginExpand(home_, "");
+        QCOMPARE(tree.currentItem(), tree.MyDocumentsItem());
+
+        // Elsewhere: from the root, case kept.
+        tree.BeginExpand(other_ + "/Case", "");
+        QCOMPARE(CurrentPath(), other_ + "/Case");
+        QCOMPARE(tree.CurrentFolder()->encoded, Encoded(Steps(other_ + "/Case")));
+        tree.BeginExpand(other_ + "/deep/../case", "");
+        QCOMPARE(CurrentPath(), other_ + "/case");
+
+        // One FolderSelected per change of selection.
+        QCOMPARE(listener_.selected,
+                 (std::vector<std::string>{"/", music_ + "/album 2", home_, other_ + "/Case",
+                                           other_ + "/case"}));
+        tree.BeginExpand(other_ + "/case", "");
+        QCOMPARE(listener_.selected.size(), size_t{5});
+    }
+
+    void beginExpandFallsBackToEncodedIdList() {
+        CVandrelTree& tree = Start();
+        // The path leads nowhere: the encoded id list does, from the root
+        // even when the path lay in the home folder.
+        tree.BeginExpand("/gone/elsewhere", Encoded(Steps(other_ + "/deep")));
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        tree.BeginExpand(home_ + "/gone", Encoded({"~", "Music", "Album 10"}));
+        QCOMPARE(CurrentPath(), music_ + "/Album 10");
+        // Neither leads anywhere: the item the path went through.
+        tree.BeginExpand(home_ + "/gone", Encoded({"~", "gone"}));
+        QCOMPARE(tree.currentItem(), tree.MyDocumentsItem());
+        tree.BeginExpand(other_ + "/gone", "0100");
+        QCOMPARE(tree.currentItem(), tree.RootItem());
+
+        // No encoded id list, or one that is not hexadecimal: nothing moves.
+        tree.BeginExpand(other_ + "/deep", "");
+        tree.BeginExpand(other_ + "/gone", "");
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        tree.BeginExpand(other_ + "/gone", "XYZW");
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        // A file is no folder to go to.
+        tree.BeginExpand(other_ + "/a.MP3", "");
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+    }
+
+    void startUpFromSavedSettings() {
+        CIniFile settings(dir_->File("in.ini"));
+        settings.SetString("tree_settings", "initdir", "/gone");
+        settings.SetString("tree_settings", "initdirenc", Encoded(Steps(other_ + "/deep/er")));
+        CVandrelTree& tree = Start(settings, {});
+        QCOMPARE(CurrentPath(), other_ + "/deep/er");
+        QCOMPARE(listener_.selected, std::vector<std::string>{other_ + "/deep/er"});
+        QCOMPARE(tree.settings().userecent, false);
+    }
+
+    void startUpFromCommandLine() {
+        // One folder, also relative to the working folder.
+        Start({other_ + "/deep"});
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        QVERIFY(QDir::setCurrent(QString::fromStdString(other_)));
+        Start({"deep/er/"});
+        QCOMPARE(CurrentPath(), other_ + "/deep/er");
+        QVERIFY(listener_.files_given.empty());
+
+        // One file, even a missing one: the list gets it, the tree selects
+        // nothing.
+        listener_ = FakeListener();
+        Start({"missing.wav"});
+        QCOMPARE(tree_->currentItem(), nullptr);
+        QCOMPARE(listener_.files_given,
+                 std::vector<std::vector<std::string>>{{other_ + "/missing.wav"}});
+        QVERIFY(listener_.selected.empty());
+
+        // Several: only the ".mp3" ones (any case) are listed, and the root's
+        // selection does not fill the list over them; the next one does.
+        listener_ = FakeListener();
+        Start({other_ + "/a.MP3", other_ + "/b.wav", other_ + "/deep"});
+        QCOMPARE(listener_.files_given, std::vector<std::vector<std::string>>{{other_ + "/a.MP3"}});
+        QCOMPARE(tree_->currentItem(), tree_->RootItem());
+        QVERIFY(listener_.selected.empty());
+        tree_->BeginExpand(other_ + "/deep", "");
+        QCOMPARE(listener_.selected, std::vector<std::string>{other_ + "/deep"});
+
+        // Empty arguments name nothing: the saved folder opens.
+        listener_ = FakeListener();
+        Start({""});
+        QCOMPARE(CurrentPath(), music_);
+        QVERIFY(listener_.files_given.empty());
+    }
+
+    void userecentAtSave() {
+        // Started with a file, so that only `go_to` makes a current folder.
+        const auto saved_after = [&](int userecent, const std::string& go_to) {
+            CIniFile settings(dir_->File("in.ini"));
+            settings.SetString("tree_settings", "initdir", other_);
+            settings.SetInt("tree_settings", "userecent", userecent);
+            CVandrelTree& tree = Start(settings, {other_ + "/a.MP3"});
+            if (!go_to.empty()) {
+                tree.BeginExpand(go_to, "");
+            }
+            CIniFile saved(dir_->File("out.ini"));
+            tree.SaveSettings(saved);
+            return std::vector<std::string>{saved.GetString("tree_settings", "initdir", "?"),
+                                            saved.GetString("tree_settings", "initdirenc", "?"),
+                                            saved.GetString("tree_settings", "userecent", "?")};
+        };
+        const std::string deep = other_ + "/deep";
+        // On: the current folder becomes the start folder.
+        QCOMPARE(saved_after(1, deep), (std::vector<std::string>{deep, Encoded(Steps(deep)), "1"}));
+        // Off, or on without a current folder: the loaded values stay.
+        QCOMPARE(saved_after(0, deep), (std::vector<std::string>{other_, "", "0"}));
+        QCOMPARE(saved_after(1, ""), (std::vector<std::string>{other_, "", "1"}));
+    }
+
+    void refreshRebuildsAndReturns() {
+        CVandrelTree& tree = Start({other_ + "/deep"});
+        fs::create_directories(other_ + "/deep/new");
+        listener_.selected.clear();
+        tree.Refresh();
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        QCOMPARE(listener_.selected, std::vector<std::string>{other_ + "/deep"});
+        QCOMPARE(ChildLabels(tree.currentItem()), (QStringList{"er", "new"}));
+
+        // Nothing selected: back to the root.
+        Start({other_ + "/a.MP3"});
+        tree_->Refresh();
+        QCOMPARE(tree_->currentItem(), tree_->RootItem());
+    }
+
+    void contextMenuScansTheItemUnderTheCursor() {
+        CVandrelTree& tree = Start();
+        tree.resize(400, 600);
+        tree.show();
+        QTreeWidgetItem* home = tree.MyDocumentsItem();
+        listener_.selected.clear();
+
+        QStringList entries;
+        QString default_entry;
+        QTimer answer;
+        answer.setSingleShot(true);
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) {
+                return;
+            }
+            for (const QAction* action : menu->actions()) {
+                entries << action->text();
+            }
+            default_entry = menu->defaultAction()->text();
+            menu->defaultAction()->trigger();
+            menu->close();
+        });
+        const auto right_click = [&](const QPoint& at) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+            answer.start(0);
+            QApplication::sendEvent(tree.viewport(), &event);
+        };
+
+        right_click(tree.visualItemRect(home).center());
+        QCOMPARE(entries, (QStringList{"&Scan", "&Explore"}));
+        QCOMPARE(default_entry, QString("&Scan"));
+        QCOMPARE(tree.currentItem(), home);
+        QCOMPARE(listener_.selected, std::vector<std::string>{home_});
+
+        // Below the last item: no menu.
+        tree.collapseItem(tree.RootItem());
+        entries.clear();
+        right_click(QPoint(10, tree.viewport()->height() - 2));
+        QVERIFY(entries.isEmpty());
+    }
+};
+
+VANDREL_UI_TEST(TreeTest);
+
+}  // namespace vandrel
+
+#include "TreeTest.moc"
