@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "AttributeTexts.h"
+#include "MediaFile.h"
+
 // A property that must hold whatever the input; breaks into the fuzzer when
 // it does not (unlike assert, also in optimised builds).
 #define FUZZ_CHECK(condition)                                                                      \
@@ -22,5 +25,19 @@ std::string WriteTempFile(const uint8_t* data, size_t size, const char* name);
 
 // Splits the input into fields at zero bytes (the last field takes the rest).
 std::vector<std::string> SplitFields(const uint8_t* data, size_t size, size_t count);
+
+// Scans the input as a file of type File held in memory and builds the
+// list's texts of the record.
+template <typename File> void ScanFromMemory(const uint8_t* data, size_t size, const char* name) {
+    struct MemoryFile : File {
+        using CMediaFile::OpenMemory;
+    };
+    MemoryFile file;
+    file.OpenMemory(name, std::vector<uint8_t>(data, data + size));
+    ScanRecord record = ZeroRecord();
+    file.Scan(true, record, -1, nullptr, false, nullptr);
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, record, false);
+}
 
 }  // namespace vandrel::fuzz
