@@ -42,27 +42,12 @@ std::optional<IdList> MakeIdList(const std::vector<std::string>& steps) {
     return list;
 }
 
-std::optional<std::vector<std::string>> SplitIdList(std::span<const uint8_t> list) {
-    std::vector<std::string> steps;
-    size_t at = 0;
-    while (true) {
-        if (list.size() - at < kSizeField) {
-            return std::nullopt;
-        }
-        const size_t size = LoadLe16(list, at);
-        if (size == 0) {
-            return steps;
-        }
-        if (size < kSizeField || size > list.size() - at) {
-            return std::nullopt;
-        }
-        const auto name = list.subspan(at + kSizeField, size - kSizeField);
-        steps.emplace_back(name.begin(), name.end());
-        at += size;
-    }
-}
+namespace {
 
-std::optional<size_t> IdListSize(std::span<const uint8_t> list) {
+// Calls on_step with each step's name and gives the list's size with its
+// terminator; nothing when a size field is cut off or points past the end.
+template <typename OnStep>
+std::optional<size_t> WalkIdList(std::span<const uint8_t> list, OnStep on_step) {
     size_t at = 0;
     while (true) {
         if (list.size() - at < kSizeField) {
@@ -75,8 +60,25 @@ std::optional<size_t> IdListSize(std::span<const uint8_t> list) {
         if (size < kSizeField || size > list.size() - at) {
             return std::nullopt;
         }
+        on_step(list.subspan(at + kSizeField, size - kSizeField));
         at += size;
     }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> SplitIdList(std::span<const uint8_t> list) {
+    std::vector<std::string> steps;
+    const auto walked = WalkIdList(
+        list, [&](std::span<const uint8_t> name) { steps.emplace_back(name.begin(), name.end()); });
+    if (!walked) {
+        return std::nullopt;
+    }
+    return steps;
+}
+
+std::optional<size_t> IdListSize(std::span<const uint8_t> list) {
+    return WalkIdList(list, [](std::span<const uint8_t>) {});
 }
 
 std::optional<IdList> AppendIdList(std::span<const uint8_t> absolute,
