@@ -53,7 +53,7 @@ TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
 
 TEST(FrameHeader, UsesTheStandardLengthsOfEveryLayerAndVersion) {
     struct Case {
-        HeaderSpec spec;
+        HeaderSpec header;
         int length;
         int samples;
     };
@@ -72,8 +72,8 @@ TEST(FrameHeader, UsesTheStandardLengthsOfEveryLayerAndVersion) {
     };
     for (const Case& c : cases) {
         FrameHeader h{};
-        EXPECT_EQ(DecodeFrameHeader(HeaderWord(c.spec), h), c.length)
-            << "layer " << c.spec.layer << " index " << c.spec.bitrate_index;
+        EXPECT_EQ(DecodeFrameHeader(HeaderWord(c.header), h), c.length)
+            << "layer " << c.header.layer << " index " << c.header.bitrate_index;
         EXPECT_EQ(SamplesPerFrame(h.is_mpeg1, h.layer), c.samples);
     }
 }

@@ -25,7 +25,7 @@ struct HeaderSpec {
     int emphasis = 0;
 };
 
-uint32_t HeaderWord(const HeaderSpec& spec);
+uint32_t HeaderWord(const HeaderSpec& header);
 
 // One granule-channel of Layer III side information.
 struct GranuleSpec {

@@ -41,7 +41,7 @@ public:
     void ShowMessage(const std::string& text, const std::string& caption) override;
 };
 
-// The spec-style texts use CR LF inside messages; widgets want plain line breaks.
+// The engine's message texts use CR LF inside messages; widgets want plain line breaks.
 QString MessageText(const std::string& text);
 
 }  // namespace vandrel
