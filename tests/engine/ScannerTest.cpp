@@ -98,22 +98,16 @@ TEST(Scan, CountsEveryFrameOfAWholeConstantBitrateFile) {
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.result, 1);
     const ScanRecord& r = o.record;
-    EXPECT_EQ(r.kind, 1);
-    EXPECT_EQ(r.frames, 50);  // the first frame and 49 parsed ones
-    EXPECT_EQ(r.bitrate_index_counts[9], 49u);
-    EXPECT_EQ(r.long_blocks, 49u * 4);
-    EXPECT_EQ(r.whole_file_scanned, 1);
-    EXPECT_EQ(r.last_frame_complete, 1);
+    // 50 frames: the first and 49 parsed ones, of four long granule-channels each.
+    EXPECT_EQ((std::vector<int64_t>{r.kind, r.frames, r.bitrate_index_counts[9], r.long_blocks,
+                                    r.whole_file_scanned, r.last_frame_complete, r.average_bitrate,
+                                    r.is_vbr, r.file_size, r.first_frame_offset, r.channels,
+                                    r.sync_errors}),
+              (std::vector<int64_t>{1, 50, 49, 49 * 4, 1, 1, 128, 0, 50 * kFrame128, 0, 2, 0}));
     // The last frame's final 11 bytes less the very last one.
-    const uint8_t tail[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    EXPECT_TRUE(std::equal(std::begin(tail), std::end(tail), r.tail_bytes));
+    EXPECT_EQ(std::vector<uint8_t>(r.tail_bytes, r.tail_bytes + 10),
+              (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_FLOAT_EQ(r.length_seconds, 50 * 1152 / 44100.0f);
-    EXPECT_EQ(r.average_bitrate, 128);
-    EXPECT_EQ(r.is_vbr, 0);
-    EXPECT_EQ(r.file_size, 50u * kFrame128);
-    EXPECT_EQ(r.first_frame_offset, 0);
-    EXPECT_EQ(r.channels, 2);
-    EXPECT_EQ(r.sync_errors, 0);
 }
 
 TEST(Scan, ReportsALastFrameThatIsCutShortButNotOneFollowedByOtherBytes) {
@@ -288,30 +282,25 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
     const Outcome o = ScanBytes(bytes, -1, &series);
     ASSERT_EQ(o.error, "");
     const ScanRecord& r = o.record;
-    // Parsed frames 1..20: ten with `side`, ten with `quiet`.
-    EXPECT_EQ(r.mixed_blocks, 10u);
-    EXPECT_EQ(r.short_blocks, 10u);
-    EXPECT_EQ(r.long_blocks, 10u * 2 + 10u * 4);
-    EXPECT_EQ(r.scalefac_scale_count, 10);
-    EXPECT_EQ(r.scfsi_used, 1);
-    EXPECT_EQ(r.padding_used, 1);
-    EXPECT_EQ(r.stereo_type_counts[2], 10u);
-    EXPECT_EQ(r.stereo_type_counts[0], 10u);
-    EXPECT_EQ(r.max_reservoir, 300);
-    EXPECT_EQ(r.reservoir_sum, 10 * 300 + 10 * 100);
-    // The running average divides by the frames counted plus one.
-    EXPECT_EQ(r.average_reservoir, (10 * 300 + 10 * 100) / 21);
+    // Parsed frames 1..20: ten with `side`, ten with `quiet`. The running
+    // average of the reservoir divides by the frames counted plus one.
+    EXPECT_EQ((std::vector<int64_t>{r.mixed_blocks, r.short_blocks, r.long_blocks,
+                                    r.scalefac_scale_count, r.scfsi_used, r.padding_used,
+                                    r.stereo_type_counts[2], r.stereo_type_counts[0],
+                                    r.max_reservoir, r.reservoir_sum, r.average_reservoir}),
+              (std::vector<int64_t>{10, 10, 10 * 2 + 10 * 4, 10, 1, 1, 10, 10, 300,
+                                    10 * 300 + 10 * 100, (10 * 300 + 10 * 100) / 21}));
 
     ASSERT_EQ(series[FrameSeries::kBlockKind].size(), 20u);
-    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u);  // the last switching one was short
-    EXPECT_EQ(series[FrameSeries::kShortBlockSize][0], 99u);
-    EXPECT_EQ(series[FrameSeries::kScalefacScale][0], 1u);
-    EXPECT_EQ(series[FrameSeries::kMainDataBegin][0], 300u);
-    EXPECT_EQ(series[FrameSeries::kModeExtension][0], 2u);
-    EXPECT_EQ(series[FrameSeries::kBitrateIndex][0], 9u);
-    EXPECT_EQ(series[FrameSeries::kBlockKind][19], 0u);
-    EXPECT_EQ(series[FrameSeries::kShortBlockSize][19], 0u);
-    EXPECT_EQ(series[FrameSeries::kMainDataBegin][19], 100u);
+    // The first frame's block kind is that of the last switching granule: short.
+    const auto at = [&](size_t frame) {
+        return std::vector<uint32_t>{
+            series[FrameSeries::kBlockKind][frame],     series[FrameSeries::kShortBlockSize][frame],
+            series[FrameSeries::kScalefacScale][frame], series[FrameSeries::kMainDataBegin][frame],
+            series[FrameSeries::kModeExtension][frame], series[FrameSeries::kBitrateIndex][frame]};
+    };
+    EXPECT_EQ(at(0), (std::vector<uint32_t>{1, 99, 1, 300, 2, 9}));
+    EXPECT_EQ(at(19), (std::vector<uint32_t>{0, 0, 0, 100, 0, 9}));
 }
 
 TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
@@ -361,19 +350,17 @@ TEST(Scan, RecordsEveryStepPositionButNotTheResynchronisedOnes) {
     std::vector<uint8_t> bytes = MakeFrames({}, 20);
     std::fill_n(bytes.begin() + 10 * kFrame128, 4, 0);
     FrameSeries series;
-    const Outcome o = ScanBytes(bytes, -1, &series);
-    ASSERT_EQ(o.error, "");
-    const auto& positions = series[FrameSeries::kFramePosition];
-    // Steps from frame 1 up to the corrupted frame 10, then from frame 12 on:
-    // frame 11, found by the resynchronisation, has no entry.
+    ASSERT_EQ(ScanBytes(bytes, -1, &series).error, "");
+    // Steps from frame 1 up to the corrupted frame 10, then from frame 12 on
+    // to the end of the file: frame 11, found by the resynchronisation, has
+    // no entry.
     std::vector<uint32_t> expected;
-    for (uint32_t k = 1; k <= 10; ++k) {
-        expected.push_back(k * kFrame128);
+    for (uint32_t k = 1; k <= 20; ++k) {
+        if (k != 11) {
+            expected.push_back(k * kFrame128);
+        }
     }
-    for (uint32_t k = 12; k <= 20; ++k) {
-        expected.push_back(k * kFrame128);  // ends with the end of the file
-    }
-    EXPECT_EQ(positions, expected);
+    EXPECT_EQ(series[FrameSeries::kFramePosition], expected);
 }
 
 class RecordingSink : public sink {
@@ -408,6 +395,15 @@ public:
     std::vector<ScanRecord> stored;
 };
 
+// An empty record of MPEG-1 Layer III at 44100 Hz.
+ScanRecord Mpeg1Layer3Record() {
+    ScanRecord r = ZeroRecord();
+    r.is_mpeg1 = 1;
+    r.layer = 3;
+    r.sample_rate = 44100;
+    return r;
+}
+
 class CacheScope {
 public:
     explicit CacheScope(RecordCache* cache) { SetAnalysisCache(cache); }
@@ -441,14 +437,10 @@ TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStoresOnlyFinishedWalks) {
 TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
     FakeCache cache;
     CacheScope scope(&cache);
-    ScanRecord cached = ZeroRecord();
-    cached.frames = 1234;
-    cached.whole_file_scanned = 1;
-    cached.is_mpeg1 = 1;
-    cached.layer = 3;
-    cached.sample_rate = 44100;
-    cached.bitrate_index_counts[9] = 1233;
-    cache.answer = cached;
+    cache.answer = Mpeg1Layer3Record();
+    cache.answer->frames = 1234;
+    cache.answer->whole_file_scanned = 1;
+    cache.answer->bitrate_index_counts[9] = 1233;
 
     // Zeros would make a real scan fail.
     CVandrelMp3File file;
@@ -482,10 +474,7 @@ TEST(Scan, AnEmptyFileGivesOnlyPathTypeStatusAndSize) {
 }
 
 TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
-    ScanRecord r = ZeroRecord();
-    r.is_mpeg1 = 1;
-    r.layer = 3;
-    r.sample_rate = 44100;
+    ScanRecord r = Mpeg1Layer3Record();
     r.file_size = 1'000'000;
     r.has_xing = 1;
     r.xing.frames = 999;  // 1000 frames with the header frame
@@ -513,10 +502,7 @@ TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
 }
 
 TEST(FinishScan, IgnoresFreeFormatCountsForTheVbrFlag) {
-    ScanRecord r = ZeroRecord();
-    r.is_mpeg1 = 1;
-    r.layer = 3;
-    r.sample_rate = 44100;
+    ScanRecord r = Mpeg1Layer3Record();
     r.bitrate_index_counts[0] = 5;
     r.bitrate_index_counts[9] = 5;
     FinishScan(r, nullptr);
