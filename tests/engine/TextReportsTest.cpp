@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
-
 namespace vandrel {
 namespace {
 
@@ -41,17 +38,6 @@ std::vector<std::string> BitrateRows(const std::string& report) {
         at = end + 2;
     }
     return rows;
-}
-
-TEST(InfoReport, MatchesTheReportOfARealLameFile) {
-    CVandrelMp3File file;
-    const std::string path = test::FixturePath("lame_tags_v1v2.mp3");
-    ASSERT_TRUE(file.Open(path, "rb"));
-    ScanRecord r = ZeroRecord();
-    file.Scan(true, r, -1, nullptr, true, nullptr);
-    const std::vector<uint8_t> expected =
-        test::ReadFile(test::DataPath("reports/lame_tags_v1v2.txt"));
-    EXPECT_EQ(Report(r, path), std::string(expected.begin(), expected.end()));
 }
 
 TEST(InfoReport, DrawsOneBarPerBitrateUsed) {
