@@ -29,17 +29,15 @@ std::string UsageMessage(const std::vector<std::string>& args) {
                                                       : "(accepted)";
 }
 
-TEST(Options, TakesTheDocumentedDefaults) {
-    const Options o = Parse({"music"});
+TEST(Options, AcceptsShortLongGroupedAndAttachedFormsOverTheDefaults) {
+    Options o = Parse({"music"});
     EXPECT_EQ(o.paths, std::vector<std::string>{"music"});
     EXPECT_FALSE(o.recursive);
     EXPECT_EQ(o.frames, 0);
     EXPECT_EQ(o.format, OutputFormat::kTable);
     EXPECT_EQ(o.filetypes, ".mp3;.mp2;.mp1;.mpc;.mp+;");
-}
 
-TEST(Options, AcceptsShortLongGroupedAndAttachedForms) {
-    Options o = Parse({"-rq", "-f1000", "--format=json", "a", "--", "-b"});
+    o = Parse({"-rq", "-f1000", "--format=json", "a", "--", "-b"});
     EXPECT_TRUE(o.recursive);
     EXPECT_TRUE(o.quiet);
     EXPECT_EQ(o.frames, 1000);
@@ -51,6 +49,10 @@ TEST(Options, AcceptsShortLongGroupedAndAttachedForms) {
     EXPECT_EQ(o.format, OutputFormat::kCsv);
     EXPECT_EQ(o.output, "out.csv");
     EXPECT_TRUE(o.headers_only);
+
+    o = Parse({"--cache", "c.dat", "--cache-max-kb=20", "a"});
+    EXPECT_EQ(o.cache_file, "c.dat");
+    EXPECT_EQ(o.cache_max_kb, 20);
 }
 
 TEST(Options, ExplainsWhatIsWrong) {
@@ -63,6 +65,8 @@ TEST(Options, ExplainsWhatIsWrong) {
     EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
     EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
     EXPECT_EQ(UsageMessage({}), "no file or folder given");
+    EXPECT_EQ(UsageMessage({"--cache-max-kb", "x", "a"}),
+              "--cache-max-kb needs a whole number of 0 or more, not 'x'");
 }
 
 TEST(FileCollector, ListsMatchingFilesInNameOrderThenSubFolders) {
@@ -73,19 +77,20 @@ TEST(FileCollector, ListsMatchingFilesInNameOrderThenSubFolders) {
                              "Sub2/y.mp3", "Sub2/deeper/z.mp3", "sub.mp3"}) {
         test::WriteText(dir.File(name), "x");
     }
-    std::vector<std::string> got;
-    for (const InputFile& f : CollectInputFiles({dir.path()}, true, ".mp3;.mp2;.mp1;.mpc")) {
-        got.push_back(f.path.substr(dir.path().size() + 1));
-    }
-    EXPECT_EQ(got, (std::vector<std::string>{"A.mp2", "b.MP3", "d.MPC", "sub.mp3", "sub/x.mp1",
-                                             "Sub2/y.mp3", "Sub2/deeper/z.mp3"}));
-
-    got.clear();
-    for (const InputFile& f : CollectInputFiles({dir.File("noext"), dir.path()}, false, ".mp3;")) {
-        got.push_back(f.path.substr(dir.path().size() + 1));
-    }
+    const auto collected = [&](const std::vector<std::string>& paths, bool recursive,
+                               const char* types) {
+        std::vector<std::string> got;
+        for (const InputFile& f : CollectInputFiles(paths, recursive, types)) {
+            got.push_back(f.path.substr(dir.path().size() + 1));
+        }
+        return got;
+    };
+    EXPECT_EQ(collected({dir.path()}, true, ".mp3;.mp2;.mp1;.mpc"),
+              (std::vector<std::string>{"A.mp2", "b.MP3", "d.MPC", "sub.mp3", "sub/x.mp1",
+                                        "Sub2/y.mp3", "Sub2/deeper/z.mp3"}));
     // A file named on the command line stands for itself whatever its name.
-    EXPECT_EQ(got, (std::vector<std::string>{"noext", "b.MP3", "sub.mp3"}));
+    EXPECT_EQ(collected({dir.File("noext"), dir.path()}, false, ".mp3;"),
+              (std::vector<std::string>{"noext", "b.MP3", "sub.mp3"}));
 }
 
 TEST(Formats, QuoteCsvAndJsonTexts) {
@@ -261,14 +266,6 @@ TEST_F(ScanCommand, AnswersUsageErrorsHelpAndVersion) {
     EXPECT_NE(out_.str().find("Usage: vandrel-scan"), std::string::npos);
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out_.str(), "vandrel-scan 0.1.0\n");
-}
-
-TEST(Options, TakesTheCacheFileAndItsLimit) {
-    const Options o = Parse({"--cache", "c.dat", "--cache-max-kb=20", "a"});
-    EXPECT_EQ(o.cache_file, "c.dat");
-    EXPECT_EQ(o.cache_max_kb, 20);
-    EXPECT_EQ(UsageMessage({"--cache-max-kb", "x", "a"}),
-              "--cache-max-kb needs a whole number of 0 or more, not 'x'");
 }
 
 TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
