@@ -78,6 +78,12 @@ private:
         list.OnFill(folder, true, false);
         return done.wait(20000);
     }
+    // Loads the settings (none by default), then fills the list from the folder.
+    static bool LoadAndFill(CVandrelList& list, const std::string& folder,
+                            const CIniFile& settings = CIniFile("none.ini")) {
+        list.LoadSettings(settings);
+        return FillAndWait(list, folder);
+    }
 
 private slots:
     void init() {
@@ -97,8 +103,7 @@ private slots:
     void FillsTheFolderAndSumsItUp() {
         RecordingListener listener;
         CVandrelList list(listener);
-        list.LoadSettings(CIniFile("none.ini"));
-        QVERIFY(FillAndWait(list, dir_.path()));
+        QVERIFY(LoadAndFill(list, dir_.path()));
 
         // Only matching names, in name order; the file no kind accepts is gone.
         QCOMPARE(ShownNames(list), (QStringList{"A_mono.MP3", "b_good.mp3", "c.mp2"}));
@@ -129,8 +134,7 @@ private slots:
     void ColoursTheQualityCellAndShadesRows() {
         RecordingListener listener;
         CVandrelList list(listener);
-        list.LoadSettings(ListSettingsWith({{"color_good", "255"}}));  // pure red
-        QVERIFY(FillAndWait(list, dir_.path()));
+        QVERIFY(LoadAndFill(list, dir_.path(), ListSettingsWith({{"color_good", "255"}})));
         ListModel& model = list.model_data();
         const int quality = ColumnOf(list, kQualityAttribute);
         const QModelIndex good = model.index(1, quality);
@@ -153,8 +157,7 @@ private slots:
     void SortsByAColumnBothWays() {
         RecordingListener listener;
         CVandrelList list(listener);
-        list.LoadSettings(CIniFile("none.ini"));
-        QVERIFY(FillAndWait(list, dir_.path()));
+        QVERIFY(LoadAndFill(list, dir_.path()));
         const int bitrate = ColumnOf(list, 2);
         auto bitrates = [&] {
             QList<int> values;
@@ -181,8 +184,7 @@ private slots:
     void IgnoresResultsOfAReplacedBatch() {
         RecordingListener listener;
         CVandrelList list(listener);
-        list.LoadSettings(CIniFile("none.ini"));
-        QVERIFY(FillAndWait(list, dir_.path()));
+        QVERIFY(LoadAndFill(list, dir_.path()));
         const ItemRef item = list.model_data().rows()[0].item;
         item->texts[kSlotEncoder] = "changed";
         const uint64_t stale = uint64_t{static_cast<uint8_t>(list.batch_tag() - 1)} << 16;
@@ -213,8 +215,7 @@ private slots:
     void RefillsWhenFilesComeOrGoButNotForATimestamp() {
         RecordingListener listener;
         CVandrelList list(listener);
-        list.LoadSettings(CIniFile("none.ini"));
-        QVERIFY(FillAndWait(list, dir_.path()));
+        QVERIFY(LoadAndFill(list, dir_.path()));
         QSignalSpy changed(&list, &CVandrelList::folderChanged);
         QSignalSpy done(&list, &CVandrelList::allDone);
 
