@@ -162,10 +162,9 @@ TEST_F(ListWorker, PostsEachItemWithTheBatchTagAndMarksTheLast) {
     EXPECT_EQ(wparams, (std::vector<uint64_t>{0xAB0000, 0xAB0000, 0xAB0001}));
     EXPECT_EQ(statuses, (std::vector<std::string>{"Processing: a.mp3", "", "Processing: b.mp3", "",
                                                   "Processing: c.mp3", ""}));
-    EXPECT_EQ(batch[1]->record.frames, 60);
-    EXPECT_EQ(batch[1]->texts[kSlotName], "b.mp3");
-    EXPECT_EQ(batch[1]->texts[kSlotFrames], "60");
-    EXPECT_EQ(batch[1]->record.quality_class, kQualityOk);
+    EXPECT_EQ(std::tie(batch[1]->record.frames, batch[1]->record.quality_class,
+                       batch[1]->texts[kSlotName], batch[1]->texts[kSlotFrames]),
+              std::make_tuple(60, int32_t{kQualityOk}, std::string("b.mp3"), std::string("60")));
     EXPECT_EQ(cache_.stores, 3);
 }
 
