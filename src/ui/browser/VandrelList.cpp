@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "FileTypes.h"
+#include "FolderEntries.h"
 #include "Log.h"
 #include "MediaFileWrapper.h"
 
@@ -49,23 +50,21 @@ struct FolderFile {
 // special files included), in byte order of their names; nothing when the
 // folder cannot be read.
 std::optional<std::vector<FolderFile>> ListFolderFiles(const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) {
-        return std::nullopt;
-    }
     std::vector<FolderFile> files;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            break;
-        }
-        std::error_code type_ec;
-        if (it->is_directory(type_ec)) {
-            continue;
-        }
-        const uintmax_t size = it->is_regular_file(type_ec) ? it->file_size(type_ec) : 0;
-        files.push_back({it->path().filename().string(), type_ec ? 0 : size});
+    std::error_code stopped;
+    const bool opened = ForEachFolderEntry(
+        folder,
+        [&](const std::filesystem::directory_entry& entry) {
+            std::error_code type_ec;
+            if (entry.is_directory(type_ec)) {
+                return;
+            }
+            const uintmax_t size = entry.is_regular_file(type_ec) ? entry.file_size(type_ec) : 0;
+            files.push_back({entry.path().filename().string(), type_ec ? 0 : size});
+        },
+        stopped);
+    if (!opened) {
+        return std::nullopt;
     }
     std::sort(files.begin(), files.end(),
               [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });

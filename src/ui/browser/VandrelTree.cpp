@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "FolderEntries.h"
 #include "IdList.h"
 #include "Log.h"
 #include "ProcessValues.h"
@@ -166,19 +167,21 @@ struct SubFolder {
 // order a file manager shows them: case-insensitive, numbers by value.
 // Nothing when the folder cannot be read.
 std::optional<std::vector<SubFolder>> ReadSubFolders(const std::string& path) {
-    std::error_code ec;
-    fs::directory_iterator it(path, ec);
-    if (ec) {
-        return std::nullopt;
-    }
     std::vector<SubFolder> folders;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code type_ec;
-        if (it->is_directory(type_ec)) {
-            std::string name = it->path().filename().string();
-            QString display_name = QString::fromUtf8(name);
-            folders.push_back({std::move(name), std::move(display_name)});
-        }
+    std::error_code ec;
+    const bool opened = ForEachFolderEntry(
+        path,
+        [&](const fs::directory_entry& entry) {
+            std::error_code type_ec;
+            if (entry.is_directory(type_ec)) {
+                std::string name = entry.path().filename().string();
+                QString display_name = QString::fromUtf8(name);
+                folders.push_back({std::move(name), std::move(display_name)});
+            }
+        },
+        ec);
+    if (!opened) {
+        return std::nullopt;
     }
     if (ec) {
         Log([&] { return "CVandrelTree: reading " + path + " stopped: " + ec.message(); });
