@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "AttributeTexts.h"
-#include "Crc16.h"
-#include "DataCache.h"
-#include "FrameHeader.h"
-#include "FrameParser.h"
-#include "Mp3File.h"
+#include "engine/frame/FrameHeader.h"
+#include "engine/frame/FrameParser.h"
+#include "engine/frame/Mp3File.h"
+#include "engine/io/Crc16.h"
+#include "engine/verdicts/AttributeTexts.h"
+#include "store/DataCache.h"
 
 namespace vandrel {
 namespace {
@@ -133,10 +133,9 @@ void BM_ParseFrame(benchmark::State& state) {
     for (auto _ : state) {
         ScanRecord record = reference;
         for (size_t at : frames) {
-            const int length = ParseFrame(
-                std::span<const uint8_t, kFrameParseBytes>(file.bytes.data() + at,
-                                                           kFrameParseBytes),
-                record, nullptr);
+            const int length = ParseFrame(std::span<const uint8_t, kFrameParseBytes>(
+                                              file.bytes.data() + at, kFrameParseBytes),
+                                          record, nullptr);
             benchmark::DoNotOptimize(length);
         }
         benchmark::DoNotOptimize(record);

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "FileTypes.h"
-#include "MediaFileRegistry.h"
-#include "MediaFileWrapper.h"
-#include "ScanError.h"
+#include "engine/core/ScanError.h"
+#include "engine/media/FileTypes.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "DataCache.h"
 #include "FuzzSupport.h"
+#include "store/DataCache.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "Id3Tag.h"
+#include "engine/tags/Id3Tag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

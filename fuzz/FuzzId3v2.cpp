@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Id3Tag.h"
+#include "engine/tags/Id3Tag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vandrel::CID3Tag tag;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "IniFile.h"
+#include "store/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

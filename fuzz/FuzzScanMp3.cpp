@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "AttributeTexts.h"
-#include "ScanError.h"
-#include "TextReports.h"
-#include "VandrelMp3File.h"
+#include "engine/core/ScanError.h"
+#include "engine/media/VandrelMp3File.h"
+#include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/TextReports.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

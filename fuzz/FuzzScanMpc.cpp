@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "MpcFile.h"
+#include "engine/media/MpcFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vandrel::fuzz::ScanFromMemory<vandrel::CMpcFile>(data, size, "fuzz.mpc");

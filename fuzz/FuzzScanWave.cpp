@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "WaveFile.h"
+#include "engine/media/WaveFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vandrel::fuzz::ScanFromMemory<vandrel::CWaveFile>(data, size, "fuzz.wav");

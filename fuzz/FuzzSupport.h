@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "AttributeTexts.h"
-#include "MediaFile.h"
+#include "engine/media/MediaFile.h"
+#include "engine/verdicts/AttributeTexts.h"
 
 // A property that must hold whatever the input; breaks into the fuzzer when
 // it does not (unlike assert, also in optimised builds).

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "VbrHeaders.h"
+#include "engine/tags/VbrHeaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

@@ -1,13 +1,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QSocketNotifier>
 #include <csignal>
 
-#include "MainFrame.h"
-#include "ProcessValues.h"
-#include "Startup.h"
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include "store/ProcessValues.h"
+#include "store/Startup.h"
+#include "ui/browser/MainFrame.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "Analysis.h"
+#include "cli/Analysis.h"
 
 #include <sys/stat.h>
 
 #include <exception>
 
-#include "MediaFileWrapper.h"
-#include "Mp3File.h"
-#include "ScanError.h"
+#include "engine/core/ScanError.h"
+#include "engine/frame/Mp3File.h"
+#include "engine/media/MediaFileWrapper.h"
 
 namespace vandrel::cli {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "AttributeTexts.h"
-#include "ScanRecord.h"
+#include "engine/core/ScanRecord.h"
+#include "engine/verdicts/AttributeTexts.h"
 
 namespace vandrel::cli {
 

@@ -1,10 +1,10 @@
-#include "FileCollector.h"
+#include "cli/FileCollector.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "FileTypes.h"
+#include "engine/media/FileTypes.h"
 
 namespace vandrel::cli {
 

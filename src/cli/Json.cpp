@@ -1,4 +1,4 @@
-#include "Json.h"
+#include "cli/Json.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Id3Tag.h"
-#include "TextEncoding.h"
+#include "engine/io/TextEncoding.h"
+#include "engine/tags/Id3Tag.h"
 
 namespace vandrel::cli {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ScanRecord.h"
+#include "engine/core/ScanRecord.h"
 
 namespace vandrel::cli {
 

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "cli/Options.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <map>
 #include <thread>
 
-#include "FileTypes.h"
+#include "engine/media/FileTypes.h"
 
 namespace vandrel::cli {
 

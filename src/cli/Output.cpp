@@ -1,14 +1,13 @@
-#include "Output.h"
+#include "cli/Output.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
-#include <charconv>
-
-#include "AttributeCatalog.h"
-#include "FrameHeader.h"
-#include "Json.h"
-#include "TextReports.h"
+#include "cli/Json.h"
+#include "engine/frame/FrameHeader.h"
+#include "engine/verdicts/TextReports.h"
+#include "store/AttributeCatalog.h"
 
 namespace vandrel::cli {
 

@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "Analysis.h"
-#include "Options.h"
+#include "cli/Analysis.h"
+#include "cli/Options.h"
 
 namespace vandrel::cli {
 

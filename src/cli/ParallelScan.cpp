@@ -1,4 +1,4 @@
-#include "ParallelScan.h"
+#include "cli/ParallelScan.h"
 
 #include <condition_variable>
 #include <memory>

@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
-#include "Analysis.h"
-#include "FileCollector.h"
+#include "cli/Analysis.h"
+#include "cli/FileCollector.h"
 
 namespace vandrel::cli {
 

@@ -1,17 +1,17 @@
-#include "ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 #include <unistd.h>
 
 #include <memory>
 #include <streambuf>
 
-#include "Analysis.h"
-#include "AtomicFile.h"
-#include "DataCache.h"
-#include "FileCollector.h"
-#include "MediaFileRegistry.h"
-#include "Output.h"
-#include "ParallelScan.h"
+#include "cli/Analysis.h"
+#include "cli/FileCollector.h"
+#include "cli/Output.h"
+#include "cli/ParallelScan.h"
+#include "engine/io/AtomicFile.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "store/DataCache.h"
 
 #ifndef VANDREL_VERSION
 #define VANDREL_VERSION "0.0.0"

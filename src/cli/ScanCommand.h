@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Options.h"
+#include "cli/Options.h"
 
 namespace vandrel::cli {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

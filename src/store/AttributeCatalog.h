@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "AttributeTexts.h"
-#include "ScanRecord.h"
+#include "engine/core/ScanRecord.h"
+#include "engine/verdicts/AttributeTexts.h"
 
 namespace vandrel {
 

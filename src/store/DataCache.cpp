@@ -1,4 +1,4 @@
-#include "DataCache.h"
+#include "store/DataCache.h"
 
 #include <sys/stat.h>
 
@@ -8,11 +8,11 @@
 #include <iterator>
 #include <span>
 
-#include "AtomicFile.h"
-#include "ByteOrder.h"
-#include "FileStream.h"
-#include "Log.h"
-#include "ProcessValues.h"
+#include "engine/io/AtomicFile.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/io/FileStream.h"
+#include "store/Log.h"
+#include "store/ProcessValues.h"
 
 namespace vandrel {
 

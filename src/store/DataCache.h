@@ -8,10 +8,10 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "RecordCache.h"
-#include "ScanRecord.h"
-#include "UserQuestion.h"
-#include "WindowWithSettings.h"
+#include "engine/core/RecordCache.h"
+#include "engine/core/ScanRecord.h"
+#include "store/UserQuestion.h"
+#include "store/WindowWithSettings.h"
 
 namespace vandrel {
 

@@ -1,14 +1,14 @@
-#include "IniFile.h"
+#include "store/IniFile.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <span>
 
-#include "AtomicFile.h"
-#include "FileStream.h"
-#include "Log.h"
-#include "ProcessValues.h"
+#include "engine/io/AtomicFile.h"
+#include "engine/io/FileStream.h"
+#include "store/Log.h"
+#include "store/ProcessValues.h"
 
 namespace vandrel {
 
@@ -147,7 +147,9 @@ bool CIniFile::Save() const {
         for (const auto& [key, value] : section.entries) {
             if (HasLineBreak(key) || key.find('\t') != std::string::npos || HasLineBreak(value) ||
                 key.size() + 1 + value.size() > kMaxLineLength) {
-                Log([&, &k = key] { return "CIniFile::Save: key left out: " + section.name + " " + k; });
+                Log([&, &k = key] {
+                    return "CIniFile::Save: key left out: " + section.name + " " + k;
+                });
                 continue;
             }
             text += key;

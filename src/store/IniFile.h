@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "SettingsStore.h"
+#include "engine/core/SettingsStore.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "Log.h"
+#include "store/Log.h"
 
 #include <atomic>
 

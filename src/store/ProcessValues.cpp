@@ -1,4 +1,4 @@
-#include "ProcessValues.h"
+#include "store/ProcessValues.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Log.h"
+#include "store/Log.h"
 
 #ifndef VANDREL_VERSION_MAJOR
 #define VANDREL_VERSION_MAJOR 0

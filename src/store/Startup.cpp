@@ -1,7 +1,7 @@
-#include "Startup.h"
+#include "store/Startup.h"
 
-#include "MediaFileRegistry.h"
-#include "ProcessValues.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "store/ProcessValues.h"
 
 namespace vandrel {
 

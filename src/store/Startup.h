@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "IniFile.h"
-#include "WindowWithSettings.h"
+#include "store/IniFile.h"
+#include "store/WindowWithSettings.h"
 
 namespace vandrel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsStore.h"
+#include "engine/core/SettingsStore.h"
 
 namespace vandrel {
 

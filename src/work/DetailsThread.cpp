@@ -1,8 +1,8 @@
-#include "DetailsThread.h"
+#include "work/DetailsThread.h"
 
 #include <exception>
 
-#include "ScanError.h"
+#include "engine/core/ScanError.h"
 
 namespace vandrel {
 

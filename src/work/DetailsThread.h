@@ -3,10 +3,10 @@
 #include <memory>
 #include <thread>
 
-#include "Event.h"
-#include "MediaFileWrapper.h"
-#include "Messages.h"
-#include "Sink.h"
+#include "engine/core/Sink.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "work/Event.h"
+#include "work/Messages.h"
 
 namespace vandrel {
 

@@ -1,9 +1,9 @@
-#include "ListThread.h"
+#include "work/ListThread.h"
 
 #include <exception>
 
-#include "Log.h"
-#include "ScanError.h"
+#include "engine/core/ScanError.h"
+#include "store/Log.h"
 
 namespace vandrel {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "MediaFileWrapper.h"
-#include "Sink.h"
-#include "ThreadBase.h"
+#include "engine/core/Sink.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "work/ThreadBase.h"
 
 namespace vandrel {
 

@@ -6,9 +6,9 @@
 #include <variant>
 #include <vector>
 
-#include "AttributeTexts.h"
-#include "FrameSeries.h"
-#include "ScanRecord.h"
+#include "engine/core/FrameSeries.h"
+#include "engine/core/ScanRecord.h"
+#include "engine/verdicts/AttributeTexts.h"
 
 namespace vandrel {
 

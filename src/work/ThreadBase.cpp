@@ -1,4 +1,4 @@
-#include "ThreadBase.h"
+#include "work/ThreadBase.h"
 
 namespace vandrel {
 

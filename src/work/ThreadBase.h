@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "Event.h"
-#include "Messages.h"
+#include "work/Event.h"
+#include "work/Messages.h"
 
 namespace vandrel {
 

@@ -1,17 +1,16 @@
 // Damaged, hostile and odd inputs through vandrel-scan: each gives a clear
 // outcome (a result or an error line), never a crash or a hang.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include "MediaFileRegistry.h"
-#include "MpegBuilder.h"
-#include "ScanCommand.h"
-#include "TestFiles.h"
+#include "cli/ScanCommand.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel::cli {
 namespace {

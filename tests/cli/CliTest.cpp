@@ -3,14 +3,14 @@
 #include <filesystem>
 #include <sstream>
 
-#include "FileCollector.h"
-#include "Json.h"
-#include "MediaFileRegistry.h"
-#include "Options.h"
-#include "Output.h"
-#include "ScanCommand.h"
-#include "TestFiles.h"
-#include "TextEncoding.h"
+#include "cli/FileCollector.h"
+#include "cli/Json.h"
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "cli/ScanCommand.h"
+#include "engine/io/TextEncoding.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "support/TestFiles.h"
 
 namespace vandrel::cli {
 namespace {

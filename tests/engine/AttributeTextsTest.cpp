@@ -1,4 +1,4 @@
-#include "AttributeTexts.h"
+#include "engine/verdicts/AttributeTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Crc16.h"
+#include "engine/io/Crc16.h"
 
 #include <gtest/gtest.h>
 

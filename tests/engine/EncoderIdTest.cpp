@@ -1,9 +1,9 @@
-#include "EncoderId.h"
+#include "engine/verdicts/EncoderId.h"
 
 #include <gtest/gtest.h>
 
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/media/VandrelMp3File.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

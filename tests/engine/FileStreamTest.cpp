@@ -1,17 +1,16 @@
-#include "FileStream.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "engine/io/FileStream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <numeric>
 #include <random>
 
-#include "AtomicFile.h"
-#include "TestFiles.h"
+#include "engine/io/AtomicFile.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

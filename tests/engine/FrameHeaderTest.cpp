@@ -1,10 +1,10 @@
-#include "FrameHeader.h"
+#include "engine/frame/FrameHeader.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "BitReader.h"
+#include "engine/frame/BitReader.h"
 
 namespace vandrel {
 namespace {

@@ -1,14 +1,14 @@
-#include "Id3Tag.h"
+#include "engine/tags/Id3Tag.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "ByteOrder.h"
-#include "MpegBuilder.h"
-#include "ScanError.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/core/ScanError.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/media/VandrelMp3File.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

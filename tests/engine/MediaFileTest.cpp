@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "ByteOrder.h"
-#include "MediaFileRegistry.h"
-#include "MediaFileWrapper.h"
-#include "MpegBuilder.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
-#include "WaveFile.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "engine/media/VandrelMp3File.h"
+#include "engine/media/WaveFile.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

@@ -1,13 +1,13 @@
-#include "MpcFile.h"
+#include "engine/media/MpcFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "ByteOrder.h"
-#include "MediaFileRegistry.h"
-#include "MediaFileWrapper.h"
-#include "TestFiles.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

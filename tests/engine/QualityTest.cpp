@@ -1,4 +1,4 @@
-#include "Quality.h"
+#include "engine/verdicts/Quality.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "MediaFileRegistry.h"
-#include "MediaFileWrapper.h"
-#include "ScanError.h"
-#include "TestFiles.h"
+#include "engine/core/ScanError.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

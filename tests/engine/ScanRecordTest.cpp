@@ -1,8 +1,8 @@
-#include "ScanRecord.h"
+#include "engine/core/ScanRecord.h"
 
 #include <gtest/gtest.h>
 
-#include "ByteOrder.h"
+#include "engine/io/ByteOrder.h"
 
 namespace vandrel {
 namespace {

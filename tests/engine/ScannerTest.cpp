@@ -4,11 +4,11 @@
 #include <numeric>
 #include <random>
 
-#include "MpegBuilder.h"
-#include "RecordCache.h"
-#include "ScanError.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/core/RecordCache.h"
+#include "engine/core/ScanError.h"
+#include "engine/media/VandrelMp3File.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

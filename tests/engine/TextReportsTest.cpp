@@ -1,4 +1,4 @@
-#include "TextReports.h"
+#include "engine/verdicts/TextReports.h"
 
 #include <gtest/gtest.h>
 

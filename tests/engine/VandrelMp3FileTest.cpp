@@ -1,4 +1,4 @@
-#include "VandrelMp3File.h"
+#include "engine/media/VandrelMp3File.h"
 
 #include <gtest/gtest.h>
 

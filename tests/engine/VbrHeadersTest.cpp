@@ -1,13 +1,13 @@
-#include "VbrHeaders.h"
+#include "engine/tags/VbrHeaders.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "ByteOrder.h"
-#include "MpegBuilder.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/media/VandrelMp3File.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "MpegBuilder.h"
-#include "SmallFileSystem.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/media/VandrelMp3File.h"
+#include "support/MpegBuilder.h"
+#include "support/SmallFileSystem.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

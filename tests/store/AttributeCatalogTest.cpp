@@ -1,4 +1,4 @@
-#include "AttributeCatalog.h"
+#include "store/AttributeCatalog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+#include "store/DataCache.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,11 +9,10 @@
 #include <random>
 #include <thread>
 
-#include "DataCache.h"
-#include "IniFile.h"
-#include "MpegBuilder.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/media/VandrelMp3File.h"
+#include "store/IniFile.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

@@ -1,9 +1,10 @@
+#include "store/IniFile.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "IniFile.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

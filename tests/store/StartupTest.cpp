@@ -1,15 +1,16 @@
+#include "store/Startup.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 
-#include "Log.h"
-#include "MediaFileRegistry.h"
-#include "ProcessValues.h"
-#include "Startup.h"
-#include "TestFiles.h"
-#include "VandrelMp3File.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/VandrelMp3File.h"
+#include "store/Log.h"
+#include "store/ProcessValues.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

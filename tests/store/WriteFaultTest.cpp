@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "DataCache.h"
-#include "IniFile.h"
-#include "SmallFileSystem.h"
-#include "TestFiles.h"
+#include "store/DataCache.h"
+#include "store/IniFile.h"
+#include "support/SmallFileSystem.h"
+#include "support/TestFiles.h"
 
 namespace vandrel {
 namespace {

@@ -1,12 +1,12 @@
-#include "MpegBuilder.h"
+#include "support/MpegBuilder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
-#include "Crc16.h"
-#include "FrameHeader.h"
-#include "VbrHeaders.h"
+#include "engine/frame/FrameHeader.h"
+#include "engine/io/Crc16.h"
+#include "engine/tags/VbrHeaders.h"
 
 namespace vandrel::test {
 namespace {

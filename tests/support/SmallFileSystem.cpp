@@ -1,4 +1,4 @@
-#include "SmallFileSystem.h"
+#include "support/SmallFileSystem.h"
 
 #include <sys/mount.h>
 #include <unistd.h>

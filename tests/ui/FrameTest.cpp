@@ -7,14 +7,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "Favourites.h"
-#include "IniFile.h"
-#include "MainFrame.h"
-#include "RecordCache.h"
-#include "TestFiles.h"
 #include "UiTest.h"
-#include "VandrelList.h"
-#include "VandrelView.h"
+#include "engine/core/RecordCache.h"
+#include "store/IniFile.h"
+#include "support/TestFiles.h"
+#include "ui/browser/Favourites.h"
+#include "ui/browser/MainFrame.h"
+#include "ui/browser/VandrelList.h"
+#include "ui/browser/VandrelView.h"
 
 namespace vandrel {
 

@@ -1,18 +1,19 @@
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
-#include <filesystem>
 
-#include "IniFile.h"
-#include "MpegBuilder.h"
-#include "QtMessageTarget.h"
-#include "RecordCache.h"
-#include "TestFiles.h"
 #include "UiTest.h"
-#include "VandrelList.h"
+#include "engine/core/RecordCache.h"
+#include "store/IniFile.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
+#include "ui/browser/QtMessageTarget.h"
+#include "ui/browser/VandrelList.h"
 
 namespace vandrel {
 

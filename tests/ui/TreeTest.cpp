@@ -1,18 +1,19 @@
 // The folder tree tests.
+#include <filesystem>
+#include <memory>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
-#include <memory>
 
-#include "IdList.h"
-#include "IniFile.h"
-#include "TestFiles.h"
 #include "UiTest.h"
-#include "VandrelTree.h"
+#include "store/IniFile.h"
+#include "support/TestFiles.h"
+#include "ui/browser/IdList.h"
+#include "ui/browser/VandrelTree.h"
 
 namespace vandrel {
 namespace {

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <QObject>
 
 namespace vandrel::test {
 

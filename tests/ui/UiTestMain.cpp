@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QTest>
 
-#include "MediaFileRegistry.h"
 #include "UiTest.h"
+#include "engine/media/MediaFileRegistry.h"
 
 namespace vandrel::test {
 

@@ -5,12 +5,12 @@
 #include <functional>
 #include <mutex>
 
-#include "DetailsThread.h"
-#include "ListThread.h"
-#include "MediaFileRegistry.h"
-#include "MpegBuilder.h"
-#include "RecordCache.h"
-#include "TestFiles.h"
+#include "engine/core/RecordCache.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
+#include "work/DetailsThread.h"
+#include "work/ListThread.h"
 
 namespace vandrel {
 namespace {

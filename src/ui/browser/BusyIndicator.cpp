@@ -1,7 +1,8 @@
-#include "BusyIndicator.h"
+#include "ui/browser/BusyIndicator.h"
+
+#include <cmath>
 
 #include <QPainter>
-#include <cmath>
 
 namespace vandrel {
 

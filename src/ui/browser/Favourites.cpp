@@ -1,4 +1,4 @@
-#include "Favourites.h"
+#include "ui/browser/Favourites.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "BrowserTypes.h"
-#include "SettingsStore.h"
+#include "engine/core/SettingsStore.h"
+#include "ui/browser/BrowserTypes.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "IdList.h"
+#include "ui/browser/IdList.h"
 
 namespace vandrel {
 

@@ -1,8 +1,9 @@
-#include "ListModel.h"
+#include "ui/browser/ListModel.h"
+
+#include <algorithm>
 
 #include <QMimeData>
 #include <QUrl>
-#include <algorithm>
 
 namespace vandrel {
 

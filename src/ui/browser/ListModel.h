@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QAbstractTableModel>
-#include <QColor>
 #include <array>
 #include <functional>
 #include <unordered_map>
 #include <vector>
 
-#include "AttributeCatalog.h"
-#include "Messages.h"
+#include <QAbstractTableModel>
+#include <QColor>
+
+#include "store/AttributeCatalog.h"
+#include "work/Messages.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "MainFrame.h"
+#include "ui/browser/MainFrame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,11 +23,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "Log.h"
-#include "ProcessValues.h"
-#include "VandrelList.h"
-#include "VandrelTree.h"
-#include "VandrelView.h"
+#include "store/Log.h"
+#include "store/ProcessValues.h"
+#include "ui/browser/VandrelList.h"
+#include "ui/browser/VandrelTree.h"
+#include "ui/browser/VandrelView.h"
 
 namespace vandrel {
 

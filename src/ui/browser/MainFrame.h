@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QLabel>
-#include <QMainWindow>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "BusyIndicator.h"
-#include "DataCache.h"
-#include "Favourites.h"
-#include "WindowWithSettings.h"
+#include <QLabel>
+#include <QMainWindow>
+
+#include "store/DataCache.h"
+#include "store/WindowWithSettings.h"
+#include "ui/browser/BusyIndicator.h"
+#include "ui/browser/Favourites.h"
 
 class QAction;
 class QMenu;

@@ -1,4 +1,4 @@
-#include "QtMessageTarget.h"
+#include "ui/browser/QtMessageTarget.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QEvent>
-#include <QObject>
-#include <QPointer>
 #include <memory>
 #include <mutex>
 
-#include "Messages.h"
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+
+#include "work/Messages.h"
 
 namespace vandrel {
 

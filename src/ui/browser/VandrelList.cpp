@@ -1,4 +1,9 @@
-#include "VandrelList.h"
+#include "ui/browser/VandrelList.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+#include <optional>
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,15 +21,11 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QUrl>
-#include <algorithm>
-#include <filesystem>
-#include <numeric>
-#include <optional>
 
-#include "FileTypes.h"
-#include "FolderEntries.h"
-#include "Log.h"
-#include "MediaFileWrapper.h"
+#include "engine/media/FileTypes.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "store/Log.h"
+#include "ui/browser/FolderEntries.h"
 
 namespace vandrel {
 
@@ -37,7 +38,9 @@ const char* const kKdeCutSelection = "application/x-kde-cutselection";
 // The feature bit of a media kind that the Details dialog needs.
 constexpr int kFeatureDetails = 2;
 
-QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // A file of a folder: its name as the bytes the file system holds (which
 // need not be UTF-8) and its size.
@@ -712,10 +715,10 @@ bool CVandrelList::RenameRow(ListRow& row, const QString& name) {
         fs::rename(old_path, new_path, ec);
     }
     if (ec) {
-        QMessageBox::warning(this, tr("Vandrel"),
-                             tr("Could not rename\n%1\nto %2:\n%3")
-                                 .arg(FromStd(old_path.string()), name,
-                                      QString::fromStdString(ec.message())));
+        QMessageBox::warning(
+            this, tr("Vandrel"),
+            tr("Could not rename\n%1\nto %2:\n%3")
+                .arg(FromStd(old_path.string()), name, QString::fromStdString(ec.message())));
         return false;
     }
     const std::string old_name = row.item->display_name;
@@ -878,8 +881,8 @@ void CVandrelList::ArmQuickCheck() {
 }
 
 std::vector<SnapshotEntry> CVandrelList::TakeSnapshot() const {
-    const std::vector<FolderFile> files = ListFolderFiles(current_folder_).value_or(
-        std::vector<FolderFile>{});
+    const std::vector<FolderFile> files =
+        ListFolderFiles(current_folder_).value_or(std::vector<FolderFile>{});
     // Extension by extension, as "*.mp3", "*.mp2", ... would list them.
     std::vector<SnapshotEntry> snapshot;
     for (const std::string& extension : extensions_) {

@@ -1,18 +1,19 @@
 #pragma once
 
-#include <QFileSystemWatcher>
-#include <QTableView>
-#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "BrowserTypes.h"
-#include "ListModel.h"
-#include "ListThread.h"
-#include "QtMessageTarget.h"
-#include "WindowWithSettings.h"
+#include <QFileSystemWatcher>
+#include <QTableView>
+#include <QTimer>
+
+#include "store/WindowWithSettings.h"
+#include "ui/browser/BrowserTypes.h"
+#include "ui/browser/ListModel.h"
+#include "ui/browser/QtMessageTarget.h"
+#include "work/ListThread.h"
 
 namespace vandrel {
 

@@ -1,4 +1,7 @@
-#include "VandrelTree.h"
+#include "ui/browser/VandrelTree.h"
+
+#include <algorithm>
+#include <filesystem>
 
 #include <QApplication>
 #include <QCollator>
@@ -12,13 +15,11 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QUrl>
-#include <algorithm>
-#include <filesystem>
 
-#include "FolderEntries.h"
-#include "IdList.h"
-#include "Log.h"
-#include "ProcessValues.h"
+#include "store/Log.h"
+#include "store/ProcessValues.h"
+#include "ui/browser/FolderEntries.h"
+#include "ui/browser/IdList.h"
 
 namespace vandrel {
 

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QIcon>
-#include <QTreeWidget>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "BrowserTypes.h"
-#include "WindowWithSettings.h"
+#include <QIcon>
+#include <QTreeWidget>
+
+#include "store/WindowWithSettings.h"
+#include "ui/browser/BrowserTypes.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "VandrelView.h"
+#include "ui/browser/VandrelView.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "Log.h"
-#include "MainFrame.h"
-#include "VandrelTree.h"
+#include "store/Log.h"
+#include "ui/browser/MainFrame.h"
+#include "ui/browser/VandrelTree.h"
 
 namespace vandrel {
 

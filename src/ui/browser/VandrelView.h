@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QPointer>
-#include <QRect>
-#include <QSplitter>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "BrowserTypes.h"
-#include "VandrelList.h"
-#include "WindowWithSettings.h"
+#include <QPointer>
+#include <QRect>
+#include <QSplitter>
+
+#include "store/WindowWithSettings.h"
+#include "ui/browser/BrowserTypes.h"
+#include "ui/browser/VandrelList.h"
 
 namespace vandrel {
 

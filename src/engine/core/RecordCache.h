@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string_view>
+
+#include "engine/core/ScanRecord.h"
+
+namespace vandrel {
+
+// What the scanner asks of the analysis cache. The cache itself lives a layer
+// above the engine; the scanner reaches it only through the process-wide
+// reference below, and only while one is set.
+class RecordCache {
+public:
+    virtual ~RecordCache() = default;
+    // frame_limit: the frames the caller wants, -1 for all.
+    virtual bool Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
+                        int frame_limit) = 0;
+    virtual void Store(const ScanRecord& record) = 0;
+};
+
+// The process-wide cache reference; nullptr when there is no cache.
+RecordCache* AnalysisCache();
+void SetAnalysisCache(RecordCache* cache);
+
+}  // namespace vandrel

@@ -1,0 +1,623 @@
+#include "engine/frame/Mp3File.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "engine/core/RecordCache.h"
+#include "engine/core/ScanError.h"
+#include "engine/frame/FrameParser.h"
+#include "engine/io/ByteOrder.h"
+#include "engine/io/Crc16.h"
+#include "engine/tags/VbrHeaders.h"
+#include "engine/verdicts/EncoderId.h"
+
+namespace vandrel {
+
+namespace {
+
+// A real number as the record's 32-bit integer; NaN and out-of-range values
+// (from a damaged cached record) become 0 rather than undefined behaviour.
+int32_t TruncateToInt32(double value) {
+    if (!(value > -2147483648.0 && value < 2147483648.0)) {
+        return 0;
+    }
+    return static_cast<int32_t>(value);
+}
+
+// Four single-byte reads combined big-endian; bytes past the end read 0xFF.
+uint32_t ReadHeaderWordFrom(FileStream& stream) {
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int byte = stream.GetByte();
+        word = (word << 8) | static_cast<uint32_t>(byte < 0 ? 0xFF : byte);
+    }
+    return word;
+}
+
+}  // namespace
+
+CMp3File::CMp3File(const CMp3File& other) : CMediaFile(other) {}
+
+std::unique_ptr<CMediaFileInterface> CMp3File::Clone() const {
+    return std::make_unique<CMp3File>(*this);
+}
+
+bool CMp3File::IsSupportedFile(const std::string& path) const {
+    // The probe needs no tags: only the base part of Open.
+    CMp3File probe;
+    if (!probe.CMediaFile::Open(path, "rb")) {
+        return false;
+    }
+    probe.Stream().Seek(static_cast<int64_t>(probe.GetFileSize() / 2));
+    const bool found = probe.FindFrameChain(5) >= 0;
+    probe.Close();
+    return found;
+}
+
+int64_t CMp3File::FindFrameChain(int n) {
+    static_assert(FileStream::kBufferCapacity >= kSearchWindowSize,
+                  "the search looks at its whole window in the stream's buffer");
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+
+    // The window holds what one read of kSearchWindowSize bytes would give,
+    // but it is fetched only as far as the search reaches into it: a chain is
+    // usually found among the first few frames. It lives in the stream's own
+    // buffer, which keeps what it holds as it grows.
+    size_t read = static_cast<size_t>(std::clamp<int64_t>(
+        static_cast<int64_t>(GetFileSize()) - start, 0, static_cast<int64_t>(kSearchWindowSize)));
+    std::span<const uint8_t> window;
+    auto fetch = [&](size_t end) {
+        end = std::min(std::max(end, window.size() + kSearchChunk), read);
+        if (end <= window.size()) {
+            return;
+        }
+        window = stream.Peek(end);
+        if (window.size() < end) {
+            read = window.size();  // the file has become shorter since it was opened
+        }
+    };
+
+    for (size_t i = 0; i < read / 2; ++i) {
+        if (i >= window.size()) {
+            fetch(i + 1);
+            if (i >= read / 2) {
+                break;
+            }
+        }
+        // Only a sync byte can start a header: go straight to the next one
+        // among the bytes fetched (or to their end).
+        const size_t stop = std::min(window.size(), read / 2);
+        const void* sync = std::memchr(window.data() + i, 0xFF, stop - i);
+        if (sync == nullptr) {
+            i = stop - 1;
+            continue;
+        }
+        i = static_cast<size_t>(static_cast<const uint8_t*>(sync) - window.data());
+        size_t p = i;
+        bool chained = true;
+        for (int k = 0; k < n; ++k) {
+            if (p + 4 > window.size()) {
+                fetch(p + 4);
+            }
+            if (p + 4 > window.size()) {
+                chained = false;
+                break;
+            }
+            FrameHeader header;
+            const int length = DecodeFrameHeader(LoadBe32(window.subspan(p, 4)), header);
+            if (length == 0) {
+                chained = false;
+                break;
+            }
+            p += static_cast<size_t>(length);
+            if (p + 4 >= read) {
+                // The chain runs out of the window: the whole search gives up,
+                // and the stream stays at the end of the window.
+                stream.Seek(start + static_cast<int64_t>(read));
+                return -1;
+            }
+        }
+        if (chained) {
+            stream.Seek(start + static_cast<int64_t>(i));
+            return static_cast<int64_t>(i);
+        }
+    }
+    stream.Seek(start);
+    return -1;
+}
+
+uint32_t CMp3File::ReadHeaderWord() {
+    return ReadHeaderWordFrom(Stream());
+}
+
+void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
+    FileStream& stream = Stream();
+    uint8_t* tail = record.tail_bytes;
+    size_t skip = 0;
+    if (position < 0) {
+        // Bytes before the start of the file do not exist; they stay zero.
+        skip = static_cast<size_t>(std::min<int64_t>(-position, sizeof record.tail_bytes));
+        position = 0;
+    }
+    stream.Seek(position);
+    stream.Read({tail + skip, sizeof record.tail_bytes - skip});
+}
+
+void CMp3File::CheckLastFrame(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    bool complete = false;
+
+    stream.Seek(size - std::min(size, kLastFrameSearchSize));
+    if (FindFrameChain(5) >= 0) {
+        int64_t position = stream.Tell();
+        for (;;) {
+            stream.Seek(position);
+            FrameHeader header;
+            const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+            if (length != 0) {
+                const int64_t end = position + length;
+                if (end == size) {
+                    // Ends exactly at the end of the file: the frame's last 11
+                    // bytes, less the very last one.
+                    CopyTail(record, end - 11);
+                    complete = true;
+                    break;
+                }
+                if (end > size) {
+                    // Cut short: the end of the previous frame instead.
+                    CopyTail(record, position - 11);
+                    break;
+                }
+                position = end;
+                continue;
+            }
+            stream.Seek(position + 4);
+            if (FindFrameChain(2) >= 0) {
+                position = stream.Tell();
+                continue;
+            }
+            // Trailing bytes that are no frames (a tag, junk): the last frame
+            // was whole.
+            CopyTail(record, position - 11);
+            complete = true;
+            break;
+        }
+    }
+    record.last_frame_complete = complete ? 1 : 0;
+}
+
+int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series,
+                   bool bypass_cache, sink* progress) {
+    FileStream& stream = Stream();
+
+    record.kind = GetFileTypeCode();
+    CopyTextField(record.path, Path());
+    FillFileStatus(record.status, Path());
+
+    if (!bypass_cache && AnswerFromCache(Path(), record, frame_limit, progress)) {
+        return 1;
+    }
+
+    stream.Seek(0);
+    CheckLastFrame(record);
+
+    stream.Seek(0);
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    // The record holds 32 bits; larger sizes saturate rather than wrap.
+    record.file_size = SaturatedSize(static_cast<uint64_t>(size));
+    if (size == 0) {
+        return 0;
+    }
+
+    const int64_t audio_end = ReadId3v1(record);
+    SkipId3v2(record);
+    record.has_cue_sheet = HasCueSheet() ? 1 : 0;
+    FindFrameChain(5);  // positions the stream at the first frame when there is one
+    const int64_t frame_search_start = stream.Tell();
+    DetectVbrHeaders(record);
+    FindEncoderText(record);
+
+    stream.Seek(frame_search_start);
+    if (FindFrameChain(5) < 0) {
+        throw ScanError(kNoHeaderMessage);
+    }
+    const int64_t first_frame = stream.Tell();
+    if (record.has_xing == 0) {
+        record.first_frame_offset = static_cast<int32_t>(first_frame);
+    }
+
+    FrameHeader first;
+    const int first_length = DecodeFrameHeader(ReadHeaderWord(), first);
+    if (first_length == 0) {
+        throw ScanError(kLostHeaderMessage);
+    }
+    const int32_t first_kbps = BitrateKbps(first.is_mpeg1, first.layer, first.bitrate_index);
+    record.average_bitrate = first_kbps;
+    record.length_seconds = static_cast<float>(static_cast<double>(size * 8 / 1000) / first_kbps);
+
+    record.mode = first.mode;
+    record.channels = first.channels;
+    record.is_mpeg1 = first.is_mpeg1;
+    record.not_mpeg25 = first.not_mpeg25;
+    record.layer = first.layer;
+    record.sample_rate = first.sample_rate;
+    record.copyright = first.copyright;
+    record.original = first.original;
+    record.emphasis = first.emphasis;
+    if (first.bitrate_index == 0) {
+        throw ScanError(kFreeFormatMessage);
+    }
+
+    record.frames = 0;
+    if (!walk) {
+        return 1;
+    }
+    if (series != nullptr) {
+        // Room for as many frames of the first one's length as the audio
+        // holds, so that the series do not grow (and move) as the walk goes.
+        const int64_t audio_bytes = (audio_end >= 0 ? audio_end : size) - first_frame;
+        int64_t expected = audio_bytes / first_length + 1;
+        if (frame_limit > 0) {
+            expected = std::min<int64_t>(expected, frame_limit);
+        }
+        series->Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
+    }
+    return WalkFrames(record, first_frame + first_length, audio_end, frame_limit, series, progress);
+}
+
+int64_t CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    const std::span<const uint8_t> head = stream.Peek(kFrameParseBytes);
+    int length;
+    if (head.size() == kFrameParseBytes) {
+        length = vandrel::ParseFrame(head.first<kFrameParseBytes>(), record, series);
+    } else {
+        // Near the end of the file: header bytes past the end read as 0xFF,
+        // side-information bits past the end as zero.
+        std::array<uint8_t, kFrameParseBytes> padded{};
+        std::fill_n(padded.begin(), 4, uint8_t{0xFF});
+        std::copy(head.begin(), head.end(), padded.begin());
+        length = vandrel::ParseFrame(padded, record, series);
+    }
+    if (length == 0) {
+        stream.Seek(start + 4);  // a re-synchronisation searches on from here
+        return -1;
+    }
+    return start + length;
+}
+
+int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit,
+                         FrameSeries* series, sink* progress) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
+
+    std::fill(std::begin(record.bitrate_index_counts), std::end(record.bitrate_index_counts), 0u);
+    record.long_blocks = 0;
+    record.short_blocks = 0;
+    record.mixed_blocks = 0;
+    std::fill(std::begin(record.stereo_type_counts), std::end(record.stereo_type_counts), 0u);
+
+    // The average reservoir use is the sum over the frames counted when side
+    // information was last read; it is divided out only when the record is
+    // handed on, not once per frame.
+    int64_t reservoir_frames = -1;
+    auto settle_average_reservoir = [&] {
+        if (reservoir_frames >= 0) {
+            record.average_reservoir =
+                static_cast<int32_t>(record.reservoir_sum / (reservoir_frames + 1));
+        }
+    };
+
+    int64_t q = start;
+    bool resync_pending = false;
+    bool resync_done = false;
+    for (;;) {
+        bool resync_step = false;
+        if (resync_pending) {
+            if (FindFrameChain(2) < 0) {
+                break;
+            }
+            // The frame found takes the place of the one lost.
+            --record.frames;
+            resync_step = true;
+            resync_pending = false;
+        } else {
+            if (resync_done) {
+                ++record.sync_errors;
+                if (record.sync_errors <= kMaxStoredSyncErrors && record.sample_rate > 0) {
+                    record.sync_error_times_ms[record.sync_errors - 1] =
+                        int64_t{record.frames} * samples_per_frame * 1000 / record.sample_rate;
+                }
+            }
+            stream.Seek(q);
+            if (series != nullptr) {
+                (*series)[FrameSeries::kFramePosition].push_back(
+                    SaturatedSize(static_cast<uint64_t>(q)));
+            }
+        }
+        ++record.frames;
+        if (q == end || q >= size) {
+            break;
+        }
+        const int64_t next = ParseFrame(record, series);
+        if (next >= 0) {
+            q = next;
+            reservoir_frames = record.frames;
+        } else {
+            resync_pending = true;
+        }
+        if (progress != nullptr && record.frames % kProgressInterval == 0) {
+            settle_average_reservoir();
+            if (!FinishScan(record, progress)) {
+                // Stopped by the caller: the record keeps what it has and is
+                // not cached.
+                return 1;
+            }
+        }
+        if (limit != -1 && record.frames >= limit) {
+            break;
+        }
+        resync_done = resync_step;
+    }
+
+    settle_average_reservoir();
+    record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
+    if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
+        cache->Store(record);
+    }
+    FinishScan(record, progress);
+    return 1;
+}
+
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress) {
+    RecordCache* cache = AnalysisCache();
+    if (cache == nullptr || !FitsRecordPath(path) ||
+        !cache->Lookup(path, record.status, record, frame_limit)) {
+        return false;
+    }
+    FinishScan(record, progress);
+    return true;
+}
+
+bool FinishScan(ScanRecord& record, sink* progress) {
+    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
+    const double sample_rate = record.sample_rate;
+    double average = 0.0;
+    bool from_xing = false;
+
+    const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
+    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
+        (int64_t{record.frames} == xing_frames ||
+         (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
+        const double duration =
+            static_cast<double>(xing_frames) * static_cast<double>(samples_per_frame) / sample_rate;
+        average = static_cast<double>(record.file_size) * 8.0 / (duration * 1000.0);
+        from_xing = average > 7.0;
+    }
+    if (!from_xing) {
+        int64_t weighted = 0;
+        int64_t counted = 0;
+        for (int i = 1; i <= 15; ++i) {
+            const int64_t count = record.bitrate_index_counts[i];
+            weighted += count * BitrateKbps(record.is_mpeg1, record.layer, i);
+            counted += count;
+        }
+        average = counted > 0 ? static_cast<double>(weighted) / static_cast<double>(counted) : 0.0;
+    }
+
+    if (record.whole_file_scanned != 0) {
+        if (sample_rate > 0) {
+            record.length_seconds =
+                static_cast<float>(static_cast<double>(record.frames) *
+                                   static_cast<double>(samples_per_frame) / sample_rate);
+        }
+    } else if (average > 0.0) {
+        // Without an average (no frame counted) the first-frame estimate stays.
+        record.length_seconds =
+            static_cast<float>(static_cast<double>(record.file_size) * 8.0 / (average * 1000.0));
+    }
+    record.average_bitrate = TruncateToInt32(average);
+
+    int used = 0;
+    for (int i = 1; i <= 15; ++i) {
+        used += record.bitrate_index_counts[i] != 0 ? 1 : 0;
+    }
+    record.is_vbr = used >= 2 ? 1 : 0;
+
+    return progress == nullptr || progress->Progress(record);
+}
+
+bool CMp3File::Open(const std::string& path, std::string_view mode) {
+    if (!CMediaFile::Open(path, mode)) {
+        tag_.ReadTags(path);  // fails the same way, and forgets the last file's tag
+        return false;
+    }
+    // The tag is read from the stream's buffer, where the scan finds the
+    // file's first bytes again.
+    FileStream& stream = Stream();
+    std::span<const uint8_t> start = stream.Peek(kId3v2HeaderSize);
+    if (start.size() >= 3 && std::memcmp(start.data(), "ID3", 3) == 0) {
+        start = stream.Peek(kId3v2ReadLimit);
+    }
+    tag_.ReadTags(path, start);
+    return true;
+}
+
+void CMp3File::OpenMemory(const std::string& path, std::vector<uint8_t> bytes) {
+    tag_.ReadTags(path, bytes);
+    CMediaFile::OpenMemory(path, std::move(bytes));
+}
+
+int64_t CMp3File::ReadId3v1(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    const int64_t tag_position = size - static_cast<int64_t>(kId3v1Size);
+    int64_t result = -1;
+    record.id3v1.image[kId3v1GenreByte] = 255;
+    uint8_t marker[3] = {};
+    if (tag_position >= 0) {
+        stream.Seek(tag_position);
+        if (stream.Read(marker) == 3 && std::memcmp(marker, "TAG", 3) == 0) {
+            stream.Seek(tag_position);
+            if (stream.Read(record.id3v1.image) == kId3v1Size) {
+                record.id3v1_present = 1;
+                result = tag_position;
+                const uint8_t track = record.id3v1.image[kId3v1TrackByte];
+                if (track != 0 && track != ' ') {
+                    record.id3v1.track = static_cast<int8_t>(track);
+                }
+            }
+        }
+    }
+    stream.Seek(0);
+    return result;
+}
+
+bool CMp3File::SkipId3v2(ScanRecord& record) {
+    FileStream& stream = Stream();
+    stream.Seek(0);
+    uint8_t head[10] = {};
+    const size_t got = stream.Read(head);
+    id3v2_end_ = 0;
+    if (got < 3 || std::memcmp(head, "ID3", 3) != 0) {
+        record.id3v2_present = 0;
+        stream.Seek(0);
+        return false;
+    }
+    // The size bytes are taken whole, as written, even when a broken tag
+    // sets their top bits.
+    const int64_t size = ((int64_t{head[6]} * 128 + head[7]) * 128 + head[8]) * 128 + head[9];
+    constexpr uint8_t kFooterFlag = 0x10;
+    const int64_t recorded = size + ((head[5] & kFooterFlag) != 0 ? 20 : 10);
+    record.id3v2_size = static_cast<int32_t>(recorded);
+    id3v2_end_ = 10 + size;
+    stream.Seek(id3v2_end_);
+    record.id3v2_present = 1;
+    return true;
+}
+
+bool CMp3File::HasCueSheet() const {
+    return tag_.FindCueSheet() != -1;
+}
+
+void CMp3File::DetectVbrHeaders(ScanRecord& record) {
+    FileStream& stream = Stream();
+    const int64_t start = stream.Tell();
+    std::array<uint8_t, kVbrHeaderProbeSize> buffer{};
+    const std::span<const uint8_t> frame(buffer.data(), stream.Read(buffer));
+
+    // The first place where a tag occurs decides whether the parser, which
+    // looks only at the tag's fixed place in the frame, is run at all.
+    auto first_of = [&](std::initializer_list<std::string_view> tags) -> size_t {
+        for (size_t i = 0; i + 4 <= frame.size(); ++i) {
+            for (std::string_view tag : tags) {
+                if (std::memcmp(frame.data() + i, tag.data(), 4) == 0) {
+                    return i;
+                }
+            }
+        }
+        return frame.size();
+    };
+    record.has_xing = first_of({"Xing", "Info"}) <= kVbrHeaderLastOffset
+                          ? ParseXingHeader(record, frame, start)
+                          : 0;
+    record.has_vbri =
+        first_of({"VBRI"}) <= kVbrHeaderLastOffset ? ParseVbriHeader(record, frame) : 0;
+    stream.Seek(start);
+}
+
+void CMp3File::FindEncoderText(ScanRecord& record) {
+    FileStream& stream = Stream();
+    std::string text;
+    if (const std::string_view version = LameVersion(record); !version.empty()) {
+        text = NameFromText(version);
+    } else {
+        // Encoders leave their name near the start of the audio or at the
+        // very end of the file.
+        std::array<uint8_t, kEncoderTextBlock> block{};
+        stream.Seek(id3v2_end_);
+        size_t got = stream.Read(block);
+        text = NameFromText(SignatureFromBlock({block.data(), got}));
+        if (text.empty()) {
+            const auto size = static_cast<int64_t>(GetFileSize());
+            stream.Seek(std::max<int64_t>(0, size - static_cast<int64_t>(block.size())));
+            got = stream.Read(block);
+            text = NameFromText(SignatureFromBlock({block.data(), got}));
+        }
+    }
+    CopyTextField(record.encoder_text, text);
+    stream.Seek(0);
+}
+
+bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
+    ScanRecord scratch = ZeroRecord();
+    const int64_t existing = ReadId3v1(scratch);
+    FileStream& stream = Stream();
+    stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
+    std::array<uint8_t, kId3v1Size> image;
+    std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
+    if (tag.track != 0) {
+        image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
+    }
+    const bool written = stream.Write(image);
+    if (written) {
+        SetFileSize(static_cast<uint64_t>(stream.Size()));
+    }
+    return written;
+}
+
+uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
+    FileStream& stream = Stream();
+    const int64_t first = record.first_frame_offset;
+    FrameHeader header;
+    stream.Seek(first);
+    const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+    record.xing.header_frame_length = length;
+    if (length == 0) {
+        return 0;
+    }
+    const int64_t audio_start = first + length;
+    stream.Seek(audio_start);
+    if (DecodeFrameHeader(ReadHeaderWord(), header) == 0) {
+        return 0;
+    }
+
+    const int64_t total = static_cast<int64_t>(GetFileSize()) - audio_start -
+                          (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
+    uint16_t crc = 0;
+    int64_t done = 0;
+    stream.Seek(audio_start);
+    while (done < total) {
+        // Progress is reported per chunk; the CRC runs over the stream's
+        // buffer, a read at a time.
+        const int64_t chunk_end = std::min(total, done + static_cast<int64_t>(kMusicCrcChunk));
+        while (done < chunk_end) {
+            const std::span<const uint8_t> bytes = stream.Peek(static_cast<size_t>(
+                std::min<int64_t>(chunk_end - done, FileStream::kMaxReadAhead)));
+            if (bytes.empty()) {
+                break;  // the file ended early
+            }
+            crc = Crc16(bytes, crc);
+            done += static_cast<int64_t>(bytes.size());
+            stream.Seek(audio_start + done);
+        }
+        if (progress != nullptr) {
+            progress->Progress(done, total);
+        }
+        if (done < chunk_end) {
+            break;
+        }
+    }
+    record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;
+    record.xing.music_crc_computed = 1;
+    return crc;
+}
+
+}  // namespace vandrel

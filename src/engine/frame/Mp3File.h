@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/frame/FrameHeader.h"
+#include "engine/media/MediaFile.h"
+#include "engine/tags/Id3Tag.h"
+
+namespace vandrel {
+
+// Bytes that one frame search reads; a first frame must start in its first half.
+constexpr size_t kSearchWindowSize = 1'024'000;
+// The search asks the stream for more of its window in steps of at least this
+// size (the stream reads further ahead on its own).
+constexpr size_t kSearchChunk = 4 * 1024;
+// The last-frame check searches this many bytes before the end of the file.
+constexpr int64_t kLastFrameSearchSize = 327'680;
+// The music CRC reads the audio in chunks of this size.
+constexpr size_t kMusicCrcChunk = 1'000'000;
+// Frames between two progress calls of a frame walk.
+constexpr int kProgressInterval = 2000;
+// A frame walk reserves room in a series for at most this many frames (some
+// 15 hours of MPEG-1 audio) before it starts.
+constexpr int64_t kMaxSeriesReserve = int64_t{1} << 21;
+
+// An MPEG audio file (Layer I, II or III) and its frame scanner.
+class CMp3File : public CMediaFile {
+public:
+    CMp3File() = default;
+    CMp3File(const CMp3File& other);
+    CMp3File& operator=(const CMp3File&) = delete;
+
+    // Accepts a file when five chained frame headers start in the first half
+    // of the search window from the middle of the file.
+    bool IsSupportedFile(const std::string& path) const override;
+    std::unique_ptr<CMediaFileInterface> Clone() const override;
+    int Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series, bool bypass_cache,
+             sink* progress) override;
+    int GetFileTypeCode() const override { return 1; }
+    int GetFeatureMask() const override { return 31; }
+
+    // Looks for n chained frame headers from the current position, trying
+    // each offset in the first half of a window read from there. On success
+    // the stream stands at the chain and the result is its offset from where
+    // the search started; otherwise -1.
+    int64_t FindFrameChain(int n);
+
+    bool Open(const std::string& path, std::string_view mode) override;
+    // Also reads the ID3v2 tag from the bytes.
+    void OpenMemory(const std::string& path, std::vector<uint8_t> bytes);
+
+    // ID3v1: fills the record's tag fields and returns the tag's position, or
+    // -1 when there is none. Leaves the stream at 0.
+    int64_t ReadId3v1(ScanRecord& record);
+    // ID3v2: fills the record's present flag and size and leaves the stream
+    // just after the tag (at 0 when there is none).
+    bool SkipId3v2(ScanRecord& record);
+    // Xing/Info/LAME and VBRI headers of the frame at the current position;
+    // leaves the stream where it was.
+    void DetectVbrHeaders(ScanRecord& record);
+    // Encoder text left in the file (LAME version, signatures); leaves the
+    // stream at 0.
+    void FindEncoderText(ScanRecord& record);
+
+    // Writes the 128-byte ID3v1 image (with the track number in byte 126 when
+    // it is not 0) over the file's tag, or appends it. The file must be open
+    // for reading and writing. False when the write fails or is short.
+    bool WriteId3v1(const Id3v1Tag& tag);
+
+    // The CRC of the audio after the frame that holds the LAME tag, compared
+    // with the tag's music CRC (fields music_crc_ok, music_crc_computed and
+    // header_frame_length). Returns the CRC; 0 without computing when the
+    // first two frames have no valid header. `progress` hears (done, total)
+    // after each chunk.
+    uint16_t ComputeMusicCrc(ScanRecord& record, sink_mini* progress);
+
+    const CID3Tag& Tags() const { return tag_; }
+
+private:
+    // Whether the ID3v2 tag holds an embedded cue sheet.
+    bool HasCueSheet() const;
+    // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
+    uint32_t ReadHeaderWord();
+    void CheckLastFrame(ScanRecord& record);
+    void CopyTail(ScanRecord& record, int64_t position);
+    // Parses the frame at the current position into the record and series;
+    // returns the next frame's position, or -1 when the frame is invalid or
+    // disagrees with the file's reference values.
+    int64_t ParseFrame(ScanRecord& record, FrameSeries* series);
+    int WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit, FrameSeries* series,
+                   sink* progress);
+
+    CID3Tag tag_;
+    int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
+};
+
+// The cache step of a scan: when the analysis cache holds a record of the
+// file at `path` (whose status is already in `record`) that covers
+// `frame_limit` frames, it replaces `record` and is finished with `progress`.
+// Answers whether that happened. Needs no open file, so a caller may ask
+// before opening one.
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress);
+
+// The finishing step of a scan: average bitrate, length and the VBR flag from
+// the record's counts (and the Xing frame count). Returns the progress sink's
+// answer, or true without one.
+bool FinishScan(ScanRecord& record, sink* progress);
+
+}  // namespace vandrel

@@ -1,0 +1,214 @@
+#include "engine/media/VandrelMp3File.h"
+
+#include <utility>
+
+#include "engine/frame/FrameHeader.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
+    return red | (green << 8) | (blue << 16);
+}
+
+constexpr int kMiddleGap = 5;  // pixels between the two charts of the "Other Info" tab
+
+constexpr const char* kColorSection = "mp3_colors";
+
+// Each colour's key, in the order the keys are written.
+constexpr std::pair<const char*, int Mp3GraphColors::*> kColorKeys[] = {
+    {"big_base", &Mp3GraphColors::big_base}, {"res_base", &Mp3GraphColors::res_base},
+    {"bit_base", &Mp3GraphColors::bit_base}, {"big_high", &Mp3GraphColors::big_high},
+    {"res_high", &Mp3GraphColors::res_high}, {"bit_high", &Mp3GraphColors::bit_high},
+};
+
+// Changed only at start-up, before any file is shown.
+Mp3GraphColors g_graph_colors;
+
+}  // namespace
+
+CVandrelMp3File::CVandrelMp3File() : record_(ZeroRecord()) {
+    histograms_[kBitrateHistogram].title = "Bitrate Distribution";
+    histograms_[kBitrateHistogram].decimals = 0;
+    histograms_[kBitrateHistogram].colours = {Rgb(52, 114, 212), Rgb(81, 150, 247)};
+    histograms_[kBlockHistogram].title = "Block Type";
+    histograms_[kBlockHistogram].decimals = 1;
+    histograms_[kBlockHistogram].colours = {Rgb(100, 202, 42), Rgb(130, 227, 61)};
+    histograms_[kBlockHistogram].labels = {"long", "short", "mixed"};
+    histograms_[kStereoHistogram].title = "Joint Stereo Type";
+    histograms_[kStereoHistogram].decimals = 1;
+    histograms_[kStereoHistogram].colours = {Rgb(202, 100, 42), Rgb(227, 130, 61)};
+    histograms_[kStereoHistogram].labels = {"ss", "is", "ms", "mixed"};
+}
+
+CVandrelMp3File::CVandrelMp3File(const CVandrelMp3File& other)
+    : CMp3File(other), flag_(other.flag_), text_page_(other.text_page_),
+      histograms_(other.histograms_), record_(other.record_) {
+    // Page windows belong to the dialog that shows the original.
+    pages_.clear();
+    page_host_ = nullptr;
+}
+
+std::unique_ptr<CMediaFileInterface> CVandrelMp3File::Clone() const {
+    return std::make_unique<CVandrelMp3File>(*this);
+}
+
+void CVandrelMp3File::BuildHistograms() {
+    HistogramData& bitrates = histograms_[kBitrateHistogram];
+    bitrates.values.assign(std::begin(record_.bitrate_index_counts),
+                           std::end(record_.bitrate_index_counts));
+    bitrates.labels = {"Free"};
+    for (int i = 1; i <= 14; ++i) {
+        bitrates.labels.push_back(std::to_string(BitrateKbps(record_.is_mpeg1, record_.layer, i)));
+    }
+    histograms_[kBlockHistogram].values = {static_cast<float>(record_.long_blocks),
+                                           static_cast<float>(record_.short_blocks),
+                                           static_cast<float>(record_.mixed_blocks)};
+    histograms_[kStereoHistogram].values.assign(std::begin(record_.stereo_type_counts),
+                                                std::end(record_.stereo_type_counts));
+}
+
+bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
+    FillTextPage(text_page_, record);
+    record_ = record;
+    BuildHistograms();
+    PlaceHistograms();
+    RefreshAll();
+    return true;
+}
+
+bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* /*series*/) {
+    record_ = record;
+    PlaceHistograms();
+    return true;
+}
+
+bool CVandrelMp3File::CreatePages(std::string_view font_face, PageHost& host, int /*option*/) {
+    DestroyPages();
+    page_host_ = &host;
+    for (HistogramData& histogram : histograms_) {
+        histogram.font_face = font_face;
+    }
+    BuildHistograms();
+    text_page_.check_boxes.clear();
+    RegisterTextPageCheckBoxes(text_page_);
+    pages_ = {host.CreateTextPage(text_page_), host.CreateHistogram(histograms_[0]),
+              host.CreateHistogram(histograms_[1]), host.CreateHistogram(histograms_[2])};
+    visible_.fill(false);
+    host.AddTab("Bit Histogram");
+    host.AddTab("Other Info");
+    host.AddTab("Text Info");
+    page_kinds_ = {kPageBitHistogram, kPageOtherInfo, kPageTextInfo};
+    return true;
+}
+
+void CVandrelMp3File::PlacePage(size_t page, const PageRect& rect) {
+    rects_[page] = rect;
+    if (page_host_ != nullptr && page < pages_.size()) {
+        page_host_->MovePage(pages_[page], rect);
+    }
+}
+
+void CVandrelMp3File::ShowPageWindow(size_t page, bool visible) {
+    visible_[page] = visible;
+    if (page_host_ != nullptr && page < pages_.size()) {
+        page_host_->SetPageVisible(pages_[page], visible);
+    }
+}
+
+bool CVandrelMp3File::MovePages(const PageRect& rect) {
+    for (size_t page = 0; page < kPageCount; ++page) {
+        PlacePage(page, rect);
+    }
+    if (record_.mode == kModeJointStereo) {
+        const int middle = (rect.left + rect.right) / 2;
+        PlacePage(PageOf(kStereoHistogram),
+                  {rect.left, rect.top, middle - kMiddleGap, rect.bottom});
+        PlacePage(PageOf(kBlockHistogram),
+                  {middle + kMiddleGap, rect.top, rect.right, rect.bottom});
+    }
+    return true;
+}
+
+void CVandrelMp3File::PlaceHistograms() {
+    if (record_.mode != kModeJointStereo) {
+        return;
+    }
+    const size_t stereo = PageOf(kStereoHistogram);
+    const size_t block = PageOf(kBlockHistogram);
+    if (!visible_[stereo] && visible_[block]) {
+        ShowPageWindow(stereo, true);
+    }
+    if (rects_[stereo].left == rects_[block].left) {
+        // Both still fill the whole tab, as for a file without joint stereo.
+        const PageRect whole = rects_[block];
+        const int middle = (whole.left + whole.right) / 2;
+        PlacePage(stereo, {whole.left, whole.top, middle - kMiddleGap, whole.bottom});
+        PlacePage(block, {middle + kMiddleGap, whole.top, whole.right, whole.bottom});
+    }
+}
+
+bool CVandrelMp3File::ShowPage(int tab) {
+    for (size_t page = 0; page < kPageCount; ++page) {
+        ShowPageWindow(page, false);
+    }
+    if (tab < 0 || static_cast<size_t>(tab) >= page_kinds_.size()) {
+        return true;
+    }
+    switch (page_kinds_[static_cast<size_t>(tab)]) {
+    case kPageBitHistogram:
+        ShowPageWindow(PageOf(kBitrateHistogram), true);
+        break;
+    case kPageOtherInfo:
+        ShowPageWindow(PageOf(kBlockHistogram), true);
+        if (record_.mode == kModeJointStereo) {
+            ShowPageWindow(PageOf(kStereoHistogram), true);
+        }
+        break;
+    case kPageTextInfo:
+        ShowPageWindow(kTextPage, true);
+        break;
+    default:
+        break;  // kinds 1, 3, 4 and above 5 show nothing
+    }
+    return true;
+}
+
+bool CVandrelMp3File::ReleaseFrameData() {
+    for (HistogramData& histogram : histograms_) {
+        histogram.values.clear();
+    }
+    RefreshAll();
+    return true;
+}
+
+void CVandrelMp3File::RefreshAll() {
+    if (page_host_ == nullptr) {
+        return;
+    }
+    for (PageHost::PageHandle page : pages_) {
+        page_host_->RefreshPage(page);
+    }
+}
+
+bool CVandrelMp3File::LoadPageSettings(const SettingsStore& settings) {
+    const Mp3GraphColors defaults;
+    for (const auto& [key, color] : kColorKeys) {
+        g_graph_colors.*color = settings.GetInt(kColorSection, key, defaults.*color);
+    }
+    return true;
+}
+
+bool CVandrelMp3File::SavePageSettings(SettingsStore& settings) const {
+    for (const auto& [key, color] : kColorKeys) {
+        settings.SetInt(kColorSection, key, g_graph_colors.*color);
+    }
+    return true;
+}
+
+const Mp3GraphColors& CVandrelMp3File::GraphColors() {
+    return g_graph_colors;
+}
+
+}  // namespace vandrel

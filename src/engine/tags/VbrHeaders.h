@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "engine/core/ScanRecord.h"
+
+namespace vandrel {
+
+// Bytes of the first frame (and what follows) that the header detection reads.
+constexpr size_t kVbrHeaderProbeSize = 2000;
+// A tag found later than this in those bytes is not parsed.
+constexpr size_t kVbrHeaderLastOffset = 1872;
+// VBRI headers always sit 32 bytes after the header word.
+constexpr size_t kVbriOffset = 36;
+
+// Xing flag bits: which optional fields follow the flags.
+constexpr uint32_t kXingFramesFlag = 0x1;
+constexpr uint32_t kXingBytesFlag = 0x2;
+constexpr uint32_t kXingTocFlag = 0x4;
+constexpr uint32_t kXingScaleFlag = 0x8;
+
+// Offset of a Xing/Info header inside its frame: after the side information,
+// which is longer for MPEG-1 and for two channels.
+size_t XingHeaderOffset(uint32_t header_word);
+
+// Decodes a Xing or Info header (and a LAME tag after it) from the bytes of
+// the frame that starts at `frame_position`. Returns 1 when the header is at
+// its place, else 0. The LAME fields are kept only when the tag's own CRC is
+// right; its version string is kept either way.
+int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> frame, int64_t frame_position);
+
+// Decodes a VBRI header from the frame's bytes. Returns 1 when "VBRI" is at
+// its place, else 0.
+int ParseVbriHeader(ScanRecord& record, std::span<const uint8_t> frame);
+
+// Texts of the LAME tag fields, as the reports and the attribute list show them.
+struct LameTagTextSet {
+    std::string vbr_scale;
+    std::string tag_revision;
+    std::string vbr_method;
+    std::string lowpass;
+    std::string psycho_acoustic_model;
+    std::string safe_joint_stereo;
+    std::string nogap_continued;
+    std::string nogap_continuation;
+    std::string ath_type;
+    std::string abr_bitrate;
+    std::string noise_shaping;
+    std::string unwise_settings;
+    std::string source_frequency;
+    std::string stereo_mode;
+};
+LameTagTextSet LameTagTexts(const ScanRecord& record);
+
+struct ReplayGainTextSet {
+    std::string peak;
+    std::string radio_name;
+    std::string radio_originator;
+    std::string radio_adjustment;
+    std::string audiophile_name;
+    std::string audiophile_originator;
+    std::string audiophile_adjustment;
+};
+ReplayGainTextSet ReplayGainTexts(const ScanRecord& record);
+
+std::string VbrMethodName(int method);
+std::string LameStereoModeName(int mode);
+std::string SourceFrequencyName(int code);
+std::string ReplayGainName(int code);
+std::string ReplayGainOriginatorName(int code);
+
+}  // namespace vandrel

@@ -1,0 +1,190 @@
+#include "engine/verdicts/AttributeTexts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/frame/FrameHeader.h"
+#include "engine/io/TextEncoding.h"
+#include "engine/tags/Id3Tag.h"
+#include "engine/tags/VbrHeaders.h"
+#include "engine/verdicts/EncoderId.h"
+#include "engine/verdicts/Quality.h"
+
+namespace vandrel {
+
+namespace {
+
+std::string YesNo(int32_t value) {
+    return value != 0 ? "yes" : "no";
+}
+
+std::string EmphasisText(int emphasis) {
+    switch (emphasis) {
+    case 0:
+        return "none";
+    case 1:
+        return "50/15ms";
+    case 2:
+    case 3:
+        return "CCITT";
+    default:
+        return {};
+    }
+}
+
+// "mpeg 1 layer III", "mpeg 2.5 layer II", ...
+std::string TypeText(const ScanRecord& r) {
+    std::string text = r.is_mpeg1 == 1 ? "mpeg 1" : "mpeg 2";
+    if (r.not_mpeg25 == 0) {
+        text += ".5";
+    }
+    text += " layer ";
+    text.append(static_cast<size_t>(std::clamp(r.layer, 0, 3)), 'I');
+    return text;
+}
+
+std::string ScalefacText(const ScanRecord& r) {
+    if (r.scalefac_scale_count == 0 || r.frames == 0) {
+        return "not used";
+    }
+    const double channels = r.channels == 0 ? 2 : r.channels;
+    const double granules = r.is_mpeg1 == 1 ? 2 : 1;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f%%",
+                  r.scalefac_scale_count * 100.0 / (r.frames * channels * granules));
+    return buffer;
+}
+
+void FillLameTexts(const ScanRecord& record, AttributeTexts& texts) {
+    const LameTagTextSet lame = LameTagTexts(record);
+    const std::string* lame_texts[] = {&lame.vbr_scale,
+                                       &lame.tag_revision,
+                                       &lame.vbr_method,
+                                       &lame.lowpass,
+                                       &lame.psycho_acoustic_model,
+                                       &lame.safe_joint_stereo,
+                                       &lame.nogap_continued,
+                                       &lame.nogap_continuation,
+                                       &lame.ath_type,
+                                       &lame.abr_bitrate,
+                                       &lame.noise_shaping,
+                                       &lame.unwise_settings,
+                                       &lame.source_frequency,
+                                       &lame.stereo_mode};
+    int slot = kSlotLameQuality;
+    for (const std::string* text : lame_texts) {
+        texts[slot] = *text;
+        slot += kSlotStep;
+    }
+    const ReplayGainTextSet gain = ReplayGainTexts(record);
+    const std::string* gain_texts[] = {&gain.peak,
+                                       &gain.radio_name,
+                                       &gain.radio_originator,
+                                       &gain.radio_adjustment,
+                                       &gain.audiophile_name,
+                                       &gain.audiophile_originator,
+                                       &gain.audiophile_adjustment};
+    for (const std::string* text : gain_texts) {
+        texts[slot] = *text;
+        slot += kSlotStep;
+    }
+}
+
+void FillId3v1Texts(const ScanRecord& record, AttributeTexts& texts) {
+    const std::span<const uint8_t, kId3v1Size> image(record.id3v1.image);
+    texts[kSlotTitle] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Title));
+    texts[kSlotArtist] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Artist));
+    texts[kSlotAlbum] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Album));
+    texts[kSlotComment] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Comment));
+    texts[kSlotYear] = Latin1ToUtf8(Id3v1FieldText(image, kId3v1Year));
+    if (record.id3v1_present != 0) {
+        texts[kSlotTrack] = std::to_string(record.id3v1.track);
+        texts[kSlotGenre] = GenreName(record.id3v1.image[kId3v1GenreByte]);
+    }
+}
+
+}  // namespace
+
+std::string FormatLength(float seconds) {
+    // A damaged record's length (negative, not a number) shows as nothing.
+    const double value = std::isfinite(seconds) && seconds > 0 ? seconds : 0.0;
+    const long long whole = static_cast<long long>(value);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
+                  whole % 60);
+    std::string text = buffer;
+    if (whole < 10) {
+        text += '.';
+        text +=
+            static_cast<char>('0' + static_cast<int>((value - static_cast<double>(whole)) * 10));
+    }
+    return text;
+}
+
+std::string FormatFileSize(uint32_t size) {
+    std::string digits = std::to_string(size);
+    if (size > 999) {
+        digits.insert(digits.size() - 3, ",");
+    }
+    if (size > 999999) {
+        digits.insert(digits.size() - 7, ",");
+    }
+    if (size == kRecordSizeLimit) {
+        digits += '+';  // the record holds no more: the file is at least this big
+    }
+    return digits;
+}
+
+int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality) {
+    texts[kSlotGeneralType] = GeneralTypeText(record);
+    FillLameTexts(record, texts);
+    texts[kSlotLength] = FormatLength(record.length_seconds);
+    texts[kSlotFrames] = record.frames == 0 ? " "
+                                            : std::to_string(record.frames) +
+                                                  (record.whole_file_scanned == 0 ? "+" : "");
+    texts[kSlotSize] = FormatFileSize(record.file_size);
+    texts[kSlotStereoMode] = ChannelModeName(record.mode);
+    texts[kSlotBitrate] = std::to_string(record.average_bitrate);
+    texts[kSlotFrequency] = std::to_string(record.sample_rate);
+    texts[kSlotFirstFrame] = std::to_string(record.first_frame_offset);
+
+    if (record.mpc_stream_version != 0) {
+        return FillMpegPlusTexts(record, mono_quality, texts);
+    }
+
+    texts[kSlotMpcStream] = "--";
+    texts[kSlotMpcProfile] = "--";
+    FillId3v1Texts(record, texts);
+    texts[kSlotId3v2Size] = std::to_string(record.id3v2_size);
+    texts[kSlotVbr] = YesNo(record.is_vbr);
+    texts[kSlotCueSheet] = YesNo(record.has_cue_sheet);
+    texts[kSlotLameTag] = YesNo(record.xing.has_lame_tag);
+    texts[kSlotType] = TypeText(record);
+    texts[kSlotScalefac] = ScalefacText(record);
+    texts[kSlotEmphasis] = EmphasisText(record.emphasis);
+    texts[kSlotEncoder] = Latin1ToUtf8(IdentifyEncoder(record));
+    if (texts[kSlotEncoder].find("RCA") != std::string::npos ||
+        texts[kSlotEncoder].find("Thomson") != std::string::npos) {
+        texts[kSlotType] += " (mp3pro)";
+    }
+    texts[kSlotBadLastFrame] = record.last_frame_complete == 1 ? "no" : "yes";
+    texts[kSlotMaxReservoir] = std::to_string(record.max_reservoir);
+    texts[kSlotAvReservoir] = std::to_string(record.average_reservoir);
+    texts[kSlotSyncErrors] = std::to_string(record.sync_errors);
+
+    const int quality =
+        EstimateQuality(texts[kSlotEncoder], texts[kSlotStereoMode], record, mono_quality);
+    texts[kSlotQuality] = QualityText(quality);
+    return quality;
+}
+
+void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record) {
+    record.length_seconds = 0.0f;
+    for (int slot : {kSlotEncoder, kSlotBitrate, kSlotSize, kSlotStereoMode}) {
+        texts[slot] = "--";
+    }
+    texts[kSlotQuality] = "Unknown";
+}
+
+}  // namespace vandrel

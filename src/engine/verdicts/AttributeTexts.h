@@ -1,0 +1,104 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/core/ScanRecord.h"
+
+namespace vandrel {
+
+// The display texts of one file, one per slot. Slots are named by their
+// position in the record (0, 28, 56, ... 1456), which is how the attribute
+// catalog refers to them.
+constexpr int kSlotStep = 28;
+constexpr int kSlotCount = 53;
+
+enum Slot : int {
+    kSlotGeneralType = 0,
+    kSlotName = 56,
+    kSlotEncoder = 84,
+    kSlotLength = 112,
+    kSlotStereoMode = 140,
+    kSlotScalefac = 168,
+    kSlotEmphasis = 196,
+    kSlotBitrate = 224,
+    kSlotType = 252,
+    kSlotSize = 280,
+    kSlotFrames = 308,
+    kSlotFrequency = 336,
+    kSlotMaxReservoir = 364,
+    kSlotAvReservoir = 392,
+    kSlotFirstFrame = 420,
+    kSlotId3v2Size = 448,
+    kSlotBadLastFrame = 476,
+    kSlotVbr = 504,
+    kSlotLameTag = 532,
+    kSlotCueSheet = 560,
+    kSlotSyncErrors = 588,
+    kSlotTitle = 616,
+    kSlotAlbum = 644,
+    kSlotArtist = 672,
+    kSlotGenre = 700,
+    kSlotYear = 728,
+    kSlotComment = 756,
+    kSlotTrack = 784,
+    kSlotMpcStream = 812,
+    kSlotMpcProfile = 840,
+    kSlotQuality = 868,
+    // The LAME tag texts, in their usual order.
+    kSlotLameQuality = 896,
+    kSlotLameRevision = 924,
+    kSlotLameVbrMethod = 952,
+    kSlotLameLowpass = 980,
+    kSlotLamePsychoModel = 1008,
+    kSlotLameSafeJoint = 1036,
+    kSlotLameNogapContinued = 1064,
+    kSlotLameNogapContinuation = 1092,
+    kSlotLameAthType = 1120,
+    kSlotLameAbrBitrate = 1148,
+    kSlotLameNoiseShaping = 1176,
+    kSlotLameUnwise = 1204,
+    kSlotLameInputFrequency = 1232,
+    kSlotLameStereoMode = 1260,
+    // The replay gain texts.
+    kSlotPeak = 1288,
+    kSlotRadioName = 1316,
+    kSlotRadioOriginator = 1344,
+    kSlotRadioAdjustment = 1372,
+    kSlotAudiophileName = 1400,
+    kSlotAudiophileOriginator = 1428,
+    kSlotAudiophileAdjustment = 1456,
+};
+
+class AttributeTexts {
+public:
+    std::string& operator[](int slot) { return texts_[Index(slot)]; }
+    const std::string& operator[](int slot) const { return texts_[Index(slot)]; }
+
+private:
+    static size_t Index(int slot) { return static_cast<size_t>(slot / kSlotStep); }
+    std::array<std::string, kSlotCount> texts_;
+};
+
+// Quality classes.
+constexpr int kQualityBad = 0;
+constexpr int kQualityOk = 1;
+constexpr int kQualityGood = 2;
+
+// Fills every slot but the name (which the caller sets) from the record and
+// returns the file's quality class. The texts are UTF-8. `mono_quality` doubles the quality per
+// bitrate of mono files.
+int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality);
+
+// The texts a file shows when its scan failed: no length, "--" for encoder,
+// bitrate, size and stereo mode, "Unknown" quality.
+void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record);
+
+// "hh:mm:ss", with the tenths of a second under ten seconds ("00:00:05.3").
+std::string FormatLength(float seconds);
+// Decimal with "," before the last three and the last six digits; "+" after
+// a size the record could not hold whole.
+std::string FormatFileSize(uint32_t size);
+
+}  // namespace vandrel

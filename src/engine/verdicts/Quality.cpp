@@ -1,0 +1,108 @@
+#include "engine/verdicts/Quality.h"
+
+#include <initializer_list>
+
+#include "engine/frame/FrameHeader.h"
+#include "engine/media/MpcFile.h"
+
+namespace vandrel {
+
+namespace {
+
+bool ContainsAny(std::string_view text, std::initializer_list<std::string_view> parts) {
+    for (std::string_view part : parts) {
+        if (text.find(part) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr std::string_view kMpcEncoder = "mppenc";
+
+}  // namespace
+
+int EncoderClass(std::string_view encoder) {
+    if (ContainsAny(encoder, {"FhG", "Lame 3.8", "Lame 3.9", "Gogo (after 3.0)"})) {
+        return 1;
+    }
+    if (ContainsAny(encoder, {"Blade", "dist", "QDesign (fast mode)", "Shine", "Xing"})) {
+        return -1;
+    }
+    if (ContainsAny(encoder, {"RCA", "Thomson"})) {
+        return 3;
+    }
+    if (ContainsAny(encoder, {kMpcEncoder})) {
+        return 2;
+    }
+    return 0;
+}
+
+int EstimateQuality(std::string_view encoder, std::string_view mode_text, const ScanRecord& record,
+                    bool mono_quality) {
+    const int c = EncoderClass(encoder);
+    // MPEG Plus is judged against MPEG-1 Layer III bitrates.
+    const bool mpc = encoder.find(kMpcEncoder) != std::string_view::npos;
+    const int row = mpc ? BitrateRow(1, 3) : BitrateRow(record.is_mpeg1 != 0 ? 1 : 0, record.layer);
+    if (row < 0 || row >= static_cast<int>(kBitrates.size())) {
+        return kQualityBad;  // no version and layer to judge by
+    }
+    const auto& rates = kBitrates[static_cast<size_t>(row)];
+
+    double q = record.average_bitrate;
+    if (mode_text == "mono" && mono_quality) {
+        q *= 1.85;
+    }
+    if (mode_text == "stereo") {
+        q *= 0.9;  // plain stereo spends bits that joint stereo saves
+    }
+    if (record.is_vbr == 1) {
+        q *= 1.2;
+    }
+    if (q > rates[static_cast<size_t>(10 - c)]) {
+        return kQualityGood;
+    }
+    if (q > rates[static_cast<size_t>(8 - c)]) {
+        return kQualityOk;
+    }
+    return kQualityBad;
+}
+
+std::string_view QualityText(int quality_class) {
+    switch (quality_class) {
+    case kQualityGood:
+        return "good";
+    case kQualityOk:
+        return "ok";
+    default:
+        return "bad";
+    }
+}
+
+std::string_view GeneralTypeText(const ScanRecord& record) {
+    switch (record.kind) {
+    case 1:
+        return "MPEG Audio";
+    case 4:
+        return "MPEG Plus";
+    default:
+        return "Unknown";
+    }
+}
+
+int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts) {
+    texts[kSlotMpcStream] = "SV" + std::to_string(record.mpc_stream_version);
+    texts[kSlotMpcProfile] = MpcProfileName(record.mpc_profile);
+    texts[kSlotEncoder] = kMpcEncoder;
+    texts[kSlotType] = "mpeg plus";
+    const int quality = EstimateQuality(kMpcEncoder, texts[kSlotStereoMode], record, mono_quality);
+    texts[kSlotQuality] = QualityText(quality);
+    texts[kSlotVbr] = record.is_vbr != 0 ? "yes" : "no";
+    for (int slot : {kSlotSyncErrors, kSlotLameTag, kSlotScalefac, kSlotMaxReservoir,
+                     kSlotBadLastFrame, kSlotAvReservoir, kSlotCueSheet}) {
+        texts[slot] = "--";
+    }
+    return quality;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/core/ScanRecord.h"
+#include "engine/verdicts/AttributeTexts.h"
+
+namespace vandrel {
+
+// The class an encoder's name puts it in: -1 for weak encoders, up to 3 for
+// those that get good sound out of few bits.
+int EncoderClass(std::string_view encoder);
+
+// Good, ok or bad, from the average bitrate against two thresholds of the
+// bitrate table, shifted by the encoder's class. `mode_text` is the stereo
+// mode's text ("mono" with `mono_quality` counts a mono file double).
+int EstimateQuality(std::string_view encoder, std::string_view mode_text, const ScanRecord& record,
+                    bool mono_quality);
+
+std::string_view QualityText(int quality_class);
+
+// "MPEG Audio", "MPEG Plus" or "Unknown", from the record's file kind.
+std::string_view GeneralTypeText(const ScanRecord& record);
+
+// The MPEG Plus versions of the attribute texts; returns the quality class.
+int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts);
+
+}  // namespace vandrel
