@@ -57,7 +57,7 @@ Source ScanSource(std::vector<uint8_t> bytes) {
     CMp3File file;
     file.OpenMemory("source.mp3", std::move(bytes));
     FrameSeries series;
-    file.Scan(true, source.record, -1, &series, true, nullptr);
+    file.Scan(source.record, {.series = &series, .cache = CacheLookup::kSkip});
     source.positions = series[FrameSeries::kFramePosition];
     return source;
 }
@@ -155,7 +155,7 @@ void BM_FrameWalk(benchmark::State& state) {
     for (auto _ : state) {
         ScanRecord record = ZeroRecord();
         FrameSeries series;
-        mp3.Scan(true, record, -1, with_series ? &series : nullptr, true, nullptr);
+        mp3.Scan(record, {.series = with_series ? &series : nullptr, .cache = CacheLookup::kSkip});
         benchmark::DoNotOptimize(record);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.bytes.size()));

@@ -21,12 +21,12 @@
 namespace {
 
 // A figure of /proc/self/status in KB ("VmRSS", "VmHWM").
-long StatusKb(const std::string& key) {
+double StatusKb(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind(key + ":", 0) == 0) {
-            return std::stol(line.substr(key.size() + 1));
+            return std::stod(line.substr(key.size() + 1));
         }
     }
     return -1;
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     if (argc > 2) {
         settings.SetString("list_settings", "frameres", argv[2]);
     }
-    const long before_kb = StatusKb("VmRSS");
+    const double before_kb = StatusKb("VmRSS");
     int rows = 0;
     double seconds = 0;
     {
@@ -70,11 +70,11 @@ int main(int argc, char** argv) {
         loop.exec();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rows = list.model()->rowCount();
-        const long after_kb = StatusKb("VmRSS");
+        const double after_kb = StatusKb("VmRSS");
         std::printf("rows %d\nfill %.3f s\nresident before %.1f MB, with the rows %.1f MB "
                     "(%.2f KB a row), peak %.1f MB\n",
                     rows, seconds, before_kb / 1024.0, after_kb / 1024.0,
-                    rows > 0 ? static_cast<double>(after_kb - before_kb) / rows : 0.0,
+                    rows > 0 ? (after_kb - before_kb) / rows : 0.0,
                     StatusKb("VmHWM") / 1024.0);
     }
     vandrel::ClearMediaFileTypes();

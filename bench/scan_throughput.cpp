@@ -56,7 +56,7 @@ uint64_t ScanAll(const std::vector<std::string>& files, int& failures) {
         }
         vandrel::ScanRecord record = vandrel::ZeroRecord();
         try {
-            file.Scan(true, record, -1, nullptr, true, nullptr);
+            file.Scan(record, {.cache = vandrel::CacheLookup::kSkip});
             frames += static_cast<uint64_t>(record.frames);
         } catch (const vandrel::ScanError&) {
             ++failures;

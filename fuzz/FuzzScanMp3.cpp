@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScanRecord record = ZeroRecord();
     FrameSeries series;
     try {
-        if (file.Scan(true, record, -1, &series, true, nullptr) == 0) {
+        if (file.Scan(record, {.series = &series, .cache = CacheLookup::kSkip}) == 0) {
             return 0;
         }
     } catch (const ScanError&) {

@@ -35,7 +35,7 @@ template <typename File> void ScanFromMemory(const uint8_t* data, size_t size, c
     MemoryFile file;
     file.OpenMemory(name, std::vector<uint8_t>(data, data + size));
     ScanRecord record = ZeroRecord();
-    file.Scan(true, record, -1, nullptr, false, nullptr);
+    file.Scan(record, {});
     AttributeTexts texts;
     BuildAttributeTexts(texts, record, false);
 }

@@ -26,7 +26,8 @@ void OpenAndScan(FileResult& result, const AnalysisOptions& options, int limit) 
         return;
     }
     try {
-        if (file.Scan(!options.headers_only, result.record, limit, nullptr, false, nullptr) == 0) {
+        if (file.Scan(result.record,
+                      {.walk_frames = !options.headers_only, .frame_limit = limit}) == 0) {
             result.error = "The file is too short to analyse";
         }
         auto* mp3 = dynamic_cast<CMp3File*>(file.File());

@@ -78,7 +78,9 @@ bool CListThread::DoProcess(const std::string& path, ScanRecord& record, Attribu
     }
     thread_helper helper(*this);
     try {
-        if (file.Scan(walk_frames, record, limit, nullptr, false, &helper) == 0) {
+        if (file.Scan(record,
+                      {.walk_frames = walk_frames, .frame_limit = limit, .progress = &helper}) ==
+            0) {
             return true;
         }
         record.quality_class = BuildAttributeTexts(texts, record, settings_.MonoQuality());
@@ -87,7 +89,7 @@ bool CListThread::DoProcess(const std::string& path, ScanRecord& record, Attribu
             // The statistics of a part of the file named no encoder: all of
             // it may. The record starts afresh, as every scan's must.
             record = ZeroRecord();
-            if (file.Scan(walk_frames, record, -1, nullptr, false, &helper) == 0) {
+            if (file.Scan(record, {.walk_frames = walk_frames, .progress = &helper}) == 0) {
                 return true;
             }
         }

@@ -168,7 +168,7 @@ TEST(EncoderText, ComesFromTheLameTagOrTheFramesOfRealFiles) {
         CVandrelMp3File mp3;
         ASSERT_TRUE(mp3.Open(test::FixturePath(file), "rb"));
         ScanRecord r = ZeroRecord();
-        mp3.Scan(true, r, -1, nullptr, true, nullptr);
+        mp3.Scan(r, {.cache = CacheLookup::kSkip});
         EXPECT_EQ(EncoderText(r), text) << file;
     }
 }

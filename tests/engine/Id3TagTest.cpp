@@ -32,7 +32,7 @@ ScanRecord ScanFile(const std::string& path) {
     CVandrelMp3File file;
     EXPECT_TRUE(file.Open(path, "rb")) << path;
     ScanRecord r = ZeroRecord();
-    file.Scan(true, r, -1, nullptr, true, nullptr);
+    file.Scan(r, {.cache = CacheLookup::kSkip});
     return r;
 }
 
@@ -179,7 +179,7 @@ TEST(Id3v2, SkipsATagLargerThanTheReaderHolds) {
     EXPECT_EQ(file.Tags().size(), 0);
     EXPECT_TRUE(file.Tags().frames().empty());
     ScanRecord r = ZeroRecord();
-    ASSERT_EQ(file.Scan(true, r, -1, nullptr, true, nullptr), 1);
+    ASSERT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip}), 1);
     EXPECT_EQ(r.first_frame_offset, 700'010);
     EXPECT_EQ(r.frames, 60);
 }

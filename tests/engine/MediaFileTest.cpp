@@ -77,7 +77,7 @@ TEST_F(Registry, RefusesWhatNoKindAcceptsAndSaysWhy) {
     }
     // A wrapper without a file answers 0 to everything.
     ScanRecord record = ZeroRecord();
-    EXPECT_EQ(wrapper.Scan(true, record, -1, nullptr, false, nullptr), 0);
+    EXPECT_EQ(wrapper.Scan(record, {}), 0);
     EXPECT_EQ(wrapper.ShowPage(0), 0);
     EXPECT_EQ(wrapper.ReleaseFrameData(), 0);
     EXPECT_EQ(wrapper.DestroyPages(), 0);
@@ -122,7 +122,7 @@ TEST(WaveFile, ReadsTheCanonicalHeader) {
     CWaveFile wave;
     ASSERT_TRUE(wave.Open(dir.File("a.wav"), "rb"));
     ScanRecord r = ZeroRecord();
-    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 1);
+    EXPECT_EQ(wave.Scan(r, {}), 1);
     EXPECT_EQ((std::vector<int64_t>{r.channels, r.sample_rate, r.average_bitrate, r.file_size}),
               (std::vector<int64_t>{1, 22050, 352, static_cast<int64_t>(bytes.size())}));
     EXPECT_FLOAT_EQ(r.length_seconds, 5.0f);  // whole seconds
@@ -139,11 +139,11 @@ TEST(WaveFile, SurvivesShortAndDamagedHeaders) {
     CWaveFile wave;
     ScanRecord r = ZeroRecord();
     ASSERT_TRUE(wave.Open(dir.File("zero.wav"), "rb"));
-    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 1);
+    EXPECT_EQ(wave.Scan(r, {}), 1);
     EXPECT_FLOAT_EQ(r.length_seconds, 0.0f);
     ASSERT_TRUE(wave.Open(dir.File("short.wav"), "rb"));
     r = ZeroRecord();
-    EXPECT_EQ(wave.Scan(true, r, -1, nullptr, false, nullptr), 0);
+    EXPECT_EQ(wave.Scan(r, {}), 0);
 }
 
 TEST(MediaFile, CloneSharesNoStream) {
@@ -156,7 +156,7 @@ TEST(MediaFile, CloneSharesNoStream) {
     EXPECT_EQ(copy->GetFileSize(), file.GetFileSize());
     EXPECT_EQ(copy->Close(), 0);  // nothing open in the copy
     ScanRecord r = ZeroRecord();
-    EXPECT_EQ(file.Scan(true, r, -1, nullptr, true, nullptr), 1);
+    EXPECT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip}), 1);
     EXPECT_EQ(r.frames, 40);
 }
 

@@ -29,7 +29,7 @@ ScanRecord Scan(const std::vector<uint8_t>& bytes) {
     ScanRecord r = ZeroRecord();
     EXPECT_TRUE(file.Attach(dir.File("a.mpc")));
     EXPECT_EQ(file.File()->GetFileTypeCode(), 4);
-    EXPECT_EQ(file.Scan(true, r, -1, nullptr, false, nullptr), 1);
+    EXPECT_EQ(file.Scan(r, {}), 1);
     return r;
 }
 

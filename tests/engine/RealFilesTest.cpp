@@ -67,7 +67,7 @@ TEST_P(RealFiles, AgreeWithAnIndependentFrameWalk) {
     CVandrelMediaFileWrapper file;
     ASSERT_TRUE(file.Attach(test::FixturePath(e.file)));
     ScanRecord r = ZeroRecord();
-    ASSERT_EQ(file.Scan(true, r, -1, nullptr, true, nullptr), 1);
+    ASSERT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip}), 1);
     EXPECT_EQ(r.frames, e.frames);
     EXPECT_EQ(r.first_frame_offset, e.first_frame_offset);
     EXPECT_EQ(r.sample_rate, e.sample_rate);
@@ -110,7 +110,7 @@ TEST(SharedSamples, EveryFileGivesAResultOrAMessage) {
         }
         ScanRecord r = ZeroRecord();
         try {
-            file.Scan(true, r, -1, nullptr, true, nullptr);
+            file.Scan(r, {.cache = CacheLookup::kSkip});
             EXPECT_GE(r.frames, 0) << entry.path();
         } catch (const ScanError& e) {
             EXPECT_FALSE(std::string(e.what()).empty());

@@ -34,7 +34,9 @@ Outcome ScanBytes(std::vector<uint8_t> bytes, int limit = -1, FrameSeries* serie
     file.OpenMemory("memory.mp3", std::move(bytes));
     Outcome outcome;
     try {
-        outcome.result = file.Scan(walk, outcome.record, limit, series, false, progress);
+        outcome.result = file.Scan(
+            outcome.record,
+            {.walk_frames = walk, .frame_limit = limit, .series = series, .progress = progress});
     } catch (const ScanError& e) {
         outcome.error = e.what();
     }
@@ -446,7 +448,7 @@ TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
     CVandrelMp3File file;
     file.OpenMemory("cached.mp3", std::vector<uint8_t>(1000, 0));
     ScanRecord record = ZeroRecord();
-    EXPECT_EQ(file.Scan(true, record, 1000, nullptr, false, nullptr), 1);
+    EXPECT_EQ(file.Scan(record, {.frame_limit = 1000}), 1);
     EXPECT_EQ(cache.last_limit, 1000);
     EXPECT_EQ(record.frames, 1234);
     EXPECT_EQ(record.average_bitrate, 128);  // the finishing step ran
@@ -454,7 +456,7 @@ TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
 
     // Bypassing the cache reads the file (and fails on it).
     record = ZeroRecord();
-    EXPECT_THROW(file.Scan(true, record, 1000, nullptr, true, nullptr), ScanError);
+    EXPECT_THROW(file.Scan(record, {.frame_limit = 1000, .cache = CacheLookup::kSkip}), ScanError);
     EXPECT_EQ(cache.lookups, 1);
 }
 
@@ -464,7 +466,7 @@ TEST(Scan, AnEmptyFileGivesOnlyPathTypeStatusAndSize) {
     CVandrelMp3File file;
     ASSERT_TRUE(file.Open(dir.File("empty.mp3"), "rb"));
     ScanRecord record = ZeroRecord();
-    EXPECT_EQ(file.Scan(true, record, -1, nullptr, true, nullptr), 0);
+    EXPECT_EQ(file.Scan(record, {.cache = CacheLookup::kSkip}), 0);
     EXPECT_EQ(record.kind, 1);
     EXPECT_EQ(RecordPath(record), dir.File("empty.mp3"));
     EXPECT_NE(record.status.modification_time, 0);

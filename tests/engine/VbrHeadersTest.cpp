@@ -22,7 +22,7 @@ ScanRecord ScanBytes(std::vector<uint8_t> bytes, int limit = -1) {
     CVandrelMp3File file;
     file.OpenMemory("memory.mp3", std::move(bytes));
     ScanRecord r = ZeroRecord();
-    file.Scan(true, r, limit, nullptr, true, nullptr);
+    file.Scan(r, {.frame_limit = limit, .cache = CacheLookup::kSkip});
     return r;
 }
 
@@ -30,7 +30,7 @@ ScanRecord ScanFixture(const char* name) {
     CVandrelMp3File file;
     EXPECT_TRUE(file.Open(test::FixturePath(name), "rb"));
     ScanRecord r = ZeroRecord();
-    file.Scan(true, r, -1, nullptr, true, nullptr);
+    file.Scan(r, {.cache = CacheLookup::kSkip});
     return r;
 }
 
@@ -285,7 +285,7 @@ TEST(MusicCrc, IsRightForAnUntouchedFileAndWrongAfterOneChangedByte) {
         CVandrelMp3File file;
         ASSERT_TRUE(file.Open(dir.File(name), "rb"));
         ScanRecord r = ZeroRecord();
-        file.Scan(false, r, -1, nullptr, true, nullptr);
+        file.Scan(r, {.walk_frames = false, .cache = CacheLookup::kSkip});
         CountingProgress progress;
         const uint16_t crc = file.ComputeMusicCrc(r, &progress);
         EXPECT_EQ(r.xing.music_crc_computed, 1);

@@ -74,7 +74,7 @@ TEST(WriteFaults, AFileThatShrinksOrGrowsWhileItIsScannedEndsCleanly) {
         CVandrelMp3File file;
         ASSERT_TRUE(file.Open(path, "rb"));
         ScanRecord r = ZeroRecord();
-        EXPECT_EQ(file.Scan(true, r, -1, nullptr, true, &changer), 1);
+        EXPECT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip, .progress = &changer}), 1);
         if (shrink) {
             // The walk ends soon after the new end (what was already buffered
             // is still walked).

@@ -299,7 +299,7 @@ TEST(DataCache, NeverKeepsAPathLongerThanARecordHolds) {
         CVandrelMp3File file;
         ASSERT_TRUE(file.Open(path, "rb"));
         ScanRecord record = ZeroRecord();
-        file.Scan(true, record, -1, nullptr, false, nullptr);
+        file.Scan(record, {});
         EXPECT_EQ(record.frames, frames);
     }
     SetAnalysisCache(nullptr);

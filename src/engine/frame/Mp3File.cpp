@@ -191,15 +191,18 @@ void CMp3File::CheckLastFrame(ScanRecord& record) {
     record.last_frame_complete = complete ? 1 : 0;
 }
 
-int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series,
-                   bool bypass_cache, sink* progress) {
+int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
+    const int frame_limit = options.frame_limit;
+    FrameSeries* const series = options.series;
+    sink* const progress = options.progress;
     FileStream& stream = Stream();
 
     record.kind = GetFileTypeCode();
     CopyTextField(record.path, Path());
     FillFileStatus(record.status, Path());
 
-    if (!bypass_cache && AnswerFromCache(Path(), record, frame_limit, progress)) {
+    if (options.cache == CacheLookup::kAsk &&
+        AnswerFromCache(Path(), record, frame_limit, progress)) {
         return 1;
     }
 
@@ -254,7 +257,7 @@ int CMp3File::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* 
     }
 
     record.frames = 0;
-    if (!walk) {
+    if (!options.walk_frames) {
         return 1;
     }
     if (series != nullptr) {

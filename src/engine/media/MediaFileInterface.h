@@ -7,6 +7,7 @@
 
 #include "engine/core/FrameSeries.h"
 #include "engine/core/PageHost.h"
+#include "engine/core/ScanOptions.h"
 #include "engine/core/ScanRecord.h"
 #include "engine/core/SettingsStore.h"
 #include "engine/core/Sink.h"
@@ -42,8 +43,7 @@ public:
     // Analyses the open file into `record` (see CMp3File::Scan for the rules).
     // Returns 0 for an empty file, else 1; throws ScanError when the file
     // cannot be scanned.
-    virtual int Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series,
-                     bool bypass_cache, sink* progress) = 0;
+    virtual int Scan(ScanRecord& record, const ScanOptions& options) = 0;
     virtual int GetFileTypeCode() const = 0;
     virtual int GetFeatureMask() const = 0;
     virtual bool Open(const std::string& path, std::string_view mode) = 0;

@@ -29,9 +29,8 @@ int CMediaFileWrapper::ShowPage(int tab) {
     return file_ ? file_->ShowPage(tab) : 0;
 }
 
-int CMediaFileWrapper::Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series,
-                            bool bypass_cache, sink* progress) {
-    return file_ ? file_->Scan(walk, record, frame_limit, series, bypass_cache, progress) : 0;
+int CMediaFileWrapper::Scan(ScanRecord& record, const ScanOptions& options) {
+    return file_ ? file_->Scan(record, options) : 0;
 }
 
 void CMediaFileWrapper::Close() {

@@ -21,8 +21,7 @@ public:
     virtual int ReleaseFrameData();
     virtual int ShowPage(int tab);
 
-    int Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series, bool bypass_cache,
-             sink* progress);
+    int Scan(ScanRecord& record, const ScanOptions& options);
     void Close();
     uint64_t GetFileSize() const;
     int DestroyPages();

@@ -66,8 +66,7 @@ bool CMpcFile::ReadMpcHeader(MpcHeaderSummary& summary) {
     return true;
 }
 
-int CMpcFile::Scan(bool /*walk*/, ScanRecord& record, int /*frame_limit*/, FrameSeries* /*series*/,
-                   bool /*bypass_cache*/, sink* /*progress*/) {
+int CMpcFile::Scan(ScanRecord& record, const ScanOptions& /*options*/) {
     record.kind = GetFileTypeCode();
     CopyTextField(record.path, Path());
     FillFileStatus(record.status, Path());

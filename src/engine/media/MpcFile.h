@@ -31,8 +31,7 @@ public:
     // Accepts files that start with "MP+".
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
-    int Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series, bool bypass_cache,
-             sink* progress) override;
+    int Scan(ScanRecord& record, const ScanOptions& options) override;
     int GetFileTypeCode() const override { return 4; }
     int GetFeatureMask() const override { return 2; }
 

@@ -28,8 +28,7 @@ std::unique_ptr<CMediaFileInterface> CWaveFile::Clone() const {
     return std::make_unique<CWaveFile>(*this);
 }
 
-int CWaveFile::Scan(bool /*walk*/, ScanRecord& record, int /*frame_limit*/, FrameSeries* /*series*/,
-                    bool /*bypass_cache*/, sink* /*progress*/) {
+int CWaveFile::Scan(ScanRecord& record, const ScanOptions& /*options*/) {
     CopyTextField(record.path, Path());
     // The size and status are not part of the WAVE header, but every view of
     // the record shows them.

@@ -16,8 +16,7 @@ public:
     // "RIFF" at 0 and "WAVE" at 8.
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
-    int Scan(bool walk, ScanRecord& record, int frame_limit, FrameSeries* series, bool bypass_cache,
-             sink* progress) override;
+    int Scan(ScanRecord& record, const ScanOptions& options) override;
     int GetFileTypeCode() const override { return 3; }
     int GetFeatureMask() const override { return 0; }
 };
