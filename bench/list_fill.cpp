@@ -7,12 +7,13 @@
 // FRAMES is the frames-to-read setting (default 1000, 0 for all). No cache is
 // used, so every file is scanned.
 
-#include <QApplication>
-#include <QEventLoop>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
+
+#include <QApplication>
+#include <QEventLoop>
 
 #include "engine/media/MediaFileRegistry.h"
 #include "store/IniFile.h"
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: list_fill FOLDER [FRAMES]\n");
         return 2;
     }
-    vandrel::RegisterStandardMediaFileTypes();
+    const vandrel::MediaFileTypesScope media_types;
     vandrel::CIniFile settings("unused.ini");
     if (argc > 2) {
         settings.SetString("list_settings", "frameres", argv[2]);
@@ -74,9 +75,7 @@ int main(int argc, char** argv) {
         std::printf("rows %d\nfill %.3f s\nresident before %.1f MB, with the rows %.1f MB "
                     "(%.2f KB a row), peak %.1f MB\n",
                     rows, seconds, before_kb / 1024.0, after_kb / 1024.0,
-                    rows > 0 ? (after_kb - before_kb) / rows : 0.0,
-                    StatusKb("VmHWM") / 1024.0);
+                    rows > 0 ? (after_kb - before_kb) / rows : 0.0, StatusKb("VmHWM") / 1024.0);
     }
-    vandrel::ClearMediaFileTypes();
     return rows > 0 ? 0 : 1;
 }

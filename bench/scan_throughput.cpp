@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
         }
     }
     std::sort(files.begin(), files.end());
-    vandrel::RegisterStandardMediaFileTypes();
+    const vandrel::MediaFileTypesScope media_types;
 
     const uint64_t bytes = ReadAll(files);  // warms the page cache
     double read_best = 1e30;

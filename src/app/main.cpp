@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include "engine/media/MediaFileRegistry.h"
 #include "store/ProcessValues.h"
 #include "store/Startup.h"
 #include "ui/browser/MainFrame.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
 
     vandrel::InitProcessValues(argc, argv);
+    const vandrel::MediaFileTypesScope media_types;
     std::unique_ptr<vandrel::CIniFile> settings = vandrel::StartUp();
     vandrel::CMainFrame frame;
     frame.LoadSettings(*settings);

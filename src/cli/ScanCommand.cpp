@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <streambuf>
 
 #include "cli/Analysis.h"
@@ -134,12 +135,12 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         cache = std::make_unique<CDataCache>(options.cache_file);
         cache->SetMaxSizeKb(options.cache_max_kb);
         cache->Load();
-        SetAnalysisCache(cache.get());
     }
-
-    if (RegisteredMediaFileTypes().empty()) {
-        RegisterStandardMediaFileTypes();
+    std::optional<AnalysisCacheScope> cache_scope;
+    if (cache) {
+        cache_scope.emplace(cache.get());
     }
+    const MediaFileTypesScope media_types;
     const std::vector<InputFile> inputs =
         CollectInputFiles(options.paths, options.recursive, options.filetypes);
     auto writer = MakeResultWriter(options, std::get<std::vector<int32_t>>(columns), *sink);
@@ -163,8 +164,8 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     writer->Finish();
 
+    cache_scope.reset();
     if (cache) {
-        SetAnalysisCache(nullptr);
         std::string error;
         if (!cache->Save(&error)) {
             err << "vandrel-scan: the cache was not saved: " << error << "\n";

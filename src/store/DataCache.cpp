@@ -71,11 +71,7 @@ bool IsCacheFileOrAbsent(const std::string& path) {
 
 CDataCache::CDataCache(std::string path) : path_(std::move(path)) {}
 
-CDataCache::~CDataCache() {
-    if (AnalysisCache() == this) {
-        SetAnalysisCache(nullptr);
-    }
-}
+CDataCache::~CDataCache() = default;
 
 template <typename Accept>
 CDataCache::RecordList::iterator CDataCache::FirstWithPath(std::string_view path, Accept accept) {

@@ -49,9 +49,8 @@ bool IsCacheFileOrAbsent(const std::string& path);
 // record covers the frames asked for.
 //
 // Scanning threads call Lookup and Store; the owner's thread everything else.
-// Every operation runs under one lock. The owner sets and clears the
-// process-wide reference (SetAnalysisCache); the destructor clears it if the
-// owner forgot.
+// Every operation runs under one lock. The owner makes it the process-wide
+// cache with an AnalysisCacheScope that ends before the cache does.
 class CDataCache : public RecordCache, public CWindowWithSettings {
 public:
     explicit CDataCache(std::string path);

@@ -6,7 +6,6 @@
 namespace vandrel {
 
 std::unique_ptr<CIniFile> StartUp() {
-    RegisterStandardMediaFileTypes();
     auto settings = std::make_unique<CIniFile>();
     settings->Load();
     for (const auto& prototype : RegisteredMediaFileTypes()) {
@@ -26,7 +25,6 @@ void ShutDown(CWindowWithSettings* main_frame) {
         }
         settings.Save();
     }
-    ClearMediaFileTypes();
 }
 
 }  // namespace vandrel

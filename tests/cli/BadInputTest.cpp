@@ -19,8 +19,6 @@ using test::TempDir;
 
 class BadInput : public ::testing::Test {
 protected:
-    void TearDown() override { ClearMediaFileTypes(); }
-
     int Run(std::vector<std::string> args) {
         out_.str("");
         err_.str("");

@@ -109,8 +109,6 @@ TEST(Formats, QuoteCsvAndJsonTexts) {
 
 class ScanCommand : public ::testing::Test {
 protected:
-    void TearDown() override { ClearMediaFileTypes(); }
-
     int Run(const std::vector<std::string>& args) {
         out_.str("");
         err_.str("");

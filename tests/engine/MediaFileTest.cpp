@@ -30,11 +30,7 @@ std::vector<uint8_t> WaveHeader(uint16_t channels, uint32_t rate, uint32_t byte_
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ClearMediaFileTypes();
-        RegisterStandardMediaFileTypes();
-    }
-    void TearDown() override { ClearMediaFileTypes(); }
+    const MediaFileTypesScope media_types_;
     TempDir dir_;
 };
 

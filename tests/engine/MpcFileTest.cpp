@@ -35,8 +35,7 @@ ScanRecord Scan(const std::vector<uint8_t>& bytes) {
 
 class MpcFile : public ::testing::Test {
 protected:
-    void SetUp() override { RegisterStandardMediaFileTypes(); }
-    void TearDown() override { ClearMediaFileTypes(); }
+    const MediaFileTypesScope media_types_;
 };
 
 TEST_F(MpcFile, MeasuresAStreamVersion7File) {

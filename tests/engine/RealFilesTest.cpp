@@ -58,8 +58,7 @@ void PrintTo(const Expected& e, std::ostream* os) {
 
 class RealFiles : public ::testing::TestWithParam<Expected> {
 protected:
-    void SetUp() override { RegisterStandardMediaFileTypes(); }
-    void TearDown() override { ClearMediaFileTypes(); }
+    const MediaFileTypesScope media_types_;
 };
 
 TEST_P(RealFiles, AgreeWithAnIndependentFrameWalk) {
@@ -97,7 +96,7 @@ TEST(SharedSamples, EveryFileGivesAResultOrAMessage) {
     if (!samples) {
         GTEST_SKIP() << "no shared samples folder next to the checkout";
     }
-    RegisterStandardMediaFileTypes();
+    const MediaFileTypesScope media_types;
     int scanned = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(*samples)) {
         if (!entry.is_regular_file()) {
@@ -117,7 +116,6 @@ TEST(SharedSamples, EveryFileGivesAResultOrAMessage) {
         }
         ++scanned;
     }
-    ClearMediaFileTypes();
     EXPECT_GT(scanned, 50);
 }
 

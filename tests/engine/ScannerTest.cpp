@@ -14,10 +14,10 @@ namespace vandrel {
 namespace {
 
 using test::Append;
-using test::HeaderSpec;
+using test::HeaderFields;
 using test::MakeFrame;
 using test::MakeFrames;
-using test::SideInfoSpec;
+using test::SideInfoFields;
 using test::Version;
 
 constexpr int kFrame128 = 417;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, no padding
@@ -154,7 +154,7 @@ TEST(Scan, RefusesFilesWithoutAChainOfFramesAfterTheirStart) {
 }
 
 TEST(Scan, RefusesAFreeFormatFirstFrameAfterRecordingIt) {
-    HeaderSpec free_format;
+    HeaderFields free_format;
     free_format.bitrate_index = 0;
     free_format.original = true;
     const Outcome o = ScanBytes(MakeFrames(free_format, 20));
@@ -196,7 +196,7 @@ TEST(Scan, StoresTheTimesOfTheFirstTwentySyncErrorsOnly) {
 
 TEST(Scan, FollowsAChannelOrRateChangeAfterLosingOneFrame) {
     std::vector<uint8_t> bytes = MakeFrames({}, 30);
-    HeaderSpec mono;
+    HeaderFields mono;
     mono.mode = 3;
     Append(bytes, MakeFrames(mono, 30));
     Outcome o = ScanBytes(bytes);
@@ -209,7 +209,7 @@ TEST(Scan, FollowsAChannelOrRateChangeAfterLosingOneFrame) {
     EXPECT_EQ(o.record.long_blocks, 29u * 4 + 29u * 2);
 
     bytes = MakeFrames({}, 30);
-    HeaderSpec rate48;
+    HeaderFields rate48;
     rate48.rate_index = 1;
     Append(bytes, MakeFrames(rate48, 30));
     o = ScanBytes(bytes);
@@ -236,9 +236,9 @@ TEST(Scan, EstimatesTheLengthWhenStoppedAtTheLimitOrNotWalking) {
 }
 
 TEST(Scan, NeverParsesTheFirstFrame) {
-    HeaderSpec first;
+    HeaderFields first;
     first.bitrate_index = 10;
-    SideInfoSpec short_blocks;
+    SideInfoFields short_blocks;
     short_blocks.granules[0][0] = {0, true, 2, false, false};
     std::vector<uint8_t> bytes = MakeFrame(first, short_blocks);
     Append(bytes, MakeFrames({}, 20));
@@ -251,11 +251,11 @@ TEST(Scan, NeverParsesTheFirstFrame) {
 }
 
 TEST(Scan, AveragesTheBitratesOfAVariableBitrateFile) {
-    HeaderSpec high;
+    HeaderFields high;
     high.bitrate_index = 11;  // 192
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 30; ++i) {
-        Append(bytes, MakeFrame(i % 3 == 0 ? high : HeaderSpec{}));
+        Append(bytes, MakeFrame(i % 3 == 0 ? high : HeaderFields{}));
     }
     const Outcome o = ScanBytes(bytes);
     ASSERT_EQ(o.error, "");
@@ -265,17 +265,17 @@ TEST(Scan, AveragesTheBitratesOfAVariableBitrateFile) {
 }
 
 TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
-    SideInfoSpec side;
+    SideInfoFields side;
     side.main_data_begin = 300;
     side.scfsi = 0b0101;
     side.granules[0][0] = {10, true, 2, true, false};    // mixed
     side.granules[0][1] = {20, false, 0, false, true};   // long, scalefac_scale
     side.granules[1][0] = {77, true, 2, false, false};   // short
     side.granules[1][1] = {99, false, 0, false, false};  // long
-    HeaderSpec header;
+    HeaderFields header;
     header.mode_extension = 2;
     header.padding = true;
-    SideInfoSpec quiet;
+    SideInfoFields quiet;
     quiet.main_data_begin = 100;
     std::vector<uint8_t> bytes = MakeFrames(header, 11, side);
     Append(bytes, MakeFrames({}, 10, quiet));
@@ -306,10 +306,10 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
 }
 
 TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
-    SideInfoSpec side;
+    SideInfoFields side;
     side.main_data_begin = 123;
     side.granules[0][0].scalefac_scale = true;
-    HeaderSpec crc;
+    HeaderFields crc;
     crc.crc = true;
     Outcome o = ScanBytes(MakeFrames(crc, 20, side));
     ASSERT_EQ(o.error, "");
@@ -317,7 +317,7 @@ TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
     EXPECT_EQ(o.record.scalefac_scale_count, 19);
 
     // MPEG-2 mono: 8-bit main_data_begin, one granule-channel per frame.
-    HeaderSpec mpeg2;
+    HeaderFields mpeg2;
     mpeg2.version = Version::kMpeg2;
     mpeg2.bitrate_index = 8;
     mpeg2.mode = 3;
@@ -331,7 +331,7 @@ TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
 }
 
 TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
-    HeaderSpec layer2{Version::kMpeg1, 2, 10, 1};  // 192 kbit/s, 48 kHz
+    HeaderFields layer2{Version::kMpeg1, 2, 10, 1};  // 192 kbit/s, 48 kHz
     Outcome o = ScanBytes(MakeFrames(layer2, 30));
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.frames, 30);
@@ -340,7 +340,7 @@ TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
     EXPECT_FLOAT_EQ(o.record.length_seconds, 30 * 1152 / 48000.0f);
     EXPECT_EQ(o.record.last_frame_complete, 1);
 
-    HeaderSpec layer1{Version::kMpeg1, 1, 4, 0};  // 128 kbit/s, 44.1 kHz
+    HeaderFields layer1{Version::kMpeg1, 1, 4, 0};  // 128 kbit/s, 44.1 kHz
     o = ScanBytes(MakeFrames(layer1, 200));
     ASSERT_EQ(o.error, "");
     EXPECT_EQ(o.record.frames, 200);
@@ -406,15 +406,9 @@ ScanRecord Mpeg1Layer3Record() {
     return r;
 }
 
-class CacheScope {
-public:
-    explicit CacheScope(RecordCache* cache) { SetAnalysisCache(cache); }
-    ~CacheScope() { SetAnalysisCache(nullptr); }
-};
-
 TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStoresOnlyFinishedWalks) {
     FakeCache cache;
-    CacheScope scope(&cache);
+    const AnalysisCacheScope scope(&cache);
     const std::vector<uint8_t> bytes = MakeFrames({}, 5000);
 
     RecordingSink all(100);
@@ -438,7 +432,7 @@ TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStoresOnlyFinishedWalks) {
 
 TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
     FakeCache cache;
-    CacheScope scope(&cache);
+    const AnalysisCacheScope scope(&cache);
     cache.answer = Mpeg1Layer3Record();
     cache.answer->frames = 1234;
     cache.answer->whole_file_scanned = 1;

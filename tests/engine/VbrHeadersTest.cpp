@@ -13,10 +13,10 @@ namespace vandrel {
 namespace {
 
 using test::Append;
-using test::HeaderSpec;
+using test::HeaderFields;
 using test::MakeFrames;
 using test::MakeXingFrame;
-using test::XingSpec;
+using test::XingFields;
 
 ScanRecord ScanBytes(std::vector<uint8_t> bytes, int limit = -1) {
     CVandrelMp3File file;
@@ -35,7 +35,7 @@ ScanRecord ScanFixture(const char* name) {
 }
 
 // A file whose first frame carries the given Xing header, then `frames` more.
-std::vector<uint8_t> XingFile(const XingSpec& xing, int frames = 40, HeaderSpec header = {}) {
+std::vector<uint8_t> XingFile(const XingFields& xing, int frames = 40, HeaderFields header = {}) {
     std::vector<uint8_t> bytes = MakeXingFrame(header, xing);
     Append(bytes, MakeFrames(header, frames));
     return bytes;
@@ -107,7 +107,7 @@ TEST(LameTag, ReadsReplayGainAndPeak) {
                                         "unspecified", "0"}));
 
     // A set sign bit makes the adjustment negative; a zero peak is not set.
-    XingSpec xing;
+    XingFields xing;
     xing.frames = 40;
     xing.lame_bytes[17] = 0x2E;  // audiophile: name 1, originator 3, sign, 5.3 dB
     xing.lame_bytes[18] = 0x35;
@@ -121,7 +121,7 @@ TEST(LameTag, ReadsReplayGainAndPeak) {
 }
 
 TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
-    XingSpec xing;
+    XingFields xing;
     xing.frames = 40;
     xing.lame_bytes[10] = 190;  // lowpass 19000 Hz
     ScanRecord r = ScanBytes(XingFile(xing));
@@ -140,9 +140,9 @@ TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
 }
 
 TEST(XingHeader, SitsWhereTheSideInformationEnds) {
-    XingSpec xing;
+    XingFields xing;
     xing.frames = 30;
-    HeaderSpec mono;
+    HeaderFields mono;
     mono.mode = 3;
     // MPEG-1 mono: at 21.
     ScanRecord r = ScanBytes(XingFile(xing, 30, mono));
@@ -153,7 +153,7 @@ TEST(XingHeader, SitsWhereTheSideInformationEnds) {
     EXPECT_EQ(r.has_xing, 0);
 
     // MPEG-2: 21 for two channels, 13 for one; the rate is halved.
-    HeaderSpec mpeg2;
+    HeaderFields mpeg2;
     mpeg2.version = test::Version::kMpeg2;
     mpeg2.bitrate_index = 14;
     xing.offset = 0;
@@ -167,14 +167,14 @@ TEST(XingHeader, SitsWhereTheSideInformationEnds) {
 
     // Two bytes later in a frame with CRC protection, and only there.
     xing.offset = 38;
-    HeaderSpec crc;
+    HeaderFields crc;
     crc.crc = true;
     EXPECT_EQ(ScanBytes(XingFile(xing, 30, crc)).has_xing, 1);
     EXPECT_EQ(ScanBytes(XingFile(xing, 30)).has_xing, 0);
 }
 
 TEST(XingHeader, ReadsOnlyTheFieldsItsFlagsAnnounce) {
-    XingSpec xing;
+    XingFields xing;
     xing.flags = 0x2;  // bytes only
     xing.bytes = 12345;
     xing.lame = false;
@@ -198,7 +198,7 @@ TEST(XingHeader, IsNotParsedWhenFoundTooFarIntoTheFrame) {
 }
 
 std::vector<uint8_t> VbriFrame(uint16_t entries) {
-    HeaderSpec header;
+    HeaderFields header;
     header.bitrate_index = 14;  // room for a long table
     std::vector<uint8_t> frame = test::MakeFrame(header);
     std::span<uint8_t> v = std::span(frame).subspan(kVbriOffset);
@@ -302,7 +302,7 @@ TEST(MusicCrc, IsRightForAnUntouchedFileAndWrongAfterOneChangedByte) {
 
 TEST(MusicCrc, IsNotComputedWithoutTwoValidFrames) {
     test::TempDir dir;
-    std::vector<uint8_t> bytes = MakeXingFrame({}, XingSpec{});
+    std::vector<uint8_t> bytes = MakeXingFrame({}, XingFields{});
     bytes.resize(bytes.size() + 500, 0);
     test::WriteFile(dir.File("c.mp3"), bytes);
     CVandrelMp3File file;

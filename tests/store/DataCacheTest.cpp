@@ -292,7 +292,7 @@ TEST(DataCache, NeverKeepsAPathLongerThanARecordHolds) {
     }
     std::filesystem::create_directories(folder);
     CDataCache cache(dir.File("cache.dat"));
-    SetAnalysisCache(&cache);
+    std::optional<AnalysisCacheScope> scope(&cache);
     for (int frames : {40, 20}) {
         const std::string path = folder + "/" + std::to_string(frames) + ".mp3";
         test::WriteFile(path, test::MakeFrames({}, frames));
@@ -302,7 +302,7 @@ TEST(DataCache, NeverKeepsAPathLongerThanARecordHolds) {
         file.Scan(record, {});
         EXPECT_EQ(record.frames, frames);
     }
-    SetAnalysisCache(nullptr);
+    scope.reset();
     EXPECT_EQ(cache.RecordCount(), 0u);
 }
 

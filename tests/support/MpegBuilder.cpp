@@ -38,7 +38,7 @@ void BitWriter::Put(uint32_t value, int bits) {
 
 }  // namespace
 
-uint32_t HeaderWord(const HeaderSpec& s) {
+uint32_t HeaderWord(const HeaderFields& s) {
     uint32_t word = 0xFFE00000;
     if (s.version != Version::kMpeg25) {
         word |= 1u << 20;
@@ -59,7 +59,7 @@ uint32_t HeaderWord(const HeaderSpec& s) {
     return word;
 }
 
-std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side) {
+std::vector<uint8_t> MakeFrame(const HeaderFields& header, const SideInfoFields& side) {
     const uint32_t word = HeaderWord(header);
     FrameHeader decoded;
     const int length = DecodeFrameHeader(word, decoded);
@@ -82,7 +82,8 @@ std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& sid
     }
     for (int gr = 0; gr < (mpeg1 ? 2 : 1); ++gr) {
         for (int ch = 0; ch < channels; ++ch) {
-            const GranuleSpec& g = side.granules[static_cast<size_t>(gr)][static_cast<size_t>(ch)];
+            const GranuleFields& g =
+                side.granules[static_cast<size_t>(gr)][static_cast<size_t>(ch)];
             bits.Put(0, 12);
             bits.Put(g.big_values, 9);
             bits.Put(0, 8);
@@ -110,7 +111,7 @@ std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& sid
     return frame;
 }
 
-std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xing) {
+std::vector<uint8_t> MakeXingFrame(const HeaderFields& header, const XingFields& xing) {
     std::vector<uint8_t> frame = MakeFrame(header);
     BitWriter fields;
     fields.Put(xing.flags, 32);
@@ -147,7 +148,7 @@ std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xin
     return frame;
 }
 
-std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side) {
+std::vector<uint8_t> MakeFrames(const HeaderFields& header, int count, const SideInfoFields& side) {
     std::vector<uint8_t> out;
     const std::vector<uint8_t> frame = MakeFrame(header, side);
     for (int i = 0; i < count; ++i) {

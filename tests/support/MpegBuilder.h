@@ -11,7 +11,7 @@ enum class Version { kMpeg1, kMpeg2, kMpeg25 };
 
 // The fields of one frame header; the defaults make the everyday frame: MPEG-1
 // Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC.
-struct HeaderSpec {
+struct HeaderFields {
     Version version = Version::kMpeg1;
     int layer = 3;
     int bitrate_index = 9;
@@ -25,10 +25,10 @@ struct HeaderSpec {
     int emphasis = 0;
 };
 
-uint32_t HeaderWord(const HeaderSpec& header);
+uint32_t HeaderWord(const HeaderFields& header);
 
 // One granule-channel of Layer III side information.
-struct GranuleSpec {
+struct GranuleFields {
     uint32_t big_values = 0;
     bool window_switching = false;
     int block_type = 0;
@@ -36,19 +36,19 @@ struct GranuleSpec {
     bool scalefac_scale = false;
 };
 
-struct SideInfoSpec {
+struct SideInfoFields {
     uint32_t main_data_begin = 0;
     uint32_t scfsi = 0;  // the 4 scfsi bits of every channel (MPEG-1)
-    std::array<std::array<GranuleSpec, 2>, 2> granules{};  // [granule][channel]
+    std::array<std::array<GranuleFields, 2>, 2> granules{};  // [granule][channel]
 };
 
 // A whole frame of the header's length: header, CRC bytes when asked for,
 // the side information, zero bytes after it.
-std::vector<uint8_t> MakeFrame(const HeaderSpec& header, const SideInfoSpec& side = {});
+std::vector<uint8_t> MakeFrame(const HeaderFields& header, const SideInfoFields& side = {});
 
 // A Xing header with an optional LAME tag, as an encoder writes it into the
 // first frame.
-struct XingSpec {
+struct XingFields {
     uint32_t flags = 0xF;  // frames, bytes, table of contents, VBR scale (0)
     uint32_t frames = 0;
     uint32_t bytes = 0;
@@ -59,10 +59,11 @@ struct XingSpec {
     // Where the tag goes in the frame; 0 for the usual place.
     size_t offset = 0;
 };
-std::vector<uint8_t> MakeXingFrame(const HeaderSpec& header, const XingSpec& xing);
+std::vector<uint8_t> MakeXingFrame(const HeaderFields& header, const XingFields& xing);
 
 // `count` identical frames.
-std::vector<uint8_t> MakeFrames(const HeaderSpec& header, int count, const SideInfoSpec& side = {});
+std::vector<uint8_t> MakeFrames(const HeaderFields& header, int count,
+                                const SideInfoFields& side = {});
 
 // Appends `tail` to `bytes`.
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);

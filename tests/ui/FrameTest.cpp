@@ -146,15 +146,17 @@ private slots:
         start.SetInt("favourites_mru", "count", 1);
         start.SetString("favourites_mru", "mru_label_0", "/music");
         start.SetString("cache", "path", dir_.File("my.cache"));
-        CMainFrame frame;
-        frame.LoadSettings(start);
-        QVERIFY(AnalysisCache() != nullptr);  // made and loaded with the settings
-        frame.Start({});
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-
-        frame.PrepareShutdown();
-        const std::string text = SavedText(frame, dir_.File("saved.ini"));
-        QVERIFY(AnalysisCache() == nullptr);  // saved and gone
+        std::string text;
+        {
+            CMainFrame frame;
+            frame.LoadSettings(start);
+            QVERIFY(AnalysisCache() != nullptr);  // made and loaded with the settings
+            frame.Start({});
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            frame.PrepareShutdown();
+            text = SavedText(frame, dir_.File("saved.ini"));
+        }
+        QVERIFY(AnalysisCache() == nullptr);  // gone with the frame
         // Sections in the order of their first write, keys in their order.
         const size_t favourites =
             text.find("favourites_mru\r\ncount\t1\r\nmru_label_0\t/music\r\n");

@@ -91,8 +91,6 @@ private slots:
         for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
             std::filesystem::remove_all(entry.path());
         }
-        // Nothing of an earlier test is answered from a cache.
-        SetAnalysisCache(nullptr);
         Copy("lame_vbr_v2.mp3", "b_good.mp3");
         Copy("lame_cbr64_mono.mp3", "A_mono.MP3");
         Copy("twolame_mp2_192_48k.mp2", "c.mp2");

@@ -17,12 +17,11 @@ int main(int argc, char** argv) {
     // Widgets without a display: the tests run anywhere.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    vandrel::RegisterStandardMediaFileTypes();
+    const vandrel::MediaFileTypesScope media_types;
     int failures = 0;
     for (const auto& factory : vandrel::test::UiTests()) {
         const std::unique_ptr<QObject> test = factory();
         failures += QTest::qExec(test.get(), argc, argv);
     }
-    vandrel::ClearMediaFileTypes();
     return failures == 0 ? 0 : 1;
 }

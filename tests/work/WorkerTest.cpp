@@ -81,8 +81,6 @@ struct Settings : ListWorkerSettings {
 class ListWorker : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterStandardMediaFileTypes();
-        SetAnalysisCache(&cache_);
         worker_.SetTarget(target_);
         worker_.SetNotifier(notifier_);
         worker_.Start();
@@ -90,8 +88,6 @@ protected:
     void TearDown() override {
         target_->hook = nullptr;
         worker_.Stop();
-        SetAnalysisCache(nullptr);
-        ClearMediaFileTypes();
     }
 
     ItemRef MakeItem(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -134,13 +130,15 @@ protected:
     }
 
     test::TempDir dir_;
+    const MediaFileTypesScope media_types_;
+    CountingCache cache_;
+    const AnalysisCacheScope cache_scope_{&cache_};
     ManualResetEvent held_;
     ManualResetEvent released_;  // both outlive the worker that waits on them
     Settings settings_;
     CListThread worker_{settings_};
     std::shared_ptr<RecordingTarget> target_ = std::make_shared<RecordingTarget>();
     std::shared_ptr<RecordingNotifier> notifier_ = std::make_shared<RecordingNotifier>();
-    CountingCache cache_;
 };
 
 TEST_F(ListWorker, PostsEachItemWithTheBatchTagAndMarksTheLast) {
@@ -196,7 +194,7 @@ TEST_F(ListWorker, ReportsFilesThatCannotBeOpenedAndScanFailures) {
 TEST_F(ListWorker, ReadsAFileAgainInFullWhenItsEncoderIsUnknown) {
     // Joint stereo frames that never use plain left/right coding, without
     // short blocks or padding: the statistics name no encoder.
-    test::HeaderSpec ms;
+    test::HeaderFields ms;
     ms.mode_extension = 2;
     ItemBatch batch = {MakeItem("u.mp3", test::MakeFrames(ms, 1000))};
     Send(batch, 100);
@@ -295,8 +293,7 @@ TEST_F(ListWorker, StopReportsAWorkerThatDoesNotEnd) {
 
 class DetailsWorker : public ::testing::Test {
 protected:
-    void SetUp() override { RegisterStandardMediaFileTypes(); }
-    void TearDown() override { ClearMediaFileTypes(); }
+    const MediaFileTypesScope media_types_;
 
     // Runs a Details scan of the bytes; returns what was posted, in order.
     std::vector<Message> Run(const std::vector<uint8_t>& bytes, bool cancel = false) {

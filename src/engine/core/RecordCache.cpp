@@ -12,8 +12,11 @@ RecordCache* AnalysisCache() {
     return g_cache.load(std::memory_order_acquire);
 }
 
-void SetAnalysisCache(RecordCache* cache) {
-    g_cache.store(cache, std::memory_order_release);
+AnalysisCacheScope::AnalysisCacheScope(RecordCache* cache)
+    : previous_(g_cache.exchange(cache, std::memory_order_acq_rel)) {}
+
+AnalysisCacheScope::~AnalysisCacheScope() {
+    g_cache.store(previous_, std::memory_order_release);
 }
 
 }  // namespace vandrel

@@ -20,6 +20,19 @@ public:
 
 // The process-wide cache reference; nullptr when there is no cache.
 RecordCache* AnalysisCache();
-void SetAnalysisCache(RecordCache* cache);
+
+// Makes a cache the process-wide one while it lives, and puts the one before
+// it (usually none) back when it goes, however its scope is left. The cache
+// must outlive the scope, and the scope every thread that scans.
+class AnalysisCacheScope {
+public:
+    explicit AnalysisCacheScope(RecordCache* cache);
+    ~AnalysisCacheScope();
+    AnalysisCacheScope(const AnalysisCacheScope&) = delete;
+    AnalysisCacheScope& operator=(const AnalysisCacheScope&) = delete;
+
+private:
+    RecordCache* previous_;
+};
 
 }  // namespace vandrel

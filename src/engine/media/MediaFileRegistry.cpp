@@ -25,6 +25,18 @@ const std::vector<std::unique_ptr<CMediaFileInterface>>& RegisteredMediaFileType
     return Prototypes();
 }
 
+MediaFileTypesScope::MediaFileTypesScope() : registered_(Prototypes().empty()) {
+    if (registered_) {
+        RegisterStandardMediaFileTypes();
+    }
+}
+
+MediaFileTypesScope::~MediaFileTypesScope() {
+    if (registered_) {
+        ClearMediaFileTypes();
+    }
+}
+
 void RegisterStandardMediaFileTypes() {
     RegisterMediaFileType(CVandrelMp3File());
     RegisterMediaFileType(CMpcFile());

@@ -21,4 +21,17 @@ const std::vector<std::unique_ptr<CMediaFileInterface>>& RegisteredMediaFileType
 // MPEG Plus, WAVE.
 void RegisterStandardMediaFileTypes();
 
+// The program's file kinds, registered while it lives and destroyed when it
+// goes. When kinds are registered already it leaves them alone.
+class MediaFileTypesScope {
+public:
+    MediaFileTypesScope();
+    ~MediaFileTypesScope();
+    MediaFileTypesScope(const MediaFileTypesScope&) = delete;
+    MediaFileTypesScope& operator=(const MediaFileTypesScope&) = delete;
+
+private:
+    bool registered_;
+};
+
 }  // namespace vandrel

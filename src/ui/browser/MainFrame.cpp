@@ -105,9 +105,12 @@ CMainFrame::CMainFrame() : actions_(std::make_unique<Actions>()) {
 }
 
 CMainFrame::~CMainFrame() {
-    if (cache_) {
-        SetAnalysisCache(nullptr);
-    }
+    // The list's worker scans with the cache: it ends with the view, before
+    // the cache goes.
+    delete view_;
+    view_ = nullptr;
+    cache_scope_.reset();
+    cache_.reset();
 }
 
 // --- settings ---------------------------------------------------------------
@@ -131,8 +134,9 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
     // Each run starts with a fresh log.
     QFile::remove(FromStd(LogFilePath()));
 
+    cache_scope_.reset();
     cache_ = std::make_unique<CDataCache>(DefaultCacheFilePath());
-    SetAnalysisCache(cache_.get());
+    cache_scope_ = std::make_unique<AnalysisCacheScope>(cache_.get());
     cache_->LoadSettings(settings);
     cache_->Load();
     RebuildFavouritesMenu();
@@ -157,8 +161,6 @@ void CMainFrame::SaveSettings(SettingsStore& settings) {
         if (!cache_->Save(&error)) {
             Log([&] { return "CMainFrame::SaveSettings: cache not saved: " + error; });
         }
-        SetAnalysisCache(nullptr);
-        cache_.reset();
     }
 }
 

@@ -77,6 +77,7 @@ private:
     CVandrelView* view_ = nullptr;
     Favourites favourites_;
     std::unique_ptr<CDataCache> cache_;
+    std::unique_ptr<AnalysisCacheScope> cache_scope_;
     QRect normal_rect_{10, 50, 990, 550};
     bool maximized_ = false;
     bool logging_ = true;
