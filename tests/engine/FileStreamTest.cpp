@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <numeric>
 #include <random>
 
 #include "engine/io/AtomicFile.h"
@@ -23,37 +22,6 @@ std::vector<uint8_t> Counting(size_t n) {
         bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
     }
     return bytes;
-}
-
-TEST(FileStream, ServesTheFileWhateverTheMixOfSeeksAndReads) {
-    TempDir dir;
-    const std::vector<uint8_t> content = Counting(300'000);  // over two buffers
-    test::WriteFile(dir.File("f"), content);
-    FileStream stream;
-    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
-    EXPECT_EQ(stream.Size(), 300'000);
-
-    // Single bytes across the buffer boundary.
-    stream.Seek(131'070);
-    for (size_t i = 131'070; i < 131'080; ++i) {
-        ASSERT_EQ(stream.GetByte(), content[i]) << i;
-    }
-    // A block read that starts inside the buffer and ends beyond it.
-    std::vector<uint8_t> block(200'000);
-    stream.Seek(100'000);
-    stream.GetByte();  // loads the buffer at 100,000
-    stream.Seek(100'000);
-    ASSERT_EQ(stream.Read(block), block.size());
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), content.begin() + 100'000));
-    EXPECT_EQ(stream.Tell(), 300'000);
-    // Backwards again, and past the end.
-    stream.Seek(5);
-    EXPECT_EQ(stream.GetByte(), content[5]);
-    stream.Seek(299'999);
-    EXPECT_EQ(stream.GetByte(), content[299'999]);
-    EXPECT_EQ(stream.GetByte(), -1);
-    stream.Seek(400'000);
-    EXPECT_EQ(stream.Read(block), 0u);
 }
 
 TEST(FileStream, PeeksReadsAndJumpsAlwaysServeTheFileBytes) {
@@ -149,16 +117,6 @@ TEST(FileStream, WritesInPlaceOnlyWhenOpenedForWriting) {
     EXPECT_EQ(stream.GetByte(), 1);
     stream.Close();
     EXPECT_EQ(test::ReadFile(dir.File("f")).size(), 11u);
-}
-
-TEST(FileStream, ServesBytesFromMemory) {
-    FileStream stream;
-    stream.OpenMemory({9, 8, 7});
-    EXPECT_EQ(stream.Size(), 3);
-    stream.Seek(1);
-    EXPECT_EQ(stream.GetByte(), 8);
-    EXPECT_EQ(stream.GetByte(), 7);
-    EXPECT_EQ(stream.GetByte(), -1);
 }
 
 TEST(AtomicFile, ReplacesTheTargetWholeOrNotAtAll) {

@@ -22,12 +22,6 @@ std::string Field(const ScanRecord& r, Id3v1Field field) {
     return Id3v1FieldText(std::span<const uint8_t, kId3v1Size>(r.id3v1.image), field);
 }
 
-// Title, artist, album, year and comment.
-std::vector<std::string> TextFields(const ScanRecord& r) {
-    return {Field(r, kId3v1Title), Field(r, kId3v1Artist), Field(r, kId3v1Album),
-            Field(r, kId3v1Year), Field(r, kId3v1Comment)};
-}
-
 ScanRecord ScanFile(const std::string& path) {
     CVandrelMp3File file;
     EXPECT_TRUE(file.Open(path, "rb")) << path;
@@ -57,18 +51,13 @@ TEST(Id3v1, ReadsTagsWrittenByOtherTools) {
     // lame --tt/--ta/--tl/--ty/--tc/--tn/--tg
     ScanRecord r = ScanFile(test::FixturePath("lame_tags_v1v2.mp3"));
     EXPECT_EQ(r.id3v1_present, 1);
-    EXPECT_EQ(TextFields(r),
-              (std::vector<std::string>{"Plucked Strings", "Vandrel Fixtures", "Test Album", "2024",
-                                        "made by make_fixtures"}));
+    EXPECT_EQ(Field(r, kId3v1Title), "Plucked Strings");
+    EXPECT_EQ(Field(r, kId3v1Artist), "Vandrel Fixtures");
+    EXPECT_EQ(Field(r, kId3v1Album), "Test Album");
+    EXPECT_EQ(Field(r, kId3v1Year), "2024");
+    EXPECT_EQ(Field(r, kId3v1Comment), "made by make_fixtures");
     EXPECT_EQ(r.id3v1.track, 7);
     EXPECT_EQ(GenreName(r.id3v1.image[kId3v1GenreByte]), "Jazz");
-
-    // eyeD3 --v1, on a file whose ID3v1 tag was added after encoding
-    r = ScanFile(test::FixturePath("eyed3_v1_tags.mp3"));
-    EXPECT_EQ(Field(r, kId3v1Title), "eyeD3 Title");
-    EXPECT_EQ(Field(r, kId3v1Artist), "eyeD3 Artist");
-    EXPECT_EQ(r.id3v1.track, 5);
-    EXPECT_EQ(GenreName(r.id3v1.image[kId3v1GenreByte]), "Rock");
 
     // ffmpeg -write_id3v1, behind an ID3v2.4 tag
     r = ScanFile(test::FixturePath("ffmpeg_lame_cbr112_id3.mp3"));

@@ -45,11 +45,15 @@ TEST_F(Registry, AttachesTheFirstKindWhoseProbeAcceptsTheFile) {
     EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 1);
     EXPECT_NE(dynamic_cast<CVandrelMp3File*>(wrapper.File()), nullptr);
     EXPECT_EQ(wrapper.GetFileSize(), 40u * 417);
-    EXPECT_EQ(wrapper.GetFeatureMask(), 31);
 
     ASSERT_TRUE(wrapper.Attach(dir_.File("sound.mp3")));  // the content decides
     EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 3);
-    EXPECT_EQ(wrapper.GetFeatureMask(), 0);
+    // MPEG audio is tried before WAVE: frames in a RIFF file make it MPEG audio.
+    wave.resize(44);
+    test::Append(wave, test::MakeFrames({}, 40));
+    test::WriteFile(dir_.File("wrapped.wav"), wave);
+    ASSERT_TRUE(wrapper.Attach(dir_.File("wrapped.wav")));
+    EXPECT_EQ(wrapper.File()->GetFileTypeCode(), 1);
 }
 
 TEST_F(Registry, RefusesWhatNoKindAcceptsAndSaysWhy) {
@@ -77,17 +81,6 @@ TEST_F(Registry, RefusesWhatNoKindAcceptsAndSaysWhy) {
     EXPECT_EQ(wrapper.ShowPage(0), 0);
     EXPECT_EQ(wrapper.ReleaseFrameData(), 0);
     EXPECT_EQ(wrapper.DestroyPages(), 0);
-}
-
-// MPEG audio first, then MPEG Plus, then WAVE.
-TEST_F(Registry, KeepsClonesInRegistrationOrder) {
-    const auto& types = RegisteredMediaFileTypes();
-    ASSERT_EQ(types.size(), 3u);
-    EXPECT_EQ(types[0]->GetFileTypeCode(), 1);
-    EXPECT_EQ(types[1]->GetFileTypeCode(), 4);
-    EXPECT_EQ(types[2]->GetFileTypeCode(), 3);
-    RegisterMediaFileType(CWaveFile());
-    EXPECT_EQ(RegisteredMediaFileTypes().size(), 4u);
 }
 
 TEST(Mp3Probe, LooksForFiveFramesFromTheMiddleOfTheFile) {
@@ -119,8 +112,10 @@ TEST(WaveFile, ReadsTheCanonicalHeader) {
     ASSERT_TRUE(wave.Open(dir.File("a.wav"), "rb"));
     ScanRecord r = ZeroRecord();
     EXPECT_EQ(wave.Scan(r, {}), 1);
-    EXPECT_EQ((std::vector<int64_t>{r.channels, r.sample_rate, r.average_bitrate, r.file_size}),
-              (std::vector<int64_t>{1, 22050, 352, static_cast<int64_t>(bytes.size())}));
+    EXPECT_EQ(r.channels, 1);
+    EXPECT_EQ(r.sample_rate, 22050);
+    EXPECT_EQ(r.average_bitrate, 352);
+    EXPECT_EQ(r.file_size, 144u);
     EXPECT_FLOAT_EQ(r.length_seconds, 5.0f);  // whole seconds
     EXPECT_EQ(RecordPath(r), dir.File("a.wav"));
 }
@@ -140,20 +135,6 @@ TEST(WaveFile, SurvivesShortAndDamagedHeaders) {
     ASSERT_TRUE(wave.Open(dir.File("short.wav"), "rb"));
     r = ZeroRecord();
     EXPECT_EQ(wave.Scan(r, {}), 0);
-}
-
-TEST(MediaFile, CloneSharesNoStream) {
-    TempDir dir;
-    test::WriteFile(dir.File("a.mp3"), test::MakeFrames({}, 40));
-    CVandrelMp3File file;
-    ASSERT_TRUE(file.Open(dir.File("a.mp3"), "rb"));
-    auto copy = file.Clone();
-    EXPECT_NE(dynamic_cast<CVandrelMp3File*>(copy.get()), nullptr);
-    EXPECT_EQ(copy->GetFileSize(), file.GetFileSize());
-    EXPECT_EQ(copy->Close(), 0);  // nothing open in the copy
-    ScanRecord r = ZeroRecord();
-    EXPECT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip}), 1);
-    EXPECT_EQ(r.frames, 40);
 }
 
 }  // namespace

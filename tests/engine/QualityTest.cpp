@@ -51,31 +51,21 @@ TEST(Quality, FollowsTheThresholdTable) {
     }
 }
 
-TEST(Quality, WorksTheExamples) {
+// The mode and mono factors are those of AttributeTexts.JudgesQualityByTheModeShown.
+TEST(Quality, WeighsVbrAndClassesEncodersByName) {
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", Record(1, 3, 128), false), kQualityOk);
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", Record(1, 3, 128, 1), false),
               kQualityGood);  // 153.6
-    EXPECT_EQ(EstimateQuality("Xing (new)", "stereo", Record(1, 3, 160), false), kQualityOk);
-    EXPECT_EQ(EstimateQuality("FhG (l3enc)", "mono", Record(1, 3, 80), true), kQualityGood);
-    EXPECT_EQ(EstimateQuality("FhG (l3enc)", "mono", Record(1, 3, 80), false), kQualityBad);
-    // "Thomson" (mp3PRO) is in the class of "RCA".
+    // "Thomson" (mp3PRO) is in the class of "RCA"; only Lame 3.8x and 3.9x
+    // are in the class of "FhG".
     EXPECT_EQ(EstimateQuality("Thomson mp3PRO Encoder", "joint stereo", Record(1, 3, 97), false),
               kQualityGood);
+    EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
+    EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
+    EXPECT_EQ(EncoderClass("Gogo (before 3.0)"), 0);
+    EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
     // A record without version or layer cannot be judged.
     EXPECT_EQ(EstimateQuality("Unknown", "", Record(1, 0, 500), false), kQualityBad);
-}
-
-TEST(Quality, ClassesEncodersByTheirNames) {
-    EXPECT_EQ(EncoderClass("Lame 3.80"), 1);
-    EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
-    EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
-    EXPECT_EQ(EncoderClass("Lame (old) or m3e"), 0);
-    EXPECT_EQ(EncoderClass("FhG (l3enc or fastenc)"), 1);  // "FhG" is tested first
-    EXPECT_EQ(EncoderClass("Xing (very old)"), -1);
-    EXPECT_EQ(EncoderClass("dist10 encoder or other encoder"), -1);
-    EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
-    EXPECT_EQ(EncoderClass("Gogo (before 3.0)"), 0);
-    EXPECT_EQ(EncoderClass("mppenc"), 2);
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ TEST(TextPage, ChecksItsBoxesAndListsFourteenRows) {
     }
     EXPECT_EQ(checked, (std::vector<std::string>{"Padding", "Scalefac_scale", "Bad Last Frame"}));
     ASSERT_EQ(page.rows.size(), 14u);
-    EXPECT_EQ(page.rows[3], (std::pair<std::string, std::string>{"Frequency", "48000Hz"}));
+    EXPECT_EQ(page.rows[3].first, "Frequency");
+    EXPECT_EQ(page.rows[3].second, "48000Hz");
 }
 
 }  // namespace
