@@ -8,7 +8,6 @@
 
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/VandrelMp3File.h"
-#include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "support/TestFiles.h"
 
@@ -50,26 +49,15 @@ TEST(ProcessValues, PlaceTheFilesWhereTheyCanBeWritten) {
     EXPECT_EQ(ApplicationFolderFor("/no/such/folder/vandrel"), "/home/u/.config/vandrel");
     // VANDREL_HOME wins.
     env.Set("VANDREL_HOME", dir.path().c_str());
-    InitProcessValues("/opt/my.apps/vandrel", {"a b"});
+    InitProcessValues("/opt/my.apps/vandrel", {});
     EXPECT_EQ(SettingsFilePath(), dir.path() + "/vandrel.ini");
-    EXPECT_EQ(LogFilePath(), dir.path() + "/vandrel.log");
-    EXPECT_EQ(CommandLineArguments(), std::vector<std::string>{"a b"});
-    EXPECT_EQ(GetMyDocumentsPath(), "/home/u");
 }
 
-TEST(ProcessValues, BuildTheVersionTextsAndLogLinesOnlyWhenAsked) {
+TEST(ProcessValues, WriteTheVersionWithThePatchNumberAfterTheMinorOne) {
     EXPECT_EQ(BuildVersionText(3, 1, 0), "Vandrel 3.1");
     EXPECT_EQ(BuildVersionText(3, 1, 4), "Vandrel 3.14");
-    EXPECT_EQ(BuildBetaText(3), "beta 3");
     EXPECT_EQ(VersionText(), "Vandrel 0.1");  // this build: 0.1.0, a release
     EXPECT_EQ(BetaText(), "");
-    int built = 0;
-    auto line = [&] { return std::to_string(++built); };
-    Log(line);  // logging is off until the main frame switches it on
-    SetLogging(true);
-    Log(line);
-    SetLogging(false);
-    EXPECT_EQ(built, 1);
 }
 
 class FakeMainFrame : public CWindowWithSettings {
@@ -87,13 +75,9 @@ TEST(Startup, ReadsTheSettingsAndWritesAFreshFileAtExit) {
     env.Set("VANDREL_HOME", dir.File("home").c_str());
     InitProcessValues("/opt/vandrel", {});
     const MediaFileTypesScope media_types;  // their page settings are read and written
-    FakeMainFrame frame;
-    frame.LoadSettings(*StartUp());
-    EXPECT_EQ(frame.pos, 200);
-    ShutDown(nullptr);  // no main window: nothing written, not even the folder
+    ShutDown(nullptr);                      // no main window: nothing written, not even the folder
     EXPECT_FALSE(std::filesystem::exists(dir.File("home")));
-
-    frame.LoadSettings(*StartUp());
+    FakeMainFrame frame;
     ShutDown(&frame);  // makes the folder to write in
     test::WriteText(SettingsFilePath(), "by_hand\nkey\tv\n\nmp3_colors\nbig_base\t255\n\n"
                                         "view_settings\nsplitter_pos\t300\ncustom\t1\n\n");
