@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/core/SettingsTable.h"
 #include "engine/frame/FrameHeader.h"
 
 namespace vandrel {
@@ -17,11 +18,14 @@ constexpr int kMiddleGap = 5;  // pixels between the two charts of the "Other In
 constexpr const char* kColorSection = "mp3_colors";
 
 // Each colour's key, in the order the keys are written.
-constexpr std::pair<const char*, int Mp3GraphColors::*> kColorKeys[] = {
-    {"big_base", &Mp3GraphColors::big_base}, {"res_base", &Mp3GraphColors::res_base},
-    {"bit_base", &Mp3GraphColors::bit_base}, {"big_high", &Mp3GraphColors::big_high},
-    {"res_high", &Mp3GraphColors::res_high}, {"bit_high", &Mp3GraphColors::bit_high},
-};
+constexpr auto kColorKeys = std::to_array<SettingKey<Mp3GraphColors>>({
+    {"big_base", &Mp3GraphColors::big_base},
+    {"res_base", &Mp3GraphColors::res_base},
+    {"bit_base", &Mp3GraphColors::bit_base},
+    {"big_high", &Mp3GraphColors::big_high},
+    {"res_high", &Mp3GraphColors::res_high},
+    {"bit_high", &Mp3GraphColors::bit_high},
+});
 
 // Changed only at start-up, before any file is shown.
 Mp3GraphColors g_graph_colors;
@@ -193,17 +197,12 @@ void CVandrelMp3File::RefreshAll() {
 }
 
 bool CVandrelMp3File::LoadPageSettings(const SettingsStore& settings) {
-    const Mp3GraphColors defaults;
-    for (const auto& [key, color] : kColorKeys) {
-        g_graph_colors.*color = settings.GetInt(kColorSection, key, defaults.*color);
-    }
+    LoadSettingKeys(settings, kColorSection, kColorKeys, g_graph_colors);
     return true;
 }
 
 bool CVandrelMp3File::SavePageSettings(SettingsStore& settings) const {
-    for (const auto& [key, color] : kColorKeys) {
-        settings.SetInt(kColorSection, key, g_graph_colors.*color);
-    }
+    SaveSettingKeys(settings, kColorSection, kColorKeys, g_graph_colors);
     return true;
 }
 
