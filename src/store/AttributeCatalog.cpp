@@ -142,6 +142,12 @@ int CompareTextsIgnoringCase(std::string_view a, std::string_view b) {
 int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
                    const AttributeTexts& a_texts, const ScanRecord& b,
                    const AttributeTexts& b_texts, bool descending) {
+    return CompareForSort(attribute, a, a_texts[attribute.text_slot], b,
+                          b_texts[attribute.text_slot], descending);
+}
+
+int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a, std::string_view ta,
+                   const ScanRecord& b, std::string_view tb, bool descending) {
     if (attribute.sort_field == kFloatSortField) {
         return CompareNumbers(NumberAt<float>(a, attribute.sort_field),
                               NumberAt<float>(b, attribute.sort_field), descending);
@@ -150,8 +156,6 @@ int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
         return CompareNumbers(NumberAt<int32_t>(a, attribute.sort_field),
                               NumberAt<int32_t>(b, attribute.sort_field), descending);
     }
-    const std::string& ta = a_texts[attribute.text_slot];
-    const std::string& tb = b_texts[attribute.text_slot];
     return descending ? CompareTextsIgnoringCase(tb, ta) : CompareTextsIgnoringCase(ta, tb);
 }
 

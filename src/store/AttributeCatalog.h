@@ -49,6 +49,9 @@ bool AnyScanDependent(const std::vector<int32_t>& ids);
 int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
                    const AttributeTexts& a_texts, const ScanRecord& b,
                    const AttributeTexts& b_texts, bool descending);
+// The same with each file's text of the attribute.
+int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a, std::string_view a_text,
+                   const ScanRecord& b, std::string_view b_text, bool descending);
 
 // The ASCII case-insensitive comparison the list sorts texts by.
 int CompareTextsIgnoringCase(std::string_view a, std::string_view b);

@@ -3,17 +3,21 @@
 #include <exception>
 
 #include "engine/core/ScanError.h"
+#include "engine/media/MediaFileWrapper.h"
 #include "store/Log.h"
 
 namespace vandrel {
 
-CListThread::CListThread(const ListWorkerSettings& settings)
-    : CThread<CListThread>(kStopTimeout), settings_(settings) {}
+CListThread::CListThread() : CThread<CListThread>(kStopTimeout) {}
 
-uint64_t CListThread::BatchParam(int frames, uint8_t tag, bool headers_only) {
-    // The frame count travels in 16 bits: 65536 reads as 0, all frames.
-    return (static_cast<uint64_t>(frames) & 0xFFFF) | (uint64_t{tag} << 16) |
-           (uint64_t{headers_only ? 1u : 0u} << 24);
+void CListThread::SetOptions(const ListWorkerOptions& options) {
+    std::lock_guard lock(options_mutex_);
+    options_ = options;
+}
+
+ListWorkerOptions CListThread::Options() const {
+    std::lock_guard lock(options_mutex_);
+    return options_;
 }
 
 void CListThread::PostStatus(std::string text) {
@@ -25,71 +29,73 @@ bool CListThread::thread_helper::Progress(const ScanRecord& /*record*/) {
     return !owner_.interrupt_event.IsSet();
 }
 
-bool CListThread::OnProcessMulti(uint64_t wparam, ItemBatch items) {
+bool CListThread::OnProcessMulti(uint64_t wparam, ListJobBatch jobs) {
     Log("CListThread::OnProcessMulti");
-    const int frames = static_cast<int>(wparam & 0xFFFF);
-    const uint64_t tag = (wparam >> 16) & 0xFF;
-    const bool walk_frames = ((wparam >> 24) & 0xFF) == 0;
-    for (size_t i = 0; i < items.size(); ++i) {
+    const BatchParam batch = BatchParam::Decode(wparam);
+    for (size_t i = 0; i < jobs.size(); ++i) {
         WaitWhilePaused();
-        const bool processed = OnProcess(frames, items[i], walk_frames);
+        std::unique_ptr<ListResult> result = OnProcess(batch.frames, jobs[i], !batch.headers_only);
         if (interrupt_event.IsSet()) {
             interrupt_event.Reset();
             break;  // nothing more of this batch is posted
         }
-        if (processed) {
+        if (result) {
             Log("CListThread::OnProcessMulti posting message ");
-            const uint64_t last = i + 1 == items.size() ? 1 : 0;
-            PostToTarget(Message(kMsgItemDone, tag * 65536 + last, items[i]));
+            const ItemDoneParam done{batch.tag, i + 1 == jobs.size()};
+            PostToTarget(Message(kMsgItemDone, done.Encode(), std::move(result)));
         }
     }
     return true;
 }
 
-bool CListThread::OnProcess(int frames, const ItemRef& ref, bool walk_frames) {
-    _LVItemData& item = *ref;
+std::unique_ptr<ListResult> CListThread::OnProcess(int frames, const ListJob& job,
+                                                   bool walk_frames) {
     Log("CListThread::OnProcess");
-    Log([&] { return "CListThread::OnProcess " + item.path; });
-    item.record = ZeroRecord();
-    item.texts[kSlotName] = item.display_name;
-    PostStatus("Processing: " + item.display_name);
-    bool processed = true;
+    Log([&] { return "CListThread::OnProcess " + job.path; });
+    auto result = std::make_unique<ListResult>();
+    result->key = job.key;
+    result->texts[kSlotName] = job.display_name;
+    PostStatus("Processing: " + job.display_name);
+    bool opened = true;
     try {
-        processed = DoProcess(item.path, item.record, item.texts, ref, frames, walk_frames);
+        opened = DoProcess(job, *result, frames, walk_frames);
         PostStatus({});
     } catch (const std::exception&) {
         Log("CListThread::OnProcess unspecified exception ");
-        ApplyScanFailureTexts(item.texts, item.record);
-        processed = true;
+        ApplyScanFailureTexts(result->texts, result->record);
     }
-    return processed;
+    return opened ? std::move(result) : nullptr;
 }
 
-bool CListThread::DoProcess(const std::string& path, ScanRecord& record, AttributeTexts& texts,
-                            const ItemRef& item, int frames, bool walk_frames) {
+bool CListThread::DoProcess(const ListJob& job, ListResult& result, int frames, bool walk_frames) {
     Log("CListThread::DoProcess");
-    const int limit = frames == 0 ? -1 : frames;
+    ScanRecord& record = result.record;
     record.whole_file_scanned = 0;
     CVandrelMediaFileWrapper file;
-    if (!file.Attach(path)) {
-        Log([&] { return "WARNING::  CListThread::DoProcess Failed to open file : " + path; });
-        PostToTarget(Message(kMsgBadFile, 0, item));
+    if (!file.Attach(job.path)) {
+        Log([&] { return "WARNING::  CListThread::DoProcess Failed to open file : " + job.path; });
+        PostToTarget(Message(kMsgBadFile, job.key));
         return false;
     }
+    result.feature_mask = file.GetFeatureMask();
     thread_helper helper(*this);
+    const ScanOptions options{.walk_frames = walk_frames,
+                              .frame_limit = frames == 0 ? kAllFrames : frames,
+                              .progress = &helper};
     try {
-        if (file.Scan(record,
-                      {.walk_frames = walk_frames, .frame_limit = limit, .progress = &helper}) ==
-            0) {
+        if (file.Scan(record, options) == 0) {
             return true;
         }
-        record.quality_class = BuildAttributeTexts(texts, record, settings_.MonoQuality());
-        if (record.whole_file_scanned == 0 && settings_.ReadAllUnknown() &&
-            texts[kSlotEncoder] == "Unknown") {
+        result.record.quality_class =
+            BuildAttributeTexts(result.texts, record, Options().mono_quality);
+        if (record.whole_file_scanned == 0 && Options().read_all_unknown &&
+            result.texts[kSlotEncoder] == "Unknown") {
             // The statistics of a part of the file named no encoder: all of
             // it may. The record starts afresh, as every scan's must.
             record = ZeroRecord();
-            if (file.Scan(record, {.walk_frames = walk_frames, .progress = &helper}) == 0) {
+            ScanOptions whole = options;
+            whole.frame_limit = kAllFrames;
+            if (file.Scan(record, whole) == 0) {
                 return true;
             }
         }
@@ -102,7 +108,7 @@ bool CListThread::DoProcess(const std::string& path, ScanRecord& record, Attribu
         throw;
     }
     file.Close();
-    record.quality_class = BuildAttributeTexts(texts, record, settings_.MonoQuality());
+    record.quality_class = BuildAttributeTexts(result.texts, record, Options().mono_quality);
     return true;
 }
 

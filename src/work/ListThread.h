@@ -1,37 +1,40 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/core/Sink.h"
-#include "engine/media/MediaFileWrapper.h"
 #include "work/ThreadBase.h"
 
 namespace vandrel {
 
-// Settings of the file list that its worker reads at the moment it uses them.
-class ListWorkerSettings {
-public:
-    virtual ~ListWorkerSettings() = default;
+// The file list's settings that its worker uses; the list hands over a copy
+// whenever they change.
+struct ListWorkerOptions {
     // Read all frames of a file whose encoder comes out "Unknown".
-    virtual bool ReadAllUnknown() const = 0;
+    bool read_all_unknown = true;
     // Double the quality per bitrate of mono files.
-    virtual bool MonoQuality() const = 0;
+    bool mono_quality = false;
 };
 
-// The file list's worker: analyses batches of items and posts each back.
+// The file list's worker: analyses batches of files and posts each result.
 class CListThread : public CThread<CListThread> {
 public:
     static constexpr std::chrono::milliseconds kStopTimeout{1000};
 
-    explicit CListThread(const ListWorkerSettings& settings);
+    CListThread();
 
-    // wparam: bits 0-15 frames to read (0 = all), bits 16-23 the batch tag,
-    // bits 24-31 non-zero for headers only.
-    bool OnProcessMulti(uint64_t wparam, ItemBatch items);
-    // One item; false when its file could not be opened.
-    bool OnProcess(int frames, const ItemRef& item, bool walk_frames);
-    bool DoProcess(const std::string& path, ScanRecord& record, AttributeTexts& texts,
-                   const ItemRef& item, int frames, bool walk_frames);
+    // Called by the owner; each file uses the options current when it starts.
+    void SetOptions(const ListWorkerOptions& options);
+
+    // The handler of a batch; `wparam` is a BatchParam.
+    bool OnProcessMulti(uint64_t wparam, ListJobBatch jobs);
+    // One file; nothing when it could not be opened.
+    std::unique_ptr<ListResult> OnProcess(int frames, const ListJob& job, bool walk_frames);
+    // Opens, scans and describes the file into `result`; false when it could
+    // not be opened.
+    bool DoProcess(const ListJob& job, ListResult& result, int frames, bool walk_frames);
 
     // The scan's progress sink: holds while the worker is paused, and stops
     // the scan once the worker is interrupted.
@@ -44,13 +47,12 @@ public:
         CListThread& owner_;
     };
 
-    // Encodes a batch's wparam.
-    static uint64_t BatchParam(int frames, uint8_t tag, bool headers_only);
-
 private:
     void PostStatus(std::string text);
+    ListWorkerOptions Options() const;
 
-    const ListWorkerSettings& settings_;
+    mutable std::mutex options_mutex_;
+    ListWorkerOptions options_;  // guarded by options_mutex_
 };
 
 }  // namespace vandrel

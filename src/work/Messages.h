@@ -16,32 +16,67 @@ namespace vandrel {
 enum MessageId : uint32_t {
     kMsgCloseRequest = 16,    // details worker -> dialog: the scan failed, close
     kMsgProgress = 1025,      // 0x401: one-shot worker progress, or the frame series
-    kMsgProcessBatch = 1026,  // 0x402: list -> worker: a batch of items
+    kMsgProcessBatch = 1026,  // 0x402: list -> worker: a batch of files
     kMsgRecordCopy = 1029,    // 0x405: details worker -> dialog: the record so far
-    kMsgItemDone = 1030,      // 0x406: list worker -> list: one item finished
+    kMsgItemDone = 1030,      // 0x406: list worker -> list: one file finished
     kMsgBadFile = 1064,       // 0x428: list worker -> list: the file could not be opened
     kMsgStatusText = 1115,    // 0x45B: list worker -> list: a status text
     kMsgQuit = 1280,          // 0x500: to a worker: end the loop
     kMsgFlush = 1281,         // 0x501: to a worker: drop what is queued
 };
 
-// One row of the file list. The list and its worker share it: the worker
-// fills the record and texts, and the list reads them only after the item's
-// "finished" message arrived.
-struct _LVItemData {
-    std::string path;          // full path
-    std::string display_name;  // the name shown
-    int icon_index = -1;
+// The word of a batch (1026):
+//   bits 24-31: non-zero for headers only (no frame walk)
+//   bits 16-23: the batch tag
+//   bits  0-15: frames to read per file, 0 for all (larger counts wrap)
+struct BatchParam {
+    int frames = 0;
+    uint8_t tag = 0;
+    bool headers_only = false;
+
+    uint64_t Encode() const {
+        return (static_cast<uint64_t>(frames) & 0xFFFF) | (uint64_t{tag} << 16) |
+               (uint64_t{headers_only ? 1u : 0u} << 24);
+    }
+    static BatchParam Decode(uint64_t word) {
+        return {static_cast<int>(word & 0xFFFF), static_cast<uint8_t>((word >> 16) & 0xFF),
+                ((word >> 24) & 0xFF) != 0};
+    }
+};
+
+// The word of a finished file (1030):
+//   bits 16-31: the tag of its batch
+//   bits  0-15: 1 for the last file of the batch, else 0
+struct ItemDoneParam {
+    uint16_t tag = 0;
+    bool last = false;
+
+    uint64_t Encode() const { return (uint64_t{tag} << 16) | (last ? 1u : 0u); }
+    static ItemDoneParam Decode(uint64_t word) {
+        return {static_cast<uint16_t>((word >> 16) & 0xFFFF), (word & 0xFFFF) == 1};
+    }
+};
+
+// A file the list hands its worker. The worker works on its own copy, so the
+// list may rename or drop the row meanwhile.
+struct ListJob {
+    uint64_t key = 0;  // the list's name for the row; results carry it back
+    std::string path;
+    std::string display_name;
+};
+using ListJobBatch = std::vector<ListJob>;
+
+// What the worker found for one file (1030); it belongs to the list once posted.
+struct ListResult {
+    uint64_t key = 0;
     ScanRecord record = ZeroRecord();
     AttributeTexts texts;
-    bool done = false;  // the worker's result has been taken in
+    int feature_mask = 0;  // what the file's kind offers (FeatureBit)
 };
-using ItemRef = std::shared_ptr<_LVItemData>;
-using ItemBatch = std::vector<ItemRef>;
 
 // What travels with a message. Whatever it holds belongs to the receiver
 // once the message is posted; a message that is dropped frees it.
-using Payload = std::variant<std::monostate, std::string, ItemRef, ItemBatch,
+using Payload = std::variant<std::monostate, std::string, ListJobBatch, std::unique_ptr<ListResult>,
                              std::unique_ptr<ScanRecord>, std::unique_ptr<FrameSeries>>;
 
 // A numeric parameter and the payload: objects that other systems would pass

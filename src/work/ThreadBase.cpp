@@ -129,6 +129,9 @@ void CThreadBase::Stop() {
         thread_.join();  // it ended already
         return;
     }
+    // Waiting for a long batch to run to its end would outlast the time-out.
+    interrupt_event.Set();
+    ClearQueue();
     Post(Message(kMsgQuit));
     if (!ended_event.WaitFor(stop_timeout_)) {
         throw ThreadBlocked();

@@ -47,8 +47,10 @@ public:
     // progress call) and drops the queue; waits up to a second for it to be
     // idle, and says so through the notifier when it is not.
     void Interrupt();
-    // Ends the thread; throws ThreadBlocked when it does not end within the
-    // stop time-out.
+    // Ends the thread: the batch in hand is abandoned at its next file or
+    // scan progress call and nothing queued is started. Throws ThreadBlocked
+    // when the thread does not end within the stop time-out (a read that
+    // hangs); the destructor then waits for it.
     void Stop();
     // Holds the worker between items and at every scan progress call.
     void Pause();
@@ -103,9 +105,9 @@ public:
 protected:
     void Dispatch(Message& message) override {
         if (message.id == kMsgProcessBatch) {
-            auto* batch = std::get_if<ItemBatch>(&message.payload);
+            auto* batch = std::get_if<ListJobBatch>(&message.payload);
             static_cast<T*>(this)->OnProcessMulti(
-                message.wparam, batch != nullptr ? std::move(*batch) : ItemBatch{});
+                message.wparam, batch != nullptr ? std::move(*batch) : ListJobBatch{});
         }
     }
 };

@@ -123,12 +123,12 @@ private slots:
         CMainFrame frame;
         frame.LoadSettings(CIniFile(dir_.File("none.ini")));
         QCOMPARE(frame.StatusPaneText(0), QString("Ready"));
-        frame.SetBusyState(kBusyScanning);
+        frame.SetBusyState(ListBusy::kScanning);
         QVERIFY(frame.busy_indicator().running());
         QVERIFY(frame.pause_enabled());
-        frame.SetBusyState(kBusyPaused);
+        frame.SetBusyState(ListBusy::kPaused);
         QVERIFY(!frame.busy_indicator().running());
-        frame.SetBusyState(kBusyIdle);
+        frame.SetBusyState(ListBusy::kIdle);
         QVERIFY(!frame.pause_enabled());
         frame.view().StatusText(2, "Processing: x.mp3");
         QCOMPARE(frame.StatusPaneText(2), QString("Processing: x.mp3"));

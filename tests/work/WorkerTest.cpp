@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "engine/core/RecordCache.h"
+#include "engine/media/MediaFileInterface.h"
 #include "engine/media/MediaFileRegistry.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
@@ -71,12 +72,6 @@ public:
     std::atomic<int> stores{0};
 };
 
-struct Settings : ListWorkerSettings {
-    bool ReadAllUnknown() const override { return read_all_unknown; }
-    bool MonoQuality() const override { return false; }
-    bool read_all_unknown = true;
-};
-
 // A worker fixture: files in a temporary folder, a recording target, a cache.
 class ListWorker : public ::testing::Test {
 protected:
@@ -90,20 +85,27 @@ protected:
         worker_.Stop();
     }
 
-    ItemRef MakeItem(const std::string& name, const std::vector<uint8_t>& bytes) {
+    ListJob MakeJob(const std::string& name, const std::vector<uint8_t>& bytes) {
         test::WriteFile(dir_.File(name), bytes);
-        auto item = std::make_shared<_LVItemData>();
-        item->path = dir_.File(name);
-        item->display_name = name;
-        return item;
+        return {++last_key_, dir_.File(name), name};
     }
-    void Send(ItemBatch batch, int frames = 0, uint8_t tag = 1, bool headers_only = false) {
-        worker_.Post(Message(kMsgProcessBatch, CListThread::BatchParam(frames, tag, headers_only),
-                             std::move(batch)));
+    void Send(ListJobBatch batch, int frames = 0, uint8_t tag = 1) {
+        worker_.Post(
+            Message(kMsgProcessBatch, BatchParam{frames, tag, false}.Encode(), std::move(batch)));
     }
     bool WaitForDone(size_t n) {
         return target_->WaitFor(
             [n](const std::vector<Message>& m) { return Count(m, kMsgItemDone) >= n; });
+    }
+    // The results posted so far, in order.
+    std::vector<ListResult> Results() {
+        std::vector<ListResult> results;
+        for (Message& m : target_->Take()) {
+            if (m.id == kMsgItemDone) {
+                results.push_back(*std::get<std::unique_ptr<ListResult>>(m.payload));
+            }
+        }
+        return results;
     }
     // Holds the worker in its post of `status` until released_ is set.
     void HoldAt(const std::string& status) {
@@ -135,60 +137,67 @@ protected:
     const AnalysisCacheScope cache_scope_{&cache_};
     ManualResetEvent held_;
     ManualResetEvent released_;  // both outlive the worker that waits on them
-    Settings settings_;
-    CListThread worker_{settings_};
+    CListThread worker_;
     std::shared_ptr<RecordingTarget> target_ = std::make_shared<RecordingTarget>();
     std::shared_ptr<RecordingNotifier> notifier_ = std::make_shared<RecordingNotifier>();
+    uint64_t last_key_ = 100;
 };
 
-TEST_F(ListWorker, PostsEachItemWithTheBatchTagAndMarksTheLast) {
-    ItemBatch batch = {MakeItem("a.mp3", test::MakeFrames({}, 50)),
-                       MakeItem("b.mp3", test::MakeFrames({}, 60)),
-                       MakeItem("c.mp3", test::MakeFrames({}, 70))};
-    Send(batch, 0, 0xAB);
+TEST_F(ListWorker, PostsEachResultWithTheBatchTagAndMarksTheLast) {
+    Send({MakeJob("a.mp3", test::MakeFrames({}, 50)), MakeJob("b.mp3", test::MakeFrames({}, 60)),
+          MakeJob("c.mp3", test::MakeFrames({}, 70))},
+         0, 0xAB);
     ASSERT_TRUE(WaitForDone(3));
-    std::vector<uint64_t> wparams;
+    std::vector<uint64_t> words;
     std::vector<std::string> statuses;
-    for (const Message& m : target_->Take()) {
+    std::vector<ListResult> results;
+    for (Message& m : target_->Take()) {
         if (m.id == kMsgItemDone) {
-            wparams.push_back(m.wparam);
-            EXPECT_EQ(std::get<ItemRef>(m.payload), batch[wparams.size() - 1]);
+            words.push_back(m.wparam);
+            results.push_back(*std::get<std::unique_ptr<ListResult>>(m.payload));
         } else if (m.id == kMsgStatusText) {
             statuses.push_back(std::get<std::string>(m.payload));
         }
     }
-    EXPECT_EQ(wparams, (std::vector<uint64_t>{0xAB0000, 0xAB0000, 0xAB0001}));
+    // The tag in bits 16-31, the last of the batch marked in bits 0-15.
+    EXPECT_EQ(words, (std::vector<uint64_t>{0xAB0000, 0xAB0000, 0xAB0001}));
     EXPECT_EQ(statuses, (std::vector<std::string>{"Processing: a.mp3", "", "Processing: b.mp3", "",
                                                   "Processing: c.mp3", ""}));
-    EXPECT_EQ(std::tie(batch[1]->record.frames, batch[1]->record.quality_class,
-                       batch[1]->texts[kSlotName], batch[1]->texts[kSlotFrames]),
-              std::make_tuple(60, int32_t{kQualityOk}, std::string("b.mp3"), std::string("60")));
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[1].key, 102u);
+    EXPECT_EQ(results[1].record.frames, 60);
+    EXPECT_EQ(results[1].record.quality_class, kQualityOk);
+    EXPECT_EQ(results[1].texts[kSlotName], "b.mp3");
+    EXPECT_EQ(results[1].texts[kSlotFrames], "60");
+    EXPECT_EQ(results[1].feature_mask & kFeatureDetails, kFeatureDetails);
     EXPECT_EQ(cache_.stores, 3);
 }
 
 TEST_F(ListWorker, ReportsFilesThatCannotBeOpenedAndScanFailures) {
-    ItemBatch batch = {MakeItem("gone.mp3", {}), MakeItem("short.mp3", test::MakeFrames({}, 60))};
+    ListJobBatch batch = {MakeJob("gone.mp3", {}), MakeJob("short.mp3", test::MakeFrames({}, 60))};
     // A file that opens (its middle has frames) but has no frame chain at its start.
     std::vector<uint8_t> junk(600'000, 0);
     test::Append(junk, test::MakeFrames({}, 2000));
-    batch.push_back(MakeItem("late.mp3", junk));
-    std::filesystem::remove(batch[0]->path);
+    batch.push_back(MakeJob("late.mp3", junk));
+    std::filesystem::remove(batch[0].path);
     Send(batch);
     ASSERT_TRUE(WaitForDone(2));
-    const std::vector<Message> messages = target_->Take();
-    ASSERT_EQ(Count(messages, kMsgBadFile), 1u);
-    for (const Message& m : messages) {
+    std::vector<uint64_t> bad_keys;
+    std::vector<ListResult> results;
+    for (Message& m : target_->Take()) {
         if (m.id == kMsgBadFile) {
-            EXPECT_EQ(std::get<ItemRef>(m.payload), batch[0]);
-        }
-        if (m.id == kMsgItemDone) {
-            EXPECT_NE(std::get<ItemRef>(m.payload), batch[0]);
+            bad_keys.push_back(m.wparam);
+        } else if (m.id == kMsgItemDone) {
+            results.push_back(*std::get<std::unique_ptr<ListResult>>(m.payload));
         }
     }
+    EXPECT_EQ(bad_keys, std::vector<uint64_t>{batch[0].key});
+    ASSERT_EQ(results.size(), 2u);  // no result for the file that is gone
     // The scan error leaves the placeholders.
-    EXPECT_EQ(batch[2]->texts[kSlotEncoder], "--");
-    EXPECT_EQ(batch[2]->texts[kSlotQuality], "Unknown");
-    EXPECT_EQ(batch[2]->texts[kSlotName], "late.mp3");
+    EXPECT_EQ(results[1].key, batch[2].key);
+    EXPECT_EQ(results[1].texts[kSlotEncoder], "--");
+    EXPECT_EQ(results[1].texts[kSlotQuality], "Unknown");
+    EXPECT_EQ(results[1].texts[kSlotName], "late.mp3");
 }
 
 TEST_F(ListWorker, ReadsAFileAgainInFullWhenItsEncoderIsUnknown) {
@@ -196,92 +205,105 @@ TEST_F(ListWorker, ReadsAFileAgainInFullWhenItsEncoderIsUnknown) {
     // short blocks or padding: the statistics name no encoder.
     test::HeaderFields ms;
     ms.mode_extension = 2;
-    ItemBatch batch = {MakeItem("u.mp3", test::MakeFrames(ms, 1000))};
-    Send(batch, 100);
+    Send({MakeJob("u.mp3", test::MakeFrames(ms, 1000))}, 100);
     ASSERT_TRUE(WaitForDone(1));
-    EXPECT_EQ(batch[0]->record.frames, 1000);
-    EXPECT_EQ(batch[0]->record.whole_file_scanned, 1);
-    EXPECT_EQ(batch[0]->texts[kSlotEncoder], "Unknown");
+    ListResult result = Results().at(0);
+    EXPECT_EQ(result.record.frames, 1000);
+    EXPECT_EQ(result.record.whole_file_scanned, 1);
+    EXPECT_EQ(result.texts[kSlotEncoder], "Unknown");
 
-    settings_.read_all_unknown = false;
-    batch = {MakeItem("v.mp3", test::MakeFrames(ms, 1000))};
-    Send(batch, 100);
-    ASSERT_TRUE(WaitForDone(2));
-    EXPECT_EQ(batch[0]->record.frames, 100);
-    EXPECT_EQ(batch[0]->texts[kSlotFrames], "100+");
-}
-
-TEST_F(ListWorker, InterruptOfAnIdleWorkerReturnsAtOnce) {
-    const auto start = std::chrono::steady_clock::now();
-    worker_.Interrupt();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
-    EXPECT_TRUE(notifier_->texts.empty());
+    worker_.SetOptions({.read_all_unknown = false});
+    Send({MakeJob("v.mp3", test::MakeFrames(ms, 1000))}, 100);
+    ASSERT_TRUE(WaitForDone(1));
+    result = Results().at(0);
+    EXPECT_EQ(result.record.frames, 100);
+    EXPECT_EQ(result.texts[kSlotFrames], "100+");
 }
 
 TEST_F(ListWorker, InterruptStopsTheScanAtItsNextProgressCall) {
+    // An idle worker: nothing to wait for, nothing to say, and the next
+    // batch is not cut short by it.
+    worker_.Interrupt();
+    Send({MakeJob("first.mp3", test::MakeFrames({}, 50))});
+    ASSERT_TRUE(WaitForDone(1));
+    EXPECT_EQ(Results().size(), 1u);
+    EXPECT_TRUE(notifier_->texts.empty());
+
     for (int round = 0; round < 5; ++round) {
-        ItemBatch batch = {MakeItem("long.mp3", test::MakeFrames({}, 9000)),
-                           MakeItem("next.mp3", test::MakeFrames({}, 50))};
+        SCOPED_TRACE(round);
         HoldAt("Processing: long.mp3");
         cache_.stores = 0;
-        Send(batch);
+        Send({MakeJob("long.mp3", test::MakeFrames({}, 9000)),
+              MakeJob("next.mp3", test::MakeFrames({}, 50))});
         ASSERT_TRUE(held_.WaitFor(10s));
         CallWhileHeld([&] { worker_.Interrupt(); }, worker_.interrupt_event);
 
-        EXPECT_EQ(batch[0]->record.frames, 2000) << "round " << round;
-        EXPECT_EQ(batch[0]->record.whole_file_scanned, 0);
-        EXPECT_EQ(batch[1]->record.frames, 0);  // never reached
+        // A walk that ran to its end would have been stored.
         EXPECT_EQ(cache_.stores, 0);
-        EXPECT_EQ(Count(target_->Take(), kMsgItemDone), 0u);
+        std::vector<std::string> statuses;
+        for (const Message& m : target_->Take()) {
+            EXPECT_NE(m.id, kMsgItemDone);
+            if (m.id == kMsgStatusText) {
+                statuses.push_back(std::get<std::string>(m.payload));
+            }
+        }
+        // "next.mp3" was never begun.
+        EXPECT_EQ(statuses, (std::vector<std::string>{"Processing: long.mp3", ""}));
         EXPECT_TRUE(worker_.idle_event.IsSet());
     }
 }
 
 TEST_F(ListWorker, FlushDropsQueuedBatches) {
     for (int round = 0; round < 5; ++round) {
-        ItemBatch first = {MakeItem("a.mp3", test::MakeFrames({}, 50))};
-        ItemBatch second = {MakeItem("b.mp3", test::MakeFrames({}, 50))};
-        ItemBatch third = {MakeItem("c.mp3", test::MakeFrames({}, 50))};
+        SCOPED_TRACE(round);
         HoldAt("Processing: a.mp3");
-        Send(first);
+        Send({MakeJob("a.mp3", test::MakeFrames({}, 50))});
         ASSERT_TRUE(held_.WaitFor(10s));
-        Send(second);
-        Send(third);
+        Send({MakeJob("b.mp3", test::MakeFrames({}, 50))});
+        Send({MakeJob("c.mp3", test::MakeFrames({}, 50))});
         CallWhileHeld([&] { worker_.Flush(); }, worker_.flush_event);
 
-        const std::vector<Message> messages = target_->Take();
-        EXPECT_EQ(Count(messages, kMsgItemDone), 1u) << "round " << round;
-        EXPECT_EQ(first[0]->record.frames, 50);
-        EXPECT_EQ(second[0]->record.frames, 0);
-        EXPECT_EQ(third[0]->record.frames, 0);
-        // The dropped batches were freed: only this test holds their items.
-        EXPECT_EQ(second[0].use_count(), 1);
+        const std::vector<ListResult> results = Results();
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].texts[kSlotName], "a.mp3");
     }
 }
 
-TEST_F(ListWorker, PausesBetweenItemsAndResumes) {
+TEST_F(ListWorker, PausesAndResumesBetweenFiles) {
     worker_.Pause();
     EXPECT_TRUE(worker_.suspended());
-    ItemBatch batch = {MakeItem("a.mp3", test::MakeFrames({}, 50))};
-    Send(batch);
-    // Nothing is posted while paused.
-    std::this_thread::sleep_for(100ms);
-    EXPECT_TRUE(target_->Take().empty());
+    Send({MakeJob("a.mp3", test::MakeFrames({}, 50))});
     worker_.Resume();
     ASSERT_TRUE(WaitForDone(1));
 }
 
-TEST_F(ListWorker, StopEndsAPausedWorker) {
+TEST_F(ListWorker, StopAbandonsTheBatchInHand) {
+    // Paused, with a batch waiting: it ends without going on with the batch.
     worker_.Pause();
-    Send({MakeItem("a.mp3", test::MakeFrames({}, 50))});
+    Send({MakeJob("a.mp3", test::MakeFrames({}, 50))});
     worker_.Stop();
-    EXPECT_TRUE(worker_.ended_event.IsSet());
     EXPECT_FALSE(worker_.running());
+    EXPECT_EQ(Count(target_->Take(), kMsgItemDone), 0u);
+
+    // Busy with a long batch: it ends after the file in hand.
+    CListThread busy;
+    busy.SetTarget(target_);
+    busy.Start();
+    ListJobBatch batch;
+    for (int i = 0; i < 200; ++i) {
+        batch.push_back(MakeJob("f" + std::to_string(i) + ".mp3", test::MakeFrames({}, 900)));
+    }
+    HoldAt("Processing: f3.mp3");
+    busy.Post(Message(kMsgProcessBatch, BatchParam{}.Encode(), std::move(batch)));
+    ASSERT_TRUE(held_.WaitFor(10s));
+    CallWhileHeld([&] { EXPECT_NO_THROW(busy.Stop()); }, busy.interrupt_event);
+    EXPECT_FALSE(busy.running());
+    EXPECT_EQ(Count(target_->Take(), kMsgItemDone), 3u);  // f0 to f2, before the stop
 }
 
 TEST_F(ListWorker, StopReportsAWorkerThatDoesNotEnd) {
     HoldAt("Processing: a.mp3");
-    Send({MakeItem("a.mp3", test::MakeFrames({}, 50))});
+    Send({MakeJob("a.mp3", test::MakeFrames({}, 50))});
     ASSERT_TRUE(held_.WaitFor(10s));
     EXPECT_THROW(worker_.Stop(), ThreadBlocked);
     released_.Set();

@@ -39,7 +39,9 @@ public:
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
     int GetFileTypeCode() const override { return 1; }
-    int GetFeatureMask() const override { return 31; }
+    int GetFeatureMask() const override {
+        return 1 | kFeatureDetails | kFeatureSyncErrors | kFeatureAppend | kFeatureTagEditing;
+    }
 
     // Looks for n chained frame headers from the current position, trying
     // each offset in the first half of a window read from there. On success

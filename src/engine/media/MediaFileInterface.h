@@ -33,6 +33,15 @@ public:
     virtual bool ReleaseFrameData() = 0;
 };
 
+// What a kind of media file offers, as the bits of GetFeatureMask. An MPEG
+// audio file offers everything; bit 1 tells nothing.
+enum FeatureBit : int {
+    kFeatureDetails = 2,      // the Details dialog
+    kFeatureSyncErrors = 4,   // the sync error list
+    kFeatureAppend = 8,       // joining files
+    kFeatureTagEditing = 16,  // ID3v1 editing
+};
+
 // One audio file: probe, open, scan and close, plus its page settings.
 class CMediaFileInterface : public CAudioPropertyPageInterface {
 public:

@@ -33,7 +33,7 @@ public:
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
     int GetFileTypeCode() const override { return 4; }
-    int GetFeatureMask() const override { return 2; }
+    int GetFeatureMask() const override { return kFeatureDetails; }
 
     // Reads the header of the open file; false unless it starts with "MP+".
     bool ReadMpcHeader(MpcHeaderSummary& summary);

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <QString>
+
 namespace vandrel {
 
 // A folder as the folder tree hands it out: its path (for display, for
@@ -22,8 +24,19 @@ public:
     virtual void PostFilesGiven(std::vector<std::string> paths) = 0;
 };
 
-// Busy states the file list announces to the frame.
-enum BusyState : int { kBusyIdle = 0, kBusyScanning = 1, kBusyPaused = 2, kBusyResumed = 3 };
+// What the file list announces to the frame about its worker (the busy
+// state), as the numbers the frame's request carries.
+enum class ListBusy : int { kIdle = 0, kScanning = 1, kPaused = 2, kResumed = 3 };
+
+// Where the file list sends what the frame shows and what the view opens.
+class ListListener {
+public:
+    virtual ~ListListener() = default;
+    virtual void StatusText(int pane, const QString& text) = 0;
+    virtual void BusyState(ListBusy state) = 0;
+    virtual void OpenDetails(const std::string& path) = 0;
+    virtual void OpenSettings(int page) = 0;
+};
 
 // Status bar panes.
 enum StatusPane : int { kPaneMain = 0, kPaneFrames = 1, kPaneWorker = 2 };

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace vandrel {
 
@@ -24,5 +27,19 @@ bool ForEachFolderEntry(const std::string& folder, Visit visit, std::error_code&
     stopped = ec;
     return true;
 }
+
+// A folder's entry that is not a folder: its name as the bytes the file
+// system holds (which need not be UTF-8), its size and its last change.
+struct FolderFile {
+    std::string name;
+    uint64_t size = 0;
+    int64_t modified_ns = 0;  // 0 when unknown
+    bool operator==(const FolderFile&) const = default;
+};
+
+// The folder's entries that are not folders (hidden ones, links to files and
+// special files included), in byte order of their names; nothing when the
+// folder cannot be read.
+std::optional<std::vector<FolderFile>> ListFolderFiles(const std::string& folder);
 
 }  // namespace vandrel

@@ -1,11 +1,27 @@
 #include "ui/browser/ListModel.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <limits>
 
+#include <QCoreApplication>
 #include <QMimeData>
 #include <QUrl>
 
 namespace vandrel {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::Alignment AlignmentOf(const AttributeInfo& attribute) {
+    return Qt::AlignVCenter |
+           (attribute.alignment == Alignment::kRight ? Qt::AlignRight : Qt::AlignLeft);
+}
+
+}  // namespace
 
 QColor ColorFromSetting(int value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -14,6 +30,40 @@ QColor ColorFromSetting(int value) {
 int SettingFromColor(const QColor& color) {
     return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
+
+// --- packed texts -----------------------------------------------------------
+
+PackedTexts::PackedTexts(const AttributeTexts& texts) {
+    size_t total = 0;
+    for (int i = 0; i < kSlotCount; ++i) {
+        total += texts[i * kSlotStep].size();
+    }
+    buffer_.reserve(total);
+    for (int i = 0; i < kSlotCount; ++i) {
+        const std::string& text = texts[i * kSlotStep];
+        // Past the limit a text is cut rather than the buffer's ends wrapping.
+        const size_t room = std::numeric_limits<uint16_t>::max() - buffer_.size();
+        buffer_.append(text, 0, std::min(text.size(), room));
+        ends_[static_cast<size_t>(i)] = static_cast<uint16_t>(buffer_.size());
+    }
+}
+
+std::string_view PackedTexts::operator[](int slot) const {
+    const auto index = static_cast<size_t>(slot / kSlotStep);
+    const size_t begin = index == 0 ? 0 : ends_[index - 1];
+    return std::string_view(buffer_).substr(begin, ends_[index] - begin);
+}
+
+void PackedTexts::Set(int slot, std::string_view text) {
+    AttributeTexts texts;
+    for (int i = 0; i < kSlotCount; ++i) {
+        texts[i * kSlotStep] = std::string((*this)[i * kSlotStep]);
+    }
+    texts[slot] = std::string(text);
+    *this = PackedTexts(texts);
+}
+
+// --- the table ----------------------------------------------------------------
 
 int ListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -27,7 +77,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) {
         return {};
     }
-    const ListRow& row = rows_[static_cast<size_t>(index.row())];
+    const _LVItemData& row = Row(index.row());
     const AttributeInfo* attribute =
         FindAttribute(columns_[static_cast<size_t>(index.column())].id);
     if (attribute == nullptr) {
@@ -39,7 +89,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: {
         // A line break or other control character in a file name would break
         // the row's line; it shows as a space (editing keeps it).
-        QString text = QString::fromStdString(row.texts[attribute->text_slot]);
+        QString text = FromUtf8(row.texts[attribute->text_slot]);
         for (QChar& c : text) {
             if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
                 c = u' ';
@@ -48,11 +98,9 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return text;
     }
     case Qt::EditRole:
-        return QString::fromStdString(row.texts[attribute->text_slot]);
+        return FromUtf8(row.texts[attribute->text_slot]);
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(
-            Qt::AlignVCenter |
-            (attribute->alignment == Alignment::kRight ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(AlignmentOf(*attribute));
     case Qt::BackgroundRole:
         if (quality_cell) {
             return quality_colours_[static_cast<size_t>(row.record.quality_class)];
@@ -62,7 +110,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         return quality_cell ? QVariant(QColor(Qt::white)) : QVariant();
     case Qt::ToolTipRole:
-        return QString::fromStdString(row.item->path);
+        return QString::fromStdString(row.path);
     default:
         return {};
     }
@@ -78,17 +126,11 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     }
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromUtf8(attribute->name.data(),
-                                 static_cast<qsizetype>(attribute->name.size()));
+        return FromUtf8(attribute->name);
     case Qt::ToolTipRole:
-        return tooltips_ ? QVariant(QString::fromUtf8(
-                               attribute->description.data(),
-                               static_cast<qsizetype>(attribute->description.size())))
-                         : QVariant();
+        return tooltips_ ? QVariant(FromUtf8(attribute->description)) : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(
-            Qt::AlignVCenter |
-            (attribute->alignment == Alignment::kRight ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(AlignmentOf(*attribute));
     default:
         return {};
     }
@@ -102,8 +144,7 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
     flags |= Qt::ItemIsDragEnabled;
     // Only the name can be edited (which renames the file), and only of a
     // file the worker is done with.
-    if (columns_[static_cast<size_t>(index.column())].id == 0 && rename_ &&
-        rows_[static_cast<size_t>(index.row())].done) {
+    if (columns_[static_cast<size_t>(index.column())].id == 0 && rename_ && Row(index.row()).done) {
         flags |= Qt::ItemIsEditable;
     }
     return flags;
@@ -113,14 +154,11 @@ bool ListModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (role != Qt::EditRole || !index.isValid() || !rename_) {
         return false;
     }
-    ListRow& row = rows_[static_cast<size_t>(index.row())];
     const QString name = value.toString();
-    if (name.isEmpty() || name == QString::fromStdString(row.texts[kSlotName]) ||
-        !rename_(row, name)) {
+    if (name.isEmpty() || name == FromUtf8(Row(index.row()).name())) {
         return false;
     }
-    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
-    return true;
+    return rename_(index.row(), name);
 }
 
 QStringList ListModel::mimeTypes() const {
@@ -135,8 +173,7 @@ QMimeData* ListModel::mimeData(const QModelIndexList& indexes) const {
             continue;
         }
         seen.push_back(index.row());
-        urls.push_back(QUrl::fromLocalFile(
-            QString::fromStdString(rows_[static_cast<size_t>(index.row())].item->path)));
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(Row(index.row()).path)));
     }
     auto* mime = new QMimeData;
     mime->setUrls(urls);
@@ -157,106 +194,248 @@ void ListModel::SetColumns(std::vector<ListColumn> columns) {
     endResetModel();
 }
 
+int ListModel::ColumnOf(int32_t attribute_id) const {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (columns_[i].id == attribute_id) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 void ListModel::SetQualityColours(const std::array<QColor, 3>& colours) {
     quality_colours_ = colours;
-    if (!rows_.empty()) {
+    if (!rows_.empty() && !columns_.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
 }
+
+// --- rows -----------------------------------------------------------------------
 
 void ListModel::Clear() {
     beginResetModel();
     rows_.clear();
     row_of_.clear();
     done_count_ = 0;
+    next_listing_ = 0;
+    order_broken_ = false;
     endResetModel();
 }
 
-void ListModel::IndexRowsFrom(size_t first) {
-    for (size_t row = first; row < rows_.size(); ++row) {
-        row_of_[rows_[row].item.get()] = static_cast<int>(row);
+std::vector<uint64_t>
+ListModel::AddRows(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<uint64_t> keys;
+    if (files.empty()) {
+        return keys;
     }
-}
-
-void ListModel::Append(ItemRef item) {
-    const int row = rowCount();
-    beginInsertRows({}, row, row);
-    ListRow entry;
-    entry.item = std::move(item);
-    entry.record = ZeroRecord();
-    entry.record.quality_class = -1;
-    entry.texts[kSlotName] = entry.item->display_name;
-    row_of_[entry.item.get()] = row;
-    rows_.push_back(std::move(entry));
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(files.size()) - 1);
+    rows_.reserve(rows_.size() + files.size());
+    for (const auto& [path, name] : files) {
+        auto row = std::make_unique<_LVItemData>();
+        row->key = next_key_++;
+        row->listing = next_listing_++;
+        row->path = path;
+        row->record.quality_class = -1;
+        AttributeTexts texts;
+        texts[kSlotName] = name;
+        row->texts = PackedTexts(texts);
+        keys.push_back(row->key);
+        rows_.push_back(std::move(row));
+    }
+    IndexRowsFrom(static_cast<size_t>(first));
     endInsertRows();
+    for (size_t i = static_cast<size_t>(first); i < rows_.size() && !order_broken_; ++i) {
+        order_broken_ = !InOrderAt(i);
+    }
+    RestoreOrder();
+    return keys;
 }
 
-int ListModel::RowOf(const ItemRef& item) const {
-    const auto it = row_of_.find(item.get());
+int ListModel::RowOf(uint64_t key) const {
+    const auto it = row_of_.find(key);
     return it == row_of_.end() ? -1 : it->second;
 }
 
+ListJob ListModel::JobOf(int row) const {
+    const _LVItemData& entry = Row(row);
+    return {entry.key, entry.path, std::string(entry.name())};
+}
+
+int ListModel::TakeResult(ListResult& result) {
+    const int row = RowOf(result.key);
+    if (row < 0) {
+        return -1;
+    }
+    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
+    // The row's name is the file's name now, whatever the job was given.
+    result.texts[kSlotName] = std::string(entry.name());
+    entry.record = result.record;
+    entry.texts = PackedTexts(result.texts);
+    entry.feature_mask = result.feature_mask;
+    if (!entry.done) {
+        entry.done = true;
+        ++done_count_;
+    }
+    order_broken_ = order_broken_ || !InOrderAt(static_cast<size_t>(row));
+    RowChanged(row);
+    return row;
+}
+
 void ListModel::MarkPending(int row) {
-    ListRow& entry = rows_[static_cast<size_t>(row)];
+    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
     if (entry.done) {
         entry.done = false;
         --done_count_;
     }
 }
 
-int ListModel::TakeResult(const ItemRef& item) {
-    const int row = RowOf(item);
-    if (row < 0) {
-        return -1;
-    }
-    ListRow& entry = rows_[static_cast<size_t>(row)];
-    entry.record = item->record;
-    entry.texts = item->texts;
-    if (!entry.done) {
-        entry.done = true;
-        ++done_count_;
-    }
-    item->done = true;
-    RowsChanged(row, row);
-    return row;
-}
-
 void ListModel::RemoveRow(int row) {
     beginRemoveRows({}, row, row);
-    ListRow& entry = rows_[static_cast<size_t>(row)];
+    const _LVItemData& entry = Row(row);
     done_count_ -= entry.done ? 1 : 0;
-    row_of_.erase(entry.item.get());
+    row_of_.erase(entry.key);
     rows_.erase(rows_.begin() + row);
     IndexRowsFrom(static_cast<size_t>(row));
     endRemoveRows();
 }
 
-void ListModel::RowsChanged(int first, int last) {
-    if (columnCount() > 0) {
-        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+void ListModel::Rename(int row, std::string path, std::string_view name) {
+    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
+    entry.path = std::move(path);
+    entry.texts.Set(kSlotName, name);
+    order_broken_ = order_broken_ || !InOrderAt(static_cast<size_t>(row));
+    RowChanged(row);
+    RestoreOrder();
+}
+
+ListTotals ListModel::Totals() const {
+    ListTotals totals;
+    double bits = 0;
+    for (const auto& row : rows_) {
+        totals.bytes += row->record.file_size;
+        totals.seconds += row->record.length_seconds;
+        bits += static_cast<double>(row->record.average_bitrate) * row->record.length_seconds;
+    }
+    totals.files = rowCount();
+    totals.average_kbps = totals.seconds != 0 ? bits / totals.seconds : 0.0;
+    return totals;
+}
+
+std::vector<int> ListModel::TakeFolderChanges(const std::string& folder,
+                                              const FolderChanges& changes) {
+    const auto path_of = [&](const std::string& name) {
+        return (std::filesystem::path(folder) / name).string();
+    };
+    std::unordered_map<std::string, uint64_t> key_of;
+    for (const auto& row : rows_) {
+        key_of.emplace(row->path, row->key);
+    }
+    for (const std::string& name : changes.removed) {
+        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
+            RemoveRow(RowOf(it->second));
+        }
+    }
+    std::vector<uint64_t> rescan;
+    for (const std::string& name : changes.changed) {
+        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
+            MarkPending(RowOf(it->second));
+            rescan.push_back(it->second);
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> added;
+    for (const std::string& name : changes.added) {
+        added.emplace_back(path_of(name), name);
+    }
+    for (uint64_t key : AddRows(added)) {
+        rescan.push_back(key);
+    }
+    std::vector<int> rows;
+    for (uint64_t key : rescan) {
+        rows.push_back(RowOf(key));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString SummaryText(const ListTotals& totals) {
+    double amount = totals.bytes / 1048576.0;
+    QString unit = QStringLiteral("MB");
+    if (amount > 1024) {
+        amount /= 1024;
+        unit = QStringLiteral("GB");
+    }
+    const QString files =
+        totals.files == 1
+            ? QCoreApplication::translate("CVandrelList", "1 file")
+            : QCoreApplication::translate("CVandrelList", "%1 files").arg(totals.files);
+    return QStringLiteral("%1, %2 %3, %4 kbps")
+        .arg(files)
+        .arg(amount, 0, 'f', 1)
+        .arg(unit)
+        .arg(totals.average_kbps, 0, 'f', 1);
+}
+
+void ListModel::IndexRowsFrom(size_t first) {
+    for (size_t row = first; row < rows_.size(); ++row) {
+        row_of_[rows_[row]->key] = static_cast<int>(row);
     }
 }
 
-void ListModel::Sort(int32_t attribute_id, bool descending) {
-    const AttributeInfo* attribute = FindAttribute(attribute_id);
-    if (attribute == nullptr) {
+void ListModel::RowChanged(int row) {
+    if (columnCount() > 0) {
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    }
+}
+
+// --- order ----------------------------------------------------------------------
+
+bool ListModel::Precedes(const _LVItemData& a, const _LVItemData& b) const {
+    if (sort_attribute_ != nullptr) {
+        const int slot = sort_attribute_->text_slot;
+        if (CompareForSort(*sort_attribute_, a.record, a.texts[slot], b.record, b.texts[slot],
+                           sort_descending_) < 0) {
+            return true;
+        }
+        if (CompareForSort(*sort_attribute_, b.record, b.texts[slot], a.record, a.texts[slot],
+                           sort_descending_) < 0) {
+            return false;
+        }
+    }
+    return a.listing < b.listing;
+}
+
+bool ListModel::InOrderAt(size_t row) const {
+    return (row == 0 || !Precedes(*rows_[row], *rows_[row - 1])) &&
+           (row + 1 >= rows_.size() || !Precedes(*rows_[row + 1], *rows_[row]));
+}
+
+void ListModel::SetSortOrder(int32_t attribute_id, bool descending) {
+    sort_attribute_ = FindAttribute(attribute_id);
+    sort_descending_ = descending;
+    order_broken_ = true;
+    RestoreOrder();
+}
+
+void ListModel::RestoreOrder() {
+    if (!order_broken_) {
         return;
     }
+    order_broken_ = false;
     emit layoutAboutToBeChanged();
-    std::vector<ItemRef> before;
-    for (const ListRow& row : rows_) {
-        before.push_back(row.item);
-    }
-    std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) {
-        return CompareForSort(*attribute, a.record, a.texts, b.record, b.texts, descending) < 0;
-    });
-    IndexRowsFrom(0);
-    // Selection and current row follow their files.
+    // Selections and the current row follow their files.
     const QModelIndexList old_indexes = persistentIndexList();
-    QModelIndexList new_indexes;
+    std::vector<uint64_t> old_keys;
     for (const QModelIndex& old_index : old_indexes) {
+        old_keys.push_back(Row(old_index.row()).key);
+    }
+    std::sort(rows_.begin(), rows_.end(),
+              [this](const auto& a, const auto& b) { return Precedes(*a, *b); });
+    IndexRowsFrom(0);
+    QModelIndexList new_indexes;
+    for (qsizetype i = 0; i < old_indexes.size(); ++i) {
         new_indexes.push_back(
-            index(RowOf(before[static_cast<size_t>(old_index.row())]), old_index.column()));
+            index(RowOf(old_keys[static_cast<size_t>(i)]), old_indexes[i].column()));
     }
     changePersistentIndexList(old_indexes, new_indexes);
     emit layoutChanged();

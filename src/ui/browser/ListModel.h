@@ -1,7 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -9,28 +13,57 @@
 #include <QColor>
 
 #include "store/AttributeCatalog.h"
+#include "ui/browser/FolderWatch.h"
+#include "ui/browser/ListSettings.h"
 #include "work/Messages.h"
 
 namespace vandrel {
 
-// One row of the file list: the item it shares with the worker, and the
-// user-interface thread's own copy of its results, taken when the worker
-// reported the item finished (so painting never reads what the worker writes).
-struct ListRow {
-    ItemRef item;
-    ScanRecord record;  // quality_class -1 until a result came
-    AttributeTexts texts;
-    bool done = false;
+// The display texts of a row in one buffer, so that a row holds only the
+// bytes its texts need (most slots are empty or short).
+class PackedTexts {
+public:
+    PackedTexts() = default;
+    explicit PackedTexts(const AttributeTexts& texts);
+    std::string_view operator[](int slot) const;
+    // Replaces one slot's text (the name, after a rename).
+    void Set(int slot, std::string_view text);
+
+private:
+    std::string buffer_;
+    // Where each slot's text ends in buffer_. Texts are short (a file name is
+    // at most 255 bytes), so the whole buffer stays far below 64 KB.
+    std::array<uint16_t, kSlotCount> ends_{};
 };
 
-// A shown column: an attribute and its width.
-struct ListColumn {
-    int32_t id;
-    int width;  // 0: the attribute's own width
+// The features of a file whose scan has not answered yet.
+constexpr int kFeaturesUnknown = -1;
+
+// One row of the file list: a file and what its scan found. Only the list
+// touches its rows; the worker gets a ListJob and answers with a ListResult.
+struct _LVItemData {
+    uint64_t key = 0;      // how results and removals find the row
+    uint32_t listing = 0;  // place in the folder's listing; rows that sort equal keep it
+    std::string path;
+    ScanRecord record = ZeroRecord();  // quality_class -1 until a result came
+    PackedTexts texts;
+    int feature_mask = kFeaturesUnknown;  // FeatureBit values of the file's kind
+    bool done = false;                    // the result of its latest job is in
+
+    std::string_view name() const { return texts[kSlotName]; }
+};
+
+// Sums over all rows, for the status bar's summary.
+struct ListTotals {
+    int files = 0;
+    double bytes = 0;
+    double seconds = 0;
+    double average_kbps = 0;  // weighted by length; 0 when there is no length
 };
 
 // The file list's rows as a table: each cell shows the row's text of the
-// column's attribute. The view asks for every cell it paints.
+// column's attribute. The rows are always in the order of the sort column;
+// a result that changes a row's place is moved there by RestoreOrder.
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -49,42 +82,73 @@ public:
 
     void SetColumns(std::vector<ListColumn> columns);
     const std::vector<ListColumn>& columns() const { return columns_; }
+    // The column of an attribute, or -1.
+    int ColumnOf(int32_t attribute_id) const;
     // Colours of the Quality cell by quality class (bad, not bad, good).
     void SetQualityColours(const std::array<QColor, 3>& colours);
     void SetTooltips(bool on) { tooltips_ = on; }
 
     void Clear();
-    void Append(ItemRef item);
-    // Takes the worker's result of the row's item; -1 when the item has no row.
-    int TakeResult(const ItemRef& item);
-    int RowOf(const ItemRef& item) const;
-    // The row waits for a new result of its item.
+    // Adds rows for the files (path, shown name), each where the sort puts it.
+    // Returns their keys, in the order given.
+    std::vector<uint64_t> AddRows(const std::vector<std::pair<std::string, std::string>>& files);
+    const _LVItemData& Row(int row) const { return *rows_[static_cast<size_t>(row)]; }
+    // The row of a key; -1 when it is gone.
+    int RowOf(uint64_t key) const;
+    // What the worker needs to scan the row again.
+    ListJob JobOf(int row) const;
+    // Takes a result into its row; -1 when the row is gone. The row stays
+    // where it is until RestoreOrder.
+    int TakeResult(ListResult& result);
+    // The row waits for a new result.
     void MarkPending(int row);
-    int done_count() const { return done_count_; }
     void RemoveRow(int row);
-    void Sort(int32_t attribute_id, bool descending);
-    void RowsChanged(int first, int last);
+    // The file of the row was renamed.
+    void Rename(int row, std::string path, std::string_view name);
+    int done_count() const { return done_count_; }
+    ListTotals Totals() const;
+    // Takes in what changed in the folder of the rows: rows of files that
+    // went are removed, rows of changed files wait for new results, files
+    // that came get rows. Returns the rows to scan, in their order.
+    std::vector<int> TakeFolderChanges(const std::string& folder, const FolderChanges& changes);
 
-    const std::vector<ListRow>& rows() const { return rows_; }
-    std::vector<ListRow>& rows() { return rows_; }
-    // The worker may rename a file only through here.
-    using RenameFunction = std::function<bool(ListRow&, const QString&)>;
+    // Sorts the rows by the attribute and keeps them so.
+    void SetSortOrder(int32_t attribute_id, bool descending);
+    // Whether a result left a row out of its sorted place.
+    bool order_broken() const { return order_broken_; }
+    // Moves every row to its sorted place; selections follow their rows.
+    void RestoreOrder();
+
+    // How an edited name renames the file: true when it did.
+    using RenameFunction = std::function<bool(int row, const QString& name)>;
     void SetRenameFunction(RenameFunction rename) { rename_ = std::move(rename); }
 
 private:
-    std::vector<ListRow> rows_;
+    bool Precedes(const _LVItemData& a, const _LVItemData& b) const;
+    bool InOrderAt(size_t row) const;
+    void IndexRowsFrom(size_t first);
+    void RowChanged(int row);
+
+    std::vector<std::unique_ptr<_LVItemData>> rows_;
+    std::unordered_map<uint64_t, int> row_of_;  // the row of each key
     std::vector<ListColumn> columns_;
     std::array<QColor, 3> quality_colours_;
     bool tooltips_ = true;
     RenameFunction rename_;
-    std::unordered_map<const _LVItemData*, int> row_of_;  // the row of each item
     int done_count_ = 0;
-
-    void IndexRowsFrom(size_t first);
+    uint64_t next_key_ = 1;
+    uint32_t next_listing_ = 0;
+    const AttributeInfo* sort_attribute_ = nullptr;
+    bool sort_descending_ = false;
+    bool order_broken_ = false;
 };
 
 // The Quality attribute's id, whose cells are coloured.
 constexpr int32_t kQualityAttribute = 7;
+
+// The status bar's summary: "%i files, %.1f %s, %.1f kbps" (MB, or GB past
+// 1024 MB), "1 file, ..." for one.
+QString SummaryText(const ListTotals& totals);
 
 // A colour setting (red + 256 green + 65536 blue) as a QColor, and back.
 QColor ColorFromSetting(int value);

@@ -25,6 +25,7 @@
 
 #include "store/Log.h"
 #include "store/ProcessValues.h"
+#include "ui/browser/ListFileActions.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelTree.h"
 #include "ui/browser/VandrelView.h"
@@ -101,7 +102,7 @@ CMainFrame::CMainFrame() : actions_(std::make_unique<Actions>()) {
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
-    SetBusyState(kBusyIdle);
+    SetBusyState(ListBusy::kIdle);
 }
 
 CMainFrame::~CMainFrame() {
@@ -227,19 +228,20 @@ void CMainFrame::CreateActions() {
     a.cut = make(tr("Cu&t"));
     a.cut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     a.cut->setIcon(QIcon::fromTheme(QStringLiteral("edit-cut")));
-    connect(a.cut, &QAction::triggered, this, [this] { Edit(0); });
+    connect(a.cut, &QAction::triggered, this, [this] { Edit(EditCommand::kCut); });
     a.copy = make(tr("&Copy"));
     a.copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     a.copy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
-    connect(a.copy, &QAction::triggered, this, [this] { Edit(1); });
+    connect(a.copy, &QAction::triggered, this, [this] { Edit(EditCommand::kCopy); });
     a.paste = make(tr("&Paste"));
     a.paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     a.paste->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste")));
-    connect(a.paste, &QAction::triggered, this, [this] { Edit(2); });
+    connect(a.paste, &QAction::triggered, this, [this] { Edit(EditCommand::kPaste); });
     a.remove = make(tr("&Delete"), tr("Delete the currently selected item"));
     a.remove->setShortcut(QKeySequence(Qt::Key_Delete));
     a.remove->setShortcutContext(Qt::WidgetShortcut);  // the list handles its own Del key
-    connect(a.remove, &QAction::triggered, this, [this] { view_->list().DeleteRequest(); });
+    connect(a.remove, &QAction::triggered, this,
+            [this] { view_->list().actions().MoveSelectedToTrash(); });
     a.rename = make(tr("&Rename"), tr("Rename the currently selected item"));
     a.rename->setShortcut(QKeySequence(Qt::Key_F2));
     connect(a.rename, &QAction::triggered, this, [this] { view_->list().RenameRequest(); });
@@ -402,10 +404,10 @@ QString CMainFrame::StatusPaneText(int pane) const {
                : QString();
 }
 
-void CMainFrame::SetBusyState(int state) {
-    busy_indicator_->SetRunning(state == kBusyScanning || state == kBusyResumed);
-    pause_action_->setEnabled(state != kBusyIdle);
-    const bool paused = state == kBusyPaused;
+void CMainFrame::SetBusyState(ListBusy state) {
+    busy_indicator_->SetRunning(state == ListBusy::kScanning || state == ListBusy::kResumed);
+    pause_action_->setEnabled(state != ListBusy::kIdle);
+    const bool paused = state == ListBusy::kPaused;
     pause_action_->setText(paused ? tr("Resume") : tr("Pause"));
     pause_action_->setIcon(paused ? ThemeIcon("media-playback-start", QStyle::SP_MediaPlay)
                                   : ThemeIcon("media-playback-pause", QStyle::SP_MediaPause));
@@ -494,15 +496,18 @@ void CMainFrame::OrganizeFavourites() {
 
 // --- other commands ---------------------------------------------------------
 
-void CMainFrame::Edit(int command) {
+void CMainFrame::Edit(EditCommand command) {
     // The tree has nothing to cut, copy or paste.
     const QRect tree_area(view_->tree().mapToGlobal(QPoint(0, 0)), view_->tree().size());
     if (tree_area.contains(QCursor::pos())) {
         return;
     }
-    static constexpr EditCommand kCommands[] = {EditCommand::kCut, EditCommand::kCopy,
-                                                EditCommand::kPaste};
-    view_->list().EditRequest(kCommands[command]);
+    ListFileActions& actions = view_->list().actions();
+    if (command == EditCommand::kPaste) {
+        actions.Paste();
+    } else {
+        actions.CopySelected(command == EditCommand::kCut);
+    }
 }
 
 void CMainFrame::ShowAbout() {

@@ -9,6 +9,7 @@
 
 #include "store/DataCache.h"
 #include "store/WindowWithSettings.h"
+#include "ui/browser/BrowserTypes.h"
 #include "ui/browser/BusyIndicator.h"
 #include "ui/browser/Favourites.h"
 
@@ -40,7 +41,7 @@ public:
     void Start(const std::vector<std::string>& arguments);
 
     void SetStatusText(int pane, const QString& text);
-    void SetBusyState(int state);
+    void SetBusyState(ListBusy state);
 
     CVandrelView& view() { return *view_; }
     Favourites& favourites() { return favourites_; }
@@ -72,7 +73,7 @@ private:
     void ViewLogFile();
     void ToggleLogging(bool on);
     // The tree gets Ctrl+X/C/V when the mouse is over it, else the list.
-    void Edit(int command);
+    void Edit(EditCommand command);
 
     CVandrelView* view_ = nullptr;
     Favourites favourites_;

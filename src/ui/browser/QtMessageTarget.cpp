@@ -7,22 +7,38 @@
 
 namespace vandrel {
 
-QEvent::Type WorkerEvent::EventType() {
+QEvent::Type WorkerWakeEvent::EventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
 void QtMessageTarget::Post(Message message) {
     std::lock_guard lock(mutex_);
-    if (receiver_ != nullptr) {
-        // Qt takes the event and discards it if the receiver goes first.
-        QCoreApplication::postEvent(receiver_, new WorkerEvent(std::move(message)));
+    if (receiver_ == nullptr) {
+        return;
+    }
+    waiting_.push_back(std::move(message));
+    if (!woken_) {
+        woken_ = true;
+        // Qt discards the event if the receiver goes first.
+        QCoreApplication::postEvent(receiver_, new WorkerWakeEvent);
     }
 }
 
+std::deque<Message> QtMessageTarget::Take() {
+    AssertUiThread();
+    std::deque<Message> taken;
+    std::lock_guard lock(mutex_);
+    woken_ = false;
+    taken.swap(waiting_);
+    return taken;
+}
+
 void QtMessageTarget::Detach() {
+    std::deque<Message> dropped;
     std::lock_guard lock(mutex_);
     receiver_ = nullptr;
+    dropped.swap(waiting_);
 }
 
 QString MessageText(const std::string& text) {

@@ -1,39 +1,53 @@
 #pragma once
 
-#include <memory>
+#include <deque>
 #include <mutex>
+#include <string>
 
+#include <QApplication>
 #include <QEvent>
 #include <QObject>
-#include <QPointer>
+#include <QThread>
 
 #include "work/Messages.h"
 
 namespace vandrel {
 
-// A worker's message on its way to a widget through Qt's event queue.
-class WorkerEvent : public QEvent {
+// Functions that only the user-interface thread may call say so with this.
+inline void AssertUiThread() {
+    Q_ASSERT(QThread::currentThread() == qApp->thread());
+}
+
+// Tells a receiver that worker messages wait in its QtMessageTarget.
+class WorkerWakeEvent : public QEvent {
 public:
     static QEvent::Type EventType();
-    explicit WorkerEvent(Message message) : QEvent(EventType()), message_(std::move(message)) {}
-    Message& message() { return message_; }
-
-private:
-    Message message_;
+    WorkerWakeEvent() : QEvent(EventType()) {}
 };
 
-// Delivers worker messages to a QObject on its own thread. Detach() (from the
-// receiver's destructor) makes later posts drop their messages, which then
-// free what they carry.
+// Delivers worker messages to a QObject on its own thread. A message waits in
+// this target's queue and the receiver is woken by an event to take all that
+// came; the queue's lock is the one hand-over between the threads. Detach()
+// (from the receiver's destructor) drops what waits, and later posts drop
+// their messages, which then free what they carry.
 class QtMessageTarget : public MessageTarget {
 public:
     explicit QtMessageTarget(QObject* receiver) : receiver_(receiver) {}
     void Post(Message message) override;
+    // On the receiver's thread, when woken: the messages in the order posted.
+    std::deque<Message> Take();
     void Detach();
+    // How many messages wait to be taken.
+    size_t waiting() {
+        std::lock_guard lock(mutex_);
+        return waiting_.size();
+    }
 
 private:
     std::mutex mutex_;
-    QObject* receiver_;  // guarded by mutex_
+    QObject* receiver_;            // guarded by mutex_
+    std::deque<Message> waiting_;  // guarded by mutex_
+    bool woken_ = false;           // guarded by mutex_: a wake event is on its way
 };
 
 // Shows message boxes for workers on the user-interface thread.

@@ -87,7 +87,7 @@ void CVandrelView::StatusText(int pane, const QString& text) {
     frame_.SetStatusText(pane, text);
 }
 
-void CVandrelView::BusyState(int state) {
+void CVandrelView::BusyState(ListBusy state) {
     frame_.SetBusyState(state);
 }
 

@@ -48,7 +48,7 @@ public:
     void FocusSwitch();
     // ListListener: list -> frame, and the dialogs the list asks for.
     void StatusText(int pane, const QString& text) override;
-    void BusyState(int state) override;
+    void BusyState(ListBusy state) override;
     void OpenDetails(const std::string& path) override;
     void OpenSettings(int page) override;
     // Frame -> tree: navigate to a favourite (label as path, encoded id list).

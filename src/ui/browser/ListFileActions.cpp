@@ -1,0 +1,305 @@
+#include "ui/browser/ListFileActions.h"
+
+#include <filesystem>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+
+#include "engine/media/MediaFileInterface.h"
+#include "store/Log.h"
+#include "ui/browser/VandrelList.h"
+
+namespace vandrel {
+
+namespace {
+
+// Clipboard formats that tell file managers a cut from a copy.
+const char* const kGnomeCopiedFiles = "x-special/gnome-copied-files";
+const char* const kKdeCutSelection = "application/x-kde-cutselection";
+
+// The columns page of the settings sheet.
+constexpr int kColumnsPage = 2;
+
+// File paths are bytes; Qt gets them in the system's encoding.
+QString PathText(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+}  // namespace
+
+ListFileActions::ListFileActions(CVandrelList& list) : QObject(&list), list_(list) {
+    list.installEventFilter(this);
+    list.viewport()->installEventFilter(this);
+}
+
+bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
+    const bool on_rows = watched == list_.viewport();
+    switch (event->type()) {
+    case QEvent::ContextMenu:
+        if (on_rows) {
+            ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (on_rows) {
+            // A double click beside the rows does nothing.
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QModelIndex index = list_.indexAt(mouse->position().toPoint());
+            if (index.isValid()) {
+                Log("CVandrelList::OnLVDblClk");
+                OpenDetails(index.row());
+            }
+            return true;
+        }
+        break;
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (watched != &list_ || key->modifiers() != Qt::NoModifier) {
+            break;
+        }
+        if (key->key() == Qt::Key_Delete && !list_.editing()) {
+            MoveSelectedToTrash();
+            return true;
+        }
+        if (enter && list_.editing()) {
+            return true;  // the Return that confirms a rename comes up from the editor
+        }
+        if (enter && list_.currentIndex().isValid()) {
+            OpenDetails(list_.currentIndex().row());
+            return true;
+        }
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (on_rows) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (drop->source() != &list_ && AcceptsDrop(drop->mimeData())) {
+                if (event->type() == QEvent::Drop) {
+                    CopyFilesHere(drop->mimeData()->urls(), drop->dropAction() == Qt::MoveAction);
+                }
+                drop->acceptProposedAction();
+            }
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ListFileActions::ShowContextMenu(const QPoint& global_position) {
+    const std::vector<int> selected = list_.SelectedRows();
+    if (selected.empty()) {
+        return;
+    }
+    const _LVItemData& first = list_.model_data().Row(selected.front());
+    QMenu menu(&list_);
+    QAction* details = menu.addAction(tr("&Details"));
+    menu.setDefaultAction(details);
+    QAction* lame = menu.addAction(tr("&Lame Header"));
+    QAction* complete = menu.addAction(tr("&Complete Scan"));
+    QAction* rename = menu.addAction(tr("&Rename"));
+    QAction* sync = menu.addAction(tr("&Sync Error Details"));
+    QAction* append = menu.addAction(tr("&Append mp3"));
+    QAction* tag =
+        menu.addAction(selected.size() == 1 ? tr("Edit ID3v1 Tag") : tr("Edit Tag Sequentially"));
+    if (selected.size() > 1) {
+        menu.addAction(tr("Edit Tag Multiple"))->setEnabled(false);
+    }
+    // The tools behind these entries are not part of this version yet.
+    for (QAction* tool : {lame, sync, append, tag}) {
+        tool->setEnabled(false);
+    }
+    rename->setEnabled(selected.size() == 1 && first.done);
+    if (selected.size() == 1 && first.feature_mask != kFeaturesUnknown) {
+        details->setEnabled((first.feature_mask & kFeatureDetails) != 0);
+    }
+    menu.addSeparator();
+    QAction* open = menu.addAction(tr("Open With Default Application"));
+    QAction* show = menu.addAction(tr("Show in Folder"));
+
+    QAction* chosen = menu.exec(global_position);
+    if (chosen == details) {
+        for (int row : selected) {
+            Log([&] { return "Do details: " + list_.model_data().Row(row).path; });
+            OpenDetails(row);
+        }
+    } else if (chosen == complete) {
+        list_.CompleteScanOfSelection();
+    } else if (chosen == rename) {
+        list_.RenameRequest();
+    } else if (chosen == open || chosen == show) {
+        for (int row : selected) {
+            const QFileInfo info(PathText(list_.model_data().Row(row).path));
+            QDesktopServices::openUrl(
+                QUrl::fromLocalFile(chosen == open ? info.filePath() : info.absolutePath()));
+        }
+        list_.watch().ArmQuickCheck();
+    }
+}
+
+void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
+    QMenu menu(&list_);
+    QAction* customize = menu.addAction(tr("&Customize"));
+    customize->setEnabled(false);  // the columns page arrives with the settings dialog
+    if (menu.exec(global_position) == customize) {
+        list_.listener().OpenSettings(kColumnsPage);
+    }
+}
+
+void ListFileActions::OpenDetails(int row) {
+    const _LVItemData& entry = list_.model_data().Row(row);
+    // Before its scan answered, the file's kind is not known: the dialog finds out.
+    if (entry.feature_mask != kFeaturesUnknown && (entry.feature_mask & kFeatureDetails) == 0) {
+        QMessageBox::warning(&list_, tr("Vandrel"),
+                             tr("Details Dialog doesn't (yet) support the media type of the "
+                                "file:\n\n\t%1")
+                                 .arg(PathText(entry.path)));
+        return;
+    }
+    list_.listener().OpenDetails(entry.path);
+}
+
+bool ListFileActions::RenameRow(int row, const QString& name) {
+    if (name.contains(QLatin1Char('/'))) {
+        return false;
+    }
+    // Paths stay bytes: the old name need not be valid UTF-8.
+    namespace fs = std::filesystem;
+    const _LVItemData& entry = list_.model_data().Row(row);
+    const fs::path old_path(entry.path);
+    const std::string new_name = name.toStdString();
+    const fs::path new_path = old_path.parent_path() / new_name;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(new_path, ec))) {
+        ec = std::make_error_code(std::errc::file_exists);
+    } else {
+        fs::rename(old_path, new_path, ec);
+    }
+    if (ec) {
+        QMessageBox::warning(
+            &list_, tr("Vandrel"),
+            tr("Could not rename\n%1\nto %2:\n%3")
+                .arg(PathText(old_path.string()), name, QString::fromStdString(ec.message())));
+        return false;
+    }
+    // The renamed file alone must not look like a change of the folder.
+    list_.watch().Renamed(old_path.filename().string(), new_name);
+    list_.model_data().Rename(row, new_path.string(), new_name);
+    return true;
+}
+
+void ListFileActions::MoveSelectedToTrash() {
+    const std::vector<int> selected = list_.SelectedRows();
+    if (selected.empty()) {
+        return;
+    }
+    const ListModel& model = list_.model_data();
+    const QString question = selected.size() == 1
+                                 ? tr("Move \"%1\" to the trash?")
+                                       .arg(PathText(std::string(model.Row(selected[0]).name())))
+                                 : tr("Move these %1 files to the trash?").arg(selected.size());
+    if (QMessageBox::question(&list_, tr("Delete"), question) != QMessageBox::Yes) {
+        return;
+    }
+    QStringList failed;
+    for (int row : selected) {
+        const QString path = PathText(model.Row(row).path);
+        if (!QFile::moveToTrash(path)) {
+            failed.push_back(path);
+        }
+    }
+    if (!failed.isEmpty()) {
+        QMessageBox::warning(&list_, tr("Delete"),
+                             tr("Could not move to the trash:\n%1").arg(failed.join('\n')));
+    }
+    list_.watch().ArmQuickCheck();
+}
+
+void ListFileActions::CopySelected(bool cut) {
+    const std::vector<int> selected = list_.SelectedRows();
+    if (selected.empty()) {
+        return;
+    }
+    QList<QUrl> urls;
+    QByteArray gnome = cut ? "cut" : "copy";
+    for (int row : selected) {
+        const QUrl url = QUrl::fromLocalFile(PathText(list_.model_data().Row(row).path));
+        urls.push_back(url);
+        gnome += '\n' + url.toEncoded();
+    }
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    mime->setData(kGnomeCopiedFiles, gnome);
+    if (cut) {
+        mime->setData(kKdeCutSelection, "1");
+    }
+    QApplication::clipboard()->setMimeData(mime);
+}
+
+void ListFileActions::Paste() {
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    if (mime == nullptr || !mime->hasUrls()) {
+        return;
+    }
+    const bool move = mime->data(kGnomeCopiedFiles).startsWith("cut") ||
+                      mime->data(kKdeCutSelection).startsWith('1');
+    CopyFilesHere(mime->urls(), move);
+}
+
+bool ListFileActions::AcceptsDrop(const QMimeData* mime) const {
+    return mime->hasUrls() && !list_.current_folder().empty();
+}
+
+void ListFileActions::CopyFilesHere(const QList<QUrl>& urls, bool move) {
+    if (list_.current_folder().empty()) {
+        return;
+    }
+    const QDir target(PathText(list_.current_folder()));
+    QStringList failed;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        const QFileInfo source(url.toLocalFile());
+        if (!source.isFile() ||
+            !list_.AcceptsName(QFile::encodeName(source.fileName()).toStdString()) ||
+            source.absoluteDir() == target) {
+            continue;
+        }
+        const QString destination = target.filePath(source.fileName());
+        if (QFileInfo::exists(destination)) {
+            failed.push_back(source.fileName() + tr(" (already there)"));
+            continue;
+        }
+        const bool ok = move ? QFile::rename(source.filePath(), destination) ||
+                                   (QFile::copy(source.filePath(), destination) &&
+                                    QFile::remove(source.filePath()))
+                             : QFile::copy(source.filePath(), destination);
+        if (!ok) {
+            failed.push_back(source.fileName());
+        }
+    }
+    if (!failed.isEmpty()) {
+        QMessageBox::warning(&list_, tr("Paste"),
+                             tr("These files were not copied:\n%1").arg(failed.join('\n')));
+    }
+    list_.watch().ArmQuickCheck();
+}
+
+}  // namespace vandrel

@@ -1,0 +1,101 @@
+#include "ui/browser/ListSettings.h"
+
+#include "engine/core/SettingsTable.h"
+#include "store/AttributeCatalog.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr const char* kListSection = "list_settings";
+constexpr const char* kExportSection = "export";
+
+// The keys written before the export section and the column keys.
+constexpr auto kLeadingKeys = std::to_array<SettingKey<ListSettings>>({
+    {"frameres", &ListSettings::frame_limit},
+    {"readallunknown", &ListSettings::read_all_unknown},
+    {"readallinitial", &ListSettings::read_all_initial},
+    {"sortcolid", &ListSettings::sort_column},
+    {"sort_reverse", &ListSettings::sort_reverse},
+    {"monoquality", &ListSettings::mono_quality},
+    {"xml", &ListSettings::xml_entities},
+    {"rescan", &ListSettings::rescan},
+    {"color_good", &ListSettings::color_good},
+    {"color_notbad", &ListSettings::color_notbad},
+    {"color_bad", &ListSettings::color_bad},
+});
+// Written after the column count, before the columns.
+constexpr auto kHeaderKeys = std::to_array<SettingKey<ListSettings>>({
+    {"autosize", &ListSettings::autosize},
+    {"tooltips", &ListSettings::tooltips},
+});
+// Written last.
+constexpr auto kTrailingKeys = std::to_array<SettingKey<ListSettings>>({
+    {"filetypes", &ListSettings::file_types},
+});
+
+}  // namespace
+
+std::vector<ListColumn> DefaultListColumns() {
+    std::vector<ListColumn> columns;
+    for (int32_t id : DefaultColumnIds()) {
+        columns.push_back({id, 0});
+    }
+    return columns;
+}
+
+ListSettings LoadListSettings(const SettingsStore& store) {
+    ListSettings settings;
+    LoadSettingKeys(store, kListSection, kLeadingKeys, settings);
+    LoadSettingKeys(store, kListSection, kHeaderKeys, settings);
+    LoadSettingKeys(store, kListSection, kTrailingKeys, settings);
+
+    ExportChoices& choices = settings.export_choices;
+    choices.recurse = store.GetInt(kExportSection, "recurse", 1) != 0;
+    const int selected = store.GetInt(kExportSection, "selnum", 0);
+    for (int i = 0; i < selected; ++i) {
+        choices.selected.emplace_back(store.GetString(kExportSection, "selected_gp", "", i),
+                                      store.GetString(kExportSection, "selected_nm", "", i));
+    }
+    choices.template_path = store.GetString(kExportSection, "template", "");
+
+    const int count = store.GetInt(kListSection, "num_columns22_", 0);
+    for (int i = 0; i < count; ++i) {
+        const int32_t id = store.GetInt(kListSection, "colid2_", i, i);
+        if (FindAttribute(id) != nullptr) {
+            settings.columns.push_back({id, store.GetInt(kListSection, "colwidth2_", 100, i)});
+        }
+    }
+    if (settings.columns.empty()) {
+        settings.columns = DefaultListColumns();
+    }
+    if (FindAttribute(settings.sort_column) == nullptr) {
+        settings.sort_column = 0;
+    }
+    return settings;
+}
+
+void SaveListSettings(SettingsStore& store, const ListSettings& settings) {
+    SaveSettingKeys(store, kListSection, kLeadingKeys, settings);
+
+    const ExportChoices& choices = settings.export_choices;
+    store.SetInt(kExportSection, "recurse", choices.recurse ? 1 : 0);
+    store.SetInt(kExportSection, "selnum", static_cast<int>(choices.selected.size()));
+    for (size_t i = 0; i < choices.selected.size(); ++i) {
+        const int index = static_cast<int>(i);
+        store.SetString(kExportSection, "selected_gp", choices.selected[i].first, index);
+        store.SetString(kExportSection, "selected_nm", choices.selected[i].second, index);
+    }
+    store.SetString(kExportSection, "template", choices.template_path);
+
+    store.SetInt(kListSection, "num_columns22_", static_cast<int>(settings.columns.size()));
+    SaveSettingKeys(store, kListSection, kHeaderKeys, settings);
+    for (size_t i = 0; i < settings.columns.size(); ++i) {
+        const int index = static_cast<int>(i);
+        store.SetInt(kListSection, "colid2_", settings.columns[i].id, index);
+        store.SetInt(kListSection, "colwidth2_", settings.columns[i].width, index);
+    }
+    SaveSettingKeys(store, kListSection, kTrailingKeys, settings);
+}
+
+}  // namespace vandrel
