@@ -36,7 +36,7 @@ double StatusKb(const std::string& key) {
 class QuietListener : public vandrel::ListListener {
 public:
     void StatusText(int, const QString&) override {}
-    void BusyState(int) override {}
+    void BusyState(vandrel::ListBusy) override {}
     void OpenDetails(const std::string&) override {}
     void OpenSettings(int) override {}
 };

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <type_traits>
+#include <span>
+
+#include "engine/io/ByteOrder.h"
 
 namespace vandrel {
 
@@ -72,26 +74,6 @@ const std::vector<AttributeInfo> kCatalog = {
     {206, "Genre", "Genre of track", "ID3v1", L, kText, 700, 200, false},
 };
 
-// The 32-bit number at an offset of the record, as the record holds it.
-template <typename T> T NumberAt(const ScanRecord& record, int offset) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<const uint8_t*>(&record) + offset, sizeof value);
-    return value;
-}
-
-template <typename T> int CompareNumbers(T a, T b, bool descending) {
-    if constexpr (std::is_floating_point_v<T>) {
-        // A damaged record's NaN sorts as the smallest length, so that the
-        // order stays consistent.
-        a = std::isnan(a) ? -std::numeric_limits<T>::infinity() : a;
-        b = std::isnan(b) ? -std::numeric_limits<T>::infinity() : b;
-    }
-    if (descending) {
-        return a <= b ? 1 : -1;
-    }
-    return a < b ? -1 : 1;
-}
-
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -139,24 +121,40 @@ int CompareTextsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
-                   const AttributeTexts& a_texts, const ScanRecord& b,
-                   const AttributeTexts& b_texts, bool descending) {
-    return CompareForSort(attribute, a, a_texts[attribute.text_slot], b,
-                          b_texts[attribute.text_slot], descending);
+double SortNumber(const AttributeInfo& attribute, uint32_t field) {
+    if (attribute.sort_field == kFloatSortField) {
+        float value;
+        std::memcpy(&value, &field, sizeof value);
+        return value;
+    }
+    return static_cast<int32_t>(field);
 }
 
-int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a, std::string_view ta,
-                   const ScanRecord& b, std::string_view tb, bool descending) {
-    if (attribute.sort_field == kFloatSortField) {
-        return CompareNumbers(NumberAt<float>(a, attribute.sort_field),
-                              NumberAt<float>(b, attribute.sort_field), descending);
+SortKey SortKeyOf(const AttributeInfo& attribute, const ScanRecord& record,
+                  const AttributeTexts& texts) {
+    if (attribute.sort_field < 0) {
+        return {0, texts[attribute.text_slot]};
     }
-    if (attribute.sort_field >= 0) {
-        return CompareNumbers(NumberAt<int32_t>(a, attribute.sort_field),
-                              NumberAt<int32_t>(b, attribute.sort_field), descending);
+    const ScanRecordImage image = ToImage(record);
+    const size_t offset = static_cast<size_t>(attribute.sort_field);
+    return {SortNumber(attribute, LoadLe32(std::span(image).subspan(offset))), {}};
+}
+
+int CompareForSort(const AttributeInfo& attribute, const SortKey& a, const SortKey& b,
+                   bool descending) {
+    if (attribute.sort_field < 0) {
+        return descending ? CompareTextsIgnoringCase(b.text, a.text)
+                          : CompareTextsIgnoringCase(a.text, b.text);
     }
-    return descending ? CompareTextsIgnoringCase(tb, ta) : CompareTextsIgnoringCase(ta, tb);
+    // A damaged record's NaN sorts as the smallest length, so that the order
+    // stays consistent.
+    const auto number = [](double x) {
+        return std::isnan(x) ? -std::numeric_limits<double>::infinity() : x;
+    };
+    if (descending) {
+        return number(a.number) <= number(b.number) ? 1 : -1;
+    }
+    return number(a.number) < number(b.number) ? -1 : 1;
 }
 
 }  // namespace vandrel

@@ -43,15 +43,23 @@ const std::vector<int32_t>& DefaultColumnIds();
 // Whether any of the attributes needs a frame walk.
 bool AnyScanDependent(const std::vector<int32_t>& ids);
 
+// What a file sorts by under an attribute: the number at the attribute's
+// record offset (the float length or a 32-bit integer) or, for a text
+// attribute, its text.
+struct SortKey {
+    double number = 0;
+    std::string_view text;
+};
+// The number from the 32 bits at the sort field, as the record's image holds them.
+double SortNumber(const AttributeInfo& attribute, uint32_t field);
+SortKey SortKeyOf(const AttributeInfo& attribute, const ScanRecord& record,
+                  const AttributeTexts& texts);
+
 // Orders two files by an attribute: negative when `a` goes first. Numbers
-// compare as the record holds them (equal numbers never go first, either
-// way); texts compare without regard to case.
-int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a,
-                   const AttributeTexts& a_texts, const ScanRecord& b,
-                   const AttributeTexts& b_texts, bool descending);
-// The same with each file's text of the attribute.
-int CompareForSort(const AttributeInfo& attribute, const ScanRecord& a, std::string_view a_text,
-                   const ScanRecord& b, std::string_view b_text, bool descending);
+// never put an equal one first, either way (a damaged NaN length counts as
+// the smallest); texts compare without regard to case.
+int CompareForSort(const AttributeInfo& attribute, const SortKey& a, const SortKey& b,
+                   bool descending);
 
 // The ASCII case-insensitive comparison the list sorts texts by.
 int CompareTextsIgnoringCase(std::string_view a, std::string_view b);

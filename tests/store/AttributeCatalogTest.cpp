@@ -46,7 +46,8 @@ Item MakeItem(const char* name, float length) {
 std::string SortedNames(std::vector<Item> items, int32_t id, bool descending) {
     const AttributeInfo& attribute = *FindAttribute(id);
     std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        return CompareForSort(attribute, a.record, a.texts, b.record, b.texts, descending) < 0;
+        return CompareForSort(attribute, SortKeyOf(attribute, a.record, a.texts),
+                              SortKeyOf(attribute, b.record, b.texts), descending) < 0;
     });
     std::string names;
     for (const Item& item : items) {
@@ -70,8 +71,10 @@ TEST(AttributeCatalog, SortsNamesWithoutRegardToCaseAndLengthsAsFloatsBothWays) 
     const Item a = MakeItem("a", 1);
     const Item b = MakeItem("b", 1);
     const AttributeInfo& length = *FindAttribute(4);
-    EXPECT_EQ(CompareForSort(length, a.record, a.texts, b.record, b.texts, false), 1);
-    EXPECT_EQ(CompareForSort(length, a.record, a.texts, b.record, b.texts, true), 1);
+    const SortKey key_a = SortKeyOf(length, a.record, a.texts);
+    const SortKey key_b = SortKeyOf(length, b.record, b.texts);
+    EXPECT_EQ(CompareForSort(length, key_a, key_b, false), 1);
+    EXPECT_EQ(CompareForSort(length, key_a, key_b, true), 1);
     EXPECT_EQ(CompareTextsIgnoringCase("ABC", "abc"), 0);
     EXPECT_LT(CompareTextsIgnoringCase("ab", "abc"), 0);
 }

@@ -61,7 +61,7 @@ QString Text(CVandrelList& list, int row, int slot) {
 QList<int> Bitrates(CVandrelList& list) {
     QList<int> values;
     for (int row = 0; row < list.model_data().rowCount(); ++row) {
-        values.push_back(list.model_data().Row(row).record.average_bitrate);
+        values.push_back(list.model_data().Row(row).record.Unpack().average_bitrate);
     }
     return values;
 }

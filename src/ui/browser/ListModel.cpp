@@ -1,16 +1,28 @@
 #include "ui/browser/ListModel.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <span>
 
 #include <QCoreApplication>
 #include <QMimeData>
 #include <QUrl>
 
+#include "engine/io/ByteOrder.h"
+
 namespace vandrel {
 
 namespace {
+
+double FloatField(const PackedRecord& record, size_t offset) {
+    const uint32_t bits = record.Field32(offset);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -63,6 +75,55 @@ void PackedTexts::Set(int slot, std::string_view text) {
     *this = PackedTexts(texts);
 }
 
+// --- packed records -----------------------------------------------------------
+
+PackedRecord::PackedRecord(const ScanRecord& record) {
+    const ScanRecordImage image = ToImage(record);
+    for (size_t piece = 0; piece < kPieces; ++piece) {
+        const size_t begin = piece * kPiece;
+        const size_t end = std::min(begin + kPiece, image.size());
+        if (std::any_of(image.begin() + std::ptrdiff_t(begin), image.begin() + std::ptrdiff_t(end),
+                        [](uint8_t byte) { return byte != 0; })) {
+            present_[piece / 64] |= uint64_t{1} << (piece % 64);
+            // The last piece is short; it is held zero-padded like the rest.
+            pieces_.append(reinterpret_cast<const char*>(image.data() + begin), end - begin);
+            pieces_.append(kPiece - (end - begin), '\0');
+        }
+    }
+}
+
+ScanRecord PackedRecord::Unpack() const {
+    ScanRecordImage image{};
+    size_t held = 0;
+    for (size_t piece = 0; piece < kPieces; ++piece) {
+        if (Holds(piece)) {
+            const size_t begin = piece * kPiece;
+            std::memcpy(image.data() + begin, pieces_.data() + held * kPiece,
+                        std::min(kPiece, image.size() - begin));
+            ++held;
+        }
+    }
+    return FromImage(image);
+}
+
+size_t PackedRecord::HeldBefore(size_t piece) const {
+    size_t count = 0;
+    for (size_t word = 0; word < piece / 64; ++word) {
+        count += static_cast<size_t>(std::popcount(present_[word]));
+    }
+    const uint64_t below = (uint64_t{1} << (piece % 64)) - 1;
+    return count + static_cast<size_t>(std::popcount(present_[piece / 64] & below));
+}
+
+uint32_t PackedRecord::Field32(size_t offset) const {
+    const size_t piece = offset / kPiece;
+    if (!Holds(piece)) {
+        return 0;
+    }
+    const size_t at = HeldBefore(piece) * kPiece + offset % kPiece;
+    return LoadLe32(std::span(reinterpret_cast<const uint8_t*>(pieces_.data()) + at, 4));
+}
+
 // --- the table ----------------------------------------------------------------
 
 int ListModel::rowCount(const QModelIndex& parent) const {
@@ -83,8 +144,8 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (attribute == nullptr) {
         return {};
     }
-    const bool quality_cell = attribute->id == kQualityAttribute && row.record.quality_class >= 0 &&
-                              row.record.quality_class <= 2;
+    const bool quality_cell =
+        attribute->id == kQualityAttribute && row.quality_class >= 0 && row.quality_class <= 2;
     switch (role) {
     case Qt::DisplayRole: {
         // A line break or other control character in a file name would break
@@ -103,7 +164,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(AlignmentOf(*attribute));
     case Qt::BackgroundRole:
         if (quality_cell) {
-            return quality_colours_[static_cast<size_t>(row.record.quality_class)];
+            return quality_colours_[static_cast<size_t>(row.quality_class)];
         }
         // Every other row on a light blue, the rest on the window colour.
         return index.row() % 2 == 0 ? QVariant(QColor(235, 235, 255)) : QVariant();
@@ -236,7 +297,6 @@ ListModel::AddRows(const std::vector<std::pair<std::string, std::string>>& files
         row->key = next_key_++;
         row->listing = next_listing_++;
         row->path = path;
-        row->record.quality_class = -1;
         AttributeTexts texts;
         texts[kSlotName] = name;
         row->texts = PackedTexts(texts);
@@ -270,7 +330,9 @@ int ListModel::TakeResult(ListResult& result) {
     _LVItemData& entry = *rows_[static_cast<size_t>(row)];
     // The row's name is the file's name now, whatever the job was given.
     result.texts[kSlotName] = std::string(entry.name());
-    entry.record = result.record;
+    entry.record = PackedRecord(result.record);
+    entry.quality_class = result.record.quality_class;
+    entry.whole_file_scanned = result.record.whole_file_scanned != 0;
     entry.texts = PackedTexts(result.texts);
     entry.feature_mask = result.feature_mask;
     if (!entry.done) {
@@ -313,9 +375,12 @@ ListTotals ListModel::Totals() const {
     ListTotals totals;
     double bits = 0;
     for (const auto& row : rows_) {
-        totals.bytes += row->record.file_size;
-        totals.seconds += row->record.length_seconds;
-        bits += static_cast<double>(row->record.average_bitrate) * row->record.length_seconds;
+        const PackedRecord& record = row->record;
+        const double seconds = FloatField(record, offsetof(ScanRecord, length_seconds));
+        totals.bytes += record.Field32(offsetof(ScanRecord, file_size));
+        totals.seconds += seconds;
+        bits +=
+            static_cast<int32_t>(record.Field32(offsetof(ScanRecord, average_bitrate))) * seconds;
     }
     totals.files = rowCount();
     totals.average_kbps = totals.seconds != 0 ? bits / totals.seconds : 0.0;
@@ -392,17 +457,25 @@ void ListModel::RowChanged(int row) {
 
 bool ListModel::Precedes(const _LVItemData& a, const _LVItemData& b) const {
     if (sort_attribute_ != nullptr) {
-        const int slot = sort_attribute_->text_slot;
-        if (CompareForSort(*sort_attribute_, a.record, a.texts[slot], b.record, b.texts[slot],
-                           sort_descending_) < 0) {
+        const SortKey key_a = SortKeyOf(a);
+        const SortKey key_b = SortKeyOf(b);
+        if (CompareForSort(*sort_attribute_, key_a, key_b, sort_descending_) < 0) {
             return true;
         }
-        if (CompareForSort(*sort_attribute_, b.record, b.texts[slot], a.record, a.texts[slot],
-                           sort_descending_) < 0) {
+        if (CompareForSort(*sort_attribute_, key_b, key_a, sort_descending_) < 0) {
             return false;
         }
     }
     return a.listing < b.listing;
+}
+
+SortKey ListModel::SortKeyOf(const _LVItemData& row) const {
+    const AttributeInfo& attribute = *sort_attribute_;
+    if (attribute.sort_field < 0) {
+        return {0, row.texts[attribute.text_slot]};
+    }
+    return {SortNumber(attribute, row.record.Field32(static_cast<size_t>(attribute.sort_field))),
+            {}};
 }
 
 bool ListModel::InOrderAt(size_t row) const {

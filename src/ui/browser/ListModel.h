@@ -36,6 +36,27 @@ private:
     std::array<uint16_t, kSlotCount> ends_{};
 };
 
+// A scan record in less room. Most of a record's 2056 bytes are zero (the
+// VBRI table, the unused end of the path, counters a file never uses), so it
+// keeps the image's 32-byte pieces that are not all zero and which they are.
+class PackedRecord {
+public:
+    PackedRecord() = default;  // all zero
+    explicit PackedRecord(const ScanRecord& record);
+    ScanRecord Unpack() const;
+    // The little-endian 32 bits at an offset of the image (a multiple of 4).
+    uint32_t Field32(size_t offset) const;
+
+private:
+    static constexpr size_t kPiece = 32;
+    static constexpr size_t kPieces = (kScanRecordSize + kPiece - 1) / kPiece;
+    bool Holds(size_t piece) const { return (present_[piece / 64] >> (piece % 64) & 1) != 0; }
+    size_t HeldBefore(size_t piece) const;
+
+    std::array<uint64_t, 2> present_{};  // a bit for each piece held
+    std::string pieces_;                 // the pieces held, in order
+};
+
 // The features of a file whose scan has not answered yet.
 constexpr int kFeaturesUnknown = -1;
 
@@ -45,9 +66,11 @@ struct _LVItemData {
     uint64_t key = 0;      // how results and removals find the row
     uint32_t listing = 0;  // place in the folder's listing; rows that sort equal keep it
     std::string path;
-    ScanRecord record = ZeroRecord();  // quality_class -1 until a result came
+    PackedRecord record;  // all zero until a result came
     PackedTexts texts;
     int feature_mask = kFeaturesUnknown;  // FeatureBit values of the file's kind
+    int quality_class = -1;               // the record's, -1 until a result came
+    bool whole_file_scanned = false;      // the record's: every frame was read
     bool done = false;                    // the result of its latest job is in
 
     std::string_view name() const { return texts[kSlotName]; }
@@ -125,6 +148,7 @@ public:
 
 private:
     bool Precedes(const _LVItemData& a, const _LVItemData& b) const;
+    SortKey SortKeyOf(const _LVItemData& row) const;
     bool InOrderAt(size_t row) const;
     void IndexRowsFrom(size_t first);
     void RowChanged(int row);

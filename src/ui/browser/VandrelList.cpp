@@ -287,7 +287,7 @@ void CVandrelList::AllDone() {
 bool CVandrelList::ReadInFull(const std::vector<int>& rows) {
     std::vector<int> partial;
     for (int row : rows) {
-        if (model_.Row(row).record.whole_file_scanned == 0) {
+        if (!model_.Row(row).whole_file_scanned) {
             // Waiting for its new result again: "all done" comes after it.
             model_.MarkPending(row);
             partial.push_back(row);
