@@ -8,6 +8,7 @@
 #include <iterator>
 #include <span>
 
+#include "engine/core/SettingsTable.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/FileStream.h"
@@ -17,6 +18,13 @@
 namespace vandrel {
 
 namespace {
+
+constexpr const char* kSettingsSection = "cache";
+constexpr auto kSettingKeys = std::to_array<SettingKey<CacheSettings>>({
+    Key<&CacheSettings::path>("path"),
+    Key<&CacheSettings::max_size>("max_size"),
+    Key<&CacheSettings::enabled>("enabled"),
+});
 
 constexpr int64_t kRecordSize = static_cast<int64_t>(kScanRecordSize);
 
@@ -69,7 +77,9 @@ bool IsCacheFileOrAbsent(const std::string& path) {
            LoadBe32(std::span(header).subspan(8)) == kScanRecordSize;
 }
 
-CDataCache::CDataCache(std::string path) : path_(std::move(path)) {}
+CDataCache::CDataCache(std::string path) {
+    settings_.path = std::move(path);
+}
 
 CDataCache::~CDataCache() = default;
 
@@ -130,7 +140,7 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
     // before `out` is overwritten.
     const RecordFileStatus wanted = status;
     std::lock_guard lock(mutex_);
-    if (!enabled_) {
+    if (!settings_.enabled) {
         return false;
     }
     const auto it = FirstWithPath(path, [&](const ScanRecord& record) {
@@ -147,7 +157,7 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
 void CDataCache::Store(const ScanRecord& record) {
     const std::string_view path = RecordPath(record);
     std::lock_guard lock(mutex_);
-    if (!enabled_) {
+    if (!settings_.enabled) {
         return;
     }
     const auto it = FirstWithPath(path, [](const ScanRecord&) { return true; });
@@ -168,7 +178,7 @@ void CDataCache::Store(const ScanRecord& record) {
 void CDataCache::Trim() {
     const int64_t count = static_cast<int64_t>(records_.size());
     const int64_t size = count * kRecordSize;
-    const int64_t limit = int64_t{max_size_} * 1024;
+    const int64_t limit = int64_t{settings_.max_size} * 1024;
     if (size <= limit) {
         return;
     }
@@ -217,10 +227,10 @@ bool CDataCache::Save(std::string* error) {
     std::string bytes;
     {
         std::lock_guard lock(mutex_);
-        if (!enabled_) {
+        if (!settings_.enabled) {
             return true;
         }
-        path = path_;
+        path = settings_.path;
         bytes.resize(kCacheHeaderSize + records_.size() * kScanRecordSize);
         const std::span<uint8_t> out(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
         StoreBe32(out, kCacheFileVersion);
@@ -256,26 +266,26 @@ void CDataCache::Clear() {
 
 void CDataCache::SaveSettings(SettingsStore& settings) {
     std::lock_guard lock(mutex_);
-    settings.SetString("cache", "path", path_);
-    settings.SetInt("cache", "max_size", max_size_);
-    settings.SetInt("cache", "enabled", enabled_ ? 1 : 0);
+    SaveSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
 }
 
 void CDataCache::LoadSettings(const SettingsStore& settings) {
     std::lock_guard lock(mutex_);
-    path_ = settings.GetString("cache", "path", path_);
-    max_size_ = settings.GetInt("cache", "max_size", kDefaultCacheMaxSizeKb);
-    enabled_ = settings.GetInt("cache", "enabled", 1) != 0;
+    const std::string made_with = settings_.path;
+    LoadSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
+    if (settings_.path.empty()) {
+        settings_.path = made_with;  // no location of its own: the one it was made with
+    }
 }
 
 void CDataCache::SettingsToPages() {
     std::lock_guard lock(mutex_);
     const auto count = static_cast<int64_t>(records_.size());
-    page_.max_size = max_size_;
+    page_.max_size = settings_.max_size;
     page_.size_kb = count * kRecordSize / 1024;
     page_.record_count = count;
-    page_.location = path_;
-    page_.enabled = enabled_;
+    page_.location = settings_.path;
+    page_.enabled = settings_.enabled;
     page_.purge_requested = false;
 }
 
@@ -283,16 +293,16 @@ void CDataCache::PagesToSettings() {
     std::string current_path;
     {
         std::lock_guard lock(mutex_);
-        max_size_ = page_.max_size;
-        enabled_ = page_.enabled;
-        current_path = path_;
+        settings_.max_size = page_.max_size;
+        settings_.enabled = page_.enabled;
+        current_path = settings_.path;
     }
     // The question is asked without holding the lock: scans go on meanwhile.
     if (page_.location != current_path && IsReadableFile(page_.location) && question_ != nullptr &&
         question_->AskYesNo(kCacheCaption, kLoadFromNewLocationQuestion)) {
         {
             std::lock_guard lock(mutex_);
-            path_ = page_.location;
+            settings_.path = page_.location;
         }
         Load();
     }
@@ -304,17 +314,17 @@ void CDataCache::PagesToSettings() {
 
 void CDataCache::SetMaxSizeKb(int kb) {
     std::lock_guard lock(mutex_);
-    max_size_ = kb;
+    settings_.max_size = kb;
 }
 
 void CDataCache::SetEnabled(bool enabled) {
     std::lock_guard lock(mutex_);
-    enabled_ = enabled;
+    settings_.enabled = enabled;
 }
 
 std::string CDataCache::Path() const {
     std::lock_guard lock(mutex_);
-    return path_;
+    return settings_.path;
 }
 
 size_t CDataCache::RecordCount() const {

@@ -35,6 +35,13 @@ struct CachePageData {
     bool purge_requested = false;  // the page's "Purge" button was pressed
 };
 
+// The cache's settings ("cache").
+struct CacheSettings {
+    std::string path;                       // "path": the cache file
+    int max_size = kDefaultCacheMaxSizeKb;  // "max_size": KB of records at most
+    bool enabled = true;                    // "enabled"
+};
+
 // <application folder>/cache.dat
 std::string DefaultCacheFilePath();
 
@@ -112,9 +119,7 @@ private:
     // that a lookup looks only at records of the same file. Usually one per
     // path; a cache file made elsewhere may hold more.
     std::unordered_multimap<std::string_view, RecordList::iterator> index_;  // guarded by mutex_
-    std::string path_;                                                       // guarded by mutex_
-    int max_size_ = kDefaultCacheMaxSizeKb;                                  // guarded by mutex_
-    bool enabled_ = true;                                                    // guarded by mutex_
+    CacheSettings settings_;                                                 // guarded by mutex_
 
     CachePageData page_;                // user-interface thread only
     UserQuestion* question_ = nullptr;  // user-interface thread only

@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -9,7 +14,11 @@
 
 #include "UiTest.h"
 #include "engine/core/RecordCache.h"
+#include "store/DataCache.h"
 #include "store/IniFile.h"
+#include "store/ProcessValues.h"
+#include "store/Startup.h"
+#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "ui/browser/Favourites.h"
 #include "ui/browser/MainFrame.h"
@@ -36,6 +45,24 @@ std::string SavedText(CMainFrame& frame, const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
+// Notes the text of every message box that shows, and closes it.
+class MessageBoxWatch : public QObject {
+public:
+    MessageBoxWatch() { qApp->installEventFilter(this); }
+    ~MessageBoxWatch() override { qApp->removeEventFilter(this); }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (box != nullptr && event->type() == QEvent::Show) {
+            shown.push_back(box->text());
+            QTimer::singleShot(0, box, [box] { box->done(0); });
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 class FrameTest : public QObject {
@@ -57,7 +84,77 @@ private:
     }
 
 private slots:
-    void init() { qputenv("VANDREL_HOME", QByteArray::fromStdString(dir_.path())); }
+    void init() {
+        qputenv("VANDREL_HOME", QByteArray::fromStdString(dir_.path()));
+        InitProcessValues(QCoreApplication::applicationFilePath().toStdString(), {});
+    }
+
+    // The program's run as main makes it, on a folder of 3,000 names of one
+    // file, closed as soon as the first results show, ten times over.
+    void ClosingMidScanKeepsEverythingAndTheNextStartFillsFromTheCache() {
+        namespace fs = std::filesystem;
+        const std::string folder = dir_.File("many");
+        fs::create_directories(folder);
+        std::vector<uint8_t> bytes = test::MakeFrames({}, 10000);
+        const size_t title_at = bytes.size() + 3;
+        test::Append(bytes, test::MakeId3v1("cached"));
+        test::WriteFile(dir_.File("one.mp3"), bytes);
+        for (int i = 0; i < 3000; ++i) {
+            fs::create_hard_link(dir_.File("one.mp3"),
+                                 folder + "/" + std::to_string(10000 + i) + ".mp3");
+        }
+        CIniFile first(SettingsFilePath());
+        first.SetInt("list_settings", "frameres", 0);
+        first.SetInt("cache", "max_size", 20000);  // KB: room for every record
+        QVERIFY(first.Save());
+
+        MessageBoxWatch boxes;
+        size_t cached = 0;
+        auto run = [&](auto&& until) {
+            const std::unique_ptr<CIniFile> settings = StartUp();
+            CMainFrame frame;
+            frame.LoadSettings(*settings);
+            frame.Start({folder});
+            const ListModel& rows = frame.view().list().model_data();
+            QTRY_VERIFY_WITH_TIMEOUT(until(rows), 60000);
+            frame.close();
+            ShutDown(&frame);
+            QCOMPARE(rows.rowCount(), 3000);
+        };
+        for (int round = 0; round < 10 && !QTest::currentTestFailed(); ++round) {
+            run([&](const ListModel& rows) { return size_t(rows.done_count()) > cached; });
+            QVERIFY2(boxes.shown.isEmpty(), qPrintable(boxes.shown.join(" | ")));
+            CIniFile saved(SettingsFilePath());
+            QVERIFY(saved.Load());
+            QCOMPARE(saved.GetInt("list_settings", "frameres", -1), 0);
+            CDataCache cache(DefaultCacheFilePath());
+            cache.SetMaxSizeKb(20000);
+            cache.Load();
+            QVERIFY(cache.RecordCount() >= cached);
+            cached = cache.RecordCount();
+        }
+        QVERIFY(cached > 0 && cached < 3000);
+
+        // The title changes in place, with the same size and time: only a
+        // record from the cache still says "cached".
+        struct stat before {};
+        QCOMPARE(::stat(dir_.File("one.mp3").c_str(), &before), 0);
+        std::copy_n("fresh!", 6, bytes.begin() + std::ptrdiff_t(title_at));
+        test::WriteFile(dir_.File("one.mp3"), bytes);
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, dir_.File("one.mp3").c_str(), times, 0), 0);
+        run([&](const ListModel& rows) {
+            if (size_t(rows.done_count()) < cached) {
+                return false;
+            }
+            for (size_t row = 0; row < cached; ++row) {
+                if (rows.Row(int(row)).texts[kSlotTitle] != "cached") {
+                    return false;
+                }
+            }
+            return true;
+        });
+    }
 
     void KeepsFavouritesInTheirSettingsKeys() {
         Favourites favourites;

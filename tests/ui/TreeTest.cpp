@@ -300,7 +300,7 @@ private slots:
         CVandrelTree& tree = Start(settings, {});
         QCOMPARE(CurrentPath(), other_ + "/deep/er");
         QCOMPARE(listener_.selected, std::vector<std::string>{other_ + "/deep/er"});
-        QCOMPARE(tree.settings().userecent, false);
+        QCOMPARE(tree.settings().use_most_recent, false);
     }
 
     void startUpFromCommandLine() {

@@ -4,20 +4,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "engine/core/SettingsStore.h"
 
 namespace vandrel {
-
-// One key of a settings section and the member of Owner that holds its value.
-// The key's default is the member's value in a default-made Owner, so each
-// default is written once, where the member is declared. A table lists the
-// keys of a section in the order they are written.
-template <typename Owner> struct SettingKey {
-    const char* key;
-    std::variant<int Owner::*, bool Owner::*, std::string Owner::*> member;
-};
 
 namespace settings_detail {
 
@@ -44,20 +34,48 @@ inline void Write(SettingsStore& store, std::string_view section, const char* ke
     store.SetString(section, key, value);
 }
 
+template <typename T> struct MemberOf;
+template <typename O, typename V> struct MemberOf<V O::*> { using Owner = O; };
+
 }  // namespace settings_detail
+
+// One key of a settings section and how it reads into, and writes from, a
+// member of Owner. The key's default is the member's value in a default-made
+// Owner, so each default is written once, where the member is declared. A
+// table lists the keys of a section in the order they are written.
+template <typename Owner> struct SettingKey {
+    const char* key;
+    void (*read)(const SettingsStore& store, std::string_view section, const char* key,
+                 const Owner& defaults, Owner& owner);
+    void (*write)(SettingsStore& store, std::string_view section, const char* key,
+                  const Owner& owner);
+};
+
+// The entry of a table for a member (an int, bool or std::string):
+//   Key<&ListSettings::frame_limit>("frameres")
+template <auto Member>
+constexpr SettingKey<typename settings_detail::MemberOf<decltype(Member)>::Owner>
+Key(const char* key) {
+    using Owner = typename settings_detail::MemberOf<decltype(Member)>::Owner;
+    return {
+        key,
+        [](const SettingsStore& store, std::string_view section, const char* name,
+           const Owner& defaults, Owner& owner) {
+            settings_detail::Read(store, section, name, defaults.*Member, owner.*Member);
+        },
+        [](SettingsStore& store, std::string_view section, const char* name, const Owner& owner) {
+            settings_detail::Write(store, section, name, owner.*Member);
+        }};
+}
 
 // Reads every key of the table into `owner`; a key the store lacks gets its
 // default.
 template <typename Owner, size_t N>
 void LoadSettingKeys(const SettingsStore& store, std::string_view section,
                      const std::array<SettingKey<Owner>, N>& keys, Owner& owner) {
-    static const Owner defaults{};
+    const Owner defaults{};
     for (const SettingKey<Owner>& entry : keys) {
-        std::visit(
-            [&](auto member) {
-                settings_detail::Read(store, section, entry.key, defaults.*member, owner.*member);
-            },
-            entry.member);
+        entry.read(store, section, entry.key, defaults, owner);
     }
 }
 
@@ -66,9 +84,7 @@ template <typename Owner, size_t N>
 void SaveSettingKeys(SettingsStore& store, std::string_view section,
                      const std::array<SettingKey<Owner>, N>& keys, const Owner& owner) {
     for (const SettingKey<Owner>& entry : keys) {
-        std::visit(
-            [&](auto member) { settings_detail::Write(store, section, entry.key, owner.*member); },
-            entry.member);
+        entry.write(store, section, entry.key, owner);
     }
 }
 

@@ -19,12 +19,12 @@ constexpr const char* kColorSection = "mp3_colors";
 
 // Each colour's key, in the order the keys are written.
 constexpr auto kColorKeys = std::to_array<SettingKey<Mp3GraphColors>>({
-    {"big_base", &Mp3GraphColors::big_base},
-    {"res_base", &Mp3GraphColors::res_base},
-    {"bit_base", &Mp3GraphColors::bit_base},
-    {"big_high", &Mp3GraphColors::big_high},
-    {"res_high", &Mp3GraphColors::res_high},
-    {"bit_high", &Mp3GraphColors::bit_high},
+    Key<&Mp3GraphColors::big_base>("big_base"),
+    Key<&Mp3GraphColors::res_base>("res_base"),
+    Key<&Mp3GraphColors::bit_base>("bit_base"),
+    Key<&Mp3GraphColors::big_high>("big_high"),
+    Key<&Mp3GraphColors::res_high>("res_high"),
+    Key<&Mp3GraphColors::bit_high>("bit_high"),
 });
 
 // Changed only at start-up, before any file is shown.

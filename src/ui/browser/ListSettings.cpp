@@ -12,26 +12,26 @@ constexpr const char* kExportSection = "export";
 
 // The keys written before the export section and the column keys.
 constexpr auto kLeadingKeys = std::to_array<SettingKey<ListSettings>>({
-    {"frameres", &ListSettings::frame_limit},
-    {"readallunknown", &ListSettings::read_all_unknown},
-    {"readallinitial", &ListSettings::read_all_initial},
-    {"sortcolid", &ListSettings::sort_column},
-    {"sort_reverse", &ListSettings::sort_reverse},
-    {"monoquality", &ListSettings::mono_quality},
-    {"xml", &ListSettings::xml_entities},
-    {"rescan", &ListSettings::rescan},
-    {"color_good", &ListSettings::color_good},
-    {"color_notbad", &ListSettings::color_notbad},
-    {"color_bad", &ListSettings::color_bad},
+    Key<&ListSettings::frame_limit>("frameres"),
+    Key<&ListSettings::read_all_unknown>("readallunknown"),
+    Key<&ListSettings::read_all_initial>("readallinitial"),
+    Key<&ListSettings::sort_column>("sortcolid"),
+    Key<&ListSettings::sort_reverse>("sort_reverse"),
+    Key<&ListSettings::mono_quality>("monoquality"),
+    Key<&ListSettings::xml_entities>("xml"),
+    Key<&ListSettings::rescan>("rescan"),
+    Key<&ListSettings::color_good>("color_good"),
+    Key<&ListSettings::color_notbad>("color_notbad"),
+    Key<&ListSettings::color_bad>("color_bad"),
 });
 // Written after the column count, before the columns.
 constexpr auto kHeaderKeys = std::to_array<SettingKey<ListSettings>>({
-    {"autosize", &ListSettings::autosize},
-    {"tooltips", &ListSettings::tooltips},
+    Key<&ListSettings::autosize>("autosize"),
+    Key<&ListSettings::tooltips>("tooltips"),
 });
 // Written last.
 constexpr auto kTrailingKeys = std::to_array<SettingKey<ListSettings>>({
-    {"filetypes", &ListSettings::file_types},
+    Key<&ListSettings::file_types>("filetypes"),
 });
 
 }  // namespace

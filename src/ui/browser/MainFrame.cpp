@@ -23,6 +23,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "engine/core/SettingsTable.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "ui/browser/ListFileActions.h"
@@ -61,7 +62,31 @@ struct CMainFrame::Actions {
 
 namespace {
 
-constexpr std::string_view kFrameSection = "mainframe";
+// The window's place as the settings keep it ("mainframe"): the last normal
+// rectangle, its right and bottom edges outside it, and whether it was
+// maximised.
+struct FramePlacement {
+    int bottom = 600;
+    int top = 50;
+    int left = 10;
+    int right = 1000;
+    bool maximize = false;
+};
+constexpr auto kPlacementKeys = std::to_array<SettingKey<FramePlacement>>({
+    Key<&FramePlacement::bottom>("bottom"),
+    Key<&FramePlacement::top>("top"),
+    Key<&FramePlacement::left>("left"),
+    Key<&FramePlacement::right>("right"),
+    Key<&FramePlacement::maximize>("maximize"),
+});
+
+// "global": the logging switch.
+struct GlobalSettings {
+    bool logging = true;
+};
+constexpr auto kGlobalKeys = std::to_array<SettingKey<GlobalSettings>>({
+    Key<&GlobalSettings::logging>("logging"),
+});
 constexpr int kPaneWidth = 200;  // the first two status panes end at 200 and 400 pixels
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
@@ -119,17 +144,18 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::LoadSettings(const SettingsStore& settings) {
     favourites_.Load(settings);
     view_->LoadSettings(settings);
-    const int bottom = settings.GetInt(kFrameSection, "bottom", 600);
-    const int top = settings.GetInt(kFrameSection, "top", 50);
-    const int left = settings.GetInt(kFrameSection, "left", 10);
-    const int right = settings.GetInt(kFrameSection, "right", 1000);
-    normal_rect_ = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    FramePlacement placement;
+    LoadSettingKeys(settings, "mainframe", kPlacementKeys, placement);
+    normal_rect_ = QRect(QPoint(placement.left, placement.top),
+                         QPoint(placement.right - 1, placement.bottom - 1));
     if (!normal_rect_.isValid()) {
         normal_rect_ = QRect(10, 50, 990, 550);
     }
-    maximized_ = settings.GetInt(kFrameSection, "maximize", 0) != 0;
+    maximized_ = placement.maximize;
     // The stored switch governs the run (nothing is written either way).
-    logging_ = settings.GetInt("global", "logging", 1) != 0;
+    GlobalSettings global;
+    LoadSettingKeys(settings, "global", kGlobalKeys, global);
+    logging_ = global.logging;
     SetLogging(logging_);
     actions_->logging->setChecked(logging_);
     // Each run starts with a fresh log.
@@ -150,12 +176,10 @@ void CMainFrame::SaveSettings(SettingsStore& settings) {
     if (rect.isValid()) {
         normal_rect_ = rect;
     }
-    settings.SetInt(kFrameSection, "bottom", normal_rect_.bottom() + 1);
-    settings.SetInt(kFrameSection, "top", normal_rect_.top());
-    settings.SetInt(kFrameSection, "left", normal_rect_.left());
-    settings.SetInt(kFrameSection, "right", normal_rect_.right() + 1);
-    settings.SetInt(kFrameSection, "maximize", isMaximized() ? 1 : 0);
-    settings.SetInt("global", "logging", LoggingEnabled() ? 1 : 0);
+    const FramePlacement placement{normal_rect_.bottom() + 1, normal_rect_.top(),
+                                   normal_rect_.left(), normal_rect_.right() + 1, isMaximized()};
+    SaveSettingKeys(settings, "mainframe", kPlacementKeys, placement);
+    SaveSettingKeys(settings, "global", kGlobalKeys, GlobalSettings{LoggingEnabled()});
     if (cache_) {
         cache_->SaveSettings(settings);
         std::string error;

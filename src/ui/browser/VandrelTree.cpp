@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "engine/core/SettingsTable.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "ui/browser/FolderEntries.h"
@@ -26,6 +27,13 @@ namespace vandrel {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* kSettingsSection = "tree_settings";
+constexpr auto kSettingKeys = std::to_array<SettingKey<TreeSettings>>({
+    Key<&TreeSettings::start_folder>("initdir"),
+    Key<&TreeSettings::start_id_list>("initdirenc"),
+    Key<&TreeSettings::use_most_recent>("userecent"),
+});
 
 // One item's folder; it lives in its item and goes with it.
 struct _TVItemData {
@@ -234,25 +242,21 @@ CVandrelTree::~CVandrelTree() = default;
 // --- settings ---------------------------------------------------------------
 
 void CVandrelTree::LoadSettings(const SettingsStore& settings) {
-    settings_.initdir = settings.GetString("tree_settings", "initdir", "");
-    if (settings_.initdir.empty()) {
-        settings_.initdir = DefaultStartFolder();
+    LoadSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
+    if (settings_.start_folder.empty()) {
+        settings_.start_folder = DefaultStartFolder();
     }
-    settings_.initdirenc = settings.GetString("tree_settings", "initdirenc", "");
-    settings_.userecent = settings.GetInt("tree_settings", "userecent", 0) != 0;
 }
 
 void CVandrelTree::SaveSettings(SettingsStore& settings) {
     Log("CVandrelTree::OnDestroy");
-    if (settings_.userecent) {
+    if (settings_.use_most_recent) {
         if (const std::optional<FolderRef> folder = CurrentFolder()) {
-            settings_.initdir = folder->path;
-            settings_.initdirenc = folder->encoded;
+            settings_.start_folder = folder->path;
+            settings_.start_id_list = folder->encoded;
         }
     }
-    settings.SetString("tree_settings", "initdir", settings_.initdir);
-    settings.SetString("tree_settings", "initdirenc", settings_.initdirenc);
-    settings.SetInt("tree_settings", "userecent", settings_.userecent ? 1 : 0);
+    SaveSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
 }
 
 // --- items ------------------------------------------------------------------
@@ -526,7 +530,7 @@ void CVandrelTree::StartUp(const std::vector<std::string>& arguments) {
         }
     }
     if (given.empty()) {
-        BeginExpand(settings_.initdir, settings_.initdirenc);
+        BeginExpand(settings_.start_folder, settings_.start_id_list);
     } else if (given.size() == 1) {
         if (IsDirectory(given.front())) {
             BeginExpand(given.front(), {});

@@ -16,9 +16,9 @@ namespace vandrel {
 
 // What "tree_settings" keeps, as the settings page edits it.
 struct TreeSettings {
-    std::string initdir;     // the folder shown at start
-    std::string initdirenc;  // the same folder as an encoded id list
-    bool userecent = false;  // at close, the current folder becomes the start folder
+    std::string start_folder;      // "initdir": the folder shown at start
+    std::string start_id_list;     // "initdirenc": the same folder as an encoded id list
+    bool use_most_recent = false;  // "userecent": at close, the current folder becomes it
 };
 
 // The folder tree: the file system from "/", with the home folder also shown

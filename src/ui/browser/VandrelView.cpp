@@ -6,11 +6,42 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "engine/core/SettingsTable.h"
 #include "store/Log.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelTree.h"
 
 namespace vandrel {
+
+namespace {
+
+// Where the last Details dialog was ("details_rect"), right and bottom
+// outside it.
+struct DetailsPlacement {
+    int left = 0;
+    int right = 640;
+    int top = 0;
+    int bottom = 480;
+};
+constexpr auto kDetailsPlacementKeys = std::to_array<SettingKey<DetailsPlacement>>({
+    Key<&DetailsPlacement::left>("left"),
+    Key<&DetailsPlacement::right>("right"),
+    Key<&DetailsPlacement::top>("top"),
+    Key<&DetailsPlacement::bottom>("bottom"),
+});
+
+struct ViewSettings {
+    int initial_tab = 0;          // "details"/"inittab": the tab a Details dialog opens on
+    int splitter_position = 200;  // "view_settings"/"splitter_pos": the tree's width
+};
+constexpr auto kDetailsKeys = std::to_array<SettingKey<ViewSettings>>({
+    Key<&ViewSettings::initial_tab>("inittab"),
+});
+constexpr auto kViewKeys = std::to_array<SettingKey<ViewSettings>>({
+    Key<&ViewSettings::splitter_position>("splitter_pos"),
+});
+
+}  // namespace
 
 CVandrelView::CVandrelView(CMainFrame& frame, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), frame_(frame) {
@@ -28,10 +59,10 @@ CVandrelView::~CVandrelView() = default;
 void CVandrelView::LoadSettings(const SettingsStore& settings) {
     list_->LoadSettings(settings);
     tree_->LoadSettings(settings);
-    details_rect_ = QRect(QPoint(settings.GetInt("details_rect", "left", 0),
-                                 settings.GetInt("details_rect", "top", 0)),
-                          QPoint(settings.GetInt("details_rect", "right", 640) - 1,
-                                 settings.GetInt("details_rect", "bottom", 480) - 1));
+    DetailsPlacement placement;
+    LoadSettingKeys(settings, "details_rect", kDetailsPlacementKeys, placement);
+    details_rect_ = QRect(QPoint(placement.left, placement.top),
+                          QPoint(placement.right - 1, placement.bottom - 1));
     // A rectangle beyond the desktop's work area is forgotten.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -40,20 +71,22 @@ void CVandrelView::LoadSettings(const SettingsStore& settings) {
             details_rect_ = QRect(0, 0, 640, 480);
         }
     }
-    initial_tab_ = settings.GetInt("details", "inittab", 0);
-    splitter_position_ = settings.GetInt("view_settings", "splitter_pos", 200);
+    ViewSettings view;
+    LoadSettingKeys(settings, "details", kDetailsKeys, view);
+    LoadSettingKeys(settings, "view_settings", kViewKeys, view);
+    initial_tab_ = view.initial_tab;
+    splitter_position_ = view.splitter_position;
 }
 
 void CVandrelView::SaveSettings(SettingsStore& settings) {
     list_->SaveSettings(settings);
     tree_->SaveSettings(settings);
-    settings.SetInt("details_rect", "left", details_rect_.left());
-    settings.SetInt("details_rect", "right", details_rect_.right() + 1);
-    settings.SetInt("details_rect", "top", details_rect_.top());
-    settings.SetInt("details_rect", "bottom", details_rect_.bottom() + 1);
-    settings.SetInt("details", "inittab", initial_tab_);
-    settings.SetInt("view_settings", "splitter_pos",
-                    sizes().isEmpty() ? splitter_position_ : sizes().front());
+    const DetailsPlacement placement{details_rect_.left(), details_rect_.right() + 1,
+                                     details_rect_.top(), details_rect_.bottom() + 1};
+    SaveSettingKeys(settings, "details_rect", kDetailsPlacementKeys, placement);
+    const ViewSettings view{initial_tab_, sizes().isEmpty() ? splitter_position_ : sizes().front()};
+    SaveSettingKeys(settings, "details", kDetailsKeys, view);
+    SaveSettingKeys(settings, "view_settings", kViewKeys, view);
 }
 
 void CVandrelView::FolderSelected(const FolderRef& folder) {
