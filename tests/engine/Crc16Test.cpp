@@ -26,9 +26,8 @@ TEST(Crc16, EveryRouteGivesTheCrcOfTheDefinition) {
     for (uint8_t& b : bytes) {
         b = static_cast<uint8_t>(random());
     }
-    // Every length up to a few folding steps, and long runs whose ends fall
-    // anywhere within the steps of eight and of 64 bytes; each from a random
-    // starting CRC and offset.
+    // Every length up to a few folding steps, and long runs ending anywhere within the steps
+    // of 8 and 64 bytes; each from a random starting CRC and offset.
     std::vector<size_t> lengths;
     for (size_t n = 0; n <= 600; ++n) {
         lengths.push_back(n);

@@ -25,10 +25,8 @@ std::vector<uint8_t> Counting(size_t n) {
 }
 
 TEST(FileStream, PeeksReadsAndJumpsAlwaysServeTheFileBytes) {
-    // A walk forwards with small and larger steps, searches that look up to
-    // the whole buffer ahead, jumps back and to the end, block reads of every
-    // size: whatever the buffer keeps, moves or reads ahead, each byte served
-    // is the file's.
+    // Small and larger steps, searches up to the whole buffer ahead, jumps back and past the end,
+    // block reads of every size: whatever the buffer keeps or reads ahead, each byte is the file's.
     TempDir dir;
     const std::vector<uint8_t> content = Counting(3'000'000);
     test::WriteFile(dir.File("f"), content);
@@ -50,10 +48,9 @@ TEST(FileStream, PeeksReadsAndJumpsAlwaysServeTheFileBytes) {
         }
         case 1: {  // a block read, small or large
             std::vector<uint8_t> block(below(2) == 0 ? below(100) : below(700'000));
-            ASSERT_EQ(stream.Read(block), std::min(block.size(), expected_max)) << step;
-            ASSERT_TRUE(std::equal(block.begin(),
-                                   block.begin() + std::min(block.size(), expected_max),
-                                   content.begin() + pos))
+            const size_t n = std::min(block.size(), expected_max);
+            ASSERT_EQ(stream.Read(block), n) << step;
+            ASSERT_TRUE(std::equal(block.begin(), block.begin() + n, content.begin() + pos))
                 << step;
             break;
         }
@@ -100,51 +97,38 @@ TEST(FileStream, RefusesWhatIsNoRegularFileWithoutBlocking) {
     EXPECT_EQ(stream.GetByte(), -1);
 }
 
-TEST(FileStream, WritesInPlaceOnlyWhenOpenedForWriting) {
+// A stream writes over the file in place; an atomic file replaces it whole.
+TEST(FileWrites, GoInPlaceWithoutStaleBytesOrReplaceTheFileKeepingItsMode) {
     TempDir dir;
-    test::WriteFile(dir.File("f"), Counting(10));
+    const std::string path = dir.File("f");
+    test::WriteFile(path, Counting(10));
+    // Refused writes, sizes and disk bytes: Id3v1.WritesAppendsThenReplacesInPlace.
     FileStream stream;
-    ASSERT_TRUE(stream.Open(dir.File("f"), "rb"));
-    const uint8_t bytes[] = {1, 2, 3};
-    EXPECT_FALSE(stream.Write(bytes));
-
-    ASSERT_TRUE(stream.Open(dir.File("f"), "r+b"));
+    ASSERT_TRUE(stream.Open(path, "r+b"));
     stream.GetByte();  // fills the buffer, which the write must not leave stale
     stream.Seek(8);
+    const uint8_t bytes[] = {1, 2, 3};
     ASSERT_TRUE(stream.Write(bytes));
-    EXPECT_EQ(stream.Size(), 11);
     stream.Seek(8);
     EXPECT_EQ(stream.GetByte(), 1);
     stream.Close();
-    EXPECT_EQ(test::ReadFile(dir.File("f")).size(), 11u);
-}
 
-TEST(AtomicFile, ReplacesTheTargetWholeOrNotAtAll) {
-    TempDir dir;
-    const std::string target = dir.File("out.txt");
-    test::WriteText(target, "old");
-    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     {
-        AtomicFile file(target);
+        AtomicFile file(path);
         ASSERT_TRUE(file.Open());
         ASSERT_TRUE(file.Write("new content"));
         // Dropped without Commit: the old file stays and no temporary remains.
     }
-    EXPECT_EQ(test::ReadFile(target), std::vector<uint8_t>({'o', 'l', 'd'}));
-
+    EXPECT_EQ(test::ReadFile(path).size(), 11u);
+    using std::filesystem::directory_iterator;
+    EXPECT_EQ(std::distance(directory_iterator(dir.path()), directory_iterator()), 1);
     std::string error;
-    ASSERT_TRUE(WriteFileAtomically(target, "new", &error)) << error;
-    EXPECT_EQ(test::ReadFile(target), std::vector<uint8_t>({'n', 'e', 'w'}));
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error)) << error;
+    EXPECT_EQ(test::ReadFile(path), std::vector<uint8_t>({'n', 'e', 'w'}));
     struct stat st {};
-    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replaced file's mode is kept
-
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
 
     EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/folder/x"), "x", &error));
     EXPECT_NE(error.find("Cannot create a file in"), std::string::npos) << error;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <numeric>
+#include <optional>
 #include <random>
 
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanError.h"
+#include "engine/frame/FrameHeader.h"
+#include "engine/io/ByteOrder.h"
 #include "engine/media/VandrelMp3File.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
@@ -12,17 +14,11 @@
 namespace vandrel {
 namespace {
 
-using test::Append;
-using test::HeaderFields;
-using test::MakeFrame;
-using test::MakeFrames;
-using test::SideInfoFields;
-using test::Version;
+using namespace test;
 
 constexpr int kFrame128 = 417;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, no padding
 
-// Scans the bytes as a file named "memory.mp3". A scan error fails the test,
-// unless `error` is given to receive its message.
+// Scans the bytes as "memory.mp3"; a scan error fails the test unless `error` takes it.
 ScanRecord Scan(std::vector<uint8_t> bytes, const ScanOptions& options = {},
                 std::string* error = nullptr) {
     CVandrelMp3File file;
@@ -40,16 +36,107 @@ ScanRecord Scan(std::vector<uint8_t> bytes, const ScanOptions& options = {},
     return record;
 }
 
-uint32_t CountedFrames(const ScanRecord& r) {
-    return std::accumulate(std::begin(r.bitrate_index_counts), std::end(r.bitrate_index_counts),
-                           0u);
-}
-
-// Exposes the stream position for the frame search tests.
-class SearchableMp3File : public CMp3File {
-public:
+struct SearchableMp3File : CMp3File {
     FileStream& stream() { return Stream(); }
 };
+
+TEST(FrameHeader, DecodesEveryFieldOfAnMpeg1LayerIIIHeader) {
+    // 128 kbit/s, 44100 Hz, padded, joint stereo with mode extension 2,
+    // copyright, not original, emphasis 50/15 ms, no CRC.
+    FrameHeader h{};
+    ASSERT_EQ(DecodeFrameHeader(0xFFFB9269, h), 418);
+    EXPECT_EQ(h.is_mpeg1, 1);
+    EXPECT_EQ(h.not_mpeg25, 1);
+    EXPECT_EQ(h.bitrate_index, 9);
+    EXPECT_EQ(h.mode, 1);
+    EXPECT_EQ(h.mode_extension, 2);
+    EXPECT_EQ(h.padding, 1);
+    EXPECT_EQ(h.sample_rate, 44100);
+    EXPECT_EQ(h.channels, 2);
+    EXPECT_EQ(h.layer, 3);
+    EXPECT_EQ(h.protection, 1);
+    EXPECT_EQ(h.copyright, 1);
+    EXPECT_EQ(h.emphasis, 1);
+    EXPECT_EQ(h.original, 0);
+
+    // Reserved emphasis and any mode extension are taken as they are.
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9076, h), 417);
+    EXPECT_EQ(h.emphasis, 2);
+    EXPECT_EQ(h.mode_extension, 3);
+    EXPECT_EQ(h.original, 1);
+}
+
+TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
+    FrameHeader h{};
+    h.layer = 42;
+    EXPECT_EQ(DecodeFrameHeader(0xFFFBF064, h), 0);  // bitrate index 15
+    EXPECT_EQ(DecodeFrameHeader(0xFFFB9C64, h), 0);  // sampling frequency index 3
+    EXPECT_EQ(DecodeFrameHeader(0xFFF99064, h), 0);  // layer bits 00
+    EXPECT_EQ(DecodeFrameHeader(0xFFDB9064, h), 0);  // one sync bit missing
+    EXPECT_EQ(DecodeFrameHeader(0xFFFFFFFF, h), 0);  // what reads past the end give
+    EXPECT_EQ(DecodeFrameHeader(0xFFE31C00, h), 0);  // MPEG-2.5, sampling frequency index 3
+    EXPECT_EQ(DecodeFrameHeader(0xFFF3F000, h), 0);  // MPEG-2, bitrate index 15
+    EXPECT_EQ(h.layer, 42);
+}
+
+TEST(FrameReference, ReportsTheFirstDisagreementAndFollowsChanges) {
+    FrameReference reference{3, 2, 44100};
+    FrameHeader h{};
+    ASSERT_GT(DecodeFrameHeader(0xFFFB9064, h), 0);
+    EXPECT_EQ(CheckFrameAgainstReference(reference, h), "");
+
+    // A Layer II frame: the reference keeps Layer III.
+    FrameHeader layer2 = h;
+    layer2.layer = 2;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, layer2), "Layer error");
+    EXPECT_EQ(reference.layer, 3);
+
+    // Mono at another rate: the channel count is reported first and taken over.
+    FrameHeader mono48 = h;
+    mono48.channels = 1;
+    mono48.sample_rate = 48000;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Channel mode error");
+    EXPECT_EQ(reference.channels, 1);
+    EXPECT_EQ(reference.sample_rate, 44100);
+
+    // The next mono frame at the old rate agrees.
+    h.channels = 1;
+    EXPECT_EQ(CheckFrameAgainstReference(reference, h), "");
+
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Frequency error");
+    EXPECT_EQ(reference.sample_rate, 48000);
+
+    mono48.bitrate_index = 0;  // free format
+    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Freeformat frame");
+}
+
+// One word of each version and layer; length and rate worked out by hand from the tables.
+TEST(FrameHeader, GivesTheLengthAndRateOfEveryVersionAndLayer) {
+    struct Row {
+        const char* name;
+        uint32_t word;
+        int length;
+        int sample_rate;
+    };
+    const Row kRows[] = {
+        {"MPEG-1 Layer III, free format: measured as 128 kbit/s", 0xFFFB0064, 417, 44100},
+        {"MPEG-1 Layer I, 448 kbit/s, 32 kHz", 0xFFFFE800, 672, 32000},
+        {"MPEG-1 Layer I, padded: one slot of four bytes more", 0xFFFFEA00, 676, 32000},
+        {"MPEG-1 Layer II, 384 kbit/s, 48 kHz", 0xFFFDE400, 1152, 48000},
+        {"MPEG-2 Layer I, 256 kbit/s, 16 kHz", 0xFFF7E800, 768, 16000},
+        {"MPEG-2 Layer II, 8 kbit/s, 24 kHz", 0xFFF51400, 48, 24000},
+        {"MPEG-2 Layer III, 160 kbit/s, 22050 Hz: half the samples", 0xFFF3E000, 522, 22050},
+        {"MPEG-2.5 Layer III, 8 kbit/s, 8 kHz", 0xFFE31800, 72, 8000},
+        // Bit 20 clear with the ID bit set: MPEG-2.5 rates, MPEG-1 bitrates and lengths.
+        {"reserved version, 128 kbit/s, 11025 Hz", 0xFFEB9000, 1671, 11025},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        FrameHeader h{};
+        EXPECT_EQ(DecodeFrameHeader(row.word, h), row.length);
+        EXPECT_EQ(h.sample_rate, row.sample_rate);
+    }
+}
 
 TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChainOrGoesBack) {
     std::vector<uint8_t> bytes(10, 0x00);
@@ -61,8 +148,7 @@ TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChainOrGoesBack) {
     EXPECT_EQ(file.FindFrameChain(5), 8);
     EXPECT_EQ(file.stream().Tell(), 10);
 
-    // After 100,000 bytes of noise with a sync byte in every 64, which the
-    // search skips to in steps across what it has fetched so far.
+    // 100,000 bytes of noise first, with a sync byte in every 64 for the search to try.
     std::vector<uint8_t> noisy(100'000);
     std::mt19937 random(3);
     for (size_t i = 0; i < noisy.size(); ++i) {
@@ -72,8 +158,7 @@ TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChainOrGoesBack) {
     file.OpenMemory("m", noisy);
     EXPECT_EQ(file.FindFrameChain(5), 100'000);
 
-    // Five frames and nothing after them: the fifth header ends at the very
-    // end, which is too close; two headers chain well before it.
+    // Five frames and no more: the fifth header ends at the very end, too close.
     bytes = MakeFrames({}, 5);
     file.OpenMemory("m", bytes);
     EXPECT_EQ(file.FindFrameChain(5), -1);
@@ -90,53 +175,43 @@ TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChainOrGoesBack) {
 
 TEST(Scan, CountsEveryFrameButParsesAllButTheFirst) {
     // A first frame at 160 kbit/s with short blocks, then 49 everyday frames.
-    HeaderFields first;
-    first.bitrate_index = 10;
     SideInfoFields short_blocks;
     short_blocks.granules[0][0] = {0, true, 2, false, false};
-    std::vector<uint8_t> bytes = MakeFrame(first, short_blocks);
+    std::vector<uint8_t> bytes = MakeFrame({.bitrate_index = 10}, short_blocks);
     Append(bytes, MakeFrames({}, 49));
-    for (size_t i = 0; i < 11; ++i) {
-        bytes[bytes.size() - 11 + i] = static_cast<uint8_t>(i + 1);
-    }
     const ScanRecord r = Scan(bytes);
-    EXPECT_EQ(r.frames, 50);
-    // The first frame is counted, never parsed: neither its bitrate nor its
-    // blocks show, and the file is not taken for VBR.
+    // The first frame is counted, never parsed: its bitrate and blocks do not show.
     EXPECT_EQ(r.bitrate_index_counts[10], 0u);
     EXPECT_EQ(r.bitrate_index_counts[9], 49u);
     EXPECT_EQ(r.short_blocks, 0u);
     EXPECT_EQ(r.long_blocks, 196u);  // 49 frames of four granule-channels
-    EXPECT_EQ(r.is_vbr, 0);
-    EXPECT_FLOAT_EQ(r.length_seconds, 1.3061224f);  // 50 x 1152 samples at 44100 Hz
-    // The last frame's final 11 bytes less the very last one.
-    EXPECT_EQ(std::vector<uint8_t>(r.tail_bytes, r.tail_bytes + 10),
-              (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
-TEST(Scan, ReportsALastFrameThatIsCutShortButNotOneFollowedByOtherBytes) {
+TEST(Scan, KeepsTheTailOfTheLastWholeFrameAndReportsOneCutShort) {
+    // A last frame cut short: the tail comes from the end of the frame before.
     std::vector<uint8_t> bytes = MakeFrames({}, 50);
     bytes[49 * kFrame128 - 11] = 0xAB;
     bytes.resize(bytes.size() - 100);
     ScanRecord r = Scan(bytes);
     EXPECT_EQ(r.last_frame_complete, 0);
-    EXPECT_EQ(r.tail_bytes[0], 0xAB);  // from the end of the previous frame
+    EXPECT_EQ(r.tail_bytes[0], 0xAB);
     EXPECT_EQ(r.frames, 50);
 
+    // Other bytes after the last frame: its final 11 bytes less the very last one.
     bytes = MakeFrames({}, 40);
     bytes[bytes.size() - 11] = 0xCD;
-    Append(bytes, test::MakeId3v1("not read as a tag yet"));
+    bytes[bytes.size() - 2] = 0xEF;
+    Append(bytes, MakeId3v1("not read as a tag yet"));
     r = Scan(bytes);
     EXPECT_EQ(r.last_frame_complete, 1);
     EXPECT_EQ(r.tail_bytes[0], 0xCD);
-    EXPECT_EQ(r.frames, 40);
-    EXPECT_EQ(r.sync_errors, 0);
+    EXPECT_EQ(r.tail_bytes[9], 0xEF);
 }
 
-TEST(Scan, RefusesFilesWithoutAChainOfFramesAfterTheirStart) {
+TEST(Scan, RefusesFilesWithoutAChainOfFramesOrWithAFreeFormatFirstFrame) {
     // Fewer than five frames.
     std::string error;
-    const ScanRecord r = Scan(MakeFrames({}, 4), {}, &error);
+    ScanRecord r = Scan(MakeFrames({}, 4), {}, &error);
     EXPECT_EQ(error, kNoHeaderMessage);
     EXPECT_EQ(r.last_frame_complete, 0);
 
@@ -146,110 +221,73 @@ TEST(Scan, RefusesFilesWithoutAChainOfFramesAfterTheirStart) {
     error.clear();
     Scan(bytes, {}, &error);
     EXPECT_EQ(error, kNoHeaderMessage);
-
     // In the first half they are found, after the junk.
     bytes.assign(100'000, 0);
     Append(bytes, MakeFrames({}, 300));
     EXPECT_EQ(Scan(bytes).first_frame_offset, 100'000);
-}
 
-TEST(Scan, RefusesAFreeFormatFirstFrameAfterRecordingIt) {
-    HeaderFields free_format;
-    free_format.bitrate_index = 0;
-    free_format.original = true;
-    std::string error;
-    const ScanRecord r = Scan(MakeFrames(free_format, 20), {}, &error);
+    // A free-format first frame is recorded, then refused.
+    r = Scan(MakeFrames({.bitrate_index = 0, .original = true}, 20), {}, &error);
     EXPECT_EQ(error, kFreeFormatMessage);
     EXPECT_EQ(r.original, 1);
     EXPECT_EQ(r.sample_rate, 44100);
 }
 
-TEST(Scan, CountsACorruptedFrameAsOneSyncErrorAndResynchronises) {
+TEST(Scan, CountsALostFrameAsOneSyncErrorAndResynchronises) {
     std::vector<uint8_t> bytes = MakeFrames({}, 100);
     std::fill_n(bytes.begin() + 49 * kFrame128, 4, 0);  // frame 49's header
-    FrameSeries series;
-    const ScanRecord r = Scan(bytes, {.series = &series});
+    ScanRecord r = Scan(bytes);
     EXPECT_EQ(r.sync_errors, 1);
-    // The error is counted after 49 frames (0..48) of 1152 samples; the
-    // corrupted frame and the one found after it count as one frame.
+    // Timed after frames 0..48 (1152 samples each); the lost frame and the next count as one.
     EXPECT_EQ(r.sync_error_times_ms[0], 1280);
     EXPECT_EQ(r.frames, 99);
-    EXPECT_EQ(CountedFrames(r), 98u);  // 99 parsed, less the corrupted one
-    EXPECT_EQ(r.last_frame_complete, 1);
-    // A position for every walk step from frame 1 on, except frame 50, which
-    // the re-synchronisation found.
-    const std::vector<uint32_t>& steps = series[FrameSeries::kFramePosition];
-    ASSERT_EQ(steps.size(), 99u);
-    EXPECT_EQ(steps[0], 417u);
-    EXPECT_EQ(steps[48], 49u * 417);
-    EXPECT_EQ(steps[49], 51u * 417);
-    EXPECT_EQ(steps[98], 100u * 417);
-}
+    EXPECT_EQ(r.bitrate_index_counts[9], 98u);  // 99 parsed, less the corrupted one
 
-TEST(Scan, StoresTheTimesOfTheFirstTwentySyncErrorsOnly) {
-    std::vector<uint8_t> bytes = MakeFrames({}, 200);
+    // 24 errors: only the times of the first twenty are stored.
+    bytes = MakeFrames({}, 200);
     for (int k = 10; k < 200 - 5; k += 8) {
         std::fill_n(bytes.begin() + k * kFrame128, 2, 0);
     }
-    const ScanRecord r = Scan(bytes);
+    r = Scan(bytes);
     EXPECT_EQ(r.sync_errors, 24);
     for (int i = 1; i < 20; ++i) {
         EXPECT_GT(r.sync_error_times_ms[i], r.sync_error_times_ms[i - 1]);
     }
     const ScanRecordImage image = ToImage(r);
-    EXPECT_TRUE(std::all_of(image.begin() + 496, image.begin() + 504, [](uint8_t b) {
-        return b == 0;
-    }));  // nothing written past the twentieth time
-}
+    EXPECT_EQ(LoadLe64(std::span(image).subspan(496)), 0u);  // past the twentieth time
 
-TEST(Scan, FollowsAChannelOrRateChangeAfterLosingOneFrame) {
-    std::vector<uint8_t> bytes = MakeFrames({}, 30);
-    HeaderFields mono;
-    mono.mode = 3;
-    Append(bytes, MakeFrames(mono, 30));
-    ScanRecord r = Scan(bytes);
+    // A change to mono costs one frame, then the walk follows it (see FrameReference).
+    bytes = MakeFrames({}, 30);
+    Append(bytes, MakeFrames({.mode = 3}, 30));
+    r = Scan(bytes);
     EXPECT_EQ(r.sync_errors, 1);
     EXPECT_EQ(r.channels, 1);  // the reference follows the file
     EXPECT_EQ(r.mode, 1);      // the first frame's mode stays
     EXPECT_EQ(r.frames, 59);
     EXPECT_EQ(r.long_blocks, 174u);  // 29 stereo frames of 4 granule-channels, 29 mono of 2
-
-    bytes = MakeFrames({}, 30);
-    HeaderFields rate48;
-    rate48.rate_index = 1;
-    Append(bytes, MakeFrames(rate48, 30));
-    r = Scan(bytes);
-    EXPECT_EQ(r.sync_errors, 1);
-    EXPECT_EQ(r.sample_rate, 48000);
 }
 
-TEST(Scan, EstimatesTheLengthWhenStoppedAtTheLimitOrNotWalking) {
+TEST(Scan, StopsAtTheFrameLimitAndTakesTheLengthFromTheFirstHeaderOrEachLayersFrames) {
     // 1000 frames of 417 bytes: 3,336,000 bits at 128 kbit/s.
     const std::vector<uint8_t> bytes = MakeFrames({}, 1000);
     ScanRecord r = Scan(bytes, {.frame_limit = 100});
     EXPECT_EQ(r.frames, 100);
     EXPECT_EQ(r.whole_file_scanned, 0);
-    EXPECT_FLOAT_EQ(r.length_seconds, 26.0625f);
 
     // Headers only: nothing counted, the first frame's bitrate taken.
     r = Scan(bytes, {.walk_frames = false});
     EXPECT_EQ(r.frames, 0);
     EXPECT_EQ(r.average_bitrate, 128);
     EXPECT_FLOAT_EQ(r.length_seconds, 26.0625f);
-    EXPECT_EQ(CountedFrames(r), 0u);
-}
 
-TEST(Scan, AveragesTheBitratesOfAVariableBitrateFile) {
-    HeaderFields high;
-    high.bitrate_index = 11;  // 192
-    std::vector<uint8_t> bytes;
-    for (int i = 0; i < 30; ++i) {
-        Append(bytes, MakeFrame(i % 3 == 0 ? high : HeaderFields{}));
-    }
-    const ScanRecord r = Scan(bytes);
-    EXPECT_EQ(r.is_vbr, 1);
-    // Parsed: frames 1..29, of which 9 at 192 and 20 at 128.
-    EXPECT_EQ(r.average_bitrate, 147);
+    // MPEG-2 Layer II, 64 kbit/s, 24 kHz: 1152 samples a frame, as in MPEG-1.
+    r = Scan(MakeFrames({Version::kMpeg2, 2, 8, 1}, 30));
+    EXPECT_FLOAT_EQ(r.length_seconds, 1.44f);
+    // MPEG-1 Layer I, 128 kbit/s, 44.1 kHz: 384 samples a frame.
+    r = Scan(MakeFrames({Version::kMpeg1, 1, 4, 0}, 200));
+    EXPECT_EQ(r.frames, 200);
+    EXPECT_EQ(r.sync_errors, 0);
+    EXPECT_FLOAT_EQ(r.length_seconds, 1.7414966f);
 }
 
 TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
@@ -260,17 +298,12 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
     side.granules[0][1] = {20, false, 0, false, true};   // long, scalefac_scale
     side.granules[1][0] = {77, true, 2, false, false};   // short
     side.granules[1][1] = {99, false, 0, false, false};  // long
-    HeaderFields header;
-    header.mode_extension = 2;
-    header.padding = true;
-    SideInfoFields quiet;
-    quiet.main_data_begin = 100;
-    std::vector<uint8_t> bytes = MakeFrames(header, 11, side);
-    Append(bytes, MakeFrames({}, 10, quiet));
+    std::vector<uint8_t> bytes = MakeFrames({.padding = true, .mode_extension = 2}, 11, side);
+    Append(bytes, MakeFrames({}, 10, {.main_data_begin = 100}));
 
     FrameSeries series;
-    const ScanRecord r = Scan(bytes, {.series = &series});
-    // Parsed frames 1..20: ten with `side`, ten with `quiet`.
+    ScanRecord r = Scan(bytes, {.series = &series});
+    // Parsed frames 1..20: ten with `side`, ten with long blocks only.
     EXPECT_EQ(r.mixed_blocks, 10u);
     EXPECT_EQ(r.short_blocks, 10u);
     EXPECT_EQ(r.long_blocks, 60u);
@@ -283,146 +316,89 @@ TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {
     EXPECT_EQ(r.reservoir_sum, 4000);
     EXPECT_EQ(r.average_reservoir, 190);  // divided by the frames counted plus one
 
+    // One value a parsed frame (no page shows them yet); the last switching granule's block kind.
     ASSERT_EQ(series[FrameSeries::kBlockKind].size(), 20u);
-    // The first frame's block kind is that of the last switching granule: short.
-    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u);
+    EXPECT_EQ(series[FrameSeries::kBlockKind][0], 1u);  // short
     EXPECT_EQ(series[FrameSeries::kShortBlockSize][0], 99u);
-    EXPECT_EQ(series[FrameSeries::kScalefacScale][0], 1u);
-    EXPECT_EQ(series[FrameSeries::kMainDataBegin][0], 300u);
-    EXPECT_EQ(series[FrameSeries::kModeExtension][0], 2u);
-    EXPECT_EQ(series[FrameSeries::kBitrateIndex][0], 9u);
-    EXPECT_EQ(series[FrameSeries::kBlockKind][19], 0u);
-    EXPECT_EQ(series[FrameSeries::kShortBlockSize][19], 0u);
     EXPECT_EQ(series[FrameSeries::kMainDataBegin][19], 100u);
-}
 
-TEST(Scan, ReadsSideInformationAfterTheCrcAndInMpeg2Frames) {
-    SideInfoFields side;
-    side.main_data_begin = 123;
+    // After a CRC the side information starts two bytes later.
+    side = {.main_data_begin = 123};
     side.granules[0][0].scalefac_scale = true;
-    HeaderFields crc;
-    crc.crc = true;
-    ScanRecord r = Scan(MakeFrames(crc, 20, side));
+    r = Scan(MakeFrames({.crc = true}, 20, side));
     EXPECT_EQ(r.max_reservoir, 123);
     EXPECT_EQ(r.scalefac_scale_count, 19);
 
     // MPEG-2 mono: 8-bit main_data_begin, one granule-channel per frame.
-    HeaderFields mpeg2;
-    mpeg2.version = Version::kMpeg2;
-    mpeg2.bitrate_index = 8;
-    mpeg2.mode = 3;
     side.main_data_begin = 200;
-    r = Scan(MakeFrames(mpeg2, 20, side));
+    r = Scan(MakeFrames({.version = Version::kMpeg2, .bitrate_index = 8, .mode = 3}, 20, side));
     EXPECT_EQ(r.max_reservoir, 200);
     EXPECT_EQ(r.long_blocks, 19u);
     EXPECT_EQ(r.scalefac_scale_count, 19);
     EXPECT_FLOAT_EQ(r.length_seconds, 0.52244898f);  // 20 x 576 samples at 22050 Hz
 }
 
-TEST(Scan, WalksLayerIAndIIFramesWithTheirOwnLengths) {
-    HeaderFields layer2{Version::kMpeg2, 2, 8, 1};  // 64 kbit/s, 24 kHz
-    ScanRecord r = Scan(MakeFrames(layer2, 30));
-    EXPECT_EQ(r.frames, 30);
-    EXPECT_FLOAT_EQ(r.length_seconds, 1.44f);  // 30 x 1152 samples, as in MPEG-1
-
-    HeaderFields layer1{Version::kMpeg1, 1, 4, 0};  // 128 kbit/s, 44.1 kHz
-    r = Scan(MakeFrames(layer1, 200));
-    EXPECT_EQ(r.frames, 200);
-    EXPECT_EQ(r.sync_errors, 0);
-    EXPECT_FLOAT_EQ(r.length_seconds, 1.7414966f);  // 200 x 384 samples
-}
-
-class RecordingSink : public sink {
-public:
-    explicit RecordingSink(int stop_after) : stop_after_(stop_after) {}
+// Hears the frame count of every progress call; stops the scan after `stop_after` calls.
+struct RecordingSink : sink {
     bool Progress(const ScanRecord& record) override {
         frames.push_back(record.frames);
-        return static_cast<int>(frames.size()) < stop_after_;
+        return frames.size() < stop_after;
     }
+    size_t stop_after = 100;
     std::vector<int> frames;
-
-private:
-    int stop_after_;
 };
 
-class FakeCache : public RecordCache {
-public:
+struct FakeCache : RecordCache {
     bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord& out, int limit) override {
-        ++lookups;
         last_limit = limit;
-        if (!answer) {
-            return false;
-        }
-        out = *answer;
-        return true;
+        out = answer.value_or(out);
+        return answer.has_value();
     }
     void Store(const ScanRecord& record) override { stored.push_back(record); }
 
     std::optional<ScanRecord> answer;
-    int lookups = 0;
     int last_limit = 0;
     std::vector<ScanRecord> stored;
 };
 
-// An empty record of MPEG-1 Layer III at 44100 Hz.
-ScanRecord Mpeg1Layer3Record() {
-    ScanRecord r = ZeroRecord();
-    r.is_mpeg1 = 1;
-    r.layer = 3;
-    r.sample_rate = 44100;
-    return r;
-}
-
-TEST(Scan, ReportsProgressEveryTwoThousandFramesAndStoresOnlyFinishedWalks) {
+TEST(Scan, ReportsProgressStoresOnlyFinishedWalksAndAnswersFromTheCache) {
     FakeCache cache;
     const AnalysisCacheScope scope(&cache);
     const std::vector<uint8_t> bytes = MakeFrames({}, 5000);
 
-    RecordingSink all(100);
+    // A call every 2000 frames and one at the end.
+    RecordingSink all;
     Scan(bytes, {.progress = &all});
     EXPECT_EQ(all.frames, (std::vector<int>{2000, 4000, 5000}));
     // A walk that ends at its frame limit is finished too.
     Scan(bytes, {.frame_limit = 100});
-    ASSERT_EQ(cache.stored.size(), 2u);
-    EXPECT_EQ(cache.stored[1].frames, 100);
-    EXPECT_EQ(cache.stored[1].whole_file_scanned, 0);
-    EXPECT_EQ(RecordPath(cache.stored[1]), "memory.mp3");
-
-    RecordingSink stop(1);
-    const ScanRecord r = Scan(bytes, {.progress = &stop});
+    EXPECT_EQ(cache.stored.size(), 2u);
+    // A walk the sink stops is not.
+    RecordingSink stop;
+    stop.stop_after = 1;
+    ScanRecord r = Scan(bytes, {.progress = &stop});
     EXPECT_EQ(stop.frames, std::vector<int>{2000});
     EXPECT_EQ(r.frames, 2000);
     EXPECT_EQ(r.whole_file_scanned, 0);
-    EXPECT_EQ(cache.stored.size(), 2u);  // nothing stored for the stopped scan
-}
+    ASSERT_EQ(cache.stored.size(), 2u);
 
-TEST(Scan, AnswersFromTheCacheWithoutReadingTheFile) {
-    FakeCache cache;
-    const AnalysisCacheScope scope(&cache);
-    cache.answer = Mpeg1Layer3Record();
-    cache.answer->frames = 1234;
-    cache.answer->whole_file_scanned = 1;
-    cache.answer->bitrate_index_counts[9] = 1233;
-
-    // Zeros would make a real scan fail.
-    CVandrelMp3File file;
-    file.OpenMemory("cached.mp3", std::vector<uint8_t>(1000, 0));
-    ScanRecord record = ZeroRecord();
-    EXPECT_EQ(file.Scan(record, {.frame_limit = 1000}), 1);
+    // The first record, average cleared, answers for zeros; the finishing step runs on it.
+    cache.answer = cache.stored[0];
+    cache.answer->average_bitrate = 0;
+    const std::vector<uint8_t> zeros(1000, 0);
+    r = Scan(zeros, {.frame_limit = 1000});
     EXPECT_EQ(cache.last_limit, 1000);
-    EXPECT_EQ(record.frames, 1234);
-    EXPECT_EQ(record.average_bitrate, 128);              // the finishing step ran
-    EXPECT_FLOAT_EQ(record.length_seconds, 32.235102f);  // 1234 x 1152 samples
-
-    // Bypassing the cache reads the file (and fails on it).
-    record = ZeroRecord();
-    EXPECT_THROW(file.Scan(record, {.frame_limit = 1000, .cache = CacheLookup::kSkip}), ScanError);
-    EXPECT_EQ(cache.lookups, 1);
+    EXPECT_EQ(r.frames, 5000);
+    EXPECT_EQ(r.average_bitrate, 128);
+    // Bypassing the cache reads the file.
+    std::string error;
+    Scan(zeros, {.frame_limit = 1000, .cache = CacheLookup::kSkip}, &error);
+    EXPECT_EQ(error, kNoHeaderMessage);
 }
 
 TEST(Scan, AnEmptyFileGivesOnlyPathTypeStatusAndSize) {
-    test::TempDir dir;
-    test::WriteFile(dir.File("empty.mp3"), {});
+    TempDir dir;
+    WriteFile(dir.File("empty.mp3"), {});
     CVandrelMp3File file;
     ASSERT_TRUE(file.Open(dir.File("empty.mp3"), "rb"));
     ScanRecord record = ZeroRecord();
@@ -433,23 +409,31 @@ TEST(Scan, AnEmptyFileGivesOnlyPathTypeStatusAndSize) {
     EXPECT_EQ(record.id3v1.image[127], 0);  // no tag looked for
 }
 
-TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
-    ScanRecord r = Mpeg1Layer3Record();
+TEST(FinishScan, AveragesByTheXingFrameCountWhenItFitsAndNeverCountsFreeFormat) {
+    ScanRecord r = ZeroRecord();
+    r.is_mpeg1 = 1;
+    r.layer = 3;
+    r.sample_rate = 44100;
     r.file_size = 1'000'000;
     r.has_xing = 1;
-    r.xing.frames = 999;  // 1000 frames with the header frame: 26.122449 s
+    r.xing.frames = 999;            // 1000 frames with the header frame: 26.122449 s
+    r.bitrate_index_counts[0] = 5;  // free format
     r.bitrate_index_counts[9] = 50;
-    r.frames = 51;  // a walk stopped at its limit
+    r.frames = 56;  // a walk stopped at its limit
     FinishScan(r, nullptr);
     EXPECT_EQ(r.average_bitrate, 306);
-    // The estimated length then equals the Xing duration.
-    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3);
+    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3);  // the Xing duration
+    EXPECT_EQ(r.is_vbr, 0);                          // free format is no second bitrate
 
-    // A whole walk that counted more frames than the header says.
+    // A whole walk counting more frames than the header: the frames' average, free format out.
     r.frames = 1001;
     r.whole_file_scanned = 1;
     FinishScan(r, nullptr);
     EXPECT_EQ(r.average_bitrate, 128);
+    // A second bitrate makes it VBR.
+    r.bitrate_index_counts[14] = 1;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.is_vbr, 1);
 
     // No frame counted at all: no average, and the length stays as it was.
     r = ZeroRecord();
@@ -460,15 +444,43 @@ TEST(FinishScan, TakesTheAverageFromTheXingFrameCountWhenItFits) {
     EXPECT_FLOAT_EQ(r.length_seconds, 12.5f);
 }
 
-TEST(FinishScan, IgnoresFreeFormatCountsForTheVbrFlag) {
-    ScanRecord r = Mpeg1Layer3Record();
-    r.bitrate_index_counts[0] = 5;
-    r.bitrate_index_counts[9] = 5;
-    FinishScan(r, nullptr);
-    EXPECT_EQ(r.is_vbr, 0);
-    r.bitrate_index_counts[14] = 1;
-    FinishScan(r, nullptr);
-    EXPECT_EQ(r.is_vbr, 1);
+// The offsets are fixed by the header; what the image adds is the byte order
+// of every width of number, whatever the host's, and the way back.
+TEST(ScanRecord, ImageHoldsLittleEndianNumbersAndReadsBack) {
+    ScanRecord record = ZeroRecord();
+    record.frames = 0x01020304;
+    record.reservoir_sum = 0x1122334455667788;
+    record.sync_error_times_ms[19] = 5000;
+    record.xing.music_crc = 0xBEEF;
+    record.vbri.table[510] = 0x0A0B;
+    record.length_seconds = 1.5f;
+    CopyTextField(record.path, "/music/a.mp3");
+
+    const ScanRecordImage image = ToImage(record);
+    const std::span<const uint8_t> b(image);
+    EXPECT_EQ(image[276], 0x04);
+    EXPECT_EQ(image[279], 0x01);
+    EXPECT_EQ(LoadLe64(b.subspan(320)), 0x1122334455667788u);
+    EXPECT_EQ(LoadLe64(b.subspan(336 + 19 * 8)), 5000u);
+    EXPECT_EQ(LoadLe16(b.subspan(684)), 0xBEEF);
+    EXPECT_EQ(LoadLe16(b.subspan(724 + 510 * 2)), 0x0A0B);
+    EXPECT_EQ(LoadLe32(b.subspan(280)), 0x3FC00000u);  // 1.5f
+
+    const ScanRecord back = FromImage(image);
+    EXPECT_EQ(ToImage(back), image);
+    EXPECT_EQ(RecordPath(back), "/music/a.mp3");
+}
+
+TEST(ScanRecord, TextFieldsAreCutToTheirCapacityAndTerminated) {
+    ScanRecord record = ZeroRecord();
+    CopyTextField(record.path, std::string(400, 'x'));
+    EXPECT_EQ(RecordPath(record).size(), 259u);
+    EXPECT_EQ(record.path[259], '\0');
+
+    CopyTextField(record.encoder_text, "LAME3.100");
+    CopyTextField(record.encoder_text, "Lame");
+    EXPECT_EQ(EncoderText(record), "Lame");  // the rest of the field is cleared
+    EXPECT_EQ(record.encoder_text[5], '\0');
 }
 
 }  // namespace

@@ -1,0 +1,457 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/io/ByteOrder.h"
+#include "engine/media/VandrelMp3File.h"
+#include "engine/tags/Id3Tag.h"
+#include "engine/tags/VbrHeaders.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
+
+namespace vandrel {
+namespace {
+
+using namespace test;
+using namespace std::literals;
+
+ScanRecord ScanBytes(std::vector<uint8_t> bytes) {
+    CVandrelMp3File file;
+    file.OpenMemory("memory.mp3", std::move(bytes));
+    ScanRecord r = ZeroRecord();
+    file.Scan(r, {.cache = CacheLookup::kSkip});
+    return r;
+}
+
+std::string Field(const ScanRecord& r, Id3v1Field field) {
+    return Id3v1FieldText(std::span<const uint8_t, kId3v1Size>(r.id3v1.image), field);
+}
+
+// An ID3v2 header: "ID3", version 4.0, flags, syncsafe size.
+std::vector<uint8_t> Id3v2Header(uint32_t size, uint8_t flags = 0) {
+    std::vector<uint8_t> h = {'I', 'D', '3', 4, 0, flags, 0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        h[static_cast<size_t>(9 - i)] = static_cast<uint8_t>((size >> (7 * i)) & 0x7F);
+    }
+    return h;
+}
+
+std::vector<uint8_t> Id3v2Frame(const char* id, std::string_view data) {
+    std::vector<uint8_t> f(10 + data.size(), 0);
+    std::memcpy(f.data(), id, 4);
+    StoreBe32(std::span(f).subspan(4), static_cast<uint32_t>(data.size()));
+    std::memcpy(f.data() + 10, data.data(), data.size());
+    return f;
+}
+
+// A file whose first frame carries the given Xing header, then `frames` more.
+std::vector<uint8_t> XingFile(const XingFields& xing, int frames = 40, HeaderFields header = {}) {
+    std::vector<uint8_t> bytes = MakeXingFrame(header, xing);
+    Append(bytes, MakeFrames(header, frames));
+    return bytes;
+}
+
+TEST(LameTag, DecodesWhatLameWrote) {
+    // Fields cross-checked with an independent reader of LAME tags.
+    ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_vbr_v2.mp3")));
+    ASSERT_EQ(r.has_xing, 1);
+    EXPECT_EQ(LameVersion(r), "LAME3.100");
+    const VbrHeaderBlock& x = r.xing;
+    EXPECT_EQ(x.flags, 15u);
+    EXPECT_EQ(x.frames, 116u);
+    EXPECT_EQ(x.bytes, 58738u);
+    EXPECT_EQ(x.vbr_scale, 80);
+    EXPECT_EQ(x.is_mpeg1, 1);
+    EXPECT_EQ(x.sample_rate, 44100);
+    EXPECT_EQ(x.has_lame_tag, 1);
+    EXPECT_EQ(x.vbr_method, 4);
+    EXPECT_EQ(x.lowpass, 18500);
+    EXPECT_EQ(x.ath_type, 5);
+    EXPECT_EQ(x.abr_bitrate, 32);
+    EXPECT_EQ(LoadBe24(x.delay_padding), 0x2402F4u);  // delay 576, padding 756 samples
+    EXPECT_EQ(x.music_length, 58738u);
+    EXPECT_EQ(x.music_crc, 0x0489);
+    EXPECT_EQ(x.tag_crc, 0x2CB7);
+    EXPECT_EQ(x.stereo_mode, 3);
+    EXPECT_EQ(x.source_frequency, 1);
+    EXPECT_EQ(x.noise_shaping, 1);
+
+    // A constant-bitrate file's "Info" header counts the same.
+    r = ScanBytes(ReadFile(FixturePath("lame_cbr128_joint.mp3")));
+    EXPECT_EQ(r.xing.has_lame_tag, 1);
+    EXPECT_EQ(r.xing.vbr_method, 1);
+
+    // ffmpeg's encoder leaves its own name where LAME puts its tag.
+    r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 0);
+    EXPECT_EQ(LameVersion(r), "Lavc");
+
+    // No header at all.
+    EXPECT_EQ(ScanBytes(ReadFile(FixturePath("lame_notag_cbr128.mp3"))).has_xing, 0);
+}
+
+TEST(LameTag, ReadsReplayGainAndPeak) {
+    ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_vbr_v4_replaygain.mp3")));
+    const ReplayGainTextSet texts = ReplayGainTexts(r);
+    EXPECT_EQ(texts.peak, "0.335685");
+    EXPECT_EQ(texts.radio_name, "Radio");
+    EXPECT_EQ(texts.radio_originator, "automatic");
+    EXPECT_EQ(texts.radio_adjustment, "4.4");
+    EXPECT_EQ(texts.audiophile_name, "not set");
+
+    // A set sign bit makes the adjustment negative; a zero peak is not set.
+    XingFields xing{.frames = 40};
+    xing.lame_bytes[17] = 0x2E;  // audiophile: name 1, originator 3, sign, 5.3 dB
+    xing.lame_bytes[18] = 0x35;
+    r = ScanBytes(XingFile(xing));
+    EXPECT_EQ(r.xing.audiophile_gain_adjustment, -53);
+    EXPECT_EQ(ReplayGainTexts(r).peak, "not set");
+    EXPECT_EQ(ReplayGainName(5), "other");
+    EXPECT_EQ(ReplayGainOriginatorName(4), "other");
+}
+
+TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
+    XingFields xing{.frames = 40};
+    xing.lame_bytes[10] = 190;  // lowpass 19000 Hz, were the tag whole
+    std::vector<uint8_t> bytes = XingFile(xing);
+    bytes[20] ^= 0x01;  // one byte between the frame start and the tag CRC
+    const ScanRecord r = ScanBytes(bytes);
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 0);
+    EXPECT_EQ(LameVersion(r), "LAME3.100");
+    EXPECT_EQ(r.xing.lowpass, 0);
+    EXPECT_EQ(r.xing.tag_crc, 0);
+    EXPECT_EQ(r.xing.frames, 40u);  // the Xing fields stay
+}
+
+TEST(XingHeader, SitsWhereTheSideInformationEnds) {
+    XingFields xing{.frames = 30};
+    const HeaderFields mono{.mode = 3};
+    // MPEG-1 mono: at 21.
+    ScanRecord r = ScanBytes(XingFile(xing, 30, mono));
+    EXPECT_EQ(r.has_xing, 1);
+    // A header at 36 in a mono frame is not where it belongs.
+    xing.offset = 36;
+    r = ScanBytes(XingFile(xing, 30, mono));
+    EXPECT_EQ(r.has_xing, 0);
+
+    // MPEG-2: 21 for two channels, 13 for one; the rate is halved.
+    HeaderFields mpeg2{.version = Version::kMpeg2, .bitrate_index = 14};
+    xing.offset = 0;
+    r = ScanBytes(XingFile(xing, 30, mpeg2));
+    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.is_mpeg1, 0);
+    EXPECT_EQ(r.xing.sample_rate, 22050);
+    EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 21u);
+    mpeg2.mode = 3;
+    EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 13u);
+
+    // Two bytes later in a frame with CRC protection, and only there.
+    xing.offset = 38;
+    EXPECT_EQ(ScanBytes(XingFile(xing, 30, {.crc = true})).has_xing, 1);
+    EXPECT_EQ(ScanBytes(XingFile(xing, 30)).has_xing, 0);
+}
+
+TEST(XingHeader, ReadsOnlyTheFieldsItsFlagsAnnounce) {
+    // Bytes only.
+    const ScanRecord r = ScanBytes(XingFile({.flags = 0x2, .bytes = 12345, .lame = false}));
+    EXPECT_EQ(r.xing.frames, 0u);
+    EXPECT_EQ(r.xing.bytes, 12345u);
+    EXPECT_EQ(r.xing.vbr_scale, -1);  // absent
+    // Without a frame count the average comes from the frames themselves.
+    EXPECT_EQ(r.average_bitrate, 128);
+}
+
+TEST(XingHeader, IsNotParsedWhenFoundTooFarIntoTheFrame) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 40);
+    std::memcpy(bytes.data() + 1900, "Xing", 4);
+    std::memcpy(bytes.data() + 1950, "VBRI", 4);
+    const ScanRecord r = ScanBytes(bytes);
+    EXPECT_EQ(r.has_xing, 0);
+    EXPECT_EQ(r.has_vbri, 0);
+}
+
+std::vector<uint8_t> VbriFrame(uint16_t entries) {
+    std::vector<uint8_t> frame = MakeFrame({.bitrate_index = 14});  // room for a long table
+    std::span<uint8_t> v = std::span(frame).subspan(kVbriOffset);
+    std::memcpy(v.data(), "VBRI", 4);
+    StoreBe16(v.subspan(4), 1);       // version
+    StoreBe16(v.subspan(6), 0x1234);  // delay
+    StoreBe16(v.subspan(8), 75);      // quality
+    StoreBe32(v.subspan(10), 987654);
+    StoreBe32(v.subspan(14), 4321);
+    StoreBe16(v.subspan(18), entries);
+    StoreBe16(v.subspan(20), 1);  // scale
+    StoreBe16(v.subspan(22), 2);  // entry size
+    StoreBe16(v.subspan(24), 8);  // frames per entry
+    for (size_t i = 0; i < 3; ++i) {
+        StoreBe16(v.subspan(26 + 2 * i), static_cast<uint16_t>(100 + i));
+    }
+    return frame;
+}
+
+TEST(VbriHeader, ReadsItsFieldsAndATableThatFits) {
+    std::vector<uint8_t> bytes = VbriFrame(3);
+    Append(bytes, MakeFrames({}, 30));
+    ScanRecord r = ScanBytes(bytes);
+    ASSERT_EQ(r.has_vbri, 1);
+    const auto& v = r.vbri;
+    EXPECT_EQ(v.version, 1);
+    EXPECT_EQ(v.delay, 0x1234);
+    EXPECT_EQ(v.quality, 75);
+    EXPECT_EQ(v.bytes, 987654u);
+    EXPECT_EQ(v.frames, 4321u);
+    EXPECT_EQ(v.frames_per_entry, 8);
+    EXPECT_EQ(v.table[0], 100);
+    EXPECT_EQ(v.table[2], 102);
+    EXPECT_EQ(v.table[3], 0);  // past the three entries
+
+    // Entry counts of 0 and of more than the record holds leave the table empty.
+    for (uint16_t entries : {uint16_t{0}, uint16_t{600}}) {
+        bytes = VbriFrame(entries);
+        Append(bytes, MakeFrames({}, 30));
+        r = ScanBytes(bytes);
+        EXPECT_EQ(r.has_vbri, 1);
+        EXPECT_EQ(r.vbri.table_entries, entries);
+        EXPECT_EQ(r.vbri.table[0], 0);
+    }
+}
+
+// Codes without a name, special values of the numbers, and the flag bits in order.
+TEST(LameTag, TextsNameUnknownCodesSpecialValuesAndFlags) {
+    ScanRecord r = ZeroRecord();
+    r.xing.vbr_method = 6;
+    r.xing.stereo_mode = 7;
+    r.xing.abr_bitrate = 255;
+    r.xing.source_frequency = 3;
+    r.xing.encoding_flags = 0x5;
+    const LameTagTextSet t = LameTagTexts(r);
+    EXPECT_EQ(t.vbr_method, "Unknown");
+    EXPECT_EQ(t.stereo_mode, "Unknown");
+    EXPECT_EQ(t.lowpass, "Unknown");  // 0
+    EXPECT_EQ(t.abr_bitrate, "255 or more");
+    EXPECT_EQ(t.source_frequency, "more than 48kHz");
+    EXPECT_EQ(t.psycho_acoustic_model, "nspsytune");  // bit 0
+    EXPECT_EQ(t.safe_joint_stereo, "no");             // bit 1
+    EXPECT_EQ(t.nogap_continued, "yes");              // bit 2
+    r.xing.abr_bitrate = 0;
+    EXPECT_EQ(LameTagTexts(r).abr_bitrate, "Unknown");
+}
+
+struct CountingProgress : sink_mini {
+    bool Progress(int64_t done, int64_t total) override {
+        calls.emplace_back(done, total);
+        return true;
+    }
+    std::vector<std::pair<int64_t, int64_t>> calls;
+};
+
+TEST(MusicCrc, IsRightForAnUntouchedFileWrongAfterOneChangedByteAndNeedsTwoFrames) {
+    std::vector<uint8_t> bytes = ReadFile(FixturePath("lame_tags_v1v2.mp3"));
+    // Everything from the second frame up to the ID3v1 tag, in one chunk.
+    const int64_t total = static_cast<int64_t>(bytes.size()) - 314 - 432 - 128;
+    for (const uint8_t flip : {uint8_t{0}, uint8_t{0x40}}) {  // untouched, then one byte changed
+        SCOPED_TRACE(flip);
+        bytes[bytes.size() / 2] ^= flip;
+        CVandrelMp3File file;
+        file.OpenMemory("memory.mp3", bytes);
+        ScanRecord r = ZeroRecord();
+        file.Scan(r, {.walk_frames = false, .cache = CacheLookup::kSkip});
+        CountingProgress progress;
+        const uint16_t crc = file.ComputeMusicCrc(r, &progress);
+        EXPECT_EQ(r.xing.music_crc_computed, 1);
+        EXPECT_EQ(r.xing.header_frame_length, 432);
+        EXPECT_EQ(r.xing.music_crc_ok, flip == 0 ? 1 : 0);
+        EXPECT_EQ(crc == r.xing.music_crc, flip == 0);
+        ASSERT_EQ(progress.calls.size(), 1u);
+        EXPECT_EQ(progress.calls[0].first, total);
+        EXPECT_EQ(progress.calls[0].second, total);
+    }
+
+    // Without two valid frames nothing is computed.
+    bytes = MakeXingFrame({}, XingFields{});
+    bytes.resize(bytes.size() + 500, 0);
+    CVandrelMp3File file;
+    file.OpenMemory("memory.mp3", bytes);
+    ScanRecord r = ZeroRecord();
+    EXPECT_EQ(file.ComputeMusicCrc(r, nullptr), 0);
+    EXPECT_EQ(r.xing.music_crc_computed, 0);
+}
+
+TEST(Id3v1, ReadsTagsWrittenByOtherTools) {
+    // lame --tt/--ta/--tl/--ty/--tc/--tn/--tg
+    ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_tags_v1v2.mp3")));
+    EXPECT_EQ(r.id3v1_present, 1);
+    EXPECT_EQ(Field(r, kId3v1Title), "Plucked Strings");
+    EXPECT_EQ(Field(r, kId3v1Artist), "Vandrel Fixtures");
+    EXPECT_EQ(Field(r, kId3v1Album), "Test Album");
+    EXPECT_EQ(Field(r, kId3v1Year), "2024");
+    EXPECT_EQ(Field(r, kId3v1Comment), "made by make_fixtures");
+    EXPECT_EQ(r.id3v1.track, 7);
+    EXPECT_EQ(GenreName(r.id3v1.image[kId3v1GenreByte]), "Jazz");
+
+    // ffmpeg -write_id3v1, behind an ID3v2.4 tag
+    r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));
+    EXPECT_EQ(Field(r, kId3v1Title), "ffmpeg title");
+    EXPECT_EQ(r.id3v2_present, 1);
+    EXPECT_EQ(r.id3v2_size, 94);
+}
+
+TEST(Id3v1, TakesAnyByteAt126ButBlankOrZeroAsTheTrack) {
+    std::vector<uint8_t> bytes = MakeFrames({}, 30);
+    Append(bytes, MakeId3v1("A comment of thirty characters"));
+    // An ID3v1.0 comment filling its field, up to byte 126.
+    std::memset(bytes.data() + bytes.size() - 31, 'x', 30);
+    EXPECT_EQ(ScanBytes(bytes).id3v1.track, 'x');
+    bytes[bytes.size() - 2] = ' ';
+    EXPECT_EQ(ScanBytes(bytes).id3v1.track, 0);
+
+    // Without a tag: genre 255, no track, nothing present.
+    const ScanRecord r = ScanBytes(MakeFrames({}, 30));
+    EXPECT_EQ(r.id3v1_present, 0);
+    EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 255);
+}
+
+TEST(Id3v1, ShowsFieldsWithoutTrailingBlanksUpToAZeroAndGenresUpToTheLastKnownOne) {
+    const std::string song = "Song" + std::string(26, ' ');
+    auto text = [](std::string_view s) {
+        return Id3v1FieldText({reinterpret_cast<const uint8_t*>(s.data()), s.size()}, 30);
+    };
+    EXPECT_EQ(text(song), "Song");
+    EXPECT_EQ(text(std::string(30, '\0')), "");
+    EXPECT_EQ(text(std::string("ab\0cd", 5) + std::string(25, ' ')), "ab");
+    EXPECT_EQ(text(" lead"), " lead");
+    EXPECT_EQ(GenreName(147), "Synthpop");
+    EXPECT_EQ(GenreName(148), "Unknown");
+    EXPECT_EQ(GenreName(-1), "Unknown");
+}
+
+TEST(Id3v1, WritesAppendsThenReplacesInPlace) {
+    TempDir dir;
+    const std::string path = dir.File("w.mp3");
+    const std::vector<uint8_t> audio = MakeFrames({}, 30);
+    WriteFile(path, audio);
+
+    Id3v1Tag tag{};
+    std::memcpy(tag.image, "TAGNew Title", 12);
+    tag.image[kId3v1GenreByte] = 13;
+    tag.track = 9;
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(path, "r+b"));
+    ASSERT_TRUE(file.WriteId3v1(tag));
+    EXPECT_EQ(file.GetFileSize(), audio.size() + 128);
+
+    std::memcpy(tag.image + 3, "Second Title", 12);
+    ASSERT_TRUE(file.WriteId3v1(tag));
+    file.Close();
+    const std::vector<uint8_t> bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), audio.size() + 128);
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));  // audio untouched
+
+    const ScanRecord r = ScanBytes(bytes);
+    EXPECT_EQ(Field(r, kId3v1Title), "Second Title");
+    EXPECT_EQ(r.id3v1.track, 9);
+    EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 13);
+
+    // A file opened for reading only cannot take a tag, and says so.
+    ASSERT_TRUE(file.Open(path, "rb"));
+    EXPECT_FALSE(file.WriteId3v1(tag));
+}
+
+// Without a footer the size is the audio offset: see the ffmpeg file above.
+TEST(Id3v2, CountsTheFooterInTheSizeButNotInTheAudioOffset) {
+    std::vector<uint8_t> bytes = Id3v2Header(1000, 0x10);
+    bytes.resize(10 + 1000, 0);
+    Append(bytes, MakeFrames({}, 30));
+    const ScanRecord r = ScanBytes(bytes);
+    EXPECT_EQ(r.id3v2_size, 1020);
+    EXPECT_EQ(r.first_frame_offset, 1010);
+}
+
+TEST(Id3v2, SkipsATagLargerThanTheReaderHolds) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = Id3v2Header(700'000);
+    Append(bytes, Id3v2Frame("TIT2", "ignored"));
+    bytes.resize(10 + 700'000, 0xFF);  // 0xFF bytes would confuse a search
+    Append(bytes, MakeFrames({}, 60));
+    WriteFile(dir.File("big.mp3"), bytes);
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("big.mp3"), "rb"));
+    EXPECT_TRUE(file.Tags().present());
+    EXPECT_EQ(file.Tags().size(), 0);
+    EXPECT_TRUE(file.Tags().frames().empty());
+    ScanRecord r = ZeroRecord();
+    ASSERT_EQ(file.Scan(r, {.cache = CacheLookup::kSkip}), 1);
+    EXPECT_EQ(r.first_frame_offset, 700'010);
+    EXPECT_EQ(r.frames, 60);
+}
+
+TEST(Id3v2, ReadsFramesUntilPaddingOrAnImpossibleSize) {
+    std::vector<uint8_t> tag = Id3v2Header(200);
+    Append(tag, Id3v2Frame("TIT2", "\x03Title"));
+    Append(tag, Id3v2Frame("TPE1", "\x03"
+                                   "Artist"));
+    tag.resize(10 + 200, 0);  // padding
+    CID3Tag reader;
+    ASSERT_TRUE(reader.ReadTags("t", tag));
+    ASSERT_EQ(reader.frames().size(), 2u);
+    EXPECT_STREQ(reader.frames()[1].id, "TPE1");
+    EXPECT_EQ(reader.frames()[1].data.size(), 7u);
+
+    // A frame claiming more than the tag holds ends the list.
+    std::vector<uint8_t> broken = Id3v2Header(200);
+    Append(broken, Id3v2Frame("TIT2", "ok"));
+    Append(broken, Id3v2Frame("TALB", "x"));
+    StoreBe32(std::span(broken).subspan(10 + 12 + 4), 5000);
+    broken.resize(10 + 200, 0);
+    ASSERT_TRUE(reader.ReadTags("t", broken));
+    EXPECT_EQ(reader.frames().size(), 1u);
+
+    // A frame running past the bytes read is dropped.
+    std::vector<uint8_t> cut = Id3v2Header(100);
+    Append(cut, Id3v2Frame("TIT2", std::string(50, 'a')));
+    cut.resize(40);
+    ASSERT_TRUE(reader.ReadTags("t", cut));
+    EXPECT_TRUE(reader.frames().empty());
+
+    // Frames start after an extended header of E bytes and its size field.
+    std::vector<uint8_t> extended = Id3v2Header(100, 0x40);
+    Append(extended, {0, 0, 0, 6, 1, 2, 3, 4, 5, 6});
+    Append(extended, Id3v2Frame("TIT2", "x"));
+    extended.resize(110, 0);
+    ASSERT_TRUE(reader.ReadTags("t", extended));
+    ASSERT_EQ(reader.frames().size(), 1u);
+    EXPECT_STREQ(reader.frames()[0].id, "TIT2");
+
+    EXPECT_FALSE(reader.ReadTags("t", std::vector<uint8_t>{'I', 'D'}));
+    EXPECT_FALSE(reader.present());
+}
+
+TEST(Id3v2, FindsACueSheetOnlyInTheFirstGeobFrame) {
+    CID3Tag reader;
+    std::vector<uint8_t> tag = Id3v2Header(300);
+    Append(tag, Id3v2Frame("TIT2", "x"));
+    Append(tag, Id3v2Frame("GEOB", "\x00text/plain\x00x.cue\x00"
+                                   "CUESHEET\x00"sv));
+    Append(tag, Id3v2Frame("GEOB", "other"));
+    tag.resize(310, 0);
+    ASSERT_TRUE(reader.ReadTags("t", tag));
+    std::string id;
+    EXPECT_EQ(reader.FindCueSheet(&id), 1);
+    EXPECT_EQ(id, "GEOB");
+
+    std::vector<uint8_t> later = Id3v2Header(300);
+    Append(later, Id3v2Frame("GEOB", "no sheet here"));
+    Append(later, Id3v2Frame("GEOB", "CUESHEET"));
+    later.resize(310, 0);
+    ASSERT_TRUE(reader.ReadTags("t", later));
+    EXPECT_EQ(reader.FindCueSheet(), -1);
+
+    // The scanner records it.
+    Append(tag, MakeFrames({}, 30));
+    EXPECT_EQ(ScanBytes(tag).has_cue_sheet, 1);
+}
+
+}  // namespace
+}  // namespace vandrel

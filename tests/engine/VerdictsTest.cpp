@@ -1,0 +1,442 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/media/VandrelMp3File.h"
+#include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/EncoderId.h"
+#include "engine/verdicts/Quality.h"
+#include "engine/verdicts/TextReports.h"
+#include "support/TestFiles.h"
+
+namespace vandrel {
+namespace {
+
+ScanRecord Mpeg1(int mode = 1) {
+    ScanRecord r = ZeroRecord();
+    r.kind = 1;
+    r.is_mpeg1 = 1;
+    r.not_mpeg25 = 1;
+    r.layer = 3;
+    r.mode = mode;
+    r.channels = mode == 3 ? 1 : 2;
+    r.sample_rate = 44100;
+    r.frames = 1000;
+    r.whole_file_scanned = 1;
+    r.last_frame_complete = 1;
+    r.average_bitrate = 128;
+    r.id3v1.image[127] = 255;
+    return r;
+}
+
+AttributeTexts Build(const ScanRecord& r, bool mono = false) {
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, r, mono);
+    return texts;
+}
+
+std::string Report(const ScanRecord& r, const std::string& name = "/music/a.mp3") {
+    AttributeTexts texts = Build(r);
+    texts[kSlotName] = name;
+    return BuildInfoReport(texts, r);
+}
+
+// The lines of the "Bitrates:" block between its two rulers.
+std::vector<std::string> BitrateRows(const std::string& report) {
+    const std::string ruler = std::string(60, '-') + "\r\n";
+    const size_t first = report.find(ruler) + ruler.size();
+    const size_t second = report.find(ruler, first);
+    std::vector<std::string> rows;
+    for (size_t at = first; at < second;) {
+        const size_t end = report.find("\r\n", at);
+        rows.push_back(report.substr(at, end - at));
+        at = end + 2;
+    }
+    return rows;
+}
+
+TEST(AttributeTexts, FormatsSizesAndLengths) {
+    EXPECT_EQ(FormatFileSize(999), "999");
+    EXPECT_EQ(FormatFileSize(1000), "1,000");
+    EXPECT_EQ(FormatFileSize(1'234'567'890), "1234,567,890");
+    EXPECT_EQ(FormatFileSize(kRecordSizeLimit), "4294,967,295+");  // 4 GiB and more
+
+    // Tenths only under ten seconds, cut, not rounded.
+    EXPECT_EQ(FormatLength(3725.9f), "01:02:05");
+    EXPECT_EQ(FormatLength(9.95f), "00:00:09.9");
+    EXPECT_EQ(FormatLength(10.0f), "00:00:10");
+    EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
+}
+
+TEST(AttributeTexts, MarksAFrameCountCutByTheLimit) {
+    ScanRecord r = Mpeg1();
+    r.frames = 5000;
+    EXPECT_EQ(Build(r)[kSlotFrames], "5000");
+    r.whole_file_scanned = 0;
+    EXPECT_EQ(Build(r)[kSlotFrames], "5000+");
+    r.frames = 0;
+    EXPECT_EQ(Build(r)[kSlotFrames], " ");
+}
+
+TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
+    // The everyday MPEG-1 Layer III texts are those of the report in tests/data/reports.
+    ScanRecord r = Mpeg1();
+    AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotGeneralType], "MPEG Audio");
+    EXPECT_EQ(t[kSlotMpcStream], "--");
+
+    r.is_mpeg1 = 0;
+    r.not_mpeg25 = 0;
+    r.layer = 2;
+    r.emphasis = 3;  // reserved
+    r.mode = 2;
+    r.last_frame_complete = 0;
+    t = Build(r);
+    EXPECT_EQ(t[kSlotType], "mpeg 2.5 layer II");
+    EXPECT_EQ(t[kSlotStereoMode], "dual channel");
+    EXPECT_EQ(t[kSlotEmphasis], "CCITT");
+    EXPECT_EQ(t[kSlotBadLastFrame], "yes");
+    r.mode = 7;  // a damaged record
+    EXPECT_EQ(Build(r)[kSlotStereoMode], "");
+    r.kind = 3;
+    EXPECT_EQ(Build(r)[kSlotGeneralType], "Unknown");
+
+    // An mp3PRO encoder marks the type.
+    r = Mpeg1();
+    std::strcpy(r.encoder_text, "Thomson mp3PRO Encoder");
+    EXPECT_EQ(Build(r)[kSlotType], "mpeg 1 layer III (mp3pro)");
+}
+
+TEST(AttributeTexts, GivesTheScalefacShareOfAllGranuleChannels) {
+    ScanRecord r = Mpeg1();
+    EXPECT_EQ(Build(r)[kSlotScalefac], "not used");
+    r.scalefac_scale_count = 1000;  // of 1000 frames x 2 channels x 2 granules
+    EXPECT_EQ(Build(r)[kSlotScalefac], "25.0%");
+    r = Mpeg1(3);
+    r.is_mpeg1 = 0;
+    r.scalefac_scale_count = 1000;  // mono MPEG-2: one granule-channel per frame
+    EXPECT_EQ(Build(r)[kSlotScalefac], "100.0%");
+    r.channels = 0;  // counts as two
+    EXPECT_EQ(Build(r)[kSlotScalefac], "50.0%");
+}
+
+TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
+    ScanRecord r = Mpeg1();
+    std::memcpy(r.id3v1.image, "TAGSong", 7);
+    std::memset(r.id3v1.image + 7, ' ', 26);
+    std::memcpy(r.id3v1.image + 93, "1999", 4);
+    // No tag: the texts of the image, but the genre and track keep what they had.
+    AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotTitle], "Song");
+    EXPECT_EQ(t[kSlotYear], "1999");
+    EXPECT_EQ(t[kSlotGenre], "");
+    EXPECT_EQ(t[kSlotTrack], "");
+
+    r.id3v1_present = 1;
+    r.id3v1.track = 12;
+    r.id3v1.image[127] = 200;
+    t = Build(r);
+    EXPECT_EQ(t[kSlotGenre], "Unknown");
+    EXPECT_EQ(t[kSlotTrack], "12");
+    r.id3v1.image[127] = 0;
+    EXPECT_EQ(Build(r)[kSlotGenre], "Blues");
+}
+
+TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
+    ScanRecord r = ZeroRecord();
+    r.kind = 4;
+    r.mpc_stream_version = 7;
+    r.mpc_profile = 4;
+    r.mode = 1;
+    r.average_bitrate = 94;  // VBR: x 1.2 = 112.8, just above the good mark of 112
+    r.is_vbr = 1;
+    AttributeTexts t;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
+    EXPECT_EQ(t[kSlotGeneralType], "MPEG Plus");
+    EXPECT_EQ(t[kSlotMpcStream], "SV7");
+    EXPECT_EQ(t[kSlotMpcProfile], "Insane");
+    EXPECT_EQ(t[kSlotEncoder], "mppenc");
+    EXPECT_EQ(t[kSlotType], "mpeg plus");
+    EXPECT_EQ(t[kSlotVbr], "yes");
+    // "--" in the slots MPEG Plus lacks; nothing of the MPEG audio texts.
+    EXPECT_EQ(t[kSlotLameTag], "--");
+    EXPECT_EQ(t[kSlotTitle], "");
+}
+
+TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
+    ScanRecord r = Mpeg1();
+    r.length_seconds = 100;
+    AttributeTexts t;
+    t[kSlotName] = "bad.mp3";
+    ApplyScanFailureTexts(t, r);
+    EXPECT_EQ(r.length_seconds, 0.0f);
+    EXPECT_EQ(t[kSlotEncoder], "--");
+    EXPECT_EQ(t[kSlotBitrate], "--");
+    EXPECT_EQ(t[kSlotSize], "--");
+    EXPECT_EQ(t[kSlotStereoMode], "--");
+    EXPECT_EQ(t[kSlotQuality], "Unknown");
+    EXPECT_EQ(t[kSlotName], "bad.mp3");
+}
+
+// The replay gain slots follow the LAME slots: first, middle and last show none is shifted.
+TEST(AttributeTexts, CarriesTheReplayGainTextsAfterTheLameTexts) {
+    ScanRecord r = Mpeg1();
+    r.has_xing = 1;
+    r.xing.has_lame_tag = 1;
+    r.xing.radio_gain_adjustment = -53;
+    const AttributeTexts t = Build(r);
+    EXPECT_EQ(t[kSlotLameTag], "yes");
+    EXPECT_EQ(t[kSlotPeak], "not set");
+    EXPECT_EQ(t[kSlotRadioAdjustment], "-5.3");
+    EXPECT_EQ(t[kSlotAudiophileAdjustment], "0");
+}
+
+// The class picks the bitrate table's column, version and layer its row; each just hit and missed.
+TEST(Quality, FollowsTheThresholdTable) {
+    struct Row {
+        const char* name;
+        const char* encoder;
+        int is_mpeg1, layer;
+        int good, ok;  // good above `good`, ok above `ok`, else bad
+    };
+    const Row kRows[] = {
+        {"Xing class, MPEG-1 Layer III", "Xing (new)", 1, 3, 192, 128},
+        {"unknown encoder, MPEG-1 Layer III", "Unknown", 1, 3, 160, 112},
+        {"FhG class, MPEG-1 Layer III", "FhG (l3enc)", 1, 3, 128, 96},
+        {"RCA class, MPEG-1 Layer III", "RCA 1.0.1", 1, 3, 96, 64},
+        {"mppenc, always judged as MPEG-1 Layer III", "mppenc", 0, 1, 112, 80},
+        {"Xing class, MPEG-2 Layer III", "Xing (new)", 0, 3, 112, 80},
+        {"RCA class, MPEG-1 Layer II", "RCA 1.0.1", 1, 2, 112, 80},
+        {"unknown encoder, MPEG-1 Layer I", "Unknown", 1, 1, 320, 256},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        ScanRecord r = Mpeg1();
+        r.is_mpeg1 = row.is_mpeg1;
+        r.layer = row.layer;
+        const auto q = [&](int bitrate) {
+            r.average_bitrate = bitrate;
+            return EstimateQuality(row.encoder, "joint stereo", r, false);
+        };
+        EXPECT_EQ(q(row.good + 1), kQualityGood);
+        EXPECT_EQ(q(row.good), kQualityOk);
+        EXPECT_EQ(q(row.ok + 1), kQualityOk);
+        EXPECT_EQ(q(row.ok), kQualityBad);
+    }
+}
+
+// The mode counts by its text as shown, so the first cases go through the texts.
+TEST(Quality, WeighsTheModeShownMonoVbrAndTheEncoderClass) {
+    ScanRecord r = Mpeg1();
+    std::strcpy(r.encoder_text, "Lame 3.90");  // the class of FhG: good above 128
+    AttributeTexts t;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
+    EXPECT_EQ(t[kSlotQuality], "ok");
+    r.average_bitrate = 140;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
+    r.mode = 0;  // plain stereo counts for less: 140 x 0.9 is not above 128
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
+    r.mode = 3;
+    r.average_bitrate = 80;
+    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityBad);
+    EXPECT_EQ(BuildAttributeTexts(t, r, true), kQualityGood);  // mono counts double
+    // VBR counts more: 128 x 1.2 = 153.6.
+    r = Mpeg1();
+    r.is_vbr = 1;
+    EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", r, false), kQualityGood);
+    // Thomson (mp3PRO) goes with RCA; only Lame 3.8x and 3.9x go with FhG.
+    EXPECT_EQ(EncoderClass("Thomson mp3PRO Encoder"), 3);
+    EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
+    EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
+    EXPECT_EQ(EncoderClass("Gogo (before 3.0)"), 0);
+    EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
+    // A record without version or layer cannot be judged.
+    r.layer = 0;
+    r.average_bitrate = 500;
+    EXPECT_EQ(EstimateQuality("Unknown", "", r, false), kQualityBad);
+}
+
+TEST(InfoReport, DrawsOneBarPerBitrateUsed) {
+    // No frames: no rows.
+    ScanRecord r = Mpeg1();
+    EXPECT_TRUE(BitrateRows(Report(r)).empty());
+    r.bitrate_index_counts[9] = 1000;
+    EXPECT_EQ(BitrateRows(Report(r)),
+              std::vector<std::string>{"128     " + std::string(40, '|') + "      100.0%"});
+
+    r.bitrate_index_counts[9] = 600;
+    r.bitrate_index_counts[1] = 150;
+    r.bitrate_index_counts[14] = 250;
+    const std::vector<std::string> rows = BitrateRows(Report(r));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], " 32     " + std::string(10, '|') + std::string(35, ' ') + "  15.0%");
+    EXPECT_EQ(rows[1], "128     " + std::string(40, '|') + std::string(5, ' ') + "  60.0%");
+    EXPECT_EQ(rows[2], "320     " + std::string(16, '|') + std::string(29, ' ') + "  25.0%");
+}
+
+TEST(InfoReport, BeginsWithTheFileNameAndEndsWithTheLameSection) {
+    const std::string report = Report(Mpeg1(), "/music/Süß.mp3");
+    EXPECT_EQ(report.substr(0, report.find("\r\n\r\n") + 4),
+              "Süß.mp3\r\n-------\r\n\r\n");  // as many dashes as characters
+    EXPECT_NE(report.find("Frequency           : 44100 Hz\r\n"), std::string::npos);
+    // Without a LAME tag: one line, then the empty line that ends the report.
+    const std::string ending = "Lame Header         : No\r\n\r\n";
+    EXPECT_EQ(report.substr(report.size() - ending.size()), ending);
+}
+
+// The statistics the decision table looks at, with names as short as its own.
+struct Stats {
+    uint32_t S = 0;  // short blocks
+    int F = 0;       // scfsi used
+    int K = 0;       // scalefac_scale count
+    int P = 0;       // padding used
+    int O = 0;       // original bit
+    int R = 0;       // copyright bit
+    int V = 0;       // VBR
+    int A = 0;       // average reservoir
+    int M = 1;       // mode: 0 stereo, 1 joint, 2 dual, 3 mono
+    uint32_t LR = 0, IS = 0, ISMS = 0;
+    int T = 0;  // tail sum: 0, 160 or 2550 make it exact, others give 7
+};
+
+ScanRecord Make(const Stats& s) {
+    ScanRecord r = ZeroRecord();
+    r.short_blocks = s.S;
+    r.scfsi_used = s.F;
+    r.scalefac_scale_count = s.K;
+    r.padding_used = s.P;
+    r.original = s.O;
+    r.copyright = s.R;
+    r.is_vbr = s.V;
+    r.average_reservoir = s.A;
+    r.mode = s.M;
+    r.stereo_type_counts[0] = s.LR;
+    r.stereo_type_counts[1] = s.IS;
+    r.stereo_type_counts[3] = s.ISMS;
+    if (s.T == 2550 || s.T == 160) {
+        std::fill(std::begin(r.tail_bytes), std::end(r.tail_bytes), s.T / 10);
+    } else {
+        r.tail_bytes[0] = static_cast<uint8_t>(s.T);
+    }
+    return r;
+}
+
+struct RowCase {
+    int row;
+    Stats reach;
+    Stats miss;  // one condition off
+    int miss_row;
+};
+
+// Each row reached, and missed by changing one condition, which lands on the next row that matches.
+const RowCase kRows[] = {
+    {1, {.M = 2}, {.K = 1, .M = 2}, 2},
+    {2, {.F = 1, .M = 2}, {.F = 1, .M = 0}, 4},
+    {3, {.IS = 5}, {}, 11},
+    {4, {.F = 1}, {}, 11},
+    {5, {.M = 0}, {.O = 1, .M = 0}, 6},
+    {6, {.M = 3}, {.M = 1}, 11},
+    {7, {.LR = 5}, {.P = 1, .O = 1, .LR = 5}, 8},
+    {8, {.P = 1, .O = 1, .LR = 5}, {.P = 1, .LR = 5}, 9},
+    {9, {.P = 1, .LR = 5}, {.P = 1}, 10},
+    {10, {.P = 1}, {.P = 1, .R = 1}, 11},
+    {11, {}, {.LR = 5}, 7},
+    {12, {.S = 5, .F = 1}, {.S = 5, .F = 1, .K = 1}, 13},
+    {13, {.S = 5, .F = 1, .K = 3}, {.S = 5, .K = 3}, 15},
+    {14, {.S = 5, .K = 3, .V = 1}, {.S = 5, .K = 3}, 15},
+    {15, {.S = 5, .K = 3}, {.S = 5, .K = 3, .P = 1, .O = 1}, 16},
+    {16, {.S = 5, .K = 3, .P = 1, .O = 1}, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 2550}, 17},
+    {17, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 2550}, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 7}, 19},
+    {18, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 160}, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 9}, 19},
+    {19, {.S = 5, .K = 3, .P = 1, .O = 1, .T = 7}, {.S = 5, .K = 3, .P = 1, .T = 7}, 21},
+    {20, {.S = 5, .K = 3, .P = 1, .IS = 1}, {.S = 5, .K = 3, .P = 1}, 21},
+    {21, {.S = 5, .K = 3, .P = 1, .M = 0}, {.S = 5, .P = 1, .M = 0}, 25},
+    {22, {.S = 5, .P = 1}, {.S = 5, .P = 1, .R = 1}, 25},
+    {23, {.S = 5, .V = 1, .M = 0}, {.S = 5, .M = 0}, 26},
+    {24, {.S = 5, .A = 40, .M = 0}, {.S = 5, .A = 39, .M = 0}, 26},
+    {25, {.S = 5, .P = 1, .A = 39, .M = 0}, {.S = 5, .A = 39, .M = 0}, 26},
+    {26, {.S = 5}, {.S = 5, .A = 40}, 24},
+};
+
+TEST(EncoderDecision, EveryRowIsReachedAndJustMissed) {
+    for (const RowCase& c : kRows) {
+        EXPECT_EQ(EncoderDecisionRow(Make(c.reach)), c.row) << "reaching row " << c.row;
+        EXPECT_EQ(EncoderDecisionRow(Make(c.miss)), c.miss_row) << "missing row " << c.row;
+    }
+}
+
+TEST(EncoderDecision, NamesTheExamples) {
+    // Joint stereo, short blocks, padding, neither original nor copyright: QDesign, even VBR.
+    Stats qdesign{.S = 4, .P = 1, .V = 1};
+    EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "QDesign");
+    qdesign.O = 1;
+    EXPECT_EQ(IdentifyEncoder(Make(qdesign)), "Lame (old)");
+    // Dual channel: the reservoir rule does not apply.
+    EXPECT_EQ(IdentifyEncoder(Make({.S = 4, .A = 100, .M = 2})), "dist10 encoder or other encoder");
+    // A count above 2^31 reads as negative, as the stored 32 bits do.
+    EXPECT_EQ(EncoderDecisionRow(Make({.S = 5, .F = 1, .K = -3})), 12);
+    // Text found in the file wins over the statistics.
+    ScanRecord named = Make({.S = 4});
+    CopyTextField(named.encoder_text, "Lame 3.90 (alpha)");
+    EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
+}
+
+std::string Sign(std::string_view block) {
+    return SignatureFromBlock({reinterpret_cast<const uint8_t*>(block.data()), block.size()});
+}
+
+TEST(EncoderText, FindsSignaturesAndTheirVersionsInTheBlockOnly) {
+    EXPECT_EQ(Sign("LAME3.93 xx"), "LAME3.93 ");
+    EXPECT_EQ(Sign("LAME3.100..."), "LAME3.100 ");
+    EXPECT_EQ(Sign(std::string_view("LAME3\0xy ", 9)), "LAME3 ");
+    EXPECT_EQ(Sign("xx RCA mp3PRO Encoder1.0.1zz"), "RCA 1.0.1");
+    EXPECT_EQ(Sign("THOMSON mp3PRO Encoder 2.1.0 x"), "Thomson 2.1.0 ");
+    EXPECT_EQ(Sign("GOGO..VBRI"), "VBRI");  // VBRI is tested first
+    EXPECT_EQ(Sign("MPGE GOGO"), "MPGE");
+    EXPECT_EQ(Sign("nothing here"), "");
+    EXPECT_EQ(Sign(std::string_view("\0\0LAME", 6)), "LAME ");  // zero bytes are bytes
+
+    // The block cut at every length around "LAME3.90 (alpha)": the suffix from 13 bytes on.
+    const std::string_view full = "xxLAME3.90 (alpha)";
+    const char* const kCut[13] = {"",          "",          "",         "",        "",
+                                  "",          "LAME ",     "LAME3 ",   "LAME3. ", "LAME3.9 ",
+                                  "LAME3.90 ", "LAME3.90 ", "LAME3.90 "};
+    for (size_t n = 0; n <= full.size(); ++n) {
+        EXPECT_EQ(Sign(full.substr(0, n)), n < 13 ? kCut[n] : "LAME3.90a") << "cut at " << n;
+    }
+}
+
+TEST(EncoderText, NamesTheEncoder) {
+    EXPECT_EQ(NameFromText("LAME3.90a"), "Lame 3.90 (alpha)");
+    EXPECT_EQ(NameFromText("LAME3.97 "), "Lame 3.97");
+    EXPECT_EQ(NameFromText("LAME3.96b"), "Lame 3.96 (beta)");
+    EXPECT_EQ(NameFromText("LAME3.90"), "Lame 3.90");  // exactly 8: no suffix
+    EXPECT_EQ(NameFromText("LAME3.9"), "Lame");
+    EXPECT_EQ(NameFromText("LAME3.100"), "Lame 3.100");
+    EXPECT_EQ(NameFromText("LAME3.90 (b)"), "Lame 3.90 (beta)");
+    EXPECT_EQ(NameFromText("xxLAME3.90"), "Lame ME3.");  // positions 4..7 whatever
+    EXPECT_EQ(NameFromText("VBRI"), "FhG (fastenc)");
+    EXPECT_EQ(NameFromText("MPGE"), "Gogo (before 3.0)");
+    EXPECT_EQ(NameFromText("GOGO"), "Gogo (after 3.0)");
+    EXPECT_EQ(NameFromText("RCA 1.0.1"), "RCA 1.0.1");
+    EXPECT_EQ(NameFromText("Thomson 2.1"), "Thomson 2.1");
+    EXPECT_EQ(NameFromText("Lavc"), "");
+}
+
+TEST(EncoderText, ComesFromTheLameTagOrTheFramesOfRealFiles) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"lame_vbr_v2.mp3", "Lame 3.100"},        // the LAME tag
+        {"lame_notag_cbr128.mp3", "Lame 3.100"},  // lame -t: text in its frames
+        {"twolame_mp2_192_48k.mp2", ""},
+    };
+    for (const auto& [file, text] : cases) {
+        CVandrelMp3File mp3;
+        ASSERT_TRUE(mp3.Open(test::FixturePath(file), "rb"));
+        ScanRecord r = ZeroRecord();
+        mp3.Scan(r, {.cache = CacheLookup::kSkip});
+        EXPECT_EQ(EncoderText(r), text) << file;
+    }
+}
+
+}  // namespace
+}  // namespace vandrel
