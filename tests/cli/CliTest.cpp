@@ -19,35 +19,21 @@ namespace {
 
 using test::TempDir;
 
-Options Parse(const std::vector<std::string>& args) {
-    auto parsed = ParseCommandLine(args);
-    EXPECT_TRUE(std::holds_alternative<Options>(parsed)) << std::get<UsageError>(parsed).message;
-    return std::holds_alternative<Options>(parsed) ? std::get<Options>(parsed) : Options{};
-}
-
 std::string UsageMessage(const std::vector<std::string>& args) {
     auto parsed = ParseCommandLine(args);
     return std::holds_alternative<UsageError>(parsed) ? std::get<UsageError>(parsed).message
                                                       : "(accepted)";
 }
 
-TEST(Options, AcceptsShortLongGroupedAndAttachedFormsOverTheDefaults) {
-    Options o = Parse({"music"});
-    EXPECT_EQ(o.paths, std::vector<std::string>{"music"});
-    EXPECT_EQ(o.filetypes, ".mp3;.mp2;.mp1;.mpc;.mp+;");
-
-    o = Parse({"-rq", "-f1000", "--format=json", "a", "--", "-b"});
+TEST(Options, AcceptGroupedAttachedAndLongFormsAndTakeAllAfterADoubleDashAsPaths) {
+    const auto parsed = ParseCommandLine({"-rq", "-f1000", "--format=json", "a", "--", "-b"});
+    ASSERT_TRUE(std::holds_alternative<Options>(parsed)) << std::get<UsageError>(parsed).message;
+    const Options& o = std::get<Options>(parsed);
     EXPECT_TRUE(o.recursive);
     EXPECT_TRUE(o.quiet);
     EXPECT_EQ(o.frames, 1000);
     EXPECT_EQ(o.format, OutputFormat::kJson);
     EXPECT_EQ(o.paths, (std::vector<std::string>{"a", "-b"}));
-
-    o = Parse({"--frames", "5", "--headers-only", "--cache", "c.dat", "--cache-max-kb=20", "a"});
-    EXPECT_EQ(o.frames, 5);
-    EXPECT_TRUE(o.headers_only);
-    EXPECT_EQ(o.cache_file, "c.dat");
-    EXPECT_EQ(o.cache_max_kb, 20);
 }
 
 TEST(Options, ExplainsWhatIsWrong) {
@@ -64,27 +50,18 @@ TEST(Options, ExplainsWhatIsWrong) {
               "--cache-max-kb needs a whole number of 0 or more, not 'x'");
 }
 
-TEST(FileCollector, ListsMatchingFilesInNameOrderThenSubFolders) {
+TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolders) {
     TempDir dir;
-    std::filesystem::create_directories(dir.File("sub"));
-    std::filesystem::create_directories(dir.File("Sub2/deeper"));
-    for (const char* name : {"b.MP3", "A.mp2", "c.mp3.bak", "noext", "d.MPC", "sub/x.mp1",
-                             "Sub2/y.mp3", "Sub2/deeper/z.mp3", "sub.mp3"}) {
+    std::filesystem::create_directories(dir.File("sub/deeper"));
+    for (const char* name :
+         {"b.MP3", "A.mp2", "c.mp3.bak", "sub.mp3", "sub/deeper/z.mp3", "sub/y.mp1"}) {
         test::WriteText(dir.File(name), "x");
     }
-    // The paths below the folder, in the order collected.
-    const auto collected = [&](const std::vector<std::string>& paths, bool recursive,
-                               const char* types) {
-        std::string got;
-        for (const InputFile& f : CollectInputFiles(paths, recursive, types)) {
-            got += f.path.substr(dir.path().size() + 1) + " ";
-        }
-        return got;
-    };
-    EXPECT_EQ(collected({dir.path()}, true, ".mp3;.mp2;.mp1;.mpc"),
-              "A.mp2 b.MP3 d.MPC sub.mp3 sub/x.mp1 Sub2/y.mp3 Sub2/deeper/z.mp3 ");
-    // A file named on the command line stands for itself whatever its name.
-    EXPECT_EQ(collected({dir.File("noext"), dir.path()}, false, ".mp3;"), "noext b.MP3 sub.mp3 ");
+    std::string collected;  // the paths below the folder, in the order collected
+    for (const InputFile& file : CollectInputFiles({dir.path()}, true, ".mp3;.mp2;.mp1")) {
+        collected += file.path.substr(dir.path().size() + 1) + " ";
+    }
+    EXPECT_EQ(collected, "A.mp2 b.MP3 sub.mp3 sub/y.mp1 sub/deeper/z.mp3 ");
 }
 
 TEST(Formats, QuoteCsvAndJsonTexts) {
@@ -160,13 +137,6 @@ TEST_F(ScanCommand, OffersEveryAttributeAndTheReport) {
     EXPECT_EQ(header.substr(0, 13), "Name\tEncoder\t");
     EXPECT_EQ(header.substr(header.size() - 13), "Comment\tGenre");
     EXPECT_EQ(row.substr(row.size() - 26), "made by make_fixtures\tJazz");
-
-    // The mono option lifts a mono file's quality.
-    const std::string mono = test::FixturePath("lame_cbr64_mono.mp3");
-    ASSERT_EQ(Run({"--format=tsv", "--columns=Quality", mono}), 0);
-    EXPECT_EQ(out_.str(), "Quality\nbad\n");
-    ASSERT_EQ(Run({"--format=tsv", "--columns=Quality", "--mono-quality", mono}), 0);
-    EXPECT_EQ(out_.str(), "Quality\nok\n");
 
     ASSERT_EQ(Run({"--report", file, "/no/such.mp3"}), 1);
     const std::vector<uint8_t> expected =

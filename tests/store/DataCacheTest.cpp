@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <optional>
 #include <random>
 #include <thread>
 
-#include "engine/media/VandrelMp3File.h"
 #include "store/IniFile.h"
-#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -99,28 +96,6 @@ TEST(DataCache, DropsTheLeastRecentlyUsedRecordsBeyondItsSizeLimit) {
     EXPECT_EQ(cache.RecordCount(), 128u);
     cache.Store(Record("/m/e", 1, true));
     EXPECT_EQ(cache.RecordCount(), 0u);
-}
-
-TEST(DataCache, AnswersFromTheFirstOfTwoRecordsOfOnePathInALoadedFile) {
-    // A file written elsewhere may hold a path twice: the record nearer the
-    // front answers, as it would for a walk of the list.
-    TempDir dir;
-    std::vector<uint8_t> bytes = {0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0x08, 0x08};
-    for (const ScanRecord& record :
-         {Record("/m/a", 5, false), Record("/m/a", 50, false), Record("/m/b", 1, true)}) {
-        const ScanRecordImage image = ToImage(record);
-        bytes.insert(bytes.end(), image.begin(), image.end());
-    }
-    test::WriteFile(dir.File("cache.dat"), bytes);
-    CDataCache cache(dir.File("cache.dat"));
-    cache.Load();
-    EXPECT_EQ(cache.RecordCount(), 3u);
-    EXPECT_EQ(Found(cache, "/m/a", 5), 5);
-    EXPECT_EQ(Found(cache, "/m/a", 50), 50);  // the first one that covers 50 frames
-    EXPECT_EQ(Found(cache, "/m/a", 5), 50);   // which is now at the front
-    cache.Store(Record("/m/a", 70, false));   // replaces the front one only
-    EXPECT_EQ(cache.RecordCount(), 3u);
-    EXPECT_EQ(Found(cache, "/m/a", 5), 70);
 }
 
 TEST(DataCache, WritesItsLayoutAndStartsEmptyFromDamagedFiles) {
@@ -216,26 +191,6 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
     const std::vector<uint8_t> text = test::ReadFile(ini.Path());
     EXPECT_EQ(std::string(text.begin(), text.end()), "cache\r\npath\t" + dir.File("other.dat") +
                                                          "\r\nmax_size\t500\r\nenabled\t0\r\n\r\n");
-}
-
-TEST(DataCache, NeverKeepsAPathLongerThanARecordHolds) {
-    // Two files whose paths share their first 259 bytes must not share a record.
-    TempDir dir;
-    const std::string folder = dir.File(std::string(150, 'd')) + "/" + std::string(150, 'd');
-    std::filesystem::create_directories(folder);
-    CDataCache cache(dir.File("cache.dat"));
-    std::optional<AnalysisCacheScope> scope(&cache);
-    for (int frames : {40, 20}) {
-        const std::string path = folder + "/" + std::to_string(frames) + ".mp3";
-        test::WriteFile(path, test::MakeFrames({}, frames));
-        CVandrelMp3File file;
-        ASSERT_TRUE(file.Open(path, "rb"));
-        ScanRecord record = ZeroRecord();
-        file.Scan(record, {});
-        EXPECT_EQ(record.frames, frames);
-    }
-    scope.reset();
-    EXPECT_EQ(cache.RecordCount(), 0u);
 }
 
 TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {

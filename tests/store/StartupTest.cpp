@@ -33,31 +33,15 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-TEST(ProcessValues, PlaceTheFilesWhereTheyCanBeWritten) {
-    // The base name drops everything from the last "." of the file name only.
-    EXPECT_EQ(ExecutableBaseName("/usr/bin/vandrel"), "vandrel");
-    EXPECT_EQ(ExecutableBaseName("/opt/my.apps/vandrel.0.1.bin"), "vandrel.0.1");
-    test::TempDir dir;
+TEST(ProcessValues, KeepTheSettingsOfAnInstalledCopyInTheUsersConfigurationFolder) {
     Environment env;
     env.Set("VANDREL_HOME", nullptr);
+    env.Set("XDG_CONFIG_HOME", nullptr);
     env.Set("HOME", "/home/u");
-    // A writable executable folder (a portable copy), else the configuration folder.
-    EXPECT_EQ(ApplicationFolderFor(dir.File("vandrel")), dir.path());
-    env.Set("XDG_CONFIG_HOME", "/home/u/cfg/");
-    EXPECT_EQ(ApplicationFolderFor("/no/such/folder/vandrel"), "/home/u/cfg/vandrel");
-    env.Set("XDG_CONFIG_HOME", "relative");  // ignored
-    EXPECT_EQ(ApplicationFolderFor("/no/such/folder/vandrel"), "/home/u/.config/vandrel");
-    // VANDREL_HOME wins.
-    env.Set("VANDREL_HOME", dir.path().c_str());
-    InitProcessValues("/opt/my.apps/vandrel", {});
-    EXPECT_EQ(SettingsFilePath(), dir.path() + "/vandrel.ini");
-}
-
-TEST(ProcessValues, WriteTheVersionWithThePatchNumberAfterTheMinorOne) {
-    EXPECT_EQ(BuildVersionText(3, 1, 0), "Vandrel 3.1");
-    EXPECT_EQ(BuildVersionText(3, 1, 4), "Vandrel 3.14");
-    EXPECT_EQ(VersionText(), "Vandrel 0.1");  // this build: 0.1.0, a release
-    EXPECT_EQ(BetaText(), "");
+    // The executable's folder cannot be written; the file is named after the
+    // executable up to its last ".", where a "." in a folder does not count.
+    InitProcessValues("/no/such.folder/vandrel.bin", {});
+    EXPECT_EQ(SettingsFilePath(), "/home/u/.config/vandrel/vandrel.ini");
 }
 
 class FakeMainFrame : public CWindowWithSettings {
