@@ -93,7 +93,7 @@ void ListScanner::ApplyPause() {
 }
 
 bool ListScanner::event(QEvent* event) {
-    if (event->type() != WorkerWakeEvent::EventType()) {
+    if (!target_->IsWake(event)) {
         return QObject::event(event);
     }
     for (Message& message : target_->Take()) {

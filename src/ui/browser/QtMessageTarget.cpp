@@ -25,6 +25,11 @@ void QtMessageTarget::Post(Message message) {
     }
 }
 
+bool QtMessageTarget::IsWake(const QEvent* event) {
+    std::lock_guard lock(mutex_);
+    return event->type() == WorkerWakeEvent::EventType();
+}
+
 std::deque<Message> QtMessageTarget::Take() {
     AssertUiThread();
     std::deque<Message> taken;

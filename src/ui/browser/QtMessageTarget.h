@@ -34,6 +34,10 @@ class QtMessageTarget : public MessageTarget {
 public:
     explicit QtMessageTarget(QObject* receiver) : receiver_(receiver) {}
     void Post(Message message) override;
+    // On the receiver's thread: whether the event is this target's wake-up.
+    // The event was made on the worker's thread; it is looked at only under
+    // the lock it was posted under, the hand-over that makes it ours.
+    bool IsWake(const QEvent* event);
     // On the receiver's thread, when woken: the messages in the order posted.
     std::deque<Message> Take();
     void Detach();
