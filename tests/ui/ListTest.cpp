@@ -281,12 +281,10 @@ private slots:
         fs::rename(dir_.File("album"), dir_.File("moved"));
         list.CheckFolder();
         QCOMPARE(list.model_data().rowCount(), 0);
-        QCOMPARE(listener.panes[kPaneMain],
-                 QString("The folder is no longer there: %1").arg(dir_.File("album").c_str()));
+        QCOMPARE(listener.panes[kPaneMain], QString("The folder is no longer there"));
         list.RefreshRequest(false);
         QCOMPARE(list.model_data().rowCount(), 0);
-        QCOMPARE(listener.panes[kPaneMain],
-                 QString("Folder not found: %1").arg(dir_.File("album").c_str()));
+        QCOMPARE(listener.panes[kPaneMain], QString("Folder not found"));
         // Back again, F5 finds it; an empty folder says so.
         fs::rename(dir_.File("moved"), dir_.File("album"));
         QSignalSpy done(&list, &CVandrelList::allDone);

@@ -6,7 +6,9 @@
 #include <unordered_set>
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
 
 #include "store/Log.h"
@@ -136,22 +138,19 @@ void CVandrelList::OnFill(const std::string& folder, bool clear, bool complete) 
     scanner_.Interrupt();
     WaitCursor wait;
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) {
-        Log("CVandrelList::OnFill Failed to obtain interface to selected folder...");
+    const bool is_folder = std::filesystem::is_directory(folder, ec);
+    const auto files = is_folder ? ListFolderFiles(folder) : std::nullopt;
+    if (!files) {
+        Log(is_folder ? "Failed to get IEnumIDList interface..."
+                      : "CVandrelList::OnFill Failed to obtain interface to selected folder...");
         current_folder_ = folder;  // F5 looks again
-        ClearFolder(tr("Folder not found: %1").arg(QString::fromStdString(folder)));
+        ClearFolder(is_folder ? tr("Folder cannot be read") : tr("Folder not found"));
         return;
     }
     Log("CVandrelList::OnFill found selected folder interface");
     Log("CVandrelList::FillListView");
-    const std::optional<std::vector<FolderFile>> files = ListFolderFiles(folder);
-    if (!files) {
-        Log("Failed to get IEnumIDList interface...");
-        current_folder_ = folder;
-        ClearFolder(tr("Folder cannot be read: %1").arg(QString::fromStdString(folder)));
-        return;
-    }
     Log("CVandrelList::FillListView obtained IEnumIDList interface");
+    empty_reason_.clear();
     complete_mode_ = false;
     if (clear) {
         model_.Clear();
@@ -195,6 +194,7 @@ void CVandrelList::FilesGiven(std::vector<std::string> paths) {
     complete_mode_ = false;
     model_.Clear();
     current_folder_.clear();
+    empty_reason_.clear();
     std::vector<std::pair<std::string, std::string>> files;
     for (std::string& path : paths) {
         std::string name = std::filesystem::path(path).filename().string();
@@ -212,6 +212,16 @@ void CVandrelList::ClearFolder(const QString& why) {
     model_.Clear();
     listener_.StatusText(kPaneMain, why);
     listener_.StatusText(kPaneWorker, {});
+    // The status pane is narrow: the empty list says it whole.
+    empty_reason_ = why + QStringLiteral(":\n") + QFile::decodeName(current_folder_.c_str());
+    viewport()->update();
+}
+
+void CVandrelList::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (model_.rowCount() == 0 && !empty_reason_.isEmpty()) {
+        QPainter(viewport()).drawText(viewport()->rect(), Qt::AlignCenter, empty_reason_);
+    }
 }
 
 void CVandrelList::SendBatch(const std::vector<int>& rows, int frames, bool walk_frames) {
@@ -310,8 +320,7 @@ void CVandrelList::CheckFolder() {
     const FolderChanges changes = watch_.Check();
 
     if (changes.gone) {
-        ClearFolder(
-            tr("The folder is no longer there: %1").arg(QString::fromStdString(current_folder_)));
+        ClearFolder(tr("The folder is no longer there"));
         return;
     }
     if (!settings_.rescan || changes.empty()) {

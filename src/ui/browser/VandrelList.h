@@ -87,6 +87,7 @@ signals:
 
 protected:
     void startDrag(Qt::DropActions actions) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void ApplySettings();
@@ -113,6 +114,7 @@ private:
     ListScanner scanner_;
     bool complete_mode_ = false;
     std::string current_folder_;
+    QString empty_reason_;  // why the list is empty, when it is not for want of files
     FolderWatch watch_;
 };
 
