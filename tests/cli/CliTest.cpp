@@ -103,7 +103,7 @@ TEST_F(ScanCommand, WritesJsonWithTheAttributesTheRecordItsImageAndTheErrorOfEac
     EXPECT_EQ(first.substr(0, 2), "[\n");
     for (const char* expected :
          {"\"name\": \"lame_tags_v1v2.mp3\"", "\"error\": null", "\"Title\": \"Plucked Strings\"",
-          "\"Quality\": \"bad\"", "\"quality_class\": 0", "\"frames\": 86",
+          "\"Quality\": \"ok\"", "\"quality_class\": 1", "\"frames\": 86",
           "\"genre_name\": \"Jazz\"", "\"track\": 7", "\"id3v2_present\": 1", "\"id3v2_size\": 314",
           "\"lame_version\": \"LAME3.100\"", "\"music_crc_ok\": 1", "\"music_crc_computed\": 1",
           "\"has_vbri\": 0", "\"record_hex\": \"01000000"}) {

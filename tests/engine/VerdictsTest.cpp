@@ -244,10 +244,16 @@ TEST(Quality, WeighsTheModeShownMonoVbrAndTheEncoderClass) {
     r = Mpeg1();
     r.is_vbr = 1;
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", r, false), kQualityGood);
-    // Thomson (mp3PRO) goes with RCA; only Lame 3.8x and 3.9x go with FhG.
+    // Thomson (mp3PRO) goes with RCA; Lame 3.8x and later, and Lame in
+    // ffmpeg, go with FhG.
     EXPECT_EQ(EncoderClass("Thomson mp3PRO Encoder"), 3);
     EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
+    EXPECT_EQ(EncoderClass("Lame 3.12"), 0);
     EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
+    EXPECT_EQ(EncoderClass("Lame 3.100"), 1);
+    EXPECT_EQ(EncoderClass("Lame 3.100 (alpha)"), 1);
+    EXPECT_EQ(EncoderClass("Lame 4.0"), 1);
+    EXPECT_EQ(EncoderClass("Lame (Lavc58.18)"), 1);
     EXPECT_EQ(EncoderClass("Gogo (before 3.0)"), 0);
     EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
     // A record without version or layer cannot be judged.

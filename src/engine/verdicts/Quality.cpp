@@ -20,10 +20,34 @@ bool ContainsAny(std::string_view text, std::initializer_list<std::string_view> 
 
 constexpr std::string_view kMpcEncoder = "mppenc";
 
+// LAME 3.100 and later (a minor version of three digits, or a major above 3),
+// and LAME as a library named by its host ("Lame (Lavc58.18)"): as good as
+// the 3.9x releases they follow.
+bool IsCurrentLame(std::string_view encoder) {
+    constexpr std::string_view kLame = "Lame ";
+    if (!encoder.starts_with(kLame)) {
+        return false;
+    }
+    encoder.remove_prefix(kLame.size());
+    if (encoder.starts_with("(")) {
+        return true;
+    }
+    const size_t dot = encoder.find('.');
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dot == std::string_view::npos || !digits(encoder.substr(0, dot))) {
+        return false;
+    }
+    const std::string_view minor = encoder.substr(dot + 1, encoder.find(' ', dot) - dot - 1);
+    return digits(minor) && (encoder.substr(0, dot) != "3" || minor.size() >= 3);
+}
+
 }  // namespace
 
 int EncoderClass(std::string_view encoder) {
-    if (ContainsAny(encoder, {"FhG", "Lame 3.8", "Lame 3.9", "Gogo (after 3.0)"})) {
+    if (ContainsAny(encoder, {"FhG", "Lame 3.8", "Lame 3.9", "Gogo (after 3.0)"}) ||
+        IsCurrentLame(encoder)) {
         return 1;
     }
     if (ContainsAny(encoder, {"Blade", "dist", "QDesign (fast mode)", "Shine", "Xing"})) {
