@@ -142,27 +142,6 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
     EXPECT_EQ(Build(r)[kSlotGenre], "Blues");
 }
 
-TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {
-    ScanRecord r = ZeroRecord();
-    r.kind = 4;
-    r.mpc_stream_version = 7;
-    r.mpc_profile = 4;
-    r.mode = 1;
-    r.average_bitrate = 94;  // VBR: x 1.2 = 112.8, just above the good mark of 112
-    r.is_vbr = 1;
-    AttributeTexts t;
-    EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
-    EXPECT_EQ(t[kSlotGeneralType], "MPEG Plus");
-    EXPECT_EQ(t[kSlotMpcStream], "SV7");
-    EXPECT_EQ(t[kSlotMpcProfile], "Insane");
-    EXPECT_EQ(t[kSlotEncoder], "mppenc");
-    EXPECT_EQ(t[kSlotType], "mpeg plus");
-    EXPECT_EQ(t[kSlotVbr], "yes");
-    // "--" in the slots MPEG Plus lacks; nothing of the MPEG audio texts.
-    EXPECT_EQ(t[kSlotLameTag], "--");
-    EXPECT_EQ(t[kSlotTitle], "");
-}
-
 TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
     ScanRecord r = Mpeg1();
     r.length_seconds = 100;
