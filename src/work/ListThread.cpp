@@ -74,6 +74,7 @@ bool CListThread::DoProcess(const ListJob& job, ListResult& result, int frames, 
     CVandrelMediaFileWrapper file;
     if (!file.Attach(job.path)) {
         Log([&] { return "WARNING::  CListThread::DoProcess Failed to open file : " + job.path; });
+        Log([&] { return "CListThread::DoProcess: " + DescribeAttachFailure(job.path); });
         PostToTarget(Message(kMsgBadFile, job.key));
         return false;
     }

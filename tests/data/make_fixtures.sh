@@ -37,6 +37,8 @@ signal s22 22050 2 3
 signal m16 16000 1 4
 signal m11 11025 1 4
 signal m8 8000 1 4
+signal s44one 44100 2 1
+signal s44tiny 44100 2 0.04
 
 l() { lame --quiet --noreplaygain "$@"; }
 
@@ -59,6 +61,14 @@ l -b 64 "$work/s22.wav" "$out/lame_mpeg2_22k_cbr64.mp3"
 l -V 5 -m m "$work/m16.wav" "$out/lame_mpeg2_16k_vbr_mono.mp3"
 l -b 24 -m m "$work/m11.wav" "$out/lame_mpeg25_11k_cbr24_mono.mp3"
 l -V 7 -m m "$work/m8.wav" "$out/lame_mpeg25_8k_vbr_mono.mp3"
+# Files the frame search refuses, for the reason it gives: free format, and
+# three frames (too few for the search, which looks for five from the middle).
+l --freeformat -b 400 "$work/s44one.wav" "$out/lame_freeformat_400.mp3"
+l -b 128 "$work/s44tiny.wav" "$out/lame_three_frames.mp3"
+# Low-rate MPEG-2 without an Info header, whose frames lame pads with its name,
+# cut anywhere ("LAME" then other bytes); its version stands later.
+sox -R -n -r 22050 -c 1 -b 16 "$work/m22plain.wav" synth 3 pluck 220
+l -b 32 "$work/m22plain.wav" "$out/lame_mpeg2_22k_cbr32_padding.mp3"
 # Tags written by lame itself: ID3v1 and ID3v2, and ID3v1 alone.
 l -b 96 --tt "Plucked Strings" --ta "Vandrel Fixtures" --tl "Test Album" --ty 2024 \
     --tn 7 --tg Jazz --tc "made by make_fixtures" "$work/s44.wav" "$out/lame_tags_v1v2.mp3"

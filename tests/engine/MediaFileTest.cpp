@@ -56,6 +56,9 @@ TEST_F(Registry, RefusesWhatNoKindAcceptsAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {dir_.File("empty.mp3"), "Empty file"},
         {dir_.File("noise.mp3"), "Not an MPEG audio, MPEG Plus or WAVE file"},
+        // lame --freeformat, and a lame file of three frames.
+        {test::FixturePath("lame_freeformat_400.mp3"), "Free-format MPEG audio is not supported"},
+        {test::FixturePath("lame_three_frames.mp3"), "Too few MPEG audio frames"},
         {dir_.File("missing.mp3"), "No such file or directory"},
         {dir_.path(), "Is a directory"},
     };

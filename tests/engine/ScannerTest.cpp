@@ -288,6 +288,20 @@ TEST(Scan, StopsAtTheFrameLimitAndTakesTheLengthFromTheFirstHeaderOrEachLayersFr
     EXPECT_EQ(r.frames, 200);
     EXPECT_EQ(r.sync_errors, 0);
     EXPECT_FLOAT_EQ(r.length_seconds, 1.7414966f);
+
+    // Layer I and II frames have no side information: none of it is counted
+    // (twolame, joint stereo), only bitrates and padding.
+    r = Scan(test::ReadFile(test::FixturePath("twolame_mp2_192_48k.mp2")));
+    EXPECT_EQ(r.long_blocks, 0u);
+    EXPECT_EQ(r.short_blocks, 0u);
+    EXPECT_EQ(r.mixed_blocks, 0u);
+    EXPECT_EQ(r.scfsi_used, 0);
+    EXPECT_EQ(r.scalefac_scale_count, 0);
+    EXPECT_EQ(r.max_reservoir, 0);
+    EXPECT_EQ(r.stereo_type_counts[0] + r.stereo_type_counts[1] + r.stereo_type_counts[2] +
+                  r.stereo_type_counts[3],
+              0u);
+    EXPECT_EQ(r.bitrate_index_counts[10], 124u);  // 192 kbit/s
 }
 
 TEST(Scan, CountsTheSideInformationOfEveryParsedFrame) {

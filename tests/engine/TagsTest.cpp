@@ -81,9 +81,16 @@ TEST(LameTag, DecodesWhatLameWrote) {
     EXPECT_EQ(r.xing.has_lame_tag, 1);
     EXPECT_EQ(r.xing.vbr_method, 1);
 
-    // ffmpeg's encoder leaves its own name where LAME puts its tag.
+    // ffmpeg's encoder puts its own name where lame puts its version; with
+    // a right tag CRC the tag counts, and lame inside ffmpeg is the encoder.
     r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));
-    EXPECT_EQ(r.has_xing, 1);
+    EXPECT_EQ(r.xing.has_lame_tag, 1);
+    EXPECT_EQ(LameVersion(r), "Lavc59.37");
+    EXPECT_EQ(r.xing.music_length, 42788u);
+    EXPECT_EQ(EncoderText(r), "Lame (Lavc59.37)");
+    // Its VBR files carry a tag CRC that does not match: no tag, and only
+    // the first four bytes of the name are kept, as of any other header.
+    r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_vbr_q4.mp3")));
     EXPECT_EQ(r.xing.has_lame_tag, 0);
     EXPECT_EQ(LameVersion(r), "Lavc");
 

@@ -53,6 +53,18 @@ TEST(VandrelMp3File, BuildsTheTextPageAndTheHistogramsFromTheRecord) {
     const HistogramData& stereo = file.HistogramAt(CVandrelMp3File::kStereoHistogram);
     EXPECT_EQ(stereo.values.at(2), 2.0f);
     EXPECT_EQ(stereo.labels.at(2), "ms");  // labels in the order of the counts
+
+    // "Other Info" (tab 1) shows the histograms that have data: a Layer II
+    // file in joint stereo has no blocks and no stereo coding to show.
+    r.layer = 2;
+    r.mode = 1;
+    r.long_blocks = 0;
+    r.short_blocks = 0;
+    r.stereo_type_counts[2] = 0;
+    file.SetScanResult(r);
+    file.ShowPage(1);
+    EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kBlockHistogram));
+    EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kStereoHistogram));
 }
 
 }  // namespace

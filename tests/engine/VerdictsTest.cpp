@@ -295,6 +295,7 @@ ScanRecord Make(const Stats& s) {
     r.is_vbr = s.V;
     r.average_reservoir = s.A;
     r.mode = s.M;
+    r.layer = 3;
     r.stereo_type_counts[0] = s.LR;
     r.stereo_type_counts[1] = s.IS;
     r.stereo_type_counts[3] = s.ISMS;
@@ -364,6 +365,11 @@ TEST(EncoderDecision, NamesTheExamples) {
     ScanRecord named = Make({.S = 4});
     CopyTextField(named.encoder_text, "Lame 3.90 (alpha)");
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
+    // Layer I and II have no statistics to go by: text, or nothing.
+    named.layer = 2;
+    EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
+    named.encoder_text[0] = '\0';
+    EXPECT_EQ(IdentifyEncoder(named), "Unknown");
 }
 
 std::string Sign(std::string_view block) {
@@ -373,19 +379,21 @@ std::string Sign(std::string_view block) {
 TEST(EncoderText, FindsSignaturesAndTheirVersionsInTheBlockOnly) {
     EXPECT_EQ(Sign("LAME3.93 xx"), "LAME3.93 ");
     EXPECT_EQ(Sign("LAME3.100..."), "LAME3.100 ");
-    EXPECT_EQ(Sign(std::string_view("LAME3\0xy ", 9)), "LAME3 ");
+    // "LAME" counts only with a version after it: lame pads frames with its
+    // name, cut anywhere.
+    EXPECT_EQ(Sign(std::string_view("LAME3\0xy ", 9)), "");
+    EXPECT_EQ(Sign("LAMEUUULAME\xAA\xAA..LAME3.98r"), "LAME3.98 ");
     EXPECT_EQ(Sign("xx RCA mp3PRO Encoder1.0.1zz"), "RCA 1.0.1");
     EXPECT_EQ(Sign("THOMSON mp3PRO Encoder 2.1.0 x"), "Thomson 2.1.0 ");
     EXPECT_EQ(Sign("GOGO..VBRI"), "VBRI");  // VBRI is tested first
     EXPECT_EQ(Sign("MPGE GOGO"), "MPGE");
     EXPECT_EQ(Sign("nothing here"), "");
-    EXPECT_EQ(Sign(std::string_view("\0\0LAME", 6)), "LAME ");  // zero bytes are bytes
+    EXPECT_EQ(Sign(std::string_view("\0\0LAME3.1", 9)), "LAME3.1 ");  // zero bytes are bytes
 
     // The block cut at every length around "LAME3.90 (alpha)": the suffix from 13 bytes on.
     const std::string_view full = "xxLAME3.90 (alpha)";
-    const char* const kCut[13] = {"",          "",          "",         "",        "",
-                                  "",          "LAME ",     "LAME3 ",   "LAME3. ", "LAME3.9 ",
-                                  "LAME3.90 ", "LAME3.90 ", "LAME3.90 "};
+    const char* const kCut[13] = {"", "", "",         "",          "",          "",         "",
+                                  "", "", "LAME3.9 ", "LAME3.90 ", "LAME3.90 ", "LAME3.90 "};
     for (size_t n = 0; n <= full.size(); ++n) {
         EXPECT_EQ(Sign(full.substr(0, n)), n < 13 ? kCut[n] : "LAME3.90a") << "cut at " << n;
     }

@@ -39,6 +39,27 @@ private:
     const uint8_t* bytes_;
 };
 
+// What one frame's side information adds to the per-frame series.
+struct SideInfoValues {
+    uint32_t scalefac_scale = 0;
+    uint32_t short_block_size = 0;
+    uint32_t block_kind = 0;
+    uint32_t main_data_begin = 0;
+};
+
+void AddToSeries(FrameSeries* series, const FrameHeader& h, const SideInfoValues& side) {
+    if (series == nullptr) {
+        return;
+    }
+    auto& s = *series;
+    s[FrameSeries::kScalefacScale].push_back(side.scalefac_scale);
+    s[FrameSeries::kShortBlockSize].push_back(side.short_block_size);
+    s[FrameSeries::kBitrateIndex].push_back(static_cast<uint32_t>(h.bitrate_index));
+    s[FrameSeries::kModeExtension].push_back(static_cast<uint32_t>(h.mode_extension));
+    s[FrameSeries::kBlockKind].push_back(side.block_kind);
+    s[FrameSeries::kMainDataBegin].push_back(side.main_data_begin);
+}
+
 }  // namespace
 
 int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& record,
@@ -56,15 +77,24 @@ int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& rec
         return 0;
     }
 
+    if (h.padding != 0) {
+        record.padding_used = 1;
+    }
+    ++record.bitrate_index_counts[h.bitrate_index];
+    if (h.layer != 3) {
+        // Layer I and II frames carry no side information (and their mode
+        // extension is a subband bound, not a stereo coding): nothing of the
+        // Layer III statistics is counted for them.
+        AddToSeries(series, h, {});
+        return length;
+    }
+
     // Layer III side information, from the byte after the header (or after
     // its 16-bit CRC).
     const FrameBits bits(bytes.data());
     const bool mpeg1 = h.is_mpeg1 != 0;
     const bool mono = h.channels == 1;
     size_t at = h.protection == 0 ? 48 : 32;
-    if (h.padding != 0) {
-        record.padding_used = 1;
-    }
     const uint32_t main_data_begin = bits.At(at, mpeg1 ? 9 : 8);
     at += mpeg1 ? 9 : 8;
     record.max_reservoir = std::max(record.max_reservoir, static_cast<int32_t>(main_data_begin));
@@ -106,18 +136,11 @@ int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& rec
         }
     }
 
-    ++record.bitrate_index_counts[h.bitrate_index];
     ++record.stereo_type_counts[h.mode == kModeJointStereo ? h.mode_extension : 0];
 
-    if (series != nullptr) {
-        auto& s = *series;
-        s[FrameSeries::kScalefacScale].push_back(scalefac_scale);
-        s[FrameSeries::kShortBlockSize].push_back(block_kind == 1 ? last_big_values : 0);
-        s[FrameSeries::kBitrateIndex].push_back(static_cast<uint32_t>(h.bitrate_index));
-        s[FrameSeries::kModeExtension].push_back(static_cast<uint32_t>(h.mode_extension));
-        s[FrameSeries::kBlockKind].push_back(block_kind);
-        s[FrameSeries::kMainDataBegin].push_back(main_data_begin);
-    }
+    AddToSeries(
+        series, h,
+        {scalefac_scale, block_kind == 1 ? last_big_values : 0, block_kind, main_data_begin});
     return length;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanError.h"
@@ -379,6 +380,54 @@ int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int lim
     return 1;
 }
 
+std::string CMp3File::RefusalReason(const std::string& path) {
+    // Enough for five frames of any kind after the file's ID3v2 tag.
+    constexpr size_t kLookAt = 64 * 1024;
+    CMp3File file;
+    if (!file.CMediaFile::Open(path, "rb")) {
+        return {};
+    }
+    ScanRecord scratch = ZeroRecord();
+    file.SkipId3v2(scratch);
+    const std::span<const uint8_t> bytes = file.Stream().Peek(kLookAt);
+    const auto word_at = [&](size_t at) { return LoadBe32(bytes.subspan(at, 4)); };
+
+    // Free format: the same header, padding aside, with bitrate index 0, at
+    // least three times.
+    std::map<uint32_t, int> free_headers;
+    for (size_t at = 0; at + 4 <= bytes.size(); ++at) {
+        const uint32_t word = word_at(at);
+        FrameHeader header;
+        if ((word & kBitrateMask) == 0 && DecodeFrameHeader(word | (1u << 12), header) != 0 &&
+            ++free_headers[word & ~kPaddingMask] >= 3) {
+            return kFreeFormatRefusal;
+        }
+    }
+    // Too few frames: the file is a chain of headers from the first one to its
+    // end (or to an ID3v1 tag), too short for the probe, which looks from the
+    // middle of the file for five.
+    const uint64_t audio_end = file.GetFileSize() - static_cast<uint64_t>(file.Stream().Tell());
+    if (audio_end > bytes.size()) {
+        return {};
+    }
+    for (size_t first = 0; first + 4 <= bytes.size(); ++first) {
+        FrameHeader header;
+        int frames = 0;
+        size_t at = first;
+        for (int length;
+             at + 4 <= bytes.size() && (length = DecodeFrameHeader(word_at(at), header)) != 0;
+             at += static_cast<size_t>(length)) {
+            ++frames;
+        }
+        const bool to_end = at == bytes.size() || (at + kId3v1Size == bytes.size() &&
+                                                   std::memcmp(bytes.data() + at, "TAG", 3) == 0);
+        if (frames >= 1 && to_end) {
+            return kTooFewFramesRefusal;
+        }
+    }
+    return {};
+}
+
 bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress) {
     RecordCache* cache = AnalysisCache();
     if (cache == nullptr || !FitsRecordPath(path) ||
@@ -541,6 +590,9 @@ void CMp3File::FindEncoderText(ScanRecord& record) {
     std::string text;
     if (const std::string_view version = LameVersion(record); !version.empty()) {
         text = NameFromText(version);
+        if (text.empty() && record.xing.has_lame_tag != 0) {
+            text = "Lame (" + std::string(version) + ")";  // lame inside another program
+        }
     } else {
         // Encoders leave their name near the start of the audio or at the
         // very end of the file.

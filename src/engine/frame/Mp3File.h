@@ -48,6 +48,10 @@ public:
     // the stream stands at the chain and the result is its offset from where
     // the search started; otherwise -1.
     int64_t FindFrameChain(int n);
+    // Why a file that the probe refused still looks like MPEG audio: frames
+    // of free format (no bitrate in their headers), or a whole file of
+    // chained frames too short for the probe. Empty when neither is the case.
+    static std::string RefusalReason(const std::string& path);
 
     bool Open(const std::string& path, std::string_view mode) override;
     // Also reads the ID3v2 tag from the bytes.
@@ -97,6 +101,9 @@ private:
     CID3Tag tag_;
     int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
 };
+
+inline constexpr const char* kFreeFormatRefusal = "Free-format MPEG audio is not supported";
+inline constexpr const char* kTooFewFramesRefusal = "Too few MPEG audio frames";
 
 // The cache step of a scan: when the analysis cache holds a record of the
 // file at `path` (whose status is already in `record`) that covers

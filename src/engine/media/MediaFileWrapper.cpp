@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "engine/frame/Mp3File.h"
 #include "engine/io/FileStream.h"
 #include "engine/media/MediaFileRegistry.h"
 
@@ -79,6 +80,9 @@ std::string DescribeAttachFailure(const std::string& path) {
     }
     if (probe.Size() == 0) {
         return "Empty file";
+    }
+    if (std::string reason = CMp3File::RefusalReason(path); !reason.empty()) {
+        return reason;
     }
     return "Not an MPEG audio, MPEG Plus or WAVE file";
 }

@@ -1,5 +1,6 @@
 #include "engine/media/VandrelMp3File.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/core/SettingsTable.h"
@@ -135,8 +136,13 @@ bool CVandrelMp3File::MovePages(const PageRect& rect) {
     return true;
 }
 
+bool CVandrelMp3File::HasData(Histogram which) const {
+    const std::vector<float>& values = histograms_[which].values;
+    return std::any_of(values.begin(), values.end(), [](float value) { return value > 0; });
+}
+
 void CVandrelMp3File::PlaceHistograms() {
-    if (record_.mode != kModeJointStereo) {
+    if (record_.mode != kModeJointStereo || !HasData(kStereoHistogram)) {
         return;
     }
     const size_t stereo = PageOf(kStereoHistogram);
@@ -165,8 +171,9 @@ bool CVandrelMp3File::ShowPage(int tab) {
         ShowPageWindow(PageOf(kBitrateHistogram), true);
         break;
     case kPageOtherInfo:
-        ShowPageWindow(PageOf(kBlockHistogram), true);
-        if (record_.mode == kModeJointStereo) {
+        // Histograms without data (Layer I and II have no blocks) stay hidden.
+        ShowPageWindow(PageOf(kBlockHistogram), HasData(kBlockHistogram));
+        if (record_.mode == kModeJointStereo && HasData(kStereoHistogram)) {
             ShowPageWindow(PageOf(kStereoHistogram), true);
         }
         break;

@@ -82,6 +82,7 @@ private:
     void ShowPageWindow(size_t page, bool visible);
     // Gives a joint-stereo file's "Other Info" tab its two charts side by side.
     void PlaceHistograms();
+    bool HasData(Histogram which) const;
     void RefreshAll();
 
     uint8_t flag_ = 0;

@@ -50,6 +50,22 @@ private:
     std::span<const uint8_t> bytes_;
 };
 
+// A LAME tag's version string as lame ("LAME3.100") or a program that uses
+// lame as a library ("Lavc58.18", "Lavf lame") writes it: printable, with
+// nothing after its end but zeros, and at least four characters.
+bool IsVersionString(const FrameBytes& frame, size_t at) {
+    bool ended = false;
+    for (size_t i = 0; i < kLameVersionLength; ++i) {
+        const uint8_t c = frame.U8(at + i);
+        if (c == 0) {
+            ended = true;
+        } else if (ended || c < 0x20 || c > 0x7E) {
+            return false;
+        }
+    }
+    return frame.U8(at + 3) != 0;
+}
+
 bool HasXingTag(const FrameBytes& frame, size_t at) {
     return frame.Has(at, "Xing") || frame.Has(at, "Info");
 }
@@ -137,14 +153,20 @@ int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t 
     }
 
     // The LAME tag, when there is one, starts right after the Xing fields.
+    // lame's own tag names it; a program that uses lame as a library puts
+    // its own name there, and such a tag counts only when its CRC is right.
     std::memset(x.lame_version, 0, sizeof x.lame_version);
     frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), 4);
-    if (!frame.Has(p, "LAME")) {
+    const bool by_lame = frame.Has(p, "LAME");
+    if (!by_lame && !IsVersionString(frame, p)) {
         return 1;
     }
-    frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), kLameVersionLength);
+    if (by_lame) {
+        frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), kLameVersionLength);
+    }
 
     VbrHeaderBlock lame = x;
+    frame.Copy(p, reinterpret_cast<uint8_t*>(lame.lame_version), kLameVersionLength);
     lame.tag_revision = static_cast<uint8_t>(frame.U8(p + kLameRevisionMethod) >> 4);
     lame.vbr_method = static_cast<uint8_t>(frame.U8(p + kLameRevisionMethod) & 0xF);
     lame.lowpass = frame.U8(p + kLameLowpass) * 100;

@@ -62,10 +62,32 @@ constexpr std::array<const char*, 27> kDecisionNames = {
     "dist10 encoder or other encoder",
 };
 
+// Whether the bytes at `at` begin a version: a digit, a dot, a digit.
+bool VersionAt(std::span<const uint8_t> block, size_t at) {
+    return at + 2 < block.size() && IsDigit(block[at]) && block[at + 1] == '.' &&
+           IsDigit(block[at + 2]);
+}
+
+// The first "LAME" followed by a version. lame also pads frames with its name,
+// and a frame's end can cut it anywhere ("LAMEUUUL"): those do not count.
+size_t FindLameSignature(std::span<const uint8_t> block) {
+    for (size_t from = 0; from < block.size();) {
+        const size_t p = Find(block.subspan(from), "LAME");
+        if (p == std::string_view::npos) {
+            break;
+        }
+        if (VersionAt(block, from + p + 4)) {
+            return from + p;
+        }
+        from += p + 1;
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string SignatureFromBlock(std::span<const uint8_t> block) {
-    if (const size_t p = Find(block, "LAME"); p != std::string_view::npos) {
+    if (const size_t p = FindLameSignature(block); p != std::string_view::npos) {
         // "LAME3.90 (alpha)" becomes "LAME3.90a"; without " (" the suffix is a blank.
         char suffix = ' ';
         if (p + 10 < block.size() && block[p + 8] == ' ' && block[p + 9] == '(') {
@@ -223,6 +245,9 @@ std::string IdentifyEncoder(const ScanRecord& record) {
     const std::string_view text = EncoderText(record);
     if (!text.empty()) {
         return std::string(text);
+    }
+    if (record.layer != 3) {
+        return "Unknown";  // the decision table reads Layer III statistics only
     }
     return kDecisionNames[static_cast<size_t>(EncoderDecisionRow(record))];
 }

@@ -26,7 +26,7 @@ std::string NameFromText(std::string_view text);
 int EncoderDecisionRow(const ScanRecord& record);
 
 // The displayed encoder name: the encoder text found in the file, or the
-// answer of the decision table.
+// answer of the decision table (for Layer III; "Unknown" for Layer I and II).
 std::string IdentifyEncoder(const ScanRecord& record);
 
 }  // namespace vandrel
