@@ -2,37 +2,132 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/verdicts/AttributeTexts.h"
+#include "support/TestFiles.h"
 #include "support/WaveBuilder.h"
 
 namespace vandrel {
 namespace {
 
-using test::WaveHeader;
+using test::Chunk;
+using test::ChunkHeader;
+using test::FmtBody;
+using test::RiffWave;
 
-TEST(WaveFile, ReadsTheCanonicalHeaderAndSurvivesShortAndDamagedOnes) {
-    std::vector<uint8_t> bytes = WaveHeader(1, 22050, 44100, 44100 * 5 + 300);
-    bytes.resize(bytes.size() + 100, 0);
+ScanRecord ScanBytes(std::vector<uint8_t> bytes, int& result) {
     CWaveFile wave;
-    wave.OpenMemory("a.wav", bytes);
+    wave.OpenMemory("built.wav", std::move(bytes));
     ScanRecord r = ZeroRecord();
-    EXPECT_EQ(wave.Scan(r, {}), 1);
-    EXPECT_EQ(r.channels, 1);
-    EXPECT_EQ(r.sample_rate, 22050);
-    EXPECT_EQ(r.average_bitrate, 352);
-    EXPECT_EQ(r.file_size, 144u);
-    EXPECT_FLOAT_EQ(r.length_seconds, 5.0f);  // whole seconds
-    EXPECT_EQ(RecordPath(r), "a.wav");
+    result = wave.Scan(r, {});
+    return r;
+}
 
-    // No byte rate: no length.
-    wave.OpenMemory("zero.wav", WaveHeader(2, 44100, 0, 1000));
-    r = ZeroRecord();
-    EXPECT_EQ(wave.Scan(r, {}), 1);
-    EXPECT_FLOAT_EQ(r.length_seconds, 0.0f);
-    // A header cut short.
-    bytes.resize(30);
-    wave.OpenMemory("short.wav", bytes);
-    r = ZeroRecord();
-    EXPECT_EQ(wave.Scan(r, {}), 0);
+// The committed fixtures, with what ffprobe reads in them.
+TEST(WaveFile, ReadsRealFilesWhateverChunksComeBeforeTheAudio) {
+    struct Expected {
+        const char* name;
+        int channels, sample_rate, bitrate;
+        float length;
+        uint16_t format_tag, bits;
+        const char *type, *mode;
+    };
+    const Expected files[] = {
+        // The canonical 44-byte header.
+        {"sox_pcm_22k_mono.wav", 1, 22050, 352, 1.0f, 1, 16, "wave PCM", "mono"},
+        // A LIST chunk between "fmt " and "data".
+        {"ffmpeg_pcm_8k_mono_list.wav", 1, 8000, 128, 1.25f, 1, 16, "wave PCM", "mono"},
+        // A "fact" chunk first. The byte rate counts the block headers, so 512
+        // bytes last a little longer than the 800 samples (0.1 s) they hold.
+        {"sox_ima_adpcm_8k_mono.wav", 1, 8000, 32, 0.126f, 0x11, 4, "wave ADPCM", "mono"},
+        // Extensible, with PCM as its sub-format.
+        {"ffmpeg_pcm24_8k_6ch_extensible.wav", 6, 8000, 1152, 0.25f, 1, 24, "wave PCM",
+         "6 channels"},
+    };
+    for (const Expected& e : files) {
+        SCOPED_TRACE(e.name);
+        CWaveFile wave;
+        ASSERT_TRUE(wave.Open(test::FixturePath(e.name), "rb"));
+        ScanRecord r = ZeroRecord();
+        ASSERT_EQ(wave.Scan(r, {}), 1);
+        EXPECT_EQ(r.channels, e.channels);
+        EXPECT_EQ(r.sample_rate, e.sample_rate);
+        EXPECT_EQ(r.average_bitrate, e.bitrate);
+        EXPECT_NEAR(r.length_seconds, e.length, 0.0005f);
+        EXPECT_EQ(WaveFormatTag(r), e.format_tag);
+        EXPECT_EQ(WaveBitsPerSample(r), e.bits);
+
+        AttributeTexts texts;
+        texts[kSlotTitle] = "left by the file shown before";
+        EXPECT_EQ(BuildAttributeTexts(texts, r, true), -1);
+        EXPECT_EQ(texts[kSlotGeneralType], "WAVE");
+        EXPECT_EQ(texts[kSlotType], e.type);
+        EXPECT_EQ(texts[kSlotStereoMode], e.mode);
+        EXPECT_EQ(texts[kSlotTitle], "");  // WAVE tags are not read
+        // Nothing of an MPEG stream to show, down to the last replay gain text.
+        for (int slot :
+             {kSlotEncoder, kSlotFrames, kSlotBadLastFrame, kSlotVbr, kSlotLameTag, kSlotId3v2Size,
+              kSlotMpcStream, kSlotQuality, kSlotLameQuality, kSlotAudiophileAdjustment}) {
+            EXPECT_EQ(texts[slot], "--") << "slot " << slot;
+        }
+    }
+}
+
+TEST(WaveFile, WalksChunksInAnyOrderAndStopsAtTheEndOfDamagedOnes) {
+    const auto fmt = Chunk("fmt ", FmtBody(1, 2, 8000, 32000));
+    const auto audio = Chunk("data", std::vector<uint8_t>(8000));  // 0.25 s
+    std::vector<uint8_t> empty_chunks;
+    for (int i = 0; i < 5000; ++i) {
+        const auto junk = ChunkHeader("junk", 0);
+        empty_chunks.insert(empty_chunks.end(), junk.begin(), junk.end());
+    }
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int result;
+        float length;
+    } cases[] = {
+        {"data before fmt", RiffWave({audio, fmt}), 1, 0.25f},
+        {"an odd chunk and its pad byte first", RiffWave({Chunk("junk", {1, 2, 3}), fmt, audio}), 1,
+         0.25f},
+        {"a data size past the end counts the bytes there",
+         RiffWave({fmt, ChunkHeader("data", 0xFFFFFFF0), std::vector<uint8_t>(4000)}), 1, 0.125f},
+        {"no data chunk", RiffWave({fmt}), 1, 0.0f},
+        {"a zero byte rate", RiffWave({Chunk("fmt ", FmtBody(1, 2, 8000, 0)), audio}), 1, 0.0f},
+        {"no fmt chunk", RiffWave({audio}), 0, 0.0f},
+        {"fmt after a chunk that runs past the end", RiffWave({ChunkHeader("LIST", 99999), fmt}), 0,
+         0.0f},
+        {"a fmt chunk too short for its fields", RiffWave({Chunk("fmt ", {1, 0, 2, 0}), audio}), 0,
+         0.0f},
+        {"fmt behind more empty chunks than are walked", RiffWave({empty_chunks, fmt}), 0, 0.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int result = -1;
+        const ScanRecord r = ScanBytes(c.bytes, result);
+        EXPECT_EQ(result, c.result);
+        EXPECT_FLOAT_EQ(r.length_seconds, c.length);
+    }
+}
+
+TEST(WaveTexts, NameTheFormatAndTheChannelsFromTheFmtChunk) {
+    const struct {
+        std::vector<uint8_t> fmt_body;
+        const char *type, *mode;
+    } cases[] = {
+        {test::ExtensibleFmtBody(3, 2, 8000, 64000, 32), "wave IEEE float", "stereo"},
+        {FmtBody(6, 1, 8000, 8000, 8), "wave A-law", "mono"},
+        {FmtBody(7, 0, 8000, 8000, 8), "wave mu-law", "--"},
+        {FmtBody(0x55, 8, 8000, 4000, 0), "wave format 0x0055", "8 channels"},
+        // Cut before its sub-format: the extensible tag is all there is.
+        {FmtBody(0xFFFE, 2, 8000, 64000, 32), "wave format 0xFFFE", "stereo"},
+    };
+    for (const auto& c : cases) {
+        int result = 0;
+        AttributeTexts texts;
+        BuildAttributeTexts(texts, ScanBytes(RiffWave({Chunk("fmt ", c.fmt_body)}), result), false);
+        EXPECT_EQ(texts[kSlotType], c.type);
+        EXPECT_EQ(texts[kSlotStereoMode], c.mode) << c.type;
+    }
 }
 
 }  // namespace

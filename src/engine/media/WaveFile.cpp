@@ -3,13 +3,120 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
+#include <string_view>
 
 #include "engine/io/ByteOrder.h"
 
 namespace vandrel {
 
 namespace {
-constexpr size_t kWaveHeaderSize = 44;
+
+// "RIFF", the RIFF size, "WAVE"; the chunks follow.
+constexpr int64_t kRiffHeaderSize = 12;
+// A chunk: a four-character id, a 32-bit little-endian body size, the body,
+// and one pad byte after a body of odd size.
+constexpr size_t kChunkHeaderSize = 8;
+constexpr size_t kChunkId = 0;
+constexpr size_t kChunkSize = 4;
+
+// The "fmt " body. The oldest writers end it after the block align; the
+// bits per sample follow from 16 bytes on, and the extensible form carries a
+// 22-byte extension after its own size field.
+constexpr size_t kFmtFormatTag = 0;
+constexpr size_t kFmtChannels = 2;
+constexpr size_t kFmtSampleRate = 4;
+constexpr size_t kFmtByteRate = 8;
+constexpr size_t kFmtBitsPerSample = 14;
+constexpr size_t kFmtSubFormat = 24;  // a GUID whose first two bytes are the real format tag
+constexpr size_t kFmtMinimumSize = 14;
+constexpr size_t kFmtExtensibleSize = 40;
+
+// The record bytes that keep what only a WAVE file has (see WaveFormatTag).
+constexpr size_t kRecordFormatTag = 0;
+constexpr size_t kRecordBitsPerSample = 2;
+
+// Real files hold a handful of chunks before the audio. A damaged or hostile
+// file of empty chunks would otherwise be walked eight bytes at a time.
+constexpr int kMaxChunks = 4096;
+
+struct WaveLayout {
+    std::optional<WaveFormat> format;
+    std::optional<uint64_t> data_bytes;  // the audio bytes the file really holds
+};
+
+bool HasId(std::span<const uint8_t> chunk_header, std::string_view id) {
+    return std::memcmp(chunk_header.data() + kChunkId, id.data(), 4) == 0;
+}
+
+// Walks the chunks after the RIFF header up to the first "fmt " and "data".
+// The RIFF size is not trusted (writers that stream leave it wrong); the file's
+// real size bounds every step instead.
+WaveLayout WalkChunks(FileStream& stream) {
+    const int64_t file_size = stream.Size();
+    WaveLayout layout;
+    int64_t position = kRiffHeaderSize;
+    for (int chunk = 0; chunk < kMaxChunks && !(layout.format && layout.data_bytes); ++chunk) {
+        stream.Seek(position);
+        std::array<uint8_t, kChunkHeaderSize> header{};
+        if (stream.Read(header) < header.size()) {
+            break;
+        }
+        const int64_t body = position + static_cast<int64_t>(kChunkHeaderSize);
+        const int64_t size = LoadLe32(std::span<const uint8_t>(header).subspan(kChunkSize));
+        // A file that grew since it was opened reads past its measured size.
+        const int64_t present = std::clamp<int64_t>(file_size - body, 0, size);
+        if (HasId(header, "fmt ") && !layout.format) {
+            std::array<uint8_t, kFmtExtensibleSize> fmt{};
+            const auto wanted = static_cast<size_t>(std::min<int64_t>(present, fmt.size()));
+            const size_t got = stream.Read(std::span(fmt).first(wanted));
+            layout.format = ParseWaveFormat(std::span(fmt).first(got));
+        } else if (HasId(header, "data") && !layout.data_bytes) {
+            layout.data_bytes = static_cast<uint64_t>(present);
+        }
+        if (present < size) {
+            break;  // the chunk runs past the end: nothing follows it
+        }
+        position = body + size + (size & 1);
+    }
+    return layout;
+}
+
+std::span<uint8_t, 4> WaveFieldsOf(ScanRecord& record) {
+    return record.reserved_332;
+}
+
+std::span<const uint8_t, 4> WaveFieldsOf(const ScanRecord& record) {
+    return record.reserved_332;
+}
+
+}  // namespace
+
+std::optional<WaveFormat> ParseWaveFormat(std::span<const uint8_t> body) {
+    if (body.size() < kFmtMinimumSize) {
+        return std::nullopt;
+    }
+    WaveFormat format;
+    format.format_tag = LoadLe16(body.subspan(kFmtFormatTag));
+    format.channels = LoadLe16(body.subspan(kFmtChannels));
+    format.sample_rate = LoadLe32(body.subspan(kFmtSampleRate));
+    format.byte_rate = LoadLe32(body.subspan(kFmtByteRate));
+    if (body.size() >= kFmtBitsPerSample + 2) {
+        format.bits_per_sample = LoadLe16(body.subspan(kFmtBitsPerSample));
+    }
+    // An extensible chunk cut before its sub-format keeps the extensible tag.
+    if (format.format_tag == kWaveFormatExtensible && body.size() >= kFmtExtensibleSize) {
+        format.format_tag = LoadLe16(body.subspan(kFmtSubFormat));
+    }
+    return format;
+}
+
+uint16_t WaveFormatTag(const ScanRecord& record) {
+    return LoadLe16(WaveFieldsOf(record).subspan(kRecordFormatTag));
+}
+
+uint16_t WaveBitsPerSample(const ScanRecord& record) {
+    return LoadLe16(WaveFieldsOf(record).subspan(kRecordBitsPerSample));
 }
 
 bool CWaveFile::IsSupportedFile(const std::string& path) const {
@@ -29,25 +136,31 @@ std::unique_ptr<CMediaFileInterface> CWaveFile::Clone() const {
 }
 
 int CWaveFile::Scan(ScanRecord& record, const ScanOptions& /*options*/) {
+    record.kind = GetFileTypeCode();
     CopyTextField(record.path, Path());
     // The size and status are not part of the WAVE header, but every view of
     // the record shows them.
     FillFileStatus(record.status, Path());
     record.file_size = SaturatedSize(GetFileSize());
 
-    std::array<uint8_t, kWaveHeaderSize> header{};
-    if (Stream().Read(header) < header.size()) {
+    const WaveLayout layout = WalkChunks(Stream());
+    if (!layout.format) {
         return 0;
     }
-    const std::span<const uint8_t> h(header);
-    record.channels = static_cast<int16_t>(LoadLe16(h.subspan(22)));
-    record.sample_rate = static_cast<int32_t>(LoadLe32(h.subspan(24)));
-    const uint32_t byte_rate = LoadLe32(h.subspan(28));
-    const uint32_t data_size = LoadLe32(h.subspan(40));
+    const WaveFormat& format = *layout.format;
+    record.channels = format.channels;
+    record.sample_rate = static_cast<int32_t>(
+        std::min<uint32_t>(format.sample_rate, std::numeric_limits<int32_t>::max()));
+    record.average_bitrate = static_cast<int32_t>(uint64_t{format.byte_rate} * 8 / 1000);
     // A zero byte rate (a damaged header) gives no length instead of a
-    // division by zero.
-    record.length_seconds = byte_rate == 0 ? 0.0f : static_cast<float>(data_size / byte_rate);
-    record.average_bitrate = static_cast<int32_t>(uint64_t{byte_rate} * 8 / 1000);
+    // division by zero; no "data" chunk gives none either.
+    record.length_seconds =
+        format.byte_rate == 0
+            ? 0.0f
+            : static_cast<float>(static_cast<double>(layout.data_bytes.value_or(0)) /
+                                 format.byte_rate);
+    StoreLe16(WaveFieldsOf(record).subspan(kRecordFormatTag), format.format_tag);
+    StoreLe16(WaveFieldsOf(record).subspan(kRecordBitsPerSample), format.bits_per_sample);
     return 1;
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/frame/FrameHeader.h"
 #include "engine/io/TextEncoding.h"
+#include "engine/media/WaveFile.h"
 #include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/EncoderId.h"
@@ -104,6 +105,38 @@ void FillId3v1Texts(const ScanRecord& record, AttributeTexts& texts) {
     }
 }
 
+// "PCM", "ADPCM", ... or the tag itself ("format 0x0055").
+std::string WaveFormatName(uint16_t format_tag) {
+    switch (format_tag) {
+    case kWaveFormatPcm:
+        return "PCM";
+    case kWaveFormatMsAdpcm:
+    case kWaveFormatImaAdpcm:
+        return "ADPCM";
+    case kWaveFormatIeeeFloat:
+        return "IEEE float";
+    case kWaveFormatAlaw:
+        return "A-law";
+    case kWaveFormatMulaw:
+        return "mu-law";
+    default: {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "format 0x%04X", format_tag);
+        return buffer;
+    }
+    }
+}
+
+std::string ChannelCountText(int32_t channels) {
+    if (channels == 1) {
+        return "mono";
+    }
+    if (channels == 2) {
+        return "stereo";
+    }
+    return channels > 2 ? std::to_string(channels) + " channels" : "--";
+}
+
 }  // namespace
 
 std::string FormatLength(float seconds) {
@@ -149,6 +182,9 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotFrequency] = std::to_string(record.sample_rate);
     texts[kSlotFirstFrame] = std::to_string(record.first_frame_offset);
 
+    if (record.kind == kWaveFileKind) {
+        return FillWaveTexts(record, texts);
+    }
     if (record.mpc_stream_version != 0) {
         return FillMpegPlusTexts(record, mono_quality, texts);
     }
@@ -177,6 +213,34 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
         EstimateQuality(texts[kSlotEncoder], texts[kSlotStereoMode], record, mono_quality);
     texts[kSlotQuality] = QualityText(quality);
     return quality;
+}
+
+int FillWaveTexts(const ScanRecord& record, AttributeTexts& texts) {
+    texts[kSlotGeneralType] = "WAVE";
+    texts[kSlotType] = "wave " + WaveFormatName(WaveFormatTag(record));
+    texts[kSlotStereoMode] = ChannelCountText(record.channels);
+    texts[kSlotEncoder] = "--";
+    // A WAVE file's own tags are not read: its tag texts are empty, as those
+    // of an MPEG file without a tag are.
+    for (int slot :
+         {kSlotTitle, kSlotArtist, kSlotAlbum, kSlotComment, kSlotYear, kSlotTrack, kSlotGenre}) {
+        texts[slot].clear();
+    }
+    // "--" where a value means something only in an MPEG stream: frames and
+    // their faults, the reservoir, the headers and tags around the frames, the
+    // LAME tag and its replay gain, MPEG Plus, and a quality judged against
+    // the MPEG bitrate tables. A "0" or "no" there would be a finding; this
+    // says there was nothing to look at.
+    for (int slot :
+         {kSlotFrames, kSlotSyncErrors, kSlotBadLastFrame, kSlotVbr, kSlotLameTag, kSlotCueSheet,
+          kSlotMaxReservoir, kSlotAvReservoir, kSlotFirstFrame, kSlotId3v2Size, kSlotScalefac,
+          kSlotEmphasis, kSlotMpcStream, kSlotMpcProfile, kSlotQuality}) {
+        texts[slot] = "--";
+    }
+    for (int slot = kSlotLameQuality; slot <= kSlotAudiophileAdjustment; slot += kSlotStep) {
+        texts[slot] = "--";
+    }
+    return kQualityNone;
 }
 
 void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record) {

@@ -85,11 +85,18 @@ private:
 constexpr int kQualityBad = 0;
 constexpr int kQualityOk = 1;
 constexpr int kQualityGood = 2;
+// No estimate (a file the bitrate tables do not judge): its cell is not coloured.
+constexpr int kQualityNone = -1;
 
 // Fills every slot but the name (which the caller sets) from the record and
 // returns the file's quality class. The texts are UTF-8. `mono_quality` doubles the quality per
 // bitrate of mono files.
 int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality);
+
+// The WAVE versions of the texts the MPEG ones would leave wrong; returns
+// kQualityNone. The slots every file fills alike (length, size, bitrate,
+// frequency) are left as they are.
+int FillWaveTexts(const ScanRecord& record, AttributeTexts& texts);
 
 // The texts a file shows when its scan failed: no length, "--" for encoder,
 // bitrate, size and stereo mode, "Unknown" quality.
