@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/ScanError.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "support/MpcBuilder.h"
 #include "support/TestFiles.h"
@@ -10,6 +13,9 @@ namespace vandrel {
 namespace {
 
 using test::Sv7File;
+using test::Sv8File;
+using test::Sv8HeaderPayload;
+using test::Sv8Packet;
 
 ScanRecord ScanMpc(std::vector<uint8_t> bytes) {
     CMpcFile file;
@@ -17,6 +23,16 @@ ScanRecord ScanMpc(std::vector<uint8_t> bytes) {
     ScanRecord r = ZeroRecord();
     EXPECT_EQ(file.Scan(r, {}), 1);
     return r;
+}
+
+// The scan's error text; empty when it succeeds.
+std::string ScanErrorOf(std::vector<uint8_t> bytes) {
+    try {
+        ScanMpc(std::move(bytes));
+    } catch (const ScanError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 TEST(MpcFile, MeasuresAStreamVersion7File) {
@@ -31,6 +47,9 @@ TEST(MpcFile, MeasuresAStreamVersion7File) {
     EXPECT_FLOAT_EQ(r.length_seconds, 26.0f);
     EXPECT_EQ(r.average_bitrate, 91);  // 2,400,000 bits in 26,122 ms
     EXPECT_EQ(r.file_size, 300'000u);
+    // What only version 8 streams tell stays empty.
+    EXPECT_EQ(r.channels, 0);
+    EXPECT_EQ(EncoderText(r), "");
 
     // The whole version byte is kept; with bit 23 clear the profile is unknown.
     r = ScanMpc(Sv7File(0x17, 10, 0x00200000));
@@ -54,6 +73,107 @@ TEST(MpcFile, LeavesOtherFilesToTheNextKind) {
     EXPECT_FALSE(probe.IsSupportedFile(dir.File("not.mpc")));
     test::WriteFile(dir.File("short.mpc"), {'M', 'P', '+', 7});
     EXPECT_FALSE(probe.IsSupportedFile(dir.File("short.mpc")));
+    // "MPCK" is taken without a stream header: the scan then says what is wrong.
+    test::WriteFile(dir.File("sv8.mpc"), Sv8File({}));
+    EXPECT_TRUE(probe.IsSupportedFile(dir.File("sv8.mpc")));
+}
+
+// mpcenc 1.30.1 files; mpcdec decodes 132,300 and 144,000 samples from them.
+TEST(MpcFile, MeasuresRealStreamVersion8Files) {
+    const MediaFileTypesScope media_types;
+    struct Expected {
+        const char* name;
+        int sample_rate, channels, mode, bitrate;
+        const char *profile, *quality;
+    };
+    const Expected files[] = {
+        {"mpcenc_q5_stereo.mpc", 44100, 2, 1, 168, "Standard", "good"},
+        // --quality 3, mono at 48 kHz (mpcenc sets the mid/side flag here too).
+        {"mpcenc_q3_mono_48k.mpc", 48000, 1, 3, 54, "Thumb", "bad"},
+    };
+    for (const Expected& e : files) {
+        SCOPED_TRACE(e.name);
+        CVandrelMediaFileWrapper file;  // no longer refused, nor taken for MPEG audio
+        ASSERT_TRUE(file.Attach(test::FixturePath(e.name)));
+        ScanRecord r = ZeroRecord();
+        EXPECT_EQ(file.Scan(r, {}), 1);
+        EXPECT_EQ(r.sample_rate, e.sample_rate);
+        EXPECT_EQ(r.channels, e.channels);
+        EXPECT_EQ(r.mode, e.mode);
+        EXPECT_NEAR(r.length_seconds, 3.000f, 0.0005f);
+        EXPECT_EQ(r.average_bitrate, e.bitrate);
+        AttributeTexts t;
+        BuildAttributeTexts(t, r, false);
+        EXPECT_EQ(t[kSlotMpcStream], "SV8");
+        EXPECT_EQ(t[kSlotMpcProfile], e.profile);
+        EXPECT_EQ(t[kSlotEncoder], "mpcenc 1.30.1");
+        EXPECT_EQ(t[kSlotQuality], e.quality);
+    }
+}
+
+TEST(MpcFile, NamesStreamVersion8ProfilesAsMpcencDoes) {
+    // mpcenc --quality q writes (q + 5) x 8; 4.25 is still "Radio".
+    EXPECT_STREQ(MpcPacketProfileName(40), "below Telephone");
+    EXPECT_STREQ(MpcPacketProfileName(74), "Radio");
+    EXPECT_STREQ(MpcPacketProfileName(104), "BrainDead");
+    // The version picks the scale; version 7 keeps its own.
+    EXPECT_STREQ(MpcRecordProfileName(7, 2), "Standard");
+    EXPECT_STREQ(MpcRecordProfileName(8, 2), "Unknown");
+}
+
+TEST(MpcFile, KeepsFractionsOfASecondAndLeavesOutTheBeginningSilence) {
+    // 99,000 samples play at 32 kHz; without mid/side the mode is plain stereo.
+    const test::Sv8Header h{
+        .samples = 100'000, .silence = 1'000, .rate_index = 3, .mid_side = false};
+    std::vector<uint8_t> bytes =
+        Sv8File({Sv8Packet("SH", Sv8HeaderPayload(h)), Sv8Packet("AP", {})});
+    bytes.resize(10'000, 0);
+    ScanRecord r = ScanMpc(bytes);
+    EXPECT_NEAR(r.length_seconds, 3.094f, 0.0005f);
+    EXPECT_EQ(r.average_bitrate, 25);  // 80,000 bits in 3.094 s
+    EXPECT_EQ(r.mode, 0);
+    // A sample count of 0 means "not known": no length, no bitrate.
+    r = ScanMpc(Sv8File({Sv8Packet("SH", Sv8HeaderPayload({.samples = 0}))}));
+    EXPECT_EQ(r.length_seconds, 0.0f);
+    EXPECT_EQ(r.average_bitrate, 0);
+}
+
+TEST(MpcFile, SkipsUnknownPacketsAndTakesAudioThatRunsPastTheEnd) {
+    const std::vector<uint8_t> cut_audio = {'A', 'P', 0x8F, 0xFF, 0x7F, 0x00};
+    // An encoder information packet cut short is ignored: no profile, no version.
+    const ScanRecord r =
+        ScanMpc(Sv8File({Sv8Packet("XY", {1, 2, 3}), Sv8Packet("SH", Sv8HeaderPayload({})),
+                         Sv8Packet("EI", {0xA0, 1}), cut_audio}));
+    EXPECT_EQ(r.first_frame_offset, 4 + 6 + 14 + 5);
+    AttributeTexts t;
+    BuildAttributeTexts(t, r, false);
+    EXPECT_EQ(t[kSlotEncoder], "mppenc");
+    EXPECT_EQ(t[kSlotMpcProfile], "Unknown");
+}
+
+TEST(MpcFile, RefusesStreamVersion8FilesWithoutAUsableStreamHeader) {
+    const std::vector<uint8_t> header = Sv8Packet("SH", Sv8HeaderPayload({}));
+    std::vector<uint8_t> cut_payload = Sv8HeaderPayload({});
+    cut_payload.resize(7);  // CRC, version, two bytes of the sample count
+    // Every field there, but the packet says it is 5 bytes longer than the file.
+    std::vector<uint8_t> padded = Sv8HeaderPayload({});
+    padded.resize(padded.size() + 5, 0);
+    std::vector<uint8_t> truncated = Sv8Packet("SH", padded);
+    truncated.resize(truncated.size() - 5);
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"the magic alone", Sv8File({})},
+        {"audio before any header", Sv8File({Sv8Packet("RG", {1}), Sv8Packet("AP", {}), header})},
+        {"a header cut inside its counts", Sv8File({Sv8Packet("SH", cut_payload)})},
+        {"a header that runs past the end of the file", Sv8File({truncated})},
+        {"a packet of size 0, which would never move on", Sv8File({{'R', 'G', 0x00}, header})},
+        {"a key that is not two capital letters", Sv8File({{'S', 0xC8, 0x03}, header})},
+        {"stream version 9", Sv8File({Sv8Packet("SH", Sv8HeaderPayload({.version = 9}))})},
+        {"rate index 4", Sv8File({Sv8Packet("SH", Sv8HeaderPayload({.rate_index = 4}))})},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(ScanErrorOf(bytes), kNoMpcStreamHeaderMessage);
+    }
 }
 
 TEST(AttributeTexts, FillsMpegPlusFilesTheirOwnWay) {

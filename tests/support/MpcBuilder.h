@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "engine/io/ByteOrder.h"
@@ -19,6 +21,66 @@ inline std::vector<uint8_t> Sv7File(uint8_t version_byte, uint32_t frames, uint3
     bytes[3] = version_byte;
     StoreLe32(std::span(bytes).subspan(4), frames);
     StoreLe32(std::span(bytes).subspan(8), w2);
+    return bytes;
+}
+
+// A stream version 8 number: seven bits a byte, most significant first, the
+// top bit set on every byte but the last.
+inline std::vector<uint8_t> Sv8VarLen(uint64_t value) {
+    std::vector<uint8_t> bytes{static_cast<uint8_t>(value & 0x7F)};
+    for (value >>= 7; value != 0; value >>= 7) {
+        bytes.insert(bytes.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
+    }
+    return bytes;
+}
+
+inline void AppendBytes(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+}
+
+// A packet: the two-letter key, the whole size (key and size field
+// included), the payload.
+inline std::vector<uint8_t> Sv8Packet(std::string_view key, const std::vector<uint8_t>& payload) {
+    size_t size = 2 + 1 + payload.size();
+    while (2 + Sv8VarLen(size).size() + payload.size() != size) {
+        size = 2 + Sv8VarLen(size).size() + payload.size();
+    }
+    std::vector<uint8_t> bytes{static_cast<uint8_t>(key[0]), static_cast<uint8_t>(key[1])};
+    AppendBytes(bytes, Sv8VarLen(size));
+    AppendBytes(bytes, payload);
+    return bytes;
+}
+
+// The fields of a stream header ("SH") as the packet holds them.
+struct Sv8Header {
+    uint64_t samples = 44100;
+    uint64_t silence = 0;
+    uint8_t rate_index = 0;  // 44100, 48000, 37800, 32000
+    uint8_t bands = 28;
+    uint8_t channels = 2;
+    bool mid_side = true;
+    uint8_t packet_frames_log4 = 3;  // 64 frames an audio packet
+    uint8_t version = 8;
+};
+
+// The payload of a stream header: a CRC (never checked, so any four bytes),
+// the version, the two counts, then  RRRBBBBB CCCCMAAA.
+inline std::vector<uint8_t> Sv8HeaderPayload(const Sv8Header& h) {
+    std::vector<uint8_t> bytes{0x12, 0x34, 0x56, 0x78, h.version};
+    AppendBytes(bytes, Sv8VarLen(h.samples));
+    AppendBytes(bytes, Sv8VarLen(h.silence));
+    bytes.push_back(static_cast<uint8_t>((h.rate_index << 5) | ((h.bands - 1) & 0x1F)));
+    bytes.push_back(static_cast<uint8_t>(((h.channels - 1) << 4) | (h.mid_side ? 0x08 : 0) |
+                                         (h.packet_frames_log4 & 0x07)));
+    return bytes;
+}
+
+// "MPCK" and the given bytes (packets, or anything else a test wants there).
+inline std::vector<uint8_t> Sv8File(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> bytes{'M', 'P', 'C', 'K'};
+    for (const std::vector<uint8_t>& part : parts) {
+        AppendBytes(bytes, part);
+    }
     return bytes;
 }
 

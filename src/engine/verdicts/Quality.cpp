@@ -116,8 +116,11 @@ std::string_view GeneralTypeText(const ScanRecord& record) {
 
 int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts) {
     texts[kSlotMpcStream] = "SV" + std::to_string(record.mpc_stream_version);
-    texts[kSlotMpcProfile] = MpcProfileName(record.mpc_profile);
-    texts[kSlotEncoder] = kMpcEncoder;
+    texts[kSlotMpcProfile] = MpcRecordProfileName(record.mpc_stream_version, record.mpc_profile);
+    // A version 8 stream may name its encoder and version ("mpcenc 1.30.1");
+    // the estimate below judges every MPEG Plus stream as the family's.
+    const std::string_view named_encoder = EncoderText(record);
+    texts[kSlotEncoder] = named_encoder.empty() ? kMpcEncoder : named_encoder;
     texts[kSlotType] = "mpeg plus";
     const int quality = EstimateQuality(kMpcEncoder, texts[kSlotStereoMode], record, mono_quality);
     texts[kSlotQuality] = QualityText(quality);
