@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the small audio fixtures the tests read, from generated signals, with
-# Debian's lame, twolame, ffmpeg and sox (and mid3v2/eyeD3 for tags). The output
-# is committed, so the tests never need the encoders; run this only to change
-# or add fixtures:  tests/data/make_fixtures.sh [OUTPUT_FOLDER]
+# Debian's lame, twolame, ffmpeg, sox and mpcenc (and mid3v2/eyeD3 for tags).
+# The output is committed, so the tests never need the encoders; run this only
+# to change or add fixtures:  tests/data/make_fixtures.sh [OUTPUT_FOLDER]
 #
 # Every file is a few seconds long and under 100 KB. The edge cases that need
 # exact bytes (a corrupted frame, free format, a cut-short last frame, ...)
@@ -10,7 +10,7 @@
 set -euo pipefail
 
 out=${1:-$(cd "$(dirname "$0")" && pwd)/audio}
-for tool in lame twolame ffmpeg sox; do
+for tool in lame twolame ffmpeg sox mpcenc; do
     command -v "$tool" >/dev/null || { echo "make_fixtures: $tool is missing (apt-get install $tool)" >&2; exit 1; }
 done
 mkdir -p "$out"
@@ -37,6 +37,7 @@ signal s22 22050 2 3
 signal m16 16000 1 4
 signal m11 11025 1 4
 signal m8 8000 1 4
+signal m48 48000 1 3
 signal s44one 44100 2 1
 signal s44tiny 44100 2 0.04
 
@@ -98,5 +99,19 @@ fi
 
 # A plain PCM WAVE file.
 sox -R -n -r 22050 -c 1 -b 16 "$out/sox_pcm_22k_mono.wav" synth 1 sine 440 gain -6
+# WAVE: a LIST chunk before "data", IMA ADPCM with a "fact" chunk, the
+# extensible header (six channels of 24 bits).
+ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=8000:duration=1.25" \
+    -fflags +bitexact -flags +bitexact -metadata title="Vandrel fixture" -c:a pcm_s16le \
+    "$out/ffmpeg_pcm_8k_mono_list.wav"
+sox -R -n -r 8000 -c 1 -e ima-adpcm "$out/sox_ima_adpcm_8k_mono.wav" synth 0.1 sine 440 gain -6
+ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=8000:duration=0.25" \
+    -fflags +bitexact -flags +bitexact \
+    -filter_complex "[0:a]pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0[a]" -map "[a]" \
+    -c:a pcm_s24le "$out/ffmpeg_pcm24_8k_6ch_extensible.wav"
+
+# Musepack stream version 8 (today's mpcenc).
+mpcenc --silent --overwrite --quality 5 "$work/s44.wav" "$out/mpcenc_q5_stereo.mpc"
+mpcenc --silent --overwrite --quality 3 "$work/m48.wav" "$out/mpcenc_q3_mono_48k.mpc"
 
 ls -l "$out"

@@ -98,7 +98,7 @@ TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
     EXPECT_EQ(t[kSlotBadLastFrame], "yes");
     r.mode = 7;  // a damaged record
     EXPECT_EQ(Build(r)[kSlotStereoMode], "");
-    r.kind = 3;
+    r.kind = 2;  // no kind of file has it
     EXPECT_EQ(Build(r)[kSlotGeneralType], "Unknown");
 
     // An mp3PRO encoder marks the type.
