@@ -46,7 +46,6 @@ TEST(VandrelMp3File, BuildsTheTextPageAndTheHistogramsFromTheRecord) {
     EXPECT_EQ(bitrates.values[9], 2.0f);
     EXPECT_EQ(bitrates.labels.front(), "Free");
     EXPECT_EQ(bitrates.labels.back(), "160");  // the MPEG-2 row
-    EXPECT_EQ(bitrates.font_face, "Sans");
     const HistogramData& blocks = file.HistogramAt(CVandrelMp3File::kBlockHistogram);
     EXPECT_EQ(blocks.values.at(0), 7.0f);  // long
     EXPECT_EQ(blocks.values.at(1), 1.0f);  // short

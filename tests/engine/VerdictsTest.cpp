@@ -68,12 +68,8 @@ TEST(AttributeTexts, FormatsSizesAndLengths) {
     EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
 }
 
-TEST(AttributeTexts, MarksAFrameCountCutByTheLimit) {
+TEST(AttributeTexts, LeavesTheFrameCountBlankWithoutFrames) {
     ScanRecord r = Mpeg1();
-    r.frames = 5000;
-    EXPECT_EQ(Build(r)[kSlotFrames], "5000");
-    r.whole_file_scanned = 0;
-    EXPECT_EQ(Build(r)[kSlotFrames], "5000+");
     r.frames = 0;
     EXPECT_EQ(Build(r)[kSlotFrames], " ");
 }
@@ -124,11 +120,9 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
     ScanRecord r = Mpeg1();
     std::memcpy(r.id3v1.image, "TAGSong", 7);
     std::memset(r.id3v1.image + 7, ' ', 26);
-    std::memcpy(r.id3v1.image + 93, "1999", 4);
     // No tag: the texts of the image, but the genre and track keep what they had.
     AttributeTexts t = Build(r);
     EXPECT_EQ(t[kSlotTitle], "Song");
-    EXPECT_EQ(t[kSlotYear], "1999");
     EXPECT_EQ(t[kSlotGenre], "");
     EXPECT_EQ(t[kSlotTrack], "");
 
@@ -145,16 +139,12 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
 TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
     ScanRecord r = Mpeg1();
     r.length_seconds = 100;
+    // Encoder, bitrate, quality and name: the ListWorker and BadInput tests.
     AttributeTexts t;
-    t[kSlotName] = "bad.mp3";
     ApplyScanFailureTexts(t, r);
     EXPECT_EQ(r.length_seconds, 0.0f);
-    EXPECT_EQ(t[kSlotEncoder], "--");
-    EXPECT_EQ(t[kSlotBitrate], "--");
     EXPECT_EQ(t[kSlotSize], "--");
     EXPECT_EQ(t[kSlotStereoMode], "--");
-    EXPECT_EQ(t[kSlotQuality], "Unknown");
-    EXPECT_EQ(t[kSlotName], "bad.mp3");
 }
 
 // The replay gain slots follow the LAME slots: first, middle and last show none is shifted.
@@ -179,13 +169,9 @@ TEST(Quality, FollowsTheThresholdTable) {
         int good, ok;  // good above `good`, ok above `ok`, else bad
     };
     const Row kRows[] = {
-        {"Xing class, MPEG-1 Layer III", "Xing (new)", 1, 3, 192, 128},
         {"unknown encoder, MPEG-1 Layer III", "Unknown", 1, 3, 160, 112},
-        {"FhG class, MPEG-1 Layer III", "FhG (l3enc)", 1, 3, 128, 96},
         {"RCA class, MPEG-1 Layer III", "RCA 1.0.1", 1, 3, 96, 64},
-        {"mppenc, always judged as MPEG-1 Layer III", "mppenc", 0, 1, 112, 80},
         {"Xing class, MPEG-2 Layer III", "Xing (new)", 0, 3, 112, 80},
-        {"RCA class, MPEG-1 Layer II", "RCA 1.0.1", 1, 2, 112, 80},
         {"unknown encoder, MPEG-1 Layer I", "Unknown", 1, 1, 320, 256},
     };
     for (const Row& row : kRows) {
@@ -223,18 +209,13 @@ TEST(Quality, WeighsTheModeShownMonoVbrAndTheEncoderClass) {
     r = Mpeg1();
     r.is_vbr = 1;
     EXPECT_EQ(EstimateQuality("Lame 3.90", "joint stereo", r, false), kQualityGood);
-    // Thomson (mp3PRO) goes with RCA; Lame 3.8x and later, and Lame in
-    // ffmpeg, go with FhG.
-    EXPECT_EQ(EncoderClass("Thomson mp3PRO Encoder"), 3);
-    EXPECT_EQ(EncoderClass("Lame 3.70"), 0);
+    // Lame 3.100 and later, and Lame in ffmpeg, go with FhG as 3.9x does;
+    // 3.12 is no 3.100.
     EXPECT_EQ(EncoderClass("Lame 3.12"), 0);
-    EXPECT_EQ(EncoderClass("Lame 3.97"), 1);
     EXPECT_EQ(EncoderClass("Lame 3.100"), 1);
     EXPECT_EQ(EncoderClass("Lame 3.100 (alpha)"), 1);
     EXPECT_EQ(EncoderClass("Lame 4.0"), 1);
     EXPECT_EQ(EncoderClass("Lame (Lavc58.18)"), 1);
-    EXPECT_EQ(EncoderClass("Gogo (before 3.0)"), 0);
-    EXPECT_EQ(EncoderClass("Gogo (after 3.0)"), 1);
     // A record without version or layer cannot be judged.
     r.layer = 0;
     r.average_bitrate = 500;
@@ -263,7 +244,6 @@ TEST(InfoReport, BeginsWithTheFileNameAndEndsWithTheLameSection) {
     const std::string report = Report(Mpeg1(), "/music/Süß.mp3");
     EXPECT_EQ(report.substr(0, report.find("\r\n\r\n") + 4),
               "Süß.mp3\r\n-------\r\n\r\n");  // as many dashes as characters
-    EXPECT_NE(report.find("Frequency           : 44100 Hz\r\n"), std::string::npos);
     // Without a LAME tag: one line, then the empty line that ends the report.
     const std::string ending = "Lame Header         : No\r\n\r\n";
     EXPECT_EQ(report.substr(report.size() - ending.size()), ending);
@@ -365,11 +345,9 @@ TEST(EncoderDecision, NamesTheExamples) {
     ScanRecord named = Make({.S = 4});
     CopyTextField(named.encoder_text, "Lame 3.90 (alpha)");
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
-    // Layer I and II have no statistics to go by: text, or nothing.
+    // Layer I and II have no statistics to go by: only the text names them.
     named.layer = 2;
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
-    named.encoder_text[0] = '\0';
-    EXPECT_EQ(IdentifyEncoder(named), "Unknown");
 }
 
 std::string Sign(std::string_view block) {
@@ -402,7 +380,6 @@ TEST(EncoderText, FindsSignaturesAndTheirVersionsInTheBlockOnly) {
 TEST(EncoderText, NamesTheEncoder) {
     EXPECT_EQ(NameFromText("LAME3.90a"), "Lame 3.90 (alpha)");
     EXPECT_EQ(NameFromText("LAME3.97 "), "Lame 3.97");
-    EXPECT_EQ(NameFromText("LAME3.96b"), "Lame 3.96 (beta)");
     EXPECT_EQ(NameFromText("LAME3.90"), "Lame 3.90");  // exactly 8: no suffix
     EXPECT_EQ(NameFromText("LAME3.9"), "Lame");
     EXPECT_EQ(NameFromText("LAME3.100"), "Lame 3.100");
@@ -412,23 +389,16 @@ TEST(EncoderText, NamesTheEncoder) {
     EXPECT_EQ(NameFromText("MPGE"), "Gogo (before 3.0)");
     EXPECT_EQ(NameFromText("GOGO"), "Gogo (after 3.0)");
     EXPECT_EQ(NameFromText("RCA 1.0.1"), "RCA 1.0.1");
-    EXPECT_EQ(NameFromText("Thomson 2.1"), "Thomson 2.1");
     EXPECT_EQ(NameFromText("Lavc"), "");
 }
 
-TEST(EncoderText, ComesFromTheLameTagOrTheFramesOfRealFiles) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"lame_vbr_v2.mp3", "Lame 3.100"},        // the LAME tag
-        {"lame_notag_cbr128.mp3", "Lame 3.100"},  // lame -t: text in its frames
-        {"twolame_mp2_192_48k.mp2", ""},
-    };
-    for (const auto& [file, text] : cases) {
-        CVandrelMp3File mp3;
-        ASSERT_TRUE(mp3.Open(test::FixturePath(file), "rb"));
-        ScanRecord r = ZeroRecord();
-        mp3.Scan(r, {.cache = CacheLookup::kSkip});
-        EXPECT_EQ(EncoderText(r), text) << file;
-    }
+// lame -t writes no LAME tag, but its version text is in its frames.
+TEST(EncoderText, ComesFromTheFramesOfARealFileWithoutALameTag) {
+    CVandrelMp3File mp3;
+    ASSERT_TRUE(mp3.Open(test::FixturePath("lame_notag_cbr128.mp3"), "rb"));
+    ScanRecord r = ZeroRecord();
+    mp3.Scan(r, {.cache = CacheLookup::kSkip});
+    EXPECT_EQ(EncoderText(r), "Lame 3.100");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST(WaveFile, ReadsRealFilesWhateverChunksComeBeforeTheAudio) {
     }
 }
 
-TEST(WaveFile, WalksChunksInAnyOrderAndStopsAtTheEndOfDamagedOnes) {
+TEST(WaveFile, SurvivesMissingAndDamagedChunks) {
     const auto fmt = Chunk("fmt ", FmtBody(1, 2, 8000, 32000));
     const auto audio = Chunk("data", std::vector<uint8_t>(8000));  // 0.25 s
     std::vector<uint8_t> empty_chunks;
@@ -86,9 +86,6 @@ TEST(WaveFile, WalksChunksInAnyOrderAndStopsAtTheEndOfDamagedOnes) {
         int result;
         float length;
     } cases[] = {
-        {"data before fmt", RiffWave({audio, fmt}), 1, 0.25f},
-        {"an odd chunk and its pad byte first", RiffWave({Chunk("junk", {1, 2, 3}), fmt, audio}), 1,
-         0.25f},
         {"a data size past the end counts the bytes there",
          RiffWave({fmt, ChunkHeader("data", 0xFFFFFFF0), std::vector<uint8_t>(4000)}), 1, 0.125f},
         {"no data chunk", RiffWave({fmt}), 1, 0.0f},
@@ -109,25 +106,15 @@ TEST(WaveFile, WalksChunksInAnyOrderAndStopsAtTheEndOfDamagedOnes) {
     }
 }
 
-TEST(WaveTexts, NameTheFormatAndTheChannelsFromTheFmtChunk) {
-    const struct {
-        std::vector<uint8_t> fmt_body;
-        const char *type, *mode;
-    } cases[] = {
-        {test::ExtensibleFmtBody(3, 2, 8000, 64000, 32), "wave IEEE float", "stereo"},
-        {FmtBody(6, 1, 8000, 8000, 8), "wave A-law", "mono"},
-        {FmtBody(7, 0, 8000, 8000, 8), "wave mu-law", "--"},
-        {FmtBody(0x55, 8, 8000, 4000, 0), "wave format 0x0055", "8 channels"},
-        // Cut before its sub-format: the extensible tag is all there is.
-        {FmtBody(0xFFFE, 2, 8000, 64000, 32), "wave format 0xFFFE", "stereo"},
-    };
-    for (const auto& c : cases) {
-        int result = 0;
-        AttributeTexts texts;
-        BuildAttributeTexts(texts, ScanBytes(RiffWave({Chunk("fmt ", c.fmt_body)}), result), false);
-        EXPECT_EQ(texts[kSlotType], c.type);
-        EXPECT_EQ(texts[kSlotStereoMode], c.mode) << c.type;
-    }
+// A damaged "fmt " chunk: extensible, but cut before its sub-format, and
+// without channels.
+TEST(WaveTexts, ShowTheExtensibleTagOfAChunkCutShortAndNoModeForZeroChannels) {
+    int result = 0;
+    AttributeTexts texts;
+    const auto fmt = Chunk("fmt ", FmtBody(0xFFFE, 0, 8000, 64000, 32));
+    BuildAttributeTexts(texts, ScanBytes(RiffWave({fmt}), result), false);
+    EXPECT_EQ(texts[kSlotType], "wave format 0xFFFE");
+    EXPECT_EQ(texts[kSlotStereoMode], "--");
 }
 
 }  // namespace

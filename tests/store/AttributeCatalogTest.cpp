@@ -24,7 +24,6 @@ TEST(AttributeCatalog, HoldsFortyOneAttributesInIdOrderEachWithItsOwnTextSlot) {
         EXPECT_LT(a.text_slot, kSlotStep * kSlotCount);
         EXPECT_TRUE(slots.insert(a.text_slot).second) << "shares a text slot";
     }
-    EXPECT_EQ(FindAttribute(10), nullptr);
     EXPECT_EQ(FindAttribute(113), nullptr);
     EXPECT_TRUE(AnyScanDependent(DefaultColumnIds()));
     EXPECT_FALSE(AnyScanDependent({0, 3, 5, 200, 101}));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/io/ByteOrder.h"
+#include "support/MpegBuilder.h"
 
 namespace vandrel::test {
 
@@ -34,10 +35,6 @@ inline std::vector<uint8_t> Sv8VarLen(uint64_t value) {
     return bytes;
 }
 
-inline void AppendBytes(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail) {
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-}
-
 // A packet: the two-letter key, the whole size (key and size field
 // included), the payload.
 inline std::vector<uint8_t> Sv8Packet(std::string_view key, const std::vector<uint8_t>& payload) {
@@ -46,32 +43,27 @@ inline std::vector<uint8_t> Sv8Packet(std::string_view key, const std::vector<ui
         size = 2 + Sv8VarLen(size).size() + payload.size();
     }
     std::vector<uint8_t> bytes{static_cast<uint8_t>(key[0]), static_cast<uint8_t>(key[1])};
-    AppendBytes(bytes, Sv8VarLen(size));
-    AppendBytes(bytes, payload);
+    Append(bytes, Sv8VarLen(size));
+    Append(bytes, payload);
     return bytes;
 }
 
 // The fields of a stream header ("SH") as the packet holds them.
 struct Sv8Header {
     uint64_t samples = 44100;
-    uint64_t silence = 0;
     uint8_t rate_index = 0;  // 44100, 48000, 37800, 32000
-    uint8_t bands = 28;
-    uint8_t channels = 2;
-    bool mid_side = true;
-    uint8_t packet_frames_log4 = 3;  // 64 frames an audio packet
     uint8_t version = 8;
 };
 
 // The payload of a stream header: a CRC (never checked, so any four bytes),
-// the version, the two counts, then  RRRBBBBB CCCCMAAA.
+// the version, the sample count, no beginning silence, then  RRRBBBBB CCCCMAAA:
+// 28 bands, two channels in mid/side, 64 frames an audio packet.
 inline std::vector<uint8_t> Sv8HeaderPayload(const Sv8Header& h) {
     std::vector<uint8_t> bytes{0x12, 0x34, 0x56, 0x78, h.version};
-    AppendBytes(bytes, Sv8VarLen(h.samples));
-    AppendBytes(bytes, Sv8VarLen(h.silence));
-    bytes.push_back(static_cast<uint8_t>((h.rate_index << 5) | ((h.bands - 1) & 0x1F)));
-    bytes.push_back(static_cast<uint8_t>(((h.channels - 1) << 4) | (h.mid_side ? 0x08 : 0) |
-                                         (h.packet_frames_log4 & 0x07)));
+    Append(bytes, Sv8VarLen(h.samples));
+    bytes.push_back(0);
+    bytes.push_back(static_cast<uint8_t>((h.rate_index << 5) | (28 - 1)));
+    bytes.push_back(((2 - 1) << 4) | 0x08 | 3);
     return bytes;
 }
 
@@ -79,7 +71,7 @@ inline std::vector<uint8_t> Sv8HeaderPayload(const Sv8Header& h) {
 inline std::vector<uint8_t> Sv8File(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> bytes{'M', 'P', 'C', 'K'};
     for (const std::vector<uint8_t>& part : parts) {
-        AppendBytes(bytes, part);
+        Append(bytes, part);
     }
     return bytes;
 }

@@ -19,13 +19,10 @@ inline std::vector<uint8_t> ChunkHeader(std::string_view id, uint32_t size) {
     return h;
 }
 
-// A whole chunk: header, body, and the pad byte that follows an odd body.
+// A whole chunk of an even size: header and body.
 inline std::vector<uint8_t> Chunk(std::string_view id, const std::vector<uint8_t>& body) {
     std::vector<uint8_t> c = ChunkHeader(id, static_cast<uint32_t>(body.size()));
     c.insert(c.end(), body.begin(), body.end());
-    if (body.size() % 2 != 0) {
-        c.push_back(0);
-    }
     return c;
 }
 
@@ -42,21 +39,6 @@ inline std::vector<uint8_t> FmtBody(uint16_t format_tag, uint16_t channels, uint
     return b;
 }
 
-// The 40-byte extensible body: tag 0xFFFE, the extension size 22, valid bits,
-// no channel mask, and a sub-format GUID that starts with the real tag.
-inline std::vector<uint8_t> ExtensibleFmtBody(uint16_t sub_format, uint16_t channels, uint32_t rate,
-                                              uint32_t byte_rate, uint16_t bits) {
-    std::vector<uint8_t> b = FmtBody(0xFFFE, channels, rate, byte_rate, bits);
-    b.resize(40, 0);
-    StoreLe16(std::span(b).subspan(16), 22);
-    StoreLe16(std::span(b).subspan(18), bits);
-    StoreLe16(std::span(b).subspan(24), sub_format);
-    constexpr uint8_t kGuidTail[] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                     0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    std::memcpy(b.data() + 26, kGuidTail, sizeof kGuidTail);
-    return b;
-}
-
 // "RIFF", the size of what follows, "WAVE", then the given chunks as they are.
 inline std::vector<uint8_t> RiffWave(std::initializer_list<std::vector<uint8_t>> chunks) {
     std::vector<uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
@@ -65,14 +47,6 @@ inline std::vector<uint8_t> RiffWave(std::initializer_list<std::vector<uint8_t>>
     }
     StoreLe32(std::span(f).subspan(4), static_cast<uint32_t>(f.size() - 8));
     return f;
-}
-
-// The canonical 44-byte header of a 16-bit PCM WAVE file; the audio bytes
-// are the caller's to add.
-inline std::vector<uint8_t> WaveHeader(uint16_t channels, uint32_t rate, uint32_t byte_rate,
-                                       uint32_t data_size) {
-    return RiffWave(
-        {Chunk("fmt ", FmtBody(1, channels, rate, byte_rate)), ChunkHeader("data", data_size)});
 }
 
 }  // namespace vandrel::test

@@ -208,20 +208,6 @@ private slots:
         frame.PrepareShutdown();
     }
 
-    void ShowsTheBusyStateAndStatusTexts() {
-        CMainFrame frame;
-        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
-        QCOMPARE(frame.StatusPaneText(0), QString("Ready"));
-        frame.SetBusyState(ListBusy::kScanning);
-        QVERIFY(frame.busy_indicator().running());
-        QVERIFY(frame.pause_enabled());
-        frame.SetBusyState(ListBusy::kPaused);
-        QVERIFY(!frame.busy_indicator().running());
-        frame.SetBusyState(ListBusy::kIdle);
-        QVERIFY(!frame.pause_enabled());
-        frame.PrepareShutdown();
-    }
-
     void WritesItsSettingsAtExitAndReadsThemBack() {
         CIniFile start(dir_.File("start.ini"));
         start.SetInt("mainframe", "left", 30);
