@@ -91,6 +91,10 @@ if command -v mid3v2 >/dev/null; then
     l -b 128 "$work/s44.wav" "$out/mid3v2_tags.mp3"
     mid3v2 --artist "Mutagen Artist" --song "Mutagen Song" --album "Mutagen Album" \
         --track 12 --genre Blues "$out/mid3v2_tags.mp3" >/dev/null
+    # A cover picture five times the size of the audio in front of it.
+    sox "$work/s44one.wav" -n spectrogram -o "$work/cover.png" -x 160 -y 129
+    l -b 32 -m m "$work/s44one.wav" "$out/mid3v2_cover_art.mp3"
+    mid3v2 --picture="$work/cover.png:Cover:3:image/png" "$out/mid3v2_cover_art.mp3" >/dev/null
 fi
 if command -v eyeD3 >/dev/null; then
     l -b 128 "$work/s44.wav" "$out/eyed3_v1_tags.mp3"

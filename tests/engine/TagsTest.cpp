@@ -76,11 +76,6 @@ TEST(LameTag, DecodesWhatLameWrote) {
     EXPECT_EQ(x.source_frequency, 1);
     EXPECT_EQ(x.noise_shaping, 1);
 
-    // A constant-bitrate file's "Info" header counts the same.
-    r = ScanBytes(ReadFile(FixturePath("lame_cbr128_joint.mp3")));
-    EXPECT_EQ(r.xing.has_lame_tag, 1);
-    EXPECT_EQ(r.xing.vbr_method, 1);
-
     // ffmpeg's encoder puts its own name where lame puts its version; with
     // a right tag CRC the tag counts, and lame inside ffmpeg is the encoder.
     r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));
@@ -93,6 +88,8 @@ TEST(LameTag, DecodesWhatLameWrote) {
     r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_vbr_q4.mp3")));
     EXPECT_EQ(r.xing.has_lame_tag, 0);
     EXPECT_EQ(LameVersion(r), "Lavc");
+    // "Lavc" names no encoder, so lame's own signature in the frames does.
+    EXPECT_EQ(EncoderText(r), "Lame 3.100");
 
     // No header at all.
     EXPECT_EQ(ScanBytes(ReadFile(FixturePath("lame_notag_cbr128.mp3"))).has_xing, 0);
@@ -289,14 +286,11 @@ TEST(MusicCrc, IsRightForAnUntouchedFileWrongAfterOneChangedByteAndNeedsTwoFrame
 TEST(Id3v1, ReadsTagsWrittenByOtherTools) {
     // lame --tt/--ta/--tl/--ty/--tc/--tn/--tg
     ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_tags_v1v2.mp3")));
+    // Title, comment, track and genre: the CLI's JSON and --all-columns tests.
     EXPECT_EQ(r.id3v1_present, 1);
-    EXPECT_EQ(Field(r, kId3v1Title), "Plucked Strings");
     EXPECT_EQ(Field(r, kId3v1Artist), "Vandrel Fixtures");
     EXPECT_EQ(Field(r, kId3v1Album), "Test Album");
     EXPECT_EQ(Field(r, kId3v1Year), "2024");
-    EXPECT_EQ(Field(r, kId3v1Comment), "made by make_fixtures");
-    EXPECT_EQ(r.id3v1.track, 7);
-    EXPECT_EQ(GenreName(r.id3v1.image[kId3v1GenreByte]), "Jazz");
 
     // ffmpeg -write_id3v1, behind an ID3v2.4 tag
     r = ScanBytes(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));

@@ -52,7 +52,13 @@ bool CMp3File::IsSupportedFile(const std::string& path) const {
     if (!probe.CMediaFile::Open(path, "rb")) {
         return false;
     }
-    probe.Stream().Seek(static_cast<int64_t>(probe.GetFileSize() / 2));
+    // From the middle of what follows an ID3v2 tag: cover art can make the
+    // tag larger than the audio.
+    ScanRecord scratch = ZeroRecord();
+    probe.SkipId3v2(scratch);
+    const auto size = static_cast<int64_t>(probe.GetFileSize());
+    const int64_t audio_start = probe.id3v2_end_ < size ? probe.id3v2_end_ : 0;
+    probe.Stream().Seek(audio_start + (size - audio_start) / 2);
     const bool found = probe.FindFrameChain(5) >= 0;
     probe.Close();
     return found;
@@ -148,12 +154,14 @@ void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
     stream.Read({tail + skip, sizeof record.tail_bytes - skip});
 }
 
-void CMp3File::CheckLastFrame(ScanRecord& record) {
+void CMp3File::CheckLastFrame(ScanRecord& record, int64_t audio_start) {
     FileStream& stream = Stream();
     const int64_t size = static_cast<int64_t>(GetFileSize());
     bool complete = false;
 
-    stream.Seek(size - std::min(size, kLastFrameSearchSize));
+    // Not inside an ID3v2 tag: a cover picture could fill the search window's
+    // first half, where the chain has to start.
+    stream.Seek(std::max(size - std::min(size, kLastFrameSearchSize), audio_start));
     if (FindFrameChain(5) >= 0) {
         int64_t position = stream.Tell();
         for (;;) {
@@ -208,9 +216,6 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     }
 
     stream.Seek(0);
-    CheckLastFrame(record);
-
-    stream.Seek(0);
     const int64_t size = static_cast<int64_t>(GetFileSize());
     // The record holds 32 bits; larger sizes saturate rather than wrap.
     record.file_size = SaturatedSize(static_cast<uint64_t>(size));
@@ -220,6 +225,8 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
 
     const int64_t audio_end = ReadId3v1(record);
     SkipId3v2(record);
+    CheckLastFrame(record, id3v2_end_);
+    stream.Seek(id3v2_end_);
     record.has_cue_sheet = HasCueSheet() ? 1 : 0;
     FindFrameChain(5);  // positions the stream at the first frame when there is one
     const int64_t frame_search_start = stream.Tell();
@@ -593,7 +600,10 @@ void CMp3File::FindEncoderText(ScanRecord& record) {
         if (text.empty() && record.xing.has_lame_tag != 0) {
             text = "Lame (" + std::string(version) + ")";  // lame inside another program
         }
-    } else {
+    }
+    // A header text that names nothing (another program's name in a tag whose
+    // CRC is wrong) does not stop the search for an encoder's own signature.
+    if (text.empty()) {
         // Encoders leave their name near the start of the audio or at the
         // very end of the file.
         std::array<uint8_t, kEncoderTextBlock> block{};

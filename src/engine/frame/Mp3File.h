@@ -34,7 +34,7 @@ public:
     CMp3File& operator=(const CMp3File&) = delete;
 
     // Accepts a file when five chained frame headers start in the first half
-    // of the search window from the middle of the file.
+    // of the search window from the middle of the file after its ID3v2 tag.
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
@@ -89,7 +89,7 @@ private:
     bool HasCueSheet() const;
     // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
     uint32_t ReadHeaderWord();
-    void CheckLastFrame(ScanRecord& record);
+    void CheckLastFrame(ScanRecord& record, int64_t audio_start);
     void CopyTail(ScanRecord& record, int64_t position);
     // Parses the frame at the current position into the record and series;
     // returns the next frame's position, or -1 when the frame is invalid or
