@@ -52,14 +52,17 @@ bool CMp3File::IsSupportedFile(const std::string& path) const {
     if (!probe.CMediaFile::Open(path, "rb")) {
         return false;
     }
-    // From the middle of what follows an ID3v2 tag: cover art can make the
-    // tag larger than the audio.
-    ScanRecord scratch = ZeroRecord();
-    probe.SkipId3v2(scratch);
     const auto size = static_cast<int64_t>(probe.GetFileSize());
-    const int64_t audio_start = probe.id3v2_end_ < size ? probe.id3v2_end_ : 0;
-    probe.Stream().Seek(audio_start + (size - audio_start) / 2);
-    const bool found = probe.FindFrameChain(5) >= 0;
+    probe.Stream().Seek(size / 2);
+    bool found = probe.FindFrameChain(5) >= 0;
+    // Cover art can make an ID3v2 tag so much larger than the audio that the
+    // search from the middle of the file ends before the audio starts: then
+    // from the middle of what follows the tag.
+    ScanRecord scratch = ZeroRecord();
+    if (!found && probe.SkipId3v2(scratch) && probe.id3v2_end_ < size) {
+        probe.Stream().Seek(probe.id3v2_end_ + (size - probe.id3v2_end_) / 2);
+        found = probe.FindFrameChain(5) >= 0;
+    }
     probe.Close();
     return found;
 }

@@ -34,7 +34,8 @@ public:
     CMp3File& operator=(const CMp3File&) = delete;
 
     // Accepts a file when five chained frame headers start in the first half
-    // of the search window from the middle of the file after its ID3v2 tag.
+    // of the search window from the middle of the file, or else from the
+    // middle of what follows its ID3v2 tag.
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
