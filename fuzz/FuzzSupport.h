@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/ScanError.h"
 #include "engine/media/MediaFile.h"
 #include "engine/verdicts/AttributeTexts.h"
 
@@ -35,7 +36,11 @@ template <typename File> void ScanFromMemory(const uint8_t* data, size_t size, c
     MemoryFile file;
     file.OpenMemory(name, std::vector<uint8_t>(data, data + size));
     ScanRecord record = ZeroRecord();
-    file.Scan(record, {});
+    try {
+        file.Scan(record, {});
+    } catch (const ScanError&) {
+        return;  // a file the scan refuses with a message
+    }
     AttributeTexts texts;
     BuildAttributeTexts(texts, record, false);
 }

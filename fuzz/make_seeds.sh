@@ -25,7 +25,17 @@ printf 'MP+\x07\xe8\x03\x00\x00\x00\x00\xa0\x40' > "$out/FuzzScanMpc/sv7_standar
 printf 'MP+\x17\x0a\x00\x00\x00\x00\x00\x20\x00' > "$out/FuzzScanMpc/sv23_unknown"
 printf 'MP+\x05\x10\x00\x20\x00\x00\x00\x00\x00' > "$out/FuzzScanMpc/old_style"
 
+# Version 8: its packets up to the first audio.
+for f in mpcenc_q5_stereo mpcenc_q3_mono_48k; do
+    head -c 600 "$audio/$f.mpc" > "$out/FuzzScanMpc/$f"
+done
+
+# WAVE: the canonical header, a LIST chunk before the audio, an extensible
+# header, and ADPCM with a "fact" chunk.
 head -c 4096 "$audio/sox_pcm_22k_mono.wav" > "$out/FuzzScanWave/pcm"
+for f in ffmpeg_pcm_8k_mono_list ffmpeg_pcm24_8k_6ch_extensible sox_ima_adpcm_8k_mono; do
+    head -c 1024 "$audio/$f.wav" > "$out/FuzzScanWave/$f"
+done
 
 for f in mid3v2_tags ffmpeg_lame_cbr112_id3 lame_tags_v1v2; do
     head -c 3000 "$audio/$f.mp3" > "$out/FuzzId3v2/$f"
