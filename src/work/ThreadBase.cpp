@@ -108,10 +108,12 @@ void CThreadBase::Interrupt() {
     if (idle_event.IsSet()) {
         return;
     }
+    // Interrupted before it is let go, so a paused worker does not finish
+    // the file in hand first.
+    interrupt_event.Set();
     if (suspended_) {
         Resume();
     }
-    interrupt_event.Set();
     Flush();
     if (!idle_event.WaitFor(kInterruptWait) && notifier_) {
         notifier_->ShowMessage(kThreadTooBusyMessage, "");
@@ -122,15 +124,17 @@ void CThreadBase::Stop() {
     if (!thread_.joinable()) {
         return;
     }
-    if (suspended_) {
-        Resume();
-    }
     if (ended_event.IsSet()) {
+        Resume();
         thread_.join();  // it ended already
         return;
     }
-    // Waiting for a long batch to run to its end would outlast the time-out.
+    // Waiting for a long batch to run to its end would outlast the time-out;
+    // a paused worker is interrupted before it is let go.
     interrupt_event.Set();
+    if (suspended_) {
+        Resume();
+    }
     ClearQueue();
     Post(Message(kMsgQuit));
     if (!ended_event.WaitFor(stop_timeout_)) {
