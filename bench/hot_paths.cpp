@@ -132,10 +132,11 @@ void BM_ParseFrame(benchmark::State& state) {
     const ScanRecord reference = SourceFile().record;
     for (auto _ : state) {
         ScanRecord record = reference;
+        FrameHeader header;
         for (size_t at : frames) {
             const int length = ParseFrame(std::span<const uint8_t, kFrameParseBytes>(
                                               file.bytes.data() + at, kFrameParseBytes),
-                                          record, nullptr);
+                                          record, nullptr, header);
             benchmark::DoNotOptimize(length);
         }
         benchmark::DoNotOptimize(record);

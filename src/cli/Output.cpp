@@ -217,7 +217,15 @@ std::string MusicCrcText(const ScanRecord& record) {
     if (record.xing.music_crc_computed == 0) {
         return "Error calculating CRC";
     }
-    return record.xing.music_crc_ok != 0 ? "OK" : "corrupt";
+    std::string text = record.xing.music_crc_ok != 0 ? "OK" : "corrupt";
+    // Checked to the end of the file (but an ID3v1 tag) for want of a usable
+    // music length: the verdict says so.
+    if (record.xing.music_crc_computed == kMusicCrcWithoutMusicLength) {
+        text += " (no usable music length in the LAME tag)";
+    } else if (record.xing.music_crc_computed == kMusicCrcMusicLengthPastEnd) {
+        text += " (the file is shorter than the LAME tag's music length)";
+    }
+    return text;
 }
 
 std::variant<std::vector<int32_t>, std::string> ResolveColumns(const Options& options) {

@@ -27,7 +27,8 @@ std::variant<std::vector<int32_t>, std::string> ResolveColumns(const Options& op
 std::vector<Column> OutputColumns(const std::vector<int32_t>& attribute_ids,
                                   const Options& options);
 
-// "OK" or "corrupt" for a checked music CRC, "Error calculating CRC" when the
+// "OK" or "corrupt" for a checked music CRC (with the reason in brackets when
+// the tag's music length could not be used), "Error calculating CRC" when the
 // check could not run, empty for a file without a LAME tag.
 std::string MusicCrcText(const ScanRecord& record);
 

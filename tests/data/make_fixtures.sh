@@ -70,6 +70,9 @@ l -b 128 "$work/s44tiny.wav" "$out/lame_three_frames.mp3"
 # cut anywhere ("LAME" then other bytes); its version stands later.
 sox -R -n -r 22050 -c 1 -b 16 "$work/m22plain.wav" synth 3 pluck 220
 l -b 32 "$work/m22plain.wav" "$out/lame_mpeg2_22k_cbr32_padding.mp3"
+# An ID3v1.0 tag: a comment of 30 characters leaves no room for a track.
+l -b 8 --id3v1-only --tt "ID3v1.0 title" --tc "A comment of thirty characters" "$work/m8.wav" \
+    "$out/lame_id3v10_comment30.mp3"
 # Tags written by lame itself: ID3v1 and ID3v2, and ID3v1 alone.
 l -b 96 --tt "Plucked Strings" --ta "Vandrel Fixtures" --tl "Test Album" --ty 2024 \
     --tn 7 --tg Jazz --tc "made by make_fixtures" "$work/s44.wav" "$out/lame_tags_v1v2.mp3"
@@ -91,10 +94,37 @@ if command -v mid3v2 >/dev/null; then
     l -b 128 "$work/s44.wav" "$out/mid3v2_tags.mp3"
     mid3v2 --artist "Mutagen Artist" --song "Mutagen Song" --album "Mutagen Album" \
         --track 12 --genre Blues "$out/mid3v2_tags.mp3" >/dev/null
-    # A cover picture five times the size of the audio in front of it.
-    sox "$work/s44one.wav" -n spectrogram -o "$work/cover.png" -x 160 -y 129
-    l -b 32 -m m "$work/s44one.wav" "$out/mid3v2_cover_art.mp3"
+    # A cover picture over three times the size of the second of audio (with
+    # its Info header) behind it.
+    sox "$work/s44one.wav" -n spectrogram -o "$work/cover.png" -x 200 -y 180
+    l -b 128 "$work/s44one.wav" "$out/mid3v2_cover_art.mp3"
     mid3v2 --picture="$work/cover.png:Cover:3:image/png" "$out/mid3v2_cover_art.mp3" >/dev/null
+fi
+# Tags after the audio of a lame CBR file with its LAME tag, as taggers leave
+# them: an ID3v2.4 tag with a footer, an APEv2 tag with a cover (written by
+# mutagen), a Lyrics3v2 block and lame's ID3v1 tag, in that order.
+if /usr/bin/python3 -c 'import mutagen.apev2' 2>/dev/null; then
+    l -b 128 --id3v1-only --tt "Trailing tags" "$work/s44one.wav" "$out/mutagen_trailing_tags.mp3"
+    /usr/bin/python3 - "$out/mutagen_trailing_tags.mp3" <<'PY'
+import sys
+from mutagen.apev2 import APEv2, APEValue, BINARY
+path = sys.argv[1]
+ape = APEv2()
+ape["Title"] = "Trailing tags"
+ape["Cover Art (Front)"] = APEValue(b"cover.png\x00" + bytes(range(256)) * 8, BINARY)
+open(path + ".ape", "wb").close()
+ape.save(path + ".ape")  # the tag alone, header and footer
+ape_tag = open(path + ".ape", "rb").read()
+data = open(path, "rb").read()
+frame = b"TIT2" + (14).to_bytes(4, "big") + b"\x00\x00" + b"\x03Appended tag\x00"
+size = bytes([(len(frame) >> 21) & 127, (len(frame) >> 14) & 127, (len(frame) >> 7) & 127,
+              len(frame) & 127])
+id3v24 = b"ID3\x04\x00\x10" + size + frame + b"3DI\x04\x00\x10" + size
+lyrics = b"LYRICSBEGIN" + b"LYR00018Words to no music."
+lyrics += b"%06dLYRICS200" % len(lyrics)
+open(path, "wb").write(data[:-128] + id3v24 + ape_tag + lyrics + data[-128:])
+PY
+    rm "$out/mutagen_trailing_tags.mp3.ape"
 fi
 if command -v eyeD3 >/dev/null; then
     l -b 128 "$work/s44.wav" "$out/eyed3_v1_tags.mp3"

@@ -238,14 +238,15 @@ TEST(Scan, CountsALostFrameAsOneSyncErrorAndResynchronises) {
     const ScanRecordImage image = ToImage(r);
     EXPECT_EQ(LoadLe64(std::span(image).subspan(496)), 0u);  // past the twentieth time
 
-    // A change to mono costs one frame, then the walk follows it (see FrameReference).
+    // A change to mono is a sync error; the frame that changed is skipped but
+    // counted, then the walk follows the new reference (see FrameReference).
     bytes = MakeFrames({}, 30);
     Append(bytes, MakeFrames({.mode = 3}, 30));
     r = Scan(bytes);
     EXPECT_EQ(r.sync_errors, 1);
     EXPECT_EQ(r.channels, 1);  // the reference follows the file
     EXPECT_EQ(r.mode, 1);      // the first frame's mode stays
-    EXPECT_EQ(r.frames, 59);
+    EXPECT_EQ(r.frames, 60);
     EXPECT_EQ(r.long_blocks, 174u);  // 29 stereo frames of 4 granule-channels, 29 mono of 2
 }
 

@@ -6,6 +6,7 @@
 #include "engine/media/VandrelMp3File.h"
 #include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
+#include "engine/verdicts/AttributeTexts.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
@@ -283,6 +284,40 @@ TEST(MusicCrc, IsRightForAnUntouchedFileWrongAfterOneChangedByteAndNeedsTwoFrame
     EXPECT_EQ(r.xing.music_crc_computed, 0);
 }
 
+TEST(MusicCrc, EndsWhereTheMusicLengthSaysOrSaysWhyItCannot) {
+    // An ID3v2.4 tag, an APE tag, Lyrics3 and ID3v1 after the music: none of
+    // them is music.
+    const std::vector<uint8_t> tagged = ReadFile(FixturePath("mutagen_trailing_tags.mp3"));
+    auto check = [](const std::vector<uint8_t>& bytes, uint32_t music_length) {
+        CVandrelMp3File file;
+        file.OpenMemory("memory.mp3", bytes);
+        ScanRecord r = ZeroRecord();
+        file.Scan(r, {.walk_frames = false, .cache = CacheLookup::kSkip});
+        if (music_length != 0xFFFFFFFF) {
+            r.xing.music_length = music_length;
+        }
+        file.ComputeMusicCrc(r, nullptr);
+        return r;
+    };
+    ScanRecord r = check(tagged, 0xFFFFFFFF);
+    EXPECT_EQ(r.xing.music_length, 17135u);
+    EXPECT_EQ(r.xing.music_crc_computed, kMusicCrcOverMusicLength);
+    EXPECT_EQ(r.xing.music_crc_ok, 1);
+
+    // No music length, or one that ends inside the tag's own frame: the rest
+    // of the file but the ID3v1 tag, tags and all.
+    for (const uint32_t length : {0u, 417u}) {
+        r = check(tagged, length);
+        EXPECT_EQ(r.xing.music_crc_computed, kMusicCrcWithoutMusicLength) << length;
+        EXPECT_EQ(r.xing.music_crc_ok, 0) << length;
+    }
+    // A download cut short: the music length runs past the end.
+    const std::vector<uint8_t> cut(tagged.begin(), tagged.begin() + 12000);
+    r = check(cut, 0xFFFFFFFF);
+    EXPECT_EQ(r.xing.music_crc_computed, kMusicCrcMusicLengthPastEnd);
+    EXPECT_EQ(r.xing.music_crc_ok, 0);
+}
+
 TEST(Id3v1, ReadsTagsWrittenByOtherTools) {
     // lame --tt/--ta/--tl/--ty/--tc/--tn/--tg
     ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_tags_v1v2.mp3")));
@@ -299,17 +334,25 @@ TEST(Id3v1, ReadsTagsWrittenByOtherTools) {
     EXPECT_EQ(r.id3v2_size, 94);
 }
 
-TEST(Id3v1, TakesAnyByteAt126ButBlankOrZeroAsTheTrack) {
+TEST(Id3v1, HasATrackOnlyAfterAZeroByteAt125) {
+    // lame's ID3v1.0 tag: the comment fills all 30 bytes.
+    ScanRecord r = ScanBytes(ReadFile(FixturePath("lame_id3v10_comment30.mp3")));
+    EXPECT_EQ(r.id3v1.track, 0);
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, r, false);
+    EXPECT_EQ(texts[kSlotComment], "A comment of thirty characters");
+
+    // ID3v1.1: a zero byte, then the track; a zero track is none.
     std::vector<uint8_t> bytes = MakeFrames({}, 30);
-    Append(bytes, MakeId3v1("A comment of thirty characters"));
-    // An ID3v1.0 comment filling its field, up to byte 126.
-    std::memset(bytes.data() + bytes.size() - 31, 'x', 30);
-    EXPECT_EQ(ScanBytes(bytes).id3v1.track, 'x');
-    bytes[bytes.size() - 2] = ' ';
+    Append(bytes, MakeId3v1("Title"));
+    bytes[bytes.size() - 3] = 0;
+    bytes[bytes.size() - 2] = 7;
+    EXPECT_EQ(ScanBytes(bytes).id3v1.track, 7);
+    bytes[bytes.size() - 2] = 0;
     EXPECT_EQ(ScanBytes(bytes).id3v1.track, 0);
 
     // Without a tag: genre 255, no track, nothing present.
-    const ScanRecord r = ScanBytes(MakeFrames({}, 30));
+    r = ScanBytes(MakeFrames({}, 30));
     EXPECT_EQ(r.id3v1_present, 0);
     EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 255);
 }
@@ -344,6 +387,8 @@ TEST(Id3v1, WritesAppendsThenReplacesInPlace) {
     EXPECT_EQ(file.GetFileSize(), audio.size() + 128);
 
     std::memcpy(tag.image + 3, "Second Title", 12);
+    // A comment of 30 characters gives way to the track (ID3v1.1).
+    std::memset(tag.image + kId3v1Comment.offset, 'c', kId3v1Comment.width);
     ASSERT_TRUE(file.WriteId3v1(tag));
     file.Close();
     const std::vector<uint8_t> bytes = ReadFile(path);
@@ -353,6 +398,7 @@ TEST(Id3v1, WritesAppendsThenReplacesInPlace) {
     const ScanRecord r = ScanBytes(bytes);
     EXPECT_EQ(Field(r, kId3v1Title), "Second Title");
     EXPECT_EQ(r.id3v1.track, 9);
+    EXPECT_EQ(Field(r, kId3v1Comment), std::string(28, 'c'));
     EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 13);
 
     // A file opened for reading only cannot take a tag, and says so.

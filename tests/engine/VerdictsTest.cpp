@@ -392,6 +392,19 @@ TEST(EncoderText, NamesTheEncoder) {
     EXPECT_EQ(NameFromText("Lavc"), "");
 }
 
+// lame 3.100 goes with 3.9x: joint-stereo CBR 64 at 22.05 kHz (63 kbit/s
+// measured) is above the ok threshold of MPEG-2 for it, and not for an
+// unknown encoder.
+TEST(Quality, JudgesARealLame3100FileAsItsPredecessors) {
+    CVandrelMp3File mp3;
+    ASSERT_TRUE(mp3.Open(test::FixturePath("lame_mpeg2_22k_cbr64.mp3"), "rb"));
+    ScanRecord r = ZeroRecord();
+    mp3.Scan(r, {.cache = CacheLookup::kSkip});
+    AttributeTexts texts;
+    EXPECT_EQ(BuildAttributeTexts(texts, r, false), kQualityOk);
+    EXPECT_EQ(texts[kSlotEncoder], "Lame 3.100");
+}
+
 // lame -t writes no LAME tag, but its version text is in its frames.
 TEST(EncoderText, ComesFromTheFramesOfARealFileWithoutALameTag) {
     CVandrelMp3File mp3;

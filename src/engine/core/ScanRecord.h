@@ -46,6 +46,14 @@ struct RecordFileStatus {
 };
 static_assert(sizeof(RecordFileStatus) == 36);
 
+// How the music CRC was computed (field music_crc_computed; 0 when it was not):
+// up to the LAME tag's music length; or, that length being unusable, over the
+// rest of the file but an ID3v1 tag: a length of 0 or one ending inside the
+// tag's own frame, or a length that runs past the end of the file.
+inline constexpr int32_t kMusicCrcOverMusicLength = 1;
+inline constexpr int32_t kMusicCrcWithoutMusicLength = 2;
+inline constexpr int32_t kMusicCrcMusicLengthPastEnd = 3;
+
 // Xing/Info header and LAME tag as decoded into the record.
 struct VbrHeaderBlock {
     int32_t is_mpeg1;     // of the frame holding the header
@@ -86,7 +94,7 @@ struct VbrHeaderBlock {
     uint32_t music_length;
     uint16_t music_crc;
     uint8_t reserved_686[2];
-    int32_t music_crc_computed;
+    int32_t music_crc_computed;  // 0 not yet, else one of kMusicCrc...
     uint16_t tag_crc;
     uint8_t reserved_694[2];
 };
@@ -141,7 +149,14 @@ struct ScanRecord {
     int32_t sync_errors;
     uint8_t reserved_332[4];
     int64_t sync_error_times_ms[kMaxStoredSyncErrors];
-    uint8_t reserved_496[8];
+    // Bytes of the file that are not audio: before the first frame, after the
+    // last one, tags at either end. The average bitrate and an estimated
+    // length count only the rest.
+    uint32_t non_audio_bytes;
+    // The length of a whole walk over frames of more than one duration (a
+    // change of sample rate or layer); 0 when every frame lasts as long as
+    // the first.
+    float walked_seconds;
     int32_t padding_used;
     int32_t scfsi_used;
     int32_t scalefac_scale_count;
@@ -196,7 +211,8 @@ static_assert(offsetof(ScanRecord, reservoir_sum) == 320);
 static_assert(offsetof(ScanRecord, sync_errors) == 328);
 static_assert(offsetof(ScanRecord, reserved_332) == 332);
 static_assert(offsetof(ScanRecord, sync_error_times_ms) == 336);
-static_assert(offsetof(ScanRecord, reserved_496) == 496);
+static_assert(offsetof(ScanRecord, non_audio_bytes) == 496);
+static_assert(offsetof(ScanRecord, walked_seconds) == 500);
 static_assert(offsetof(ScanRecord, padding_used) == 504);
 static_assert(offsetof(ScanRecord, scfsi_used) == 508);
 static_assert(offsetof(ScanRecord, scalefac_scale_count) == 512);

@@ -63,8 +63,7 @@ void AddToSeries(FrameSeries* series, const FrameHeader& h, const SideInfoValues
 }  // namespace
 
 int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& record,
-               FrameSeries* series) {
-    FrameHeader h;
+               FrameSeries* series, FrameHeader& h) {
     const int length = DecodeFrameHeader(LoadBe32(bytes.first<4>()), h);
     if (length == 0) {
         return 0;
@@ -74,7 +73,7 @@ int ParseFrame(std::span<const uint8_t, kFrameParseBytes> bytes, ScanRecord& rec
     record.channels = reference.channels;
     record.sample_rate = reference.sample_rate;
     if (!agrees) {
-        return 0;
+        return -length;
     }
 
     if (h.padding != 0) {

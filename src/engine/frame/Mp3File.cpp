@@ -12,21 +12,13 @@
 #include "engine/frame/FrameParser.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
+#include "engine/tags/TrailingTags.h"
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/EncoderId.h"
 
 namespace vandrel {
 
 namespace {
-
-// A real number as the record's 32-bit integer; NaN and out-of-range values
-// (from a damaged cached record) become 0 rather than undefined behaviour.
-int32_t TruncateToInt32(double value) {
-    if (!(value > -2147483648.0 && value < 2147483648.0)) {
-        return 0;
-    }
-    return static_cast<int32_t>(value);
-}
 
 // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
 uint32_t ReadHeaderWordFrom(FileStream& stream) {
@@ -55,19 +47,24 @@ bool CMp3File::IsSupportedFile(const std::string& path) const {
     const auto size = static_cast<int64_t>(probe.GetFileSize());
     probe.Stream().Seek(size / 2);
     bool found = probe.FindFrameChain(5) >= 0;
-    // Cover art can make an ID3v2 tag so much larger than the audio that the
-    // search from the middle of the file ends before the audio starts: then
-    // from the middle of what follows the tag.
-    ScanRecord scratch = ZeroRecord();
-    if (!found && probe.SkipId3v2(scratch) && probe.id3v2_end_ < size) {
-        probe.Stream().Seek(probe.id3v2_end_ + (size - probe.id3v2_end_) / 2);
-        found = probe.FindFrameChain(5) >= 0;
+    // Cover art can make tags so much larger than the audio that the middle
+    // of the file falls inside one of them: then from the middle of what lies
+    // between the tags at either end.
+    if (!found) {
+        ScanRecord scratch = ZeroRecord();
+        probe.SkipId3v2(scratch);
+        const int64_t audio_start = probe.id3v2_end_;
+        const int64_t audio_end = FindTrailingTags(probe.Stream());
+        if (audio_start > 0 || audio_end < size) {
+            probe.Stream().Seek(audio_start + (audio_end - audio_start) / 2);
+            found = audio_end > audio_start && probe.FindFrameChain(5, audio_end) >= 0;
+        }
     }
     probe.Close();
     return found;
 }
 
-int64_t CMp3File::FindFrameChain(int n) {
+int64_t CMp3File::FindFrameChain(int n, int64_t end) {
     static_assert(FileStream::kBufferCapacity >= kSearchWindowSize,
                   "the search looks at its whole window in the stream's buffer");
     FileStream& stream = Stream();
@@ -77,16 +74,17 @@ int64_t CMp3File::FindFrameChain(int n) {
     // but it is fetched only as far as the search reaches into it: a chain is
     // usually found among the first few frames. It lives in the stream's own
     // buffer, which keeps what it holds as it grows.
-    size_t read = static_cast<size_t>(std::clamp<int64_t>(
-        static_cast<int64_t>(GetFileSize()) - start, 0, static_cast<int64_t>(kSearchWindowSize)));
+    const int64_t limit = end >= 0 ? end : static_cast<int64_t>(GetFileSize());
+    size_t read = static_cast<size_t>(
+        std::clamp<int64_t>(limit - start, 0, static_cast<int64_t>(kSearchWindowSize)));
     std::span<const uint8_t> window;
-    auto fetch = [&](size_t end) {
-        end = std::min(std::max(end, window.size() + kSearchChunk), read);
-        if (end <= window.size()) {
+    auto fetch = [&](size_t upto) {
+        upto = std::min(std::max(upto, window.size() + kSearchChunk), read);
+        if (upto <= window.size()) {
             return;
         }
-        window = stream.Peek(end);
-        if (window.size() < end) {
+        window = stream.Peek(upto);
+        if (window.size() < upto) {
             read = window.size();  // the file has become shorter since it was opened
         }
     };
@@ -144,65 +142,6 @@ uint32_t CMp3File::ReadHeaderWord() {
     return ReadHeaderWordFrom(Stream());
 }
 
-void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
-    FileStream& stream = Stream();
-    uint8_t* tail = record.tail_bytes;
-    size_t skip = 0;
-    if (position < 0) {
-        // Bytes before the start of the file do not exist; they stay zero.
-        skip = static_cast<size_t>(std::min<int64_t>(-position, sizeof record.tail_bytes));
-        position = 0;
-    }
-    stream.Seek(position);
-    stream.Read({tail + skip, sizeof record.tail_bytes - skip});
-}
-
-void CMp3File::CheckLastFrame(ScanRecord& record, int64_t audio_start) {
-    FileStream& stream = Stream();
-    const int64_t size = static_cast<int64_t>(GetFileSize());
-    bool complete = false;
-
-    // Not inside an ID3v2 tag: a cover picture could fill the search window's
-    // first half, where the chain has to start.
-    stream.Seek(std::max(size - std::min(size, kLastFrameSearchSize), audio_start));
-    if (FindFrameChain(5) >= 0) {
-        int64_t position = stream.Tell();
-        for (;;) {
-            stream.Seek(position);
-            FrameHeader header;
-            const int length = DecodeFrameHeader(ReadHeaderWord(), header);
-            if (length != 0) {
-                const int64_t end = position + length;
-                if (end == size) {
-                    // Ends exactly at the end of the file: the frame's last 11
-                    // bytes, less the very last one.
-                    CopyTail(record, end - 11);
-                    complete = true;
-                    break;
-                }
-                if (end > size) {
-                    // Cut short: the end of the previous frame instead.
-                    CopyTail(record, position - 11);
-                    break;
-                }
-                position = end;
-                continue;
-            }
-            stream.Seek(position + 4);
-            if (FindFrameChain(2) >= 0) {
-                position = stream.Tell();
-                continue;
-            }
-            // Trailing bytes that are no frames (a tag, junk): the last frame
-            // was whole.
-            CopyTail(record, position - 11);
-            complete = true;
-            break;
-        }
-    }
-    record.last_frame_complete = complete ? 1 : 0;
-}
-
 int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     const int frame_limit = options.frame_limit;
     FrameSeries* const series = options.series;
@@ -226,9 +165,12 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
         return 0;
     }
 
-    const int64_t audio_end = ReadId3v1(record);
+    ReadId3v1(record);
+    // Tags after the audio (APE, Lyrics3, ID3v1, ...) end the walk and are no
+    // audio; an ID3v1 tag alone ends it where the tag starts.
+    const int64_t tags_start = FindTrailingTags(stream);
+    const int64_t audio_end = tags_start < size ? tags_start : -1;
     SkipId3v2(record);
-    CheckLastFrame(record, id3v2_end_);
     stream.Seek(id3v2_end_);
     record.has_cue_sheet = HasCueSheet() ? 1 : 0;
     FindFrameChain(5);  // positions the stream at the first frame when there is one
@@ -244,7 +186,14 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     if (record.has_xing == 0) {
         record.first_frame_offset = static_cast<int32_t>(first_frame);
     }
+    CheckLastFrame(record, first_frame, tags_start);
 
+    // Until a whole walk finds where the last frame ends, the audio runs from
+    // the first frame to the tags after it.
+    const int64_t audio_bytes = tags_start > first_frame ? tags_start - first_frame : size;
+    record.non_audio_bytes = SaturatedSize(static_cast<uint64_t>(size - audio_bytes));
+
+    stream.Seek(first_frame);
     FrameHeader first;
     const int first_length = DecodeFrameHeader(ReadHeaderWord(), first);
     if (first_length == 0) {
@@ -252,7 +201,8 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     }
     const int32_t first_kbps = BitrateKbps(first.is_mpeg1, first.layer, first.bitrate_index);
     record.average_bitrate = first_kbps;
-    record.length_seconds = static_cast<float>(static_cast<double>(size * 8 / 1000) / first_kbps);
+    record.length_seconds =
+        static_cast<float>(static_cast<double>(audio_bytes * 8 / 1000) / first_kbps);
 
     record.mode = first.mode;
     record.channels = first.channels;
@@ -274,120 +224,14 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     if (series != nullptr) {
         // Room for as many frames of the first one's length as the audio
         // holds, so that the series do not grow (and move) as the walk goes.
-        const int64_t audio_bytes = (audio_end >= 0 ? audio_end : size) - first_frame;
         int64_t expected = audio_bytes / first_length + 1;
         if (frame_limit > 0) {
             expected = std::min<int64_t>(expected, frame_limit);
         }
         series->Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
     }
-    return WalkFrames(record, first_frame + first_length, audio_end, frame_limit, series, progress);
-}
-
-int64_t CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series) {
-    FileStream& stream = Stream();
-    const int64_t start = stream.Tell();
-    const std::span<const uint8_t> head = stream.Peek(kFrameParseBytes);
-    int length;
-    if (head.size() == kFrameParseBytes) {
-        length = vandrel::ParseFrame(head.first<kFrameParseBytes>(), record, series);
-    } else {
-        // Near the end of the file: header bytes past the end read as 0xFF,
-        // side-information bits past the end as zero.
-        std::array<uint8_t, kFrameParseBytes> padded{};
-        std::fill_n(padded.begin(), 4, uint8_t{0xFF});
-        std::copy(head.begin(), head.end(), padded.begin());
-        length = vandrel::ParseFrame(padded, record, series);
-    }
-    if (length == 0) {
-        stream.Seek(start + 4);  // a re-synchronisation searches on from here
-        return -1;
-    }
-    return start + length;
-}
-
-int CMp3File::WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit,
-                         FrameSeries* series, sink* progress) {
-    FileStream& stream = Stream();
-    const int64_t size = static_cast<int64_t>(GetFileSize());
-    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
-
-    std::fill(std::begin(record.bitrate_index_counts), std::end(record.bitrate_index_counts), 0u);
-    record.long_blocks = 0;
-    record.short_blocks = 0;
-    record.mixed_blocks = 0;
-    std::fill(std::begin(record.stereo_type_counts), std::end(record.stereo_type_counts), 0u);
-
-    // The average reservoir use is the sum over the frames counted when side
-    // information was last read; it is divided out only when the record is
-    // handed on, not once per frame.
-    int64_t reservoir_frames = -1;
-    auto settle_average_reservoir = [&] {
-        if (reservoir_frames >= 0) {
-            record.average_reservoir =
-                static_cast<int32_t>(record.reservoir_sum / (reservoir_frames + 1));
-        }
-    };
-
-    int64_t q = start;
-    bool resync_pending = false;
-    bool resync_done = false;
-    for (;;) {
-        bool resync_step = false;
-        if (resync_pending) {
-            if (FindFrameChain(2) < 0) {
-                break;
-            }
-            // The frame found takes the place of the one lost.
-            --record.frames;
-            resync_step = true;
-            resync_pending = false;
-        } else {
-            if (resync_done) {
-                ++record.sync_errors;
-                if (record.sync_errors <= kMaxStoredSyncErrors && record.sample_rate > 0) {
-                    record.sync_error_times_ms[record.sync_errors - 1] =
-                        int64_t{record.frames} * samples_per_frame * 1000 / record.sample_rate;
-                }
-            }
-            stream.Seek(q);
-            if (series != nullptr) {
-                (*series)[FrameSeries::kFramePosition].push_back(
-                    SaturatedSize(static_cast<uint64_t>(q)));
-            }
-        }
-        ++record.frames;
-        if (q == end || q >= size) {
-            break;
-        }
-        const int64_t next = ParseFrame(record, series);
-        if (next >= 0) {
-            q = next;
-            reservoir_frames = record.frames;
-        } else {
-            resync_pending = true;
-        }
-        if (progress != nullptr && record.frames % kProgressInterval == 0) {
-            settle_average_reservoir();
-            if (!FinishScan(record, progress)) {
-                // Stopped by the caller: the record keeps what it has and is
-                // not cached.
-                return 1;
-            }
-        }
-        if (limit != -1 && record.frames >= limit) {
-            break;
-        }
-        resync_done = resync_step;
-    }
-
-    settle_average_reservoir();
-    record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
-    if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
-        cache->Store(record);
-    }
-    FinishScan(record, progress);
-    return 1;
+    return WalkFrames(record, {first_frame, first_frame + first_length, audio_end}, frame_limit,
+                      series, progress);
 }
 
 std::string CMp3File::RefusalReason(const std::string& path) {
@@ -438,64 +282,6 @@ std::string CMp3File::RefusalReason(const std::string& path) {
     return {};
 }
 
-bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress) {
-    RecordCache* cache = AnalysisCache();
-    if (cache == nullptr || !FitsRecordPath(path) ||
-        !cache->Lookup(path, record.status, record, frame_limit)) {
-        return false;
-    }
-    FinishScan(record, progress);
-    return true;
-}
-
-bool FinishScan(ScanRecord& record, sink* progress) {
-    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
-    const double sample_rate = record.sample_rate;
-    double average = 0.0;
-    bool from_xing = false;
-
-    const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
-    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
-        (int64_t{record.frames} == xing_frames ||
-         (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
-        const double duration =
-            static_cast<double>(xing_frames) * static_cast<double>(samples_per_frame) / sample_rate;
-        average = static_cast<double>(record.file_size) * 8.0 / (duration * 1000.0);
-        from_xing = average > 7.0;
-    }
-    if (!from_xing) {
-        int64_t weighted = 0;
-        int64_t counted = 0;
-        for (int i = 1; i <= 15; ++i) {
-            const int64_t count = record.bitrate_index_counts[i];
-            weighted += count * BitrateKbps(record.is_mpeg1, record.layer, i);
-            counted += count;
-        }
-        average = counted > 0 ? static_cast<double>(weighted) / static_cast<double>(counted) : 0.0;
-    }
-
-    if (record.whole_file_scanned != 0) {
-        if (sample_rate > 0) {
-            record.length_seconds =
-                static_cast<float>(static_cast<double>(record.frames) *
-                                   static_cast<double>(samples_per_frame) / sample_rate);
-        }
-    } else if (average > 0.0) {
-        // Without an average (no frame counted) the first-frame estimate stays.
-        record.length_seconds =
-            static_cast<float>(static_cast<double>(record.file_size) * 8.0 / (average * 1000.0));
-    }
-    record.average_bitrate = TruncateToInt32(average);
-
-    int used = 0;
-    for (int i = 1; i <= 15; ++i) {
-        used += record.bitrate_index_counts[i] != 0 ? 1 : 0;
-    }
-    record.is_vbr = used >= 2 ? 1 : 0;
-
-    return progress == nullptr || progress->Progress(record);
-}
-
 bool CMp3File::Open(const std::string& path, std::string_view mode) {
     if (!CMediaFile::Open(path, mode)) {
         tag_.ReadTags(path);  // fails the same way, and forgets the last file's tag
@@ -531,8 +317,10 @@ int64_t CMp3File::ReadId3v1(ScanRecord& record) {
             if (stream.Read(record.id3v1.image) == kId3v1Size) {
                 record.id3v1_present = 1;
                 result = tag_position;
+                // ID3v1.1 keeps the track after a zero byte that ends the
+                // comment; a 30-character ID3v1.0 comment has none.
                 const uint8_t track = record.id3v1.image[kId3v1TrackByte];
-                if (track != 0 && track != ' ') {
+                if (record.id3v1.image[kId3v1TrackByte - 1] == 0 && track != 0) {
                     record.id3v1.track = static_cast<int8_t>(track);
                 }
             }
@@ -559,9 +347,32 @@ bool CMp3File::SkipId3v2(ScanRecord& record) {
     constexpr uint8_t kFooterFlag = 0x10;
     const int64_t recorded = size + ((head[5] & kFooterFlag) != 0 ? 20 : 10);
     record.id3v2_size = static_cast<int32_t>(recorded);
-    id3v2_end_ = 10 + size;
-    stream.Seek(id3v2_end_);
     record.id3v2_present = 1;
+    const auto file_size = static_cast<int64_t>(GetFileSize());
+    id3v2_end_ = 10 + size;
+    if (id3v2_end_ > file_size) {
+        // A size past the end of the file is no size: the frames are looked
+        // for from the tag's start.
+        id3v2_end_ = 0;
+    } else {
+        // Tags stacked one after another (a tagger that put its own in front
+        // of another's): the audio starts after the last.
+        int64_t next = 10 + size + ((head[5] & kFooterFlag) != 0 ? 10 : 0);
+        for (int i = 0; i < kMaxStackedId3v2; ++i) {
+            stream.Seek(next);
+            if (stream.Read(head) != sizeof head || std::memcmp(head, "ID3", 3) != 0 ||
+                (head[6] | head[7] | head[8] | head[9]) >= 0x80) {
+                break;
+            }
+            const int64_t end = next + 10 + LoadSyncsafe28({head + 6, 4});
+            if (end > file_size) {
+                break;
+            }
+            id3v2_end_ = end;
+            next = end + ((head[5] & kFooterFlag) != 0 ? 10 : 0);
+        }
+    }
+    stream.Seek(id3v2_end_);
     return true;
 }
 
@@ -632,6 +443,8 @@ bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
     std::array<uint8_t, kId3v1Size> image;
     std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
     if (tag.track != 0) {
+        // ID3v1.1: the comment ends before the track.
+        image[kId3v1TrackByte - 1] = 0;
         image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
     }
     const bool written = stream.Write(image);
@@ -657,8 +470,23 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
         return 0;
     }
 
-    const int64_t total = static_cast<int64_t>(GetFileSize()) - audio_start -
-                          (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
+    // The tag's music length (from the start of its frame) says where the
+    // music ends, before any tag or other bytes that follow it. A length that
+    // ends inside the tag's frame or past the end of the file cannot be so:
+    // then the rest of the file but an ID3v1 tag is checked, and the record
+    // says which was the case.
+    const auto size = static_cast<int64_t>(GetFileSize());
+    const int64_t music_end = first + int64_t{record.xing.music_length};
+    int64_t total =
+        size - audio_start - (record.id3v1_present != 0 ? static_cast<int64_t>(kId3v1Size) : 0);
+    int32_t computed = kMusicCrcOverMusicLength;
+    if (music_end <= audio_start) {
+        computed = kMusicCrcWithoutMusicLength;
+    } else if (music_end > size) {
+        computed = kMusicCrcMusicLengthPastEnd;
+    } else {
+        total = music_end - audio_start;
+    }
     uint16_t crc = 0;
     int64_t done = 0;
     stream.Seek(audio_start);
@@ -684,7 +512,7 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
         }
     }
     record.xing.music_crc_ok = crc == record.xing.music_crc ? 1 : 0;
-    record.xing.music_crc_computed = 1;
+    record.xing.music_crc_computed = computed;
     return crc;
 }
 

@@ -20,6 +20,8 @@ constexpr size_t kSearchChunk = 4 * 1024;
 constexpr int64_t kLastFrameSearchSize = 327'680;
 // The music CRC reads the audio in chunks of this size.
 constexpr size_t kMusicCrcChunk = 1'000'000;
+// ID3v2 tags after the first that are skipped to find the audio.
+constexpr int kMaxStackedId3v2 = 8;
 // Frames between two progress calls of a frame walk.
 constexpr int kProgressInterval = 2000;
 // A frame walk reserves room in a series for at most this many frames (some
@@ -35,7 +37,7 @@ public:
 
     // Accepts a file when five chained frame headers start in the first half
     // of the search window from the middle of the file, or else from the
-    // middle of what follows its ID3v2 tag.
+    // middle of what lies between its tags at the start and at the end.
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
@@ -45,10 +47,10 @@ public:
     }
 
     // Looks for n chained frame headers from the current position, trying
-    // each offset in the first half of a window read from there. On success
-    // the stream stands at the chain and the result is its offset from where
-    // the search started; otherwise -1.
-    int64_t FindFrameChain(int n);
+    // each offset in the first half of a window read from there (and not past
+    // `end`, when given). On success the stream stands at the chain and the
+    // result is its offset from where the search started; otherwise -1.
+    int64_t FindFrameChain(int n, int64_t end = -1);
     // Why a file that the probe refused still looks like MPEG audio: frames
     // of free format (no bitrate in their headers), or a whole file of
     // chained frames too short for the probe. Empty when neither is the case.
@@ -61,8 +63,10 @@ public:
     // ID3v1: fills the record's tag fields and returns the tag's position, or
     // -1 when there is none. Leaves the stream at 0.
     int64_t ReadId3v1(ScanRecord& record);
-    // ID3v2: fills the record's present flag and size and leaves the stream
-    // just after the tag (at 0 when there is none).
+    // ID3v2: fills the record's present flag and the first tag's size and
+    // leaves the stream where the frames are looked for: after the tag and any
+    // tags stacked behind it; at 0 when there is none, or when its size runs
+    // past the end of the file.
     bool SkipId3v2(ScanRecord& record);
     // Xing/Info/LAME and VBRI headers of the frame at the current position;
     // leaves the stream where it was.
@@ -76,11 +80,11 @@ public:
     // for reading and writing. False when the write fails or is short.
     bool WriteId3v1(const Id3v1Tag& tag);
 
-    // The CRC of the audio after the frame that holds the LAME tag, compared
-    // with the tag's music CRC (fields music_crc_ok, music_crc_computed and
-    // header_frame_length). Returns the CRC; 0 without computing when the
-    // first two frames have no valid header. `progress` hears (done, total)
-    // after each chunk.
+    // The CRC of the audio after the frame that holds the LAME tag up to the
+    // tag's music length, compared with the tag's music CRC (fields
+    // music_crc_ok, music_crc_computed and header_frame_length). Returns the
+    // CRC; 0 without computing when the first two frames have no valid
+    // header. `progress` hears (done, total) after each chunk.
     uint16_t ComputeMusicCrc(ScanRecord& record, sink_mini* progress);
 
     const CID3Tag& Tags() const { return tag_; }
@@ -90,13 +94,33 @@ private:
     bool HasCueSheet() const;
     // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
     uint32_t ReadHeaderWord();
-    void CheckLastFrame(ScanRecord& record, int64_t audio_start);
+    // Whether the audio between the first frame and `end` (where the tags
+    // after it start) ends in a whole frame; fills the record's tail bytes.
+    void CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end);
     void CopyTail(ScanRecord& record, int64_t position);
-    // Parses the frame at the current position into the record and series;
-    // returns the next frame's position, or -1 when the frame is invalid or
-    // disagrees with the file's reference values.
-    int64_t ParseFrame(ScanRecord& record, FrameSeries* series);
-    int WalkFrames(ScanRecord& record, int64_t start, int64_t end, int limit, FrameSeries* series,
+
+    // One step of a frame walk: the frame at the current position parsed
+    // into the record and series, or skipped as one that disagrees with the
+    // file's reference values (another layer, a change of channels or rate;
+    // taken only when another frame header follows it, or the audio ends
+    // there), or invalid (the stream then stands 4 bytes after its start).
+    struct FrameStep {
+        enum Kind { kParsed, kSkipped, kInvalid } kind;
+        int64_t next;  // the following frame's position
+    };
+    FrameStep ParseFrame(ScanRecord& record, FrameSeries* series, int64_t end, FrameHeader& header);
+    // The step for a frame whose parse gave `length` (0 or less).
+    FrameStep NotParsed(int64_t start, int length, int64_t end);
+    // Re-synchronisation: the next two chained frames before `end` (-1: the
+    // end of the file), window after window. Their position, or -1.
+    int64_t Resync(int64_t end);
+
+    struct WalkSpan {
+        int64_t first_frame;
+        int64_t start;  // the frame after the first
+        int64_t end;    // where the tags after the audio start, -1 when none do
+    };
+    int WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeries* series,
                    sink* progress);
 
     CID3Tag tag_;

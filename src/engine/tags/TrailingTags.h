@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/io/FileStream.h"
+
+namespace vandrel {
+
+// Where the tags after the audio begin: an ID3v1 tag at the very end, APEv2
+// tags (with or without their header), Lyrics3 blocks (version 1 and 2) and
+// ID3v2 tags with a footer, in any order and stacked. The file's size when it
+// ends with none of them. Each tag is taken only when its size fits in what
+// is left before it. Moves the stream.
+int64_t FindTrailingTags(FileStream& stream);
+
+}  // namespace vandrel
