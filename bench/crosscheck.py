@@ -124,12 +124,24 @@ def run_mediainfo(paths):
     return answers
 
 
-def crc16(data, crc=0):
-    """The CRC-16 of LAME tags (polynomial 0x8005, bits reflected, start 0)."""
-    for byte in data:
-        crc ^= byte
+def crc16_table():
+    table = []
+    for byte in range(256):
+        crc = byte
         for _ in range(8):
             crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+        table.append(crc)
+    return table
+
+
+CRC16_TABLE = crc16_table()
+
+
+def crc16(data, crc=0):
+    """The CRC-16 of LAME tags (polynomial 0x8005, bits reflected, start 0)."""
+    table = CRC16_TABLE
+    for byte in data:
+        crc = (crc >> 8) ^ table[(crc ^ byte) & 0xFF]
     return crc
 
 
@@ -174,6 +186,12 @@ def read_mutagen(path):
             "delay": lame.encoder_delay_start, "padding": lame.encoder_padding_end,
             "music_length": lame.music_length, "track_gain": lame.track_gain_adjustment,
         }
+        # The music CRC as the LAME tag defines it: the bytes after the tag's
+        # frame up to the music length (from the frame's start).
+        head = frame_at(data, frame)
+        end = frame + lame.music_length
+        if head is not None and frame + head.length < end <= len(data):
+            out["music_crc_ok"] = crc16(data[frame + head.length:end]) == lame.music_crc
     # The LAME tag sits after the Xing fields that the flags announce; its
     # CRC covers the frame up to the CRC itself (the tag's last two bytes).
     flags = struct.unpack(">I", data[at + 4:at + 8])[0]
@@ -229,6 +247,7 @@ class FrameHead:
     bitrate: int       # kbit/s
     sample_rate: int
     length: int        # bytes
+    samples: int       # per frame
 
 
 def frame_at(data, at):
@@ -246,7 +265,37 @@ def frame_at(data, at):
         length = (12000 * kbps // rate + padding) * 4
     else:
         length = (144000 if layer == 2 or mpeg1 else 72000) * kbps // rate + padding
-    return FrameHead(kbps, rate, length)
+    samples = 384 if layer == 1 else 1152 if layer == 2 or mpeg1 else 576
+    return FrameHead(kbps, rate, length, samples)
+
+
+def walk_chain(data, at):
+    """The frames chained from `at` up to the first place without a whole
+    frame: how many, their bytes and their duration (each frame its own)."""
+    frames = size = rates = 0
+    seconds = 0.0
+    cut_rate = None  # the bitrate of a last frame cut short
+    while True:
+        head = frame_at(data, at)
+        if head is not None and at + head.length > len(data):
+            cut_rate = head.bitrate
+        if head is None or at + head.length > len(data):
+            break
+        frames += 1
+        size += head.length
+        rates += head.bitrate
+        seconds += head.samples / head.sample_rate
+        at += head.length
+    # The mean of the frames' bitrates, the first frame left out, with and
+    # without a last frame cut short.
+    first = frame_at(data, at - size).bitrate if frames else 0
+    means = []
+    if frames > 1:
+        means.append((rates - first) / (frames - 1))
+    if cut_rate is not None and frames > 0:
+        means.append((rates - first + cut_rate) / frames)
+    return {"frames": frames, "bytes": size, "seconds": seconds, "end": at,
+            "kbps": size * 8 / seconds / 1000 if seconds > 0 else None, "means": means}
 
 
 def chain_length(data, at, limit):
@@ -373,6 +422,7 @@ class Case:
                 "ahead": frames_between(data, first, frames[0][0]) if frames else None,
                 "mutagen_chain": None if mu_offset is None else chain_length(data, mu_offset, 5),
                 "wave": wave_fields(data) if self.kind == KIND_WAVE else {},
+                "walk": walk_chain(data, first) if self.kind == KIND_MPEG else {},
             }
         return self._facts
 
@@ -600,6 +650,18 @@ CHECKS = [
     Check("frames", "ffprobe", lambda c: has_stream(c) and c.kind in (KIND_MPEG, KIND_MPC),
           lambda c: c.record.get("frames"), ffprobe_frames),
 
+    # The average bitrate of the audio alone: the bytes of the frames chained
+    # from our first frame over their duration, as this script reads them
+    # (our value is truncated to whole kbit/s). And the music CRC as computed
+    # here from mutagen's reading of the LAME tag.
+    Check("average_bitrate", "walk",
+          lambda c: is_mpeg(c) and c.facts["walk"].get("kbps") is not None,
+          lambda c: c.record.get("average_bitrate"), lambda c: round(c.facts["walk"]["kbps"], 3),
+          lambda ours, theirs, c: int(theirs) == ours or abs(ours - theirs) < 0.01),
+    Check("music_crc_ok", "mutagen",
+          lambda c: lame_tag_in_both(c) and "music_crc_ok" in c.mu,
+          lambda c: c.xing.get("music_crc_ok"), lambda c: int(c.mu["music_crc_ok"])),
+
     # mediainfo: the encoder, the LAME tag and VBR.
     Check("Encoder", "mediainfo", is_mpeg, lambda c: c.text.get("Encoder"), mediainfo_library,
           same_encoder),
@@ -720,8 +782,11 @@ def junk_before_tag_frame(c, ours, theirs):
 
 
 def walked(c, ours):
-    """Our length is the walk's: frames x samples per frame / rate."""
-    return c.record.get("whole_file_scanned") == 1 and close(ours, c.walked_length, 0.001)
+    """Our length is the walk's: frames x samples per frame / rate, or the sum
+    of each frame's duration when they differ (a change of rate)."""
+    return c.record.get("whole_file_scanned") == 1 and (
+        close(ours, c.walked_length, 0.001)
+        or close(ours, c.facts["walk"].get("seconds", -1), 0.001))
 
 
 def header_frame_count(c):
@@ -763,6 +828,34 @@ def mediainfo_agrees_on_sv8_length(c, ours, theirs):
 
 def sv7(c):
     return c.record.get("mpc_stream_version", 0) not in (0, 8)
+
+
+def xing_count_used(c):
+    """The finishing step takes the bitrate from the Xing frame count."""
+    count = c.xing.get("frames", 0) + 1
+    return bool(c.record.get("has_xing")) and c.record.get("frames") == count
+
+
+def mean_of_frame_bitrates(c, ours, theirs):
+    return not xing_count_used(c) and any(int(m) == ours for m in c.facts["walk"]["means"])
+
+
+def id3v1_bytes(c):
+    with open(c.path, "rb") as f:
+        f.seek(-128, os.SEEK_END)
+        return f.read(128)
+
+
+def id3v10_track_byte(c, ours, theirs):
+    """Byte 125 of the tag is not zero: the comment runs to byte 126, which
+    mutagen takes as a track all the same."""
+    tag = id3v1_bytes(c)
+    return tag[125] != 0 and ours == 0 and theirs == tag[126]
+
+
+def id3v10_comment(c, ours, theirs):
+    tag = id3v1_bytes(c)
+    return tag[125] != 0 and tag[126] != 0 and isinstance(ours, str) and theirs == ours[:29]
 
 
 def tag_by_other_program(c):
@@ -832,6 +925,22 @@ EXPLANATIONS = [
         lambda c, ours, theirs: sv7(c) and ours == 0,
         "Records of Musepack streams before version 8 keep no channel count (those streams "
         "are always stereo; the mode column says stereo or mid/side)."),
+    Explanation(
+        "mean of the frames' bitrates", PROGRAM, "average_bitrate", ("walk",),
+        mean_of_frame_bitrates,
+        "Without a Xing frame count that matches the frames walked, the average bitrate is the "
+        "mean of the bitrates in the frame headers (the first frame left out), not bytes over "
+        "time, which padding and a last frame cut short move a little."),
+    Explanation(
+        "ID3v1.0 comments of 30 characters", PROGRAM, "id3v1.track", ("mutagen",),
+        id3v10_track_byte,
+        "A track number exists only after a zero byte at 125 (ID3v1.1); without it bytes 125 "
+        "and 126 are the end of a 30-character comment, which mutagen reads as a track."),
+    Explanation(
+        "ID3v1.0 comments of 30 characters", PROGRAM, "id3v1.comment", ("mutagen",),
+        id3v10_comment,
+        "The comment keeps all 30 characters when byte 125 is not zero; mutagen cuts it to 29 "
+        "and takes the last as a track."),
     Explanation(
         "LAME inside another program", PROGRAM, "Encoder", ("mediainfo",), named_after_host,
         "A LAME tag that names the program using lame (ffmpeg's \"Lavc58.18\") and has a "
