@@ -242,7 +242,9 @@ std::string CMp3File::RefusalReason(const std::string& path) {
         return {};
     }
     ScanRecord scratch = ZeroRecord();
-    file.SkipId3v2(scratch);
+    if (file.SkipId3v2(scratch) && file.id3v2_end_ == 0) {
+        return {};  // a tag larger than the file: its text says nothing of frames
+    }
     const std::span<const uint8_t> bytes = file.Stream().Peek(kLookAt);
     const auto word_at = [&](size_t at) { return LoadBe32(bytes.subspan(at, 4)); };
 
