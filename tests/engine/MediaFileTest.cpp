@@ -89,7 +89,7 @@ TEST(Mp3Probe, LooksForFiveFramesFromTheMiddleOfTheFile) {
 
     // Eight 417-byte frames behind a 2000-byte ID3v2 tag: five of them chain
     // from the middle of the file, but not from the middle of the audio.
-    bytes = {'I', 'D', '3', 3, 0, 0, 0, 0, 15, 70};  // 1990 bytes follow the header
+    bytes = test::Id3v2Header(1990);
     bytes.resize(2000, 0);
     test::Append(bytes, test::MakeFrames({}, 8));
     test::WriteFile(dir.File("short.mp3"), bytes);

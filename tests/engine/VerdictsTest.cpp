@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "engine/media/VandrelMp3File.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "engine/verdicts/EncoderId.h"
 #include "engine/verdicts/Quality.h"
 #include "engine/verdicts/TextReports.h"
+#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -396,10 +396,8 @@ TEST(EncoderText, NamesTheEncoder) {
 // measured) is above the ok threshold of MPEG-2 for it, and not for an
 // unknown encoder.
 TEST(Quality, JudgesARealLame3100FileAsItsPredecessors) {
-    CVandrelMp3File mp3;
-    ASSERT_TRUE(mp3.Open(test::FixturePath("lame_mpeg2_22k_cbr64.mp3"), "rb"));
-    ScanRecord r = ZeroRecord();
-    mp3.Scan(r, {.cache = CacheLookup::kSkip});
+    const ScanRecord r =
+        test::ScanMemory(test::ReadFile(test::FixturePath("lame_mpeg2_22k_cbr64.mp3")));
     AttributeTexts texts;
     EXPECT_EQ(BuildAttributeTexts(texts, r, false), kQualityOk);
     EXPECT_EQ(texts[kSlotEncoder], "Lame 3.100");
@@ -407,10 +405,8 @@ TEST(Quality, JudgesARealLame3100FileAsItsPredecessors) {
 
 // lame -t writes no LAME tag, but its version text is in its frames.
 TEST(EncoderText, ComesFromTheFramesOfARealFileWithoutALameTag) {
-    CVandrelMp3File mp3;
-    ASSERT_TRUE(mp3.Open(test::FixturePath("lame_notag_cbr128.mp3"), "rb"));
-    ScanRecord r = ZeroRecord();
-    mp3.Scan(r, {.cache = CacheLookup::kSkip});
+    const ScanRecord r =
+        test::ScanMemory(test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3")));
     EXPECT_EQ(EncoderText(r), "Lame 3.100");
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/frame/FrameHeader.h"
 #include "engine/io/Crc16.h"
+#include "engine/media/VandrelMp3File.h"
 #include "engine/tags/VbrHeaders.h"
 
 namespace vandrel::test {
@@ -167,6 +168,22 @@ std::vector<uint8_t> MakeId3v1(const char* title) {
     std::memcpy(tag.data() + 3, title, std::min<size_t>(std::strlen(title), 30));
     tag[127] = 255;
     return tag;
+}
+
+std::vector<uint8_t> Id3v2Header(uint32_t size, uint8_t flags) {
+    std::vector<uint8_t> h = {'I', 'D', '3', 4, 0, flags, 0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        h[static_cast<size_t>(9 - i)] = static_cast<uint8_t>((size >> (7 * i)) & 0x7F);
+    }
+    return h;
+}
+
+ScanRecord ScanMemory(std::vector<uint8_t> bytes) {
+    CVandrelMp3File file;
+    file.OpenMemory("memory.mp3", std::move(bytes));
+    ScanRecord record = ZeroRecord();
+    file.Scan(record, {.cache = CacheLookup::kSkip});
+    return record;
 }
 
 }  // namespace vandrel::test

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/ScanRecord.h"
+
 namespace vandrel::test {
 
 enum class Version { kMpeg1, kMpeg2, kMpeg25 };
@@ -70,5 +72,11 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);
 
 // A 128-byte ID3v1 tag with the given title (other fields empty, genre 255).
 std::vector<uint8_t> MakeId3v1(const char* title);
+
+// An ID3v2.4 tag header announcing `size` bytes after it.
+std::vector<uint8_t> Id3v2Header(uint32_t size, uint8_t flags = 0);
+
+// The MPEG audio scan of the bytes as a file in memory, without the cache.
+ScanRecord ScanMemory(std::vector<uint8_t> bytes);
 
 }  // namespace vandrel::test
