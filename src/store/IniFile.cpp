@@ -102,6 +102,15 @@ bool CIniFile::Load() {
     if (!file.Open(path_, "rb")) {
         return false;
     }
+    // Settings take a few kilobytes; anything far larger is no settings file
+    // and must not exhaust memory. The defaults are used instead.
+    if (file.Size() > kMaxSettingsFileSize) {
+        Log([&] {
+            return "CIniFile::Load: " + path_ + " is " + std::to_string(file.Size()) +
+                   " bytes, more than a settings file holds; the defaults are used";
+        });
+        return false;
+    }
     std::string text(static_cast<size_t>(file.Size()), '\0');
     text.resize(file.Read({reinterpret_cast<uint8_t*>(text.data()), text.size()}));
     file.Close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -8,6 +9,9 @@
 #include "engine/core/SettingsStore.h"
 
 namespace vandrel {
+
+// The largest settings file that is read; a larger one is left unread.
+inline constexpr int64_t kMaxSettingsFileSize = 4 * 1024 * 1024;
 
 // The settings file, held whole in memory.
 //
@@ -24,7 +28,8 @@ public:
     ~CIniFile() override = default;
 
     // Appends the sections of the file at the path. False when the file
-    // cannot be opened; then nothing changes and every Get gives its default.
+    // cannot be opened or is over kMaxSettingsFileSize; then nothing changes
+    // and every Get gives its default.
     bool Load();
     // Replaces the file with the sections, atomically. Entries that would not
     // read back as they are (see Save in the .cpp) are left out and logged.

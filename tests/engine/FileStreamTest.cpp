@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -129,6 +131,53 @@ TEST(FileWrites, GoInPlaceWithoutStaleBytesOrReplaceTheFileKeepingItsMode) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replaced file's mode is kept
+}
+
+// A link is written through, wherever it points and however it is chained.
+TEST(FileWrites, ReplaceTheFileBehindALink) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("sub"));
+    test::WriteText(dir.File("sub/settings.ini"), "old");
+    std::filesystem::create_symlink("sub/settings.ini", dir.File("first"));
+    std::filesystem::create_symlink(dir.File("first"), dir.File("second"));
+    EXPECT_EQ(FollowLinks(dir.File("second")), dir.File("sub/settings.ini")) << "link chain";
+    ASSERT_TRUE(WriteFileAtomically(dir.File("second"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("second"))) << "the outer link stays";
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("first"))) << "the inner link stays";
+    EXPECT_EQ(test::ReadFile(dir.File("sub/settings.ini")), std::vector<uint8_t>({'n', 'e', 'w'}))
+        << "the file behind the links";
+
+    // A link to a file not made yet: the file is made where it points.
+    std::filesystem::create_symlink("sub/later.dat", dir.File("dangling"));
+    ASSERT_TRUE(WriteFileAtomically(dir.File("dangling"), "x"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.File("sub/later.dat"))) << "made behind it";
+}
+
+// Ctrl+C or a kill while a file is written leaves only the old file.
+TEST(FileWrites, LeaveNoTemporaryFileWhenASignalEndsTheProgram) {
+    TempDir dir;
+    test::WriteText(dir.File("out.txt"), "old");
+    for (const int number : {SIGINT, SIGTERM}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            RemoveTemporaryFilesOnSignals();
+            AtomicFile file(dir.File("out.txt"));
+            if (file.Open() && file.Write(std::string(100'000, 'x'))) {
+                ::raise(number);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number)
+            << "the signal still ends the program, signal " << number;
+        using std::filesystem::directory_iterator;
+        EXPECT_EQ(std::distance(directory_iterator(dir.path()), directory_iterator()), 1)
+            << "only out.txt after signal " << number;
+        EXPECT_EQ(test::ReadFile(dir.File("out.txt")), std::vector<uint8_t>({'o', 'l', 'd'}))
+            << "the old content after signal " << number;
+    }
 }
 
 }  // namespace

@@ -54,6 +54,13 @@ TEST(IniFile, ReadsSectionsUntilTheFormatEndsAndNothingFromJunk) {
     EXPECT_TRUE(ini.Save());
     CIniFile missing(dir.File("missing.ini"));
     EXPECT_FALSE(missing.Load());
+    // A huge file (sparse: 6 GB of nothing behind a valid start) is not read
+    // into memory; every setting takes its default.
+    const std::string head = "list_settings\nframeres\t5\n\n";
+    test::WriteSparseFile(dir.File("huge.ini"), 6'000'000'000, {head.begin(), head.end()});
+    CIniFile huge(dir.File("huge.ini"));
+    EXPECT_FALSE(huge.Load()) << "a 6 GB settings file is refused";
+    EXPECT_EQ(huge.GetInt("list_settings", "frameres", 1000), 1000) << "the default";
 }
 
 TEST(IniFile, ConvertsNumbersLikeTheDecimalReader) {

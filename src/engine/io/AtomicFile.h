@@ -9,6 +9,11 @@ namespace vandrel {
 // bytes go to a temporary file in the same folder, which is flushed to disk
 // and then renamed over the target. Dropping the object without Commit()
 // removes the temporary file.
+//
+// A symbolic link is written through: the file it points to is replaced and
+// the link stays. A target that is no regular file (a device, a FIFO,
+// /dev/stdout, anything under /dev or /proc) cannot be replaced; it is opened
+// and written directly instead.
 class AtomicFile {
 public:
     explicit AtomicFile(std::string target);
@@ -16,8 +21,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file. False (with Error()) when the folder is not
-    // writable.
+    // Creates the temporary file (or opens a target that is written
+    // directly). False (with Error()) when the folder is not writable.
     bool Open();
     // Appends bytes; false when the disk is full or the write fails.
     bool Write(std::string_view bytes);
@@ -31,9 +36,12 @@ private:
     void Fail(const std::string& what, int error_number);
     void Discard();
 
-    std::string target_;
-    std::string temp_path_;
+    std::string target_;     // as given
+    std::string final_;      // the file replaced: the target with its links followed
+    std::string temp_path_;  // empty when writing directly
+    int temp_slot_ = -1;     // where the temporary file is listed for the signal handler
     int fd_ = -1;
+    bool direct_ = false;
     bool failed_ = false;
     std::string error_;
 };
@@ -41,5 +49,16 @@ private:
 // One-shot form: the whole content at once.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
+
+// The file a path names once its symbolic links are followed (at most 40 of
+// them, as the kernel does); the path itself when it is no link. A link whose
+// file does not exist yet gives the path where it would be.
+std::string FollowLinks(const std::string& path);
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of every
+// AtomicFile still open, then end the process as the signal would have. A
+// signal that is ignored stays ignored. For programs that end on these
+// signals without unwinding (the command-line tool).
+void RemoveTemporaryFilesOnSignals();
 
 }  // namespace vandrel
