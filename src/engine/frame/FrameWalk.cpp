@@ -165,6 +165,11 @@ int64_t CMp3File::Resync(int64_t end) {
     // gap (two files joined with silence or junk between them) the search
     // goes on from the second half, window after window, to the end.
     for (int64_t from = stream.Tell(); from < limit;) {
+        // A hole in a sparse file reads as zeros, which hold no frame.
+        from = std::min(stream.NextData(from), limit);
+        if (from >= limit) {
+            break;
+        }
         stream.Seek(from);
         if (FindFrameChain(2, end) >= 0) {
             return stream.Tell();

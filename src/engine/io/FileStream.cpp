@@ -190,6 +190,19 @@ std::span<const uint8_t> FileStream::PeekSlow(size_t n) {
     return {buffer_ + static_cast<size_t>(pos_ - buffer_start_), std::min(n, available)};
 }
 
+int64_t FileStream::NextData(int64_t pos) const {
+    if (fd_ < 0 || pos >= size_) {
+        return pos;
+    }
+    const off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
+    if (data >= 0) {
+        return std::max<int64_t>(pos, data);
+    }
+    // ENXIO: nothing but a hole up to the end. Other errors (a file system
+    // without hole reporting) say nothing: the bytes are read as they are.
+    return errno == ENXIO ? size_ : pos;
+}
+
 size_t FileStream::Read(std::span<uint8_t> out) {
     // Small reads go through the buffer; a large one takes what the buffer
     // holds and reads the rest straight into `out`.

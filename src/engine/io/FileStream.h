@@ -56,6 +56,11 @@ public:
     // Positions before 0 are taken as 0; positions past the end are allowed.
     void Seek(int64_t pos) { pos_ = pos < 0 ? 0 : pos; }
 
+    // The first position at or after `pos` that may hold bytes other than
+    // zeros: `pos` itself unless the file system reports a hole there (a
+    // sparse file), the end of the file when only a hole follows.
+    int64_t NextData(int64_t pos) const;
+
     size_t Read(std::span<uint8_t> out);
     // The next byte, or -1 at the end of the file.
     int GetByte() {
