@@ -1,8 +1,16 @@
 #include "cli/FileCollector.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "engine/media/FileTypes.h"
 
@@ -12,39 +20,224 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void CollectFolder(const fs::path& folder, bool recursive,
-                   const std::vector<std::string>& extensions, std::vector<InputFile>& out) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) {
-        out.push_back({folder.string(), ec.message()});
-        return;
-    }
-    std::vector<std::string> files;
-    std::vector<std::string> folders;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            break;
+// Folder handles kept open at once on the way down. Deeper folders close the
+// handle of the oldest; on the way back up it is opened again as ".." of its
+// sub-folder. The tree may be far deeper than the process may hold handles.
+constexpr size_t kOpenFolderLimit = 16;
+
+std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+// A folder handle, closed when it goes.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(int fd) : fd_(fd) {}
+    FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FolderHandle& operator=(FolderHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd_ = std::exchange(other.fd_, -1);
         }
-        const fs::directory_entry& entry = *it;
-        const std::string name = entry.path().filename().string();
-        std::error_code type_ec;
-        if (entry.is_directory(type_ec)) {
-            // Symbolic links to folders are not followed: they could loop.
-            if (recursive && !entry.is_symlink(type_ec)) {
-                folders.push_back(name);
+        return *this;
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle() { Close(); }
+
+    int fd() const { return fd_; }
+    bool open() const { return fd_ >= 0; }
+    void Close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// One folder on the way down: what is left to descend into. Its path is the
+// first `path_length` characters of the walk's one path text.
+struct FolderLevel {
+    FolderHandle handle;  // may be closed while deeper folders are open
+    dev_t device = 0;     // to know it again when it is reopened
+    ino_t inode = 0;
+    size_t path_length = 0;
+    std::vector<std::string> folders;  // sub-folders, in name order
+    size_t next_folder = 0;
+};
+
+bool IsFolder(int folder_fd, const char* name, int flags) {
+    struct stat st {};
+    return ::fstatat(folder_fd, name, &st, flags) == 0 && S_ISDIR(st.st_mode);
+}
+
+struct FolderListing {
+    std::vector<std::string> files;    // matching the file types, in name order
+    std::vector<std::string> folders;  // to descend into, in name order
+};
+
+// Lists an open folder. Symbolic links to folders are neither files nor
+// descended into: they could loop. A listing cut short by an error keeps
+// what was read.
+std::optional<FolderListing> ListFolder(int folder_fd, bool recursive,
+                                        const std::vector<std::string>& extensions, int& error) {
+    // The listing reads through a handle of its own, which closedir() closes.
+    const int list_fd = ::dup(folder_fd);
+    DIR* dir = list_fd < 0 ? nullptr : ::fdopendir(list_fd);
+    if (dir == nullptr) {
+        error = errno;
+        if (list_fd >= 0) {
+            ::close(list_fd);
+        }
+        return std::nullopt;
+    }
+    FolderListing listing;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const bool matches = MatchesFileTypes(name, extensions);
+        // Without a type from the file system, the entry itself is asked.
+        const bool folder =
+            entry->d_type == DT_DIR || (entry->d_type == DT_UNKNOWN && (recursive || matches) &&
+                                        IsFolder(folder_fd, entry->d_name, AT_SYMLINK_NOFOLLOW));
+        if (folder) {
+            if (recursive) {
+                listing.folders.emplace_back(name);
             }
-        } else if (MatchesFileTypes(name, extensions)) {
-            files.push_back(name);
+            continue;
+        }
+        const bool may_be_link = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        if (matches && !(may_be_link && IsFolder(folder_fd, entry->d_name, 0))) {
+            listing.files.emplace_back(name);
         }
     }
-    std::sort(files.begin(), files.end(), NameLess);
-    std::sort(folders.begin(), folders.end(), NameLess);
-    for (const std::string& name : files) {
-        out.push_back({(folder / name).string(), std::nullopt});
+    ::closedir(dir);
+    std::sort(listing.files.begin(), listing.files.end(), NameLess);
+    std::sort(listing.folders.begin(), listing.folders.end(), NameLess);
+    return listing;
+}
+
+// Opens again the folder of `level` above `child` (closed when its handle is
+// gone too), checking that it is still the same folder; its path is the
+// fallback, good only within the system's path limit.
+FolderHandle ReopenParent(const FolderHandle& child, const FolderLevel& level,
+                          const std::string& path, int& error) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    const auto same = [&](const FolderHandle& handle) {
+        struct stat st {};
+        return handle.open() && ::fstat(handle.fd(), &st) == 0 && st.st_dev == level.device &&
+               st.st_ino == level.inode;
+    };
+    if (child.open()) {
+        FolderHandle up(::openat(child.fd(), "..", kFlags));
+        if (same(up)) {
+            return up;
+        }
     }
-    for (const std::string& name : folders) {
-        CollectFolder(folder / name, recursive, extensions, out);
+    FolderHandle by_path(::open(path.c_str(), kFlags));
+    error = by_path.open() ? ENOENT : errno;  // ENOENT: moved away during the walk
+    if (same(by_path)) {
+        return by_path;
+    }
+    return {};
+}
+
+// `path` followed by "/" unless it already ends with one.
+void AppendSeparator(std::string& path) {
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+}
+
+// Lists the folder opened as `handle` (named `path`) and, with `recursive`,
+// its sub-folders depth first, a folder's files before its sub-folders. The
+// walk keeps one path text that grows and shrinks, a stack of levels instead
+// of the native one, and at most kOpenFolderLimit handles, so that memory
+// stays linear in the tree and no depth exhausts the stack or the handles.
+// Folders are opened relative to their parent's handle, so paths longer than
+// the system's path limit still work.
+void CollectFolder(FolderHandle handle, std::string path, bool recursive,
+                   const std::vector<std::string>& extensions, std::vector<InputFile>& out) {
+    std::vector<FolderLevel> levels;
+    size_t open_levels = 0;  // the deepest levels, whose handles are open
+
+    // Lists the folder whose handle is open and whose path `path` holds:
+    // its files go out, a level for its sub-folders goes on the stack.
+    auto enter = [&](FolderHandle folder) {
+        struct stat st {};
+        if (::fstat(folder.fd(), &st) != 0) {
+            out.push_back({path, ErrorText(errno)});
+            return;
+        }
+        int error = 0;
+        std::optional<FolderListing> listing =
+            ListFolder(folder.fd(), recursive, extensions, error);
+        if (!listing) {
+            out.push_back({path, ErrorText(error)});
+            return;
+        }
+        const size_t path_length = path.size();
+        AppendSeparator(path);
+        for (const std::string& name : listing->files) {
+            out.push_back({path + name, std::nullopt});
+        }
+        path.resize(path_length);
+        if (listing->folders.empty()) {
+            return;
+        }
+        if (open_levels == kOpenFolderLimit) {
+            levels[levels.size() - open_levels].handle.Close();
+            --open_levels;
+        }
+        levels.push_back(
+            {std::move(folder), st.st_dev, st.st_ino, path_length, std::move(listing->folders), 0});
+        ++open_levels;
+    };
+
+    enter(std::move(handle));
+    while (!levels.empty()) {
+        FolderLevel& level = levels.back();
+        if (level.next_folder == level.folders.size()) {
+            const FolderHandle finished = std::move(level.handle);
+            levels.pop_back();
+            if (finished.open()) {
+                --open_levels;
+            }
+            if (levels.empty() || levels.back().handle.open()) {
+                continue;
+            }
+            // Back up to a level whose handle was given up on the way down.
+            FolderLevel& parent = levels.back();
+            const std::string parent_path = path.substr(0, parent.path_length);
+            int error = 0;
+            parent.handle = ReopenParent(finished, parent, parent_path, error);
+            if (parent.handle.open()) {
+                ++open_levels;
+            } else {
+                // The rest of that folder is out of reach.
+                out.push_back({parent_path, ErrorText(error)});
+                parent.next_folder = parent.folders.size();
+            }
+            continue;
+        }
+        const std::string& name = level.folders[level.next_folder++];
+        path.resize(level.path_length);
+        AppendSeparator(path);
+        path += name;
+        // Not through a symbolic link put there since the listing.
+        FolderHandle folder(::openat(level.handle.fd(), name.c_str(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder.open()) {
+            out.push_back({path, ErrorText(errno)});
+            continue;
+        }
+        enter(std::move(folder));
     }
 }
 
@@ -66,7 +259,14 @@ std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, 
     for (const std::string& path : paths) {
         std::error_code ec;
         if (fs::is_directory(path, ec)) {
-            CollectFolder(path, recursive, extensions, out);
+            // A folder named on the command line is taken even through a
+            // symbolic link.
+            FolderHandle folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!folder.open()) {
+                out.push_back({path, ErrorText(errno)});
+                continue;
+            }
+            CollectFolder(std::move(folder), path, recursive, extensions, out);
         } else {
             out.push_back({path, std::nullopt});
         }

@@ -11,9 +11,6 @@
 
 namespace vandrel::cli {
 
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of `s`, or 0.
 size_t Utf8SequenceLength(std::string_view s) {
     const auto b = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
     const uint8_t lead = b(0);
@@ -52,7 +49,16 @@ size_t Utf8SequenceLength(std::string_view s) {
     return length;
 }
 
-}  // namespace
+bool IsValidUtf8(std::string_view text) {
+    while (!text.empty()) {
+        const size_t length = Utf8SequenceLength(text);
+        if (length == 0) {
+            return false;
+        }
+        text.remove_prefix(length);
+    }
+    return true;
+}
 
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';

@@ -39,6 +39,11 @@ private:
     bool after_key_ = false;
 };
 
+// Length of the valid UTF-8 sequence at the start of `s` (not empty), or 0:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+size_t Utf8SequenceLength(std::string_view s);
+bool IsValidUtf8(std::string_view text);
+
 // Appends `text` to `out` as a quoted JSON string.
 void AppendJsonString(std::string& out, std::string_view text);
 

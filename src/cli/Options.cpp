@@ -6,6 +6,7 @@
 #include <map>
 #include <thread>
 
+#include "cli/ParallelScan.h"
 #include "engine/media/FileTypes.h"
 
 namespace vandrel::cli {
@@ -34,6 +35,21 @@ std::optional<OutputFormat> ParseFormat(const std::string& text) {
         return std::nullopt;
     }
     return it->second;
+}
+
+// The file types as the settings keep them: every extension with its leading
+// "." (one is added where it is missing, so "mp3;mp2" reads ".mp3;.mp2;") and
+// a ";" after each; empty when the list names none.
+std::string NormalisedFileTypes(const std::string& text) {
+    std::string out;
+    for (const std::string& extension : SplitNonEmpty(text, ';')) {
+        if (!extension.starts_with('.')) {
+            out += '.';
+        }
+        out += extension;
+        out += ';';
+    }
+    return out;
 }
 
 }  // namespace
@@ -106,7 +122,10 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         return std::nullopt;
     };
     auto filetypes = [&](const std::string& v) -> std::optional<std::string> {
-        options.filetypes = v;
+        options.filetypes = NormalisedFileTypes(v);
+        if (options.filetypes.empty()) {
+            return "--filetypes needs at least one extension, not '" + v + "'";
+        }
         return std::nullopt;
     };
     const std::map<std::string, Valued> valued = {
@@ -142,18 +161,26 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
                 inline_value = arg.substr(eq + 1);
             }
         } else if (arg.size() > 2) {
-            // "-f1000" or grouped flags such as "-rq"
-            name = arg.substr(0, 2);
-            if (valued.count(name) != 0) {
-                inline_value = arg.substr(2);
-            } else {
-                for (size_t k = 1; k < arg.size(); ++k) {
-                    auto flag = flags.find(std::string("-") + arg[k]);
-                    if (flag == flags.end()) {
-                        return UsageError{"unknown option '" + arg + "'"};
+            // Grouped short options: flags ("-rq"), of which the last may take
+            // a value, attached ("-f1000", "-rf1000") or as the next argument
+            // ("-rf 1000").
+            size_t k = 1;
+            for (; k < arg.size(); ++k) {
+                const std::string letter = std::string("-") + arg[k];
+                if (valued.count(letter) != 0) {
+                    name = letter;
+                    if (k + 1 < arg.size()) {
+                        inline_value = arg.substr(k + 1);
                     }
-                    flag->second();
+                    break;
                 }
+                auto flag = flags.find(letter);
+                if (flag == flags.end()) {
+                    return UsageError{"unknown option '" + arg + "'"};
+                }
+                flag->second();
+            }
+            if (k == arg.size()) {
                 continue;
             }
         }
@@ -186,6 +213,9 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
     return options;
 }
 
+// The help text names the thread cap.
+static_assert(kMaxJobs == 256);
+
 std::string HelpText() {
     return "Usage: vandrel-scan [OPTIONS] PATH...\n"
            "Analyse MPEG audio (MP1/MP2/MP3), MPEG Plus and WAVE files frame by frame.\n"
@@ -204,21 +234,37 @@ std::string HelpText() {
            "      --mono-quality     double the quality per bitrate of mono files\n"
            "      --record-hex       with json: add each file's 2056-byte record as hex\n"
            "      --music-crc        also compute and check the LAME music CRC\n"
-           "      --filetypes LIST   extensions taken from folders\n"
-           "                         (default \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
+           "      --filetypes LIST   extensions taken from folders, separated by \";\"; a\n"
+           "                         missing leading \".\" is added (default\n"
+           "                         \".mp3;.mp2;.mp1;.mpc;.mp+;\")\n"
            "      --cache FILE       answer unchanged files from this analysis cache file,\n"
            "                         add new results to it and save it at the end\n"
            "      --cache-max-kb N   cache size limit in KB; the least recently used\n"
            "                         records go first (default 500)\n"
-           "  -o, --output FILE      write there instead of standard output\n"
+           "  -o, --output FILE      write there instead of standard output; the file is\n"
+           "                         replaced whole when the run ends (through a link,\n"
+           "                         to the file it points to; devices and pipes are\n"
+           "                         written directly); an input, the cache or an audio\n"
+           "                         file is never replaced\n"
            "  -j, --jobs N           files analysed in parallel (default: the number of\n"
-           "                         processors)\n"
+           "                         processors); at most 256 and at most one per file\n"
            "  -q, --quiet            no progress bar on standard error\n"
            "      --version          print the version and exit\n"
            "  -h, --help             print this help and exit\n"
            "\n"
-           "Exit status: 0 when every file was analysed, 1 when a file could not be\n"
-           "opened or scanned, 2 for a usage error.\n";
+           "Short options group as \"-rq\"; the last of a group may take its value\n"
+           "attached or as the next argument (\"-rf100\", \"-rf 100\").\n"
+           "\n"
+           "In table, tsv and csv output and in error messages, tab, line feed and\n"
+           "carriage return are written as \\t, \\n and \\r, other control characters\n"
+           "and bytes that are not UTF-8 as \\xHH (the byte in hex), and a backslash\n"
+           "as \\\\ where it would otherwise read as the start of one of these.\n"
+           "In json, a path that is not UTF-8 also comes as \"path_bytes\" (hex).\n"
+           "\n"
+           "Exit status: 0 when every file was analysed and the output written; 1 when\n"
+           "a file could not be opened or scanned, or the output could not be written;\n"
+           "2 for a usage error (nothing is written); 3 when everything else went well\n"
+           "but the cache could not be saved.\n";
 }
 
 }  // namespace vandrel::cli

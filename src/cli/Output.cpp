@@ -20,10 +20,28 @@ size_t DisplayWidth(const std::string& text) {
     }));
 }
 
-// Tabs and line breaks would break a tab-separated line.
-std::string TsvField(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+// Bytes at the start of `text` (not empty) that print as they are: one
+// valid UTF-8 character that is no control character; 0 when the first byte
+// is to be escaped.
+size_t PrintableLength(std::string_view text) {
+    const auto lead = static_cast<uint8_t>(text[0]);
+    if (lead < 0x20 || lead == 0x7F) {
+        return 0;
+    }
+    const size_t length = Utf8SequenceLength(text);
+    // U+0080-U+009F are C2 80 - C2 9F in UTF-8; the lone continuation byte
+    // left behind is escaped in turn.
+    if (length == 2 && lead == 0xC2 && static_cast<uint8_t>(text[1]) < 0xA0) {
+        return 0;
+    }
+    return length;
+}
+
+// Error texts may end with the scanner's line break; a JSON value needs none.
+std::string_view WithoutTrailingLineBreaks(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
     return text;
 }
 
@@ -35,7 +53,7 @@ public:
     void Add(const FileResult& result) override {
         std::vector<std::string> row;
         for (const Column& column : columns_) {
-            row.push_back(TsvField(column.text(result)));
+            row.push_back(EscapeText(column.text(result)));
         }
         rows_.push_back(std::move(row));
     }
@@ -116,7 +134,8 @@ private:
             if (i > 0) {
                 line += csv_ ? ',' : '\t';
             }
-            line += csv_ ? CsvField(row[i]) : TsvField(row[i]);
+            const std::string field = EscapeText(row[i]);
+            line += csv_ ? CsvField(field) : field;
         }
         line += csv_ ? "\r\n" : "\n";
         out_ << line;
@@ -156,11 +175,18 @@ public:
         json.BeginObject();
         json.Key("path");
         json.String(result.path);
+        // "path" shows bytes that are not UTF-8 as U+FFFD, so two such names
+        // could read the same; the raw bytes let a script open the file.
+        if (!IsValidUtf8(result.path)) {
+            json.Key("path_bytes");
+            json.String(
+                HexBytes(reinterpret_cast<const uint8_t*>(result.path.data()), result.path.size()));
+        }
         json.Key("name");
         json.String(result.name);
         json.Key("error");
         if (result.error) {
-            json.String(*result.error);
+            json.String(WithoutTrailingLineBreaks(*result.error));
         } else {
             json.Null();
         }
@@ -207,6 +233,40 @@ std::string CsvField(const std::string& text) {
         out += c;
     }
     out += '"';
+    return out;
+}
+
+std::string EscapeText(std::string_view text) {
+    static constexpr std::string_view kEscapeLetters = "\\tnrx";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto byte = static_cast<uint8_t>(text[0]);
+        if (byte == '\\') {
+            const bool ambiguous =
+                text.size() > 1 && (kEscapeLetters.find(text[1]) != std::string_view::npos ||
+                                    PrintableLength(text.substr(1)) == 0);
+            out += ambiguous ? "\\\\" : "\\";
+            text.remove_prefix(1);
+            continue;
+        }
+        if (const size_t length = PrintableLength(text); length > 0) {
+            out.append(text.substr(0, length));
+            text.remove_prefix(length);
+            continue;
+        }
+        if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else {
+            out += "\\x";
+            out += HexBytes(&byte, 1);
+        }
+        text.remove_prefix(1);
+    }
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -48,5 +49,21 @@ std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
 
 // RFC 4180: a field with a comma, quote, CR or LF is quoted, quotes doubled.
 std::string CsvField(const std::string& text);
+
+// A text made safe for a terminal and for line- and tab-separated output
+// (table, tsv, csv and error messages), byte for byte reversible:
+// - tab, line feed and carriage return become \t, \n and \r;
+// - any other control character (bytes 00-1F and 7F, and the C1 controls
+//   U+0080-U+009F, which terminals may take for escape sequences) and every
+//   byte that is not part of valid UTF-8 becomes \xHH, the byte in lower-case
+//   hex (so a C1 control, two bytes in UTF-8, gives two of them);
+// - a backslash is doubled only where it would otherwise read as the start of
+//   one of these sequences: before another backslash, before "t", "n", "r" or
+//   "x", and before a character that is escaped itself. Elsewhere ("C:\Music",
+//   "a\b") it stays single.
+// Reading back: "\\" is one backslash, \t \n \r \xHH as above, and any
+// other backslash stands for itself. Printable UTF-8 (accents, CJK, ...) is
+// left as it is.
+std::string EscapeText(std::string_view text);
 
 }  // namespace vandrel::cli

@@ -1,8 +1,10 @@
 #include "cli/ParallelScan.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace vandrel::cli {
@@ -17,17 +19,29 @@ FileResult AnalyseInput(const InputFile& input, const AnalysisOptions& options) 
     return result;
 }
 
-void AnalyseInOrder(const std::vector<InputFile>& inputs, const AnalysisOptions& options,
-                    unsigned jobs, const std::function<void(size_t, FileResult&&)>& deliver) {
-    if (jobs <= 1 || inputs.size() <= 1) {
-        for (size_t i = 0; i < inputs.size(); ++i) {
-            deliver(i, AnalyseInput(inputs[i], options));
-        }
-        return;
+namespace {
+
+unsigned AnalyseOnCallingThread(const std::vector<InputFile>& inputs,
+                                const AnalysisOptions& options,
+                                const std::function<void(size_t, FileResult&&)>& deliver) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        deliver(i, AnalyseInput(inputs[i], options));
+    }
+    return 1;
+}
+
+}  // namespace
+
+unsigned AnalyseInOrder(const std::vector<InputFile>& inputs, const AnalysisOptions& options,
+                        unsigned jobs, const std::function<void(size_t, FileResult&&)>& deliver) {
+    // A thread without a file of its own would only wait.
+    const size_t wanted = std::min({size_t{jobs}, size_t{kMaxJobs}, inputs.size()});
+    if (wanted <= 1) {
+        return AnalyseOnCallingThread(inputs, options, deliver);
     }
 
     // Workers may run this far ahead of the delivery.
-    const size_t window = size_t{jobs} * 4;
+    const size_t window = wanted * 4;
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::unique_ptr<FileResult>> done(inputs.size());  // guarded by mutex
@@ -56,8 +70,17 @@ void AnalyseInOrder(const std::vector<InputFile>& inputs, const AnalysisOptions&
         }
     };
     std::vector<std::thread> threads;
-    for (unsigned i = 0; i < jobs; ++i) {
-        threads.emplace_back(work);
+    threads.reserve(wanted);
+    try {
+        while (threads.size() < wanted) {
+            threads.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // Out of threads (a process or memory limit): the ones started share
+        // the files between them.
+    }
+    if (threads.empty()) {
+        return AnalyseOnCallingThread(inputs, options, deliver);
     }
     for (size_t i = 0; i < inputs.size(); ++i) {
         std::unique_ptr<FileResult> result;
@@ -76,6 +99,7 @@ void AnalyseInOrder(const std::vector<InputFile>& inputs, const AnalysisOptions&
     for (std::thread& thread : threads) {
         thread.join();
     }
+    return static_cast<unsigned>(threads.size());
 }
 
 }  // namespace vandrel::cli

@@ -1,7 +1,10 @@
 #include "cli/ScanCommand.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <streambuf>
@@ -12,6 +15,7 @@
 #include "cli/ParallelScan.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
 #include "store/DataCache.h"
 
 #ifndef VANDREL_VERSION
@@ -58,9 +62,14 @@ public:
         }
         std::string line(1, '[');
         line.append(std::to_string(done)).append("/").append(std::to_string(total));
-        line.append("] ").append(name);
+        line.append("] ").append(EscapeText(name));
+        // One terminal line, cut where a character starts.
         if (line.size() > 79) {
-            line.resize(79);
+            size_t cut = 79;
+            while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            line.resize(cut);
         }
         err_ << "\r\033[K" << line << std::flush;
         drawn_ = true;
@@ -86,6 +95,50 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Exit status when everything was analysed and written but the cache could
+// not be saved: the results are right, the next run will be slower.
+constexpr int kCacheNotSaved = 3;
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
+// Why the output file must not be written: it is one of the files read, the
+// cache, or an audio file (the shell expanded "-o *.mp3" into the first
+// MP3). Compared by identity, so another spelling of the name or a link is
+// caught too. Devices and pipes (/dev/null, /dev/stdout) are shared freely.
+std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
+                                       const std::vector<InputFile>& inputs) {
+    struct stat st {};
+    if (::stat(output.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    const FileIdentity target{st.st_dev, st.st_ino};
+    if (!cache_file.empty() && IdentityOf(cache_file) == target) {
+        return "the output file " + output + " is the cache file; it is left as it is";
+    }
+    for (const InputFile& input : inputs) {
+        if (IdentityOf(input.path) == target) {
+            return "the output file " + output + " is the input file " + input.path +
+                   "; it is left as it is";
+        }
+    }
+    if (CVandrelMediaFileWrapper audio; audio.Attach(output)) {
+        return "the output file " + output + " holds audio; it is left as it is";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -108,6 +161,16 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (options.show_version) {
         out << "vandrel-scan " VANDREL_VERSION "\n";
         return 0;
+    }
+
+    const MediaFileTypesScope media_types;
+    const std::vector<InputFile> inputs =
+        CollectInputFiles(options.paths, options.recursive, options.filetypes);
+    if (!options.output.empty()) {
+        if (const auto clash = OutputClash(options.output, options.cache_file, inputs)) {
+            err << "vandrel-scan: " << *clash << "\n";
+            return 2;
+        }
     }
 
     std::unique_ptr<AtomicFile> output_file;
@@ -140,9 +203,6 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (cache) {
         cache_scope.emplace(cache.get());
     }
-    const MediaFileTypesScope media_types;
-    const std::vector<InputFile> inputs =
-        CollectInputFiles(options.paths, options.recursive, options.filetypes);
     auto writer = MakeResultWriter(options, std::get<std::vector<int32_t>>(columns), *sink);
     const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc,
                                    options.mono_quality};
@@ -155,8 +215,8 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             if (result.error) {
                 status = 1;
                 if (options.format != OutputFormat::kJson || options.report) {
-                    err << "vandrel-scan: " << result.path << ": " << OneLine(*result.error)
-                        << "\n";
+                    err << "vandrel-scan: " << EscapeText(result.path) << ": "
+                        << EscapeText(OneLine(*result.error)) << "\n";
                 }
             }
             writer->Add(result);
@@ -164,20 +224,34 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     writer->Finish();
 
-    cache_scope.reset();
-    if (cache) {
-        std::string error;
-        if (!cache->Save(&error)) {
-            err << "vandrel-scan: the cache was not saved: " << error << "\n";
-            status = 1;
-        }
-    }
-
     if (output_file) {
         output_stream->flush();
         if (!output_file->Commit()) {
             err << "vandrel-scan: " << output_file->Error() << "\n";
-            return 1;
+            status = 1;
+        }
+    } else {
+        // A full disk or a closed pipe behind standard output shows only here.
+        errno = 0;
+        out.flush();
+        if (!out) {
+            const int error = errno;
+            err << "vandrel-scan: cannot write the output"
+                << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+            status = 1;
+        }
+    }
+
+    // Saved after the output, so a cache that cannot be written costs no
+    // results; it is a warning with a status of its own.
+    cache_scope.reset();
+    if (cache) {
+        std::string error;
+        if (!cache->Save(&error)) {
+            err << "vandrel-scan: warning: the cache was not saved: " << error << "\n";
+            if (status == 0) {
+                status = kCacheNotSaved;
+            }
         }
     }
     return status;

@@ -1,14 +1,20 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "cli/FileCollector.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "cli/ParallelScan.h"
 #include "cli/ScanCommand.h"
 #include "engine/io/TextEncoding.h"
 #include "support/MpegBuilder.h"
@@ -36,6 +42,36 @@ TEST(Options, AcceptGroupedAttachedAndLongFormsAndTakeAllAfterADoubleDashAsPaths
     EXPECT_EQ(o.paths, (std::vector<std::string>{"a", "-b"}));
 }
 
+// The options of a command line that must be accepted.
+Options Accepted(const std::vector<std::string>& args) {
+    auto parsed = ParseCommandLine(args);
+    if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+        ADD_FAILURE() << "refused: " << usage->message;
+        return {};
+    }
+    return std::get<Options>(parsed);
+}
+
+TEST(Options, GiveTheValueToTheLastOfGroupedShortOptions) {
+    const Options attached = Accepted({"-qf100", "a"});
+    EXPECT_TRUE(attached.quiet) << "-q of -qf100";
+    EXPECT_EQ(attached.frames, 100) << "-f of -qf100";
+    const Options next = Accepted({"-rj", "4", "a"});
+    EXPECT_TRUE(next.recursive) << "-r of -rj 4";
+    EXPECT_EQ(next.jobs, 4u) << "-j of -rj 4";
+    EXPECT_EQ(next.paths, std::vector<std::string>{"a"}) << "the value is no path";
+    EXPECT_EQ(UsageMessage({"a", "-qf"}), "option '-f' needs a value");
+    EXPECT_EQ(UsageMessage({"-qfx", "a"}), "--frames needs a whole number of 0 or more, not 'x'");
+}
+
+TEST(Options, AddTheMissingDotOfFileTypesAndRefuseAnEmptyList) {
+    EXPECT_EQ(Accepted({"--filetypes", "mp3;mp2", "a"}).filetypes, ".mp3;.mp2;");
+    EXPECT_EQ(Accepted({"--filetypes=.MP3;;wav", "a"}).filetypes, ".MP3;.wav;")
+        << "dots and case kept, empty pieces left out";
+    EXPECT_EQ(UsageMessage({"--filetypes", ";;", "a"}),
+              "--filetypes needs at least one extension, not ';;'");
+}
+
 TEST(Options, ExplainsWhatIsWrong) {
     EXPECT_EQ(UsageMessage({"--bogus", "a"}), "unknown option '--bogus'");
     EXPECT_EQ(UsageMessage({"-f", "-3", "a"}),
@@ -57,11 +93,74 @@ TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolde
          {"b.MP3", "A.mp2", "c.mp3.bak", "sub.mp3", "sub/deeper/z.mp3", "sub/y.mp1"}) {
         test::WriteText(dir.File(name), "x");
     }
+    // A link to a folder is neither a file nor entered; a dangling one is a file.
+    std::filesystem::create_directory_symlink("sub", dir.File("link.mp3"));
+    std::filesystem::create_symlink("nowhere", dir.File("broken.mp3"));
     std::string collected;  // the paths below the folder, in the order collected
     for (const InputFile& file : CollectInputFiles({dir.path()}, true, ".mp3;.mp2;.mp1")) {
         collected += file.path.substr(dir.path().size() + 1) + " ";
     }
-    EXPECT_EQ(collected, "A.mp2 b.MP3 sub.mp3 sub/y.mp1 sub/deeper/z.mp3 ");
+    EXPECT_EQ(collected, "A.mp2 b.MP3 broken.mp3 sub.mp3 sub/y.mp1 sub/deeper/z.mp3 ");
+}
+
+// A chain of `levels` folders named "d" below `top`, ending in "bottom.mp3",
+// made and removed through relative names: its paths are longer than the
+// system's path limit.
+class FolderChain {
+public:
+    FolderChain(const std::string& top, int levels)
+        : levels_(levels), at_(::open(top.c_str(), O_RDONLY | O_DIRECTORY)) {
+        for (int i = 0; i < levels; ++i) {
+            ::mkdirat(at_, "d", 0700);
+            MoveTo("d");
+        }
+        ::close(::openat(at_, "bottom.mp3", O_CREAT | O_WRONLY, 0600));
+    }
+    ~FolderChain() {
+        ::unlinkat(at_, "bottom.mp3", 0);
+        for (int i = 0; i < levels_; ++i) {
+            MoveTo("..");
+            ::unlinkat(at_, "d", AT_REMOVEDIR);
+        }
+        ::close(at_);
+    }
+
+private:
+    void MoveTo(const char* name) {
+        const int next = ::openat(at_, name, O_RDONLY | O_DIRECTORY);
+        ::close(at_);
+        at_ = next;
+    }
+    int levels_;
+    int at_;  // the folder at hand
+};
+
+TEST(FileCollector, WalksFoldersDeeperThanThePathLimitWithFewHandles) {
+    TempDir dir;
+    test::WriteText(dir.File("top.mp3"), "x");
+    std::filesystem::create_directory(dir.File("e"));
+    test::WriteText(dir.File("e/last.mp3"), "x");
+    constexpr int kLevels = 3000;
+    const FolderChain chain(dir.path(), kLevels);
+    // Far fewer handles than levels for the walk.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 64);
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    const std::vector<InputFile> files = CollectInputFiles({dir.path()}, true, ".mp3");
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    std::string bottom = dir.path();
+    for (int i = 0; i < kLevels; ++i) {
+        bottom += "/d";
+    }
+    bottom += "/bottom.mp3";
+    ASSERT_EQ(files.size(), 3u) << files.back().path << ": " << files.back().error.value_or("");
+    EXPECT_EQ(files[0].path, dir.File("top.mp3")) << "the folder's own file first";
+    EXPECT_EQ(files[1].path, bottom) << "then down to the bottom";
+    EXPECT_EQ(files[1].error, std::nullopt) << "the bottom file is listed as found";
+    EXPECT_EQ(files[2].path, dir.File("e/last.mp3")) << "then back up to the next folder";
 }
 
 TEST(Formats, QuoteCsvAndJsonTexts) {
@@ -76,6 +175,22 @@ TEST(Formats, QuoteCsvAndJsonTexts) {
     EXPECT_EQ(Latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
     const uint8_t bytes[] = {0x00, 0xAB, 0x10};
     EXPECT_EQ(HexBytes(bytes, 3), "00ab10");
+}
+
+TEST(Formats, EscapeControlsAndBytesThatAreNoUtf8AndOnlyAmbiguousBackslashes) {
+    EXPECT_EQ(EscapeText("caf\xC3\xA9 \xE6\x97\xA5.mp3"), "caf\xC3\xA9 \xE6\x97\xA5.mp3")
+        << "UTF-8 stays as it is";
+    EXPECT_EQ(EscapeText("a\tb\nc\rd"), "a\\tb\\nc\\rd") << "tab, line feed, carriage return";
+    EXPECT_EQ(EscapeText("\x1B[31m\x7F"), "\\x1b[31m\\x7f") << "terminal escape and DEL";
+    EXPECT_EQ(EscapeText("\xC2\x9B"
+                         "1m \xC2\xA0"),
+              "\\xc2\\x9b1m \xC2\xA0")
+        << "the C1 control CSI goes, the no-break space stays";
+    EXPECT_EQ(EscapeText("bad \xFF\xC3"), "bad \\xff\\xc3") << "bytes that are no UTF-8";
+    EXPECT_EQ(EscapeText("C:\\Music\\"), "C:\\Music\\") << "backslashes that start nothing";
+    EXPECT_EQ(EscapeText("C:\\temp \\x41 \\\\"), "C:\\\\temp \\\\x41 \\\\\\")
+        << "backslashes before escape letters and before a backslash";
+    EXPECT_EQ(EscapeText("a\\\n"), "a\\\\\\n") << "a backslash before an escaped character";
 }
 
 // Runs vandrel-scan with -q, so that no progress line shows even on a terminal.
@@ -186,6 +301,58 @@ TEST_F(ScanCommand, GivesTheSameOutputInInputOrderWhateverTheJobs) {
     EXPECT_EQ(Run({"-j", "0", "x"}), 2);
 }
 
+TEST_F(ScanCommand, UsesNoMoreThreadsThanFilesNorThanTheCap) {
+    const std::vector<std::string> files = {test::FixturePath("lame_cbr64_mono.mp3"),
+                                            test::FixturePath("lame_vbr_v2.mp3"), "/no/such.mp3"};
+    std::vector<std::string> args = {"--format=json", "-j", "1"};
+    args.insert(args.end(), files.begin(), files.end());
+    EXPECT_EQ(Run(args), 1);
+    const std::string one_job = out_.str();
+    args[2] = "100000";
+    EXPECT_EQ(Run(args), 1) << "-j 100000";
+    EXPECT_EQ(out_.str(), one_job) << "the output of -j 100000";
+
+    const std::vector<InputFile> missing(300, {"/no/such.mp3", std::nullopt});
+    size_t delivered = 0;
+    const auto deliver = [&](size_t i, FileResult&&) { EXPECT_EQ(i, delivered++) << "order"; };
+    EXPECT_EQ(AnalyseInOrder({missing.begin(), missing.begin() + 3}, {}, 100000, deliver), 3u)
+        << "threads for 3 files";
+    delivered = 0;
+    EXPECT_EQ(AnalyseInOrder(missing, {}, 100000, deliver), kMaxJobs) << "threads for 300 files";
+}
+
+TEST_F(ScanCommand, GoesOnOnTheCallingThreadWhenNoThreadCanBeStarted) {
+    if (!test::RunAsNobody([](std::string&) { return 0; })) {
+        GTEST_SKIP() << "no process without the right to start any thread can be made";
+    }
+    const std::vector<InputFile> inputs = {{test::FixturePath("lame_cbr64_mono.mp3"), {}},
+                                           {test::FixturePath("lame_vbr_v2.mp3"), {}},
+                                           {"/no/such.mp3", {}}};
+    constexpr int kNotLimited = 3;
+    const auto child = test::RunAsNobody([&](std::string& output) {
+        // One process for this user at most: every new thread is refused.
+        const rlimit one{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &one) != 0) {
+            return kNotLimited;
+        }
+        try {
+            std::thread([] {}).join();
+            return kNotLimited;
+        } catch (const std::system_error&) {
+        }
+        const unsigned threads = AnalyseInOrder(inputs, {}, 4, [&](size_t i, FileResult&& r) {
+            output += std::to_string(i) + " " + r.name + ", ";
+        });
+        output += std::to_string(threads) + " thread";
+        return 0;
+    });
+    ASSERT_TRUE(child) << "the scan died";
+    if (child->status == kNotLimited) {
+        GTEST_SKIP() << "the process limit does not hold here";
+    }
+    EXPECT_EQ(child->output, "0 lame_cbr64_mono.mp3, 1 lame_vbr_v2.mp3, 2 such.mp3, 1 thread");
+}
+
 TEST_F(ScanCommand, WritesTheOutputFileWhole) {
     const std::string file = test::FixturePath("lame_vbr_v2.mp3");
     ASSERT_EQ(Run({"--format=json", file}), 0);
@@ -223,9 +390,9 @@ TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
     EXPECT_EQ(out_.str(), first);
     EXPECT_EQ(Run({song}), 1);
 
-    // A cache that cannot be written is reported.
+    // A cache that cannot be written is a warning with a status of its own.
     EXPECT_EQ(Run({"--cache", dir_.File("no/such/c.dat"), test::FixturePath("lame_vbr_v2.mp3")}),
-              1);
+              3);
     EXPECT_NE(err_.str().find("the cache was not saved"), std::string::npos);
 }
 
@@ -285,7 +452,7 @@ TEST_F(BadInput, SizesBeyondWhatTheRecordHoldsAreShownAsAtLeast) {
     EXPECT_EQ(Run({"--format=json", "--frames=100", path}), 0);
     const std::string json = out_.str();
     EXPECT_NE(json.find("\"file_size\": 4294967295"), std::string::npos);
-    EXPECT_NE(json.find("\"Size\": \"4294,967,295+\""), std::string::npos);
+    EXPECT_NE(json.find("\"Size\": \"4,294,967,295+\""), std::string::npos);
     EXPECT_NE(json.find("\"frames\": 100"), std::string::npos);
     EXPECT_EQ(json.find("\"first_frame_offset\": -"), std::string::npos);
 }
@@ -300,13 +467,44 @@ TEST_F(BadInput, OddFileNamesComeOutReadable) {
     EXPECT_NE(json.find("\"name\": \"with space.mp3\""), std::string::npos);
     EXPECT_NE(json.find("\"name\": \"new\\nline.mp3\""), std::string::npos);
     EXPECT_NE(json.find("\"name\": \"bad \xEF\xBF\xBD\xEF\xBF\xBD byte.mp3\""), std::string::npos);
+    // The bytes of the one path that is no UTF-8, to open it with.
+    const std::string bad = dir_.File(odd_names[2]);
+    const std::string bad_hex = HexBytes(reinterpret_cast<const uint8_t*>(bad.data()), bad.size());
+    EXPECT_NE(json.find("\"path_bytes\": \"" + bad_hex + "\""), std::string::npos) << "path_bytes";
+    EXPECT_EQ(json.find("path_bytes"), json.rfind("path_bytes")) << "path_bytes only once";
 
     // One line per file: the line break of the name does not split its row.
     EXPECT_EQ(Run({"--format=tsv", "--columns=Name,Frames", dir_.path()}), 0);
     EXPECT_EQ(out_.str(), "Name\tFrames\n"
-                          "bad \xFF\xFE byte.mp3\t156\n"
-                          "new line.mp3\t156\n"
+                          "bad \\xff\\xfe byte.mp3\t156\n"
+                          "new\\nline.mp3\t156\n"
                           "with space.mp3\t156\n");
+}
+
+TEST_F(BadInput, NamesCannotDriveTheTerminal) {
+    // A name that would set the terminal's title.
+    const std::string hostile = dir_.File("\x1B]0;owned\x07.mp3");
+    test::WriteFile(hostile, std::vector<uint8_t>(1000, 0));
+    const std::string escaped = dir_.path() + "/\\x1b]0;owned\\x07.mp3";
+    EXPECT_EQ(Run({"--format=csv", "--columns=Name", hostile}), 1);
+    EXPECT_EQ(out_.str(), "Name\r\n\\x1b]0;owned\\x07.mp3\r\n") << "the csv row";
+    EXPECT_EQ(err_.str(),
+              "vandrel-scan: " + escaped + ": Not an MPEG audio, MPEG Plus or WAVE file\n")
+        << "the error line";
+    EXPECT_EQ(Run({"--columns=Name", hostile}), 1);
+    EXPECT_EQ(out_.str(), "Name\n\\x1b]0;owned\\x07.mp3\n") << "the table";
+}
+
+TEST_F(BadInput, JsonErrorsEndWithoutALineBreak) {
+    // Frames behind more zeros than a frame search looks through: the probe
+    // in the middle of the file finds them, the scan from its start does not.
+    std::vector<uint8_t> bytes(1'100'000, 0);
+    test::Append(bytes, test::MakeFrames({}, 8000));
+    test::WriteFile(dir_.File("late.mp3"), bytes);
+    EXPECT_EQ(Run({"--format=json", dir_.File("late.mp3")}), 1);
+    EXPECT_NE(out_.str().find("\"error\": \"Cannot find valid mp3 header, scanning failed\",\n"),
+              std::string::npos)
+        << out_.str().substr(0, 300);
 }
 
 TEST_F(BadInput, CacheFilesOfAnotherKindAreLeftAlone) {

@@ -58,8 +58,10 @@ std::vector<std::string> BitrateRows(const std::string& report) {
 TEST(AttributeTexts, FormatsSizesAndLengths) {
     EXPECT_EQ(FormatFileSize(999), "999");
     EXPECT_EQ(FormatFileSize(1000), "1,000");
-    EXPECT_EQ(FormatFileSize(1'234'567'890), "1234,567,890");
-    EXPECT_EQ(FormatFileSize(kRecordSizeLimit), "4294,967,295+");  // 4 GiB and more
+    EXPECT_EQ(FormatFileSize(999'999'999), "999,999,999");
+    EXPECT_EQ(FormatFileSize(1'000'000'000), "1,000,000,000");  // a comma per three digits
+    EXPECT_EQ(FormatFileSize(1'500'000'000), "1,500,000,000");
+    EXPECT_EQ(FormatFileSize(kRecordSizeLimit), "4,294,967,295+");  // 4 GiB and more
 
     // Tenths only under ten seconds, cut, not rounded.
     EXPECT_EQ(FormatLength(3725.9f), "01:02:05");

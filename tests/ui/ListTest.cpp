@@ -394,7 +394,7 @@ private slots:
                  QString("new line.mp3"));
         QCOMPARE(model.data(model.index(2, 0), Qt::EditRole).toString(), QString("new\nline.mp3"));
         QCOMPARE(model.data(model.index(1, model.ColumnOf(5)), Qt::DisplayRole).toString(),
-                 QString("4294,967,295+"));
+                 QString("4,294,967,295+"));
         QCOMPARE(model.data(model.index(0, model.ColumnOf(9)), Qt::DisplayRole).toString(),
                  QString("156"));
         QCOMPARE(list.busy_state(), ListBusy::kIdle);

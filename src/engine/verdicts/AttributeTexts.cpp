@@ -157,11 +157,10 @@ std::string FormatLength(float seconds) {
 
 std::string FormatFileSize(uint32_t size) {
     std::string digits = std::to_string(size);
-    if (size > 999) {
-        digits.insert(digits.size() - 3, ",");
-    }
-    if (size > 999999) {
-        digits.insert(digits.size() - 7, ",");
+    // A "," before every group of three digits, counted from the right.
+    for (size_t group_start = digits.size(); group_start > 3;) {
+        group_start -= 3;
+        digits.insert(group_start, 1, ',');
     }
     if (size == kRecordSizeLimit) {
         digits += '+';  // the record holds no more: the file is at least this big

@@ -75,6 +75,7 @@ class AttributeTexts {
 public:
     std::string& operator[](int slot) { return texts_[Index(slot)]; }
     const std::string& operator[](int slot) const { return texts_[Index(slot)]; }
+    bool operator==(const AttributeTexts&) const = default;
 
 private:
     static size_t Index(int slot) { return static_cast<size_t>(slot / kSlotStep); }
@@ -104,8 +105,8 @@ void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record);
 
 // "hh:mm:ss", with the tenths of a second under ten seconds ("00:00:05.3").
 std::string FormatLength(float seconds);
-// Decimal with "," before the last three and the last six digits; "+" after
-// a size the record could not hold whole.
+// Decimal with "," between groups of three digits ("1,500,000,000"); "+"
+// after a size the record could not hold whole.
 std::string FormatFileSize(uint32_t size);
 
 }  // namespace vandrel
