@@ -8,7 +8,7 @@ audio="$top/tests/data/audio"
 out="$top/fuzz/corpus"
 scan=${1:-$top/build/dev/src/cli/vandrel-scan}
 rm -rf "$out"
-mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose}
+mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose,FuzzCliAnalysis}
 
 # MPEG audio: the start of files of several kinds (tags, VBR headers, some
 # frames), and a start joined to an ID3v1 tag.
@@ -62,3 +62,15 @@ printf '\xcf\x07\x05\x11Title\x00Artist\x00Album\x00Comment' > "$out/FuzzId3v1Co
 printf '\xff\xff\x00\xffCaf\xc3\xa9\x00\xe2\x82\xac\x00\x00' > "$out/FuzzId3v1Compose/utf8"
 
 du -sh "$out"
+
+# The command-line analysis: a byte choosing the name (0 .mp3, 1 .mpc, 2 .wav,
+# 3 .mp2) and the options (4 frame limit, 8 headers only, 16 music CRC,
+# 32 mono quality, 64 record hex, 128 report), then the start of a file.
+for spec in lame_vbr_v2.mp3:0 lame_tags_v1v2.mp3:0 mid3v2_tags.mp3:0 mutagen_trailing_tags.mp3:0 \
+            twolame_mp2_64_16k_mono.mp2:3 mpcenc_q3_mono_48k.mpc:1 sox_pcm_22k_mono.wav:2; do
+    f=${spec%:*}; kind=${spec#*:}
+    for options in 0 20 136; do
+        { printf "\\x$(printf %02x $((options + kind)))"; head -c 8000 "$audio/$f"; } \
+            > "$out/FuzzCliAnalysis/${f%.*}_$options"
+    done
+done
