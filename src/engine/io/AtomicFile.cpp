@@ -232,7 +232,7 @@ void RemoveTemporaryFilesOnSignals() {
         struct sigaction action {};
         action.sa_handler = RemoveTemporaryFilesAndEnd;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = static_cast<int>(SA_RESETHAND);
         ::sigaction(number, &action, nullptr);
     }
 }
