@@ -1,17 +1,25 @@
 #include "store/DataCache.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <iterator>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <optional>
 #include <span>
 
 #include "engine/core/SettingsTable.h"
+#include "engine/frame/FrameHeader.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/FileStream.h"
+#include "engine/media/WaveFile.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 
@@ -28,12 +36,110 @@ constexpr auto kSettingKeys = std::to_array<SettingKey<CacheSettings>>({
 
 constexpr int64_t kRecordSize = static_cast<int64_t>(kScanRecordSize);
 
-// A record answers for a file whose modification time and size are what they
-// were at its scan. The size catches a rewrite within the same second, which
-// the 32-bit seconds of the time alone would miss.
+// The file kinds that scans record (the scanners' file type codes).
+constexpr int32_t kMpegAudioKind = 1;
+constexpr int32_t kMpegPlusKind = 4;
+// MPEG Plus: 44100 Hz for the older stream versions, one of four for version 8.
+constexpr auto kMpegPlusSampleRates = std::to_array<int32_t>({32000, 37800, 44100, 48000});
+// Longer than any real file: 100 days, 8.6 GB of MPEG audio at 8 kbit/s.
+constexpr float kMaxPlausibleSeconds = 100.0f * 24 * 3600;
+
+constexpr const char* kLockFileSuffix = ".lock";
+
+// A record answers for the file it was made from as long as that is
+// unchanged: the same device and inode (the record keeps the inode's low 16
+// bits), so that another file that takes the path (a copy moved over it) is
+// not mistaken for it, and the same modification time and size. The size
+// catches a rewrite within the same second, which the 32-bit seconds of the
+// time alone would miss.
 bool SameFileState(const RecordFileStatus& a, const RecordFileStatus& b) {
-    return a.modification_time == b.modification_time && a.size == b.size;
+    return a.device == b.device && a.serial == b.serial &&
+           a.modification_time == b.modification_time && a.size == b.size;
 }
+
+// The key a file's record is kept under: its absolute, lexically normal path.
+// Only a relative path asks the system anything (the current folder).
+// Nothing when there is no current folder or the key would not fit a
+// record's path field whole.
+std::optional<std::string> CacheKeyOf(std::string_view path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    std::error_code failure;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failure);
+    if (failure) {
+        return std::nullopt;
+    }
+    std::string key = absolute.lexically_normal().string();
+    if (!FitsRecordPath(key)) {
+        return std::nullopt;
+    }
+    return key;
+}
+
+bool IsPlausibleLength(float seconds) {
+    return std::isfinite(seconds) && seconds >= 0.0f && seconds < kMaxPlausibleSeconds;
+}
+
+bool IsPlausibleSampleRate(int32_t kind, int32_t rate) {
+    if (rate == 0) {
+        return true;  // no frame was found
+    }
+    const auto among = [rate](const auto& rates) {
+        return std::find(rates.begin(), rates.end(), rate) != rates.end();
+    };
+    switch (kind) {
+    case kMpegAudioKind:
+        return among(kSampleRates);
+    case kMpegPlusKind:
+        return among(kMpegPlusSampleRates);
+    default:  // WAVE: the rate its header names, whatever it is
+        return rate > 0;
+    }
+}
+
+// An advisory lock on the file beside the cache ("<cache>.lock"), held while
+// a save reads, merges and replaces the cache, so that runs that save at once
+// take turns and none loses what another has just written. The lock file is
+// never deleted: a run that removed it while another had just opened it
+// would let a third lock a new file of that name, and two would hold the
+// "same" lock. Loading takes no lock: the cache file is only ever replaced
+// whole by a rename, so a reader sees one version or the other.
+class SaveLock {
+public:
+    explicit SaveLock(const std::string& cache_path) {
+        // Beside the file itself, so that runs reaching it through
+        // different links take the same lock.
+        const std::string path = FollowLinks(cache_path) + kLockFileSuffix;
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            // A folder that cannot be written: the save goes on without the
+            // lock (and most likely fails to write the cache file, too).
+            const int error = errno;
+            Log([&] { return "CDataCache::Save: no lock: " + path + ": " + std::strerror(error); });
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                const int error = errno;
+                Log([&] {
+                    return "CDataCache::Save: no lock: " + std::string(std::strerror(error));
+                });
+                break;
+            }
+        }
+    }
+    ~SaveLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);  // releases the lock
+        }
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 // Whether the record holds the frames asked for: all of them (a walk to the
 // end) or at least `frame_limit`.
@@ -52,6 +158,30 @@ bool IsReadableFile(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsPlausibleRecord(const ScanRecord& record) {
+    const std::string_view path = RecordPath(record);
+    if (path.empty() || path.size() >= kRecordPathCapacity) {
+        return false;  // no path, or one without its terminator
+    }
+    if (record.kind != kMpegAudioKind && record.kind != kWaveFileKind &&
+        record.kind != kMpegPlusKind) {
+        return false;
+    }
+    // The layer picks a row of the bitrate tables by arithmetic.
+    if (record.layer < 0 || record.layer > 3) {
+        return false;
+    }
+    // Lengths are turned into whole seconds for the texts.
+    if (!IsPlausibleLength(record.length_seconds) || !IsPlausibleLength(record.walked_seconds)) {
+        return false;
+    }
+    if (record.frames < 0 || record.sync_errors < 0 || record.channels < 0) {
+        return false;
+    }
+    return IsPlausibleSampleRate(record.kind, record.sample_rate) &&
+           std::isfinite(record.xing.peak_amplitude);
+}
 
 std::string DefaultCacheFilePath() {
     return ApplicationFolder() + "/cache.dat";
@@ -83,52 +213,19 @@ CDataCache::CDataCache(std::string path) {
 
 CDataCache::~CDataCache() = default;
 
-template <typename Accept>
-CDataCache::RecordList::iterator CDataCache::FirstWithPath(std::string_view path, Accept accept) {
-    auto [first, last] = index_.equal_range(path);
-    auto found = records_.end();
-    size_t accepted = 0;
-    for (auto entry = first; entry != last; ++entry) {
-        if (accept(*entry->second)) {
-            found = entry->second;
-            ++accepted;
-        }
-    }
-    if (accepted <= 1) {
-        return found;
-    }
-    // Several records of one path: the list order decides, as in a walk
-    // from the front.
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        for (auto entry = first; entry != last; ++entry) {
-            if (entry->second == it && accept(*it)) {
-                return it;
-            }
-        }
-    }
-    return records_.end();
-}
-
-void CDataCache::AddToIndex(RecordList::iterator it) {
-    index_.emplace(RecordPath(*it), it);
-}
-
-void CDataCache::RemoveFromIndex(RecordList::iterator it) {
-    auto [first, last] = index_.equal_range(RecordPath(*it));
-    for (auto entry = first; entry != last; ++entry) {
-        if (entry->second == it) {
-            index_.erase(entry);
-            return;
-        }
-    }
-}
-
-void CDataCache::RebuildIndex() {
+size_t CDataCache::RebuildIndex() {
     index_.clear();
     index_.reserve(records_.size());
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        AddToIndex(it);
+    size_t dropped = 0;
+    for (auto it = records_.begin(); it != records_.end();) {
+        if (index_.try_emplace(RecordPath(it->record), it).second) {
+            ++it;
+        } else {
+            it = records_.erase(it);  // a less recent record of the same file
+            ++dropped;
+        }
     }
+    return dropped;
 }
 
 bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
@@ -136,116 +233,232 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
     if (!FitsRecordPath(path)) {
         return false;
     }
-    // The scanner passes the status of the record it asks to fill; keep it
-    // before `out` is overwritten.
+    const std::optional<std::string> key = CacheKeyOf(path);
+    if (!key) {
+        return false;
+    }
+    // The scanner passes the path and status of the record it asks to fill;
+    // keep them before `out` is overwritten.
+    const std::string asked(path);
     const RecordFileStatus wanted = status;
     std::lock_guard lock(mutex_);
     if (!settings_.enabled) {
         return false;
     }
-    const auto it = FirstWithPath(path, [&](const ScanRecord& record) {
-        return SameFileState(record.status, wanted) && Covers(record, frame_limit);
-    });
-    if (it == records_.end()) {
+    const auto found = index_.find(*key);
+    if (found == index_.end()) {
         return false;
     }
-    out = *it;
+    const RecordList::iterator it = found->second;
+    if (!SameFileState(it->record.status, wanted) || !Covers(it->record, frame_limit)) {
+        return false;
+    }
+    out = it->record;
+    CopyTextField(out.path, asked);
+    // Most recently used first. This alone is no change for Save: rewriting
+    // a large file only to reorder it costs more than the order is worth.
     records_.splice(records_.begin(), records_, it);
     return true;
 }
 
 void CDataCache::Store(const ScanRecord& record) {
-    const std::string_view path = RecordPath(record);
+    const std::optional<std::string> key = CacheKeyOf(RecordPath(record));
+    if (!key) {
+        return;
+    }
+    ScanRecord keyed = record;
+    CopyTextField(keyed.path, *key);
     std::lock_guard lock(mutex_);
     if (!settings_.enabled) {
         return;
     }
-    const auto it = FirstWithPath(path, [](const ScanRecord&) { return true; });
-    if (it != records_.end()) {
-        // A shorter scan of an unchanged file never replaces a longer one.
-        // The path stays the same, so the index keeps its view of it.
-        if (!SameFileState(record.status, it->status) || record.frames > it->frames) {
-            *it = record;
+    if (const auto found = index_.find(*key); found != index_.end()) {
+        const RecordList::iterator it = found->second;
+        // A shorter scan of an unchanged file never replaces a longer one
+        // (and is no change for Save). The key stays the same, so the index
+        // keeps its view of it.
+        if (!SameFileState(keyed.status, it->record.status) || keyed.frames > it->record.frames) {
+            it->record = keyed;
+            it->changed_at = ++changes_;
         }
         records_.splice(records_.begin(), records_, it);
         return;
     }
-    records_.push_front(record);
-    AddToIndex(records_.begin());
+    records_.push_front(Entry{keyed, ++changes_});
+    index_.emplace(RecordPath(records_.front().record), records_.begin());
     Trim();
 }
 
 void CDataCache::Trim() {
-    const int64_t count = static_cast<int64_t>(records_.size());
-    const int64_t size = count * kRecordSize;
     const int64_t limit = int64_t{settings_.max_size} * 1024;
-    if (size <= limit) {
+    // The most records whose size is within the limit.
+    const auto keep = static_cast<size_t>(std::max<int64_t>(0, limit / kRecordSize));
+    if (records_.size() <= keep) {
         return;
     }
-    // The fewest records that bring the size to the limit or below.
-    const int64_t excess = std::min(count, (size - limit - 1) / kRecordSize + 1);
-    for (int64_t i = 0; i < excess; ++i) {
-        RemoveFromIndex(std::prev(records_.end()));
+    while (records_.size() > keep) {
+        index_.erase(RecordPath(records_.back().record));
         records_.pop_back();
     }
+    ++changes_;
+}
+
+CDataCache::FileContent CDataCache::ReadCacheFile(const std::string& path) {
+    FileContent content;
+    FileStream file;
+    // The header needs 12 bytes; a shorter file is no cache.
+    if (!file.Open(path, "rb") || file.Size() < static_cast<int64_t>(kCacheHeaderSize)) {
+        return content;
+    }
+    std::array<uint8_t, kCacheHeaderSize> header{};
+    if (file.Read(header) != header.size()) {
+        return content;
+    }
+    const std::span<const uint8_t> h(header);
+    const auto version = LoadBe32(h);
+    const auto count = static_cast<int32_t>(LoadBe32(h.subspan(4)));
+    const auto record_size = LoadBe32(h.subspan(8));
+    const int64_t end = static_cast<int64_t>(kCacheHeaderSize) + int64_t{count} * kRecordSize;
+    // A file shorter than its header says is dropped whole.
+    if (version != kCacheFileVersion || record_size != kScanRecordSize || count < 0 ||
+        end > file.Size()) {
+        return content;
+    }
+    ScanRecordImage image;
+    for (int32_t i = 0; i < count; ++i) {
+        if (file.Read(image) != image.size()) {
+            return {};  // the file shrank while it was read
+        }
+        ScanRecord record = FromImage(image);
+        // A relative path (of a file made by an older version) is taken as
+        // relative to the current folder.
+        std::optional<std::string> key;
+        if (IsPlausibleRecord(record)) {
+            key = CacheKeyOf(RecordPath(record));
+        }
+        if (!key) {
+            ++content.left_out;
+            continue;
+        }
+        CopyTextField(record.path, *key);
+        content.records.push_back(Entry{record, 0});
+    }
+    content.valid = true;
+    return content;
 }
 
 void CDataCache::Load() {
     const std::string path = Path();
-    std::list<ScanRecord> loaded;
-    FileStream file;
-    // The header needs 12 bytes; a shorter file is no cache.
-    if (file.Open(path, "rb") && file.Size() >= static_cast<int64_t>(kCacheHeaderSize)) {
-        std::array<uint8_t, kCacheHeaderSize> header{};
-        file.Read(header);
-        const std::span<const uint8_t> h(header);
-        const auto version = LoadBe32(h);
-        const auto count = static_cast<int32_t>(LoadBe32(h.subspan(4)));
-        const auto record_size = LoadBe32(h.subspan(8));
-        const int64_t end = static_cast<int64_t>(kCacheHeaderSize) + int64_t{count} * kRecordSize;
-        // A file shorter than its header says is dropped whole.
-        if (version == kCacheFileVersion && record_size == kScanRecordSize && count > 0 &&
-            end <= file.Size()) {
-            ScanRecordImage image;
-            for (int32_t i = 0; i < count; ++i) {
-                if (file.Read(image) != image.size()) {
-                    loaded.clear();  // the file shrank while it was read
-                    break;
-                }
-                loaded.push_back(FromImage(image));
-            }
+    FileContent file = ReadCacheFile(path);
+    std::lock_guard lock(mutex_);
+    records_ = std::move(file.records);
+    const size_t duplicates = RebuildIndex();
+    Log([&] {
+        return "CDataCache::Load: " + std::to_string(records_.size()) + " from " + path + " (" +
+               std::to_string(file.left_out) + " implausible, " + std::to_string(duplicates) +
+               " duplicates left out)";
+    });
+    saved_changes_ = changes_;
+    if (file.left_out > 0 || duplicates > 0) {
+        ++changes_;  // the next save writes the file without them
+    }
+    Trim();
+}
+
+void CDataCache::MergeWithFile(RecordList disk) {
+    Index on_disk;
+    on_disk.reserve(disk.size());
+    for (auto it = disk.begin(); it != disk.end();) {
+        if (on_disk.try_emplace(RecordPath(it->record), it).second) {
+            ++it;
+        } else {
+            it = disk.erase(it);
         }
     }
-    Log([&] { return "CDataCache::Load: " + std::to_string(loaded.size()) + " from " + path; });
-    std::lock_guard lock(mutex_);
-    records_ = std::move(loaded);
-    RebuildIndex();
+    // This run's records keep their order, most recently used first. One it
+    // stored since the last save wins over the file's record of that path.
+    // One the file held already is taken as the file has it now (another run
+    // may have scanned the file again), and dropped when the file no longer
+    // has it (another run trimmed it away or purged the cache).
+    for (auto it = records_.begin(); it != records_.end();) {
+        const auto found = on_disk.find(RecordPath(it->record));
+        if (found == on_disk.end()) {
+            if (Unsaved(*it)) {
+                ++it;
+            } else {
+                index_.erase(RecordPath(it->record));
+                it = records_.erase(it);
+            }
+            continue;
+        }
+        const RecordList::iterator theirs = found->second;
+        on_disk.erase(found);
+        if (!Unsaved(*it)) {
+            it->record = theirs->record;  // the same key, so the index's view holds
+        }
+        disk.erase(theirs);
+        ++it;
+    }
+    // Then the records only other runs know, in the file's order: they are
+    // the first to go when the two together are over the limit.
+    for (auto it = disk.begin(); it != disk.end(); ++it) {
+        index_.emplace(RecordPath(it->record), it);
+    }
+    records_.splice(records_.end(), disk);
+}
+
+std::string CDataCache::FileBytes() const {
+    std::string bytes(kCacheHeaderSize + records_.size() * kScanRecordSize, '\0');
+    const std::span<uint8_t> out(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    StoreBe32(out, kCacheFileVersion);
+    StoreBe32(out.subspan(4), static_cast<uint32_t>(records_.size()));
+    StoreBe32(out.subspan(8), static_cast<uint32_t>(kScanRecordSize));
+    size_t offset = kCacheHeaderSize;
+    for (const Entry& entry : records_) {
+        const ScanRecordImage image = ToImage(entry.record);
+        std::copy(image.begin(), image.end(), out.begin() + static_cast<ptrdiff_t>(offset));
+        offset += kScanRecordSize;
+    }
+    return bytes;
 }
 
 bool CDataCache::Save(std::string* error) {
     std::string path;
-    std::string bytes;
+    bool merge = false;
     {
         std::lock_guard lock(mutex_);
         if (!settings_.enabled) {
             return true;
         }
-        path = settings_.path;
-        bytes.resize(kCacheHeaderSize + records_.size() * kScanRecordSize);
-        const std::span<uint8_t> out(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
-        StoreBe32(out, kCacheFileVersion);
-        StoreBe32(out.subspan(4), static_cast<uint32_t>(records_.size()));
-        StoreBe32(out.subspan(8), static_cast<uint32_t>(kScanRecordSize));
-        size_t offset = kCacheHeaderSize;
-        for (const ScanRecord& record : records_) {
-            const ScanRecordImage image = ToImage(record);
-            std::copy(image.begin(), image.end(), out.begin() + static_cast<ptrdiff_t>(offset));
-            offset += kScanRecordSize;
+        Trim();  // the limit may have been lowered since the last store
+        if (changes_ == saved_changes_) {
+            return true;  // the file holds these records already
         }
+        path = settings_.path;
+        merge = cleared_at_ <= saved_changes_;
     }
     // The cache's own folder, one level; it usually exists already.
     if (const std::string folder = FolderOf(path); !folder.empty()) {
         ::mkdir(folder.c_str(), 0777);
+    }
+    const SaveLock save_lock(path);
+    FileContent disk;
+    if (merge) {
+        disk = ReadCacheFile(path);
+    }
+    std::string bytes;
+    uint64_t written_changes = 0;
+    {
+        std::lock_guard lock(mutex_);
+        // A file that is gone or unreadable has nothing to merge: this run's
+        // records are written whole. So are they after a Clear (even one
+        // made while the file was read).
+        if (disk.valid && cleared_at_ <= saved_changes_) {
+            MergeWithFile(std::move(disk.records));
+        }
+        Trim();
+        written_changes = changes_;
+        bytes = FileBytes();
     }
     std::string failure;
     if (!WriteFileAtomically(path, bytes, &failure)) {
@@ -255,6 +468,9 @@ bool CDataCache::Save(std::string* error) {
         }
         return false;
     }
+    std::lock_guard lock(mutex_);
+    // Stores made while the file was written are newer than it.
+    saved_changes_ = std::max(saved_changes_, written_changes);
     return true;
 }
 
@@ -262,6 +478,7 @@ void CDataCache::Clear() {
     std::lock_guard lock(mutex_);
     index_.clear();
     records_.clear();
+    cleared_at_ = ++changes_;
 }
 
 void CDataCache::SaveSettings(SettingsStore& settings) {

@@ -50,14 +50,28 @@ std::string DefaultCacheFilePath();
 // Any other file is someone else's and must not be replaced.
 bool IsCacheFileOrAbsent(const std::string& path);
 
+// Whether a record read from a cache file holds values that the texts, the
+// report and the bitrate and length figures can take: a zero-terminated,
+// non-empty path; a file kind this program makes; layer 0 to 3; lengths that
+// are finite, not negative and under 100 days; no negative frame, sync error
+// or channel counts; a sampling rate of 0 or one the file kind has; a finite
+// peak amplitude. A file damaged on disk (or written by something else) holds
+// anything, and a float far out of range turned into an integer is undefined.
+bool IsPlausibleRecord(const ScanRecord& record);
+
 // The analysis cache: whole scan records of finished scans, most recently used
-// first, kept between runs in one file. A record answers a lookup for the same
-// path when the file's modification time and size are unchanged and the
-// record covers the frames asked for.
+// first, kept between runs in one file. Records are kept by the file's
+// absolute, lexically normal path ("/m/./a/../b.mp3", and "b.mp3" asked from
+// /m, are both "/m/b.mp3"; symbolic links are not followed). A record answers
+// a lookup when the file is still the same one (device, inode, size and
+// modification time as stored) and the record covers the frames asked for.
+//
+// Several runs may share one file: a save merges what this run stored with
+// what the file holds by then (see Save).
 //
 // Scanning threads call Lookup and Store; the owner's thread everything else.
-// Every operation runs under one lock. The owner makes it the process-wide
-// cache with an AnalysisCacheScope that ends before the cache does.
+// Every operation on the records runs under one lock. The owner makes it the
+// process-wide cache with an AnalysisCacheScope that ends before the cache does.
 class CDataCache : public RecordCache, public CWindowWithSettings {
 public:
     explicit CDataCache(std::string path);
@@ -66,19 +80,29 @@ public:
     CDataCache& operator=(const CDataCache&) = delete;
 
     // frame_limit: the frames wanted, -1 for all. A path longer than a record
-    // holds is never found.
+    // holds, as given or made absolute, is never found. The record found
+    // comes back with `path` as given, which is what the lists show.
     bool Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
                 int frame_limit) override;
-    // Keeps the record of a scan that ran to its end. An unchanged file's
-    // record is replaced only by one that covers more frames.
+    // Keeps the record of a scan that ran to its end, under its absolute
+    // path. An unchanged file's record is replaced only by one that covers
+    // more frames.
     void Store(const ScanRecord& record) override;
 
-    // Replaces the records with those of the file; a missing or damaged file
-    // leaves the cache empty.
+    // Replaces the records with those of the file, less the implausible ones
+    // and all but the first of one path, trimmed to the size limit. A missing
+    // or damaged file leaves the cache empty.
     void Load();
-    // Replaces the file with the records, atomically; does nothing while the
-    // cache is disabled. False (with `error`) when it could not be written.
+    // Writes the records when they differ from what the file was last known
+    // to hold (something was stored, replaced, trimmed or cleared since Load
+    // or the last Save; a lookup's change of order alone does not count).
+    // Under a lock on "<path>.lock" it reads the file again and merges: see
+    // MergeWithFile. After a Clear the file is replaced instead, so that
+    // purged records do not come back. The file is replaced atomically.
+    // Does nothing while the cache is disabled. False (with `error`) when a
+    // write was needed and failed.
     bool Save(std::string* error = nullptr);
+    // Empties the cache; the next save replaces the file rather than merging.
     void Clear();
 
     void SaveSettings(SettingsStore& settings) override;
@@ -101,25 +125,51 @@ public:
     size_t RecordCount() const;
 
 private:
-    using RecordList = std::list<ScanRecord>;
+    struct Entry {
+        ScanRecord record;  // its path is its key: absolute and normal
+        // The change (a number of changes_) that stored it, 0 for a record
+        // read from the file; the file holds it once saved_changes_ is as far.
+        uint64_t changed_at = 0;
+    };
+    using RecordList = std::list<Entry>;
+    using Index = std::unordered_map<std::string_view, RecordList::iterator>;
 
-    // The record stored under the path that a walk of the list from the
-    // front would meet first among those `accept` takes; end() when none.
-    template <typename Accept>
-    RecordList::iterator FirstWithPath(std::string_view path, Accept accept);
-    void AddToIndex(RecordList::iterator it);
-    void RemoveFromIndex(RecordList::iterator it);
-    void RebuildIndex();
-    // Drops the least recently used records until the limit holds.
-    void Trim();  // called with mutex_ held
+    // The plausible records of a cache file, their paths made keys.
+    struct FileContent {
+        RecordList records;
+        bool valid = false;   // a cache file, read whole (it may hold no records)
+        size_t left_out = 0;  // implausible records, and paths that make no key
+    };
+    static FileContent ReadCacheFile(const std::string& path);
+
+    // The methods below are called with mutex_ held.
+    // Indexes records_ anew, dropping every record after the first of its key;
+    // returns how many went.
+    size_t RebuildIndex();
+    // Drops the least recently used records until the size limit holds.
+    void Trim();
+    // Whether the file lacks the entry as it is: stored after the last save.
+    bool Unsaved(const Entry& entry) const { return entry.changed_at > saved_changes_; }
+    // Takes in what the file holds now (`disk`, in its order): this run's
+    // records first, in their order, those stored since the last save as they
+    // are, the others as the file has them now (dropped when it no longer
+    // has them: another run trimmed or purged them); then the file's other
+    // records, in the file's order.
+    void MergeWithFile(RecordList disk);
+    std::string FileBytes() const;
 
     mutable std::mutex mutex_;
     RecordList records_;  // guarded by mutex_
-    // Every record by its path (a view of the path inside the record), so
-    // that a lookup looks only at records of the same file. Usually one per
-    // path; a cache file made elsewhere may hold more.
-    std::unordered_multimap<std::string_view, RecordList::iterator> index_;  // guarded by mutex_
-    CacheSettings settings_;                                                 // guarded by mutex_
+    // Every record by its key (a view of the path inside the record), one
+    // record per key.
+    Index index_;             // guarded by mutex_
+    CacheSettings settings_;  // guarded by mutex_
+    // Every change to the records (a store that adds or replaces, a trim, a
+    // clear) counts one up. The file holds the records as they were at
+    // saved_changes_; cleared_at_ is the last Clear's number.
+    uint64_t changes_ = 0;        // guarded by mutex_
+    uint64_t saved_changes_ = 0;  // guarded by mutex_
+    uint64_t cleared_at_ = 0;     // guarded by mutex_
 
     CachePageData page_;                // user-interface thread only
     UserQuestion* question_ = nullptr;  // user-interface thread only

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <thread>
@@ -18,6 +21,7 @@ using test::TempDir;
 ScanRecord Record(const std::string& path, int32_t frames, bool whole, int32_t mtime = 1,
                   int32_t size = 4096) {
     ScanRecord record = ZeroRecord();
+    record.kind = 1;  // MPEG audio, as every scan that is cached
     CopyTextField(record.path, path);
     record.status.modification_time = mtime;
     record.status.size = size;
@@ -41,6 +45,38 @@ uint32_t BigEndianWord(const std::vector<uint8_t>& bytes, size_t at) {
     return uint32_t{bytes.at(at)} << 24 | uint32_t{bytes.at(at + 1)} << 16 |
            uint32_t{bytes.at(at + 2)} << 8 | bytes.at(at + 3);
 }
+
+// A cache file holding the records (fewer than 256) in this order.
+std::vector<uint8_t> CacheFile(const std::vector<ScanRecord>& records) {
+    std::vector<uint8_t> bytes = {0, 0, 0, 3, 0, 0, 0, uint8_t(records.size()), 0, 0, 8, 8};
+    for (const ScanRecord& record : records) {
+        const ScanRecordImage image = ToImage(record);
+        bytes.insert(bytes.end(), image.begin(), image.end());
+    }
+    return bytes;
+}
+
+// The paths of the records in a cache file, in their order.
+std::vector<std::string> PathsInFile(const std::string& path) {
+    const std::vector<uint8_t> bytes = test::ReadFile(path);
+    std::vector<std::string> paths;
+    for (size_t at = 12; at + 2056 <= bytes.size(); at += 2056) {
+        paths.emplace_back(RecordPath(FromImage(std::span(bytes).subspan(at).first<2056>())));
+    }
+    return paths;
+}
+
+// Makes a folder the current one while it lives.
+class InFolder {
+public:
+    explicit InFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+    ~InFolder() { std::filesystem::current_path(previous_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    std::filesystem::path previous_ = std::filesystem::current_path();
+};
 
 TEST(DataCache, AnswersTheSameFileWithEnoughFramesAndKeepsTheLongerScan) {
     TempDir dir;
@@ -90,10 +126,14 @@ TEST(DataCache, DropsTheLeastRecentlyUsedRecordsBeyondItsSizeLimit) {
     EXPECT_EQ(cache.RecordCount(), 128u);
     cache.Store(Record("/n/128", 1, true));
     EXPECT_EQ(cache.RecordCount(), 128u);
-    // A lower limit trims nothing until the next new record; 0 KB keeps
-    // nothing, not even the record just stored.
+    // A lower limit trims nothing until the next new record or save; 0 KB
+    // keeps nothing, not even the record just stored.
+    cache.SetMaxSizeKb(5);
+    EXPECT_EQ(cache.RecordCount(), 128u) << "before the save";
+    ASSERT_TRUE(cache.Save());
+    EXPECT_EQ(cache.RecordCount(), 2u) << "after the save";
+    EXPECT_EQ(PathsInFile(dir.File("cache.dat")), (std::vector<std::string>{"/n/128", "/n/127"}));
     cache.SetMaxSizeKb(0);
-    EXPECT_EQ(cache.RecordCount(), 128u);
     cache.Store(Record("/m/e", 1, true));
     EXPECT_EQ(cache.RecordCount(), 0u);
 }
@@ -139,6 +179,166 @@ TEST(DataCache, WritesItsLayoutAndStartsEmptyFromDamagedFiles) {
     std::vector<uint8_t> noise(100'000);
     std::generate(noise.begin(), noise.end(), [&] { return static_cast<uint8_t>(random()); });
     EXPECT_EQ(loaded(noise), 0u);
+}
+
+TEST(DataCache, KeepsRecordsByAbsoluteNormalPathAndTheFilesIdentity) {
+    TempDir dir;
+    TempDir other;
+    CDataCache cache(dir.File("cache.dat"));
+    // One file however its path is spelled; the answer carries the path as asked.
+    cache.Store(Record("/m/d/./x.mp3", 7, true));
+    cache.Store(Record("/m/e/../d/x.mp3", 7, true));
+    EXPECT_EQ(cache.RecordCount(), 1u) << "two spellings of one path";
+    ScanRecord out = Record("", 0, false);
+    ASSERT_TRUE(cache.Lookup("/m//d/x.mp3", out.status, out, -1));
+    EXPECT_EQ(RecordPath(out), "/m//d/x.mp3") << "the path in the answer";
+    // Another file now at the path (another inode or device) with the same size and time.
+    out.status.serial = 1;
+    EXPECT_FALSE(cache.Lookup("/m/d/x.mp3", out.status, out, -1)) << "another inode";
+    out.status.serial = 0;
+    out.status.device = 1;
+    EXPECT_FALSE(cache.Lookup("/m/d/x.mp3", out.status, out, -1)) << "another device";
+    {
+        // Relative paths start at the current folder.
+        const InFolder in(dir.path());
+        cache.Store(Record("song.mp3", 3, true));
+        EXPECT_EQ(Found(cache, "./song.mp3"), 3) << "./song.mp3";
+        EXPECT_EQ(Found(cache, dir.File("song.mp3")), 3) << "the absolute path";
+        // A path that fits as given but not once made absolute is never kept.
+        cache.Store(Record(std::string(kRecordPathCapacity - 2, 'n'), 1, true));
+        EXPECT_EQ(cache.RecordCount(), 2u) << "the long path was not stored";
+    }
+    const InFolder in(other.path());
+    EXPECT_EQ(Found(cache, "song.mp3"), std::nullopt) << "song.mp3 in another folder";
+}
+
+TEST(DataCache, LoadsOneRecordPerFileWithinTheLimit) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    const InFolder in(dir.path());
+    // An older file: relative paths, one file under three spellings (the most
+    // recent first), and another file.
+    test::WriteFile(path, CacheFile({Record("a.mp3", 5, true), Record("./a.mp3", 9, true),
+                                     Record(dir.File("a.mp3"), 9, true), Record("b", 1, true)}));
+    CDataCache cache(path);
+    cache.Load();
+    EXPECT_EQ(cache.RecordCount(), 2u) << "one record per file";
+    EXPECT_EQ(Found(cache, dir.File("a.mp3")), 5) << "the most recent record of a.mp3";
+    // Over the limit (room for one): the least recently used go at once.
+    cache.SetMaxSizeKb(3);
+    cache.Load();
+    EXPECT_EQ(cache.RecordCount(), 1u) << "trimmed on loading";
+    EXPECT_EQ(Found(cache, "a.mp3"), 5) << "the most recent record kept";
+}
+
+TEST(DataCache, LeavesOutImplausibleRecordsWhenLoading) {
+    const ScanRecord good = Record("/m/good", 10, true);
+    EXPECT_TRUE(IsPlausibleRecord(good));
+    const std::pair<const char*, std::function<void(ScanRecord&)>> damages[] = {
+        {"length 1e30", [](ScanRecord& r) { r.length_seconds = 1e30f; }},
+        {"length NaN", [](ScanRecord& r) { r.length_seconds = std::nanf(""); }},
+        {"walked length infinite", [](ScanRecord& r) { r.walked_seconds = INFINITY; }},
+        {"frames -1", [](ScanRecord& r) { r.frames = -1; }},
+        {"sync errors -1", [](ScanRecord& r) { r.sync_errors = -1; }},
+        {"no path", [](ScanRecord& r) { CopyTextField(r.path, ""); }},
+        {"unterminated path", [](ScanRecord& r) { std::fill_n(r.path, kRecordPathCapacity, 'p'); }},
+        {"kind 0", [](ScanRecord& r) { r.kind = 0; }},
+        {"layer INT_MIN", [](ScanRecord& r) { r.layer = INT32_MIN; }},
+        {"MPEG audio at 12345 Hz", [](ScanRecord& r) { r.sample_rate = 12345; }},
+        {"MPEG Plus at 22050 Hz", [](ScanRecord& r) { r.kind = 4, r.sample_rate = 22050; }},
+        {"peak NaN", [](ScanRecord& r) { r.xing.peak_amplitude = std::nanf(""); }},
+    };
+    for (const auto& [what, damage] : damages) {
+        ScanRecord record = good;
+        damage(record);
+        EXPECT_FALSE(IsPlausibleRecord(record)) << what;
+    }
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    ScanRecord huge = Record("/m/huge", 1, true);
+    huge.length_seconds = 1e30f;
+    test::WriteFile(path, CacheFile({Record("/m/a", 1, true), huge, Record("/m/b", 1, true)}));
+    CDataCache cache(path);
+    cache.Load();
+    // The next save writes the file without it, though nothing was stored.
+    ASSERT_TRUE(cache.Save());
+    EXPECT_EQ(PathsInFile(path), (std::vector<std::string>{"/m/a", "/m/b"}));
+}
+
+TEST(DataCache, RunsSharingAFileKeepEachOthersRecords) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    CDataCache first(path);
+    CDataCache second(path);
+    first.Store(Record("/a/1", 1, true));
+    ASSERT_TRUE(first.Save());
+    second.Store(Record("/b/1", 1, true));
+    second.Store(Record("/a/1", 2, true, 2));  // the file changed and was scanned again
+    ASSERT_TRUE(second.Save());
+    first.Store(Record("/a/2", 1, true));
+    ASSERT_TRUE(first.Save());
+    // This run's records in their order, then the other run's. A record this
+    // run had only from the file is taken as the file has it now.
+    EXPECT_EQ(PathsInFile(path), (std::vector<std::string>{"/a/2", "/a/1", "/b/1"}));
+    CDataCache third(path);
+    third.Load();
+    EXPECT_EQ(Found(third, "/a/1", -1, 2), 2) << "the second run's scan of /a/1";
+    EXPECT_TRUE(std::filesystem::exists(path + ".lock")) << "the lock file stays";
+
+    // A purge replaces the file; the other run does not bring back the
+    // records it had saved, which are gone from the file.
+    first.Clear();
+    first.Store(Record("/a/3", 1, true));
+    ASSERT_TRUE(first.Save());
+    EXPECT_EQ(PathsInFile(path), std::vector<std::string>{"/a/3"});
+    second.Store(Record("/b/2", 1, true));
+    ASSERT_TRUE(second.Save());
+    EXPECT_EQ(PathsInFile(path), (std::vector<std::string>{"/b/2", "/a/3"}));
+
+    // Saves at the same time take turns: none loses what another just wrote.
+    std::vector<std::thread> runs;
+    for (const char* run : {"/x/", "/y/"}) {
+        runs.emplace_back([&, run] {
+            CDataCache cache(path);
+            for (int i = 0; i < 40; ++i) {
+                cache.Store(Record(run + std::to_string(i), 1, true));
+                cache.Save();
+            }
+        });
+    }
+    for (std::thread& run : runs) {
+        run.join();
+    }
+    EXPECT_EQ(PathsInFile(path).size(), 82u) << "40 records of each run and the two before";
+
+    // Where no lock can be had (a folder in the lock file's place), the save goes on.
+    std::filesystem::create_directory(dir.File("x.dat.lock"));
+    CDataCache unlocked(dir.File("x.dat"));
+    unlocked.Store(Record("/c", 1, true));
+    EXPECT_TRUE(unlocked.Save()) << "saved without the lock";
+}
+
+TEST(DataCache, SavesOnlyWhenTheRecordsChanged) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    CDataCache cache(path);
+    cache.Store(Record("/m/a", 10, true));
+    ASSERT_TRUE(cache.Save());
+    // Whether a save now writes the file (removed before it).
+    auto writes = [&] {
+        std::filesystem::remove(path);
+        EXPECT_TRUE(cache.Save());
+        return std::filesystem::exists(path);
+    };
+    EXPECT_FALSE(writes()) << "nothing since the last save";
+    EXPECT_EQ(Found(cache, "/m/a"), 10);
+    EXPECT_FALSE(writes()) << "a lookup";
+    cache.Store(Record("/m/a", 5, true, 2));
+    EXPECT_TRUE(writes()) << "a record replaced";
+    cache.Load();
+    EXPECT_FALSE(writes()) << "a load";
+    cache.Clear();
+    EXPECT_TRUE(writes()) << "a clear";
 }
 
 class FakeQuestion : public UserQuestion {

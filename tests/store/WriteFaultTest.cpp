@@ -55,6 +55,7 @@ TEST(WriteFaults, TheCacheFileIsWrittenWholeOrNotAtAll) {
     }
     auto record_of = [](int i) {
         ScanRecord r = ZeroRecord();
+        r.kind = 1;  // MPEG audio
         CopyTextField(r.path, "/music/" + std::to_string(i) + ".mp3");
         return r;
     };
@@ -73,10 +74,15 @@ TEST(WriteFaults, TheCacheFileIsWrittenWholeOrNotAtAll) {
     EXPECT_FALSE(big.Save(&error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(test::ReadFile(fs.File("cache.dat")), before);
-    EXPECT_EQ(Names(fs.path()), std::vector<std::string>{"cache.dat"});
+    // No temporary file; the lock file stays for the next save.
+    EXPECT_EQ(Names(fs.path()), (std::vector<std::string>{"cache.dat", "cache.dat.lock"}));
 
+    // Read-only: a save with nothing new needs no write and succeeds; one
+    // with a new record fails.
     ASSERT_TRUE(fs.MakeReadOnly());
-    EXPECT_FALSE(small.Save(&error));
+    EXPECT_TRUE(small.Save(&error)) << "nothing to write";
+    small.Store(record_of(2));
+    EXPECT_FALSE(small.Save(&error)) << "a new record to write";
     EXPECT_EQ(test::ReadFile(fs.File("cache.dat")), before);
 }
 
