@@ -208,6 +208,14 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
                                    options.mono_quality};
 
     int status = 0;
+    // The system's reason when standard output first failed: the write that
+    // failed set errno, and later calls may change it.
+    int write_error = 0;
+    auto note_write_failure = [&] {
+        if (!output_file && !out && write_error == 0) {
+            write_error = errno;
+        }
+    };
     {
         ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
         AnalyseInOrder(inputs, analysis, options.jobs, [&](size_t i, FileResult&& result) {
@@ -220,9 +228,11 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
                 }
             }
             writer->Add(result);
+            note_write_failure();
         });
     }
     writer->Finish();
+    note_write_failure();
 
     if (output_file) {
         output_stream->flush();
@@ -231,13 +241,14 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             status = 1;
         }
     } else {
-        // A full disk or a closed pipe behind standard output shows only here.
-        errno = 0;
+        // A full disk or a closed pipe behind standard output.
         out.flush();
+        note_write_failure();
         if (!out) {
-            const int error = errno;
             err << "vandrel-scan: cannot write the output"
-                << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+                << (write_error != 0 ? std::string(": ") + std::strerror(write_error)
+                                     : std::string())
+                << "\n";
             status = 1;
         }
     }
