@@ -205,7 +205,7 @@ TEST(TaggedFiles, EndTheAudioWhereTheTagsAfterItStart) {
 
     // The last frame cut short in front of an ID3v1 tag is cut short.
     bytes = Fixture("lame_cbr128_joint.mp3");
-    bytes.resize(bytes.size() - 100);
+    bytes.erase(bytes.end() - 100, bytes.end());
     test::Append(bytes, test::MakeId3v1("Cut"));
     r = test::ScanMemory(bytes);
     EXPECT_EQ(r.last_frame_complete, 0);
