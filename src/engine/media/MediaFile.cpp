@@ -7,6 +7,8 @@ CMediaFile::CMediaFile(const CMediaFile& other)
       page_kinds_(other.page_kinds_), path_(other.path_), file_size_(other.file_size_) {}
 
 CMediaFile::~CMediaFile() {
+    // The page widgets draw this file's data: they go with it.
+    CMediaFile::DestroyPages();
     stream_.Close();
 }
 

@@ -46,6 +46,7 @@ protected:
     void SetFileSize(uint64_t size) { file_size_ = size; }
 
     std::vector<PageHost::PageHandle> pages_;  // owned by the host, destroyed through it
+    // The host of the pages; it must outlive them, and so this file while it has pages.
     PageHost* page_host_ = nullptr;
     std::vector<int> page_kinds_;  // the page kind of each tab this file adds
 
