@@ -66,9 +66,9 @@ du -sh "$out"
 # The command-line analysis: a byte choosing the name (0 .mp3, 1 .mpc, 2 .wav,
 # 3 .mp2) and the options (4 frame limit, 8 headers only, 16 music CRC,
 # 32 mono quality, 64 record hex, 128 report), then the start of a file.
-for spec in lame_vbr_v2.mp3:0 lame_tags_v1v2.mp3:0 mid3v2_tags.mp3:0 mutagen_trailing_tags.mp3:0 \
+for entry in lame_vbr_v2.mp3:0 lame_tags_v1v2.mp3:0 mid3v2_tags.mp3:0 mutagen_trailing_tags.mp3:0 \
             twolame_mp2_64_16k_mono.mp2:3 mpcenc_q3_mono_48k.mpc:1 sox_pcm_22k_mono.wav:2; do
-    f=${spec%:*}; kind=${spec#*:}
+    f=${entry%:*}; kind=${entry#*:}
     for options in 0 20 136; do
         { printf "\\x$(printf %02x $((options + kind)))"; head -c 8000 "$audio/$f"; } \
             > "$out/FuzzCliAnalysis/${f%.*}_$options"
