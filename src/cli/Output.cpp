@@ -37,14 +37,6 @@ size_t PrintableLength(std::string_view text) {
     return length;
 }
 
-// Error texts may end with the scanner's line break; a JSON value needs none.
-std::string_view WithoutTrailingLineBreaks(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 class TableWriter : public ResultWriter {
 public:
     TableWriter(std::vector<Column> columns, std::ostream& out)
@@ -234,6 +226,13 @@ std::string CsvField(const std::string& text) {
     }
     out += '"';
     return out;
+}
+
+std::string_view WithoutTrailingLineBreaks(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 std::string EscapeText(std::string_view text) {

@@ -83,10 +83,8 @@ private:
 
 // Error texts keep the scanner's own line breaks; on one report line they
 // read better as blanks.
-std::string OneLine(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
+std::string OneLine(std::string_view error) {
+    std::string text(WithoutTrailingLineBreaks(error));
     for (char& c : text) {
         if (c == '\n' || c == '\r') {
             c = ' ';

@@ -16,9 +16,11 @@
 
 #include "engine/core/SettingsTable.h"
 #include "engine/frame/FrameHeader.h"
+#include "engine/frame/Mp3File.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/FileStream.h"
+#include "engine/media/MpcFile.h"
 #include "engine/media/WaveFile.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
@@ -36,11 +38,6 @@ constexpr auto kSettingKeys = std::to_array<SettingKey<CacheSettings>>({
 
 constexpr int64_t kRecordSize = static_cast<int64_t>(kScanRecordSize);
 
-// The file kinds that scans record (the scanners' file type codes).
-constexpr int32_t kMpegAudioKind = 1;
-constexpr int32_t kMpegPlusKind = 4;
-// MPEG Plus: 44100 Hz for the older stream versions, one of four for version 8.
-constexpr auto kMpegPlusSampleRates = std::to_array<int32_t>({32000, 37800, 44100, 48000});
 // Longer than any real file: 100 days, 8.6 GB of MPEG audio at 8 kbit/s.
 constexpr float kMaxPlausibleSeconds = 100.0f * 24 * 3600;
 
@@ -85,14 +82,12 @@ bool IsPlausibleSampleRate(int32_t kind, int32_t rate) {
     if (rate == 0) {
         return true;  // no frame was found
     }
-    const auto among = [rate](const auto& rates) {
-        return std::find(rates.begin(), rates.end(), rate) != rates.end();
-    };
     switch (kind) {
     case kMpegAudioKind:
-        return among(kSampleRates);
+        return std::find(kSampleRates.begin(), kSampleRates.end(), rate) != kSampleRates.end();
     case kMpegPlusKind:
-        return among(kMpegPlusSampleRates);
+        return rate > 0 && std::find(kMpegPlusSampleRates.begin(), kMpegPlusSampleRates.end(),
+                                     static_cast<uint32_t>(rate)) != kMpegPlusSampleRates.end();
     default:  // WAVE: the rate its header names, whatever it is
         return rate > 0;
     }

@@ -11,6 +11,9 @@
 
 namespace vandrel {
 
+// The file type code of MPEG audio files, which their records carry as `kind`.
+constexpr int kMpegAudioKind = 1;
+
 // Bytes that one frame search reads; a first frame must start in its first half.
 constexpr size_t kSearchWindowSize = 1'024'000;
 // The search asks the stream for more of its window in steps of at least this
@@ -41,7 +44,7 @@ public:
     bool IsSupportedFile(const std::string& path) const override;
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     int Scan(ScanRecord& record, const ScanOptions& options) override;
-    int GetFileTypeCode() const override { return 1; }
+    int GetFileTypeCode() const override { return kMpegAudioKind; }
     int GetFeatureMask() const override {
         return 1 | kFeatureDetails | kFeatureSyncErrors | kFeatureAppend | kFeatureTagEditing;
     }

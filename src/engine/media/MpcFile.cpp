@@ -37,11 +37,9 @@ constexpr size_t kMaxPayloadRead = 32;
 constexpr size_t kCrcSize = 4;
 constexpr size_t kEncoderInfoSize = 4;
 
-constexpr std::array<uint32_t, 4> kPacketSampleRates = {44100, 48000, 37800, 32000};
-
 // The two bytes after the sample counts in the stream header:
 //   RRRBBBBB CCCCMAAA
-constexpr uint8_t kRateIndexShift = 5;       // RRR: index into kPacketSampleRates
+constexpr uint8_t kRateIndexShift = 5;       // RRR: index into kMpegPlusSampleRates
 constexpr uint8_t kMaxBandsMask = 0x1F;      // BBBBB: bands used - 1
 constexpr uint8_t kChannelsShift = 4;        // CCCC: channels - 1
 constexpr uint8_t kMidSideMask = 0x08;       // M
@@ -122,10 +120,10 @@ bool ParseStreamHeader(std::span<const uint8_t> payload, MpcPacketSummary& summa
     summary.sample_count = samples->value;
     summary.beginning_silence = silence->value;
     const size_t rate_index = rest[0] >> kRateIndexShift;
-    if (rate_index >= kPacketSampleRates.size()) {
+    if (rate_index >= kMpegPlusSampleRates.size()) {
         return false;  // no rate to play it at, nor to measure it by
     }
-    summary.sample_rate = kPacketSampleRates[rate_index];
+    summary.sample_rate = kMpegPlusSampleRates[rate_index];
     summary.max_bands = (rest[0] & kMaxBandsMask) + 1u;
     summary.channels = (rest[1] >> kChannelsShift) + 1u;
     summary.mid_side = (rest[1] & kMidSideMask) != 0 ? 1 : 0;

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
 #include "engine/media/MediaFile.h"
 
 namespace vandrel {
+
+// The file type code of MPEG Plus files, which their records carry as `kind`.
+constexpr int kMpegPlusKind = 4;
+
+// The sampling rates a stream version 8 header can name, by its rate index.
+// Older stream versions are always 44100 Hz.
+inline constexpr std::array<uint32_t, 4> kMpegPlusSampleRates = {44100, 48000, 37800, 32000};
 
 // The fixed stream header at the start of an MPEG Plus file.
 struct MpcHeaderSummary {
@@ -67,7 +75,7 @@ public:
     std::unique_ptr<CMediaFileInterface> Clone() const override;
     // Throws ScanError for an "MPCK" file without a readable stream header.
     int Scan(ScanRecord& record, const ScanOptions& options) override;
-    int GetFileTypeCode() const override { return 4; }
+    int GetFileTypeCode() const override { return kMpegPlusKind; }
     int GetFeatureMask() const override { return kFeatureDetails; }
 
     // Reads the header of the open file; false unless it starts with "MP+".
