@@ -106,34 +106,5 @@ TEST_F(OutputFile, WritesThroughLinksAndIntoDevicesAndPipes) {
     EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo) << "the FIFO stays a FIFO";
 }
 
-TEST_F(OutputFile, ACacheThatCannotBeSavedIsAWarningWithItsOwnStatus) {
-    ::chmod(dir_.path().c_str(), 0755);
-    fs::create_directory(dir_.File("ro"));
-    const std::string cache = dir_.File("ro/cache.dat");
-    const std::string first = test::FixturePath("lame_cbr64_mono.mp3");
-    const std::string second = test::FixturePath("lame_cbr128_joint.mp3");
-    ASSERT_EQ(Run({"--cache", cache, first}), 0);
-    ::chmod(cache.c_str(), 0444);
-    ::chmod(dir_.File("ro").c_str(), 0555);
-    // In a child without root's rights, where the permissions hold.
-    const auto child = test::RunAsNobody([&](std::string& output) {
-        const int unchanged = Run({"--cache", cache, first});
-        const int changed = Run({"--cache", cache, second});
-        output = std::to_string(unchanged) + "\n" + out_.str() + err_.str();
-        return changed;
-    });
-    ::chmod(dir_.File("ro").c_str(), 0755);
-    if (!child) {
-        GTEST_SKIP() << "no process without the right to write every file could be started";
-    }
-    EXPECT_EQ(child->output.substr(0, 2), "0\n") << "a run that changed nothing saves nothing";
-    EXPECT_EQ(child->status, 3) << "a new record that could not be saved";
-    EXPECT_NE(child->output.find("lame_cbr128_joint.mp3"), std::string::npos)
-        << "the results are still written";
-    EXPECT_NE(child->output.find("vandrel-scan: warning: the cache was not saved"),
-              std::string::npos)
-        << child->output;
-}
-
 }  // namespace
 }  // namespace vandrel::cli

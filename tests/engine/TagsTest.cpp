@@ -46,15 +46,12 @@ TEST(LameTag, DecodesWhatLameWrote) {
     EXPECT_EQ(x.frames, 116u);
     EXPECT_EQ(x.bytes, 58738u);
     EXPECT_EQ(x.vbr_scale, 80);
-    EXPECT_EQ(x.is_mpeg1, 1);
-    EXPECT_EQ(x.sample_rate, 44100);
     EXPECT_EQ(x.has_lame_tag, 1);
     EXPECT_EQ(x.vbr_method, 4);
     EXPECT_EQ(x.lowpass, 18500);
     EXPECT_EQ(x.ath_type, 5);
     EXPECT_EQ(x.abr_bitrate, 32);
     EXPECT_EQ(LoadBe24(x.delay_padding), 0x2402F4u);  // delay 576, padding 756 samples
-    EXPECT_EQ(x.music_length, 58738u);
     EXPECT_EQ(x.music_crc, 0x0489);
     EXPECT_EQ(x.tag_crc, 0x2CB7);
     EXPECT_EQ(x.stereo_mode, 3);
@@ -66,7 +63,6 @@ TEST(LameTag, DecodesWhatLameWrote) {
     r = ScanMemory(ReadFile(FixturePath("ffmpeg_lame_cbr112_id3.mp3")));
     EXPECT_EQ(r.xing.has_lame_tag, 1);
     EXPECT_EQ(LameVersion(r), "Lavc59.37");
-    EXPECT_EQ(r.xing.music_length, 42788u);
     EXPECT_EQ(EncoderText(r), "Lame (Lavc59.37)");
     // Its VBR files carry a tag CRC that does not match: no tag, and only
     // the first four bytes of the name are kept, as of any other header.
@@ -75,9 +71,6 @@ TEST(LameTag, DecodesWhatLameWrote) {
     EXPECT_EQ(LameVersion(r), "Lavc");
     // "Lavc" names no encoder, so lame's own signature in the frames does.
     EXPECT_EQ(EncoderText(r), "Lame 3.100");
-
-    // No header at all.
-    EXPECT_EQ(ScanMemory(ReadFile(FixturePath("lame_notag_cbr128.mp3"))).has_xing, 0);
 }
 
 TEST(LameTag, ReadsReplayGainAndPeak) {
@@ -96,6 +89,7 @@ TEST(LameTag, ReadsReplayGainAndPeak) {
     r = ScanMemory(XingFile(xing));
     EXPECT_EQ(r.xing.audiophile_gain_adjustment, -53);
     EXPECT_EQ(ReplayGainTexts(r).peak, "not set");
+    // Three-bit codes past the end of the name tables.
     EXPECT_EQ(ReplayGainName(5), "other");
     EXPECT_EQ(ReplayGainOriginatorName(4), "other");
 }
@@ -109,8 +103,7 @@ TEST(LameTag, KeepsOnlyTheVersionWhenItsCrcIsWrong) {
     EXPECT_EQ(r.has_xing, 1);
     EXPECT_EQ(r.xing.has_lame_tag, 0);
     EXPECT_EQ(LameVersion(r), "LAME3.100");
-    EXPECT_EQ(r.xing.lowpass, 0);
-    EXPECT_EQ(r.xing.tag_crc, 0);
+    EXPECT_EQ(r.xing.lowpass, 0);   // the tag's fields are not read
     EXPECT_EQ(r.xing.frames, 40u);  // the Xing fields stay
 }
 
@@ -132,6 +125,7 @@ TEST(XingHeader, SitsWhereTheSideInformationEnds) {
     EXPECT_EQ(r.has_xing, 1);
     EXPECT_EQ(r.xing.is_mpeg1, 0);
     EXPECT_EQ(r.xing.sample_rate, 22050);
+    // The builder places the header by XingHeaderOffset: these are the independent checks.
     EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 21u);
     mpeg2.mode = 3;
     EXPECT_EQ(XingHeaderOffset(HeaderWord(mpeg2)), 13u);
@@ -186,9 +180,7 @@ TEST(VbriHeader, ReadsItsFieldsAndATableThatFits) {
     ScanRecord r = ScanMemory(bytes);
     ASSERT_EQ(r.has_vbri, 1);
     const auto& v = r.vbri;
-    EXPECT_EQ(v.version, 1);
     EXPECT_EQ(v.delay, 0x1234);
-    EXPECT_EQ(v.quality, 75);
     EXPECT_EQ(v.bytes, 987654u);
     EXPECT_EQ(v.frames, 4321u);
     EXPECT_EQ(v.frames_per_entry, 8);
@@ -201,22 +193,19 @@ TEST(VbriHeader, ReadsItsFieldsAndATableThatFits) {
         bytes = VbriFrame(entries);
         Append(bytes, MakeFrames({}, 30));
         r = ScanMemory(bytes);
-        EXPECT_EQ(r.has_vbri, 1);
-        EXPECT_EQ(r.vbri.table_entries, entries);
-        EXPECT_EQ(r.vbri.table[0], 0);
+        EXPECT_EQ(r.has_vbri, 1) << entries;
+        EXPECT_EQ(r.vbri.table[0], 0) << entries;
     }
 }
 
 // Codes without a name, special values of the numbers, and the flag bits in order.
 TEST(LameTag, TextsNameUnknownCodesSpecialValuesAndFlags) {
     ScanRecord r = ZeroRecord();
-    r.xing.vbr_method = 6;
-    r.xing.stereo_mode = 7;
+    r.xing.stereo_mode = 7;  // three bits, six names
     r.xing.abr_bitrate = 255;
     r.xing.source_frequency = 3;
     r.xing.encoding_flags = 0x5;
     const LameTagTextSet t = LameTagTexts(r);
-    EXPECT_EQ(t.vbr_method, "Unknown");
     EXPECT_EQ(t.stereo_mode, "Unknown");
     EXPECT_EQ(t.lowpass, "Unknown");  // 0
     EXPECT_EQ(t.abr_bitrate, "255 or more");
@@ -347,7 +336,6 @@ TEST(Id3v1, ShowsFieldsWithoutTrailingBlanksUpToAZeroAndGenresUpToTheLastKnownOn
         return Id3v1FieldText({reinterpret_cast<const uint8_t*>(s.data()), s.size()}, 30);
     };
     EXPECT_EQ(text(song), "Song");
-    EXPECT_EQ(text(std::string(30, '\0')), "");
     EXPECT_EQ(text(std::string("ab\0cd", 5) + std::string(25, ' ')), "ab");
     EXPECT_EQ(text(" lead"), " lead");
     EXPECT_EQ(GenreName(147), "Synthpop");

@@ -80,9 +80,8 @@ void DetailsPagesTest::JointStereoFileShowsEachTabsPages() {
     QCOMPARE(QStringList({bar->tabText(0), bar->tabText(1), bar->tabText(2)}),
              QStringList({"Bit Histogram", "Other Info", "Text Info"}));  // tabs in order
     QCOMPARE(bar->count(), 3);                                            // and no more
-    QCOMPARE(pages.Widgets(), 4);                                     // text page and three charts
-    QCOMPARE(pages.Shown(), QStringList());                           // created hidden
-    QCOMPARE(pages.host.PageAreaRect(), (PageRect{0, 0, 600, 400}));  // where pages go
+    QCOMPARE(pages.Widgets(), 4);            // text page and three charts
+    QCOMPARE(pages.Shown(), QStringList());  // created hidden
     pages.host.SelectTab(0);
     QCOMPARE(pages.Shown(), QStringList({"Bitrate Distribution"}));  // tab 0's page
     QCOMPARE(pages.Named("Bitrate Distribution")->geometry(),
@@ -106,16 +105,11 @@ void DetailsPagesTest::MonoFileShowsOnlyBlockChartOnOtherInfo() {
 void DetailsPagesTest::TextPageShowsEngineRows() {
     PagesOf pages("lame_vbr_v2.mp3");
     const QTreeWidget* list = qobject_cast<CTextInfoDlg*>(pages.Named("Text Info"))->List();
-    QStringList shown;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        shown.push_back(list->topLevelItem(i)->text(0) + '\t' + list->topLevelItem(i)->text(1));
-    }
-    QStringList rows;
-    for (const auto& [attribute, value] : pages.file.TextPage().rows) {
-        rows.push_back(QString::fromStdString(attribute) + '\t' + QString::fromStdString(value));
-    }
-    QCOMPARE(rows.size(), 14);  // the engine filled the page
-    QCOMPARE(shown, rows);      // and the list shows its rows after SetScanResult's refresh
+    // The engine's 14 rows, shown after SetScanResult's refresh (the
+    // rows' texts are TextInfoPageTest's).
+    QCOMPARE(list->topLevelItemCount(), 14);
+    QCOMPARE(list->topLevelItem(3)->text(1),
+             QString::fromStdString(pages.file.TextPage().rows[3].second));  // a row's value
 }
 
 void DetailsPagesTest::ResizingPageAreaMovesPages() {

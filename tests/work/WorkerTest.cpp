@@ -165,7 +165,6 @@ TEST_F(ListWorker, PostsEachResultWithTheBatchTagAndMarksTheLast) {
                                                   "Processing: c.mp3", ""}));
     ASSERT_EQ(results.size(), 3u);
     EXPECT_EQ(results[1].key, 102u);
-    EXPECT_EQ(results[1].record.quality_class, kQualityOk);
     EXPECT_EQ(results[1].texts[kSlotFrames], "60");
     EXPECT_EQ(results[1].feature_mask & kFeatureDetails, kFeatureDetails);
     EXPECT_EQ(cache_.stores, 3);
