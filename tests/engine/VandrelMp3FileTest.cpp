@@ -13,7 +13,7 @@ public:
     void AddTab(std::string_view) override {}
     void RefreshPage(PageHandle) override {}
     void DestroyPage(PageHandle) override {}
-    void MovePage(PageHandle, const PageRect&) override {}
+    void MovePage(PageHandle, const PageRect&, PageSlot) override {}
     void SetPageVisible(PageHandle, bool) override {}
 };
 

@@ -151,7 +151,7 @@ void DetailsPagesTest::UnknownHandlesAreIgnored() {
     host.DestroyPage(page);
     for (const CDetailsPages::PageHandle unknown : {page, page + 1, -1}) {
         host.RefreshPage(unknown);
-        host.MovePage(unknown, {0, 0, 10, 10});
+        host.MovePage(unknown, {0, 0, 10, 10}, PageSlot::kWhole);
         host.SetPageVisible(unknown, true);
         host.DestroyPage(unknown);
     }

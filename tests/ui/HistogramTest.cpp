@@ -30,7 +30,6 @@ HistogramData Chart(std::vector<float> values, std::vector<std::string> labels =
     data.decimals = decimals;
     data.values = std::move(values);
     data.labels = std::move(labels);
-    data.colours = {0xD47234, 0xF79651};  // (52, 114, 212) and (81, 150, 247)
     return data;
 }
 

@@ -12,13 +12,21 @@ struct PageRect {
     bool operator==(const PageRect&) const = default;
 };
 
+// The part of the page area a page fills. Where exactly, in pixels, is the
+// host's decision.
+enum class PageSlot : int {
+    kWhole,
+    kLeftHalf,
+    kRightHalf,
+};
+
 struct TextPageData;
 struct HistogramData;
 
 // The Details dialog's side of a media file's pages. The dialog owns the
 // widgets, which draw the data the media file keeps up to date; the media file
-// decides which pages exist, where they go and which one shows, and refers to
-// each page by the handle the host gave out.
+// decides which pages exist, which part of the page area each fills and which
+// one shows, and refers to each page by the handle the host gave out.
 class PageHost {
 public:
     using PageHandle = int;
@@ -30,7 +38,8 @@ public:
     // The page's data changed: redraw it.
     virtual void RefreshPage(PageHandle page) = 0;
     virtual void DestroyPage(PageHandle page) = 0;
-    virtual void MovePage(PageHandle page, const PageRect& rect) = 0;
+    // Places the page in its slot of `area`, the page area as MovePages got it.
+    virtual void MovePage(PageHandle page, const PageRect& area, PageSlot slot) = 0;
     virtual void SetPageVisible(PageHandle page, bool visible) = 0;
 };
 

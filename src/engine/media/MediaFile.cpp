@@ -2,9 +2,10 @@
 
 namespace vandrel {
 
+// The page windows stay with the original, in the dialog that shows it.
 CMediaFile::CMediaFile(const CMediaFile& other)
-    : CMediaFileInterface(other), pages_(other.pages_), page_host_(other.page_host_),
-      page_kinds_(other.page_kinds_), path_(other.path_), file_size_(other.file_size_) {}
+    : CMediaFileInterface(other), page_kinds_(other.page_kinds_), path_(other.path_),
+      file_size_(other.file_size_) {}
 
 CMediaFile::~CMediaFile() {
     // The page widgets draw this file's data: they go with it.

@@ -12,7 +12,8 @@ namespace vandrel {
 class CMediaFile : public CMediaFileInterface {
 public:
     CMediaFile() = default;
-    // A copy shares no stream: it takes the path, the size and the lists.
+    // A copy shares no stream and no page windows: it takes the path, the
+    // size and the tab kinds.
     CMediaFile(const CMediaFile& other);
     CMediaFile& operator=(const CMediaFile&) = delete;
     ~CMediaFile() override;

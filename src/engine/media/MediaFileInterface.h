@@ -14,6 +14,13 @@
 
 namespace vandrel {
 
+// What a Details tab shows, as a media file lists the tabs it adds.
+enum PageKind : int {
+    kPageBitHistogram = 0,
+    kPageOtherInfo = 2,
+    kPageTextInfo = 5,
+};
+
 // The side of a media file that the Details dialog sees: its pages.
 class CAudioPropertyPageInterface {
 public:

@@ -186,6 +186,40 @@ std::unique_ptr<CMediaFileInterface> CMpcFile::Clone() const {
     return std::make_unique<CMpcFile>(*this);
 }
 
+bool CMpcFile::SetScanResult(const ScanRecord& record) {
+    FillMpegPlusTextPage(text_page_, record);
+    if (page_host_ != nullptr && !pages_.empty()) {
+        page_host_->RefreshPage(pages_.front());
+    }
+    return true;
+}
+
+// The page takes its font from the dialog it sits in.
+bool CMpcFile::CreatePages(std::string_view /*font_face*/, PageHost& host, int /*option*/) {
+    DestroyPages();
+    page_host_ = &host;
+    pages_ = {host.CreateTextPage(text_page_)};
+    host.AddTab("Text Info");
+    page_kinds_ = {kPageTextInfo};
+    return true;
+}
+
+bool CMpcFile::MovePages(const PageRect& rect) {
+    if (page_host_ != nullptr && !pages_.empty()) {
+        page_host_->MovePage(pages_.front(), rect, PageSlot::kWhole);
+    }
+    return true;
+}
+
+bool CMpcFile::ShowPage(int tab) {
+    if (page_host_ != nullptr && !pages_.empty()) {
+        const bool text_tab = tab >= 0 && static_cast<size_t>(tab) < page_kinds_.size() &&
+                              page_kinds_[static_cast<size_t>(tab)] == kPageTextInfo;
+        page_host_->SetPageVisible(pages_.front(), text_tab);
+    }
+    return true;
+}
+
 bool CMpcFile::ReadMpcHeader(MpcHeaderSummary& summary) {
     summary.stream_version = 0;
     summary.file_size = SaturatedSize(GetFileSize());

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/media/MediaFile.h"
+#include "engine/verdicts/TextReports.h"
 
 namespace vandrel {
 
@@ -78,6 +79,13 @@ public:
     int GetFileTypeCode() const override { return kMpegPlusKind; }
     int GetFeatureMask() const override { return kFeatureDetails; }
 
+    // One "Text Info" tab with the texts of the last record given.
+    bool SetScanResult(const ScanRecord& record) override;
+    bool CreatePages(std::string_view font_face, PageHost& host, int option) override;
+    bool MovePages(const PageRect& rect) override;
+    bool ShowPage(int tab) override;
+    const TextPageData& TextPage() const { return text_page_; }
+
     // Reads the header of the open file; false unless it starts with "MP+".
     bool ReadMpcHeader(MpcHeaderSummary& summary);
     // Walks the packets of the open file up to its first audio packet; false
@@ -87,6 +95,8 @@ public:
 private:
     bool HasPacketMagic();
     void FillFromPackets(ScanRecord& record);
+
+    TextPageData text_page_;
 };
 
 }  // namespace vandrel

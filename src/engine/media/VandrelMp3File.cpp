@@ -10,12 +10,6 @@ namespace vandrel {
 
 namespace {
 
-constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-    return red | (green << 8) | (blue << 16);
-}
-
-constexpr int kMiddleGap = 5;  // pixels between the two charts of the "Other Info" tab
-
 constexpr const char* kColorSection = "mp3_colors";
 
 // Each colour's key, in the order the keys are written.
@@ -34,26 +28,22 @@ Mp3GraphColors g_graph_colors;
 }  // namespace
 
 CVandrelMp3File::CVandrelMp3File() : record_(ZeroRecord()) {
+    histograms_[kBitrateHistogram].kind = HistogramKind::kBitrateCounts;
     histograms_[kBitrateHistogram].title = "Bitrate Distribution";
     histograms_[kBitrateHistogram].decimals = 0;
-    histograms_[kBitrateHistogram].colours = {Rgb(52, 114, 212), Rgb(81, 150, 247)};
+    histograms_[kBlockHistogram].kind = HistogramKind::kBlockTypes;
     histograms_[kBlockHistogram].title = "Block Type";
     histograms_[kBlockHistogram].decimals = 1;
-    histograms_[kBlockHistogram].colours = {Rgb(100, 202, 42), Rgb(130, 227, 61)};
     histograms_[kBlockHistogram].labels = {"long", "short", "mixed"};
+    histograms_[kStereoHistogram].kind = HistogramKind::kStereoTypes;
     histograms_[kStereoHistogram].title = "Joint Stereo Type";
     histograms_[kStereoHistogram].decimals = 1;
-    histograms_[kStereoHistogram].colours = {Rgb(202, 100, 42), Rgb(227, 130, 61)};
     histograms_[kStereoHistogram].labels = {"ss", "is", "ms", "mixed"};
 }
 
 CVandrelMp3File::CVandrelMp3File(const CVandrelMp3File& other)
     : CMp3File(other), flag_(other.flag_), text_page_(other.text_page_),
-      histograms_(other.histograms_), record_(other.record_) {
-    // Page windows belong to the dialog that shows the original.
-    pages_.clear();
-    page_host_ = nullptr;
-}
+      histograms_(other.histograms_), record_(other.record_) {}
 
 std::unique_ptr<CMediaFileInterface> CVandrelMp3File::Clone() const {
     return std::make_unique<CVandrelMp3File>(*this);
@@ -89,18 +79,19 @@ bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* /
     return true;
 }
 
-bool CVandrelMp3File::CreatePages(std::string_view font_face, PageHost& host, int /*option*/) {
+// The pages take their font from the dialog they sit in, so the face name is
+// not needed here.
+bool CVandrelMp3File::CreatePages(std::string_view /*font_face*/, PageHost& host,
+                                  int /*option*/) {
     DestroyPages();
     page_host_ = &host;
-    for (HistogramData& histogram : histograms_) {
-        histogram.font_face = font_face;
-    }
     BuildHistograms();
     text_page_.check_boxes.clear();
     RegisterTextPageCheckBoxes(text_page_);
     pages_ = {host.CreateTextPage(text_page_), host.CreateHistogram(histograms_[0]),
               host.CreateHistogram(histograms_[1]), host.CreateHistogram(histograms_[2])};
     visible_.fill(false);
+    slots_.fill(PageSlot::kWhole);
     host.AddTab("Bit Histogram");
     host.AddTab("Other Info");
     host.AddTab("Text Info");
@@ -108,10 +99,10 @@ bool CVandrelMp3File::CreatePages(std::string_view font_face, PageHost& host, in
     return true;
 }
 
-void CVandrelMp3File::PlacePage(size_t page, const PageRect& rect) {
-    rects_[page] = rect;
+void CVandrelMp3File::PlacePage(size_t page, PageSlot slot) {
+    slots_[page] = slot;
     if (page_host_ != nullptr && page < pages_.size()) {
-        page_host_->MovePage(pages_[page], rect);
+        page_host_->MovePage(pages_[page], area_, slot);
     }
 }
 
@@ -123,15 +114,13 @@ void CVandrelMp3File::ShowPageWindow(size_t page, bool visible) {
 }
 
 bool CVandrelMp3File::MovePages(const PageRect& rect) {
+    area_ = rect;
     for (size_t page = 0; page < kPageCount; ++page) {
-        PlacePage(page, rect);
+        PlacePage(page, PageSlot::kWhole);
     }
     if (record_.mode == kModeJointStereo) {
-        const int middle = (rect.left + rect.right) / 2;
-        PlacePage(PageOf(kStereoHistogram),
-                  {rect.left, rect.top, middle - kMiddleGap, rect.bottom});
-        PlacePage(PageOf(kBlockHistogram),
-                  {middle + kMiddleGap, rect.top, rect.right, rect.bottom});
+        PlacePage(PageOf(kStereoHistogram), PageSlot::kLeftHalf);
+        PlacePage(PageOf(kBlockHistogram), PageSlot::kRightHalf);
     }
     return true;
 }
@@ -150,12 +139,10 @@ void CVandrelMp3File::PlaceHistograms() {
     if (!visible_[stereo] && visible_[block]) {
         ShowPageWindow(stereo, true);
     }
-    if (rects_[stereo].left == rects_[block].left) {
+    if (slots_[stereo] == slots_[block]) {
         // Both still fill the whole tab, as for a file without joint stereo.
-        const PageRect whole = rects_[block];
-        const int middle = (whole.left + whole.right) / 2;
-        PlacePage(stereo, {whole.left, whole.top, middle - kMiddleGap, whole.bottom});
-        PlacePage(block, {middle + kMiddleGap, whole.top, whole.right, whole.bottom});
+        PlacePage(stereo, PageSlot::kLeftHalf);
+        PlacePage(block, PageSlot::kRightHalf);
     }
 }
 

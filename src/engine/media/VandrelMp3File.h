@@ -22,21 +22,20 @@ struct Mp3GraphColors {
     int bit_high = 0xC3884F;
 };
 
+// Which of the Details dialog's charts a histogram is; the dialog gives each its colours.
+enum class HistogramKind : int {
+    kBitrateCounts,
+    kBlockTypes,
+    kStereoTypes,
+};
+
 // One bar chart of the Details dialog, as data.
 struct HistogramData {
+    HistogramKind kind = HistogramKind::kBitrateCounts;
     std::string title;
     int decimals = 0;  // 0: shares shown without decimals, else with one
     std::vector<float> values;
     std::vector<std::string> labels;
-    std::vector<uint32_t> colours;  // 0x00BBGGRR, used in turn
-    std::string font_face;
-};
-
-// Page kinds of the Details tabs this file adds.
-enum PageKind : int {
-    kPageBitHistogram = 0,
-    kPageOtherInfo = 2,
-    kPageTextInfo = 5,
 };
 
 // The analysing MPEG audio file: the scanner of CMp3File plus the statistics
@@ -67,10 +66,10 @@ public:
     const TextPageData& TextPage() const { return text_page_; }
     const HistogramData& HistogramAt(Histogram which) const { return histograms_[which]; }
     const ScanRecord& Record() const { return record_; }
-    // Whether the page window is shown, and where (text page, then the three
-    // histograms in their order).
+    // Whether the page window is shown, and the part of the page area it fills
+    // (text page, then the three histograms in their order).
     bool PageVisible(size_t page) const { return visible_[page]; }
-    const PageRect& PageRectAt(size_t page) const { return rects_[page]; }
+    PageSlot PageSlotAt(size_t page) const { return slots_[page]; }
 
 private:
     static constexpr size_t kPageCount = 4;
@@ -78,7 +77,7 @@ private:
     static size_t PageOf(Histogram which) { return 1 + which; }
 
     void BuildHistograms();
-    void PlacePage(size_t page, const PageRect& rect);
+    void PlacePage(size_t page, PageSlot slot);
     void ShowPageWindow(size_t page, bool visible);
     // Gives a joint-stereo file's "Other Info" tab its two charts side by side.
     void PlaceHistograms();
@@ -89,7 +88,8 @@ private:
     TextPageData text_page_;
     std::array<HistogramData, 3> histograms_;
     ScanRecord record_;
-    std::array<PageRect, kPageCount> rects_{};
+    PageRect area_{};  // the page area of the last MovePages
+    std::array<PageSlot, kPageCount> slots_{};
     std::array<bool, kPageCount> visible_{};
 };
 

@@ -115,6 +115,24 @@ void FillTextPage(TextPageData& page, const ScanRecord& record) {
     };
 }
 
+void FillMpegPlusTextPage(TextPageData& page, const ScanRecord& record) {
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, record, false);
+    page.rows = {
+        {"Type", texts[kSlotType]},
+        {"Stream Version", texts[kSlotMpcStream]},
+        {"Profile", texts[kSlotMpcProfile]},
+        {"Average Bitrate", texts[kSlotBitrate]},
+        {"Mode", texts[kSlotStereoMode]},
+        {"Frequency", texts[kSlotFrequency] + "Hz"},
+        {"Number of Frames", texts[kSlotFrames]},
+        {"Length", texts[kSlotLength]},
+        {"Size", texts[kSlotSize]},
+        {"Encoder (guess)", texts[kSlotEncoder]},
+        {"Quality", texts[kSlotQuality]},
+    };
+}
+
 std::string BuildLameHeaderText(const AttributeTexts& texts, const ScanRecord& record) {
     constexpr size_t kShortWidth = 20;
     if (record.has_xing == 0 || record.xing.has_lame_tag == 0) {

@@ -32,6 +32,9 @@ void RegisterTextPageCheckBoxes(TextPageData& page);
 // Fills the check boxes and the fourteen rows from a record (the mono option off).
 void FillTextPage(TextPageData& page, const ScanRecord& record);
 
+// Fills the rows of an MPEG Plus file's page from its record; it has no check boxes.
+void FillMpegPlusTextPage(TextPageData& page, const ScanRecord& record);
+
 // Width of the "Bitrates:" block's rulers.
 constexpr size_t kReportRulerWidth = 60;
 

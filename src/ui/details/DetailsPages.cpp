@@ -23,10 +23,21 @@ void AssertGuiThread() {
     Q_ASSERT(QThread::currentThread() == qApp->thread());
 }
 
-// PageRect's right and bottom edges lie just outside the rectangle.
-QRect ToQRect(const PageRect& rect) {
-    return {rect.left, rect.top, std::max(0, rect.right - rect.left),
-            std::max(0, rect.bottom - rect.top)};
+// Pixels between two pages that share the area side by side.
+constexpr int kMiddleGap = 10;
+
+// The pixels of `slot` in `area`. PageRect's right and bottom edges lie just
+// outside the rectangle; QRect's inside.
+QRect SlotRect(const PageRect& area, PageSlot slot) {
+    const int middle = (area.left + area.right) / 2;
+    int left = area.left;
+    int right = area.right;
+    if (slot == PageSlot::kLeftHalf) {
+        right = middle - kMiddleGap / 2;
+    } else if (slot == PageSlot::kRightHalf) {
+        left = middle + kMiddleGap / 2;
+    }
+    return {left, area.top, std::max(0, right - left), std::max(0, area.bottom - area.top)};
 }
 
 }  // namespace
@@ -97,10 +108,10 @@ void CDetailsPages::DestroyPage(PageHandle page) {
     pages_.erase(found);
 }
 
-void CDetailsPages::MovePage(PageHandle page, const PageRect& rect) {
+void CDetailsPages::MovePage(PageHandle page, const PageRect& area, PageSlot slot) {
     AssertGuiThread();
     if (QWidget* widget = Page(page)) {
-        widget->setGeometry(ToQRect(rect));
+        widget->setGeometry(SlotRect(area, slot));
     }
 }
 

@@ -13,8 +13,8 @@ class QTabBar;
 namespace vandrel {
 
 // The tab area of the Details dialog: a tab bar over a page area. The media
-// file creates its pages through the PageHost calls and places them itself
-// with rectangles in the page area's coordinates; this widget owns the page
+// file creates its pages through the PageHost calls and says which part of the
+// page area each fills; this widget owns the page
 // widgets and tells the dialog when a tab was chosen and when the page area
 // changed size, so that the dialog can pass both on to the media file
 // (ShowPage, MovePages). GUI thread only.
@@ -28,7 +28,7 @@ public:
     void AddTab(std::string_view title) override;
     void RefreshPage(PageHandle page) override;
     void DestroyPage(PageHandle page) override;
-    void MovePage(PageHandle page, const PageRect& rect) override;
+    void MovePage(PageHandle page, const PageRect& area, PageSlot slot) override;
     void SetPageVisible(PageHandle page, bool visible) override;
 
     // Makes `tab` the current tab and emits TabSelected for it, also when it

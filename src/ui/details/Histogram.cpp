@@ -41,10 +41,6 @@ int ToPixels(double offset) {
     return static_cast<int>(std::clamp(offset, -kFarOffPixels, kFarOffPixels));
 }
 
-QColor ColourOf(uint32_t bgr) {
-    return {static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-            static_cast<int>((bgr >> 16) & 0xFF)};
-}
 
 QFont WithPixelSize(QFont font, int pixels) {
     font.setPixelSize(std::max(1, pixels));
@@ -148,8 +144,20 @@ HistogramLayout ComputeHistogramLayout(const QRect& client, const HistogramData&
     return layout;
 }
 
+std::vector<QColor> HistogramColours(HistogramKind kind) {
+    switch (kind) {
+    case HistogramKind::kBlockTypes:
+        return {QColor(100, 202, 42), QColor(130, 227, 61)};
+    case HistogramKind::kStereoTypes:
+        return {QColor(202, 100, 42), QColor(227, 130, 61)};
+    case HistogramKind::kBitrateCounts:
+        break;
+    }
+    return {QColor(52, 114, 212), QColor(81, 150, 247)};
+}
+
 void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& data,
-                   const QPalette& palette) {
+                   const QPalette& palette, const QFont& font) {
     // The chart sits on the background of a view's contents, with the text
     // colour that goes with it, so that it stays legible under any theme.
     painter.fillRect(client, palette.color(QPalette::Base));
@@ -159,9 +167,7 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
     const HistogramLayout layout = ComputeHistogramLayout(client, data);
     const QColor ink = palette.color(QPalette::Text);
     const QPaintDevice* device = painter.device();
-    // An empty face name stands for the application's own font.
-    const QFont font =
-        data.font_face.empty() ? QFont() : QFont(QString::fromStdString(data.font_face));
+    const std::vector<QColor> colours = HistogramColours(data.kind);
 
     // Every text is drawn in the chart's font, made smaller where it would
     // not fit its room. The title keeps to the band above the tallest bar.
@@ -202,9 +208,7 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
         painter.fillRect(bar.rect, ink);
         const QRect inner = bar.rect.adjusted(1, 1, -1, -1);
         if (!inner.isEmpty()) {
-            painter.fillRect(inner, data.colours.empty()
-                                        ? palette.color(QPalette::Base)
-                                        : ColourOf(data.colours[i % data.colours.size()]));
+            painter.fillRect(inner, colours[i % colours.size()]);
         }
         if (bar.share.isEmpty()) {
             continue;
@@ -268,7 +272,7 @@ QImage CHistogram::Render(QSize size, qreal device_pixel_ratio) const {
                  QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(device_pixel_ratio);
     QPainter painter(&image);
-    DrawHistogram(painter, QRect(QPoint(0, 0), size), *data_, palette());
+    DrawHistogram(painter, QRect(QPoint(0, 0), size), *data_, palette(), font());
     return image;
 }
 

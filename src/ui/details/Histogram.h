@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPixmap>
 #include <QRect>
@@ -48,10 +50,13 @@ HistogramLayout ComputeHistogramLayout(const QRect& client, const HistogramData&
 // `decimals` 0, else one decimal, with a trailing "%".
 QString HistogramShareText(float value, double total, int decimals);
 
+// The bar colours of a kind of chart, used in turn from the first bar on.
+std::vector<QColor> HistogramColours(HistogramKind kind);
+
 // Paints the whole histogram into `client`: background, title, base line,
-// bars, shares and labels.
+// bars, shares and labels, the texts in `font` or smaller.
 void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& data,
-                   const QPalette& palette);
+                   const QPalette& palette, const QFont& font);
 
 // A bar chart of a handful of counts with each bar's share of the total. The
 // media file owns the data and keeps it up to date; the widget only draws it
