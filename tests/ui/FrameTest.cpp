@@ -45,25 +45,9 @@ std::string SavedText(CMainFrame& frame, const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// Notes the text of every message box that shows, and closes it.
-class MessageBoxWatch : public QObject {
-public:
-    MessageBoxWatch() { qApp->installEventFilter(this); }
-    ~MessageBoxWatch() override { qApp->removeEventFilter(this); }
-    QStringList shown;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = qobject_cast<QMessageBox*>(watched);
-        if (box != nullptr && event->type() == QEvent::Show) {
-            shown.push_back(box->text());
-            QTimer::singleShot(0, box, [box] { box->done(0); });
-        }
-        return false;
-    }
-};
-
 }  // namespace
+
+using test::MessageBoxWatch;
 
 class FrameTest : public QObject {
     Q_OBJECT

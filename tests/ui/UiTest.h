@@ -5,7 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QEvent>
+#include <QMessageBox>
 #include <QObject>
+#include <QStringList>
+#include <QTimer>
 
 namespace vandrel::test {
 
@@ -17,6 +22,24 @@ struct UiTestClass {
     std::function<std::unique_ptr<QObject>()> make;
 };
 std::vector<UiTestClass>& UiTests();
+
+// Notes the text of every message box that shows, and closes it.
+class MessageBoxWatch : public QObject {
+public:
+    MessageBoxWatch() { qApp->installEventFilter(this); }
+    ~MessageBoxWatch() override { qApp->removeEventFilter(this); }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (box != nullptr && event->type() == QEvent::Show) {
+            shown.push_back(box->text());
+            QTimer::singleShot(0, box, [box] { box->done(0); });
+        }
+        return false;
+    }
+};
 
 struct UiTestRegistration {
     explicit UiTestRegistration(UiTestClass test) { UiTests().push_back(std::move(test)); }

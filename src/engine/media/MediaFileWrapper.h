@@ -34,9 +34,10 @@ public:
     CMediaFileInterface* File() { return file_.get(); }
     const CMediaFileInterface* File() const { return file_.get(); }
 
-private:
+    // Closes and destroys the held file, if any.
     void Drop();
 
+private:
     std::unique_ptr<CMediaFileInterface> file_;
 };
 

@@ -69,6 +69,8 @@ bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
     record_ = record;
     BuildHistograms();
     PlaceHistograms();
+    // A chart that had no data when its tab was chosen may have some now.
+    ShowTabPages();
     RefreshAll();
     return true;
 }
@@ -76,6 +78,7 @@ bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
 bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* /*series*/) {
     record_ = record;
     PlaceHistograms();
+    ShowTabPages();
     return true;
 }
 
@@ -92,6 +95,7 @@ bool CVandrelMp3File::CreatePages(std::string_view /*font_face*/, PageHost& host
               host.CreateHistogram(histograms_[1]), host.CreateHistogram(histograms_[2])};
     visible_.fill(false);
     slots_.fill(PageSlot::kWhole);
+    shown_tab_ = -1;
     host.AddTab("Bit Histogram");
     host.AddTab("Other Info");
     host.AddTab("Text Info");
@@ -107,6 +111,9 @@ void CVandrelMp3File::PlacePage(size_t page, PageSlot slot) {
 }
 
 void CVandrelMp3File::ShowPageWindow(size_t page, bool visible) {
+    if (visible_[page] == visible && page_host_ != nullptr) {
+        return;
+    }
     visible_[page] = visible;
     if (page_host_ != nullptr && page < pages_.size()) {
         page_host_->SetPageVisible(pages_[page], visible);
@@ -136,9 +143,6 @@ void CVandrelMp3File::PlaceHistograms() {
     }
     const size_t stereo = PageOf(kStereoHistogram);
     const size_t block = PageOf(kBlockHistogram);
-    if (!visible_[stereo] && visible_[block]) {
-        ShowPageWindow(stereo, true);
-    }
     if (slots_[stereo] == slots_[block]) {
         // Both still fill the whole tab, as for a file without joint stereo.
         PlacePage(stereo, PageSlot::kLeftHalf);
@@ -146,30 +150,43 @@ void CVandrelMp3File::PlaceHistograms() {
     }
 }
 
-bool CVandrelMp3File::ShowPage(int tab) {
-    for (size_t page = 0; page < kPageCount; ++page) {
-        ShowPageWindow(page, false);
-    }
-    if (tab < 0 || static_cast<size_t>(tab) >= page_kinds_.size()) {
-        return true;
-    }
-    switch (page_kinds_[static_cast<size_t>(tab)]) {
+void CVandrelMp3File::ShowTabPages() {
+    std::array<bool, kPageCount> show{};
+    const int kind = shown_tab_ >= 0 && static_cast<size_t>(shown_tab_) < page_kinds_.size()
+                         ? page_kinds_[static_cast<size_t>(shown_tab_)]
+                         : -1;
+    switch (kind) {
     case kPageBitHistogram:
-        ShowPageWindow(PageOf(kBitrateHistogram), true);
+        show[PageOf(kBitrateHistogram)] = true;
         break;
     case kPageOtherInfo:
         // Histograms without data (Layer I and II have no blocks) stay hidden.
-        ShowPageWindow(PageOf(kBlockHistogram), HasData(kBlockHistogram));
-        if (record_.mode == kModeJointStereo && HasData(kStereoHistogram)) {
-            ShowPageWindow(PageOf(kStereoHistogram), true);
-        }
+        show[PageOf(kBlockHistogram)] = HasData(kBlockHistogram);
+        show[PageOf(kStereoHistogram)] =
+            record_.mode == kModeJointStereo && HasData(kStereoHistogram);
         break;
     case kPageTextInfo:
-        ShowPageWindow(kTextPage, true);
+        show[kTextPage] = true;
         break;
     default:
         break;  // kinds 1, 3, 4 and above 5 show nothing
     }
+    // Hidden first, so that two pages never overlap on the screen.
+    for (size_t page = 0; page < kPageCount; ++page) {
+        if (!show[page]) {
+            ShowPageWindow(page, false);
+        }
+    }
+    for (size_t page = 0; page < kPageCount; ++page) {
+        if (show[page]) {
+            ShowPageWindow(page, true);
+        }
+    }
+}
+
+bool CVandrelMp3File::ShowPage(int tab) {
+    shown_tab_ = tab;
+    ShowTabPages();
     return true;
 }
 

@@ -81,6 +81,8 @@ private:
     void ShowPageWindow(size_t page, bool visible);
     // Gives a joint-stereo file's "Other Info" tab its two charts side by side.
     void PlaceHistograms();
+    // Shows the pages of the shown tab that have something to show, hides the rest.
+    void ShowTabPages();
     bool HasData(Histogram which) const;
     void RefreshAll();
 
@@ -91,6 +93,7 @@ private:
     PageRect area_{};  // the page area of the last MovePages
     std::array<PageSlot, kPageCount> slots_{};
     std::array<bool, kPageCount> visible_{};
+    int shown_tab_ = -1;  // the tab of the last ShowPage
 };
 
 }  // namespace vandrel

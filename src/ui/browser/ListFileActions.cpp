@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 
 #include "engine/media/MediaFileInterface.h"
+#include "engine/media/MediaFileWrapper.h"
 #include "store/Log.h"
 #include "ui/browser/VandrelList.h"
 
@@ -164,8 +165,16 @@ void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
 
 void ListFileActions::OpenDetails(int row) {
     const _LVItemData& entry = list_.model_data().Row(row);
-    // Before its scan answered, the file's kind is not known: the dialog finds out.
-    if (entry.feature_mask != kFeaturesUnknown && (entry.feature_mask & kFeatureDetails) == 0) {
+    int features = entry.feature_mask;
+    if (features == kFeaturesUnknown) {
+        // Not scanned yet: its kind tells. A file no kind takes goes on to the
+        // dialog, which says why it cannot be shown.
+        CMediaFileWrapper probe;
+        if (probe.Attach(entry.path)) {
+            features = probe.GetFeatureMask();
+        }
+    }
+    if (features != kFeaturesUnknown && (features & kFeatureDetails) == 0) {
         QMessageBox::warning(&list_, tr("Vandrel"),
                              tr("Details Dialog doesn't (yet) support the media type of the "
                                 "file:\n\n\t%1")

@@ -45,6 +45,8 @@ public:
     void SetIdle() { Announce(ListBusy::kIdle); }
 
     ListBusy busy() const { return busy_; }
+    // Whether a Details dialog holds the worker.
+    bool details_paused() const { return details_paused_; }
     // Whether the worker is held now.
     bool held() const { return worker_->suspended(); }
     uint8_t batch_tag() const { return batch_tag_; }

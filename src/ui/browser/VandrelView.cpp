@@ -1,5 +1,7 @@
 #include "ui/browser/VandrelView.h"
 
+#include <algorithm>
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -10,6 +12,7 @@
 #include "store/Log.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelTree.h"
+#include "ui/details/InfoDlg.h"
 
 namespace vandrel {
 
@@ -127,11 +130,34 @@ void CVandrelView::BusyState(ListBusy state) {
 void CVandrelView::OpenDetails(const std::string& path) {
     list_->PauseForDetails(true);
     Log("CVandrelView::OnDetails:  ");
-    QMessageBox::information(this, tr("Vandrel"),
-                             tr("The Details dialog is not available in this version yet.\n\n%1")
-                                 .arg(QString::fromStdString(path)));
-    // No dialog stays open, so nothing keeps the list paused.
-    list_->PauseForDetails(false);
+    // A new dialog opens at the size of the last one closed, centred on the view.
+    auto* dialog = new CInfoDlg(path, initial_tab_, details_rect_.size(), this);
+    connect(dialog, &CInfoDlg::BusyChanged, this, &CVandrelView::DetailsBusyChanged);
+    connect(dialog, &CInfoDlg::Closed, this, &CVandrelView::DetailsClosed);
+    connect(dialog, &CInfoDlg::FolderRequested, this,
+            [this](const std::string& folder) { GoToFavourite(folder, ""); });
+    details_.push_back(dialog);
+    dialog->Start();
+}
+
+void CVandrelView::DetailsClosed(CInfoDlg* dialog) {
+    const auto found = std::find(details_.begin(), details_.end(), dialog);
+    if (found == details_.end()) {
+        return;
+    }
+    // A dialog that ended before it was shown has no place to remember.
+    if (dialog->last_rect().isValid()) {
+        details_rect_ = dialog->last_rect();
+        initial_tab_ = std::max(0, dialog->current_tab());
+    }
+    details_.erase(found);
+    dialog->deleteLater();
+    DetailsBusyChanged();
+}
+
+void CVandrelView::DetailsBusyChanged() {
+    list_->PauseForDetails(std::any_of(details_.begin(), details_.end(),
+                                       [](const CInfoDlg* dialog) { return dialog->busy(); }));
 }
 
 void CVandrelView::OpenSettings(int /*page*/) {

@@ -14,6 +14,7 @@
 
 namespace vandrel {
 
+class CInfoDlg;
 class CMainFrame;
 class CVandrelList;
 class CVandrelTree;
@@ -58,14 +59,23 @@ public:
 
     int splitter_position() const { return splitter_position_; }
     const QRect& details_rect() const { return details_rect_; }
+    int initial_tab() const { return initial_tab_; }
+    // The Details dialogs open now, oldest first.
+    const std::vector<CInfoDlg*>& details_dialogs() const { return details_; }
 
 private:
+    // A Details dialog's window and worker are gone: remember where it was.
+    void DetailsClosed(CInfoDlg* dialog);
+    // The list scans only while no Details dialog does.
+    void DetailsBusyChanged();
+
     CMainFrame& frame_;
     CVandrelList* list_ = nullptr;
     CVandrelTree* tree_ = nullptr;
     int splitter_position_ = 200;
     QRect details_rect_{0, 0, 640, 480};
     int initial_tab_ = 0;
+    std::vector<CInfoDlg*> details_;  // children of this view
 };
 
 }  // namespace vandrel

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QDialog>
+#include <QRect>
+
+#include "engine/core/ScanRecord.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "work/DetailsThread.h"
+
+class QEvent;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace vandrel {
+
+class CDetailsPages;
+class QtMessageTarget;
+
+// The "Details Dialog": one audio file in depth. It hosts the pages that the
+// file's media object creates (histograms, text page), scans the whole file on
+// a details worker and feeds each record the worker sends to the pages, so
+// they grow while the scan runs. Modeless; the view keeps every open dialog
+// and deletes one after it has emitted Closed. GUI thread only.
+class CInfoDlg : public QDialog {
+    Q_OBJECT
+public:
+    // `initial_tab` is the tab to open with; `size` the size to open at (an
+    // invalid size keeps the dialog's own). The dialog is centred on `view`.
+    CInfoDlg(std::string path, int initial_tab, QSize size, QWidget* view);
+    // Cancels a running scan and waits for the worker.
+    ~CInfoDlg() override;
+
+    // Shows the dialog, centred on its parent, and starts the first scan.
+    void Start();
+    // Scans the file again from the start, with new pages. Ignored while a
+    // scan runs.
+    void Refresh();
+    // Puts the file's report on the clipboard.
+    void CopyInfo();
+    void GoToFolder();
+
+    bool busy() const { return busy_; }
+    const std::string& path() const { return path_; }
+    const ScanRecord& record() const { return record_; }
+    // The window's rectangle and tab when it was closed; an invalid rectangle
+    // when it never was shown.
+    const QRect& last_rect() const { return last_rect_; }
+    int current_tab() const { return current_tab_; }
+
+    CDetailsPages& pages() const { return *pages_; }
+    QProgressBar& progress_bar() const { return *progress_; }
+    QPushButton& refresh_button() const { return *refresh_; }
+    QPushButton& copy_button() const { return *copy_; }
+    // The media object of the file shown, nullptr before a scan started or
+    // after it failed.
+    CMediaFileInterface* media_file() { return wrapper_.File(); }
+
+    // The share of the playing time that `record` has reached, 0 to 100.
+    static int ProgressPercent(const ScanRecord& record);
+    // The folder of a path as the tree takes it: the part before the last
+    // "/", "/" for a file in the root; empty when the path has no folder part.
+    static std::string FolderOf(const std::string& path);
+
+signals:
+    // The dialog started or finished a scan.
+    void BusyChanged();
+    // The window is gone and its worker has ended: the dialog may be deleted.
+    void Closed(vandrel::CInfoDlg* dialog);
+    // "Go To Folder": the tree should select this folder.
+    void FolderRequested(const std::string& folder);
+
+public slots:
+    // "Close", Esc and the window's close box.
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void SetBusy(bool busy);
+    // Ends the dialog after a failed refresh: no worker runs.
+    void EndAfterFailure();
+    void TakeWorkerMessages();
+    void RecordProgress(const ScanRecord& record);
+    void Finished(std::unique_ptr<FrameSeries> series);
+    // Emits Closed once the worker has ended.
+    void AwaitWorker();
+
+    std::string path_;
+    CVandrelMediaFileWrapper wrapper_;  // used by the worker: declared before it
+    ScanRecord record_;
+    bool busy_ = false;
+    bool closing_ = false;
+    QRect last_rect_;
+    int current_tab_ = 0;
+
+    std::shared_ptr<QtMessageTarget> target_;
+    std::unique_ptr<CDetailsThread> worker_;
+    QTimer* worker_watch_ = nullptr;
+
+    CDetailsPages* pages_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* close_ = nullptr;
+    QPushButton* copy_ = nullptr;
+    QPushButton* refresh_ = nullptr;
+    QPushButton* go_to_folder_ = nullptr;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,256 @@
+#include <filesystem>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "UiTest.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "engine/media/MpcFile.h"
+#include "engine/media/VandrelMp3File.h"
+#include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/TextReports.h"
+#include "store/IniFile.h"
+#include "store/ProcessValues.h"
+#include "support/MpegBuilder.h"
+#include "support/TestFiles.h"
+#include "ui/browser/MainFrame.h"
+#include "ui/browser/VandrelList.h"
+#include "ui/browser/VandrelView.h"
+#include "ui/details/DetailsPages.h"
+#include "ui/details/InfoDlg.h"
+#include "ui/details/TextInfoPage.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// The record a full scan of `path` gives, as the engine makes it.
+ScanRecord EngineRecord(const std::string& path) {
+    CVandrelMediaFileWrapper wrapper;
+    ScanRecord record = ZeroRecord();
+    if (wrapper.Attach(path)) {
+        wrapper.Scan(record, {.cache = CacheLookup::kSkip});
+    }
+    return record;
+}
+
+QStringList TabTexts(const CInfoDlg& dialog) {
+    QStringList texts;
+    for (int i = 0; i < dialog.pages().TabBar()->count(); ++i) {
+        texts.push_back(dialog.pages().TabBar()->tabText(i));
+    }
+    return texts;
+}
+
+}  // namespace
+
+using test::MessageBoxWatch;
+
+class InfoDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    test::TempDir dir_;
+    QWidget view_;
+
+    // A file that takes the details worker many progress steps.
+    std::string LongFile() {
+        const std::string path = dir_.File("long.mp3");
+        if (!std::filesystem::exists(path)) {
+            test::WriteFile(path, test::MakeFrames({}, 40000));
+        }
+        return path;
+    }
+
+    static bool Finishes(const CInfoDlg& dialog) {
+        return QTest::qWaitFor([&] { return !dialog.busy(); }, kWaitMs);
+    }
+
+private slots:
+    void init() {
+        qputenv("VANDREL_HOME", QByteArray::fromStdString(dir_.path()));
+        InitProcessValues(QCoreApplication::applicationFilePath().toStdString(), {});
+    }
+
+    void ShowsAWholeScanOnItsPagesAndCopiesTheEnginesReport() {
+        const std::string path = test::FixturePath("lame_vbr_v2.mp3");
+        CInfoDlg dialog(path, 0, {}, &view_);
+        QSignalSpy busy_changes(&dialog, &CInfoDlg::BusyChanged);
+        dialog.Start();
+        QVERIFY2(dialog.busy(), "busy once started");
+        QVERIFY2(!dialog.refresh_button().isEnabled(), "Refresh off while scanning");
+        QVERIFY2(!dialog.copy_button().isEnabled(), "Copy Info off while scanning");
+        QVERIFY2(Finishes(dialog), "the scan finishes");
+
+        QCOMPARE(dialog.windowTitle(), QString::fromStdString(path));  // title is the path
+        QCOMPARE(TabTexts(dialog), QStringList({"Bit Histogram", "Other Info", "Text Info"}));
+        QCOMPARE(busy_changes.count(), 2);  // set, then cleared
+        QVERIFY2(dialog.refresh_button().isEnabled(), "Refresh on again");
+        QVERIFY2(dialog.copy_button().isEnabled(), "Copy Info on again");
+        QVERIFY2(dialog.progress_bar().isHidden(), "progress bar hidden when finished");
+
+        const ScanRecord expected = EngineRecord(path);
+        QCOMPARE(dialog.record().frames, expected.frames);  // the whole file was scanned
+        auto* file = dynamic_cast<CVandrelMp3File*>(dialog.media_file());
+        QVERIFY2(file != nullptr, "an MPEG audio media object");
+        const std::vector<float> counts(std::begin(expected.bitrate_index_counts),
+                                        std::end(expected.bitrate_index_counts));
+        QVERIFY2(file->HistogramAt(CVandrelMp3File::kBitrateHistogram).values == counts,
+                 "bitrate histogram holds the frame counts per bitrate");
+
+        TextPageData text;
+        RegisterTextPageCheckBoxes(text);
+        FillTextPage(text, expected);
+        auto* page = dialog.pages().findChild<CTextInfoDlg*>();
+        QVERIFY2(page != nullptr, "a text page");
+        QCOMPARE(page->List()->topLevelItemCount(), static_cast<int>(text.rows.size()));
+        for (size_t i = 0; i < text.rows.size(); ++i) {
+            QTreeWidgetItem* row = page->List()->topLevelItem(static_cast<int>(i));
+            QCOMPARE(row->text(1).toStdString(), text.rows[i].second);  // value of each row
+        }
+        for (size_t i = 0; i < text.check_boxes.size(); ++i) {
+            QCOMPARE(page->CheckBoxAt(i)->isChecked(), text.check_boxes[i].checked);
+        }
+
+        AttributeTexts texts;
+        BuildAttributeTexts(texts, expected, false);
+        texts[kSlotName] = path;
+        dialog.CopyInfo();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString::fromStdString(BuildInfoReport(texts, expected)));
+    }
+
+    void RefreshScansAgainFromTheFirstRecordAndARememberedTabBeyondTheCountOpensTheFirst() {
+        CInfoDlg dialog(test::FixturePath("lame_cbr320_stereo.mp3"), 9, {}, &view_);
+        dialog.Start();
+        QCOMPARE(dialog.pages().TabBar()->currentIndex(), 0);  // tab 9 of 3 gives the first
+        QVERIFY2(Finishes(dialog), "first scan finishes");
+        const int32_t frames = dialog.record().frames;
+
+        dialog.pages().SelectTab(2);
+        dialog.Refresh();
+        QVERIFY2(dialog.busy(), "busy again after Refresh");
+        QCOMPARE(dialog.record().frames, 0);  // the record starts afresh
+        QCOMPARE(dialog.pages().TabBar()->currentIndex(), 2);  // the chosen tab stays
+        QVERIFY2(Finishes(dialog), "second scan finishes");
+        QCOMPARE(dialog.record().frames, frames);
+    }
+
+    void MpegPlusFileShowsOneTextTabWithoutProgress() {
+        CInfoDlg dialog(test::FixturePath("mpcenc_q3_mono_48k.mpc"), 2, {}, &view_);
+        dialog.Start();
+        QVERIFY2(dialog.progress_bar().isHidden(), "no progress bar for MPEG Plus");
+        QVERIFY2(Finishes(dialog), "scan finishes");
+        QCOMPARE(TabTexts(dialog), QStringList({"Text Info"}));
+        auto* file = dynamic_cast<CMpcFile*>(dialog.media_file());
+        QVERIFY2(file != nullptr, "an MPEG Plus media object");
+        QCOMPARE(file->TextPage().rows.at(1).second, std::string("SV8"));  // stream version row
+        auto* page = dialog.pages().findChild<CTextInfoDlg*>();
+        QVERIFY2(page != nullptr && page->isVisible(), "the text page shows");
+        QVERIFY2(page->CheckBoxAt(0)->isHidden(), "no check boxes");
+    }
+
+    void FailuresSayWhyAndEndTheDialog() {
+        MessageBoxWatch boxes;
+        const std::string missing = dir_.File("gone.mp3");
+        QPointer dialog = new CInfoDlg(missing, 0, {}, &view_);
+        QSignalSpy closed(dialog.data(), &CInfoDlg::Closed);
+        dialog->Start();
+        QVERIFY2(closed.wait(kWaitMs), "a missing file ends the dialog");
+        QCOMPARE(boxes.shown.value(0),
+                 QString::fromStdString("File not found or unrecognized filetype:\n" + missing));
+        delete dialog;
+
+        // A file its kind accepts but cannot scan: the worker's message, then the end.
+        const std::string broken = dir_.File("broken.mpc");
+        test::WriteText(broken, "MPCK");
+        dialog = new CInfoDlg(broken, 0, {}, &view_);
+        QSignalSpy closed_after_scan(dialog.data(), &CInfoDlg::Closed);
+        dialog->Start();
+        QVERIFY2(closed_after_scan.wait(kWaitMs), "a failed scan ends the dialog");
+        QVERIFY2(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, kWaitMs),
+                 "the scan's failure is shown");
+        QCOMPARE(boxes.shown.value(1), QString(kNoMpcStreamHeaderMessage));
+        delete dialog;
+    }
+
+    void GoToFolderNamesTheFolderOrSaysThereIsNone() {
+        QCOMPARE(CInfoDlg::FolderOf("/music/a.mp3"), std::string("/music"));
+        QCOMPARE(CInfoDlg::FolderOf("/a.mp3"), std::string("/"));  // the root
+        QCOMPARE(CInfoDlg::FolderOf("a.mp3"), std::string());      // none
+        MessageBoxWatch boxes;
+        CInfoDlg dialog("a.mp3", 0, {}, &view_);
+        QSignalSpy requests(&dialog, &CInfoDlg::FolderRequested);
+        dialog.GoToFolder();
+        QCOMPARE(requests.count(), 0);
+        QCOMPARE(boxes.shown, QStringList({"Unable to obtain file directory."}));
+    }
+
+    void ProgressIsTheShareOfThePlayingTimeScanned() {
+        ScanRecord record = ZeroRecord();
+        record.sample_rate = 44100;
+        record.is_mpeg1 = 1;
+        record.length_seconds = 100;
+        record.frames = 1914;  // 1914 x 1152 / 44100 = 49.99 s
+        QCOMPARE(CInfoDlg::ProgressPercent(record), 49);
+        record.is_mpeg1 = 0;  // 576 samples a frame
+        QCOMPARE(CInfoDlg::ProgressPercent(record), 24);
+        record.frames = 100000;  // more than the length promised
+        QCOMPARE(CInfoDlg::ProgressPercent(record), 100);
+        record.sample_rate = 0;
+        QCOMPARE(CInfoDlg::ProgressPercent(record), 0);  // no rate, no division
+    }
+
+    // The view keeps the list paused while any dialog scans, and a dialog
+    // closed mid-scan lets its worker go before it is deleted.
+    void ListWaitsForEveryScanningDialogAndResumesAfterACloseMidScan() {
+        const std::string path = LongFile();
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        CVandrelView& view = frame.view();
+        const ListScanner& scanner = view.list().scanner();
+
+        view.OpenDetails(path);
+        view.OpenDetails(path);
+        QCOMPARE(view.details_dialogs().size(), size_t{2});
+        QPointer first = view.details_dialogs()[0];
+        QPointer second = view.details_dialogs()[1];
+        QVERIFY2(scanner.details_paused(), "paused while both scan");
+        QVERIFY2(QTest::qWaitFor([&] { return !first->busy() || !second->busy(); }, kWaitMs),
+                 "one finishes");
+        QCOMPARE(scanner.details_paused(), first->busy() || second->busy());
+        QVERIFY2(QTest::qWaitFor([&] { return !first->busy() && !second->busy(); }, kWaitMs),
+                 "both finish");
+        QVERIFY2(!scanner.details_paused(), "resumed once neither scans");
+
+        first->pages().SelectTab(1);
+        first->Refresh();
+        QVERIFY2(scanner.details_paused(), "paused again by the refresh");
+        first->reject();  // mid-scan
+        QVERIFY2(QTest::qWaitFor([&] { return first.isNull(); }, kWaitMs),
+                 "the closed dialog is deleted once its worker ended");
+        QCOMPARE(view.details_dialogs().size(), size_t{1});
+        QVERIFY2(!scanner.details_paused(), "resumed after the close");
+        QCOMPARE(view.initial_tab(), 1);  // the closed dialog's tab is remembered
+
+        view.OpenDetails(path);
+        QCOMPARE(view.details_dialogs().back()->pages().TabBar()->currentIndex(), 1);
+        // Deleting the view with a dialog still scanning waits for its worker.
+    }
+};
+
+VANDREL_UI_TEST(InfoDlgTest);
+
+}  // namespace vandrel
+
+#include "InfoDlgTest.moc"
