@@ -62,5 +62,30 @@ TEST(VandrelMp3File, BuildsTheTextPageAndTheHistogramsFromTheRecord) {
     EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kStereoHistogram));
 }
 
+TEST(VandrelMp3File, ShowsAChartOfTheShownTabOnceItsDataArrives) {
+    NullHost host;
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.CreatePages("Sans", host, 0));
+    file.MovePages({0, 0, 600, 400});
+    file.ShowPage(1);  // "Other Info" before the first record
+    EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kBlockHistogram)) << "no data yet";
+
+    ScanRecord r = ZeroRecord();
+    r.is_mpeg1 = 1;
+    r.layer = 3;
+    r.mode = 1;  // joint stereo
+    r.long_blocks = 4;
+    r.stereo_type_counts[2] = 2;
+    file.SetScanResult(r);
+    EXPECT_TRUE(file.PageVisible(1 + CVandrelMp3File::kBlockHistogram)) << "block chart shown";
+    EXPECT_TRUE(file.PageVisible(1 + CVandrelMp3File::kStereoHistogram)) << "stereo chart shown";
+    EXPECT_EQ(file.PageSlotAt(1 + CVandrelMp3File::kStereoHistogram), PageSlot::kLeftHalf)
+        << "stereo chart on the left";
+    EXPECT_EQ(file.PageSlotAt(1 + CVandrelMp3File::kBlockHistogram), PageSlot::kRightHalf)
+        << "block chart on the right";
+    EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kBitrateHistogram))
+        << "other tabs' pages stay hidden";
+}
+
 }  // namespace
 }  // namespace vandrel
