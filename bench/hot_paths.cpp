@@ -260,6 +260,65 @@ void BM_CacheLookupMiss(benchmark::State& state) {
 BENCHMARK(BM_CacheLookupHit)->ArgName("records")->Arg(250)->Arg(50'000);
 BENCHMARK(BM_CacheLookupMiss)->ArgName("records")->Arg(250)->Arg(50'000);
 
+// A cache at the program's default size limit, full: loading it at start-up
+// and saving it at exit (one record changed, so the save writes).
+std::string FullCacheFile(int& count) {
+    static const std::string path = [] {
+        char folder[] = "/tmp/vandrel-cache-bench-XXXXXX";
+        return std::string(mkdtemp(folder)) + "/cache.dat";
+    }();
+    CDataCache cache(path);
+    cache.SetMaxSizeKb(kDefaultCacheMaxSizeKb);
+    count = static_cast<int>(int64_t{kDefaultCacheMaxSizeKb} * 1024 / kScanRecordSize);
+    ScanRecord record = ZeroRecord();
+    record.kind = 1;
+    record.is_mpeg1 = 1;
+    record.layer = 3;
+    record.sample_rate = 44100;
+    record.frames = 10000;
+    record.whole_file_scanned = 1;
+    record.status.modification_time = 1'700'000'000;
+    for (int i = 0; i < count; ++i) {
+        CopyTextField(record.path, CachedPath(i));
+        cache.Store(record);
+    }
+    cache.Save();
+    return path;
+}
+void BM_CacheLoadDefaultSize(benchmark::State& state) {
+    int count = 0;
+    const std::string path = FullCacheFile(count);
+    for (auto _ : state) {
+        CDataCache cache(path);
+        cache.Load();
+        if (cache.RecordCount() != static_cast<size_t>(count)) {
+            state.SkipWithError("records went missing");
+        }
+    }
+    state.counters["records"] = count;
+}
+void BM_CacheSaveDefaultSize(benchmark::State& state) {
+    int count = 0;
+    const std::string path = FullCacheFile(count);
+    CDataCache cache(path);
+    cache.Load();
+    ScanRecord record = ZeroRecord();
+    record.kind = 1;
+    record.whole_file_scanned = 1;
+    int64_t stamp = 1;
+    for (auto _ : state) {
+        record.status.modification_time = stamp++;
+        CopyTextField(record.path, CachedPath(0));
+        cache.Store(record);
+        if (!cache.Save()) {
+            state.SkipWithError("save failed");
+        }
+    }
+    state.counters["records"] = count;
+}
+BENCHMARK(BM_CacheLoadDefaultSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CacheSaveDefaultSize)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace vandrel
 

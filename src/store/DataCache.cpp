@@ -509,14 +509,20 @@ void CDataCache::PagesToSettings() {
         settings_.enabled = page_.enabled;
         current_path = settings_.path;
     }
-    // The question is asked without holding the lock: scans go on meanwhile.
-    if (page_.location != current_path && IsReadableFile(page_.location) && question_ != nullptr &&
-        question_->AskYesNo(kCacheCaption, kLoadFromNewLocationQuestion)) {
-        {
+    if (page_.location != current_path && !page_.location.empty()) {
+        if (!IsReadableFile(page_.location)) {
+            // Nothing there yet: the records go there at the next save.
             std::lock_guard lock(mutex_);
             settings_.path = page_.location;
+        } else if (question_ != nullptr &&
+                   // Asked without holding the lock: scans go on meanwhile.
+                   question_->AskYesNo(kCacheCaption, kLoadFromNewLocationQuestion)) {
+            {
+                std::lock_guard lock(mutex_);
+                settings_.path = page_.location;
+            }
+            Load();
         }
-        Load();
     }
     if (page_.purge_requested) {
         Clear();

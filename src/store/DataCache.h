@@ -20,7 +20,8 @@ namespace vandrel {
 constexpr uint32_t kCacheFileVersion = 3;
 constexpr size_t kCacheHeaderSize = 12;  // version, record count, record size
 
-constexpr int kDefaultCacheMaxSizeKb = 500;
+// About 10,000 files: a large folder stays cached from one start to the next.
+constexpr int kDefaultCacheMaxSizeKb = 20000;
 inline constexpr const char* kCacheCaption = "Cache";
 inline constexpr const char* kLoadFromNewLocationQuestion =
     "Would you like to load the cache from the new location?";
@@ -108,8 +109,9 @@ public:
     void SaveSettings(SettingsStore& settings) override;
     void LoadSettings(const SettingsStore& settings) override;
     void SettingsToPages() override;
-    // Applies the page: size limit and switch; a new location only when a
-    // cache file is there and the user wants it loaded; a purge.
+    // Applies the page: size limit and switch; a new location, where a cache
+    // file already there is loaded only when the user wants it (else the
+    // location stays); a purge.
     void PagesToSettings() override;
 
     // The page's data, edited on the user-interface thread between

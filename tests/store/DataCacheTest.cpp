@@ -357,15 +357,16 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
     FakeQuestion question;
     cache.SetQuestion(&question);
     cache.SettingsToPages();
-    // No file at the new location: nobody is asked. A file there and No: the
-    // path stays. Yes: the cache moves there and loads it.
+    // No file at the new location: nobody is asked and the cache moves there.
+    // A file there and No: the path stays. Yes: the cache moves there and loads it.
     cache.Page().location = dir.File("none.dat");
     cache.PagesToSettings();
-    EXPECT_EQ(question.asked, "");
+    EXPECT_EQ(question.asked, "") << "nothing to ask about";
+    EXPECT_EQ(cache.Path(), dir.File("none.dat")) << "moved to a location without a file";
     cache.Page().location = dir.File("other.dat");
     cache.PagesToSettings();
     EXPECT_EQ(question.asked, "Cache: Would you like to load the cache from the new location?");
-    EXPECT_EQ(cache.Path(), dir.File("cache.dat"));
+    EXPECT_EQ(cache.Path(), dir.File("none.dat")) << "No keeps the location";
     question.answer = true;
     cache.PagesToSettings();
     EXPECT_EQ(Found(cache, "/m/elsewhere"), 1);
@@ -387,7 +388,7 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
     ASSERT_TRUE(ini.Save());
     const std::vector<uint8_t> text = test::ReadFile(ini.Path());
     EXPECT_EQ(std::string(text.begin(), text.end()), "cache\r\npath\t" + dir.File("other.dat") +
-                                                         "\r\nmax_size\t500\r\nenabled\t0\r\n\r\n");
+                                                         "\r\nmax_size\t20000\r\nenabled\t0\r\n\r\n");
 }
 
 TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {

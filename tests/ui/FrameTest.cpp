@@ -48,24 +48,13 @@ std::string SavedText(CMainFrame& frame, const std::string& path) {
 }  // namespace
 
 using test::MessageBoxWatch;
+using test::OnNextModal;
 
 class FrameTest : public QObject {
     Q_OBJECT
 
 private:
     test::TempDir dir_;
-
-    // Runs `interact` on the next modal window as soon as it shows.
-    static void OnNextModal(std::function<void(QWidget*)> interact) {
-        QTimer::singleShot(0, [interact = std::move(interact)] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr) {
-                OnNextModal(interact);
-                return;
-            }
-            interact(modal);
-        });
-    }
 
 private slots:
     void init() {

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 
 namespace vandrel::test {
 
@@ -23,23 +25,43 @@ struct UiTestClass {
 };
 std::vector<UiTestClass>& UiTests();
 
-// Notes the text of every message box that shows, and closes it.
+// Notes the text of every message box that shows, and closes it: with the
+// `answer` button when the box has one, else as Esc would.
 class MessageBoxWatch : public QObject {
 public:
     MessageBoxWatch() { qApp->installEventFilter(this); }
     ~MessageBoxWatch() override { qApp->removeEventFilter(this); }
     QStringList shown;
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (box != nullptr && event->type() == QEvent::Show) {
             shown.push_back(box->text());
-            QTimer::singleShot(0, box, [box] { box->done(0); });
+            QTimer::singleShot(0, box, [box, answer = answer] {
+                if (QAbstractButton* button = box->button(answer)) {
+                    button->click();
+                } else {
+                    box->done(0);
+                }
+            });
         }
         return false;
     }
 };
+
+// Runs `interact` on the next modal window as soon as it shows.
+inline void OnNextModal(std::function<void(QWidget*)> interact) {
+    QTimer::singleShot(0, [interact = std::move(interact)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            OnNextModal(interact);
+            return;
+        }
+        interact(modal);
+    });
+}
 
 struct UiTestRegistration {
     explicit UiTestRegistration(UiTestClass test) { UiTests().push_back(std::move(test)); }

@@ -157,7 +157,6 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
 void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
     QMenu menu(&list_);
     QAction* customize = menu.addAction(tr("&Customize"));
-    customize->setEnabled(false);  // the columns page arrives with the settings dialog
     if (menu.exec(global_position) == customize) {
         list_.listener().OpenSettings(kColumnsPage);
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -169,12 +170,28 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         // Every other row on a light blue, the rest on the window colour.
         return index.row() % 2 == 0 ? QVariant(QColor(235, 235, 255)) : QVariant();
     case Qt::ForegroundRole:
-        return quality_cell ? QVariant(QColor(Qt::white)) : QVariant();
+        return quality_cell
+                   ? QVariant(ReadableTextOn(quality_colours_[static_cast<size_t>(row.quality_class)]))
+                   : QVariant();
     case Qt::ToolTipRole:
         return QString::fromStdString(row.path);
     default:
         return {};
     }
+}
+
+QColor ReadableTextOn(const QColor& background) {
+    // Relative luminance of the sRGB colour, then whichever of black and white
+    // gives the higher contrast ratio, (lighter + 0.05) / (darker + 0.05).
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * linear(background.redF()) +
+                             0.7152 * linear(background.greenF()) +
+                             0.0722 * linear(background.blueF());
+    const double against_black = (luminance + 0.05) / 0.05;
+    const double against_white = 1.05 / (luminance + 0.05);
+    return against_black >= against_white ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {

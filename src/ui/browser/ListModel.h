@@ -19,6 +19,9 @@
 
 namespace vandrel {
 
+// Black or white, whichever is easier to read on `background`.
+QColor ReadableTextOn(const QColor& background);
+
 // The display texts of a row in one buffer, so that a row holds only the
 // bytes its texts need (most slots are empty or short).
 class PackedTexts {

@@ -30,6 +30,8 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelTree.h"
 #include "ui/browser/VandrelView.h"
+#include "ui/settings/OtherPages.h"
+#include "ui/settings/SettingsSheet.h"
 
 namespace vandrel {
 
@@ -169,6 +171,29 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
     RebuildFavouritesMenu();
 }
 
+void CMainFrame::OpenSettings(int page) {
+    CVandrelList& list = view_->list();
+    CVandrelTree& tree = view_->tree();
+    list.SettingsToPages();
+    tree.SettingsToPages();
+    cache_->SettingsToPages();
+    SettingsSheet sheet(this);
+    list.AddSettingsPages(sheet);
+    tree.AddSettingsPages(sheet);
+    // The cache knows nothing of widgets: its page is made here.
+    sheet.AddPage(new CPropCache(cache_->Page()));
+    sheet.OpenOn(page);
+    if (sheet.exec() != QDialog::Accepted) {
+        return;
+    }
+    tree.PagesToSettings();
+    list.PagesToSettings();
+    QtUserQuestion question;
+    cache_->SetQuestion(&question);
+    cache_->PagesToSettings();
+    cache_->SetQuestion(nullptr);
+}
+
 void CMainFrame::SaveSettings(SettingsStore& settings) {
     favourites_.Save(settings);
     view_->SaveSettings(settings);
@@ -302,7 +327,7 @@ void CMainFrame::CreateActions() {
     a.settings = make(tr("&Settings..."), tr("Display program settings"));
     a.settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     a.settings->setIcon(ThemeIcon("preferences-system", QStyle::SP_FileDialogDetailedView));
-    a.settings->setEnabled(false);  // the settings dialog is not part of this version yet
+    connect(a.settings, &QAction::triggered, this, [this] { OpenSettings(0); });
     a.about = make(tr("&About Vandrel..."));
     a.about->setIcon(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation));
     connect(a.about, &QAction::triggered, this, &CMainFrame::ShowAbout);

@@ -57,6 +57,10 @@ public:
     void RebuildFavouritesMenu();
     // Stops the list's worker before the settings and the cache are saved.
     void PrepareShutdown();
+    // The "Settings" sheet, opened on page `page`; after OK the tree, the
+    // list and the cache take their pages in that order.
+    void OpenSettings(int page);
+    CDataCache* cache() { return cache_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -84,6 +84,49 @@ void CVandrelList::SaveSettings(SettingsStore& settings) {
     SaveListSettings(settings, settings_);
 }
 
+void CVandrelList::SettingsToPages() {
+    for (size_t i = 0; i < settings_.columns.size(); ++i) {
+        settings_.columns[i].width = columnWidth(static_cast<int>(i));
+    }
+    page_data_ = {settings_, false};
+}
+
+void CVandrelList::AddSettingsPages(SettingsSheet& sheet) {
+    sheet.AddPage(new CPropListGeneral(page_data_));
+    sheet.AddPage(new CPropListQuality(page_data_));
+    sheet.AddPage(new CPropListColumns(page_data_));
+    sheet.AddPage(new CPropListFiletypes(page_data_));
+}
+
+void CVandrelList::PagesToSettings() {
+    const bool columns_changed = page_data_.values.columns.size() != settings_.columns.size() ||
+                                 !std::equal(page_data_.values.columns.begin(),
+                                             page_data_.values.columns.end(),
+                                             settings_.columns.begin(),
+                                             [](const ListColumn& a, const ListColumn& b) {
+                                                 return a.id == b.id;
+                                             });
+    settings_ = page_data_.values;
+    if (columns_changed) {
+        model_.SetColumns(settings_.columns);
+    }
+    ApplySettings();
+    if (page_data_.changed) {
+        RefreshRequest(false);
+    } else if (settings_.autosize) {
+        StretchFirstColumn();
+    }
+    viewport()->update();
+    ShowFramesSetting();
+}
+
+void CVandrelList::ShowFramesSetting() {
+    listener_.StatusText(kPaneFrames,
+                         settings_.frame_limit == 0
+                             ? tr("Reading all frames")
+                             : tr("Reading at most %1 frames").arg(settings_.frame_limit));
+}
+
 void CVandrelList::ApplySettings() {
     extensions_ = SplitFileTypes(settings_.file_types);
     scanner_.SetOptions({settings_.read_all_unknown, settings_.mono_quality});
@@ -230,10 +273,7 @@ void CVandrelList::SendBatch(const std::vector<int>& rows, int frames, bool walk
     for (int row : rows) {
         jobs.push_back(model_.JobOf(row));
     }
-    listener_.StatusText(kPaneFrames,
-                         settings_.frame_limit == 0
-                             ? tr("Reading all frames")
-                             : tr("Reading at most %1 frames").arg(settings_.frame_limit));
+    ShowFramesSetting();
     const int done = model_.done_count();
     listener_.StatusText(kPaneMain, jobs.empty() && done == model_.rowCount()
                                         ? SummaryText()

@@ -13,6 +13,7 @@
 #include "ui/browser/ListModel.h"
 #include "ui/browser/ListScanner.h"
 #include "ui/browser/ListSettings.h"
+#include "ui/settings/ListPages.h"
 
 namespace vandrel {
 
@@ -33,6 +34,12 @@ public:
     // CWindowWithSettings: "list_settings" and "export".
     void SaveSettings(SettingsStore& settings) override;
     void LoadSettings(const SettingsStore& settings) override;
+    // The "General", "Quality", "Columns" and "Filetypes" pages edit a copy
+    // of the settings; after OK a change that needs it reads the folder again.
+    void SettingsToPages() override;
+    void PagesToSettings() override;
+    void AddSettingsPages(SettingsSheet& sheet) override;
+    ListPageData& page_data() { return page_data_; }
 
     // Shows the folder's audio files and has them analysed; `complete` reads
     // every frame.
@@ -91,6 +98,8 @@ protected:
 
 private:
     void ApplySettings();
+    // The frames-to-read setting in its status pane.
+    void ShowFramesSetting();
     void ClearFolder(const QString& why);
     void SendBatch(const std::vector<int>& rows, int frames, bool walk_frames);
     void OnThreadDone(ListResult& result);
@@ -108,6 +117,7 @@ private:
     ListListener& listener_;
     ListModel model_;
     ListSettings settings_;
+    ListPageData page_data_;  // the settings pages' copy
     std::vector<std::string> extensions_;
     std::unique_ptr<ListFileActions> actions_;
 

@@ -21,6 +21,7 @@
 #include "store/ProcessValues.h"
 #include "ui/browser/FolderEntries.h"
 #include "ui/browser/IdList.h"
+#include "ui/settings/OtherPages.h"
 
 namespace vandrel {
 
@@ -246,6 +247,19 @@ void CVandrelTree::LoadSettings(const SettingsStore& settings) {
     if (settings_.start_folder.empty()) {
         settings_.start_folder = DefaultStartFolder();
     }
+}
+
+void CVandrelTree::AddSettingsPages(SettingsSheet& sheet) {
+    sheet.AddPage(new CPropTree(page_data_));
+}
+
+void CVandrelTree::PagesToSettings() {
+    if (page_data_.start_folder != settings_.start_folder) {
+        // The id list named the old folder; the path alone names the new one.
+        settings_.start_folder = page_data_.start_folder;
+        settings_.start_id_list.clear();
+    }
+    settings_.use_most_recent = page_data_.use_most_recent;
 }
 
 void CVandrelTree::SaveSettings(SettingsStore& settings) {

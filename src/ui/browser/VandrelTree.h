@@ -35,6 +35,10 @@ public:
     // folder when "userecent" is on.
     void SaveSettings(SettingsStore& settings) override;
     void LoadSettings(const SettingsStore& settings) override;
+    // The "Start up" page edits a copy of the start folder and "userecent".
+    void SettingsToPages() override { page_data_ = settings_; }
+    void PagesToSettings() override;
+    void AddSettingsPages(SettingsSheet& sheet) override;
 
     // Builds the root and opens the start folder: the saved one, or what the
     // command line names (one folder, one file, or several files).
@@ -78,6 +82,7 @@ private:
 
     TreeListener& listener_;
     TreeSettings settings_;
+    TreeSettings page_data_;  // the settings page's copy
     QIcon root_icon_;
     QIcon home_icon_;
     QIcon folder_icon_;

@@ -160,9 +160,8 @@ void CVandrelView::DetailsBusyChanged() {
                                        [](const CInfoDlg* dialog) { return dialog->busy(); }));
 }
 
-void CVandrelView::OpenSettings(int /*page*/) {
-    QMessageBox::information(this, tr("Vandrel"),
-                             tr("The settings dialog is not available in this version yet."));
+void CVandrelView::OpenSettings(int page) {
+    frame_.OpenSettings(page);
 }
 
 void CVandrelView::GoToFavourite(const std::string& label, const std::string& encoded) {
