@@ -506,8 +506,8 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
             done += static_cast<int64_t>(bytes.size());
             stream.Seek(audio_start + done);
         }
-        if (progress != nullptr) {
-            progress->Progress(done, total);
+        if (progress != nullptr && !progress->Progress(done, total)) {
+            return crc;  // stopped: the record keeps what it said before
         }
         if (done < chunk_end) {
             break;

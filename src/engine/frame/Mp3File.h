@@ -87,7 +87,8 @@ public:
     // tag's music length, compared with the tag's music CRC (fields
     // music_crc_ok, music_crc_computed and header_frame_length). Returns the
     // CRC; 0 without computing when the first two frames have no valid
-    // header. `progress` hears (done, total) after each chunk.
+    // header. `progress` hears (done, total) after each chunk; answering false
+    // stops the work, and the record keeps its CRC fields as they were.
     uint16_t ComputeMusicCrc(ScanRecord& record, sink_mini* progress);
 
     const CID3Tag& Tags() const { return tag_; }

@@ -1,0 +1,1 @@
+// The tag viewer's tests go here.
