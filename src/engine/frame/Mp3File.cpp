@@ -438,9 +438,11 @@ void CMp3File::FindEncoderText(ScanRecord& record) {
 }
 
 bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
-    ScanRecord scratch = ZeroRecord();
-    const int64_t existing = ReadId3v1(scratch);
     FileStream& stream = Stream();
+    // An ID3v1 tag already there is replaced where it is: at the end, or
+    // before the tags a tagger appended after it (APE, Lyrics3).
+    int64_t existing = -1;
+    FindTrailingTags(stream, &existing);
     stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
     std::array<uint8_t, kId3v1Size> image;
     std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
@@ -449,10 +451,13 @@ bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
         image[kId3v1TrackByte - 1] = 0;
         image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
     }
+    const int64_t size_before = stream.Size();
     const bool written = stream.Write(image);
-    if (written) {
-        SetFileSize(static_cast<uint64_t>(stream.Size()));
+    if (!written && existing < 0) {
+        // Part of an appended tag is no tag: the file gets its old length back.
+        stream.Truncate(size_before);
     }
+    SetFileSize(static_cast<uint64_t>(stream.Size()));
     return written;
 }
 

@@ -239,4 +239,21 @@ bool FileStream::Write(std::span<const uint8_t> bytes) {
     return static_cast<size_t>(written) == bytes.size();
 }
 
+bool FileStream::Truncate(int64_t size) {
+    if (fd_ < 0 || !writable_ || size < 0) {
+        return false;
+    }
+    DropBuffer();
+    int result;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(size));
+    } while (result < 0 && errno == EINTR);
+    if (result < 0) {
+        return false;
+    }
+    size_ = size;
+    pos_ = std::min(pos_, size_);
+    return true;
+}
+
 }  // namespace vandrel

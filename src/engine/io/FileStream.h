@@ -84,6 +84,9 @@ public:
     // Writes all bytes at the current position in one call; false when the
     // stream is not writable or fewer bytes were written.
     bool Write(std::span<const uint8_t> bytes);
+    // Cuts the file to `size` bytes (a write that failed half way is undone
+    // so). False when the file is not open for writing or the cut fails.
+    bool Truncate(int64_t size);
 
 private:
     int GetByteSlow();

@@ -108,8 +108,11 @@ std::optional<int64_t> Id3v2WithFooterBefore(FileStream& stream, int64_t end) {
 
 }  // namespace
 
-int64_t FindTrailingTags(FileStream& stream) {
+int64_t FindTrailingTags(FileStream& stream, int64_t* id3v1_at) {
     int64_t end = stream.Size();
+    if (id3v1_at != nullptr) {
+        *id3v1_at = -1;
+    }
     // One ID3v1 tag: at the very end, where it belongs, or before an APE tag
     // that a tagger appended after it.
     bool id3v1_seen = false;
@@ -119,6 +122,9 @@ int64_t FindTrailingTags(FileStream& stream) {
             Starts(marker, "TAG")) {
             id3v1_seen = true;
             end -= static_cast<int64_t>(kId3v1Size);
+            if (id3v1_at != nullptr) {
+                *id3v1_at = end;
+            }
             continue;
         }
         std::optional<int64_t> start = ApeTagBefore(stream, end);

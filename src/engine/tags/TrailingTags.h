@@ -10,7 +10,8 @@ namespace vandrel {
 // tags (with or without their header), Lyrics3 blocks (version 1 and 2) and
 // ID3v2 tags with a footer, in any order and stacked. The file's size when it
 // ends with none of them. Each tag is taken only when its size fits in what
-// is left before it. Moves the stream.
-int64_t FindTrailingTags(FileStream& stream);
+// is left before it. Moves the stream. `id3v1_at`, when given, receives where
+// the ID3v1 tag among them starts, -1 when there is none.
+int64_t FindTrailingTags(FileStream& stream, int64_t* id3v1_at = nullptr);
 
 }  // namespace vandrel

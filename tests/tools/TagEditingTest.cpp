@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/media/VandrelMp3File.h"
+#include "support/SmallFileSystem.h"
+#include "support/TestFiles.h"
+#include "tools/TagEditing.h"
+
+namespace vandrel {
+namespace {
+
+ScanRecord ScanPath(const std::string& path) {
+    CVandrelMp3File file;
+    EXPECT_TRUE(file.Open(path, "rb")) << path;
+    ScanRecord record = ZeroRecord();
+    file.Scan(record, {.cache = CacheLookup::kSkip});
+    return record;
+}
+
+std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t size) {
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size()))};
+}
+
+// A footer-only APE tag, as a tagger appends it after an ID3v1 tag.
+std::vector<uint8_t> EmptyApeTag() {
+    std::vector<uint8_t> footer(32, 0);
+    std::copy_n("APETAGEX", 8, footer.begin());
+    footer[8] = 0xD0;  // version 2000, little-endian
+    footer[9] = 0x07;
+    footer[12] = 32;  // the tag's size: the footer alone
+    return footer;
+}
+
+Id3v1Fields Album(std::string title, int track) {
+    Id3v1Fields fields;
+    fields.title = std::move(title);
+    fields.artist = "Same Artist";
+    fields.album = "Same Album";
+    fields.year = 1999;
+    fields.genre = 8;
+    fields.track = track;
+    return fields;
+}
+
+TEST(TagEditing, MultipleEditWritesOnlyWhatTheUserChanged) {
+    const std::vector<Id3v1Fields> files = {Album("One", 1), Album("Two", 2), Album("Three", 3)};
+    const CommonFields common = FindCommonFields(files);
+    EXPECT_FALSE(common.common[size_t(Id3v1Part::kTitle)]) << "titles differ";
+    EXPECT_TRUE(common.common[size_t(Id3v1Part::kArtist)]) << "artists agree";
+    EXPECT_TRUE(common.common[size_t(Id3v1Part::kYear)]) << "years agree";
+    EXPECT_FALSE(common.common[size_t(Id3v1Part::kTrack)]) << "tracks differ";
+    EXPECT_EQ(common.values.title, "") << "a differing title is filled in empty";
+    EXPECT_EQ(common.values.track, 0) << "a differing track is filled in empty";
+    EXPECT_EQ(common.values.album, "Same Album") << "the common album is filled in";
+    EXPECT_EQ(common.values.genre, 8) << "the common genre is filled in";
+
+    // The user renames the album and leaves the empty title and track alone.
+    Id3v1Fields edited = common.values;
+    edited.album = "Renamed";
+    const Id3v1PartSet changed = ChangedFields(common.values, edited);
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), true), 1) << "only the album changed";
+    for (const Id3v1Fields& file : files) {
+        const Id3v1Fields merged = MergeFields(file, edited, changed);
+        EXPECT_EQ(merged.album, "Renamed") << "album replaced in " << file.title;
+        EXPECT_EQ(merged.title, file.title) << "own title kept";
+        EXPECT_EQ(merged.track, file.track) << "own track kept in " << file.title;
+        EXPECT_EQ(merged.year, 1999) << "year untouched in " << file.title;
+    }
+
+    // Clearing a common value is a change too: the year goes from every file.
+    edited.year = -1;
+    EXPECT_TRUE(ChangedFields(common.values, edited)[size_t(Id3v1Part::kYear)])
+        << "a cleared common year counts as changed";
+}
+
+TEST(TagEditing, ValuesTheTagCannotHoldAreRefusedWithTheReason) {
+    Id3v1Fields fields;
+    fields.comment = std::string(30, 'c');
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "30 comment bytes without a track fit";
+    fields.track = 7;
+    const auto long_comment = CheckId3v1Fields(fields);
+    ASSERT_TRUE(long_comment) << "30 comment bytes with a track do not fit";
+    EXPECT_NE(long_comment->find("Comment"), std::string::npos) << "message names the comment";
+    fields.comment.resize(kCommentBytesWithTrack);
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "28 comment bytes with a track fit";
+
+    // Latin-1 letters take one byte each; letters outside it cannot be stored.
+    fields.title = "";
+    for (int i = 0; i < 30; ++i) {
+        fields.title += "\xC3\xA9";  // é
+    }
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "thirty accented letters fit thirty bytes";
+    fields.title = "\xE6\x97\xA5\xE6\x9C\xAC";  // Japanese
+    const auto foreign = CheckId3v1Fields(fields);
+    ASSERT_TRUE(foreign) << "letters outside ISO-8859-1 are refused";
+    EXPECT_NE(foreign->find("Title"), std::string::npos) << "message names the title";
+    fields.title = "Why?";
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "a question mark of its own is storable";
+
+    fields.track = 300;
+    EXPECT_TRUE(CheckId3v1Fields(fields)) << "track 300 refused";
+    fields.track = 255;
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "track 255 fits its byte";
+    fields.year = -5;
+    EXPECT_TRUE(CheckId3v1Fields(fields)) << "year -5 refused";
+    fields.year = 12345;
+    EXPECT_TRUE(CheckId3v1Fields(fields)) << "a five-digit year refused";
+    fields.year = -1;
+    EXPECT_FALSE(CheckId3v1Fields(fields)) << "no year is fine";
+}
+
+TEST(TagEditing, WritingReplacesTheTagWhereItIsAndNeverTouchesAudio) {
+    test::TempDir dir;
+    Id3v1Fields fields = Album("New Title", 12);
+    fields.comment = std::string(kCommentBytesWithTrack, 'x');
+
+    // No tag yet: appended after the audio.
+    const std::string bare = dir.File("bare.mp3");
+    const std::vector<uint8_t> audio = test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3"));
+    test::WriteFile(bare, audio);
+    ASSERT_TRUE(WriteId3v1File(bare, fields).ok) << "append to an untagged file";
+    std::vector<uint8_t> now = test::ReadFile(bare);
+    EXPECT_EQ(now.size(), audio.size() + kId3v1Size) << "size after appending";
+    EXPECT_EQ(Prefix(now, audio.size()), audio) << "audio of the untagged file";
+    const Id3v1Fields read = FieldsOfRecord(ScanPath(bare));
+    EXPECT_EQ(read.title, "New Title") << "title read back";
+    EXPECT_EQ(read.comment, fields.comment) << "all 28 comment bytes read back";
+    EXPECT_EQ(read.track, 12) << "track read back";
+    EXPECT_EQ(read.year, 1999) << "year read back";
+    fields.track = 200;
+    const TagWriteResult high = WriteId3v1File(bare, fields);
+    EXPECT_EQ(high.id3v1_present, 1) << "the written tag ends the file";
+    EXPECT_EQ(FieldsOfRecord(ScanPath(bare)).track, 200) << "a track above 127 read back";
+
+    // A tag already there: overwritten in place.
+    const std::string tagged = dir.File("tagged.mp3");
+    const std::vector<uint8_t> before = test::ReadFile(test::FixturePath("lame_tags_v1only.mp3"));
+    test::WriteFile(tagged, before);
+    ASSERT_TRUE(WriteId3v1File(tagged, fields).ok) << "write over a tag";
+    now = test::ReadFile(tagged);
+    EXPECT_EQ(now.size(), before.size()) << "size after replacing";
+    EXPECT_EQ(Prefix(now, before.size() - kId3v1Size), Prefix(before, before.size() - kId3v1Size))
+        << "audio of the tagged file";
+
+    // A tagger's APE tag after the ID3v1 tag: the ID3v1 tag is replaced, the APE tag stays last.
+    const std::string stacked = dir.File("stacked.mp3");
+    std::vector<uint8_t> with_ape = before;
+    const std::vector<uint8_t> ape = EmptyApeTag();
+    with_ape.insert(with_ape.end(), ape.begin(), ape.end());
+    test::WriteFile(stacked, with_ape);
+    ASSERT_TRUE(WriteId3v1File(stacked, fields).ok) << "write before an APE tag";
+    now = test::ReadFile(stacked);
+    EXPECT_EQ(now.size(), with_ape.size()) << "no second ID3v1 tag appended";
+    EXPECT_TRUE(std::equal(ape.begin(), ape.end(), now.end() - 32)) << "APE tag still last";
+    const auto tag_at = now.end() - 32 - static_cast<std::ptrdiff_t>(kId3v1Size);
+    EXPECT_TRUE(std::equal(tag_at, tag_at + 12, "TAGNew Title")) << "new tag before the APE tag";
+}
+
+TEST(TagEditing, AFailedWriteSaysSoAndLeavesTheFileAsItWas) {
+    const auto missing = WriteId3v1File("/nonexistent/dir/a.mp3", Album("T", 1));
+    EXPECT_FALSE(missing.ok) << "missing file";
+    EXPECT_EQ(missing.message, "Problem opening file for writing: \r\n/nonexistent/dir/a.mp3")
+        << "message for a file that cannot be opened";
+
+    test::SmallFileSystem fs;
+    if (!fs.available()) {
+        GTEST_SKIP() << fs.reason();
+    }
+    // Exactly twelve pages, so that an appended tag needs a page of its own.
+    std::vector<uint8_t> audio = test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3"));
+    audio.resize(12 * 4096, 0);
+    const std::string path = fs.File("song.mp3");
+    test::WriteFile(path, audio);
+    fs.Fill();
+    const auto full = WriteId3v1File(path, Album("T", 1));
+    EXPECT_FALSE(full.ok) << "full disk";
+    EXPECT_EQ(full.message, "Problem writing ID3v1 tag: \r\n" + path) << "message on a full disk";
+    EXPECT_EQ(test::ReadFile(path), audio) << "file after the full disk";
+
+    ASSERT_TRUE(fs.MakeReadOnly());
+    const auto read_only = WriteId3v1File(path, Album("T", 1));
+    EXPECT_EQ(read_only.message, "Problem opening file for writing: \r\n" + path)
+        << "message on a read-only file system";
+    EXPECT_EQ(test::ReadFile(path), audio) << "file after the read-only attempt";
+}
+
+}  // namespace
+}  // namespace vandrel
