@@ -106,32 +106,46 @@ bool HasUnstorableCharacter(const std::string& utf8) {
            std::ranges::count(Utf8ToLatin1(utf8), '?');
 }
 
-std::optional<std::string> CheckId3v1Fields(const Id3v1Fields& fields) {
-    for (const Id3v1Part part : kAllParts) {
-        if (!IsText(part)) {
-            continue;
-        }
+std::optional<std::string> Id3v1FieldProblem(const Id3v1Fields& fields, Id3v1Part part) {
+    const std::string name = NameOf(part);
+    if (IsText(part)) {
         const std::string& text = TextOf(fields, part);
         if (HasUnstorableCharacter(text)) {
-            return std::string(NameOf(part)) +
-                   ": the tag stores only Western European letters (ISO-8859-1).";
+            return name + ": the tag stores only Western European letters (ISO-8859-1).";
         }
-        const size_t capacity = Id3v1TextCapacity(part, fields.track != 0);
+        const bool with_track = fields.track != 0;
+        const size_t capacity = Id3v1TextCapacity(part, with_track);
         if (Utf8ToLatin1(text).size() > capacity) {
-            return std::string(NameOf(part)) + ": at most " + std::to_string(capacity) +
-                   " characters" +
-                   (part == Id3v1Part::kComment && fields.track != 0 ? " with a track number."
-                                                                      : ".");
+            return name + ": at most " + std::to_string(capacity) + " characters" +
+                   (part == Id3v1Part::kComment && with_track ? " with a track number." : ".");
         }
+        return std::nullopt;
     }
-    if (fields.track < 0 || fields.track > kLargestTrack) {
-        return "Track: a number from 1 to " + std::to_string(kLargestTrack) + ", or empty.";
+    switch (part) {
+    case Id3v1Part::kTrack:
+        if (fields.track < 0 || fields.track > kLargestTrack) {
+            return name + ": a number from 1 to " + std::to_string(kLargestTrack) + ", or empty.";
+        }
+        break;
+    case Id3v1Part::kYear:
+        if (fields.year < -1 || fields.year > kLargestYear) {
+            return name + ": a number from 0 to " + std::to_string(kLargestYear) + ", or empty.";
+        }
+        break;
+    default:
+        if (fields.genre != kNoGenre && (fields.genre < 0 || fields.genre >= kGenreCount)) {
+            return name + ": one of the list.";
+        }
+        break;
     }
-    if (fields.year < -1 || fields.year > kLargestYear) {
-        return "Year: a number from 0 to " + std::to_string(kLargestYear) + ", or empty.";
-    }
-    if (fields.genre != kNoGenre && (fields.genre < 0 || fields.genre >= kGenreCount)) {
-        return std::string("Genre: one of the list.");
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckId3v1Fields(const Id3v1Fields& fields) {
+    for (const Id3v1Part part : kAllParts) {
+        if (auto problem = Id3v1FieldProblem(fields, part)) {
+            return problem;
+        }
     }
     return std::nullopt;
 }
@@ -205,6 +219,7 @@ TagWriteResult WriteId3v1File(const std::string& path, const Id3v1Fields& fields
         file.ReadId3v1(read);
         result.id3v1_present = read.id3v1_present;
         result.id3v1 = read.id3v1;
+        result.file_size = file.GetFileSize();
     }
     file.Close();
     return result;

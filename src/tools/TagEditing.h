@@ -34,6 +34,11 @@ size_t Id3v1TextCapacity(Id3v1Part part, bool with_track);
 // cannot hold.
 bool HasUnstorableCharacter(const std::string& utf8);
 
+// What is wrong with one field of the values (a text too long or with a
+// character the tag cannot hold, a number out of range), nothing when it is
+// fine. The text says which field and what it takes.
+std::optional<std::string> Id3v1FieldProblem(const Id3v1Fields& fields, Id3v1Part part);
+
 // Why the values cannot be written as they are (a text too long or with a
 // character the tag cannot hold, a track or year out of range); nothing when
 // they can. The texts say which field and what it takes.
@@ -67,6 +72,7 @@ struct TagWriteResult {
     // or none when the tag sits before another tag that ends the file.
     int32_t id3v1_present = 0;
     Id3v1Tag id3v1{};
+    uint64_t file_size = 0;
 };
 TagWriteResult WriteId3v1File(const std::string& path, const Id3v1Fields& fields);
 

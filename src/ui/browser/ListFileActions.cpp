@@ -17,8 +17,11 @@
 
 #include "engine/media/MediaFileInterface.h"
 #include "engine/media/MediaFileWrapper.h"
+#include "engine/verdicts/AttributeTexts.h"
 #include "store/Log.h"
 #include "ui/browser/VandrelList.h"
+#include "ui/tools/ID3v1Dlg.h"
+#include "ui/tools/TagDlg.h"
 
 namespace vandrel {
 
@@ -67,6 +70,11 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (watched == &list_ && enter && key->modifiers() == Qt::ControlModifier &&
+            !list_.editing()) {
+            OpenTagViewer();
+            return true;
+        }
         if (watched != &list_ || key->modifiers() != Qt::NoModifier) {
             break;
         }
@@ -119,16 +127,21 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* append = menu.addAction(tr("&Append mp3"));
     QAction* tag =
         menu.addAction(selected.size() == 1 ? tr("Edit ID3v1 Tag") : tr("Edit Tag Sequentially"));
-    if (selected.size() > 1) {
-        menu.addAction(tr("Edit Tag Multiple"))->setEnabled(false);
-    }
+    QAction* tag_multiple = selected.size() > 1 ? menu.addAction(tr("Edit Tag Multiple")) : nullptr;
     // The tools behind these entries are not part of this version yet.
-    for (QAction* tool : {lame, sync, append, tag}) {
+    for (QAction* tool : {sync, append}) {
         tool->setEnabled(false);
     }
+    // A VBRI header has a page of the viewer too, though it is no Xing header.
+    const ScanRecord first_record = first.record.Unpack();
+    lame->setEnabled(first.done && (first_record.has_xing != 0 || first_record.has_vbri != 0));
     rename->setEnabled(selected.size() == 1 && first.done);
-    if (selected.size() == 1 && first.feature_mask != kFeaturesUnknown) {
-        details->setEnabled((first.feature_mask & kFeatureDetails) != 0);
+    if (selected.size() == 1) {
+        const int features = FeaturesOf(selected.front());
+        if (features != kFeaturesUnknown) {
+            details->setEnabled((features & kFeatureDetails) != 0);
+            tag->setEnabled((features & kFeatureTagEditing) != 0);
+        }
     }
     menu.addSeparator();
     QAction* open = menu.addAction(tr("Open With Default Application"));
@@ -140,6 +153,10 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
             Log([&] { return "Do details: " + list_.model_data().Row(row).path; });
             OpenDetails(row);
         }
+    } else if (chosen == lame) {
+        OpenTagViewer();
+    } else if (chosen == tag || (chosen != nullptr && chosen == tag_multiple)) {
+        EditTags(chosen == tag_multiple);
     } else if (chosen == complete) {
         list_.CompleteScanOfSelection();
     } else if (chosen == rename) {
@@ -162,17 +179,20 @@ void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
     }
 }
 
+int ListFileActions::FeaturesOf(int row) const {
+    const _LVItemData& entry = list_.model_data().Row(row);
+    if (entry.feature_mask != kFeaturesUnknown) {
+        return entry.feature_mask;
+    }
+    // Not scanned yet: its kind tells.
+    CMediaFileWrapper probe;
+    return probe.Attach(entry.path) ? probe.GetFeatureMask() : kFeaturesUnknown;
+}
+
 void ListFileActions::OpenDetails(int row) {
     const _LVItemData& entry = list_.model_data().Row(row);
-    int features = entry.feature_mask;
-    if (features == kFeaturesUnknown) {
-        // Not scanned yet: its kind tells. A file no kind takes goes on to the
-        // dialog, which says why it cannot be shown.
-        CMediaFileWrapper probe;
-        if (probe.Attach(entry.path)) {
-            features = probe.GetFeatureMask();
-        }
-    }
+    // A file no kind takes goes on to the dialog, which says why it cannot be shown.
+    const int features = FeaturesOf(row);
     if (features != kFeaturesUnknown && (features & kFeatureDetails) == 0) {
         QMessageBox::warning(&list_, tr("Vandrel"),
                              tr("Details Dialog doesn't (yet) support the media type of the "
@@ -181,6 +201,120 @@ void ListFileActions::OpenDetails(int row) {
         return;
     }
     list_.listener().OpenDetails(entry.path);
+}
+
+void ListFileActions::OpenTagViewer() {
+    const std::vector<int> selected = list_.SelectedRows();
+    if (selected.empty()) {
+        return;
+    }
+    const _LVItemData& entry = list_.model_data().Row(selected.front());
+    const ScanRecord record = entry.record.Unpack();
+    if (!entry.done || TagPagesOf(record).empty()) {
+        QApplication::beep();  // nothing to show, as the greyed menu entry says
+        return;
+    }
+    auto* viewer = new CTagDlg(entry.path, record, &list_);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->show();
+}
+
+void ListFileActions::EditTags(bool multiple) {
+    // Keys, not rows: results that come in during the dialogs move rows.
+    ListModel& model = list_.model_data();
+    std::vector<uint64_t> keys;
+    for (int row : list_.SelectedRows()) {
+        if ((FeaturesOf(row) & kFeatureTagEditing) != 0) {
+            keys.push_back(model.Row(row).key);
+        } else {
+            Log([&] { return "No ID3v1 tag for this kind of file: " + model.Row(row).path; });
+        }
+    }
+    if (keys.empty()) {
+        QMessageBox::information(&list_, tr("Vandrel"),
+                                 tr("None of the selected files can have an ID3v1 tag."));
+        return;
+    }
+    const auto fields_of = [&](uint64_t key) {
+        const int row = model.RowOf(key);
+        return row < 0 ? Id3v1Fields{} : FieldsOfRecord(model.Row(row).record.Unpack());
+    };
+
+    CID3v1Dlg dialog(&list_);
+    if (multiple) {
+        std::vector<Id3v1Fields> files;
+        for (uint64_t key : keys) {
+            files.push_back(fields_of(key));
+        }
+        const CommonFields common = FindCommonFields(files);
+        Id3v1PartSet mixed{};
+        for (size_t i = 0; i < mixed.size(); ++i) {
+            mixed[i] = !common.common[i];
+        }
+        dialog.SetValues(common.values, tr("%1 files").arg(keys.size()), mixed);
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        const Id3v1Fields edited = dialog.Values();
+        const Id3v1PartSet changed = ChangedFields(common.values, edited);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            WriteTag(keys[i], MergeFields(files[i], edited, changed));
+        }
+    } else {
+        for (uint64_t key : keys) {
+            const int row = model.RowOf(key);
+            if (row < 0) {
+                continue;  // the file went while an earlier one was edited
+            }
+            dialog.SetValues(fields_of(key), PathText(model.Row(row).path));
+            if (dialog.exec() != QDialog::Accepted) {
+                break;  // Cancel ends the whole run
+            }
+            WriteTag(key, dialog.Values());
+        }
+    }
+    // A new title or artist may move rows of a list sorted by it.
+    if (model.order_broken()) {
+        model.RestoreOrder();
+    }
+    list_.viewport()->update();
+}
+
+void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
+    ListModel& model = list_.model_data();
+    int row = model.RowOf(key);
+    if (row < 0) {
+        return;
+    }
+    const std::string path = model.Row(row).path;
+    // Merged values of several files may not fit one of them (a long comment
+    // and the file's own track): that file is left as it is.
+    if (const auto problem = CheckId3v1Fields(values)) {
+        QMessageBox::warning(&list_, tr("Error"),
+                             tr("The tag of this file was not written:\n%1\n\n%2")
+                                 .arg(PathText(path), QString::fromStdString(*problem)));
+        return;
+    }
+    const TagWriteResult written = WriteId3v1File(path, values);
+    if (!written.ok) {
+        QMessageBox::critical(&list_, tr("Error"), QString::fromStdString(written.message));
+        return;
+    }
+    row = model.RowOf(key);
+    if (row < 0 || !model.Row(row).done) {
+        return;  // a scan still to come reads the new tag
+    }
+    const _LVItemData& entry = model.Row(row);
+    ListResult result;
+    result.key = key;
+    result.record = entry.record.Unpack();
+    result.record.id3v1_present = written.id3v1_present;
+    result.record.id3v1 = written.id3v1;
+    result.record.file_size = SaturatedSize(written.file_size);
+    result.record.quality_class =
+        BuildAttributeTexts(result.texts, result.record, list_.settings().mono_quality);
+    result.feature_mask = entry.feature_mask;
+    model.TakeResult(result);
 }
 
 bool ListFileActions::RenameRow(int row, const QString& name) {

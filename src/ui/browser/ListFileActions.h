@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <QUrl>
 
+#include "tools/TagEditing.h"
+
 class QMimeData;
 
 namespace vandrel {
@@ -25,6 +27,12 @@ public:
     void ShowHeaderMenu(const QPoint& global_position);
     // A Details dialog for the row's file, or why there is none.
     void OpenDetails(int row);
+    // The ID3v1 editor on the selected files: one after another, or all at
+    // once (`multiple`). Written files' rows show their new tag at once.
+    void EditTags(bool multiple);
+    // The tag viewer of the first selected file, when its record names a
+    // Xing/Info or VBRI header.
+    void OpenTagViewer();
     // Renames the row's file to `name` (in its folder); says why it could not.
     bool RenameRow(int row, const QString& name);
     // Asks, then moves the selected files to the trash.
@@ -40,6 +48,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The feature bits of the row's file kind; an unscanned file is probed.
+    int FeaturesOf(int row) const;
+    // Writes the values into the file of the row with `key` and shows the
+    // tag in its row; a failure is reported and the run goes on.
+    void WriteTag(uint64_t key, const Id3v1Fields& values);
     bool AcceptsDrop(const QMimeData* mime) const;
 
     CVandrelList& list_;

@@ -1,21 +1,183 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <stop_token>
+#include <thread>
+#include <vector>
 
 #include <QDialog>
+#include <QString>
+#include <QWidget>
 
 #include "engine/core/ScanRecord.h"
+#include "work/Event.h"
+#include "work/Messages.h"
+
+class QEvent;
+class QProgressBar;
+class QShowEvent;
+class QTabWidget;
+class QTreeWidget;
 
 namespace vandrel {
 
+class QtMessageTarget;
+
+// The headers the tag viewer has a page for.
+enum class TagPageKind { kLame, kXing, kVbri };
+
+// Where the music CRC check of a LAME tag stands.
+enum class MusicCrcState {
+    kCalculating,  // not finished yet
+    kOk,           // the audio matches the tag's music CRC
+    kCorrupt,      // it does not
+    kFailed,       // the file could not be opened, or its first frames have no valid header
+};
+
+// One line of a tag page. `note` is a remark on the value that the list
+// shows as the row's tooltip; mostly empty.
+struct TagRow {
+    QString field;
+    QString value;
+    QString note;
+};
+using TagRows = std::vector<TagRow>;
+
+// The pages a file's record gets, in tab order: the LAME tag (only when it
+// was read with a correct tag CRC) and the Xing/Info header when the file
+// has one, then the VBRI header.
+std::vector<TagPageKind> TagPagesOf(const ScanRecord& record);
+QString TagPageTitle(TagPageKind kind);
+
+// The rows of each page. The LAME texts are the attribute texts the list and
+// the reports show; the music CRC row follows `crc`.
+TagRows LameTagRows(const ScanRecord& record, MusicCrcState crc);
+TagRows XingTagRows(const ScanRecord& record);
+TagRows VbriTagRows(const ScanRecord& record);
+TagRows TagPageRows(TagPageKind kind, const ScanRecord& record, MusicCrcState crc);
+
+// What the LAME tag's bitrate byte means depends on how the file was
+// encoded: the constant bitrate, the average one, or the least a VBR file uses.
+QString LameBitrateField(int vbr_method);
+// A 16-bit word the viewer does not interpret, as its two bytes in file order ("12 AB").
+QString HexWordText(uint16_t word);
+// The outcome of a finished check, from the record it filled in.
+MusicCrcState MusicCrcStateOf(const ScanRecord& checked);
+
+// The music CRC check of one file on a thread of its own. It opens the file
+// itself, works on its own copy of the record and posts to `target`:
+//   kMsgProgress (wparam: percent done, 0 to 100) whenever the share grows;
+//   kMsgRecordCopy (payload: the record with its music CRC fields filled in,
+//   music_crc_computed 0 when the check failed) once at the end.
+// A cancelled check posts no result. Not copyable; the destructor cancels
+// and waits for the thread.
+class CTagThread {
+public:
+    CTagThread() = default;
+    ~CTagThread();
+    CTagThread(const CTagThread&) = delete;
+    CTagThread& operator=(const CTagThread&) = delete;
+
+    void Start(std::shared_ptr<MessageTarget> target, std::string path, const ScanRecord& record);
+    // Asks the check to stop after the chunk it is working on; does not wait.
+    void Cancel();
+
+    // Set when the thread has nothing left to do.
+    ManualResetEvent done_event{false};
+
+private:
+    void Run(std::stop_token stop, std::shared_ptr<MessageTarget> target, std::string path,
+             ScanRecord record);
+
+    std::jthread thread_;  // last: joined before anything it uses goes
+};
+
+// One page of the tag viewer: a read-only "Field"/"Value" list and a
+// progress bar. The LAME page also runs the music CRC check and shows its
+// outcome. GUI thread only.
+class CTagPage : public QWidget {
+    Q_OBJECT
+public:
+    CTagPage(TagPageKind kind, const ScanRecord& record, QWidget* parent = nullptr);
+    // Cancels a running check and waits for its thread.
+    ~CTagPage() override;
+
+    // Starts the music CRC check of the file at `path` (the LAME page only).
+    // A check that is still running is stopped first.
+    void StartCheck(const std::string& path);
+    // Stops a running check without waiting for its thread; the page then
+    // shows no further progress and no result.
+    void CancelCheck();
+    // Whether a started check has neither finished nor been cancelled.
+    bool checking() const { return checking_; }
+
+    TagPageKind kind() const { return kind_; }
+    MusicCrcState crc_state() const { return crc_state_; }
+    // The record as last shown: after a check, with its music CRC fields.
+    const ScanRecord& record() const { return record_; }
+    // The selected rows as "field<TAB>value" lines, in list order.
+    QString SelectedRowsText() const;
+    // Puts SelectedRowsText() on the clipboard (Ctrl+C in the list).
+    void CopySelection() const;
+
+    QTreeWidget* List() const { return list_; }
+    QProgressBar* ProgressBar() const { return progress_; }
+
+signals:
+    // The check ended with a result (also a failed one).
+    void CheckFinished();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillRows();
+    void TakeWorkerMessages();
+    void CheckDone(const ScanRecord& checked);
+
+    TagPageKind kind_;
+    ScanRecord record_;
+    MusicCrcState crc_state_ = MusicCrcState::kCalculating;
+    bool checking_ = false;
+
+    // A fresh target for each check: a cancelled check's target is detached
+    // for good, so nothing it still posts can reach the page.
+    std::shared_ptr<QtMessageTarget> target_;
+    std::unique_ptr<CTagThread> worker_;
+
+    QTreeWidget* list_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+};
+
 // The tag viewer: "Tags - [" + path + "]", a page for each header the file
 // has (LAME, Xing, VBRI), the LAME tag's music CRC checked in the background.
+// Works modeless or with exec(); closing it stops the check, and a dialog
+// shown again starts it anew.
 class CTagDlg : public QDialog {
     Q_OBJECT
 public:
     // `record` is the file's scan result as the list holds it.
     CTagDlg(const std::string& path, const ScanRecord& record, QWidget* parent = nullptr);
+    // Stops the check and waits for its thread.
     ~CTagDlg() override;
+
+    QTabWidget* Tabs() const { return tabs_; }
+    // The page of that header, nullptr when the file has none.
+    CTagPage* Page(TagPageKind kind) const;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::string path_;
+    QTabWidget* tabs_ = nullptr;
+    CTagPage* lame_page_ = nullptr;
 };
 
 }  // namespace vandrel
