@@ -1,0 +1,3 @@
+#pragma once
+
+// The join dialog goes here.

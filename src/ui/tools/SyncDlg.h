@@ -1,0 +1,3 @@
+#pragma once
+
+// The sync error list goes here.

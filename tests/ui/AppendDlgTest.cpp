@@ -1,0 +1,1 @@
+// The join dialog's tests go here.

@@ -1,0 +1,1 @@
+// The sync error list's tests go here.
