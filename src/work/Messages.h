@@ -21,9 +21,13 @@ enum MessageId : uint32_t {
     kMsgItemDone = 1030,      // 0x406: list worker -> list: one file finished
     kMsgBadFile = 1064,       // 0x428: list worker -> list: the file could not be opened
     kMsgStatusText = 1115,    // 0x45B: list worker -> list: a status text
+    kMsgNotice = 1116,        // 0x45C: tool worker -> dialog: a text for the user (NoticeKind)
     kMsgQuit = 1280,          // 0x500: to a worker: end the loop
     kMsgFlush = 1281,         // 0x501: to a worker: drop what is queued
 };
+
+// The word of a notice (1116): how the box that shows its text looks.
+enum class NoticeKind : uint64_t { kError = 0, kInformation = 1 };
 
 // The word of a batch (1026):
 //   bits 24-31: non-zero for headers only (no frame walk)

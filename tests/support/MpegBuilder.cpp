@@ -186,4 +186,13 @@ ScanRecord ScanMemory(std::vector<uint8_t> bytes) {
     return record;
 }
 
+ScanRecord ScanFile(const std::string& path) {
+    CVandrelMp3File file;
+    ScanRecord record = ZeroRecord();
+    if (file.Open(path, "rb")) {
+        file.Scan(record, {.cache = CacheLookup::kSkip});
+    }
+    return record;
+}
+
 }  // namespace vandrel::test

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/core/ScanRecord.h"
@@ -78,5 +79,7 @@ std::vector<uint8_t> Id3v2Header(uint32_t size, uint8_t flags = 0);
 
 // The MPEG audio scan of the bytes as a file in memory, without the cache.
 ScanRecord ScanMemory(std::vector<uint8_t> bytes);
+// The whole-file scan of the file at `path`, without the cache.
+ScanRecord ScanFile(const std::string& path);
 
 }  // namespace vandrel::test

@@ -4,21 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/media/VandrelMp3File.h"
+#include "support/MpegBuilder.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 #include "tools/TagEditing.h"
 
 namespace vandrel {
 namespace {
-
-ScanRecord ScanPath(const std::string& path) {
-    CVandrelMp3File file;
-    EXPECT_TRUE(file.Open(path, "rb")) << path;
-    ScanRecord record = ZeroRecord();
-    file.Scan(record, {.cache = CacheLookup::kSkip});
-    return record;
-}
 
 std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t size) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size()))};
@@ -125,7 +117,7 @@ TEST(TagEditing, WritingReplacesTheTagWhereItIsAndNeverTouchesAudio) {
     std::vector<uint8_t> now = test::ReadFile(bare);
     EXPECT_EQ(now.size(), audio.size() + kId3v1Size) << "size after appending";
     EXPECT_EQ(Prefix(now, audio.size()), audio) << "audio of the untagged file";
-    const Id3v1Fields read = FieldsOfRecord(ScanPath(bare));
+    const Id3v1Fields read = FieldsOfRecord(test::ScanFile(bare));
     EXPECT_EQ(read.title, "New Title") << "title read back";
     EXPECT_EQ(read.comment, fields.comment) << "all 28 comment bytes read back";
     EXPECT_EQ(read.track, 12) << "track read back";
@@ -133,7 +125,7 @@ TEST(TagEditing, WritingReplacesTheTagWhereItIsAndNeverTouchesAudio) {
     fields.track = 200;
     const TagWriteResult high = WriteId3v1File(bare, fields);
     EXPECT_EQ(high.id3v1_present, 1) << "the written tag ends the file";
-    EXPECT_EQ(FieldsOfRecord(ScanPath(bare)).track, 200) << "a track above 127 read back";
+    EXPECT_EQ(FieldsOfRecord(test::ScanFile(bare)).track, 200) << "a track above 127 read back";
 
     // A tag already there: overwritten in place.
     const std::string tagged = dir.File("tagged.mp3");

@@ -437,6 +437,12 @@ void CMp3File::FindEncoderText(ScanRecord& record) {
     stream.Seek(0);
 }
 
+int64_t CMp3File::FrameAfterInfoFrame(const ScanRecord& record) {
+    FileStream& stream = Stream();
+    stream.Seek(int64_t{record.first_frame_offset} + 4);
+    return FindFrameChain(5) < 0 ? -1 : stream.Tell();
+}
+
 bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
     FileStream& stream = Stream();
     // An ID3v1 tag already there is replaced where it is: at the end, or
@@ -444,13 +450,7 @@ bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
     int64_t existing = -1;
     FindTrailingTags(stream, &existing);
     stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
-    std::array<uint8_t, kId3v1Size> image;
-    std::copy(std::begin(tag.image), std::end(tag.image), image.begin());
-    if (tag.track != 0) {
-        // ID3v1.1: the comment ends before the track.
-        image[kId3v1TrackByte - 1] = 0;
-        image[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
-    }
+    const std::array<uint8_t, kId3v1Size> image = Id3v1Bytes(tag);
     const int64_t size_before = stream.Size();
     const bool written = stream.Write(image);
     if (!written && existing < 0) {

@@ -54,6 +54,10 @@ public:
     // `end`, when given). On success the stream stands at the chain and the
     // result is its offset from where the search started; otherwise -1.
     int64_t FindFrameChain(int n, int64_t end = -1);
+    // Where the audio after the file's Xing/Info frame starts: the chain of
+    // five frames looked for from 4 bytes into that frame (at the record's
+    // first frame). -1 when there is none.
+    int64_t FrameAfterInfoFrame(const ScanRecord& record);
     // Why a file that the probe refused still looks like MPEG audio: frames
     // of free format (no bitrate in their headers), or a whole file of
     // chained frames too short for the probe. Empty when neither is the case.

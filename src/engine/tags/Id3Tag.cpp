@@ -162,6 +162,16 @@ Id3v1Tag ComposeId3v1(const Id3v1Fields& fields) {
     return tag;
 }
 
+std::array<uint8_t, kId3v1Size> Id3v1Bytes(const Id3v1Tag& tag) {
+    std::array<uint8_t, kId3v1Size> bytes;
+    std::copy(std::begin(tag.image), std::end(tag.image), bytes.begin());
+    if (tag.track != 0) {
+        bytes[kId3v1TrackByte - 1] = 0;
+        bytes[kId3v1TrackByte] = static_cast<uint8_t>(tag.track);
+    }
+    return bytes;
+}
+
 std::string Id3v1FieldText(std::span<const uint8_t> bytes, size_t width) {
     size_t end = std::min(width, bytes.size());
     while (end > 0 && (bytes[end - 1] == ' ' || bytes[end - 1] == 0)) {

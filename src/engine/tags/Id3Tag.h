@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -86,6 +87,10 @@ struct Id3v1Fields {
 // its field as ISO-8859-1, cut to the field and padded with zero bytes, the
 // year as decimal text (none for -1 or five and more digits), the genre byte.
 Id3v1Tag ComposeId3v1(const Id3v1Fields& fields);
+
+// The 128 bytes of a tag as they go into a file: the image, with a non-zero
+// track number in byte 126 after a zero byte that ends the comment.
+std::array<uint8_t, kId3v1Size> Id3v1Bytes(const Id3v1Tag& tag);
 
 // The text of an ID3v1 field: trailing blanks and zero bytes dropped, then
 // cut at the first zero byte. The bytes are ISO-8859-1.

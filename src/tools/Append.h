@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "engine/core/ScanRecord.h"
+#include "engine/core/Sink.h"
+#include "work/Event.h"
+#include "work/Messages.h"
+
+namespace vandrel {
+
+class AtomicFile;
+class CVandrelMp3File;
+class FileStream;
+
+// The copier's chunk: progress is told after each.
+inline constexpr int64_t kCopyChunk = 512000;
+// The progress word of the join worker's last message: the join is over.
+inline constexpr uint64_t kAppendFinished = 200;
+
+// Which ID3v1 tag the joined file ends with, and how its start looks.
+struct AppendChoice {
+    bool copy_first_tag = true;
+    bool copy_second_tag = false;  // wins when both are set
+    // A fresh Xing/Info frame at the start that describes the joined audio
+    // (Layer III only); the inputs' own information frames are left out.
+    bool new_vbr_header = true;
+};
+
+// Hears a join: the byte progress of each copy (answering false stops it)
+// and what the user should know.
+class AppendSink : public sink_mini {
+public:
+    // The inputs' average bitrates differ: the joined file is VBR.
+    virtual void DifferentBitrates() {}
+};
+
+enum class AppendOutcome { kDone, kFailed, kStopped };
+
+struct AppendResult {
+    AppendOutcome outcome = AppendOutcome::kFailed;
+    std::string reason;  // why it failed, for the user; may be empty
+};
+
+// Copies `count` bytes (-1: to the end) of `source` from `start` into
+// `destination` in chunks of kCopyChunk, telling `sink` after each one but
+// the last. The source's position is kept. False when the sink said stop or
+// a write failed.
+bool CopyRange(AtomicFile& destination, FileStream& source, int64_t start, int64_t count,
+               sink_mini* sink);
+
+// Joins all frames of input 1 (open in `input1`, scanned into `record1`) and
+// all frames of the file at `input2` into the file at `output`, at frame
+// boundaries, with the chosen ID3v1 tag at the end. The output is written to
+// a temporary file and renamed into place only when all went well: a failed
+// or stopped join leaves no output and an earlier file there as it was.
+AppendResult AppendFiles(CVandrelMp3File& input1, const ScanRecord& record1,
+                         const std::string& input2, const std::string& output,
+                         const AppendChoice& choice, AppendSink* sink);
+
+// Whether two paths name one file (links, other spellings and hard links
+// followed); false when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
+// Whether writing `output` would overwrite an input: the same text or the same file.
+bool OutputIsAnInput(const std::string& input1, const std::string& input2,
+                     const std::string& output);
+
+// The join on a thread of its own. Posts to `target`:
+//   kMsgProgress (wparam: the current copy's percent, 0 to 100; kAppendFinished at the end);
+//   kMsgNotice (wparam: NoticeKind, payload: the text) for a failure or the
+//   different-bitrates note.
+// Not copyable; the destructor stops the join and waits for the thread.
+class CAppendThread {
+public:
+    CAppendThread() = default;
+    ~CAppendThread();
+    CAppendThread(const CAppendThread&) = delete;
+    CAppendThread& operator=(const CAppendThread&) = delete;
+
+    void Start(std::shared_ptr<MessageTarget> target, const ScanRecord& record1,
+               std::string input1, std::string input2, std::string output, AppendChoice choice);
+    // Asks the join to stop after the chunk it is copying; does not wait.
+    void Cancel();
+    // Cancels and waits for the thread.
+    void Stop();
+
+    // Set when the thread has nothing left to do.
+    ManualResetEvent done_event{false};
+
+private:
+    struct Job {
+        ScanRecord record1;
+        std::string input1;
+        std::string input2;
+        std::string output;
+        AppendChoice choice;
+    };
+    void Run(const std::stop_token& stop, MessageTarget& target, const Job& job);
+
+    std::jthread thread_;  // last: joined before anything it uses goes
+};
+
+}  // namespace vandrel
