@@ -20,6 +20,7 @@
 #include "engine/verdicts/AttributeTexts.h"
 #include "store/Log.h"
 #include "ui/browser/VandrelList.h"
+#include "ui/tools/AppendDlg.h"
 #include "ui/tools/ID3v1Dlg.h"
 #include "ui/tools/TagDlg.h"
 
@@ -117,6 +118,7 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
         return;
     }
     const _LVItemData& first = list_.model_data().Row(selected.front());
+    const uint64_t first_key = first.key;
     QMenu menu(&list_);
     QAction* details = menu.addAction(tr("&Details"));
     menu.setDefaultAction(details);
@@ -128,10 +130,10 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* tag =
         menu.addAction(selected.size() == 1 ? tr("Edit ID3v1 Tag") : tr("Edit Tag Sequentially"));
     QAction* tag_multiple = selected.size() > 1 ? menu.addAction(tr("Edit Tag Multiple")) : nullptr;
-    // The tools behind these entries are not part of this version yet.
-    for (QAction* tool : {sync, append}) {
-        tool->setEnabled(false);
-    }
+    // The tools behind this entry are not part of this version yet.
+    sync->setEnabled(false);
+    // Joining needs the first file's scan result, and a file of MPEG audio.
+    append->setEnabled(first.done && (FeaturesOf(selected.front()) & kFeatureAppend) != 0);
     // A VBRI header has a page of the viewer too, though it is no Xing header.
     const ScanRecord first_record = first.record.Unpack();
     lame->setEnabled(first.done && (first_record.has_xing != 0 || first_record.has_vbri != 0));
@@ -148,13 +150,24 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* show = menu.addAction(tr("Show in Folder"));
 
     QAction* chosen = menu.exec(global_position);
+    // Results that came in while the menu was open may have moved rows or
+    // removed them; the selection follows its rows.
+    const std::vector<int> chosen_rows = list_.SelectedRows();
     if (chosen == details) {
-        for (int row : selected) {
+        for (int row : chosen_rows) {
             Log([&] { return "Do details: " + list_.model_data().Row(row).path; });
             OpenDetails(row);
         }
     } else if (chosen == lame) {
         OpenTagViewer();
+    } else if (chosen == append) {
+        // Rows may have moved or gone while the menu was open.
+        const int row = list_.model_data().RowOf(first_key);
+        if (row >= 0) {
+            const _LVItemData& entry = list_.model_data().Row(row);
+            CAppendDlg dialog(entry.path, std::string(entry.name()), entry.record.Unpack(), &list_);
+            dialog.exec();
+        }
     } else if (chosen == tag || (chosen != nullptr && chosen == tag_multiple)) {
         EditTags(chosen == tag_multiple);
     } else if (chosen == complete) {
@@ -162,7 +175,7 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     } else if (chosen == rename) {
         list_.RenameRequest();
     } else if (chosen == open || chosen == show) {
-        for (int row : selected) {
+        for (int row : chosen_rows) {
             const QFileInfo info(PathText(list_.model_data().Row(row).path));
             QDesktopServices::openUrl(
                 QUrl::fromLocalFile(chosen == open ? info.filePath() : info.absolutePath()));
