@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "store/Log.h"
@@ -52,15 +53,17 @@ CAppendDlg::CAppendDlg(const std::string& path, const std::string& name, const S
     input1_ = new QLineEdit(PathText(path), this);
     input2_ = new QLineEdit(this);
     output_ = new QLineEdit(this);
-    auto* browse_input2 = new QPushButton(QStringLiteral("..."), this);
-    auto* browse_output = new QPushButton(QStringLiteral("..."), this);
+    auto* browse_input2 = new QToolButton(this);
+    auto* browse_output = new QToolButton(this);
+    browse_input2->setText(QStringLiteral("..."));
+    browse_output->setText(QStringLiteral("..."));
     browse_input2->setToolTip(tr("Choose the file to append"));
     browse_output->setToolTip(tr("Choose where the joined file goes"));
-    connect(browse_input2, &QPushButton::clicked, this, &CAppendDlg::BrowseInput2);
-    connect(browse_output, &QPushButton::clicked, this, &CAppendDlg::BrowseOutput);
+    connect(browse_input2, &QToolButton::clicked, this, &CAppendDlg::BrowseInput2);
+    connect(browse_output, &QToolButton::clicked, this, &CAppendDlg::BrowseOutput);
 
     auto* files = new QGridLayout;
-    const auto add_row = [&](int row, const QString& label, QLineEdit* edit, QPushButton* browse) {
+    const auto add_row = [&](int row, const QString& label, QLineEdit* edit, QToolButton* browse) {
         auto* caption = new QLabel(label, this);
         caption->setBuddy(edit);
         files->addWidget(caption, row, 0);
