@@ -107,8 +107,8 @@ public:
     // Starts the music CRC check of the file at `path` (the LAME page only).
     // A check that is still running is stopped first.
     void StartCheck(const std::string& path);
-    // Stops a running check without waiting for its thread; the page then
-    // shows no further progress and no result.
+    // Stops a running check and waits for its thread, which ends within the
+    // chunk it is reading; the page then shows no further progress and no result.
     void CancelCheck();
     // Whether a started check has neither finished nor been cancelled.
     bool checking() const { return checking_; }
@@ -143,8 +143,8 @@ private:
     MusicCrcState crc_state_ = MusicCrcState::kCalculating;
     bool checking_ = false;
 
-    // A fresh target for each check: a cancelled check's target is detached
-    // for good, so nothing it still posts can reach the page.
+    // Where every check of the page posts. A cancelled check's thread has
+    // ended before what it left there is dropped, so none of it reaches the page.
     std::shared_ptr<QtMessageTarget> target_;
     std::unique_ptr<CTagThread> worker_;
 
