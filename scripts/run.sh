@@ -4,7 +4,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/packages.sh"
-"$top/scripts/ensure-packages.sh" "${build_packages[@]}"
+"$top/scripts/ensure-packages.sh" "${build_packages[@]}" "${run_packages[@]}"
 
 build="$top/build/release"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=OFF >/dev/null

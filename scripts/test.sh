@@ -3,7 +3,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/packages.sh"
-"$top/scripts/ensure-packages.sh" "${build_packages[@]}" "${test_packages[@]}"
+"$top/scripts/ensure-packages.sh" "${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}"
 
 build="$top/build/test"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_WERROR=ON

@@ -22,6 +22,7 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/tools/AppendDlg.h"
 #include "ui/tools/ID3v1Dlg.h"
+#include "ui/tools/SyncDlg.h"
 #include "ui/tools/TagDlg.h"
 
 namespace vandrel {
@@ -130,10 +131,11 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* tag =
         menu.addAction(selected.size() == 1 ? tr("Edit ID3v1 Tag") : tr("Edit Tag Sequentially"));
     QAction* tag_multiple = selected.size() > 1 ? menu.addAction(tr("Edit Tag Multiple")) : nullptr;
-    // The tools behind this entry are not part of this version yet.
-    sync->setEnabled(false);
-    // Joining needs the first file's scan result, and a file of MPEG audio.
-    append->setEnabled(first.done && (FeaturesOf(selected.front()) & kFeatureAppend) != 0);
+    // The sync error list and joining need the first file's scan result,
+    // and a kind of file that offers them.
+    const int first_features = FeaturesOf(selected.front());
+    sync->setEnabled(first.done && (first_features & kFeatureSyncErrors) != 0);
+    append->setEnabled(first.done && (first_features & kFeatureAppend) != 0);
     // A VBRI header has a page of the viewer too, though it is no Xing header.
     const ScanRecord first_record = first.record.Unpack();
     lame->setEnabled(first.done && (first_record.has_xing != 0 || first_record.has_vbri != 0));
@@ -160,11 +162,17 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
         }
     } else if (chosen == lame) {
         OpenTagViewer();
-    } else if (chosen == append) {
+    } else if (chosen == append || chosen == sync) {
         // Rows may have moved or gone while the menu was open.
         const int row = list_.model_data().RowOf(first_key);
-        if (row >= 0) {
-            const _LVItemData& entry = list_.model_data().Row(row);
+        if (row < 0) {
+            return;
+        }
+        const _LVItemData& entry = list_.model_data().Row(row);
+        if (chosen == sync) {
+            CSyncDlg dialog(entry.path, entry.record.Unpack(), &list_);
+            dialog.exec();
+        } else {
             CAppendDlg dialog(entry.path, std::string(entry.name()), entry.record.Unpack(), &list_);
             dialog.exec();
         }

@@ -5,6 +5,7 @@
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -81,7 +82,12 @@ public:
                 Finish();
             }
         });
-        player_.setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
+        // Paths are bytes in the system's encoding.
+        player_.setSource(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+    }
+    ~MediaSyncPlayer() override {
+        active_ = false;  // nothing to finish while the player goes
+        seeking_ = false;
     }
 
     QString Problem() const override {
@@ -101,8 +107,7 @@ public:
     }
 
     void PlayRange(int64_t start_ms, int64_t stop_ms) override {
-        active_ = false;
-        player_.stop();
+        Finish();  // a playback still going ends here
         start_ms_ = start_ms;
         stop_ms_ = stop_ms;
         active_ = true;
@@ -143,14 +148,15 @@ private:
         }
     }
 
-    QMediaPlayer player_;
-    QAudioOutput output_;
-    QTimer guard_;
+    // The player goes first: what it signals while it goes finds the rest.
     int64_t start_ms_ = 0;
     int64_t stop_ms_ = 0;
     bool active_ = false;   // a playback was asked for and has not ended
     bool seeking_ = false;  // playing muted until the file's length is known
     QString first_error_;
+    QTimer guard_;
+    QAudioOutput output_;
+    QMediaPlayer player_;
 };
 
 }  // namespace

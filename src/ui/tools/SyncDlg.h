@@ -58,7 +58,6 @@ public:
     void Listen(int row);
 
     QTreeWidget* List() const { return list_; }
-    SyncPlayer* Player() const { return player_.get(); }
 
     void done(int result) override;
 
