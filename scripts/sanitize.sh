@@ -12,7 +12,9 @@ asan="$top/build/asan"
 cmake -S "$top" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_WERROR=ON \
     -DVANDREL_SANITIZE=ON >/dev/null
 cmake --build "$asan"
+# Libraries Qt Multimedia loads keep some memory to the end (see the file).
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS="suppressions=$top/tests/ui/lsan.supp" \
     ctest --test-dir "$asan" --output-on-failure -j "$jobs"
 
 tsan="$top/build/tsan"
