@@ -119,7 +119,7 @@ private slots:
         lame->List()->topLevelItem(3)->setSelected(true);
         QTest::keyClick(lame->List(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(),
-                 QString("Version String\tLAME3.100\nVBR Method\tvbr-mtrh"));
+                 QString("Version String\tLAME3.100\nVBR Method\tvbr-mtrh\n"));
     }
 
     void OneChangedAudioByteMakesTheMusicCrcCorrupt() {

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include "ui/details/FieldList.h"
 
 namespace vandrel {
 
@@ -42,24 +41,8 @@ CTextInfoDlg::CTextInfoDlg(const TextPageData& page_data, QWidget* parent)
     : QWidget(parent), data_(page_data) {
     Q_ASSERT(QThread::currentThread() == qApp->thread());
 
-    list_ = new QTreeWidget(this);
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({tr("Attribute"), tr("Value")});
-    list_->setRootIsDecorated(false);
-    list_->setItemsExpandable(false);
-    list_->setUniformRowHeights(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->header()->setSectionsMovable(false);
-    list_->installEventFilter(this);
+    list_ = new FieldList(tr("Attribute"), tr("Value"), this);
     list_->viewport()->installEventFilter(this);
-
-    auto* copy = new QAction(tr("&Copy"), list_);
-    connect(copy, &QAction::triggered, this, &CTextInfoDlg::CopySelection);
-    list_->addAction(copy);
-    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The boxes report findings; the user reads them but cannot change them.
     // They stay enabled so that they read at full contrast (a disabled box
@@ -140,43 +123,16 @@ void CTextInfoDlg::PlaceColumns() {
 }
 
 QString CTextInfoDlg::SelectedRowsText() const {
-    QString text;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list_->topLevelItem(i);
-        if (item->isSelected()) {
-            text += item->text(0) + u'\t' + item->text(1) + u'\n';
-        }
-    }
-    return text;
+    return list_->SelectedRowsText();
 }
 
 void CTextInfoDlg::CopySelection() const {
-    Q_ASSERT(QThread::currentThread() == qApp->thread());
-    const QString text = SelectedRowsText();
-    // Nothing selected leaves the clipboard as it was.
-    if (!text.isEmpty()) {
-        QGuiApplication::clipboard()->setText(text);
-    }
+    list_->CopySelection();
 }
 
 bool CTextInfoDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_->viewport() && event->type() == QEvent::Resize) {
         PlaceColumns();
-    } else if (watched == list_) {
-        // The list's own Ctrl+C copies only the current cell; here it copies
-        // whole rows. Claiming the shortcut keeps a window-wide Copy from
-        // taking the key while the list has the focus.
-        const bool copy_key =
-            (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
-            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy);
-        if (copy_key && event->type() == QEvent::ShortcutOverride) {
-            event->accept();
-            return true;
-        }
-        if (copy_key) {
-            CopySelection();
-            return true;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }

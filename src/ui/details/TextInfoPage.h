@@ -8,12 +8,14 @@
 #include <QWidget>
 
 #include "engine/verdicts/TextReports.h"
+#include "ui/details/FieldList.h"
 
 class QCheckBox;
 class QPushButton;
 class QTreeWidget;
 
 namespace vandrel {
+
 
 // The "Text Info" page of the Details dialog: the file's findings as an
 // attribute/value list over a grid of check boxes, and an "Info" button.
@@ -59,7 +61,7 @@ private:
     void PlaceColumns();
 
     const TextPageData& data_;
-    QTreeWidget* list_ = nullptr;
+    FieldList* list_ = nullptr;
     std::array<QCheckBox*, TextPageData::kMaxCheckBoxes> check_boxes_{};
     QPushButton* info_button_ = nullptr;
 };

@@ -6,13 +6,9 @@
 #include <string_view>
 #include <utility>
 
-#include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QShowEvent>
@@ -26,6 +22,7 @@
 #include "engine/verdicts/AttributeTexts.h"
 #include "store/Log.h"
 #include "ui/browser/QtMessageTarget.h"
+#include "ui/details/FieldList.h"
 
 namespace vandrel {
 
@@ -307,23 +304,7 @@ CTagPage::CTagPage(TagPageKind kind, const ScanRecord& record, QWidget* parent)
       target_(std::make_shared<QtMessageTarget>(this)) {
     AssertUiThread();
 
-    list_ = new QTreeWidget(this);
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({tr("Field"), tr("Value")});
-    list_->setRootIsDecorated(false);
-    list_->setItemsExpandable(false);
-    list_->setUniformRowHeights(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->header()->setSectionsMovable(false);
-    list_->installEventFilter(this);
-
-    auto* copy = new QAction(tr("&Copy"), list_);
-    connect(copy, &QAction::triggered, this, &CTagPage::CopySelection);
-    list_->addAction(copy);
-    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    list_ = new FieldList(tr("Field"), tr("Value"), this);
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, kPercentDone);
@@ -431,34 +412,6 @@ void CTagPage::FillRows() {
         item->setText(1, row.value);
         item->setToolTip(1, row.note);
     }
-}
-
-QString CTagPage::SelectedRowsText() const {
-    QStringList lines;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list_->topLevelItem(i);
-        if (item->isSelected()) {
-            lines.push_back(item->text(0) + QLatin1Char('\t') + item->text(1));
-        }
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
-void CTagPage::CopySelection() const {
-    const QString text = SelectedRowsText();
-    if (!text.isEmpty()) {
-        QApplication::clipboard()->setText(text);
-    }
-}
-
-bool CTagPage::eventFilter(QObject* watched, QEvent* event) {
-    // The list would copy only the current cell; the page copies whole rows.
-    if (watched == list_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        CopySelection();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------

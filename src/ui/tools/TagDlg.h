@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "engine/core/ScanRecord.h"
+#include "ui/details/FieldList.h"
 #include "work/Event.h"
 #include "work/Messages.h"
 
@@ -117,11 +118,6 @@ public:
     MusicCrcState crc_state() const { return crc_state_; }
     // The record as last shown: after a check, with its music CRC fields.
     const ScanRecord& record() const { return record_; }
-    // The selected rows as "field<TAB>value" lines, in list order.
-    QString SelectedRowsText() const;
-    // Puts SelectedRowsText() on the clipboard (Ctrl+C in the list).
-    void CopySelection() const;
-
     QTreeWidget* List() const { return list_; }
     QProgressBar* ProgressBar() const { return progress_; }
 
@@ -131,7 +127,6 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FillRows();
@@ -148,7 +143,7 @@ private:
     std::shared_ptr<QtMessageTarget> target_;
     std::unique_ptr<CTagThread> worker_;
 
-    QTreeWidget* list_ = nullptr;
+    FieldList* list_ = nullptr;
     QProgressBar* progress_ = nullptr;
 };
 
