@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "cli/ParallelScan.h"
 #include "engine/media/FileTypes.h"
@@ -52,6 +53,24 @@ std::string NormalisedFileTypes(const std::string& text) {
     return out;
 }
 
+// What --html cannot go with: the report has its own output and its own way
+// of reading files.
+std::optional<std::string> HtmlConflict(const Options& options) {
+    const std::pair<bool, const char*> others[] = {
+        {options.report, "--report"},
+        {options.format != OutputFormat::kTable, "--format"},
+        {options.headers_only, "--headers-only"},
+        {options.music_crc, "--music-crc"},
+        {options.record_hex, "--record-hex"},
+    };
+    for (const auto& [given, name] : others) {
+        if (given) {
+            return std::string("--html cannot be combined with ") + name;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args) {
@@ -96,7 +115,10 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
             return std::nullopt;
         };
     };
-    const Valued frames = count("--frames", options.frames);
+    const Valued frames = [&, parse = count("--frames", options.frames)](const std::string& v) {
+        options.frames_given = true;
+        return parse(v);
+    };
     auto format = [&](const std::string& v) -> std::optional<std::string> {
         auto f = ParseFormat(v);
         if (!f) {
@@ -140,6 +162,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"--jobs", jobs},
         {"--cache", file_name("--cache", options.cache_file)},
         {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
+        {"--html", file_name("--html", options.html_template)},
     };
 
     bool options_done = false;
@@ -210,6 +233,14 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
     if (options.paths.empty() && !options.show_help && !options.show_version) {
         return UsageError{"no file or folder given"};
     }
+    if (!options.html_template.empty() && !options.show_help && !options.show_version) {
+        if (auto error = HtmlConflict(options)) {
+            return UsageError{*error};
+        }
+        if (options.output.empty()) {
+            options.output = kDefaultHtmlReport;
+        }
+    }
     return options;
 }
 
@@ -241,11 +272,22 @@ std::string HelpText() {
            "                         add new results to it and save it at the end\n"
            "      --cache-max-kb N   cache size limit in KB; the least recently used\n"
            "                         records go first (default 500)\n"
+           "      --html TEMPLATE    write an HTML report to the file of -o (report.html\n"
+           "                         when there is no -o) instead\n"
+           "                         of a table: TEMPLATE with the summary, the table, the\n"
+           "                         version and the date put before its markers\n"
+           "                         <!--INFO-->, <!--MAIN-->, <!--VERSION-->, <!--DATE-->\n"
+           "                         (template.html beside vandrel-scan is the program's\n"
+           "                         own). One report for all PATHs, in their order, each\n"
+           "                         folder's files under a folder row; the columns of\n"
+           "                         --columns or --all-columns in catalog order, Name\n"
+           "                         first. Reads the first 1000 frames of each file (or\n"
+           "                         -f N) unless a column needs all; one file at a time\n"
            "  -o, --output FILE      write there instead of standard output; the file is\n"
            "                         replaced whole when the run ends (through a link,\n"
            "                         to the file it points to; devices and pipes are\n"
-           "                         written directly); an input, the cache or an audio\n"
-           "                         file is never replaced\n"
+           "                         written directly); an input, the --html template,\n"
+           "                         the cache or an audio file is never replaced\n"
            "  -j, --jobs N           files analysed in parallel (default: the number of\n"
            "                         processors); at most 256 and at most one per file\n"
            "  -q, --quiet            no progress bar on standard error\n"

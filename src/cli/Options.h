@@ -7,12 +7,16 @@
 
 namespace vandrel::cli {
 
+// Where --html writes its report when no -o is given.
+inline constexpr const char* kDefaultHtmlReport = "report.html";
+
 enum class OutputFormat { kTable, kTsv, kCsv, kJson };
 
 struct Options {
     std::vector<std::string> paths;
     bool recursive = false;
-    int frames = 0;  // frames to read per file; 0 = all
+    int frames = 0;             // frames to read per file; 0 = all
+    bool frames_given = false;  // -f was on the command line
     bool headers_only = false;
     OutputFormat format = OutputFormat::kTable;
     std::string filetypes;
@@ -26,7 +30,8 @@ struct Options {
     bool all_columns = false;
     bool report = false;
     bool mono_quality = false;
-    unsigned jobs = 1;  // files analysed in parallel
+    std::string html_template;  // --html: write the HTML report through this template
+    unsigned jobs = 1;          // files analysed in parallel
     bool show_help = false;
     bool show_version = false;
 };

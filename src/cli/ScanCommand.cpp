@@ -11,6 +11,7 @@
 
 #include "cli/Analysis.h"
 #include "cli/FileCollector.h"
+#include "cli/HtmlCommand.h"
 #include "cli/Output.h"
 #include "cli/ParallelScan.h"
 #include "engine/io/AtomicFile.h"
@@ -111,10 +112,8 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
-// Why the output file must not be written: it is one of the files read, the
-// cache, or an audio file (the shell expanded "-o *.mp3" into the first
-// MP3). Compared by identity, so another spelling of the name or a link is
-// caught too. Devices and pipes (/dev/null, /dev/stdout) are shared freely.
+}  // namespace
+
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
                                        const std::vector<InputFile>& inputs) {
     struct stat st {};
@@ -137,7 +136,36 @@ std::optional<std::string> OutputClash(const std::string& output, const std::str
     return std::nullopt;
 }
 
-}  // namespace
+bool RunCache::Open(const Options& options, std::ostream& err) {
+    if (options.cache_file.empty()) {
+        return true;
+    }
+    if (!IsCacheFileOrAbsent(options.cache_file)) {
+        err << "vandrel-scan: " << options.cache_file
+            << " is not a readable analysis cache file; it is left as it is\n";
+        return false;
+    }
+    cache_ = std::make_unique<CDataCache>(options.cache_file);
+    cache_->SetMaxSizeKb(options.cache_max_kb);
+    cache_->Load();
+    scope_.emplace(cache_.get());
+    return true;
+}
+
+int RunCache::Save(int status, std::ostream& err) {
+    scope_.reset();
+    if (!cache_) {
+        return status;
+    }
+    std::string error;
+    if (!cache_->Save(&error)) {
+        err << "vandrel-scan: warning: the cache was not saved: " << error << "\n";
+        if (status == 0) {
+            return kCacheNotSaved;
+        }
+    }
+    return status;
+}
 
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     auto parsed = ParseCommandLine(args);
@@ -162,6 +190,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     const MediaFileTypesScope media_types;
+    if (!options.html_template.empty()) {
+        return RunHtmlCommand(options, std::get<std::vector<int32_t>>(columns), err);
+    }
     const std::vector<InputFile> inputs =
         CollectInputFiles(options.paths, options.recursive, options.filetypes);
     if (!options.output.empty()) {
@@ -186,20 +217,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         sink = output_stream.get();
     }
 
-    std::unique_ptr<CDataCache> cache;
-    if (!options.cache_file.empty()) {
-        if (!IsCacheFileOrAbsent(options.cache_file)) {
-            err << "vandrel-scan: " << options.cache_file
-                << " is not a readable analysis cache file; it is left as it is\n";
-            return 2;
-        }
-        cache = std::make_unique<CDataCache>(options.cache_file);
-        cache->SetMaxSizeKb(options.cache_max_kb);
-        cache->Load();
-    }
-    std::optional<AnalysisCacheScope> cache_scope;
-    if (cache) {
-        cache_scope.emplace(cache.get());
+    RunCache cache;
+    if (!cache.Open(options, err)) {
+        return 2;
     }
     auto writer = MakeResultWriter(options, std::get<std::vector<int32_t>>(columns), *sink);
     const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc,
@@ -253,17 +273,7 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     // Saved after the output, so a cache that cannot be written costs no
     // results; it is a warning with a status of its own.
-    cache_scope.reset();
-    if (cache) {
-        std::string error;
-        if (!cache->Save(&error)) {
-            err << "vandrel-scan: warning: the cache was not saved: " << error << "\n";
-            if (status == 0) {
-                status = kCacheNotSaved;
-            }
-        }
-    }
-    return status;
+    return cache.Save(status, err);
 }
 
 }  // namespace vandrel::cli

@@ -1,0 +1,151 @@
+#include "cli/HtmlCommand.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "cli/Output.h"
+#include "cli/ScanCommand.h"
+#include "store/AttributeCatalog.h"
+#include "tools/Export.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+// Tells the terminal which file the report is at, and standard error which
+// files could not be used.
+class CommandLineSink : public ExportSink {
+public:
+    CommandLineSink(bool show_progress, std::ostream& err)
+        : show_progress_(show_progress), err_(err) {}
+    ~CommandLineSink() override { ClearLine(); }
+    CommandLineSink(const CommandLineSink&) = delete;
+    CommandLineSink& operator=(const CommandLineSink&) = delete;
+
+    void Progress(int percent) override { percent_ = percent; }
+    void Status(const std::string& text) override {
+        if (!show_progress_ || text == kDoneStatus) {
+            return;
+        }
+        std::string line = "[" + std::to_string(percent_) + "%] " + EscapeText(text);
+        // One terminal line, cut where a character starts.
+        if (line.size() > kLineWidth) {
+            size_t cut = kLineWidth;
+            while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
+                --cut;
+            }
+            line.resize(cut);
+        }
+        err_ << "\r\033[K" << line << std::flush;
+        drawn_ = true;
+    }
+    void FileProblem(const std::string& path, const std::string& reason) override {
+        ClearLine();
+        // The scanner's messages may hold line breaks; one line reads better.
+        std::string text(WithoutTrailingLineBreaks(reason));
+        for (char& c : text) {
+            c = c == '\n' || c == '\r' ? ' ' : c;
+        }
+        err_ << "vandrel-scan: " << EscapeText(path) << ": " << EscapeText(text) << "\n";
+    }
+
+private:
+    static constexpr size_t kLineWidth = 79;
+
+    void ClearLine() {
+        if (drawn_) {
+            err_ << "\r\033[K" << std::flush;
+            drawn_ = false;
+        }
+    }
+
+    bool show_progress_;
+    std::ostream& err_;
+    int percent_ = 0;
+    bool drawn_ = false;
+};
+
+// Why the template cannot be read; nothing when it can.
+std::optional<std::string> TemplateProblem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::generic_category().message(errno);
+    }
+    struct stat st {};
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    ::close(fd);
+    if (folder) {
+        return std::generic_category().message(EISDIR);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<ExportColumn> HtmlColumns(const std::vector<int32_t>& attribute_ids) {
+    std::vector<ExportSelectionEntry> selection;
+    for (int32_t id : attribute_ids) {
+        if (const AttributeInfo* attribute = FindAttribute(id)) {
+            selection.emplace_back(attribute->group, attribute->name);
+        }
+    }
+    return ExportColumns(selection);
+}
+
+int RunHtmlCommand(const Options& options, const std::vector<int32_t>& attribute_ids,
+                   std::ostream& err) {
+    if (const auto problem = TemplateProblem(options.html_template)) {
+        err << "vandrel-scan: cannot read the template " << EscapeText(options.html_template)
+            << ": " << *problem << "\n";
+        return 2;
+    }
+    ExportJob job;
+    job.start_paths = options.paths;
+    job.recursion = options.recursive ? Recursion::kWithSubFolders : Recursion::kThisFolder;
+    job.extensions = ExportExtensions(options.filetypes);
+    job.template_path = options.html_template;
+    job.report_path = options.output;
+    job.columns = HtmlColumns(attribute_ids);
+    // -f sets the frames of a quick scan; without it the report reads what the
+    // export dialog reads.
+    job.quick_frames = options.frames_given ? options.frames : kExportQuickFrames;
+    job.mono_quality = options.mono_quality;
+
+    // The report replaces no file it reads: the listed files and the template.
+    std::vector<InputFile> inputs{{options.html_template, std::nullopt}};
+    const std::optional<std::vector<std::string>> listed =
+        ExportFileList(job, [] { return false; });
+    for (const std::string& path : listed.value_or(std::vector<std::string>())) {
+        inputs.push_back({path, std::nullopt});
+    }
+    if (const auto clash = OutputClash(options.output, options.cache_file, inputs)) {
+        err << "vandrel-scan: " << *clash << "\n";
+        return 2;
+    }
+
+    RunCache cache;
+    if (!cache.Open(options, err)) {
+        return 2;
+    }
+    int status = 0;
+    {
+        CommandLineSink sink(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
+        const ExportResult result = RunExport(job, sink);
+        if (result.problem_files > 0) {
+            status = 1;
+        }
+        if (result.outcome != ExportOutcome::kWritten) {
+            err << "vandrel-scan: " << EscapeText(result.message) << "\n";
+            status = 1;
+        }
+    }
+    return cache.Save(status, err);
+}
+
+}  // namespace vandrel::cli
