@@ -270,7 +270,7 @@ void CMainFrame::CreateActions() {
     };
     a.export_files = make(tr("&Export..."), tr("Export current information as a text file"));
     a.export_files->setIcon(ThemeIcon("document-save-as", QStyle::SP_DialogSaveButton));
-    a.export_files->setEnabled(false);  // the export dialog is not part of this version yet
+    connect(a.export_files, &QAction::triggered, this, [this] { view_->list().ExportRequest(); });
     a.exit = make(tr("E&xit"), tr("Quit Vandrel"));
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
 

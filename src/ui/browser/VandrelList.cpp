@@ -13,6 +13,7 @@
 
 #include "store/Log.h"
 #include "ui/browser/ListFileActions.h"
+#include "ui/tools/ExportDlg.h"
 
 namespace vandrel {
 
@@ -373,6 +374,16 @@ void CVandrelList::CheckFolder() {
     }
     complete_mode_ = false;
     SendBatch(rows, settings_.frame_limit, AnyShownColumnScanDependent());
+}
+
+void CVandrelList::ExportRequest() {
+    if (current_folder_.empty()) {
+        QApplication::beep();  // files named on the command line have no folder to export
+        return;
+    }
+    CExportDlg dialog(current_folder_, settings_, this);
+    dialog.exec();
+    settings_.export_choices = dialog.choices();
 }
 
 void CVandrelList::StopLoading() {

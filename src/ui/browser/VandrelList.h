@@ -54,6 +54,8 @@ public:
     }
     // Esc: the worker drops what it has.
     void StopLoading();
+    // The export dialog for the folder shown; its choices are kept in the settings.
+    void ExportRequest();
     // Holds the worker while a Details dialog scans.
     void PauseForDetails(bool pause) { scanner_.PauseForDetails(pause); }
     // The toolbar's Pause button.

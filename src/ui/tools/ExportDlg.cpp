@@ -1,0 +1,316 @@
+#include "ui/tools/ExportDlg.h"
+
+#include <fstream>
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "store/Log.h"
+#include "store/ProcessValues.h"
+#include "ui/browser/QtMessageTarget.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr int kPercentDone = 100;
+// Longer status texts are cut to kStatusKept characters and "...".
+constexpr qsizetype kStatusLimit = 60;
+constexpr qsizetype kStatusKept = 57;
+// Which column of the catalog an attribute item stands for.
+constexpr int kColumnRole = Qt::UserRole;
+// An item's check state before the click that changed it.
+constexpr int kLastStateRole = Qt::UserRole + 1;
+
+QString PathText(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+std::string PathBytes(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+}  // namespace
+
+CExportTree::CExportTree(QWidget* parent) : QTreeWidget(parent) {
+    setHeaderLabels({tr("Categories")});
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::itemChanged, this, &CExportTree::ItemChanged);
+}
+
+void CExportTree::Fill(const std::vector<ExportColumn>& columns) {
+    updating_ = true;
+    clear();
+    QTreeWidgetItem* group = nullptr;
+    // The first column, the file name, is always in the report.
+    for (size_t i = 1; i < columns.size(); ++i) {
+        const ExportColumn& column = columns[i];
+        const QString group_name = QString::fromStdString(column.group);
+        if (group == nullptr || group->text(0) != group_name) {
+            group = new QTreeWidgetItem(this, {group_name});
+            group->setFlags(group->flags() | Qt::ItemIsUserCheckable);
+        }
+        auto* item = new QTreeWidgetItem(group, {QString::fromStdString(column.name)});
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setData(0, kColumnRole, static_cast<int>(i));
+        const Qt::CheckState state = column.exported ? Qt::Checked : Qt::Unchecked;
+        item->setCheckState(0, state);
+        item->setData(0, kLastStateRole, static_cast<int>(state));
+    }
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        GroupFromChildren(topLevelItem(i));
+    }
+    expandAll();
+    updating_ = false;
+}
+
+std::vector<ExportColumn> CExportTree::Apply(std::vector<ExportColumn> columns) const {
+    for (size_t i = 1; i < columns.size(); ++i) {
+        columns[i].exported = false;
+    }
+    for (int g = 0; g < topLevelItemCount(); ++g) {
+        const QTreeWidgetItem* group = topLevelItem(g);
+        for (int c = 0; c < group->childCount(); ++c) {
+            const QTreeWidgetItem* item = group->child(c);
+            const auto index = static_cast<size_t>(item->data(0, kColumnRole).toInt());
+            if (index < columns.size()) {
+                columns[index].exported = item->checkState(0) == Qt::Checked;
+            }
+        }
+    }
+    return columns;
+}
+
+void CExportTree::GroupFromChildren(QTreeWidgetItem* group) {
+    int ticked = 0;
+    for (int c = 0; c < group->childCount(); ++c) {
+        ticked += group->child(c)->checkState(0) == Qt::Checked ? 1 : 0;
+    }
+    const Qt::CheckState state = ticked == group->childCount() ? Qt::Checked
+                                 : ticked == 0                ? Qt::Unchecked
+                                                              : Qt::PartiallyChecked;
+    group->setCheckState(0, state);
+    group->setData(0, kLastStateRole, static_cast<int>(state));
+}
+
+void CExportTree::ItemChanged(QTreeWidgetItem* item) {
+    if (updating_) {
+        return;
+    }
+    updating_ = true;
+    if (item->parent() == nullptr) {
+        // A click on a partly ticked group empties it, as on a ticked one.
+        const auto before = static_cast<Qt::CheckState>(item->data(0, kLastStateRole).toInt());
+        const Qt::CheckState state =
+            before == Qt::Unchecked ? Qt::Checked : Qt::Unchecked;
+        for (int c = 0; c < item->childCount(); ++c) {
+            item->child(c)->setCheckState(0, state);
+            item->child(c)->setData(0, kLastStateRole, static_cast<int>(state));
+        }
+        GroupFromChildren(item);
+    } else {
+        item->setData(0, kLastStateRole, static_cast<int>(item->checkState(0)));
+        GroupFromChildren(item->parent());
+    }
+    updating_ = false;
+}
+
+// ---------------------------------------------------------------------------
+
+CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent)
+    : QDialog(parent), folder_(folder), settings_(settings),
+      choices_(settings.export_choices), target_(std::make_shared<QtMessageTarget>(this)) {
+    AssertUiThread();
+    setWindowTitle(tr("Export"));
+
+    // The program's own template is put in place when the user has none there.
+    if (EnsureApplicationFolder()) {
+        EnsureDefaultTemplate(ApplicationFolder());
+    }
+    if (choices_.template_path.empty()) {
+        choices_.template_path = ApplicationFolder() + "/template.html";
+    }
+    if (choices_.selected.empty()) {
+        choices_.selected = {{"General", "Name"}};
+    }
+    columns_ = ExportColumns(choices_.selected);
+
+    tree_ = new CExportTree(this);
+    tree_->Fill(columns_);
+
+    template_edit_ = new QLineEdit(PathText(choices_.template_path), this);
+    auto* browse = new QToolButton(this);
+    browse->setText(QStringLiteral("..."));
+    browse->setToolTip(tr("Choose the template"));
+    connect(browse, &QToolButton::clicked, this, &CExportDlg::Browse);
+    auto* template_label = new QLabel(tr("&Template"), this);
+    template_label->setBuddy(template_edit_);
+    auto* template_row = new QHBoxLayout;
+    template_row->addWidget(template_label);
+    template_row->addWidget(template_edit_, 1);
+    template_row->addWidget(browse);
+
+    recursive_ = new QCheckBox(tr("&Recursive Scan"), this);
+    recursive_->setChecked(choices_.recurse);
+
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, kPercentDone);
+    progress_->setValue(0);
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+
+    auto* buttons = new QDialogButtonBox(this);
+    go_ = buttons->addButton(tr("&Go"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    go_->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CExportDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CExportDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(tr("Columns of the report for %1").arg(PathText(folder_)), this));
+    layout->addWidget(tree_, 1);
+    layout->addLayout(template_row);
+    layout->addWidget(recursive_);
+    layout->addWidget(progress_);
+    layout->addWidget(status_);
+    layout->addWidget(buttons);
+    resize(460, 560);
+}
+
+CExportDlg::~CExportDlg() {
+    target_->Detach();
+    if (worker_) {
+        worker_->Stop();
+    }
+}
+
+QString CExportDlg::ShortStatus(const QString& text) {
+    return text.size() > kStatusLimit ? text.left(kStatusKept) + QStringLiteral("...") : text;
+}
+
+void CExportDlg::Browse() {
+    const QString current = template_edit_->text();
+    const QString start = current.contains(QLatin1Char('/'))
+                              ? QFileInfo(current).absolutePath()
+                              : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("Template"), start,
+                                                        tr("Html Files (*.html *.htm)"));
+    if (!chosen.isEmpty()) {
+        template_edit_->setText(chosen);
+    }
+}
+
+void CExportDlg::KeepChoices() {
+    choices_.recurse = recursive_->isChecked();
+    choices_.template_path = PathBytes(template_edit_->text());
+    choices_.selected = SelectionOf(tree_->Apply(columns_));
+}
+
+void CExportDlg::accept() {
+    if (worker_) {
+        return;
+    }
+    const std::string template_path = PathBytes(template_edit_->text());
+    if (!std::ifstream(template_path, std::ios::binary).is_open()) {
+        QMessageBox::critical(this, tr("Error"),
+                              tr("Cannot find template file: ") + template_edit_->text());
+        return;
+    }
+    go_->setEnabled(false);
+    KeepChoices();
+    ExportJob job;
+    job.start_paths = {folder_};
+    job.recursion = choices_.recurse ? Recursion::kWithSubFolders : Recursion::kThisFolder;
+    job.extensions = ExportExtensions(settings_.file_types);
+    job.template_path = template_path;
+    job.report_path = ApplicationFolder() + "/temp_report.html";
+    job.columns = tree_->Apply(columns_);
+    job.quick_frames = settings_.frame_limit;
+    job.mono_quality = settings_.mono_quality;
+    report_path_.clear();
+    Log([&] { return "CExportDlg: exporting " + folder_ + " to " + job.report_path; });
+    const std::string report = job.report_path;
+    worker_ = std::make_unique<CExportThread>();
+    worker_->Start(target_, std::move(job));
+    pending_report_ = report;
+}
+
+void CExportDlg::reject() {
+    KeepChoices();
+    if (worker_) {
+        // The dialog closes when the worker says it is done.
+        worker_->Cancel();
+        status_->setText(tr("Stopping..."));
+        return;
+    }
+    QDialog::reject();
+}
+
+bool CExportDlg::event(QEvent* event) {
+    if (target_->IsWake(event)) {
+        TakeWorkerMessages();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CExportDlg::TakeWorkerMessages() {
+    for (Message& message : target_->Take()) {
+        if (message.id == kMsgProgress && message.wparam > kPercentDone) {
+            Finish(message.wparam);
+            return;
+        }
+        if (message.id == kMsgProgress) {
+            progress_->setValue(static_cast<int>(message.wparam));
+        } else if (message.id == kMsgStatusText) {
+            if (const auto* text = std::get_if<std::string>(&message.payload)) {
+                status_->setText(ShortStatus(QString::fromStdString(*text)));
+            }
+        } else if (message.id == kMsgNotice) {
+            if (const auto* text = std::get_if<std::string>(&message.payload)) {
+                // Without a loop of its own: the box stays with the list
+                // after this dialog has closed.
+                auto* box = new QMessageBox(QMessageBox::Critical, tr("Error"),
+                                            QString::fromStdString(*text), QMessageBox::Ok,
+                                            parentWidget());
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+            }
+        }
+    }
+}
+
+void CExportDlg::Finish(uint64_t how) {
+    if (!worker_) {
+        return;
+    }
+    worker_->Stop();
+    worker_.reset();
+    if (how == kExportWritten) {
+        report_path_ = pending_report_;
+        if (open_report_) {
+            open_report_(PathText(report_path_));
+        } else {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(report_path_)));
+        }
+    }
+    QDialog::accept();
+}
+
+}  // namespace vandrel
