@@ -274,4 +274,27 @@ std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, 
     return out;
 }
 
+std::vector<std::string> ReadPathList(std::istream& in) {
+    const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const bool nul_separated = all.find('\0') != std::string::npos;
+    const char separator = nul_separated ? '\0' : '\n';
+    std::vector<std::string> paths;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(separator, start);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        std::string path = all.substr(start, end - start);
+        if (!nul_separated && !path.empty() && path.back() == '\r') {
+            path.pop_back();
+        }
+        if (!path.empty()) {
+            paths.push_back(std::move(path));
+        }
+        start = end + 1;
+    }
+    return paths;
+}
+
 }  // namespace vandrel::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct InputFile {
 // a file stands for itself whatever its name; a folder gives its files whose
 // extension is in `filetypes`, in name order without regard to case, and with
 // `recursive` then its sub-folders the same way, depth first.
+// The paths of a list: separated by NUL bytes when it holds any (as `find
+// -print0` writes them), else one per line (a CR before the line break is
+// dropped). Empty entries are skipped.
+std::vector<std::string> ReadPathList(std::istream& in);
+
 std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, bool recursive,
                                          const std::string& filetypes);
 

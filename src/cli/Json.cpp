@@ -130,13 +130,13 @@ void JsonOut::BeforeValue() {
 void JsonOut::BeginObject() {
     BeforeValue();
     out_ += '{';
-    levels_.push_back({false, true});
+    levels_.push_back({one_line_, true});
 }
 
 void JsonOut::EndObject() {
-    const bool empty = levels_.back().empty;
+    const Level level = levels_.back();
     levels_.pop_back();
-    if (!empty) {
+    if (!level.empty && !level.compact) {
         NewLine();
     }
     out_ += '}';
@@ -145,7 +145,7 @@ void JsonOut::EndObject() {
 void JsonOut::BeginArray(bool compact) {
     BeforeValue();
     out_ += '[';
-    levels_.push_back({compact, true});
+    levels_.push_back({compact || one_line_, true});
 }
 
 void JsonOut::EndArray() {

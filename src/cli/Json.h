@@ -13,7 +13,8 @@ namespace vandrel::cli {
 // compact stay on one line.
 class JsonOut {
 public:
-    explicit JsonOut(std::string& out) : out_(out) {}
+    // `one_line`: no line breaks at all, for one object per line.
+    explicit JsonOut(std::string& out, bool one_line = false) : out_(out), one_line_(one_line) {}
 
     void BeginObject();
     void EndObject();
@@ -35,6 +36,7 @@ private:
     void NewLine();
 
     std::string& out_;
+    bool one_line_;
     std::vector<Level> levels_;
     bool after_key_ = false;
 };

@@ -30,6 +30,7 @@ std::optional<OutputFormat> ParseFormat(const std::string& text) {
         {"tsv", OutputFormat::kTsv},
         {"csv", OutputFormat::kCsv},
         {"json", OutputFormat::kJson},
+        {"jsonl", OutputFormat::kJsonLines},
     };
     auto it = kFormats.find(text);
     if (it == kFormats.end()) {
@@ -122,7 +123,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
     auto format = [&](const std::string& v) -> std::optional<std::string> {
         auto f = ParseFormat(v);
         if (!f) {
-            return "unknown --format '" + v + "' (table, tsv, csv or json)";
+            return "unknown --format '" + v + "' (table, tsv, csv, json or jsonl)";
         }
         options.format = *f;
         return std::nullopt;
@@ -163,6 +164,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"--cache", file_name("--cache", options.cache_file)},
         {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
         {"--html", file_name("--html", options.html_template)},
+        {"--files-from", file_name("--files-from", options.files_from)},
     };
 
     bool options_done = false;
@@ -230,7 +232,8 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
             return UsageError{*error};
         }
     }
-    if (options.paths.empty() && !options.show_help && !options.show_version) {
+    if (options.paths.empty() && options.files_from.empty() && !options.show_help &&
+        !options.show_version) {
         return UsageError{"no file or folder given"};
     }
     if (!options.html_template.empty() && !options.show_help && !options.show_version) {
@@ -254,16 +257,20 @@ std::string HelpText() {
            "extension is in the file types, in name order).\n"
            "\n"
            "  -r, --recursive        descend into sub-folders\n"
+           "      --files-from FILE  more PATHs, from FILE (- for standard input): separated\n"
+           "                         by NUL bytes when it holds any, else one per line\n"
            "  -f, --frames N         frames to read per file; 0 = all (default 0)\n"
            "      --headers-only     tags, first frame and VBR headers only, no frame walk\n"
-           "      --format F         table, tsv, csv or json (default table)\n"
+           "      --format F         table, tsv, csv, json or jsonl (default table); jsonl\n"
+           "                         writes each file's json object on one line as soon as\n"
+           "                         the file is done\n"
            "      --columns LIST     comma-separated attribute names or ids for table, tsv\n"
            "                         and csv (default: Name,Encoder,Bitrate,Frames,Length,\n"
            "                         Size,Bad Last Frame,Quality)\n"
            "      --all-columns      every attribute, in id order\n"
            "      --report           print each file's text report instead of a table\n"
            "      --mono-quality     double the quality per bitrate of mono files\n"
-           "      --record-hex       with json: add each file's 2056-byte record as hex\n"
+           "      --record-hex       with json(l): add each file's 2056-byte record as hex\n"
            "      --music-crc        also compute and check the LAME music CRC\n"
            "      --filetypes LIST   extensions taken from folders, separated by \";\"; a\n"
            "                         missing leading \".\" is added (default\n"

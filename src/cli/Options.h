@@ -10,10 +10,11 @@ namespace vandrel::cli {
 // Where --html writes its report when no -o is given.
 inline constexpr const char* kDefaultHtmlReport = "report.html";
 
-enum class OutputFormat { kTable, kTsv, kCsv, kJson };
+enum class OutputFormat { kTable, kTsv, kCsv, kJson, kJsonLines };
 
 struct Options {
     std::vector<std::string> paths;
+    std::string files_from;  // --files-from: more paths, from this file ("-": standard input)
     bool recursive = false;
     int frames = 0;             // frames to read per file; 0 = all
     bool frames_given = false;  // -f was on the command line

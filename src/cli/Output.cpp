@@ -154,16 +154,21 @@ private:
     std::ostream& out_;
 };
 
+// One JSON array of all files, or with `lines` one object per line, each
+// written as soon as its file is done.
 class JsonWriter : public ResultWriter {
 public:
-    JsonWriter(bool record_hex, std::ostream& out) : record_hex_(record_hex), out_(out) {
-        out_ << '[';
+    JsonWriter(bool record_hex, bool lines, std::ostream& out)
+        : record_hex_(record_hex), lines_(lines), out_(out) {
+        if (!lines_) {
+            out_ << '[';
+        }
     }
 
     void Add(const FileResult& result) override {
-        std::string text = first_ ? "\n" : ",\n";
+        std::string text = lines_ ? "" : first_ ? "\n" : ",\n";
         first_ = false;
-        JsonOut json(text);
+        JsonOut json(text, lines_);
         json.BeginObject();
         json.Key("path");
         json.String(result.path);
@@ -198,15 +203,22 @@ public:
         }
         json.EndObject();
         out_ << text;
+        if (lines_) {
+            out_ << '\n';
+            out_.flush();
+        }
     }
 
     void Finish() override {
-        out_ << (first_ ? "]\n" : "\n]\n");
+        if (!lines_) {
+            out_ << (first_ ? "]\n" : "\n]\n");
+        }
         out_.flush();
     }
 
 private:
     bool record_hex_;
+    bool lines_;
     std::ostream& out_;
     bool first_ = true;
 };
@@ -340,7 +352,9 @@ std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
     }
     switch (options.format) {
     case OutputFormat::kJson:
-        return std::make_unique<JsonWriter>(options.record_hex, out);
+    case OutputFormat::kJsonLines:
+        return std::make_unique<JsonWriter>(options.record_hex,
+                                            options.format == OutputFormat::kJsonLines, out);
     case OutputFormat::kTsv:
         return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), false, out);
     case OutputFormat::kCsv:

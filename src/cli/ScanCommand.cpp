@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <streambuf>
@@ -174,7 +176,7 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             << "Try 'vandrel-scan --help' for more information.\n";
         return 2;
     }
-    const Options& options = std::get<Options>(parsed);
+    Options& options = std::get<Options>(parsed);
     const auto columns = ResolveColumns(options);
     if (const auto* unknown = std::get_if<std::string>(&columns)) {
         err << "vandrel-scan: " << *unknown << "\n";
@@ -187,6 +189,25 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (options.show_version) {
         out << "vandrel-scan " VANDREL_VERSION "\n";
         return 0;
+    }
+
+    if (!options.files_from.empty()) {
+        std::ifstream file;
+        if (options.files_from != "-") {
+            file.open(options.files_from, std::ios::binary);
+            if (!file.is_open()) {
+                err << "vandrel-scan: cannot read the list of files '"
+                    << EscapeText(options.files_from) << "': " << std::strerror(errno) << "\n";
+                return 2;
+            }
+        }
+        std::vector<std::string> listed = ReadPathList(file.is_open() ? file : std::cin);
+        options.paths.insert(options.paths.end(), std::make_move_iterator(listed.begin()),
+                             std::make_move_iterator(listed.end()));
+        if (options.paths.empty()) {
+            err << "vandrel-scan: no file or folder given\n";
+            return 2;
+        }
     }
 
     const MediaFileTypesScope media_types;
@@ -240,7 +261,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             progress.Show(i + 1, inputs.size(), result.name);
             if (result.error) {
                 status = 1;
-                if (options.format != OutputFormat::kJson || options.report) {
+                const bool json = options.format == OutputFormat::kJson ||
+                                  options.format == OutputFormat::kJsonLines;
+                if (!json || options.report) {
                     err << "vandrel-scan: " << EscapeText(result.path) << ": "
                         << EscapeText(OneLine(*result.error)) << "\n";
                 }

@@ -75,7 +75,7 @@ TEST(Options, ExplainsWhatIsWrong) {
     EXPECT_EQ(UsageMessage({"-f", "-3", "a"}),
               "--frames needs a whole number of 0 or more, not '-3'");
     EXPECT_EQ(UsageMessage({"--format=xml", "a"}),
-              "unknown --format 'xml' (table, tsv, csv or json)");
+              "unknown --format 'xml' (table, tsv, csv, json or jsonl)");
     EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
     EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
     EXPECT_EQ(UsageMessage({}), "no file or folder given");
@@ -217,6 +217,35 @@ TEST_F(ScanCommand, WritesJsonWithTheAttributesTheRecordItsImageAndTheErrorOfEac
         EXPECT_NE(first.find(expected), std::string::npos) << expected;
     }
     EXPECT_NE(json.find("\"error\": \"No such file or directory\"", missing), std::string::npos);
+}
+
+TEST_F(ScanCommand, StreamsJsonLinesOfTheFilesOfAList) {
+    const std::string a = test::FixturePath("lame_cbr64_mono.mp3");
+    const std::string b = test::FixturePath("lame_vbr_v2.mp3");
+    const std::string lines = dir_.File("lines.txt");
+    test::WriteText(lines, a + "\r\n\n" + b + "\n");
+    EXPECT_EQ(Run({"--format", "jsonl", "--files-from", lines, "/no/such.mp3"}), 1)
+        << "the missing file fails the run";
+    std::istringstream output(out_.str());
+    std::vector<std::string> objects;
+    for (std::string line; std::getline(output, line);) {
+        objects.push_back(line);
+    }
+    ASSERT_EQ(objects.size(), 3u) << "one line per file: the named one, then the listed ones";
+    for (const std::string& object : objects) {
+        EXPECT_TRUE(object.front() == '{' && object.back() == '}') << "a whole object: " << object;
+    }
+    EXPECT_NE(objects[0].find("\"path\": \"/no/such.mp3\""), std::string::npos) << "first line";
+    EXPECT_NE(objects[2].find("\"name\": \"lame_vbr_v2.mp3\""), std::string::npos)
+        << "the list's second path, its CR dropped";
+
+    const std::string nul = dir_.File("nul.list");
+    test::WriteText(nul, a + std::string(1, '\0') + "with\nnewline.mp3" + std::string(1, '\0'));
+    EXPECT_EQ(Run({"--format", "tsv", "--columns", "Name", "--files-from", nul}), 1);
+    EXPECT_NE(err_.str().find("with\\nnewline.mp3"), std::string::npos)
+        << "a NUL-separated list keeps a line break in a name";
+    EXPECT_EQ(Run({"--files-from", dir_.File("none.txt")}), 2) << "a list that is not there";
+    EXPECT_NE(err_.str().find("cannot read the list of files"), std::string::npos) << err_.str();
 }
 
 TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
