@@ -305,7 +305,7 @@ void BM_CacheSaveDefaultSize(benchmark::State& state) {
     ScanRecord record = ZeroRecord();
     record.kind = 1;
     record.whole_file_scanned = 1;
-    int64_t stamp = 1;
+    decltype(record.status.modification_time) stamp = 1;
     for (auto _ : state) {
         record.status.modification_time = stamp++;
         CopyTextField(record.path, CachedPath(0));
