@@ -113,6 +113,11 @@ private slots:
     }
 
     void RealPlayerWithoutAudioOutputSaysSoAtOnce() {
+#if defined(__SANITIZE_THREAD__)
+        // GStreamer and the PulseAudio client run threads of their own that
+        // are not built with the thread sanitizer; it reports their locks.
+        QSKIP("the media backend's threads are not instrumented");
+#endif
         if (!QMediaDevices::audioOutputs().isEmpty()) {
             QSKIP("this machine has an audio output");
         }
