@@ -55,6 +55,11 @@ l --abr 96 "$work/s32.wav" "$out/lame_abr96_32k.mp3"
 l -b 128 -t "$work/s44.wav" "$out/lame_notag_cbr128.mp3"
 l -V 4 -t "$work/s44long.wav" "$out/lame_notag_vbr_long.mp3"
 l -b 128 -p "$work/s44.wav" "$out/lame_crc_cbr128.mp3"
+# CRC protection over the other side information sizes: MPEG-1 mono, MPEG-2
+# stereo and mono.
+l -b 64 -m m -p "$work/m48.wav" "$out/lame_crc_cbr64_mono_48k.mp3"
+l -b 64 -p "$work/s22.wav" "$out/lame_crc_mpeg2_22k_cbr64.mp3"
+l -b 32 -m m -p "$work/m16.wav" "$out/lame_crc_mpeg2_16k_cbr32_mono.mp3"
 # Replay gain and peak, as the decoding analysis of lame writes them.
 lame --quiet --replaygain-accurate -V 4 "$work/s44.wav" "$out/lame_vbr_v4_replaygain.mp3"
 # MPEG-2 and MPEG-2.5 sample rates.
@@ -83,6 +88,16 @@ l -b 96 --id3v1-only --tt "Only Version One" --ta "Fixtures" --tn 3 --tg 147 \
 twolame --quiet -b 192 "$work/s48.wav" "$out/twolame_mp2_192_48k.mp2"
 twolame --quiet -b 64 -m m "$work/m16.wav" "$out/twolame_mp2_64_16k_mono.mp2"
 ffmpeg -v error -y -i "$work/s44.wav" -c:a mp2 -b:a 160k "$out/ffmpeg_mp2_160.mp2"
+# Layer II with CRC protection (-p) from twolame, one file per bit allocation
+# table, which the sampling rate and the bitrate per channel choose: 96 kbit/s
+# per channel at 44.1 kHz (B), 64 at 48 kHz (A), 48 at 44.1 kHz (C), 48 at
+# 32 kHz (D), and MPEG-2's one table. The joint stereo files share the
+# allocation of their upper subbands.
+twolame --quiet -p -b 192 -m j "$work/s44short.wav" "$out/twolame_crc_192_joint.mp2"
+twolame --quiet -p -b 64 -m m "$work/m48.wav" "$out/twolame_crc_64_48k_mono.mp2"
+twolame --quiet -p -b 48 -m m "$work/m44.wav" "$out/twolame_crc_48_mono.mp2"
+twolame --quiet -p -b 96 -m j "$work/s32.wav" "$out/twolame_crc_96_32k_joint.mp2"
+twolame --quiet -p -b 64 "$work/s22.wav" "$out/twolame_crc_64_22k.mp2"
 
 # ffmpeg's libmp3lame with ffmpeg's own ID3v2.4 tag and LAME-style header.
 ffmpeg -v error -y -i "$work/s44.wav" -c:a libmp3lame -b:a 112k -metadata title="ffmpeg title" \
