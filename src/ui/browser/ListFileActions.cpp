@@ -19,6 +19,7 @@
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "store/Log.h"
+#include "ui/browser/PathText.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/tools/AppendDlg.h"
 #include "ui/tools/ID3v1Dlg.h"
@@ -35,11 +36,6 @@ const char* const kKdeCutSelection = "application/x-kde-cutselection";
 
 // The columns page of the settings sheet.
 constexpr int kColumnsPage = 2;
-
-// File paths are bytes; Qt gets them in the system's encoding.
-QString PathText(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "store/Log.h"
+#include "ui/browser/PathText.h"
 #include "ui/browser/QtMessageTarget.h"
 #include "ui/settings/OtherPages.h"
 
@@ -27,14 +28,6 @@ namespace {
 
 constexpr int kPercentDone = 100;
 const char* const kMp3Filter = QT_TRANSLATE_NOOP("CAppendDlg", "MP3 Files (*.mp3 *.MP3)");
-
-QString PathText(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
-
-std::string PathBytes(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 }  // namespace
 

@@ -23,6 +23,7 @@
 
 #include "store/Log.h"
 #include "store/ProcessValues.h"
+#include "ui/browser/PathText.h"
 #include "ui/browser/QtMessageTarget.h"
 
 namespace vandrel {
@@ -37,14 +38,6 @@ constexpr qsizetype kStatusKept = 57;
 constexpr int kColumnRole = Qt::UserRole;
 // An item's check state before the click that changed it.
 constexpr int kLastStateRole = Qt::UserRole + 1;
-
-QString PathText(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
-
-std::string PathBytes(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 }  // namespace
 
