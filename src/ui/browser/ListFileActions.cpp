@@ -136,12 +136,9 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     const ScanRecord first_record = first.record.Unpack();
     lame->setEnabled(first.done && (first_record.has_xing != 0 || first_record.has_vbri != 0));
     rename->setEnabled(selected.size() == 1 && first.done);
-    if (selected.size() == 1) {
-        const int features = FeaturesOf(selected.front());
-        if (features != kFeaturesUnknown) {
-            details->setEnabled((features & kFeatureDetails) != 0);
-            tag->setEnabled((features & kFeatureTagEditing) != 0);
-        }
+    if (selected.size() == 1 && first_features != kFeaturesUnknown) {
+        details->setEnabled((first_features & kFeatureDetails) != 0);
+        tag->setEnabled((first_features & kFeatureTagEditing) != 0);
     }
     menu.addSeparator();
     QAction* open = menu.addAction(tr("Open With Default Application"));
