@@ -71,49 +71,6 @@ TEST(FrameCrc, MpegCrc16IsTheBitwiseDefinition) {
         << "a bit count past the bytes stops at their end";
 }
 
-TEST(FrameCrc, ProtectedBitsFollowLayerModeAndAllocationTable) {
-    constexpr Version k1 = Version::kMpeg1;
-    constexpr Version k2 = Version::kMpeg2;
-    struct Case {
-        const char* what;
-        Version version;
-        int layer, bitrate_index, rate_index, mode, mode_extension;
-        std::optional<size_t> no_allocation;  // protected bits with every allocation field 0
-        std::optional<size_t> all_allocated;  // and with every allocation bit 1
-    };
-    const Case cases[] = {
-        {"III MPEG-1 stereo", k1, 3, 9, 0, 1, 0, 256, 256},
-        {"III MPEG-1 mono", k1, 3, 9, 0, 3, 0, 136, 136},
-        {"III MPEG-2 stereo", k2, 3, 9, 0, 0, 0, 136, 136},
-        {"III MPEG-2.5 mono", Version::kMpeg25, 3, 9, 0, 3, 0, 72, 72},
-        {"II table A, 48 kHz 96/ch", k1, 2, 10, 1, 0, 0, 176, 284},
-        {"II table B, 44.1 kHz 96/ch", k1, 2, 10, 0, 0, 0, 188, 308},
-        {"II table B, joint bound 8", k1, 2, 10, 0, 1, 1, 126, 246},
-        {"II table C, 44.1 kHz mono 48", k1, 2, 2, 0, 3, 0, 26, 42},
-        {"II table D, 32 kHz 48/ch", k1, 2, 6, 2, 0, 0, 76, 124},
-        {"II table D, joint bound 16 above sblimit 12", k1, 2, 6, 2, 1, 3, 76, 124},
-        {"II MPEG-2 free format mono", k2, 2, 0, 0, 3, 0, 75, 135},
-        {"II MPEG-1 free format", k1, 2, 0, 0, 1, 0, {}, {}},
-        {"II stereo 56 (28/ch)", k1, 2, 3, 0, 0, 0, {}, {}},
-        {"II stereo 80 (40/ch)", k1, 2, 5, 0, 0, 0, {}, {}},
-        {"II mono 224", k1, 2, 11, 0, 3, 0, {}, {}},
-    };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> frame(kFrameCrcBytes, 0x00);
-        StoreBe32(frame, test::HeaderWord({.version = c.version,
-                                           .layer = c.layer,
-                                           .bitrate_index = c.bitrate_index,
-                                           .rate_index = c.rate_index,
-                                           .mode = c.mode,
-                                           .mode_extension = c.mode_extension}));
-        FrameHeader header;
-        ASSERT_NE(DecodeFrameHeader(LoadBe32(frame), header), 0) << c.what << ": header";
-        EXPECT_EQ(CrcProtectedBits(frame, header), c.no_allocation) << c.what << ": no allocation";
-        std::fill(frame.begin() + kProtectedBitsOffset, frame.end(), 0xFF);
-        EXPECT_EQ(CrcProtectedBits(frame, header), c.all_allocated) << c.what << ": all allocated";
-    }
-}
-
 TEST(FrameCrc, HandMadeLayerIFramesCheck) {
     // Protected bits of each mode as the definition counts them: 4 per subband and channel
     // below the bound, 4 per subband from there to 32.
