@@ -343,41 +343,6 @@ TEST(Id3v1, ShowsFieldsWithoutTrailingBlanksUpToAZeroAndGenresUpToTheLastKnownOn
     EXPECT_EQ(GenreName(-1), "Unknown");
 }
 
-TEST(Id3v1, WritesAppendsThenReplacesInPlace) {
-    TempDir dir;
-    const std::string path = dir.File("w.mp3");
-    const std::vector<uint8_t> audio = MakeFrames({}, 30);
-    WriteFile(path, audio);
-
-    Id3v1Tag tag{};
-    std::memcpy(tag.image, "TAGNew Title", 12);
-    tag.image[kId3v1GenreByte] = 13;
-    tag.track = 9;
-    CVandrelMp3File file;
-    ASSERT_TRUE(file.Open(path, "r+b"));
-    ASSERT_TRUE(file.WriteId3v1(tag));
-    EXPECT_EQ(file.GetFileSize(), audio.size() + 128);
-
-    std::memcpy(tag.image + 3, "Second Title", 12);
-    // A comment of 30 characters gives way to the track (ID3v1.1).
-    std::memset(tag.image + kId3v1Comment.offset, 'c', kId3v1Comment.width);
-    ASSERT_TRUE(file.WriteId3v1(tag));
-    file.Close();
-    const std::vector<uint8_t> bytes = ReadFile(path);
-    ASSERT_EQ(bytes.size(), audio.size() + 128);
-    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));  // audio untouched
-
-    const ScanRecord r = ScanMemory(bytes);
-    EXPECT_EQ(Field(r, kId3v1Title), "Second Title");
-    EXPECT_EQ(r.id3v1.track, 9);
-    EXPECT_EQ(Field(r, kId3v1Comment), std::string(28, 'c'));
-    EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 13);
-
-    // A file opened for reading only cannot take a tag, and says so.
-    ASSERT_TRUE(file.Open(path, "rb"));
-    EXPECT_FALSE(file.WriteId3v1(tag));
-}
-
 // Without a footer the size is the audio offset: see the ffmpeg file above.
 TEST(Id3v2, CountsTheFooterInTheSizeButNotInTheAudioOffset) {
     std::vector<uint8_t> bytes = Id3v2Header(1000, 0x10);
