@@ -4,7 +4,8 @@
 # The output is committed, so the tests never need the encoders; run this only
 # to change or add fixtures:  tests/data/make_fixtures.sh [OUTPUT_FOLDER]
 #
-# Every file is a few seconds long and under 100 KB. The edge cases that need
+# Every file is a few seconds long and under 100 KB, but for the two that the
+# bandwidth verdict needs (six seconds at 256 kbit/s). The edge cases that need
 # exact bytes (a corrupted frame, free format, a cut-short last frame, ...)
 # are built byte by byte in the tests instead.
 set -euo pipefail
@@ -83,6 +84,18 @@ l -b 96 --tt "Plucked Strings" --ta "Vandrel Fixtures" --tl "Test Album" --ty 20
     --tn 7 --tg Jazz --tc "made by make_fixtures" "$work/s44.wav" "$out/lame_tags_v1v2.mp3"
 l -b 96 --id3v1-only --tt "Only Version One" --ta "Fixtures" --tn 3 --tg 147 \
     "$work/s44.wav" "$out/lame_tags_v1only.mp3"
+
+# The bandwidth verdict: a bright signal (pink noise under the plucks) encoded
+# at 256 kbit/s keeps its top octave; the same signal encoded at 128 kbit/s,
+# decoded and encoded again at 256 keeps the 128 kbit/s lowpass. Six seconds,
+# the least the verdict judges (about 200 KB each).
+sox -R -n -r 44100 -c 2 -b 16 "$work/pink6.wav" synth 6 pinknoise gain -n -3
+sox -R -n -r 44100 -c 2 -b 16 "$work/pluck6.wav" synth 6 pluck 220 pluck 331 tremolo 3 40 gain -4
+sox -R -m "$work/pink6.wav" "$work/pluck6.wav" "$work/bright6.wav" gain -n -1
+l -b 256 "$work/bright6.wav" "$out/lame_cbr256_bright.mp3"
+l -b 128 "$work/bright6.wav" "$work/bright128.mp3"
+lame --quiet --decode "$work/bright128.mp3" "$work/bright128.wav"
+l -b 256 "$work/bright128.wav" "$out/lame_cbr256_from128.mp3"
 
 # Layer II from twolame (MPEG-1 and MPEG-2 sample rates) and from ffmpeg.
 twolame --quiet -b 192 "$work/s48.wav" "$out/twolame_mp2_192_48k.mp2"

@@ -312,12 +312,13 @@ struct RecordingSink : sink {
 };
 
 struct FakeCache : RecordCache {
-    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord& out, int limit) override {
+    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord& out, int limit,
+                FileChecks*) override {
         last_limit = limit;
         out = answer.value_or(out);
         return answer.has_value();
     }
-    void Store(const ScanRecord& record) override { stored.push_back(record); }
+    void Store(const ScanRecord& record, const FileChecks*) override { stored.push_back(record); }
 
     std::optional<ScanRecord> answer;
     int last_limit = 0;

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/checks/FileChecks.h"
 #include "engine/core/ScanRecord.h"
 
 namespace vandrel {
@@ -12,10 +13,18 @@ namespace vandrel {
 class RecordCache {
 public:
     virtual ~RecordCache() = default;
-    // frame_limit: the frames the caller wants, -1 for all.
+    // frame_limit: the frames the caller wants, -1 for all. With `checks`,
+    // only a record stored with its checks answers, and they are copied out.
     virtual bool Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
-                        int frame_limit) = 0;
-    virtual void Store(const ScanRecord& record) = 0;
+                        int frame_limit, FileChecks* checks) = 0;
+    // `checks`: the scan's integrity checks, nullptr when it made none.
+    virtual void Store(const ScanRecord& record, const FileChecks* checks) = 0;
+
+    bool Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
+                int frame_limit) {
+        return Lookup(path, status, out, frame_limit, nullptr);
+    }
+    void Store(const ScanRecord& record) { Store(record, nullptr); }
 };
 
 // The process-wide cache reference; nullptr when there is no cache.

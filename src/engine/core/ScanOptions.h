@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/checks/FileChecks.h"
 #include "engine/core/FrameSeries.h"
 #include "engine/core/Sink.h"
 
@@ -24,6 +25,9 @@ struct ScanOptions {
     int frame_limit = kAllFrames;
     // Filled with per-frame values when given; owned by the caller.
     FrameSeries* series = nullptr;
+    // Filled with the integrity checks when given; owned by the caller. A
+    // cached record without checks then answers no lookup.
+    FileChecks* checks = nullptr;
     CacheLookup cache = CacheLookup::kAsk;
     // Told of the progress; a false answer stops the scan.
     sink* progress = nullptr;

@@ -3,7 +3,10 @@
 // into an average bitrate and a length.
 #include <algorithm>
 #include <array>
+#include <optional>
 
+#include "engine/checks/Bandwidth.h"
+#include "engine/checks/FrameCrc.h"
 #include "engine/core/RecordCache.h"
 #include "engine/frame/FrameParser.h"
 #include "engine/frame/Mp3File.h"
@@ -60,6 +63,56 @@ private:
 
 }  // namespace
 
+struct CMp3File::WalkChecks {
+    FileChecks& out;
+    BandwidthHistogram bandwidth;
+
+    // One frame's CRC (its bytes from the header on, as far as they were
+    // read) and, for Layer III, its granules' bandwidth.
+    void Add(std::span<const uint8_t> frame, const FrameHeader& header) {
+        if (header.protection == 0) {
+            switch (CheckFrameCrc(frame, header)) {
+            case FrameCrcResult::kOk:
+                ++out.crc_frames;
+                break;
+            case FrameCrcResult::kMismatch:
+                ++out.crc_frames;
+                ++out.crc_errors;
+                break;
+            case FrameCrcResult::kNotCheckable:
+                ++out.crc_unchecked;
+                break;
+            case FrameCrcResult::kUnprotected:
+                break;
+            }
+        }
+        if (header.layer == 3) {
+            const size_t side_info = header.protection == 0 ? 6 : 4;
+            if (frame.size() > side_info) {
+                bandwidth.AddSideInfo(frame.subspan(side_info), header.is_mpeg1, header.channels,
+                                      header.sample_rate);
+            }
+        }
+    }
+
+    // The bandwidth verdict, once the walk is over.
+    void Finish(const ScanRecord& record) {
+        const StreamFacts facts{
+            .bitrate_kbps = record.average_bitrate,
+            .sample_rate = record.sample_rate,
+            .rate_control = record.is_vbr != 0 ? RateControl::kVariable : RateControl::kConstant,
+            .lame_vbr_scale = record.has_xing != 0 && record.xing.has_lame_tag != 0
+                                  ? record.xing.vbr_scale
+                                  : -1,
+        };
+        const UpscaleVerdict verdict = JudgeBandwidth(bandwidth, facts);
+        out.bandwidth_granules = static_cast<uint32_t>(bandwidth.count());
+        out.bandwidth_hz = static_cast<float>(verdict.bandwidth_hz);
+        out.reach_hz = static_cast<float>(verdict.reach_hz);
+        out.upscale = static_cast<int32_t>(verdict.kind);
+    }
+};
+
 void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
     FileStream& stream = Stream();
     uint8_t* tail = record.tail_bytes;
@@ -73,9 +126,10 @@ void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
     stream.Read({tail + skip, sizeof record.tail_bytes - skip});
 }
 
-void CMp3File::CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end) {
+int64_t CMp3File::CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end) {
     FileStream& stream = Stream();
     bool complete = false;
+    int64_t unknown = 0;
 
     // The window ends where the tags after the audio start, and starts no
     // earlier than the first frame: tags at either end (a cover picture) could
@@ -113,14 +167,17 @@ void CMp3File::CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t e
             // the last frame was whole.
             CopyTail(record, position - 11);
             complete = true;
+            unknown = end - position;
             break;
         }
     }
     record.last_frame_complete = complete ? 1 : 0;
+    return unknown;
 }
 
 inline CMp3File::FrameStep CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series,
-                                                int64_t end, FrameHeader& header) {
+                                                WalkChecks* checks, int64_t end,
+                                                FrameHeader& header) {
     FileStream& stream = Stream();
     const int64_t start = stream.Tell();
     const std::span<const uint8_t> head = stream.Peek(kFrameParseBytes);
@@ -136,6 +193,10 @@ inline CMp3File::FrameStep CMp3File::ParseFrame(ScanRecord& record, FrameSeries*
         length = vandrel::ParseFrame(padded, record, series, header);
     }
     if (length > 0) {
+        if (checks != nullptr) {
+            // Only the frame's own bytes, as far as the file has them.
+            checks->Add(head.first(std::min(head.size(), static_cast<size_t>(length))), header);
+        }
         return {FrameStep::kParsed, start + length};
     }
     return NotParsed(start, length, end);
@@ -184,12 +245,27 @@ int64_t CMp3File::Resync(int64_t end) {
 }
 
 int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeries* series,
-                         sink* progress) {
+                         FileChecks* checks, sink* progress) {
     FileStream& stream = Stream();
     const int64_t size = static_cast<int64_t>(GetFileSize());
     const int64_t end = span.end;
     const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
     WalkDuration duration(record);
+    std::optional<WalkChecks> walk_checks;
+    if (checks != nullptr) {
+        walk_checks.emplace(WalkChecks{*checks, {}});
+        checks->walked = 1;
+        // The first frame was read before the walk.
+        stream.Seek(span.first_frame);
+        const std::span<const uint8_t> first = stream.Peek(kFrameCrcBytes);
+        FrameHeader header;
+        const int length = first.size() >= 4 ? DecodeFrameHeader(LoadBe32(first), header) : 0;
+        if (length > 0) {
+            walk_checks->Add(first.first(std::min(first.size(), static_cast<size_t>(length))),
+                             header);
+        }
+    }
+    WalkChecks* const frame_checks = walk_checks ? &*walk_checks : nullptr;
 
     std::fill(std::begin(record.bitrate_index_counts), std::end(record.bitrate_index_counts), 0u);
     record.long_blocks = 0;
@@ -263,7 +339,7 @@ int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeri
         if (q == end || q >= size) {
             break;
         }
-        const FrameStep step = ParseFrame(record, series, end, header);
+        const FrameStep step = ParseFrame(record, series, frame_checks, end, header);
         switch (step.kind) {
         case FrameStep::kParsed:
             q = step.next;
@@ -320,18 +396,27 @@ int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeri
         if (duration.Mixed()) {
             record.walked_seconds = static_cast<float>(duration.Seconds(record.frames));
         }
+        if (checks != nullptr) {
+            checks->audio_bytes = static_cast<uint64_t>(std::max<int64_t>(audio_bytes, 0));
+        }
+    }
+    if (walk_checks) {
+        // The verdict wants the average bitrate, which FinishScan sets.
+        FinishScan(record, nullptr);
+        walk_checks->Finish(record);
     }
     if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
-        cache->Store(record);
+        cache->Store(record, checks);
     }
     FinishScan(record, progress);
     return 1;
 }
 
-bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress) {
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress,
+                     FileChecks* checks) {
     RecordCache* cache = AnalysisCache();
     if (cache == nullptr || !FitsRecordPath(path) ||
-        !cache->Lookup(path, record.status, record, frame_limit)) {
+        !cache->Lookup(path, record.status, record, frame_limit, checks)) {
         return false;
     }
     FinishScan(record, progress);

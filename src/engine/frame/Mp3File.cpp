@@ -20,6 +20,23 @@ namespace vandrel {
 
 namespace {
 
+// The length a player shows before it has read the file: it counts the
+// frames after the Xing or VBRI header frame, or, without such a header, it
+// takes the size of the audio at the first frame's bitrate (`estimate`).
+float PlayerSeconds(const ScanRecord& record, const FrameHeader& first, float estimate) {
+    uint32_t frames = 0;
+    if (record.has_xing != 0 && (record.xing.flags & kXingFramesFlag) != 0) {
+        frames = record.xing.frames;
+    } else if (record.has_vbri != 0) {
+        frames = record.vbri.frames;
+    }
+    if (frames == 0 || first.sample_rate <= 0) {
+        return estimate;
+    }
+    return static_cast<float>(static_cast<double>(frames) *
+                              SamplesPerFrame(first.is_mpeg1, first.layer) / first.sample_rate);
+}
+
 // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
 uint32_t ReadHeaderWordFrom(FileStream& stream) {
     uint32_t word = 0;
@@ -152,8 +169,12 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     CopyTextField(record.path, Path());
     FillFileStatus(record.status, Path());
 
+    FileChecks* const checks = options.checks;
+    if (checks != nullptr) {
+        *checks = FileChecks{};
+    }
     if (options.cache == CacheLookup::kAsk &&
-        AnswerFromCache(Path(), record, frame_limit, progress)) {
+        AnswerFromCache(Path(), record, frame_limit, progress, checks)) {
         return 1;
     }
 
@@ -186,7 +207,14 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     if (record.has_xing == 0) {
         record.first_frame_offset = static_cast<int32_t>(first_frame);
     }
-    CheckLastFrame(record, first_frame, tags_start);
+    const int64_t unknown_after = CheckLastFrame(record, first_frame, tags_start);
+    if (checks != nullptr) {
+        checks->unknown_after_audio = SaturatedSize(static_cast<uint64_t>(unknown_after));
+        if (first_frame > id3v2_end_) {
+            checks->junk_before_audio =
+                SaturatedSize(static_cast<uint64_t>(first_frame - id3v2_end_));
+        }
+    }
 
     // Until a whole walk finds where the last frame ends, the audio runs from
     // the first frame to the tags after it.
@@ -203,6 +231,9 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     record.average_bitrate = first_kbps;
     record.length_seconds =
         static_cast<float>(static_cast<double>(audio_bytes * 8 / 1000) / first_kbps);
+    if (checks != nullptr) {
+        checks->player_seconds = PlayerSeconds(record, first, record.length_seconds);
+    }
 
     record.mode = first.mode;
     record.channels = first.channels;
@@ -231,7 +262,7 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
         series->Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
     }
     return WalkFrames(record, {first_frame, first_frame + first_length, audio_end}, frame_limit,
-                      series, progress);
+                      series, checks, progress);
 }
 
 std::string CMp3File::RefusalReason(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/checks/FileChecks.h"
 #include "engine/frame/FrameHeader.h"
 #include "engine/media/MediaFile.h"
 #include "engine/tags/Id3Tag.h"
@@ -104,7 +105,9 @@ private:
     uint32_t ReadHeaderWord();
     // Whether the audio between the first frame and `end` (where the tags
     // after it start) ends in a whole frame; fills the record's tail bytes.
-    void CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end);
+    // Returns the bytes after the last frame that are no frames (0 when the
+    // frames reach `end`, or when no chain of frames was found near it).
+    int64_t CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end);
     void CopyTail(ScanRecord& record, int64_t position);
 
     // One step of a frame walk: the frame at the current position parsed
@@ -116,7 +119,10 @@ private:
         enum Kind { kParsed, kSkipped, kInvalid } kind;
         int64_t next;  // the following frame's position
     };
-    FrameStep ParseFrame(ScanRecord& record, FrameSeries* series, int64_t end, FrameHeader& header);
+    // The integrity checks a walk makes on the way, when asked for.
+    struct WalkChecks;
+    FrameStep ParseFrame(ScanRecord& record, FrameSeries* series, WalkChecks* checks, int64_t end,
+                         FrameHeader& header);
     // The step for a frame whose parse gave `length` (0 or less).
     FrameStep NotParsed(int64_t start, int length, int64_t end);
     // Re-synchronisation: the next two chained frames before `end` (-1: the
@@ -129,7 +135,7 @@ private:
         int64_t end;    // where the tags after the audio start, -1 when none do
     };
     int WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeries* series,
-                   sink* progress);
+                   FileChecks* checks, sink* progress);
 
     CID3Tag tag_;
     int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag
@@ -143,7 +149,10 @@ inline constexpr const char* kTooFewFramesRefusal = "Too few MPEG audio frames";
 // `frame_limit` frames, it replaces `record` and is finished with `progress`.
 // Answers whether that happened. Needs no open file, so a caller may ask
 // before opening one.
-bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress);
+// With `checks`, only a record cached with its checks answers, and they are
+// copied out too.
+bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress,
+                     FileChecks* checks = nullptr);
 
 // The finishing step of a scan: average bitrate, length and the VBR flag from
 // the record's counts (and the Xing frame count). Returns the progress sink's

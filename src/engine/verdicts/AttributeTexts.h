@@ -12,7 +12,7 @@ namespace vandrel {
 // position in the record (0, 28, 56, ... 1456), which is how the attribute
 // catalog refers to them.
 constexpr int kSlotStep = 28;
-constexpr int kSlotCount = 53;
+constexpr int kSlotCount = 57;
 
 enum Slot : int {
     kSlotGeneralType = 0,
@@ -69,6 +69,11 @@ enum Slot : int {
     kSlotAudiophileName = 1400,
     kSlotAudiophileOriginator = 1428,
     kSlotAudiophileAdjustment = 1456,
+    // The integrity checks' texts.
+    kSlotProblems = 1484,
+    kSlotCrcErrors = 1512,
+    kSlotBandwidth = 1540,
+    kSlotUpscaled = 1568,
 };
 
 class AttributeTexts {

@@ -1,0 +1,46 @@
+#include "engine/checks/FileChecks.h"
+
+#include <bit>
+
+#include "engine/io/ByteOrder.h"
+
+namespace vandrel {
+
+FileChecksImage ToImage(const FileChecks& checks) {
+    FileChecksImage image{};
+    const std::span<uint8_t> out(image);
+    StoreLe32(out.subspan(0), checks.walked);
+    StoreLe32(out.subspan(4), checks.crc_frames);
+    StoreLe32(out.subspan(8), checks.crc_errors);
+    StoreLe32(out.subspan(12), checks.crc_unchecked);
+    StoreLe32(out.subspan(16), checks.junk_before_audio);
+    StoreLe32(out.subspan(20), checks.unknown_after_audio);
+    StoreLe32(out.subspan(24), static_cast<uint32_t>(checks.audio_bytes));
+    StoreLe32(out.subspan(28), static_cast<uint32_t>(checks.audio_bytes >> 32));
+    StoreLe32(out.subspan(32), std::bit_cast<uint32_t>(checks.bandwidth_hz));
+    StoreLe32(out.subspan(36), std::bit_cast<uint32_t>(checks.reach_hz));
+    StoreLe32(out.subspan(40), checks.bandwidth_granules);
+    StoreLe32(out.subspan(44), static_cast<uint32_t>(checks.upscale));
+    StoreLe32(out.subspan(48), std::bit_cast<uint32_t>(checks.player_seconds));
+    return image;
+}
+
+FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image) {
+    const std::span<const uint8_t> in(image);
+    FileChecks checks;
+    checks.walked = LoadLe32(in.subspan(0));
+    checks.crc_frames = LoadLe32(in.subspan(4));
+    checks.crc_errors = LoadLe32(in.subspan(8));
+    checks.crc_unchecked = LoadLe32(in.subspan(12));
+    checks.junk_before_audio = LoadLe32(in.subspan(16));
+    checks.unknown_after_audio = LoadLe32(in.subspan(20));
+    checks.audio_bytes = LoadLe64(in.subspan(24));
+    checks.bandwidth_hz = std::bit_cast<float>(LoadLe32(in.subspan(32)));
+    checks.reach_hz = std::bit_cast<float>(LoadLe32(in.subspan(36)));
+    checks.bandwidth_granules = LoadLe32(in.subspan(40));
+    checks.upscale = static_cast<int32_t>(LoadLe32(in.subspan(44)));
+    checks.player_seconds = std::bit_cast<float>(LoadLe32(in.subspan(48)));
+    return checks;
+}
+
+}  // namespace vandrel

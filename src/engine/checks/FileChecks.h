@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vandrel {
+
+// What a scan found out about a file's integrity besides its record: the
+// frame CRCs, the bytes around the audio that are neither frames nor known
+// tags, the audio's extent, and the bandwidth of its Layer III granules. A
+// fixed-size value, cached beside the record.
+struct FileChecks {
+    // 1 when a frame walk filled the frame counts below; 0 after a scan of
+    // the headers only, or for a file kind without MPEG audio frames.
+    uint32_t walked = 0;
+    // Frames with a CRC whose check could be made, those that failed, and
+    // those whose protected part this program cannot lay out.
+    uint32_t crc_frames = 0;
+    uint32_t crc_errors = 0;
+    uint32_t crc_unchecked = 0;
+    // Bytes between the tags at the start (or the start of the file) and the
+    // first frame.
+    uint32_t junk_before_audio = 0;
+    // Bytes between the end of the last frame and the tags at the end (or
+    // the end of the file) that are no known tag.
+    uint32_t unknown_after_audio = 0;
+    // From the first frame's start to the last frame's end; set by a walk of
+    // the whole file, else 0.
+    uint64_t audio_bytes = 0;
+    // The bandwidth verdict (see JudgeBandwidth): 0 Hz when the walk met no
+    // Layer III long-block granule; `upscale` is an UpscaleKind.
+    float bandwidth_hz = 0;
+    float reach_hz = 0;
+    uint32_t bandwidth_granules = 0;
+    int32_t upscale = 0;
+    // The length a player shows before it has read the file: from the Xing
+    // or VBRI frame count, else the audio's size at the first frame's
+    // bitrate. 0 when there is none to tell.
+    float player_seconds = 0;
+
+    bool operator==(const FileChecks&) const = default;
+};
+
+// The size of FileChecks as the cache stores it: every field little-endian in
+// the order above.
+constexpr size_t kFileChecksImageSize = 52;
+using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
+
+FileChecksImage ToImage(const FileChecks& checks);
+FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image);
+
+}  // namespace vandrel

@@ -1,0 +1,207 @@
+#include "engine/verdicts/Findings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/checks/Bandwidth.h"
+#include "engine/frame/FrameHeader.h"
+#include "engine/tags/VbrHeaders.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr int kMpegAudio = 1;
+
+// A player's length counts as wrong when it is off by more than both of these.
+constexpr double kLengthToleranceSeconds = 1.0;
+constexpr double kLengthToleranceShare = 0.01;
+
+std::string Count(uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+void Add(std::vector<Finding>& findings, Severity severity, std::string brief,
+         std::string detail) {
+    findings.push_back({severity, std::move(brief), std::move(detail)});
+}
+
+// What the file's headers say against what the walk of the whole file found.
+// Each header counts its own frame too; so does the walk.
+void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
+                    const FileChecks& checks) {
+    std::vector<std::string> mismatches;
+    const auto walked_frames = static_cast<int64_t>(record.frames);
+    const auto audio = static_cast<int64_t>(checks.audio_bytes);
+    if (record.has_xing != 0) {
+        const VbrHeaderBlock& x = record.xing;
+        if ((x.flags & kXingFramesFlag) != 0 && int64_t{x.frames} + 1 != walked_frames) {
+            mismatches.push_back("the Xing header counts " + std::to_string(int64_t{x.frames} + 1) +
+                                 " frames, the audio holds " + std::to_string(walked_frames));
+        }
+        if ((x.flags & kXingBytesFlag) != 0 && audio > 0 && int64_t{x.bytes} != audio) {
+            mismatches.push_back("the Xing header counts " + std::to_string(x.bytes) +
+                                 " bytes, the audio holds " + std::to_string(audio));
+        }
+        if (x.has_lame_tag != 0 && x.music_length != 0 && audio > 0 &&
+            int64_t{x.music_length} != audio) {
+            mismatches.push_back("the LAME tag's music length is " +
+                                 std::to_string(x.music_length) + " bytes, the audio holds " +
+                                 std::to_string(audio));
+        }
+    }
+    if (record.has_vbri != 0 && int64_t{record.vbri.frames} + 1 != walked_frames) {
+        mismatches.push_back("the VBRI header counts " +
+                             std::to_string(int64_t{record.vbri.frames} + 1) +
+                             " frames, the audio holds " + std::to_string(walked_frames));
+    }
+    if (!mismatches.empty()) {
+        std::string detail = "Header and audio disagree: ";
+        for (size_t i = 0; i < mismatches.size(); ++i) {
+            detail += (i == 0 ? "" : "; ") + mismatches[i];
+        }
+        Add(findings, Severity::kWarning, "header mismatch",
+            detail + " (a joined, cut or padded file).");
+    }
+
+    const double real = record.length_seconds;
+    const double shown = checks.player_seconds;
+    if (shown > 0 && real > 0 &&
+        std::abs(shown - real) > std::max(kLengthToleranceSeconds, kLengthToleranceShare * real)) {
+        Add(findings, Severity::kWarning, "wrong length shown",
+            "Players show " + Seconds(shown) + " before reading the file; the audio lasts " +
+                Seconds(real) + ".");
+    }
+}
+
+}  // namespace
+
+std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks& checks) {
+    std::vector<Finding> findings;
+    if (record.sync_errors > 0) {
+        Add(findings, Severity::kDamage,
+            Count(static_cast<uint64_t>(record.sync_errors), "sync error", "sync errors"),
+            "The frames lose their chain " +
+                Count(static_cast<uint64_t>(record.sync_errors), "time", "times") +
+                " (audio missing or corrupt there).");
+    }
+    if (record.kind == kMpegAudio && record.last_frame_complete == 0) {
+        Add(findings, Severity::kDamage, "cut last frame",
+            "The last frame is cut short: the file ends inside it.");
+    }
+    if (checks.crc_errors > 0) {
+        Add(findings, Severity::kDamage, Count(checks.crc_errors, "CRC error", "CRC errors"),
+            Count(checks.crc_errors, "frame", "frames") + " of " +
+                std::to_string(checks.crc_frames) + " with a CRC fail their check.");
+    }
+    if (record.kind == kMpegAudio && record.xing.music_crc_computed != 0 &&
+        record.xing.music_crc_ok == 0) {
+        Add(findings, Severity::kDamage, "music CRC corrupt",
+            "The audio does not match the LAME tag's music CRC.");
+    }
+    if (checks.walked != 0 && record.whole_file_scanned != 0) {
+        CompareHeaders(findings, record, checks);
+    }
+    if (checks.upscale == static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) {
+        char khz[16];
+        std::snprintf(khz, sizeof khz, "%.1f", checks.bandwidth_hz / 1000.0);
+        Add(findings, Severity::kWarning, "probably upscaled",
+            std::string("The audio stops at ") + khz + " kHz, far below what " +
+                std::to_string(record.average_bitrate) +
+                " kbit/s keeps: probably made from a lower-bitrate MP3.");
+    }
+    if (checks.junk_before_audio > 0) {
+        Add(findings, Severity::kNotice, "junk before audio",
+            Count(checks.junk_before_audio, "byte", "bytes") +
+                " before the first frame are neither audio nor a tag.");
+    }
+    if (checks.unknown_after_audio > 0) {
+        Add(findings, Severity::kNotice, "unknown data after audio",
+            Count(checks.unknown_after_audio, "byte", "bytes") +
+                " after the last frame are neither audio nor a known tag.");
+    }
+    std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+        return a.severity > b.severity;
+    });
+    return findings;
+}
+
+Severity WorstSeverity(const std::vector<Finding>& findings) {
+    Severity worst = Severity::kNone;
+    for (const Finding& f : findings) {
+        worst = std::max(worst, f.severity);
+    }
+    return worst;
+}
+
+std::string ProblemsText(const std::vector<Finding>& findings) {
+    if (findings.empty()) {
+        return "none";
+    }
+    std::string text;
+    for (const Finding& f : findings) {
+        text += (text.empty() ? "" : ", ") + f.brief;
+    }
+    return text;
+}
+
+Finding RefusalFinding(std::string_view reason) {
+    return {Severity::kDamage, std::string(reason), std::string(reason)};
+}
+
+Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks) {
+    const std::vector<Finding> findings = CollectFindings(record, checks);
+    texts[kSlotProblems] = ProblemsText(findings);
+    const bool crc_seen = checks.crc_frames + checks.crc_unchecked > 0;
+    texts[kSlotCrcErrors] = crc_seen ? std::to_string(checks.crc_errors) : std::string();
+    if (checks.bandwidth_granules > 0) {
+        char khz[16];
+        std::snprintf(khz, sizeof khz, "%.1f", checks.bandwidth_hz / 1000.0);
+        texts[kSlotBandwidth] = khz;
+    } else {
+        texts[kSlotBandwidth].clear();
+    }
+    switch (static_cast<UpscaleKind>(checks.upscale)) {
+    case UpscaleKind::kProbablyUpscaled:
+        texts[kSlotUpscaled] = "probably";
+        break;
+    case UpscaleKind::kFullBandwidth:
+        texts[kSlotUpscaled] = "no";
+        break;
+    default:
+        texts[kSlotUpscaled].clear();
+        break;
+    }
+    return WorstSeverity(findings);
+}
+
+Severity FillFailureCheckTexts(AttributeTexts& texts, std::string_view reason) {
+    texts[kSlotProblems] = std::string(reason);
+    texts[kSlotCrcErrors] = "--";
+    texts[kSlotBandwidth] = "--";
+    texts[kSlotUpscaled] = "--";
+    return Severity::kDamage;
+}
+
+std::string FindingsReport(const std::vector<Finding>& findings) {
+    if (findings.empty()) {
+        return "Problems: none\n";
+    }
+    std::string report = "Problems:\n";
+    for (const Finding& f : findings) {
+        const char* label = f.severity == Severity::kDamage    ? "damage"
+                            : f.severity == Severity::kWarning ? "warning"
+                                                               : "notice";
+        report += std::string("  ") + label + ": " + f.detail + "\n";
+    }
+    return report;
+}
+
+}  // namespace vandrel

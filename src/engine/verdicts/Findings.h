@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/checks/FileChecks.h"
+#include "engine/core/ScanRecord.h"
+#include "engine/verdicts/AttributeTexts.h"
+
+namespace vandrel {
+
+// How bad a finding is; a file is as bad as its worst finding.
+enum class Severity : int {
+    kNone = 0,
+    kNotice = 1,   // bytes that are neither audio nor a known tag
+    kWarning = 2,  // headers that disagree with the audio, a probable upscale
+    kDamage = 3,   // audio lost or corrupt: sync errors, a cut frame, CRC failures
+};
+
+struct Finding {
+    Severity severity = Severity::kNone;
+    std::string brief;   // a few words for the Problems cell: "3 sync errors"
+    std::string detail;  // one sentence with the figures, for the reports
+};
+
+// Every finding of a scanned file, worst first (in a fixed order within one
+// severity). Header comparisons need a walk of the whole file; the other
+// findings hold for the part walked.
+std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks& checks);
+
+Severity WorstSeverity(const std::vector<Finding>& findings);
+
+// The Problems text: the briefs joined by ", ", or "none".
+std::string ProblemsText(const std::vector<Finding>& findings);
+
+// The finding of a file that no media type opens (empty, not audio, free
+// format, too short): `reason` says why.
+Finding RefusalFinding(std::string_view reason);
+
+// The "Checks" texts of a scanned file: Problems, CRC Errors (empty when no
+// frame carries a CRC), Bandwidth in kHz (empty without Layer III granules),
+// Upscaled? ("probably", "no", or empty when not judged). Returns the
+// worst severity.
+Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks);
+
+// The "Checks" texts of a file whose scan failed or that nothing opens: the
+// reason under Problems and "--" in the others. Returns kDamage.
+Severity FillFailureCheckTexts(AttributeTexts& texts, std::string_view reason);
+
+// The findings as lines for a text report: "Problems: none", or a heading
+// and one line per finding with its severity.
+std::string FindingsReport(const std::vector<Finding>& findings);
+
+}  // namespace vandrel

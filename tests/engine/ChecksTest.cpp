@@ -1,0 +1,255 @@
+// The integrity checks of a scan on real encoder output: frame CRCs, headers
+// against the audio, bytes around the audio, the bandwidth verdict, and the
+// texts and findings made of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/checks/Bandwidth.h"
+#include "engine/core/RecordCache.h"
+#include "engine/media/MediaFileRegistry.h"
+#include "engine/media/MediaFileWrapper.h"
+#include "engine/verdicts/Findings.h"
+#include "support/TestFiles.h"
+
+namespace vandrel {
+namespace {
+
+using test::FixturePath;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Scanned {
+    ScanRecord record = ZeroRecord();
+    FileChecks checks;
+    std::vector<Finding> findings;
+    AttributeTexts texts;
+    Severity severity = Severity::kNone;
+};
+
+Scanned ScanWithChecks(const std::string& path, ScanOptions options = {},
+                       FrameSeries* series = nullptr) {
+    RegisterStandardMediaFileTypes();
+    Scanned result;
+    CVandrelMediaFileWrapper file;
+    EXPECT_TRUE(file.Attach(path)) << path;
+    options.checks = &result.checks;
+    options.series = series;
+    options.cache = CacheLookup::kSkip;
+    EXPECT_EQ(file.Scan(result.record, options), 1) << path;
+    result.findings = CollectFindings(result.record, result.checks);
+    result.severity = FillCheckTexts(result.texts, result.record, result.checks);
+    return result;
+}
+
+bool HasFinding(const Scanned& s, std::string_view brief) {
+    return std::any_of(s.findings.begin(), s.findings.end(),
+                       [&](const Finding& f) { return f.brief == brief; });
+}
+
+// The start of the n-th frame of a walk (0 the first).
+size_t FrameStart(const ScanRecord& record, const FrameSeries& series, size_t n) {
+    return n == 0 ? static_cast<size_t>(record.first_frame_offset)
+                  : series[FrameSeries::kFramePosition][n - 1];
+}
+
+TEST(FrameCrcScan, ProtectedFilesFromLameAndTwolamePass) {
+    for (const char* name :
+         {"lame_crc_cbr128.mp3", "lame_crc_cbr64_mono_48k.mp3", "lame_crc_mpeg2_22k_cbr64.mp3",
+          "lame_crc_mpeg2_16k_cbr32_mono.mp3", "twolame_crc_192_joint.mp2",
+          "twolame_crc_48_mono.mp2", "twolame_crc_64_22k.mp2", "twolame_crc_64_48k_mono.mp2",
+          "twolame_crc_96_32k_joint.mp2"}) {
+        SCOPED_TRACE(name);
+        const Scanned s = ScanWithChecks(FixturePath(name));
+        EXPECT_EQ(s.checks.crc_frames, static_cast<uint32_t>(s.record.frames))
+            << "every frame checked";
+        EXPECT_EQ(s.checks.crc_errors, 0u) << "CRC errors";
+        EXPECT_EQ(s.texts[kSlotCrcErrors], "0") << "CRC Errors text";
+        EXPECT_EQ(s.texts[kSlotProblems], "none") << "Problems text";
+    }
+}
+
+TEST(FrameCrcScan, OneChangedByteFailsItsFrameOnly) {
+    // A side information byte of Layer III, an allocation byte of Layer II.
+    for (const char* name : {"lame_crc_cbr128.mp3", "twolame_crc_192_joint.mp2"}) {
+        SCOPED_TRACE(name);
+        FrameSeries series;
+        const Scanned clean = ScanWithChecks(FixturePath(name), {}, &series);
+        std::vector<uint8_t> bytes = ReadFile(FixturePath(name));
+        bytes[FrameStart(clean.record, series, 10) + 7] ^= 0x10;
+        TempDir dir;
+        WriteFile(dir.File("changed.mp3"), bytes);
+
+        const Scanned s = ScanWithChecks(dir.File("changed.mp3"));
+        EXPECT_EQ(s.checks.crc_errors, 1u) << "CRC errors";
+        EXPECT_EQ(s.texts[kSlotCrcErrors], "1") << "CRC Errors text";
+        EXPECT_EQ(s.texts[kSlotProblems], "1 CRC error") << "Problems text";
+        EXPECT_EQ(s.severity, Severity::kDamage) << "severity";
+    }
+}
+
+TEST(FrameCrcScan, UnprotectedFileHasNoCrcText) {
+    const Scanned s = ScanWithChecks(FixturePath("lame_cbr128_joint.mp3"));
+    EXPECT_EQ(s.checks.crc_frames, 0u) << "frames checked";
+    EXPECT_EQ(s.texts[kSlotCrcErrors], "") << "CRC Errors text";
+}
+
+TEST(HeaderChecks, CleanFilesAgreeWithTheirHeaders) {
+    for (const char* name : {"lame_vbr_v2.mp3", "lame_cbr128_joint.mp3", "ffmpeg_lame_vbr_q4.mp3",
+                             "lame_mpeg2_16k_vbr_mono.mp3", "mutagen_trailing_tags.mp3",
+                             "mid3v2_cover_art.mp3"}) {
+        SCOPED_TRACE(name);
+        const Scanned s = ScanWithChecks(FixturePath(name));
+        EXPECT_EQ(s.texts[kSlotProblems], "none") << "Problems text";
+        EXPECT_EQ(s.checks.audio_bytes, s.record.xing.bytes) << "audio bytes";
+    }
+}
+
+TEST(HeaderChecks, CutVbrFileDisagreesWithItsHeader) {
+    std::vector<uint8_t> bytes = ReadFile(FixturePath("lame_vbr_v2.mp3"));
+    bytes.resize(bytes.size() * 6 / 10);
+    TempDir dir;
+    WriteFile(dir.File("cut.mp3"), bytes);
+
+    const Scanned s = ScanWithChecks(dir.File("cut.mp3"));
+    EXPECT_TRUE(HasFinding(s, "header mismatch")) << s.texts[kSlotProblems];
+    EXPECT_TRUE(HasFinding(s, "wrong length shown")) << s.texts[kSlotProblems];
+    EXPECT_TRUE(HasFinding(s, "cut last frame")) << s.texts[kSlotProblems];
+    EXPECT_EQ(s.findings.front().severity, Severity::kDamage) << "worst first";
+
+    // A walk of the first frames cannot tell: no header comparison.
+    const Scanned part = ScanWithChecks(dir.File("cut.mp3"), {.frame_limit = 20});
+    EXPECT_FALSE(HasFinding(part, "header mismatch")) << part.texts[kSlotProblems];
+}
+
+TEST(HeaderChecks, JoinedPairCountsMoreFramesThanTheFirstHeader) {
+    std::vector<uint8_t> bytes = ReadFile(FixturePath("lame_cbr128_joint.mp3"));
+    const std::vector<uint8_t> second = ReadFile(FixturePath("lame_vbr_v2.mp3"));
+    bytes.insert(bytes.end(), second.begin(), second.end());
+    TempDir dir;
+    WriteFile(dir.File("joined.mp3"), bytes);
+
+    const Scanned s = ScanWithChecks(dir.File("joined.mp3"));
+    ASSERT_TRUE(HasFinding(s, "header mismatch")) << s.texts[kSlotProblems];
+    const auto mismatch = std::find_if(s.findings.begin(), s.findings.end(),
+                                       [](const Finding& f) { return f.brief == "header mismatch"; });
+    EXPECT_NE(mismatch->detail.find("counts 117 frames, the audio holds 234"), std::string::npos)
+        << mismatch->detail;
+    EXPECT_EQ(mismatch->severity, Severity::kWarning) << "severity";
+    EXPECT_FALSE(HasFinding(s, "cut last frame")) << s.texts[kSlotProblems];
+}
+
+TEST(HeaderChecks, VbrWithoutHeaderShowsAWrongLength) {
+    const Scanned s = ScanWithChecks(FixturePath("lame_notag_vbr_long.mp3"));
+    EXPECT_TRUE(HasFinding(s, "wrong length shown")) << s.texts[kSlotProblems];
+    EXPECT_LT(s.checks.player_seconds, 3.0f) << "length from the first frame's bitrate";
+}
+
+TEST(AroundTheAudio, JunkBeforeAndUnknownBytesAfter) {
+    std::vector<uint8_t> bytes(300, 'x');
+    const std::vector<uint8_t> audio = ReadFile(FixturePath("lame_cbr128_joint.mp3"));
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    bytes.insert(bytes.end(), 200, 'y');
+    TempDir dir;
+    WriteFile(dir.File("padded.mp3"), bytes);
+
+    const Scanned s = ScanWithChecks(dir.File("padded.mp3"));
+    EXPECT_EQ(s.checks.junk_before_audio, 300u) << "junk before";
+    EXPECT_EQ(s.checks.unknown_after_audio, 200u) << "unknown after";
+    EXPECT_EQ(s.texts[kSlotProblems], "junk before audio, unknown data after audio")
+        << "Problems text";
+    EXPECT_EQ(s.severity, Severity::kNotice) << "severity";
+}
+
+TEST(AroundTheAudio, KnownTagsAreNoJunk) {
+    const Scanned s = ScanWithChecks(FixturePath("mutagen_trailing_tags.mp3"));
+    EXPECT_EQ(s.checks.junk_before_audio, 0u) << "junk before";
+    EXPECT_EQ(s.checks.unknown_after_audio, 0u) << "unknown after";
+}
+
+TEST(BandwidthVerdict, OriginalEncodeAndTranscodeOfOneSignal) {
+    const Scanned original = ScanWithChecks(FixturePath("lame_cbr256_bright.mp3"));
+    EXPECT_GT(original.checks.bandwidth_hz, 19000.0f) << "original bandwidth";
+    EXPECT_EQ(original.texts[kSlotUpscaled], "no") << "original Upscaled?";
+    EXPECT_EQ(original.texts[kSlotProblems], "none") << "original Problems";
+
+    const Scanned transcode = ScanWithChecks(FixturePath("lame_cbr256_from128.mp3"));
+    EXPECT_LT(transcode.checks.bandwidth_hz, 17000.0f) << "transcode bandwidth";
+    EXPECT_EQ(transcode.texts[kSlotUpscaled], "probably") << "transcode Upscaled?";
+    EXPECT_EQ(transcode.texts[kSlotProblems], "probably upscaled") << "transcode Problems";
+    EXPECT_EQ(transcode.severity, Severity::kWarning) << "transcode severity";
+}
+
+TEST(BandwidthVerdict, LowBitratesAndOtherLayersAreNotJudged) {
+    const Scanned mp3 = ScanWithChecks(FixturePath("lame_cbr128_joint.mp3"));
+    EXPECT_NE(mp3.texts[kSlotBandwidth], "") << "Layer III has a bandwidth";
+    EXPECT_EQ(mp3.texts[kSlotUpscaled], "") << "128 kbit/s not judged";
+    const Scanned mp2 = ScanWithChecks(FixturePath("twolame_mp2_192_48k.mp2"));
+    EXPECT_EQ(mp2.texts[kSlotBandwidth], "") << "Layer II has no side information to read";
+}
+
+TEST(CheckTexts, HeadersOnlyAndFailures) {
+    const Scanned s = ScanWithChecks(FixturePath("lame_crc_cbr128.mp3"), {.walk_frames = false});
+    EXPECT_EQ(s.checks.walked, 0u) << "walked";
+    EXPECT_EQ(s.texts[kSlotCrcErrors], "") << "no CRC text without a walk";
+
+    AttributeTexts texts;
+    EXPECT_EQ(FillFailureCheckTexts(texts, "Too few MPEG audio frames"), Severity::kDamage)
+        << "failure severity";
+    EXPECT_EQ(texts[kSlotProblems], "Too few MPEG audio frames") << "failure Problems";
+    EXPECT_EQ(texts[kSlotBandwidth], "--") << "failure Bandwidth";
+}
+
+// A cache that keeps what it is given, checks included.
+class MapCache : public RecordCache {
+public:
+    bool Lookup(std::string_view path, const RecordFileStatus&, ScanRecord& out, int,
+                FileChecks* checks) override {
+        const auto it = entries.find(std::string(path));
+        if (it == entries.end() || (checks != nullptr && !it->second.second)) {
+            return false;
+        }
+        out = it->second.first;
+        if (checks != nullptr) {
+            *checks = *it->second.second;
+        }
+        ++hits;
+        return true;
+    }
+    void Store(const ScanRecord& record, const FileChecks* checks) override {
+        entries[record.path] = {record, checks != nullptr ? std::optional(*checks) : std::nullopt};
+    }
+    std::map<std::string, std::pair<ScanRecord, std::optional<FileChecks>>> entries;
+    int hits = 0;
+};
+
+TEST(CachedChecks, AnsweredWithTheRecordOrNotAtAll) {
+    MapCache cache;
+    AnalysisCacheScope scope(&cache);
+    const std::string path = FixturePath("lame_cbr256_from128.mp3");
+    RegisterStandardMediaFileTypes();
+    auto scan = [&](FileChecks* checks) {
+        CVandrelMediaFileWrapper file;
+        EXPECT_TRUE(file.Attach(path));
+        ScanRecord record = ZeroRecord();
+        file.Scan(record, {.checks = checks});
+    };
+
+    scan(nullptr);  // stored without checks
+    FileChecks first;
+    scan(&first);
+    EXPECT_EQ(cache.hits, 0) << "a record without checks answers no scan that wants them";
+    EXPECT_EQ(first.upscale, static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) << "walked";
+
+    FileChecks second;
+    scan(&second);
+    EXPECT_EQ(cache.hits, 1) << "answered from the cache";
+    EXPECT_EQ(second, first) << "the cached checks";
+}
+
+}  // namespace
+}  // namespace vandrel
