@@ -1,6 +1,7 @@
 #include "store/AttributeCatalog.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,7 +15,8 @@ namespace {
 
 constexpr Alignment L = Alignment::kLeft;
 constexpr Alignment R = Alignment::kRight;
-constexpr int kText = -1;
+constexpr int kText = kSortByText;
+constexpr int kNumber = kSortByNumberInText;
 
 // id, name, description, group, alignment, sort field, text slot, width, scan
 const std::vector<AttributeInfo> kCatalog = {
@@ -72,6 +74,13 @@ const std::vector<AttributeInfo> kCatalog = {
     {204, "Track", "Track Number", "ID3v1", R, 140, 784, 100, false},
     {205, "Comment", "Comment contained in id3v1 tag", "ID3v1", L, kText, 756, 200, false},
     {206, "Genre", "Genre of track", "ID3v1", L, kText, 700, 200, false},
+    {300, "Problems", "What is wrong with the file: damage, mismatched headers, upscaling",
+     "Checks", L, kText, 1484, 200, true},
+    {301, "CRC Errors", "Number of frames whose CRC does not match", "Checks", R, kNumber, 1512,
+     70, true},
+    {302, "Bandwidth", "Bandwidth of the coded audio (kHz)", "Checks", R, kNumber, 1540, 70, true},
+    {303, "Upscaled?", "Was the file probably encoded from a lower-bitrate source?", "Checks", L,
+     kText, 1568, 70, true},
 };
 
 char Lower(char c) {
@@ -130,10 +139,19 @@ double SortNumber(const AttributeInfo& attribute, uint32_t field) {
     return static_cast<int32_t>(field);
 }
 
+double NumberInText(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end != text.data() ? value : -1.0;
+}
+
 SortKey SortKeyOf(const AttributeInfo& attribute, const ScanRecord& record,
                   const AttributeTexts& texts) {
-    if (attribute.sort_field < 0) {
+    if (attribute.sort_field == kSortByText) {
         return {0, texts[attribute.text_slot]};
+    }
+    if (attribute.sort_field == kSortByNumberInText) {
+        return {NumberInText(texts[attribute.text_slot]), {}};
     }
     const ScanRecordImage image = ToImage(record);
     const size_t offset = static_cast<size_t>(attribute.sort_field);
@@ -142,7 +160,7 @@ SortKey SortKeyOf(const AttributeInfo& attribute, const ScanRecord& record,
 
 int CompareForSort(const AttributeInfo& attribute, const SortKey& a, const SortKey& b,
                    bool descending) {
-    if (attribute.sort_field < 0) {
+    if (attribute.sort_field == kSortByText) {
         return descending ? CompareTextsIgnoringCase(b.text, a.text)
                           : CompareTextsIgnoringCase(a.text, b.text);
     }

@@ -11,15 +11,21 @@ namespace vandrel {
 
 enum class Alignment { kLeft, kRight };
 
+// Sort fields that are no record offset: the attribute sorts by its text, or
+// by the number its text starts with (-1 when it starts with none).
+constexpr int kSortByText = -1;
+constexpr int kSortByNumberInText = -2;
+
 // One attribute a file can be described by: a column of the list, a line of
 // the export.
 struct AttributeInfo {
     int32_t id;
     std::string_view name;
     std::string_view description;
-    std::string_view group;  // "General", "ID3v1", "Mpeg Plus" or "Lame Tag"
+    std::string_view group;  // "General", "ID3v1", "Mpeg Plus", "Lame Tag" or "Checks"
     Alignment alignment;
-    // -1: sorted by its text; else the record offset of the number it sorts by.
+    // kSortByText, kSortByNumberInText, or the record offset of the number it
+    // sorts by.
     int sort_field;
     int text_slot;
     int width;            // column width in pixels
@@ -29,7 +35,7 @@ struct AttributeInfo {
 // Offset of the one floating-point sort field (the length in seconds).
 constexpr int kFloatSortField = 280;
 
-// The process-wide catalog of the 41 attributes, in ascending id order.
+// The process-wide catalog of the 45 attributes, in ascending id order.
 const std::vector<AttributeInfo>& Catalog();
 // nullptr for an id without an attribute.
 const AttributeInfo* FindAttribute(int32_t id);
@@ -52,6 +58,8 @@ struct SortKey {
 };
 // The number from the 32 bits at the sort field, as the record's image holds them.
 double SortNumber(const AttributeInfo& attribute, uint32_t field);
+// The number a text starts with, -1 when it starts with none.
+double NumberInText(std::string_view text);
 SortKey SortKeyOf(const AttributeInfo& attribute, const ScanRecord& record,
                   const AttributeTexts& texts);
 

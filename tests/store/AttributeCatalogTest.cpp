@@ -9,9 +9,9 @@
 namespace vandrel {
 namespace {
 
-TEST(AttributeCatalog, HoldsFortyOneAttributesInIdOrderEachWithItsOwnTextSlot) {
+TEST(AttributeCatalog, HoldsFortyFiveAttributesInIdOrderEachWithItsOwnTextSlot) {
     const auto& catalog = Catalog();
-    ASSERT_EQ(catalog.size(), 41u);
+    ASSERT_EQ(catalog.size(), 45u);
     std::set<int> slots;
     for (size_t i = 0; i < catalog.size(); ++i) {
         const AttributeInfo& a = catalog[i];
@@ -76,6 +76,19 @@ TEST(AttributeCatalog, SortsNamesWithoutRegardToCaseAndLengthsAsFloatsBothWays) 
     EXPECT_EQ(CompareForSort(length, key_a, key_b, true), 1);
     EXPECT_EQ(CompareTextsIgnoringCase("ABC", "abc"), 0);
     EXPECT_LT(CompareTextsIgnoringCase("ab", "abc"), 0);
+}
+
+TEST(AttributeCatalog, ChecksSortByTheNumberInTheirText) {
+    // Bandwidth: kHz with a decimal; an empty cell (not Layer III) goes first.
+    std::vector<Item> items = {MakeItem("wide", 0), MakeItem("narrow", 0), MakeItem("none", 0)};
+    items[0].texts[kSlotBandwidth] = "19.6";
+    items[1].texts[kSlotBandwidth] = "9.8";
+    EXPECT_EQ(SortedNames(items, 302, false), "none narrow wide ") << "Bandwidth ascending";
+    EXPECT_EQ(SortedNames(items, 302, true), "wide narrow none ") << "Bandwidth descending";
+    // CRC Errors: numbers, not texts ("12" after "9").
+    items[0].texts[kSlotCrcErrors] = "12";
+    items[1].texts[kSlotCrcErrors] = "9";
+    EXPECT_EQ(SortedNames(items, 301, false), "none narrow wide ") << "CRC Errors ascending";
 }
 
 }  // namespace
