@@ -240,9 +240,12 @@ TEST(CachedChecks, AnsweredWithTheRecordOrNotAtAll) {
     };
 
     scan(nullptr);  // stored without checks
+    const ScanRecordImage without = ToImage(cache.entries.begin()->second.first);
     FileChecks first;
     scan(&first);
     EXPECT_EQ(cache.hits, 0) << "a record without checks answers no scan that wants them";
+    EXPECT_EQ(ToImage(cache.entries.begin()->second.first), without)
+        << "the checks leave the stored record as it was";
     EXPECT_EQ(first.upscale, static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) << "walked";
 
     FileChecks second;

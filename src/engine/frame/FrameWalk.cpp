@@ -401,9 +401,11 @@ int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeri
         }
     }
     if (walk_checks) {
-        // The verdict wants the average bitrate, which FinishScan sets.
-        FinishScan(record, nullptr);
-        walk_checks->Finish(record);
+        // The verdict wants the average bitrate, which FinishScan sets; the
+        // cache keeps the record as it is before that step.
+        ScanRecord finished = record;
+        FinishScan(finished, nullptr);
+        walk_checks->Finish(finished);
     }
     if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
         cache->Store(record, checks);
