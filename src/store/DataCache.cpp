@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "engine/core/SettingsTable.h"
 #include "engine/frame/FrameHeader.h"
@@ -152,7 +153,88 @@ bool IsReadableFile(const std::string& path) {
     return probe.Open(path, "rb");
 }
 
+constexpr uint64_t kFnvOffsetBasis = 0xCBF29CE484222325;
+constexpr uint64_t kFnvPrime = 0x100000001B3;
+
+uint64_t Fnv1a64(std::span<const uint8_t> bytes) {
+    uint64_t digest = kFnvOffsetBasis;
+    for (const uint8_t byte : bytes) {
+        digest = (digest ^ byte) * kFnvPrime;
+    }
+    return digest;
+}
+
+// The checks of a checks file by record key, each with the digest of the
+// record it belongs to; empty when the file is missing, of another version or
+// damaged anywhere.
+struct ChecksEntry {
+    uint64_t record_digest;
+    FileChecks checks;
+};
+std::unordered_map<std::string, ChecksEntry> ReadChecksFile(const std::string& path) {
+    std::unordered_map<std::string, ChecksEntry> entries;
+    FileStream file;
+    if (!file.Open(path, "rb") || file.Size() < static_cast<int64_t>(kChecksHeaderSize)) {
+        return entries;
+    }
+    std::array<uint8_t, kChecksHeaderSize> header{};
+    if (file.Read(header) != header.size()) {
+        return entries;
+    }
+    const std::span<const uint8_t> h(header);
+    const uint32_t count = LoadLe32(h.subspan(8));
+    const int64_t body_size = int64_t{count} * static_cast<int64_t>(kChecksEntrySize);
+    // Exactly as long as the header says: a file cut short or with bytes
+    // after its entries is damaged.
+    if (LoadLe32(h) != kChecksFileMagic || LoadLe32(h.subspan(4)) != kChecksFileVersion ||
+        LoadLe32(h.subspan(12)) != kChecksEntrySize ||
+        file.Size() != static_cast<int64_t>(kChecksHeaderSize) + body_size) {
+        return entries;
+    }
+    std::vector<uint8_t> body(static_cast<size_t>(body_size));
+    if (file.Read(body) != body.size() || Fnv1a64(body) != LoadLe64(h.subspan(16))) {
+        return entries;
+    }
+    entries.reserve(count);
+    for (size_t at = 0; at < body.size(); at += kChecksEntrySize) {
+        const std::span<const uint8_t> entry = std::span(body).subspan(at, kChecksEntrySize);
+        const auto path_field = entry.subspan(kChecksEntryPathOffset, kRecordPathCapacity);
+        const auto end = std::find(path_field.begin(), path_field.end(), uint8_t{0});
+        if (end == path_field.end()) {
+            continue;  // no terminator: no path
+        }
+        entries.insert_or_assign(
+            std::string(path_field.begin(), end),
+            ChecksEntry{LoadLe64(entry.subspan(kChecksEntryDigestOffset)),
+                        ChecksFromImage(
+                            entry.subspan(kChecksEntryImageOffset).first<kFileChecksImageSize>())});
+    }
+    return entries;
+}
+
+// Replaces the checks file of the cache at `cache_path` with `bytes`, or
+// removes it when there are none (a cache without checks leaves no file).
+bool WriteChecksFile(const std::string& cache_path, std::string_view bytes, std::string* error) {
+    const std::string path = ChecksFilePath(cache_path);
+    if (!bytes.empty()) {
+        return WriteFileAtomically(path, bytes, error);
+    }
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        *error = "Cannot remove " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+uint64_t RecordDigest(const ScanRecord& record) {
+    return Fnv1a64(ToImage(record));
+}
+
+std::string ChecksFilePath(const std::string& cache_path) {
+    return FollowLinks(cache_path) + kChecksFileSuffix;
+}
 
 bool IsPlausibleRecord(const ScanRecord& record) {
     const std::string_view path = RecordPath(record);
@@ -224,7 +306,7 @@ size_t CDataCache::RebuildIndex() {
 }
 
 bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
-                        int frame_limit) {
+                        int frame_limit, FileChecks* checks) {
     if (!FitsRecordPath(path)) {
         return false;
     }
@@ -248,6 +330,12 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
     if (!SameFileState(it->record.status, wanted) || !Covers(it->record, frame_limit)) {
         return false;
     }
+    if (checks != nullptr) {
+        if (!it->checks) {
+            return false;  // scanned again, to make the checks
+        }
+        *checks = *it->checks;
+    }
     out = it->record;
     CopyTextField(out.path, asked);
     // Most recently used first. This alone is no change for Save: rewriting
@@ -256,13 +344,16 @@ bool CDataCache::Lookup(std::string_view path, const RecordFileStatus& status, S
     return true;
 }
 
-void CDataCache::Store(const ScanRecord& record) {
+void CDataCache::Store(const ScanRecord& record, const FileChecks* checks) {
     const std::optional<std::string> key = CacheKeyOf(RecordPath(record));
     if (!key) {
         return;
     }
-    ScanRecord keyed = record;
-    CopyTextField(keyed.path, *key);
+    Entry keyed{record, std::nullopt, 0};
+    CopyTextField(keyed.record.path, *key);
+    if (checks != nullptr) {
+        keyed.checks = *checks;
+    }
     std::lock_guard lock(mutex_);
     if (!settings_.enabled) {
         return;
@@ -270,21 +361,29 @@ void CDataCache::Store(const ScanRecord& record) {
     if (const auto found = index_.find(*key); found != index_.end()) {
         const RecordList::iterator it = found->second;
         // A shorter scan of an unchanged file never replaces a longer one
-        // (and is no change for Save). The key stays the same, so the index
-        // keeps its view of it.
-        if (!SameFileState(keyed.status, it->record.status) || keyed.frames > it->record.frames) {
-            it->record = keyed;
-            it->changed_at = ++changes_;
+        // (and is no change for Save), unless it brings the checks the
+        // longer one lacks: those are what a lookup with checks needs. The
+        // checks go with their record, so a new record without checks drops
+        // the old ones. The key stays the same, so the index keeps its view
+        // of it.
+        const bool same_file = SameFileState(keyed.record.status, it->record.status);
+        if (!same_file || keyed.record.frames > it->record.frames ||
+            (keyed.checks && !it->checks)) {
+            keyed.changed_at = ++changes_;
+            *it = std::move(keyed);
         }
         records_.splice(records_.begin(), records_, it);
         return;
     }
-    records_.push_front(Entry{keyed, ++changes_});
+    keyed.changed_at = ++changes_;
+    records_.push_front(std::move(keyed));
     index_.emplace(RecordPath(records_.front().record), records_.begin());
     Trim();
 }
 
 void CDataCache::Trim() {
+    // The limit counts the records' bytes only: the checks beside them add
+    // about a sixth, and only for files scanned by a build that makes them.
     const int64_t limit = int64_t{settings_.max_size} * 1024;
     // The most records whose size is within the limit.
     const auto keep = static_cast<size_t>(std::max<int64_t>(0, limit / kRecordSize));
@@ -336,9 +435,23 @@ CDataCache::FileContent CDataCache::ReadCacheFile(const std::string& path) {
             continue;
         }
         CopyTextField(record.path, *key);
-        content.records.push_back(Entry{record, 0});
+        content.records.push_back(Entry{record, std::nullopt, 0});
     }
     content.valid = true;
+    if (content.records.empty()) {
+        return content;
+    }
+    // A checks entry goes with the record it was saved with, and with no
+    // other: not with a record another run (or an older build) has put in
+    // its place since.
+    auto checks = ReadChecksFile(ChecksFilePath(path));
+    for (Entry& entry : content.records) {
+        const auto found = checks.find(std::string(RecordPath(entry.record)));
+        if (found != checks.end() && found->second.record_digest == RecordDigest(entry.record)) {
+            entry.checks = found->second.checks;
+            checks.erase(found);  // one record per key: the first, as RebuildIndex keeps
+        }
+    }
     return content;
 }
 
@@ -390,6 +503,7 @@ void CDataCache::MergeWithFile(RecordList disk) {
         on_disk.erase(found);
         if (!Unsaved(*it)) {
             it->record = theirs->record;  // the same key, so the index's view holds
+            it->checks = theirs->checks;
         }
         disk.erase(theirs);
         ++it;
@@ -414,6 +528,37 @@ std::string CDataCache::FileBytes() const {
         std::copy(image.begin(), image.end(), out.begin() + static_cast<ptrdiff_t>(offset));
         offset += kScanRecordSize;
     }
+    return bytes;
+}
+
+std::string CDataCache::ChecksFileBytes() const {
+    const auto count =
+        static_cast<size_t>(std::count_if(records_.begin(), records_.end(), [](const Entry& entry) {
+            return entry.checks.has_value();
+        }));
+    if (count == 0) {
+        return {};
+    }
+    std::string bytes(kChecksHeaderSize + count * kChecksEntrySize, '\0');
+    const std::span<uint8_t> out(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    size_t offset = kChecksHeaderSize;
+    for (const Entry& entry : records_) {
+        if (!entry.checks) {
+            continue;
+        }
+        const std::span<uint8_t> at = out.subspan(offset, kChecksEntrySize);
+        const std::string_view path = RecordPath(entry.record);  // shorter than the field
+        std::copy(path.begin(), path.end(), at.begin() + kChecksEntryPathOffset);
+        StoreLe64(at.subspan(kChecksEntryDigestOffset), RecordDigest(entry.record));
+        const FileChecksImage image = ToImage(*entry.checks);
+        std::copy(image.begin(), image.end(), at.begin() + kChecksEntryImageOffset);
+        offset += kChecksEntrySize;
+    }
+    StoreLe32(out, kChecksFileMagic);
+    StoreLe32(out.subspan(4), kChecksFileVersion);
+    StoreLe32(out.subspan(8), static_cast<uint32_t>(count));
+    StoreLe32(out.subspan(12), static_cast<uint32_t>(kChecksEntrySize));
+    StoreLe64(out.subspan(16), Fnv1a64(out.subspan(kChecksHeaderSize)));
     return bytes;
 }
 
@@ -442,6 +587,7 @@ bool CDataCache::Save(std::string* error) {
         disk = ReadCacheFile(path);
     }
     std::string bytes;
+    std::string checks_bytes;
     uint64_t written_changes = 0;
     {
         std::lock_guard lock(mutex_);
@@ -454,9 +600,14 @@ bool CDataCache::Save(std::string* error) {
         Trim();
         written_changes = changes_;
         bytes = FileBytes();
+        checks_bytes = ChecksFileBytes();
     }
+    // The cache file first: should the checks file not follow, its entries
+    // (old or missing) match no record they were not saved with, and the
+    // files are scanned again rather than misread.
     std::string failure;
-    if (!WriteFileAtomically(path, bytes, &failure)) {
+    if (!WriteFileAtomically(path, bytes, &failure) ||
+        !WriteChecksFile(path, checks_bytes, &failure)) {
         Log([&] { return "CDataCache::Save: " + failure; });
         if (error != nullptr) {
             *error = failure;

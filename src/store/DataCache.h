@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/checks/FileChecks.h"
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanRecord.h"
 #include "store/UserQuestion.h"
@@ -19,6 +21,30 @@ namespace vandrel {
 // recently used first. No checksum, padding or trailer.
 constexpr uint32_t kCacheFileVersion = 3;
 constexpr size_t kCacheHeaderSize = 12;  // version, record count, record size
+
+// The integrity checks of the records live beside the cache file, in
+// "<cache file>.checks", so that the cache file keeps the layout that older
+// builds read and write too. All words little-endian:
+//   header: magic "VCHK", version, entry count, entry size, then a 64-bit
+//           FNV-1a digest of all entries' bytes (a damaged file is ignored whole);
+//   entry:  the record's key path (zero-terminated, zero-padded to the
+//           record's path field), the digest of the record's image as the
+//           cache file holds it (its file status included), the checks' image.
+// An entry belongs to a record only while the record is byte for byte the one
+// it was stored with; any other entry is dropped.
+inline constexpr const char* kChecksFileSuffix = ".checks";
+constexpr uint32_t kChecksFileMagic = 0x4B484356;  // "VCHK" as stored
+constexpr uint32_t kChecksFileVersion = 1;
+constexpr size_t kChecksHeaderSize = 24;
+constexpr size_t kChecksEntryPathOffset = 0;
+constexpr size_t kChecksEntryDigestOffset = kRecordPathCapacity;
+constexpr size_t kChecksEntryImageOffset = kChecksEntryDigestOffset + 8;
+constexpr size_t kChecksEntrySize = kChecksEntryImageOffset + kFileChecksImageSize;
+static_assert(kChecksEntrySize == 320);
+
+// The digest that ties a checks entry to its record: 64-bit FNV-1a of the
+// record's image.
+uint64_t RecordDigest(const ScanRecord& record);
 
 // About 10,000 files: a large folder stays cached from one start to the next.
 constexpr int kDefaultCacheMaxSizeKb = 20000;
@@ -46,6 +72,11 @@ struct CacheSettings {
 // <application folder>/cache.dat
 std::string DefaultCacheFilePath();
 
+// Where the checks of the cache at `cache_path` are kept: beside the file
+// itself, its links followed, so that runs reaching it through different
+// links share them.
+std::string ChecksFilePath(const std::string& cache_path);
+
 // Whether a cache may be written at the path: nothing is there yet, the file
 // is empty, or it begins with a cache header (version 3, record size 2056).
 // Any other file is someone else's and must not be replaced.
@@ -66,6 +97,8 @@ bool IsPlausibleRecord(const ScanRecord& record);
 // /m, are both "/m/b.mp3"; symbolic links are not followed). A record answers
 // a lookup when the file is still the same one (device, inode, size and
 // modification time as stored) and the record covers the frames asked for.
+// A record may carry the integrity checks of the scan that made it; they are
+// kept in a file of their own beside the cache file (see kChecksFileSuffix).
 //
 // Several runs may share one file: a save merges what this run stored with
 // what the file holds by then (see Save).
@@ -80,26 +113,38 @@ public:
     CDataCache(const CDataCache&) = delete;
     CDataCache& operator=(const CDataCache&) = delete;
 
+    using RecordCache::Lookup;
+    using RecordCache::Store;
+
     // frame_limit: the frames wanted, -1 for all. A path longer than a record
     // holds, as given or made absolute, is never found. The record found
-    // comes back with `path` as given, which is what the lists show.
+    // comes back with `path` as given, which is what the lists show. With
+    // `checks`, only a record kept with its checks answers, and they are
+    // copied out; without, any record answers.
     bool Lookup(std::string_view path, const RecordFileStatus& status, ScanRecord& out,
-                int frame_limit) override;
+                int frame_limit, FileChecks* checks) override;
     // Keeps the record of a scan that ran to its end, under its absolute
-    // path. An unchanged file's record is replaced only by one that covers
-    // more frames.
-    void Store(const ScanRecord& record) override;
+    // path, with its checks when given (and without any otherwise: the ones
+    // kept belonged to the record replaced). An unchanged file's record is
+    // replaced only by one that covers more frames, or by one with checks
+    // where the kept one has none.
+    void Store(const ScanRecord& record, const FileChecks* checks) override;
 
     // Replaces the records with those of the file, less the implausible ones
     // and all but the first of one path, trimmed to the size limit. A missing
-    // or damaged file leaves the cache empty.
+    // or damaged file leaves the cache empty. The checks come from the file
+    // beside it; when that is missing, damaged or of another version, the
+    // records load without checks (lookups that ask for checks then miss,
+    // and the files are scanned again).
     void Load();
     // Writes the records when they differ from what the file was last known
     // to hold (something was stored, replaced, trimmed or cleared since Load
     // or the last Save; a lookup's change of order alone does not count).
     // Under a lock on "<path>.lock" it reads the file again and merges: see
     // MergeWithFile. After a Clear the file is replaced instead, so that
-    // purged records do not come back. The file is replaced atomically.
+    // purged records do not come back. The file is replaced atomically, and
+    // so is the checks file after it, under the same lock (removed when no
+    // record has checks).
     // Does nothing while the cache is disabled. False (with `error`) when a
     // write was needed and failed.
     bool Save(std::string* error = nullptr);
@@ -128,7 +173,8 @@ public:
 
 private:
     struct Entry {
-        ScanRecord record;  // its path is its key: absolute and normal
+        ScanRecord record;                 // its path is its key: absolute and normal
+        std::optional<FileChecks> checks;  // of the scan that made the record
         // The change (a number of changes_) that stored it, 0 for a record
         // read from the file; the file holds it once saved_changes_ is as far.
         uint64_t changed_at = 0;
@@ -142,6 +188,7 @@ private:
         bool valid = false;   // a cache file, read whole (it may hold no records)
         size_t left_out = 0;  // implausible records, and paths that make no key
     };
+    // With the checks of the file beside it attached to their records.
     static FileContent ReadCacheFile(const std::string& path);
 
     // The methods below are called with mutex_ held.
@@ -159,6 +206,8 @@ private:
     // records, in the file's order.
     void MergeWithFile(RecordList disk);
     std::string FileBytes() const;
+    // Empty when no record has checks.
+    std::string ChecksFileBytes() const;
 
     mutable std::mutex mutex_;
     RecordList records_;  // guarded by mutex_

@@ -427,5 +427,159 @@ TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {
     EXPECT_EQ(cache.RecordCount(), 49u);
 }
 
+// Checks whose every field tells them apart from those of another `n`.
+FileChecks Checks(uint32_t n) {
+    FileChecks checks;
+    checks.walked = 1;
+    checks.crc_frames = n;
+    checks.crc_errors = n + 1;
+    checks.junk_before_audio = n + 2;
+    checks.audio_bytes = uint64_t{n} << 33;
+    checks.bandwidth_hz = 16000.5f + static_cast<float>(n);
+    checks.upscale = 1;
+    checks.player_seconds = 3.25f;
+    return checks;
+}
+
+// The checks that answer a lookup asking for them, nothing when none do.
+std::optional<FileChecks> FoundChecks(CDataCache& cache, const std::string& path, int limit = -1,
+                                      int32_t mtime = 1, int32_t size = 4096) {
+    ScanRecord out = Record("", 0, false, mtime, size);
+    FileChecks checks;
+    if (!cache.Lookup(path, out.status, out, limit, &checks)) {
+        return std::nullopt;
+    }
+    return checks;
+}
+
+TEST(DataCacheChecks, AnswerOnlyLookupsOfTheRecordTheyWereStoredWith) {
+    TempDir dir;
+    CDataCache cache(dir.File("cache.dat"));
+    const FileChecks a = Checks(10);
+    cache.Store(Record("/m/a", 1000, false), &a);
+    cache.Store(Record("/m/b", 50, true));
+    EXPECT_EQ(FoundChecks(cache, "/m/a", 1000), a) << "stored with checks";
+    EXPECT_EQ(Found(cache, "/m/a", 1000), 1000) << "a lookup without checks";
+    EXPECT_EQ(FoundChecks(cache, "/m/b"), std::nullopt) << "stored without checks";
+    EXPECT_EQ(Found(cache, "/m/b"), 50) << "without checks, as before";
+
+    // The same file again, shorter but with checks where the kept record has
+    // none: taken. Shorter again with other checks: the kept ones stay.
+    const FileChecks b = Checks(20);
+    cache.Store(Record("/m/b", 40, false), &b);
+    EXPECT_EQ(FoundChecks(cache, "/m/b", 40), b) << "checks brought by a shorter scan";
+    cache.Store(Record("/m/b", 30, false), &a);
+    EXPECT_EQ(FoundChecks(cache, "/m/b", 40), b) << "a shorter scan over one with checks";
+    // An unchanged file scanned further without checks: its record without
+    // the checks of the shorter scan.
+    cache.Store(Record("/m/a", 2000, false));
+    EXPECT_EQ(Found(cache, "/m/a", 2000), 2000) << "the longer scan's record";
+    EXPECT_EQ(FoundChecks(cache, "/m/a", 1000), std::nullopt) << "checks of the shorter scan";
+    // A changed file stored without checks hands out none of the old state's.
+    cache.Store(Record("/m/b", 40, false, 2));
+    EXPECT_EQ(FoundChecks(cache, "/m/b", 40, 2), std::nullopt) << "the changed file";
+    EXPECT_EQ(FoundChecks(cache, "/m/b", 40, 1), std::nullopt) << "the old state";
+}
+
+TEST(DataCacheChecks, KeepTheCacheFileAsOlderBuildsWriteItAndTravelBesideIt) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    const std::string beside = path + ".checks";
+    const FileChecks a = Checks(1);
+    const FileChecks c = Checks(3);
+    {
+        CDataCache plain(dir.File("plain.dat"));
+        plain.Store(Record("/m/a", 10, true));
+        plain.Store(Record("/m/b", 10, true));
+        ASSERT_TRUE(plain.Save());
+        EXPECT_FALSE(std::filesystem::exists(dir.File("plain.dat.checks")))
+            << "no checks, no file beside the cache";
+        CDataCache cache(path);
+        cache.Store(Record("/m/a", 10, true), &a);
+        cache.Store(Record("/m/b", 10, true));
+        ASSERT_TRUE(cache.Save());
+        EXPECT_EQ(test::ReadFile(path), test::ReadFile(dir.File("plain.dat")))
+            << "the cache file's bytes are those of a cache without checks";
+        // Another run adds its own; the save merges both files.
+        CDataCache other(path);
+        other.Store(Record("/m/c", 10, true), &c);
+        ASSERT_TRUE(other.Save());
+    }
+    CDataCache loaded(path);
+    loaded.Load();
+    EXPECT_EQ(FoundChecks(loaded, "/m/a"), a) << "this run's checks";
+    EXPECT_EQ(FoundChecks(loaded, "/m/c"), c) << "the other run's checks";
+    EXPECT_EQ(FoundChecks(loaded, "/m/b"), std::nullopt) << "a record stored without";
+
+    // A cache an older build wrote has no checks beside it: lookups that ask
+    // for checks miss (the file is scanned again), the others are answered.
+    std::filesystem::remove(beside);
+    loaded.Load();
+    EXPECT_EQ(loaded.RecordCount(), 3u) << "records without their checks";
+    EXPECT_EQ(FoundChecks(loaded, "/m/a"), std::nullopt) << "checks asked of an older cache";
+    EXPECT_EQ(Found(loaded, "/m/a"), 10) << "no checks asked of an older cache";
+}
+
+TEST(DataCacheChecks, AreDroppedWhenTheirFileIsDamagedOrTheirRecordReplaced) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    const std::string beside = path + ".checks";
+    const FileChecks a = Checks(1);
+    CDataCache cache(path);
+    cache.Store(Record("/m/a", 10, true), &a);
+    cache.Store(Record("/m/b", 10, true), &a);
+    ASSERT_TRUE(cache.Save());
+    const std::vector<uint8_t> valid = test::ReadFile(beside);
+    ASSERT_EQ(valid.size(), 24u + 2 * 320u);
+
+    // Whether /m/a loads with checks from these bytes beside the cache; the
+    // records load in any case.
+    auto answered = [&](const std::vector<uint8_t>& bytes) {
+        test::WriteFile(beside, bytes);
+        CDataCache again(path);
+        again.Load();
+        EXPECT_EQ(again.RecordCount(), 2u) << "records load whatever the checks file holds";
+        return FoundChecks(again, "/m/a").has_value();
+    };
+    auto patched = [&](size_t at) {
+        std::vector<uint8_t> bytes = valid;
+        bytes[at] ^= 0x10;
+        return bytes;
+    };
+    EXPECT_TRUE(answered(valid)) << "the file as written";
+    EXPECT_FALSE(answered({valid.begin(), valid.end() - 1})) << "cut by one byte";
+    std::vector<uint8_t> longer = valid;
+    longer.push_back(0);
+    EXPECT_FALSE(answered(longer)) << "a byte after the entries";
+    EXPECT_FALSE(answered(patched(0))) << "another magic";
+    EXPECT_FALSE(answered(patched(24 + 320 + 300))) << "a bit changed in the checks";
+
+    // An older build that scanned /m/a again (another time) and /m/b further
+    // (the same file state) rewrites the cache file only: the checks stay
+    // beside it but belong to neither new record.
+    test::WriteFile(beside, valid);
+    test::WriteFile(path, CacheFile({Record("/m/a", 10, true, 2), Record("/m/b", 12, true)}));
+    CDataCache after_older(path);
+    after_older.Load();
+    EXPECT_EQ(FoundChecks(after_older, "/m/a", -1, 2), std::nullopt) << "a changed file";
+    EXPECT_EQ(FoundChecks(after_older, "/m/b"), std::nullopt) << "a record scanned further";
+    EXPECT_EQ(Found(after_older, "/m/b"), 12) << "the older build's record";
+}
+
+TEST(DataCacheChecks, GoWithAPurge) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    const FileChecks a = Checks(1);
+    CDataCache cache(path);
+    cache.Store(Record("/m/a", 10, true), &a);
+    ASSERT_TRUE(cache.Save());
+    cache.Clear();
+    cache.Store(Record("/m/a", 10, true));  // scanned again, without checks
+    ASSERT_TRUE(cache.Save());
+    EXPECT_FALSE(std::filesystem::exists(path + ".checks")) << "no checks left to keep";
+    cache.Load();
+    EXPECT_EQ(FoundChecks(cache, "/m/a"), std::nullopt) << "purged checks";
+}
+
 }  // namespace
 }  // namespace vandrel
