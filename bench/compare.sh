@@ -10,6 +10,8 @@
 # CORPUS: a folder of MP3 files (bench/make_corpus.sh makes one). RUNS: timed
 # runs per command (default 10, after one warm-up run). VANDREL_SCAN names the
 # vandrel-scan to time; by default a Release build is made in build/compare.
+# BASELINE_SCAN, when set, names an older vandrel-scan whose full scan is timed
+# in the same run, and the throughput of the two is compared.
 # The folders of the cache and memory runs are made next to CORPUS (hard links
 # where the file system allows) and removed at the end.
 set -euo pipefail
@@ -77,6 +79,7 @@ done
 commands=(
     "cat|xargs -d '\\n' -a '$work/files' cat"
     "vandrel-scan -j 1 (full scan)|'$scan' -q -j 1 '$corpus'"
+    ${BASELINE_SCAN:+"baseline vandrel-scan -j 1 (full scan)|'$(realpath "$BASELINE_SCAN")' -q -j 1 '$corpus'"}
     "vandrel-scan -j 2 (full scan)|'$scan' -q -j 2 '$corpus'"
     "vandrel-scan -j 1 --frames 1000|'$scan' -q -j 1 --frames 1000 '$corpus'"
     "vandrel-scan -j 2 --frames 1000|'$scan' -q -j 2 --frames 1000 '$corpus'"
@@ -127,9 +130,16 @@ awk -F, -v mb="$mb" 'NR == 1 { next }
                 name[i], mean[i], sd[i], min[i], mb / mean[i], mean[i] / cat
     }' "$work/times.csv"
 echo
-awk -F, 'NR == 3 { one = $2 } NR == 4 { two = $2 }
+awk -F, '$1 == "vandrel-scan -j 1 (full scan)" { one = $2 }
+    $1 == "vandrel-scan -j 2 (full scan)" { two = $2 }
     END { printf "Full scan -j 2 against -j 1: %.2f times the throughput.\n", one / two }' \
     "$work/times.csv"
+if [ -n "${BASELINE_SCAN:-}" ]; then
+    awk -F, '$1 == "vandrel-scan -j 1 (full scan)" { now = $2 }
+        $1 == "baseline vandrel-scan -j 1 (full scan)" { then = $2 }
+        END { printf "Full scan -j 1 against the baseline build: %.1f %% of its throughput.\n",
+              100 * then / now }' "$work/times.csv"
+fi
 awk -F, 'NR == 2 { printf "1000 files answered from a warm cache: %.3f s ± %.3f (min %.3f).\n", $2, $3, $7 }' \
     "$work/cache.csv"
 echo "Peak resident memory, 10,000 files (table output): $((rss_table / 1024)) MB with -j 1," \

@@ -26,8 +26,9 @@ void OpenAndScan(FileResult& result, const AnalysisOptions& options, int limit) 
         return;
     }
     try {
-        if (file.Scan(result.record,
-                      {.walk_frames = !options.headers_only, .frame_limit = limit}) == 0) {
+        if (file.Scan(result.record, {.walk_frames = !options.headers_only,
+                                      .frame_limit = limit,
+                                      .checks = &result.checks}) == 0) {
             result.error = "The file is too short to analyse";
         }
         auto* mp3 = dynamic_cast<CMp3File*>(file.File());
@@ -45,9 +46,8 @@ void OpenAndScan(FileResult& result, const AnalysisOptions& options, int limit) 
 }  // namespace
 
 FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) {
-    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord(), {}};
+    FileResult result = StartResult(path);
     CopyTextField(result.record.path, path);
-    result.texts[kSlotName] = result.name;
     const int limit = options.frames == 0 ? -1 : options.frames;
 
     // A file the analysis cache knows unchanged is answered without opening
@@ -55,17 +55,50 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
     // file's bytes, so it always opens the file.
     FillFileStatus(result.record.status, path);
     const bool cached = !options.music_crc && S_ISREG(result.record.status.mode) &&
-                        AnswerFromCache(path, result.record, limit, nullptr);
+                        AnswerFromCache(path, result.record, limit, nullptr, &result.checks);
     if (!cached) {
         OpenAndScan(result, options, limit);
     }
     if (result.error) {
-        ApplyScanFailureTexts(result.texts, result.record);
+        ApplyFailure(result, *std::move(result.error));
     } else {
         result.record.quality_class =
             BuildAttributeTexts(result.texts, result.record, options.mono_quality);
+        FillCheckTexts(result.texts, result.record, result.checks);
+        result.findings = CollectFindings(result.record, result.checks);
     }
     return result;
+}
+
+FileResult StartResult(const std::string& path) {
+    FileResult result{path, FileNameOf(path), std::nullopt, ZeroRecord(), {}, {}, {}};
+    result.texts[kSlotName] = result.name;
+    return result;
+}
+
+void ApplyFailure(FileResult& result, std::string error) {
+    ApplyScanFailureTexts(result.texts, result.record);
+    const std::string reason = OneLine(error);
+    FillFailureCheckTexts(result.texts, reason);
+    result.findings = {RefusalFinding(reason)};
+    result.error = std::move(error);
+}
+
+bool HasProblems(const FileResult& result) {
+    return result.error.has_value() || WorstSeverity(result.findings) > Severity::kNone;
+}
+
+std::string OneLine(std::string_view error) {
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) {
+        error.remove_suffix(1);
+    }
+    std::string text(error);
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
 }
 
 }  // namespace vandrel::cli

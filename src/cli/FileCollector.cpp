@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -155,93 +156,147 @@ void AppendSeparator(std::string& path) {
     }
 }
 
-// Lists the folder opened as `handle` (named `path`) and, with `recursive`,
-// its sub-folders depth first, a folder's files before its sub-folders. The
-// walk keeps one path text that grows and shrinks, a stack of levels instead
-// of the native one, and at most kOpenFolderLimit handles, so that memory
-// stays linear in the tree and no depth exhausts the stack or the handles.
-// Folders are opened relative to their parent's handle, so paths longer than
-// the system's path limit still work.
-void CollectFolder(FolderHandle handle, std::string path, bool recursive,
-                   const std::vector<std::string>& extensions, std::vector<InputFile>& out) {
-    std::vector<FolderLevel> levels;
-    size_t open_levels = 0;  // the deepest levels, whose handles are open
+}  // namespace
 
-    // Lists the folder whose handle is open and whose path `path` holds:
-    // its files go out, a level for its sub-folders goes on the stack.
-    auto enter = [&](FolderHandle folder) {
-        struct stat st {};
-        if (::fstat(folder.fd(), &st) != 0) {
-            out.push_back({path, ErrorText(errno)});
-            return;
-        }
-        int error = 0;
-        std::optional<FolderListing> listing =
-            ListFolder(folder.fd(), recursive, extensions, error);
-        if (!listing) {
-            out.push_back({path, ErrorText(error)});
-            return;
-        }
-        const size_t path_length = path.size();
-        AppendSeparator(path);
-        for (const std::string& name : listing->files) {
-            out.push_back({path + name, std::nullopt});
-        }
-        path.resize(path_length);
-        if (listing->folders.empty()) {
-            return;
-        }
-        if (open_levels == kOpenFolderLimit) {
-            levels[levels.size() - open_levels].handle.Close();
-            --open_levels;
-        }
-        levels.push_back(
-            {std::move(folder), st.st_dev, st.st_ino, path_length, std::move(listing->folders), 0});
-        ++open_levels;
-    };
+// The walk below one folder named on the command line: its files and, with
+// `recursive`, its sub-folders depth first, a folder's files before its
+// sub-folders. It keeps one path text that grows and shrinks, a stack of
+// levels instead of the native one, and at most kOpenFolderLimit handles,
+// so that memory stays linear in the depth of the tree (and the size of the
+// largest folder), and no depth exhausts the stack or the handles. Folders
+// are opened relative to their parent's handle, so paths longer than the
+// system's path limit still work.
+class InputWalker::FolderWalk {
+public:
+    FolderWalk(bool recursive, const std::vector<std::string>& extensions,
+               std::deque<InputFile>& out)
+        : recursive_(recursive), extensions_(extensions), out_(out) {}
 
-    enter(std::move(handle));
-    while (!levels.empty()) {
-        FolderLevel& level = levels.back();
+    // Lists the folder opened as `handle` (named `path`).
+    void Start(FolderHandle handle, std::string path) {
+        path_ = std::move(path);
+        Enter(std::move(handle));
+    }
+
+    bool Finished() const { return levels_.empty(); }
+
+    // Enters the next sub-folder, or climbs back up from a finished one.
+    void Step() {
+        FolderLevel& level = levels_.back();
         if (level.next_folder == level.folders.size()) {
             const FolderHandle finished = std::move(level.handle);
-            levels.pop_back();
+            levels_.pop_back();
             if (finished.open()) {
-                --open_levels;
+                --open_levels_;
             }
-            if (levels.empty() || levels.back().handle.open()) {
-                continue;
+            if (levels_.empty() || levels_.back().handle.open()) {
+                return;
             }
             // Back up to a level whose handle was given up on the way down.
-            FolderLevel& parent = levels.back();
-            const std::string parent_path = path.substr(0, parent.path_length);
+            FolderLevel& parent = levels_.back();
+            const std::string parent_path = path_.substr(0, parent.path_length);
             int error = 0;
             parent.handle = ReopenParent(finished, parent, parent_path, error);
             if (parent.handle.open()) {
-                ++open_levels;
+                ++open_levels_;
             } else {
                 // The rest of that folder is out of reach.
-                out.push_back({parent_path, ErrorText(error)});
+                out_.push_back({parent_path, ErrorText(error)});
                 parent.next_folder = parent.folders.size();
             }
-            continue;
+            return;
         }
         const std::string& name = level.folders[level.next_folder++];
-        path.resize(level.path_length);
-        AppendSeparator(path);
-        path += name;
+        path_.resize(level.path_length);
+        AppendSeparator(path_);
+        path_ += name;
         // Not through a symbolic link put there since the listing.
         FolderHandle folder(::openat(level.handle.fd(), name.c_str(),
                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder.open()) {
-            out.push_back({path, ErrorText(errno)});
+            out_.push_back({path_, ErrorText(errno)});
+            return;
+        }
+        Enter(std::move(folder));
+    }
+
+private:
+    // Lists the folder whose handle is open and whose path `path_` holds:
+    // its files go out, a level for its sub-folders goes on the stack.
+    void Enter(FolderHandle folder) {
+        struct stat st {};
+        if (::fstat(folder.fd(), &st) != 0) {
+            out_.push_back({path_, ErrorText(errno)});
+            return;
+        }
+        int error = 0;
+        std::optional<FolderListing> listing =
+            ListFolder(folder.fd(), recursive_, extensions_, error);
+        if (!listing) {
+            out_.push_back({path_, ErrorText(error)});
+            return;
+        }
+        const size_t path_length = path_.size();
+        AppendSeparator(path_);
+        for (const std::string& name : listing->files) {
+            out_.push_back({path_ + name, std::nullopt});
+        }
+        path_.resize(path_length);
+        if (listing->folders.empty()) {
+            return;
+        }
+        if (open_levels_ == kOpenFolderLimit) {
+            levels_[levels_.size() - open_levels_].handle.Close();
+            --open_levels_;
+        }
+        levels_.push_back(
+            {std::move(folder), st.st_dev, st.st_ino, path_length, std::move(listing->folders), 0});
+        ++open_levels_;
+    }
+
+    bool recursive_;
+    const std::vector<std::string>& extensions_;
+    std::deque<InputFile>& out_;
+    std::string path_;
+    std::vector<FolderLevel> levels_;
+    size_t open_levels_ = 0;  // the deepest levels, whose handles are open
+};
+
+InputWalker::InputWalker(std::vector<std::string> paths, bool recursive,
+                         const std::string& filetypes)
+    : paths_(std::move(paths)), extensions_(SplitFileTypes(filetypes)),
+      walk_(std::make_unique<FolderWalk>(recursive, extensions_, ready_)) {}
+
+InputWalker::~InputWalker() = default;
+
+std::optional<InputFile> InputWalker::Next() {
+    while (ready_.empty()) {
+        if (!walk_->Finished()) {
+            walk_->Step();
             continue;
         }
-        enter(std::move(folder));
+        if (next_path_ == paths_.size()) {
+            return std::nullopt;
+        }
+        const std::string& path = paths_[next_path_++];
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            // A folder named on the command line is taken even through a
+            // symbolic link.
+            FolderHandle folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!folder.open()) {
+                ready_.push_back({path, ErrorText(errno)});
+                continue;
+            }
+            walk_->Start(std::move(folder), path);
+        } else {
+            ready_.push_back({path, std::nullopt});
+        }
     }
+    InputFile next = std::move(ready_.front());
+    ready_.pop_front();
+    return next;
 }
-
-}  // namespace
 
 bool NameLess(const std::string& a, const std::string& b) {
     const std::string la = AsciiLower(a);
@@ -254,22 +309,10 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, bool recursive,
                                          const std::string& filetypes) {
-    const std::vector<std::string> extensions = SplitFileTypes(filetypes);
+    InputWalker walker(paths, recursive, filetypes);
     std::vector<InputFile> out;
-    for (const std::string& path : paths) {
-        std::error_code ec;
-        if (fs::is_directory(path, ec)) {
-            // A folder named on the command line is taken even through a
-            // symbolic link.
-            FolderHandle folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!folder.open()) {
-                out.push_back({path, ErrorText(errno)});
-                continue;
-            }
-            CollectFolder(std::move(folder), path, recursive, extensions, out);
-        } else {
-            out.push_back({path, std::nullopt});
-        }
+    while (std::optional<InputFile> input = walker.Next()) {
+        out.push_back(std::move(*input));
     }
     return out;
 }

@@ -63,6 +63,7 @@ std::optional<std::string> HtmlConflict(const Options& options) {
         {options.headers_only, "--headers-only"},
         {options.music_crc, "--music-crc"},
         {options.record_hex, "--record-hex"},
+        {options.problems, "--problems"},
     };
     for (const auto& [given, name] : others) {
         if (given) {
@@ -91,6 +92,7 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
         {"--music-crc", [&] { options.music_crc = true; }},
         {"--all-columns", [&] { options.all_columns = true; }},
         {"--report", [&] { options.report = true; }},
+        {"--problems", [&] { options.problems = true; }},
         {"--mono-quality", [&] { options.mono_quality = true; }},
         {"-h", [&] { options.show_help = true; }},
         {"--help", [&] { options.show_help = true; }},
@@ -269,6 +271,9 @@ std::string HelpText() {
            "                         Size,Bad Last Frame,Quality)\n"
            "      --all-columns      every attribute, in id order\n"
            "      --report           print each file's text report instead of a table\n"
+           "      --problems         only the files with problems (damage, mismatched\n"
+           "                         headers, upscaling, stray bytes) or errors; nothing\n"
+           "                         (json: an empty array) when there are none\n"
            "      --mono-quality     double the quality per bitrate of mono files\n"
            "      --record-hex       with json(l): add each file's 2056-byte record as hex\n"
            "      --music-crc        also compute and check the LAME music CRC\n"
@@ -313,7 +318,8 @@ std::string HelpText() {
            "Exit status: 0 when every file was analysed and the output written; 1 when\n"
            "a file could not be opened or scanned, or the output could not be written;\n"
            "2 for a usage error (nothing is written); 3 when everything else went well\n"
-           "but the cache could not be saved.\n";
+           "but the cache could not be saved. With --problems, 1 also when a file has a\n"
+           "problem.\n";
 }
 
 }  // namespace vandrel::cli

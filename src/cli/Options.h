@@ -30,6 +30,7 @@ struct Options {
     std::vector<std::string> columns;  // attribute names or ids, as given
     bool all_columns = false;
     bool report = false;
+    bool problems = false;  // --problems: only the files with findings or errors
     bool mono_quality = false;
     std::string html_template;  // --html: write the HTML report through this template
     unsigned jobs = 1;          // files analysed in parallel

@@ -37,10 +37,26 @@ size_t PrintableLength(std::string_view text) {
     return length;
 }
 
+// The severity as the json output names it.
+std::string_view SeverityName(Severity severity) {
+    switch (severity) {
+    case Severity::kDamage:
+        return "damage";
+    case Severity::kWarning:
+        return "warning";
+    case Severity::kNotice:
+        return "notice";
+    case Severity::kNone:
+        break;
+    }
+    return "none";
+}
+
+// With `header_when_empty` off, a table without rows is not written at all.
 class TableWriter : public ResultWriter {
 public:
-    TableWriter(std::vector<Column> columns, std::ostream& out)
-        : columns_(std::move(columns)), out_(out) {}
+    TableWriter(std::vector<Column> columns, bool header_when_empty, std::ostream& out)
+        : columns_(std::move(columns)), header_when_empty_(header_when_empty), out_(out) {}
 
     void Add(const FileResult& result) override {
         std::vector<std::string> row;
@@ -51,6 +67,9 @@ public:
     }
 
     void Finish() override {
+        if (rows_.empty() && !header_when_empty_) {
+            return;
+        }
         std::vector<size_t> widths;
         for (const Column& column : columns_) {
             widths.push_back(DisplayWidth(column.header));
@@ -94,22 +113,27 @@ private:
     }
 
     std::vector<Column> columns_;
+    bool header_when_empty_;
     std::ostream& out_;
     std::vector<std::vector<std::string>> rows_;
 };
 
+// The header row comes first; with `header_when_empty` off, only above a
+// first row (a run of --problems that finds none prints nothing).
 class DelimitedWriter : public ResultWriter {
 public:
-    DelimitedWriter(std::vector<Column> columns, bool csv, std::ostream& out)
+    DelimitedWriter(std::vector<Column> columns, bool csv, bool header_when_empty,
+                    std::ostream& out)
         : columns_(std::move(columns)), csv_(csv), out_(out) {
-        std::vector<std::string> header;
-        for (const Column& column : columns_) {
-            header.push_back(column.header);
+        if (header_when_empty) {
+            WriteHeader();
         }
-        WriteRow(header);
     }
 
     void Add(const FileResult& result) override {
+        if (!header_written_) {
+            WriteHeader();
+        }
         std::vector<std::string> row;
         for (const Column& column : columns_) {
             row.push_back(column.text(result));
@@ -120,6 +144,15 @@ public:
     void Finish() override { out_.flush(); }
 
 private:
+    void WriteHeader() {
+        std::vector<std::string> header;
+        for (const Column& column : columns_) {
+            header.push_back(column.header);
+        }
+        WriteRow(header);
+        header_written_ = true;
+    }
+
     void WriteRow(const std::vector<std::string>& row) {
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
@@ -136,6 +169,7 @@ private:
     std::vector<Column> columns_;
     bool csv_;
     std::ostream& out_;
+    bool header_written_ = false;
 };
 
 // Each file's "Copy Info" report, one after the other.
@@ -201,6 +235,19 @@ public:
             json.Key("record_hex");
             json.String(HexBytes(image.data(), image.size()));
         }
+        json.Key("findings");
+        json.BeginArray();
+        for (const Finding& finding : result.findings) {
+            json.BeginObject();
+            json.Key("severity");
+            json.String(SeverityName(finding.severity));
+            json.Key("text");
+            json.String(finding.brief);
+            json.Key("detail");
+            json.String(finding.detail);
+            json.EndObject();
+        }
+        json.EndArray();
         json.EndObject();
         out_ << text;
         if (lines_) {
@@ -356,13 +403,16 @@ std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
         return std::make_unique<JsonWriter>(options.record_hex,
                                             options.format == OutputFormat::kJsonLines, out);
     case OutputFormat::kTsv:
-        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), false, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), false,
+                                                 !options.problems, out);
     case OutputFormat::kCsv:
-        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), true, out);
+        return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), true,
+                                                 !options.problems, out);
     case OutputFormat::kTable:
         break;
     }
-    return std::make_unique<TableWriter>(OutputColumns(attribute_ids, options), out);
+    return std::make_unique<TableWriter>(OutputColumns(attribute_ids, options), !options.problems,
+                                         out);
 }
 
 }  // namespace vandrel::cli

@@ -17,10 +17,13 @@ inline constexpr unsigned kMaxJobs = 256;
 // Analyses the inputs on up to `jobs` threads (never more than there are
 // inputs, nor than kMaxJobs) and hands each result to `deliver` on the
 // calling thread, in input order, as soon as it and every earlier one are
-// done. At most a few results per thread wait to be delivered, so memory
-// stays flat however many files there are. When the system refuses a thread,
-// the scan goes on with those it has (with none, on the calling thread).
-// Returns how many threads analysed files.
+// done. The inputs are taken from the source on the calling thread, a few per
+// thread ahead of the delivery, and at most that many results wait to be
+// delivered, so memory stays flat however many files there are. When the
+// system refuses a thread, the scan goes on with those it has (with none, on
+// the calling thread). Returns how many threads analysed files.
+unsigned AnalyseInOrder(const InputSource& next_input, const AnalysisOptions& options,
+                        unsigned jobs, const std::function<void(size_t, FileResult&&)>& deliver);
 unsigned AnalyseInOrder(const std::vector<InputFile>& inputs, const AnalysisOptions& options,
                         unsigned jobs, const std::function<void(size_t, FileResult&&)>& deliver);
 

@@ -59,13 +59,14 @@ public:
             err_ << "\r\033[K" << std::flush;
         }
     }
-    void Show(size_t done, size_t total, const std::string& name) {
+    // `complete`: no more files than `known` will come.
+    void Show(size_t done, size_t known, bool complete, const std::string& name) {
         if (!enabled_) {
             return;
         }
         std::string line(1, '[');
-        line.append(std::to_string(done)).append("/").append(std::to_string(total));
-        line.append("] ").append(EscapeText(name));
+        line.append(std::to_string(done)).append("/").append(std::to_string(known));
+        line.append(complete ? "] " : "+] ").append(EscapeText(name));
         // One terminal line, cut where a character starts.
         if (line.size() > 79) {
             size_t cut = 79;
@@ -83,18 +84,6 @@ private:
     std::ostream& err_;
     bool drawn_ = false;
 };
-
-// Error texts keep the scanner's own line breaks; on one report line they
-// read better as blanks.
-std::string OneLine(std::string_view error) {
-    std::string text(WithoutTrailingLineBreaks(error));
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
 
 // Exit status when everything was analysed and written but the cache could
 // not be saved: the results are right, the next run will be slower.
@@ -117,7 +106,7 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
-                                       const std::vector<InputFile>& inputs) {
+                                       const InputSource& inputs) {
     struct stat st {};
     if (::stat(output.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
@@ -126,9 +115,9 @@ std::optional<std::string> OutputClash(const std::string& output, const std::str
     if (!cache_file.empty() && IdentityOf(cache_file) == target) {
         return "the output file " + output + " is the cache file; it is left as it is";
     }
-    for (const InputFile& input : inputs) {
-        if (IdentityOf(input.path) == target) {
-            return "the output file " + output + " is the input file " + input.path +
+    while (const std::optional<InputFile> input = inputs()) {
+        if (IdentityOf(input->path) == target) {
+            return "the output file " + output + " is the input file " + input->path +
                    "; it is left as it is";
         }
     }
@@ -136,6 +125,17 @@ std::optional<std::string> OutputClash(const std::string& output, const std::str
         return "the output file " + output + " holds audio; it is left as it is";
     }
     return std::nullopt;
+}
+
+std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
+                                       const std::vector<InputFile>& inputs) {
+    size_t next = 0;
+    return OutputClash(output, cache_file, [&]() -> std::optional<InputFile> {
+        if (next == inputs.size()) {
+            return std::nullopt;
+        }
+        return inputs[next++];
+    });
 }
 
 bool RunCache::Open(const Options& options, std::ostream& err) {
@@ -214,10 +214,12 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (!options.html_template.empty()) {
         return RunHtmlCommand(options, std::get<std::vector<int32_t>>(columns), err);
     }
-    const std::vector<InputFile> inputs =
-        CollectInputFiles(options.paths, options.recursive, options.filetypes);
     if (!options.output.empty()) {
-        if (const auto clash = OutputClash(options.output, options.cache_file, inputs)) {
+        // A walk of its own, before the output is made: the scan's walk
+        // gives the files only as it reaches them.
+        InputWalker inputs(options.paths, options.recursive, options.filetypes);
+        if (const auto clash =
+                OutputClash(options.output, options.cache_file, [&] { return inputs.Next(); })) {
             err << "vandrel-scan: " << *clash << "\n";
             return 2;
         }
@@ -257,8 +259,19 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     };
     {
         ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
-        AnalyseInOrder(inputs, analysis, options.jobs, [&](size_t i, FileResult&& result) {
-            progress.Show(i + 1, inputs.size(), result.name);
+        // The files are listed as the scan reaches them: the progress shows
+        // how many are known so far, with a "+" until the walk is over.
+        InputWalker walker(options.paths, options.recursive, options.filetypes);
+        size_t listed = 0;
+        bool walked = false;
+        const InputSource next_input = [&] {
+            std::optional<InputFile> input = walker.Next();
+            listed += input ? 1 : 0;
+            walked = !input;
+            return input;
+        };
+        AnalyseInOrder(next_input, analysis, options.jobs, [&](size_t i, FileResult&& result) {
+            progress.Show(i + 1, listed, walked, result.name);
             if (result.error) {
                 status = 1;
                 const bool json = options.format == OutputFormat::kJson ||
@@ -267,6 +280,12 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
                     err << "vandrel-scan: " << EscapeText(result.path) << ": "
                         << EscapeText(OneLine(*result.error)) << "\n";
                 }
+            }
+            if (options.problems) {
+                if (!HasProblems(result)) {
+                    return;
+                }
+                status = 1;
             }
             writer->Add(result);
             note_write_failure();

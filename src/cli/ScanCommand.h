@@ -14,13 +14,16 @@
 namespace vandrel::cli {
 
 // Runs vandrel-scan with its arguments (without the program name) and returns
-// the exit status: 0 all analysed, 1 some file failed, 2 usage error.
+// the exit status: 0 all analysed, 1 some file failed (or, with --problems,
+// has a problem), 2 usage error, 3 the cache not saved.
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Why the output file must not be written: it is one of the files read, the
 // cache, or an audio file (the shell expanded "-o *.mp3" into the first
 // MP3). Compared by identity, so another spelling of the name or a link is
 // caught too. Devices and pipes (/dev/null, /dev/stdout) are shared freely.
+std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
+                                       const InputSource& inputs);
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
                                        const std::vector<InputFile>& inputs);
 

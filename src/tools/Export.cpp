@@ -16,6 +16,7 @@
 #include "engine/io/AtomicFile.h"
 #include "engine/media/FileTypes.h"
 #include "engine/media/MediaFileWrapper.h"
+#include "engine/verdicts/Findings.h"
 #include "store/Log.h"
 
 namespace vandrel {
@@ -160,11 +161,14 @@ public:
         int64_t seconds = 0;
         if (scan_) {
             ScanRecord record = ZeroRecord();
+            FileChecks checks;
             std::optional<std::string> failure;
             StopSink progress(sink_);
             try {
-                const ScanOptions options{
-                    .walk_frames = true, .frame_limit = frame_limit_, .progress = &progress};
+                const ScanOptions options{.walk_frames = true,
+                                          .frame_limit = frame_limit_,
+                                          .checks = &checks,
+                                          .progress = &progress};
                 if (file.Scan(record, options) == 0) {
                     failure = "The file is too short to analyse";
                 }
@@ -179,9 +183,16 @@ public:
             if (failure) {
                 // Listed as the file list shows a file whose scan failed.
                 ApplyScanFailureTexts(texts, record);
+                // The scanner's messages may end with a line break; a cell needs none.
+                std::string_view reason = *failure;
+                while (reason.ends_with('\n') || reason.ends_with('\r')) {
+                    reason.remove_suffix(1);
+                }
+                FillFailureCheckTexts(texts, reason);
                 Problem(path, *failure);
             } else {
                 record.quality_class = BuildAttributeTexts(texts, record, job_.mono_quality);
+                FillCheckTexts(texts, record, checks);
             }
             // A damaged record's length (not a number, negative) adds nothing.
             if (std::isfinite(record.length_seconds) && record.length_seconds > 0) {

@@ -98,6 +98,18 @@ TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolde
     EXPECT_EQ(collected, "A.mp2 b.MP3 broken.mp3 sub.mp3 sub/y.mp1 sub/deeper/z.mp3 ");
 }
 
+TEST(FileCollector, ListsAFolderOnlyWhenTheWalkReachesIt) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("b"));
+    test::WriteText(dir.File("a.mp3"), "x");
+    InputWalker walker({dir.path()}, true, ".mp3");
+    EXPECT_EQ(walker.Next().value_or(InputFile{}).path, dir.File("a.mp3")) << "the first file";
+    test::WriteText(dir.File("b/late.mp3"), "x");  // after the walk began
+    EXPECT_EQ(walker.Next().value_or(InputFile{}).path, dir.File("b/late.mp3"))
+        << "a file of a sub-folder made once the first file was given";
+    EXPECT_EQ(walker.Next(), std::nullopt) << "the end";
+}
+
 // A chain of `levels` folders named "d" below `top`, ending in "bottom.mp3",
 // made and removed through relative names: its paths are longer than the
 // system's path limit.
@@ -268,8 +280,11 @@ TEST_F(ScanCommand, OffersEveryAttributeAndTheReport) {
     std::string header, row;
     std::getline(lines, header);
     std::getline(lines, row);
-    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 40);  // 41 columns
-    EXPECT_EQ(row.substr(row.size() - 26), "made by make_fixtures\tJazz");
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 44);  // 45 columns
+    EXPECT_TRUE(header.ends_with("\tGenre\tProblems\tCRC Errors\tBandwidth\tUpscaled?"))
+        << "the checks last: " << header;
+    EXPECT_NE(row.find("made by make_fixtures\tJazz\tnone\t"), std::string::npos)
+        << "the tag, then no problems: " << row;
 
     ASSERT_EQ(Run({"--report", file, "/no/such.mp3"}), 1);
     const std::vector<uint8_t> expected =
@@ -330,6 +345,22 @@ TEST_F(ScanCommand, UsesNoMoreThreadsThanFilesNorThanTheCap) {
     EXPECT_EQ(AnalyseInOrder(missing, {}, 100000, deliver), kMaxJobs) << "threads for 300 files";
 }
 
+TEST_F(ScanCommand, TakesTheInputsOnlyAFewAheadOfTheDelivery) {
+    size_t taken = 0;
+    const InputSource source = [&]() -> std::optional<InputFile> {
+        if (taken == 5000) {
+            return std::nullopt;
+        }
+        ++taken;
+        return InputFile{"/no/such.mp3", std::nullopt};
+    };
+    size_t most_ahead = 0;
+    AnalyseInOrder(source, {}, 2,
+                   [&](size_t i, FileResult&&) { most_ahead = std::max(most_ahead, taken - i); });
+    EXPECT_EQ(taken, 5000u) << "every input";
+    EXPECT_LE(most_ahead, 8u) << "inputs taken beyond the one delivered, with two threads";
+}
+
 TEST_F(ScanCommand, GoesOnOnTheCallingThreadWhenNoThreadCanBeStarted) {
     if (!test::RunAsNobody([](std::string&) { return 0; })) {
         GTEST_SKIP() << "no process without the right to start any thread can be made";
@@ -382,13 +413,14 @@ TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
     const std::string song = dir_.File("song.mp3");
     std::filesystem::copy_file(test::FixturePath("lame_cbr128_joint.mp3"), song);
     const std::string cache = dir_.File("cache.dat");
-    ASSERT_EQ(Run({"--format=tsv", "--cache", cache, song}), 0);
+    ASSERT_EQ(Run({"--format=tsv", "--all-columns", "--cache", cache, song}), 0);
     const std::string first = out_.str();
-    // Zeros of the same size and time: only the cache still knows the figures.
+    // Zeros of the same size and time: only the cache still knows the
+    // figures, the checks' among them.
     const auto time = std::filesystem::last_write_time(song);
     test::WriteFile(song, std::vector<uint8_t>(std::filesystem::file_size(song), 0));
     std::filesystem::last_write_time(song, time);
-    ASSERT_EQ(Run({"--format=tsv", "--cache", cache, song}), 0);
+    ASSERT_EQ(Run({"--format=tsv", "--all-columns", "--cache", cache, song}), 0);
     EXPECT_EQ(out_.str(), first);
     EXPECT_EQ(Run({song}), 1);
 
@@ -398,6 +430,53 @@ TEST_F(ScanCommand, AnswersASecondRunFromTheCacheWithoutReadingTheFiles) {
     EXPECT_NE(err_.str().find("the cache was not saved"), std::string::npos);
     EXPECT_NE(out_.str().find("lame_vbr_v2.mp3"), std::string::npos)
         << "the results are still written";
+}
+
+// A folder with a copy of a clean fixture and, with `cut`, one cut inside
+// its last frame.
+void MakeSongs(const std::string& folder, bool cut) {
+    // Without a VBR header, whose byte count would disagree with the cut file too.
+    std::vector<uint8_t> bytes = test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3"));
+    test::WriteFile(folder + "/clean.mp3", bytes);
+    if (cut) {
+        bytes.resize(bytes.size() - 100);
+        test::WriteFile(folder + "/cut.mp3", bytes);
+    }
+}
+
+TEST_F(ScanCommand, ListsOnlyTheFilesWithProblemsAndFailsWhenThereAreAny) {
+    MakeSongs(dir_.path(), false);
+    EXPECT_EQ(Run({"--problems", dir_.path()}), 0) << "a clean folder";
+    EXPECT_EQ(out_.str(), "") << "nothing to print, not even a header";
+    MakeSongs(dir_.path(), true);
+    EXPECT_EQ(Run({"--problems", "--format=tsv", "--columns=Name,Problems", dir_.path()}), 1)
+        << "a folder with a damaged file";
+    EXPECT_EQ(out_.str(), "Name\tProblems\ncut.mp3\tcut last frame\n");
+}
+
+TEST_F(ScanCommand, StreamsEachFilesFindingsAsTheLastKeyOfItsLine) {
+    MakeSongs(dir_.path(), true);
+    test::WriteText(dir_.File("text.mp3"), "no audio");
+    EXPECT_EQ(Run({"--format=jsonl", dir_.path()}), 1);
+    std::istringstream output(out_.str());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(output, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 3u) << "one line per file";
+    EXPECT_TRUE(lines[0].ends_with(", \"findings\": []}")) << "clean.mp3: " << lines[0];
+    EXPECT_TRUE(lines[1].ends_with(
+        ", \"findings\": [{\"severity\": \"damage\", \"text\": \"cut last frame\", "
+        "\"detail\": \"The last frame is cut short: the file ends inside it.\"}]}"))
+        << "cut.mp3: " << lines[1];
+    EXPECT_TRUE(lines[2].ends_with(
+        ", \"findings\": [{\"severity\": \"damage\", \"text\": \"Not an MPEG audio, MPEG "
+        "Plus or WAVE file\", \"detail\": \"Not an MPEG audio, MPEG Plus or WAVE file\"}]}"))
+        << "text.mp3: " << lines[2];
+    // Streamed with --problems too: the clean file's line is left out.
+    EXPECT_EQ(Run({"--format=jsonl", "--problems", dir_.path()}), 1);
+    const std::string problems = out_.str();
+    EXPECT_EQ(std::count(problems.begin(), problems.end(), '\n'), 2) << problems;
 }
 
 // Damaged, hostile and odd inputs: each gives a clear outcome (a result or an
@@ -427,6 +506,12 @@ TEST_F(BadInput, FilesThatAreNoAudioSayWhy) {
     const std::string out = out_.str();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4);
     EXPECT_NE(out.find("zeros.mp3\t--\t--"), std::string::npos);
+    // The reason under Problems, "--" in the other checks.
+    EXPECT_EQ(Run({"--format=csv", "--columns=Name,Problems,CRC Errors,Bandwidth,Upscaled?",
+                   dir_.File("zeros.mp3")}),
+              1);
+    EXPECT_EQ(out_.str(), "Name,Problems,CRC Errors,Bandwidth,Upscaled?\r\n"
+                          "zeros.mp3,\"Not an MPEG audio, MPEG Plus or WAVE file\",--,--,--\r\n");
 }
 
 TEST_F(BadInput, AnUnreadableFileSaysSo) {

@@ -10,6 +10,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "store/AttributeCatalog.h"
 #include "store/ProcessValues.h"
+#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "tools/TagEditing.h"
 
@@ -169,6 +170,30 @@ TEST_F(Export, StartsARowForEachNewFolderAndCountsFilesItCannotOpen) {
                           "align = \"left\">two.mp3</td>"),
               std::string::npos)
         << "a folder row (name only) right before its first file";
+}
+
+TEST_F(Export, ShowsTheChecksAndWhyAScanFailed) {
+    std::vector<uint8_t> cut = test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3"));
+    cut.resize(cut.size() - 100);
+    fs::create_directory(dir_.File("music"));
+    test::WriteFile(dir_.File("music/cut.mp3"), cut);
+    // Frames behind more zeros than the scan looks through: the file opens,
+    // its scan fails.
+    std::vector<uint8_t> late(1'100'000, 0);
+    test::Append(late, test::MakeFrames({}, 8000));
+    test::WriteFile(dir_.File("music/late.mp3"), late);
+    const ExportJob job = Job({{"Checks", "Problems"}, {"Checks", "CRC Errors"}}, "<!--MAIN-->");
+    Recorder sink;
+    ASSERT_EQ(RunExport(job, sink).outcome, ExportOutcome::kWritten);
+    const std::string report = Text(job.report_path);
+    EXPECT_NE(report.find(">cut.mp3</td>\r\n\t\t<td align = \"left\">cut last frame</td>\r\n"
+                          "\t\t<td align = \"right\"></td>"),
+              std::string::npos)
+        << "the cut file's row: " << report;
+    EXPECT_NE(report.find(">late.mp3</td>\r\n\t\t<td align = \"left\">Cannot find valid mp3 "
+                          "header, scanning failed</td>\r\n\t\t<td align = \"right\">--</td>"),
+              std::string::npos)
+        << "the failed file's row: " << report;
 }
 
 TEST(ExportTemplate, PutsEachTextBeforeTheFirstOfItsMarkers) {
