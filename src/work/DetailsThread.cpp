@@ -36,9 +36,10 @@ void CDetailsThread::ThreadMain() {
     thread_helper helper(*this);
     try {
         // The series must be collected, so no cached record may answer.
-        if (file_->Scan(
-                record,
-                {.series = series.get(), .cache = CacheLookup::kSkip, .progress = &helper}) == 0) {
+        if (file_->Scan(record, {.series = series.get(),
+                                 .checks = &checks_,
+                                 .cache = CacheLookup::kSkip,
+                                 .progress = &helper}) == 0) {
             throw ScanError(kDetailsScanFailedMessage);
         }
         target_->Post(Message(kMsgRecordCopy, 0, std::make_unique<ScanRecord>(record)));

@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/checks/FileChecks.h"
 #include "engine/core/Sink.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "work/Event.h"
@@ -29,6 +30,10 @@ public:
     void Start(std::shared_ptr<MessageTarget> target, CMediaFileWrapper* file,
                std::shared_ptr<UserNotifier> notifier);
 
+    // The integrity checks of the scan. The worker fills them before it posts
+    // the series (kMsgProgress); the owner reads them once that has come.
+    const FileChecks& checks() const { return checks_; }
+
     ManualResetEvent done_event{false};
     ManualResetEvent cancel_event{false};
 
@@ -48,6 +53,7 @@ private:
     std::shared_ptr<MessageTarget> target_;
     CMediaFileWrapper* file_ = nullptr;
     std::shared_ptr<UserNotifier> notifier_;
+    FileChecks checks_;  // written by the worker until it posts the series
     std::thread thread_;
 };
 

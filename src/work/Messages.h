@@ -9,6 +9,7 @@
 #include "engine/core/FrameSeries.h"
 #include "engine/core/ScanRecord.h"
 #include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/Findings.h"
 
 namespace vandrel {
 
@@ -19,7 +20,6 @@ enum MessageId : uint32_t {
     kMsgProcessBatch = 1026,  // 0x402: list -> worker: a batch of files
     kMsgRecordCopy = 1029,    // 0x405: details worker -> dialog: the record so far
     kMsgItemDone = 1030,      // 0x406: list worker -> list: one file finished
-    kMsgBadFile = 1064,       // 0x428: list worker -> list: the file could not be opened
     kMsgStatusText = 1115,    // 0x45B: list worker -> list: a status text
     kMsgNotice = 1116,        // 0x45C: tool worker -> dialog: a text for the user (NoticeKind)
     kMsgQuit = 1280,          // 0x500: to a worker: end the loop
@@ -76,6 +76,11 @@ struct ListResult {
     ScanRecord record = ZeroRecord();
     AttributeTexts texts;
     int feature_mask = 0;  // what the file's kind offers (FeatureBit)
+    FileChecks checks;
+    Severity severity = Severity::kNone;  // the worst of the file's findings
+    // Set when no media type opens the file: why. The row then shows this
+    // under Problems and "--" elsewhere.
+    std::string refusal;
 };
 
 // What travels with a message. Whatever it holds belongs to the receiver

@@ -65,10 +65,11 @@ public:
 
 class CountingCache : public RecordCache {
 public:
-    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord&, int) override {
+    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord&, int,
+                FileChecks*) override {
         return false;
     }
-    void Store(const ScanRecord&) override { ++stores; }
+    void Store(const ScanRecord&, const FileChecks*) override { ++stores; }
     std::atomic<int> stores{0};
 };
 
@@ -170,31 +171,53 @@ TEST_F(ListWorker, PostsEachResultWithTheBatchTagAndMarksTheLast) {
     EXPECT_EQ(cache_.stores, 3);
 }
 
-TEST_F(ListWorker, ReportsFilesThatCannotBeOpenedAndScanFailures) {
-    ListJobBatch batch = {MakeJob("gone.mp3", {}), MakeJob("short.mp3", test::MakeFrames({}, 60))};
+TEST_F(ListWorker, ListsFilesItCannotAnalyseWithTheirReason) {
+    ListJobBatch batch = {MakeJob("gone.mp3", {}), MakeJob("empty.mp3", {}),
+                          MakeJob("text.mp3", {'h', 'e', 'l', 'l', 'o', '\n'})};
+    std::filesystem::remove(batch[0].path);
     // A file that opens (its middle has frames) but has no frame chain at its start.
     std::vector<uint8_t> junk(600'000, 0);
     test::Append(junk, test::MakeFrames({}, 2000));
     batch.push_back(MakeJob("late.mp3", junk));
-    std::filesystem::remove(batch[0].path);
     Send(batch);
-    ASSERT_TRUE(WaitForDone(2));
-    std::vector<uint64_t> bad_keys;
-    std::vector<ListResult> results;
-    for (Message& m : target_->Take()) {
-        if (m.id == kMsgBadFile) {
-            bad_keys.push_back(m.wparam);
-        } else if (m.id == kMsgItemDone) {
-            results.push_back(*std::get<std::unique_ptr<ListResult>>(m.payload));
-        }
+    ASSERT_TRUE(WaitForDone(4));
+    const std::vector<ListResult> results = Results();
+    ASSERT_EQ(results.size(), 4u) << "every file has a result";
+
+    // The reasons are those vandrel-scan gives.
+    const std::vector<std::string> reasons = {"No such file or directory", "Empty file",
+                                              "Not an MPEG audio, MPEG Plus or WAVE file",
+                                              "Cannot find valid mp3 header, scanning failed\n"};
+    for (size_t i = 0; i < results.size(); ++i) {
+        SCOPED_TRACE(batch[i].display_name);
+        const ListResult& r = results[i];
+        EXPECT_EQ(r.key, batch[i].key) << "the row it belongs to";
+        EXPECT_EQ(r.refusal, reasons[i]) << "why it is not analysed";
+        EXPECT_EQ(r.texts[kSlotProblems], reasons[i]) << "the reason under Problems";
+        EXPECT_EQ(r.texts[kSlotCrcErrors], "--") << "placeholder of the other checks";
+        EXPECT_EQ(r.severity, Severity::kDamage) << "a refused file is damaged";
+        EXPECT_EQ(r.record.quality_class, kQualityNone) << "no quality to colour";
     }
-    EXPECT_EQ(bad_keys, std::vector<uint64_t>{batch[0].key});
-    ASSERT_EQ(results.size(), 2u);  // no result for the file that is gone
-    // The scan error leaves the placeholders.
-    EXPECT_EQ(results[1].key, batch[2].key);
-    EXPECT_EQ(results[1].texts[kSlotEncoder], "--");
-    EXPECT_EQ(results[1].texts[kSlotQuality], "Unknown");
-    EXPECT_EQ(results[1].texts[kSlotName], "late.mp3");
+}
+
+TEST_F(ListWorker, FillsTheChecksOfEveryFileItAnalyses) {
+    // Two runs of frames with bytes between them that are no frame, and a
+    // last frame cut short.
+    std::vector<uint8_t> damaged = test::MakeFrames({}, 60);
+    test::Append(damaged, std::vector<uint8_t>(1000, 0x55));
+    test::Append(damaged, test::MakeFrames({}, 60));
+    damaged.resize(damaged.size() - 200);
+    Send({MakeJob("clean.mp3", test::MakeFrames({}, 60)), MakeJob("damaged.mp3", damaged)});
+    ASSERT_TRUE(WaitForDone(2));
+    const std::vector<ListResult> results = Results();
+    ASSERT_EQ(results.size(), 2u);
+
+    EXPECT_EQ(results[0].checks.walked, 1u) << "the scan filled the checks";
+    EXPECT_EQ(results[0].texts[kSlotProblems], "none") << "clean file's Problems";
+    EXPECT_EQ(results[0].severity, Severity::kNone) << "clean file's severity";
+    EXPECT_EQ(results[1].texts[kSlotProblems], "1 sync error, cut last frame")
+        << "damaged file's Problems";
+    EXPECT_EQ(results[1].severity, Severity::kDamage) << "damaged file's severity";
 }
 
 TEST_F(ListWorker, ReadsAFileAgainInFullWhenItsEncoderIsUnknown) {
@@ -318,12 +341,15 @@ protected:
                 worker.cancel_event.Set();
             }
             worker.Start(target, &file, notifier_);
-        }  // waits for the worker to finish
+            worker.done_event.Wait();
+            checks_ = worker.checks();
+        }
         return target->Take();
     }
 
     test::TempDir dir_;
     std::shared_ptr<RecordingNotifier> notifier_ = std::make_shared<RecordingNotifier>();
+    FileChecks checks_;  // those of the last run
 };
 
 std::vector<uint32_t> IdsOf(const std::vector<Message>& messages) {
@@ -340,6 +366,8 @@ TEST_F(DetailsWorker, PostsRecordCopiesThenTheSeries) {
     const auto& series = *std::get<std::unique_ptr<FrameSeries>>(m[2].payload);
     EXPECT_EQ(series[FrameSeries::kBitrateIndex].size(), 1499u);
     EXPECT_EQ(std::get<std::unique_ptr<ScanRecord>>(m[1].payload)->frames, 1500);
+    EXPECT_EQ(checks_.walked, 1u) << "the scan filled the worker's checks";
+    EXPECT_EQ(checks_.audio_bytes, 1500u * 417) << "the audio's extent, 417-byte frames";
 
     m = Run(test::MakeFrames({}, 4500));
     EXPECT_EQ(IdsOf(m), (std::vector<uint32_t>{kMsgRecordCopy, kMsgRecordCopy, kMsgRecordCopy,
