@@ -121,6 +121,9 @@ private slots:
         CVandrelList list(listener);
         FillThree(list);
         const std::vector<uint8_t> audio_a = AudioOf(dir_.File("a.mp3"));
+        // The three files have the same audio, so the same findings.
+        const QString problems = RowText(list, "a.mp3", kSlotProblems);
+        QVERIFY2(!problems.isEmpty(), "the scan filled the Problems text");
 
         QString caption;
         QString title_shown;
@@ -138,6 +141,8 @@ private slots:
             QVERIFY2(RowText(list, name, kSlotTitle).startsWith(QStringLiteral("Song")),
                      "each file keeps its own title");
             QVERIFY2(RowText(list, name, kSlotArtist) == QStringLiteral("Band"), "artist kept");
+            QVERIFY2(RowText(list, name, kSlotProblems) == problems,
+                     "the checks' texts stay as the scan found them");
         }
         QVERIFY2(AudioOf(dir_.File("a.mp3")) == audio_a, "no audio byte changed");
     }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -128,6 +129,29 @@ private slots:
         dialog.CopyInfo();
         QCOMPARE(QApplication::clipboard()->text(),
                  QString::fromStdString(BuildInfoReport(texts, expected)));
+    }
+
+    void ShowsTheFindingsUnderTheTextPagesList() {
+        // Frames whose chain breaks once, the last of them cut short.
+        std::vector<uint8_t> bytes = test::MakeFrames({}, 60);
+        test::Append(bytes, std::vector<uint8_t>(1000, 0x55));
+        test::Append(bytes, test::MakeFrames({}, 60));
+        bytes.resize(bytes.size() - 200);
+        const std::string path = dir_.File("damaged.mp3");
+        test::WriteFile(path, bytes);
+        CInfoDlg dialog(path, 2, {}, &view_);
+        dialog.Start();
+        auto* page = dialog.pages().findChild<CTextInfoDlg*>();
+        QVERIFY2(page != nullptr, "a text page");
+        QVERIFY2(page->Findings()->isHidden(), "no findings before the whole file was read");
+        QVERIFY2(Finishes(dialog), "the scan finishes");
+
+        QVERIFY2(page->Findings()->isVisible(), "the findings show once it was");
+        QCOMPARE(page->Findings()->text(),
+                 QString("Problems:\n"
+                         "  damage: The frames lose their chain 1 time (audio missing or corrupt "
+                         "there).\n"
+                         "  damage: The last frame is cut short: the file ends inside it."));
     }
 
     void RefreshScansAgainFromTheFirstRecordAndARememberedTabBeyondTheCountOpensTheFirst() {

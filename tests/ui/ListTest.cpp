@@ -11,9 +11,11 @@
 #include <QTest>
 
 #include "UiTest.h"
+#include "store/AttributeCatalog.h"
 #include "store/IniFile.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
+#include "ui/browser/ListFileActions.h"
 #include "ui/browser/VandrelList.h"
 
 namespace vandrel {
@@ -63,6 +65,24 @@ QStringList ShownNames(CVandrelList& list) {
 // A row's text of an attribute slot.
 QString Text(CVandrelList& list, int row, int slot) {
     return QString::fromStdString(std::string(list.model_data().Row(row).texts[slot]));
+}
+
+// The names of the rows the view shows, in their order.
+QStringList ViewNames(CVandrelList& list) {
+    std::vector<int> rows;
+    for (int row = 0; row < list.model()->rowCount(); ++row) {
+        rows.push_back(list.ModelRow(list.model()->index(row, 0)));
+    }
+    return NamesOf(list, rows);
+}
+
+// Frames whose chain breaks once, the last of them cut short.
+std::vector<uint8_t> DamagedFrames() {
+    std::vector<uint8_t> bytes = test::MakeFrames({}, 60);
+    test::Append(bytes, std::vector<uint8_t>(1000, 0x55));
+    test::Append(bytes, test::MakeFrames({}, 60));
+    bytes.resize(bytes.size() - 200);
+    return bytes;
 }
 
 QList<int> Bitrates(CVandrelList& list) {
@@ -126,11 +146,13 @@ private slots:
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
 
-        // Only matching names, in name order; the file no kind accepts is gone.
-        QCOMPARE(ShownNames(list), (QStringList{"A_mono.MP3", "b_good.mp3", "c.mp2"}));
+        // Only matching names, in name order; the file no kind accepts too.
+        QCOMPARE(ShownNames(list),
+                 (QStringList{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2"}));
         QCOMPARE(Text(list, 1, kSlotEncoder), QString("Lame 3.100"));
         QCOMPARE(Text(list, 1, kSlotQuality), QString("good"));
-        QCOMPARE(listener.panes[kPaneMain], QString("3 files, 0.2 MB, 128.3 kbps"));
+        // It counts as a file, with no size and no length.
+        QCOMPARE(listener.panes[kPaneMain], QString("4 files, 0.2 MB, 128.3 kbps"));
         QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 1000 frames"));
         QVERIFY(std::count(listener.busy.begin(), listener.busy.end(), ListBusy::kScanning) == 1);
         QCOMPARE(listener.busy.back(), ListBusy::kIdle);
@@ -140,14 +162,56 @@ private slots:
         RecordingListener listener;
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path(), ListSettingsWith({{"color_good", "255"}})));
-        ListModel& model = list.model_data();
-        const int quality = model.ColumnOf(kQualityAttribute);
-        const QModelIndex good = model.index(1, quality);
-        QCOMPARE(model.data(good, Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
+        QAbstractItemModel& shown = *list.model();
+        const int quality = list.model_data().ColumnOf(kQualityAttribute);
+        const QModelIndex good = shown.index(1, quality);
+        QCOMPARE(shown.data(good, Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
         // Other cells: even rows light blue, odd rows the window's colour.
-        QCOMPARE(model.data(model.index(0, 0), Qt::BackgroundRole).value<QColor>(),
+        QCOMPARE(shown.data(shown.index(0, 0), Qt::BackgroundRole).value<QColor>(),
                  QColor(235, 235, 255));
-        QVERIFY(!model.data(model.index(1, 0), Qt::BackgroundRole).isValid());
+        QVERIFY(!shown.data(shown.index(1, 0), Qt::BackgroundRole).isValid());
+    }
+
+    void ProblemFilesOnlyHidesTheRowsKnownClean() {
+        test::WriteFile(dir_.File("damaged.mp3"), DamagedFrames());
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        const QStringList all{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2", "damaged.mp3"};
+
+        list.SetProblemsOnly(true);
+        QCOMPARE(ViewNames(list), (QStringList{"broken.mp3", "damaged.mp3"}));
+        // The Problems column comes with the filter, right after the name.
+        QCOMPARE(list.model_data().ColumnOf(kProblemsAttribute), 1);
+        QCOMPARE(listener.panes[kPaneMain], QString("2 of 5 files, 0.0 MB, 128.0 kbps"));
+
+        // The damaged file's Problems cell on a soft red, in black; its
+        // name on the shading of the second row shown.
+        QAbstractItemModel& shown = *list.model();
+        QCOMPARE(shown.data(shown.index(1, 1), Qt::BackgroundRole).value<QColor>(),
+                 QColor(255, 170, 170));
+        QCOMPARE(shown.data(shown.index(1, 1), Qt::ForegroundRole).value<QColor>(),
+                 QColor(Qt::black));
+        QVERIFY2(!shown.data(shown.index(1, 0), Qt::BackgroundRole).isValid(),
+                 "the second row shown is not shaded");
+
+        // Select All takes the rows shown; a sort keeps the others hidden.
+        list.SelectRequest(true);
+        QCOMPARE(NamesOf(list, list.SelectedRows()), (QStringList{"broken.mp3", "damaged.mp3"}));
+        ClickHeader(list, 0);
+        QCOMPARE(ViewNames(list), (QStringList{"damaged.mp3", "broken.mp3"}));
+        ClickHeader(list, 0);
+
+        // A refill shows every row until its result finds it clean.
+        QSignalSpy done(&list, &CVandrelList::allDone);
+        list.OnFill(dir_.path(), true, false);
+        QCOMPARE(ViewNames(list), all);
+        QVERIFY(done.wait(20000));
+        QCOMPARE(ViewNames(list), (QStringList{"broken.mp3", "damaged.mp3"}));
+
+        list.SetProblemsOnly(false);
+        QCOMPARE(ViewNames(list), all);
+        QCOMPARE(listener.panes[kPaneMain], QString("5 files, 0.2 MB, 128.3 kbps"));
     }
 
     void KeepsTheRowsInTheOrderTheHeaderShows() {
@@ -155,16 +219,17 @@ private slots:
         RecordingListener listener;
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
-        const QList<int> ascending{63, 153, 192, 319};
+        // The file without audio has no bitrate, which sorts as 0.
+        const QList<int> ascending{0, 63, 153, 192, 319};
         ClickHeader(list, 2);
         QCOMPARE(Bitrates(list), ascending);
         ClickHeader(list, 2);  // the same column again
-        QCOMPARE(Bitrates(list), (QList<int>{319, 192, 153, 63}));
+        QCOMPARE(Bitrates(list), (QList<int>{319, 192, 153, 63, 0}));
         QCOMPARE(list.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Another column keeps the direction: names descending, without regard to case.
         ClickHeader(list, 0);
         QCOMPARE(ShownNames(list),
-                 (QStringList{"c.mp2", "b_good.mp3", "A_mono.MP3", "a_first.mp3"}));
+                 (QStringList{"c.mp2", "broken.mp3", "b_good.mp3", "A_mono.MP3", "a_first.mp3"}));
 
         // A refill places each result where the sort puts it.
         ClickHeader(list, 0);
@@ -209,14 +274,15 @@ private slots:
         list.LoadSettings(ListSettingsWith({{"filetypes", ".MP2;.Mp3"}}));
         QVERIFY(!list.AcceptsName("x.mpc"));
         QVERIFY(FillAndWait(list, dir_.path()));
-        QCOMPARE(ShownNames(list), (QStringList{"A_mono.MP3", "b_good.mp3", "c.mp2"}));
+        QCOMPARE(ShownNames(list),
+                 (QStringList{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2"}));
     }
 
     void FollowsTheFolderRowByRow() {
         RecordingListener listener;
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
-        list.selectionModel()->select(list.model_data().index(1, 0),
+        list.selectionModel()->select(list.model()->index(1, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
         // A file copied in slowly is scanned once it has stopped growing.
@@ -227,12 +293,12 @@ private slots:
             std::vector<uint8_t> part(frames.begin(), frames.begin() + std::ptrdiff_t(end));
             test::WriteFile(dir_.File("growing.mp3"), part);
             QVERIFY(CheckAndWait(list));
-            QCOMPARE(list.model_data().rowCount(), 3);
+            QCOMPARE(list.model_data().rowCount(), 4);
         }
         QVERIFY(CheckAndWait(list));
         QCOMPARE(ShownNames(list),
-                 (QStringList{"A_mono.MP3", "b_good.mp3", "c.mp2", "growing.mp3"}));
-        QCOMPARE(Text(list, 3, kSlotFrames), QString("300"));
+                 (QStringList{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2", "growing.mp3"}));
+        QCOMPARE(Text(list, 4, kSlotFrames), QString("300"));
 
         // A tag written in place (same size) is read once the file settles;
         // a file that went loses its row; the others keep theirs and the
@@ -242,6 +308,7 @@ private slots:
         std::copy(tag.begin(), tag.end(), bytes.end() - 128);
         test::WriteFile(dir_.File("c.mp2"), bytes);
         fs::remove(dir_.File("A_mono.MP3"));
+        fs::remove(dir_.File("broken.mp3"));
         QVERIFY(CheckAndWait(list));
         QVERIFY(CheckAndWait(list));
         QCOMPARE(ShownNames(list), (QStringList{"b_good.mp3", "c.mp2", "growing.mp3"}));
@@ -312,7 +379,7 @@ private slots:
         RecordingListener listener;
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
-        list.setCurrentIndex(list.model_data().index(2, 0));
+        list.setCurrentIndex(list.model()->index(3, 0));
         list.RenameRequest();
         auto* editor = list.findChild<QLineEdit*>();
         QVERIFY(editor != nullptr);
@@ -348,12 +415,13 @@ private slots:
         QSignalSpy done(&list, &CVandrelList::allDone);
         list.FilesGiven({dir_.File("c.mp2"), dir_.File("noext"), dir_.File("missing.mp3")});
         QVERIFY(done.wait(20000));
-        // Named files are taken whatever their name; a missing one is dropped.
-        QCOMPARE(ShownNames(list), (QStringList{"c.mp2", "noext"}));
+        // Named files are taken whatever their name; a missing one says so.
+        QCOMPARE(ShownNames(list), (QStringList{"c.mp2", "missing.mp3", "noext"}));
+        QCOMPARE(Text(list, 1, kSlotProblems), QString("No such file or directory"));
         QVERIFY(list.current_folder().empty());
     }
 
-    void ListsOddFilesAndDropsThoseWithoutAudio() {
+    void ListsOddFilesAndSaysWhyThoseWithoutAudioAreNotAnalysed() {
         for (const auto& entry : fs::directory_iterator(dir_.path())) {
             fs::remove_all(entry.path());
         }
@@ -368,26 +436,46 @@ private slots:
         QCOMPARE(::mkfifo(dir_.File("pipe.mp3").c_str(), 0600), 0);
         Copy("lame_cbr64_mono.mp3", "new\nline.mp3");
         Copy("lame_cbr64_mono.mp3", "bad \xFF byte.mp3");
+        test::WriteFile(dir_.File("empty.mp3"), {});
+        test::WriteText(dir_.File("text.mp3"), "not audio\n");
 
         RecordingListener listener;
         CVandrelList list(listener);
         list.LoadSettings(CIniFile("none.ini"));
         QVERIFY(FillAndWait(list, dir_.path()));  // the pipe does not hold it up
 
-        // The folder is no row; the pipe and the files without audio, which
-        // no file kind opens, are dropped. The rest are listed in the order
-        // of their bytes.
+        // The folder is no row; every file is, in the order of their bytes.
         QCOMPARE(ShownNames(list),
-                 (QStringList{"bad \uFFFD byte.mp3", "huge.mp3", "new\nline.mp3"}));
+                 (QStringList{"bad \uFFFD byte.mp3", "empty.mp3", "huge.mp3", "new\nline.mp3",
+                              "pipe.mp3", "repeated.mp3", "text.mp3", "zeros.mp3"}));
         const ListModel& model = list.model_data();
-        QCOMPARE(model.data(model.index(2, 0), Qt::DisplayRole).toString(),
+        QCOMPARE(model.data(model.index(3, 0), Qt::DisplayRole).toString(),
                  QString("new line.mp3"));
-        QCOMPARE(model.data(model.index(2, 0), Qt::EditRole).toString(), QString("new\nline.mp3"));
-        QCOMPARE(model.data(model.index(1, model.ColumnOf(5)), Qt::DisplayRole).toString(),
+        QCOMPARE(model.data(model.index(3, 0), Qt::EditRole).toString(), QString("new\nline.mp3"));
+        QCOMPARE(model.data(model.index(2, model.ColumnOf(5)), Qt::DisplayRole).toString(),
                  QString("4,294,967,295+"));
         QCOMPARE(model.data(model.index(0, model.ColumnOf(9)), Qt::DisplayRole).toString(),
                  QString("156"));
         QCOMPARE(list.busy_state(), ListBusy::kIdle);
+
+        // Those no file kind opens say why under Problems, as vandrel-scan
+        // does, and "--" where the analysis would be.
+        QCOMPARE(Text(list, 1, kSlotProblems), QString("Empty file"));
+        QCOMPARE(Text(list, 4, kSlotProblems), QString("Not a regular file"));
+        for (int row : {5, 6, 7}) {
+            QCOMPARE(Text(list, row, kSlotProblems),
+                     QString("Not an MPEG audio, MPEG Plus or WAVE file"));
+        }
+        QCOMPARE(Text(list, 6, kSlotEncoder), QString("--"));
+
+        // A refused file has no Details: its reason is shown instead.
+        test::MessageBoxWatch boxes;
+        list.actions().OpenDetails(6);
+        QVERIFY2(listener.details.empty(), "no Details dialog asked for");
+        QCOMPARE(boxes.shown.value(0),
+                 QString("This file cannot be analysed:\n\n\t%1\n\nNot an MPEG audio, MPEG "
+                         "Plus or WAVE file")
+                     .arg(QString::fromStdString(dir_.File("text.mp3"))));
     }
 
     void WritesItsSettingsInTheirOrder() {
@@ -412,7 +500,7 @@ private slots:
                             "color_notbad\t9895935\r\ncolor_bad\t9869055\r\nnum_columns22_\t2\r\n"
                             "autosize\t1\r\ntooltips\t1\r\ncolid2_0\t0\r\ncolwidth2_0\t250\r\n"
                             "colid2_1\t7\r\ncolwidth2_1\t50\r\n"
-                            "filetypes\t.mp3;.mp2;.mp1;.mpc;.mp+;\r\n\r\n"
+                            "filetypes\t.mp3;.mp2;.mp1;.mpc;.mp+;\r\nproblemsonly\t0\r\n\r\n"
                             "export\r\nrecurse\t1\r\nselnum\t0\r\ntemplate\t\r\n\r\n"));
     }
 };

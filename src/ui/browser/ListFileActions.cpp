@@ -60,7 +60,7 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
             const QModelIndex index = list_.indexAt(mouse->position().toPoint());
             if (index.isValid()) {
                 Log("CVandrelList::OnLVDblClk");
-                OpenDetails(index.row());
+                OpenDetails(list_.ModelRow(index));
             }
             return true;
         }
@@ -84,7 +84,7 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
             return true;  // the Return that confirms a rename comes up from the editor
         }
         if (enter && list_.currentIndex().isValid()) {
-            OpenDetails(list_.currentIndex().row());
+            OpenDetails(list_.ModelRow(list_.currentIndex()));
             return true;
         }
         break;
@@ -195,6 +195,10 @@ void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
 
 int ListFileActions::FeaturesOf(int row) const {
     const _LVItemData& entry = list_.model_data().Row(row);
+    // A refused file offers nothing: no tool has a record to start from.
+    if (entry.refused) {
+        return 0;
+    }
     if (entry.feature_mask != kFeaturesUnknown) {
         return entry.feature_mask;
     }
@@ -205,6 +209,13 @@ int ListFileActions::FeaturesOf(int row) const {
 
 void ListFileActions::OpenDetails(int row) {
     const _LVItemData& entry = list_.model_data().Row(row);
+    if (entry.refused) {
+        const QString reason = QString::fromStdString(std::string(entry.texts[kSlotProblems]));
+        QMessageBox::warning(
+            &list_, tr("Vandrel"),
+            tr("This file cannot be analysed:\n\n\t%1\n\n%2").arg(PathText(entry.path), reason));
+        return;
+    }
     // A file no kind takes goes on to the dialog, which says why it cannot be shown.
     const int features = FeaturesOf(row);
     if (features != kFeaturesUnknown && (features & kFeatureDetails) == 0) {
@@ -327,6 +338,12 @@ void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
     result.record.file_size = SaturatedSize(written.file_size);
     result.record.quality_class =
         BuildAttributeTexts(result.texts, result.record, list_.settings().mono_quality);
+    // The checks' texts come from the scan, not the record: they stay as the
+    // last scan found them until the next one.
+    for (int slot : {kSlotProblems, kSlotCrcErrors, kSlotBandwidth, kSlotUpscaled}) {
+        result.texts[slot] = std::string(entry.texts[slot]);
+    }
+    result.severity = entry.severity;
     result.feature_mask = entry.feature_mask;
     model.TakeResult(result);
 }

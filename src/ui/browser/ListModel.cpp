@@ -145,8 +145,14 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (attribute == nullptr) {
         return {};
     }
-    const bool quality_cell =
-        attribute->id == kQualityAttribute && row.quality_class >= 0 && row.quality_class <= 2;
+    // The cell's own background, when it has one: the Quality cell by its
+    // class, the Problems cell by the worst finding.
+    QColor cell_colour;
+    if (attribute->id == kQualityAttribute && row.quality_class >= 0 && row.quality_class <= 2) {
+        cell_colour = quality_colours_[static_cast<size_t>(row.quality_class)];
+    } else if (attribute->id == kProblemsAttribute) {
+        cell_colour = SeverityColour(row.severity);
+    }
     switch (role) {
     case Qt::DisplayRole: {
         // A line break or other control character in a file name would break
@@ -164,15 +170,10 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(AlignmentOf(*attribute));
     case Qt::BackgroundRole:
-        if (quality_cell) {
-            return quality_colours_[static_cast<size_t>(row.quality_class)];
-        }
-        // Every other row on a light blue, the rest on the window colour.
-        return index.row() % 2 == 0 ? QVariant(QColor(235, 235, 255)) : QVariant();
+        // The other cells take the shading of the row the view shows them in.
+        return cell_colour.isValid() ? QVariant(cell_colour) : QVariant();
     case Qt::ForegroundRole:
-        return quality_cell
-                   ? QVariant(ReadableTextOn(quality_colours_[static_cast<size_t>(row.quality_class)]))
-                   : QVariant();
+        return cell_colour.isValid() ? QVariant(ReadableTextOn(cell_colour)) : QVariant();
     case Qt::ToolTipRole:
         return QString::fromStdString(row.path);
     default:
@@ -192,6 +193,24 @@ QColor ReadableTextOn(const QColor& background) {
     const double against_black = (luminance + 0.05) / 0.05;
     const double against_white = 1.05 / (luminance + 0.05);
     return against_black >= against_white ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+QColor SeverityColour(Severity severity) {
+    switch (severity) {
+    case Severity::kDamage:
+        return {255, 170, 170};  // a soft red
+    case Severity::kWarning:
+        return {255, 205, 120};  // amber
+    case Severity::kNotice:
+        return {190, 215, 255};  // a pale blue, bluer than the shaded rows
+    case Severity::kNone:
+        break;
+    }
+    return {};
+}
+
+bool Shows(RowFilter filter, const _LVItemData& row) {
+    return filter == RowFilter::kAll || !row.known_clean();
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -352,6 +371,8 @@ int ListModel::TakeResult(ListResult& result) {
     entry.whole_file_scanned = result.record.whole_file_scanned != 0;
     entry.texts = PackedTexts(result.texts);
     entry.feature_mask = result.feature_mask;
+    entry.refused = !result.refusal.empty();
+    entry.severity = result.severity;
     if (!entry.done) {
         entry.done = true;
         ++done_count_;
@@ -388,10 +409,16 @@ void ListModel::Rename(int row, std::string path, std::string_view name) {
     RestoreOrder();
 }
 
-ListTotals ListModel::Totals() const {
+ListTotals ListModel::Totals(RowFilter filter) const {
     ListTotals totals;
     double bits = 0;
     for (const auto& row : rows_) {
+        if (!Shows(filter, *row)) {
+            continue;
+        }
+        ++totals.files;
+        // A refused file's record is all zero: it counts as a file, with
+        // no size and no length.
         const PackedRecord& record = row->record;
         const double seconds = FloatField(record, offsetof(ScanRecord, length_seconds));
         totals.bytes += record.Field32(offsetof(ScanRecord, file_size));
@@ -399,7 +426,9 @@ ListTotals ListModel::Totals() const {
         bits +=
             static_cast<int32_t>(record.Field32(offsetof(ScanRecord, average_bitrate))) * seconds;
     }
-    totals.files = rowCount();
+    if (filter != RowFilter::kAll) {
+        totals.all_files = rowCount();
+    }
     totals.average_kbps = totals.seconds != 0 ? bits / totals.seconds : 0.0;
     return totals;
 }
@@ -447,10 +476,16 @@ QString SummaryText(const ListTotals& totals) {
         amount /= 1024;
         unit = QStringLiteral("GB");
     }
-    const QString files =
-        totals.files == 1
-            ? QCoreApplication::translate("CVandrelList", "1 file")
-            : QCoreApplication::translate("CVandrelList", "%1 files").arg(totals.files);
+    QString files;
+    if (totals.all_files >= 0) {
+        files = QCoreApplication::translate("CVandrelList", "%1 of %2 files")
+                    .arg(totals.files)
+                    .arg(totals.all_files);
+    } else if (totals.files == 1) {
+        files = QCoreApplication::translate("CVandrelList", "1 file");
+    } else {
+        files = QCoreApplication::translate("CVandrelList", "%1 files").arg(totals.files);
+    }
     return QStringLiteral("%1, %2 %3, %4 kbps")
         .arg(files)
         .arg(amount, 0, 'f', 1)
@@ -488,8 +523,11 @@ bool ListModel::Precedes(const _LVItemData& a, const _LVItemData& b) const {
 
 SortKey ListModel::SortKeyOf(const _LVItemData& row) const {
     const AttributeInfo& attribute = *sort_attribute_;
-    if (attribute.sort_field < 0) {
+    if (attribute.sort_field == kSortByText) {
         return {0, row.texts[attribute.text_slot]};
+    }
+    if (attribute.sort_field == kSortByNumberInText) {
+        return {NumberInText(row.texts[attribute.text_slot]), {}};
     }
     return {SortNumber(attribute, row.record.Field32(static_cast<size_t>(attribute.sort_field))),
             {}};

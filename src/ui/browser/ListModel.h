@@ -22,6 +22,10 @@ namespace vandrel {
 // Black or white, whichever is easier to read on `background`.
 QColor ReadableTextOn(const QColor& background);
 
+// The Problems cell's background for a file's worst finding; invalid for
+// kNone, whose cell keeps the row's colour.
+QColor SeverityColour(Severity severity);
+
 // The display texts of a row in one buffer, so that a row holds only the
 // bytes its texts need (most slots are empty or short).
 class PackedTexts {
@@ -75,16 +79,34 @@ struct _LVItemData {
     int quality_class = -1;               // the record's, -1 until a result came
     bool whole_file_scanned = false;      // the record's: every frame was read
     bool done = false;                    // the result of its latest job is in
+    // No media type opened the file, or its scan failed: the reason is its
+    // Problems text, and there is no record for the tools to start from.
+    bool refused = false;
+    Severity severity = Severity::kNone;  // the worst finding of its latest result
 
     std::string_view name() const { return texts[kSlotName]; }
+    // Whether its latest result found nothing wrong; a row still waiting for
+    // its first result is not known clean.
+    bool known_clean() const {
+        return feature_mask != kFeaturesUnknown && severity == Severity::kNone;
+    }
 };
 
-// Sums over all rows, for the status bar's summary.
+// Which rows the list shows.
+enum class RowFilter {
+    kAll,
+    kProblemsOnly,  // all but the rows known clean
+};
+bool Shows(RowFilter filter, const _LVItemData& row);
+
+// Sums over the rows a filter shows, for the status bar's summary.
 struct ListTotals {
     int files = 0;
     double bytes = 0;
     double seconds = 0;
     double average_kbps = 0;  // weighted by length; 0 when there is no length
+    // With a filter: the rows there are, shown or not; else -1.
+    int all_files = -1;
 };
 
 // The file list's rows as a table: each cell shows the row's text of the
@@ -132,7 +154,7 @@ public:
     // The file of the row was renamed.
     void Rename(int row, std::string path, std::string_view name);
     int done_count() const { return done_count_; }
-    ListTotals Totals() const;
+    ListTotals Totals(RowFilter filter = RowFilter::kAll) const;
     // Takes in what changed in the folder of the rows: rows of files that
     // went are removed, rows of changed files wait for new results, files
     // that came get rows. Returns the rows to scan, in their order.
@@ -170,11 +192,13 @@ private:
     bool order_broken_ = false;
 };
 
-// The Quality attribute's id, whose cells are coloured.
+// The Quality and Problems attributes' ids, whose cells are coloured.
 constexpr int32_t kQualityAttribute = 7;
+constexpr int32_t kProblemsAttribute = 300;
 
 // The status bar's summary: "%i files, %.1f %s, %.1f kbps" (MB, or GB past
-// 1024 MB), "1 file, ..." for one.
+// 1024 MB), "1 file, ..." for one; under a filter "%i of %i files, ...",
+// the figures those of the files shown.
 QString SummaryText(const ListTotals& totals);
 
 // A colour setting (red + 256 green + 65536 blue) as a QColor, and back.

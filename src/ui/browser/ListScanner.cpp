@@ -117,9 +117,6 @@ void ListScanner::Handle(Message& message) {
         emit resultArrived(**result, done.last);
         break;
     }
-    case kMsgBadFile:
-        emit badFile(message.wparam);
-        break;
     case kMsgStatusText:
         if (const auto* text = std::get_if<std::string>(&message.payload)) {
             emit statusText(QString::fromStdString(*text));

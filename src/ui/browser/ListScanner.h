@@ -57,8 +57,6 @@ signals:
     // A file of the latest batch is done; `last` when it ended the batch (the
     // list is idle by then).
     void resultArrived(ListResult& result, bool last);
-    // The file of the row could not be opened.
-    void badFile(uint64_t key);
     void statusText(const QString& text);
     // Every message of a wake was handed on.
     void resultsHandled();

@@ -32,6 +32,7 @@ constexpr auto kHeaderKeys = std::to_array<SettingKey<ListSettings>>({
 // Written last.
 constexpr auto kTrailingKeys = std::to_array<SettingKey<ListSettings>>({
     Key<&ListSettings::file_types>("filetypes"),
+    Key<&ListSettings::problems_only>("problemsonly"),
 });
 
 }  // namespace

@@ -39,6 +39,7 @@ struct ListSettings {
     bool autosize = true;  // "autosize": the first column fills the width when a scan ends
     bool tooltips = true;  // "tooltips": header tooltips
     std::string file_types = std::string(kDefaultFileTypes);  // "filetypes"
+    bool problems_only = false;  // "problemsonly": "Problem files only" hides the clean files
     // "num_columns22_", "colid2_" + i, "colwidth2_" + i; the default set when none.
     std::vector<ListColumn> columns;
     ExportChoices export_choices;

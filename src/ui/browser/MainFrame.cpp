@@ -50,6 +50,7 @@ struct CMainFrame::Actions {
     QAction* show_status_bar;
     QAction* refresh;
     QAction* complete_scan;
+    QAction* problems_only;
     QAction* add_favourite;
     QAction* organize;
     QAction* settings;
@@ -89,7 +90,8 @@ struct GlobalSettings {
 constexpr auto kGlobalKeys = std::to_array<SettingKey<GlobalSettings>>({
     Key<&GlobalSettings::logging>("logging"),
 });
-constexpr int kPaneWidth = 200;  // the first two status panes end at 200 and 400 pixels
+// The first status pane is at least this wide, the second this wide.
+constexpr int kPaneWidth = 200;
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QString::fromLatin1(name),
@@ -146,6 +148,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::LoadSettings(const SettingsStore& settings) {
     favourites_.Load(settings);
     view_->LoadSettings(settings);
+    actions_->problems_only->setChecked(view_->list().problems_only());
     FramePlacement placement;
     LoadSettingKeys(settings, "mainframe", kPlacementKeys, placement);
     normal_rect_ = QRect(QPoint(placement.left, placement.top),
@@ -317,6 +320,15 @@ void CMainFrame::CreateActions() {
     a.complete_scan->setShortcut(QKeySequence(Qt::Key_F6));
     a.complete_scan->setIcon(ThemeIcon("media-seek-forward", QStyle::SP_MediaSeekForward));
     connect(a.complete_scan, &QAction::triggered, this, [this] { view_->RefreshRequest(true); });
+    a.problems_only =
+        make(tr("Problem files only"), tr("List only the files whose analysis found a problem"));
+    a.problems_only->setToolTip(
+        tr("List only the files whose analysis found a problem; files not analysed yet stay "
+           "listed until they are found clean"));
+    a.problems_only->setIcon(ThemeIcon("dialog-warning", QStyle::SP_MessageBoxWarning));
+    a.problems_only->setCheckable(true);
+    connect(a.problems_only, &QAction::toggled, this,
+            [this](bool on) { view_->list().SetProblemsOnly(on); });
 
     a.add_favourite = make(tr("&Add Current"), tr("Add current folder as a favourite"));
     a.add_favourite->setIcon(ThemeIcon("bookmark-new", QStyle::SP_DirLinkIcon));
@@ -377,6 +389,8 @@ void CMainFrame::CreateMenus() {
     view->addActions({a.show_toolbar, a.show_animation, a.show_status_bar});
     view->addSeparator();
     view->addActions({a.refresh, a.complete_scan});
+    view->addSeparator();
+    view->addAction(a.problems_only);
 
     favourites_menu_ = menuBar()->addMenu(tr("&Favourites"));
     RebuildFavouritesMenu();
@@ -404,6 +418,8 @@ void CMainFrame::CreateToolBars() {
     tool_bar_->addSeparator();
     tool_bar_->addActions({a.refresh, a.complete_scan, a.pause, a.stop});
     tool_bar_->addSeparator();
+    tool_bar_->addAction(a.problems_only);
+    tool_bar_->addSeparator();
     // The favourite button's arrow opens the favourites, right below it.
     auto* favourite_button = new QToolButton(tool_bar_);
     favourite_button->setDefaultAction(a.add_favourite);
@@ -430,7 +446,11 @@ void CMainFrame::CreateStatusBar() {
     for (size_t i = 0; i < panes_.size(); ++i) {
         panes_[i] = new QLabel(this);
         panes_[i]->setTextInteractionFlags(Qt::NoTextInteraction);
-        if (i + 1 < panes_.size()) {
+        if (i == static_cast<size_t>(kPaneMain)) {
+            // A summary under the problems filter is longer: the pane grows.
+            panes_[i]->setMinimumWidth(kPaneWidth);
+            statusBar()->addWidget(panes_[i]);
+        } else if (i + 1 < panes_.size()) {
             panes_[i]->setFixedWidth(kPaneWidth);
             statusBar()->addWidget(panes_[i]);
         } else {

@@ -31,9 +31,9 @@ public:
 }  // namespace
 
 CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
-    : QTableView(parent), listener_(listener), model_(this),
+    : QTableView(parent), listener_(listener), model_(this), filter_(model_, this),
       actions_(std::make_unique<ListFileActions>(*this)), scanner_(listener) {
-    setModel(&model_);
+    setModel(&filter_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setShowGrid(false);
@@ -58,11 +58,14 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     connect(&watch_, &FolderWatch::checkDue, this, &CVandrelList::CheckFolder);
     connect(&scanner_, &ListScanner::resultArrived, this,
             [this](ListResult& result, bool) { OnThreadDone(result); });
-    connect(&scanner_, &ListScanner::badFile, this, &CVandrelList::OnBadFile);
     connect(&scanner_, &ListScanner::statusText, this,
             [this](const QString& text) { listener_.StatusText(kPaneWorker, text); });
-    // Rows whose results moved them go to their places once per wake.
-    connect(&scanner_, &ListScanner::resultsHandled, &model_, &ListModel::RestoreOrder);
+    // Rows whose results moved them go to their places once per wake, and
+    // rows found clean leave the problems filter's view.
+    connect(&scanner_, &ListScanner::resultsHandled, this, [this] {
+        model_.RestoreOrder();
+        filter_.Refilter();
+    });
     settings_.columns = DefaultListColumns();
     model_.SetColumns(settings_.columns);
     ApplySettings();
@@ -132,6 +135,7 @@ void CVandrelList::ApplySettings() {
     extensions_ = SplitFileTypes(settings_.file_types);
     scanner_.SetOptions({settings_.read_all_unknown, settings_.mono_quality});
     model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse);
+    filter_.SetFilter(settings_.problems_only ? RowFilter::kProblemsOnly : RowFilter::kAll);
     ApplyColumns();
 }
 
@@ -156,6 +160,10 @@ bool CVandrelList::AnyShownColumnScanDependent() const {
     return AnyScanDependent(ids);
 }
 
+bool CVandrelList::WalkFrames() const {
+    return settings_.problems_only || AnyShownColumnScanDependent();
+}
+
 bool CVandrelList::AcceptsName(std::string_view name) const {
     return MatchesFileTypes(name, extensions_);
 }
@@ -175,7 +183,7 @@ void CVandrelList::OnFill(const std::string& folder, bool clear, bool complete) 
             selected.insert(model_.Row(row).path);
         }
         if (currentIndex().isValid()) {
-            current = model_.Row(currentIndex().row()).path;
+            current = model_.Row(ModelRow(currentIndex())).path;
         }
     }
     watch_.Close();
@@ -216,15 +224,17 @@ void CVandrelList::OnFill(const std::string& folder, bool clear, bool complete) 
         folder, [this](std::string_view name) { return AcceptsName(name); }, *files);
     std::vector<int> rows(static_cast<size_t>(model_.rowCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    SendBatch(rows, complete ? 0 : settings_.frame_limit, AnyShownColumnScanDependent());
+    SendBatch(rows, complete ? 0 : settings_.frame_limit, WalkFrames());
 
+    // A hidden row has no index to select; after a clear none is known clean yet.
     for (int row = 0; row < model_.rowCount() && !selected.empty(); ++row) {
+        const QModelIndex shown = filter_.IndexOfModelRow(row, 0);
         if (selected.count(model_.Row(row).path) != 0) {
-            selectionModel()->select(model_.index(row, 0),
+            selectionModel()->select(shown,
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
         if (model_.Row(row).path == current) {
-            selectionModel()->setCurrentIndex(model_.index(row, 0), QItemSelectionModel::NoUpdate);
+            selectionModel()->setCurrentIndex(shown, QItemSelectionModel::NoUpdate);
         }
     }
     if (same_folder) {
@@ -247,7 +257,7 @@ void CVandrelList::FilesGiven(std::vector<std::string> paths) {
     model_.AddRows(files);
     std::vector<int> rows(static_cast<size_t>(model_.rowCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    SendBatch(rows, settings_.frame_limit, AnyShownColumnScanDependent());
+    SendBatch(rows, settings_.frame_limit, WalkFrames());
 }
 
 void CVandrelList::ClearFolder(const QString& why) {
@@ -302,20 +312,9 @@ void CVandrelList::OnThreadDone(ListResult& result) {
     }
 }
 
-void CVandrelList::OnBadFile(uint64_t key) {
-    Log("CVandrelList::OnBadFile");
-    const int row = model_.RowOf(key);
-    if (row < 0) {
-        return;
-    }
-    model_.RemoveRow(row);
-    if (model_.done_count() == model_.rowCount()) {
-        AllDone();
-    }
-}
-
 void CVandrelList::AllDone() {
     model_.RestoreOrder();
+    filter_.Refilter();
     listener_.StatusText(kPaneMain, SummaryText());
     if (settings_.autosize && !complete_mode_) {
         StretchFirstColumn();
@@ -338,7 +337,8 @@ void CVandrelList::AllDone() {
 bool CVandrelList::ReadInFull(const std::vector<int>& rows) {
     std::vector<int> partial;
     for (int row : rows) {
-        if (!model_.Row(row).whole_file_scanned) {
+        // A refused file has nothing more to read.
+        if (!model_.Row(row).whole_file_scanned && !model_.Row(row).refused) {
             // Waiting for its new result again: "all done" comes after it.
             model_.MarkPending(row);
             partial.push_back(row);
@@ -373,7 +373,32 @@ void CVandrelList::CheckFolder() {
         return;
     }
     complete_mode_ = false;
-    SendBatch(rows, settings_.frame_limit, AnyShownColumnScanDependent());
+    SendBatch(rows, settings_.frame_limit, WalkFrames());
+}
+
+void CVandrelList::SetProblemsOnly(bool on) {
+    if (on == settings_.problems_only) {
+        return;
+    }
+    // Rows read without a walk of their frames have no findings to go by.
+    const bool walked = WalkFrames();
+    settings_.problems_only = on;
+    if (on && model_.ColumnOf(kProblemsAttribute) < 0) {
+        // The rows left say what is wrong with them, right after the name.
+        for (size_t i = 0; i < settings_.columns.size(); ++i) {
+            settings_.columns[i].width = columnWidth(static_cast<int>(i));
+        }
+        const auto place = settings_.columns.begin() + (settings_.columns.empty() ? 0 : 1);
+        settings_.columns.insert(place, {kProblemsAttribute, 0});
+        model_.SetColumns(settings_.columns);
+        ApplyColumns();
+    }
+    filter_.SetFilter(on ? RowFilter::kProblemsOnly : RowFilter::kAll);
+    if (!walked) {
+        RefreshRequest(false);
+    } else if (scanner_.busy() == ListBusy::kIdle && model_.done_count() == model_.rowCount()) {
+        listener_.StatusText(kPaneMain, SummaryText());
+    }
 }
 
 void CVandrelList::ExportRequest() {
@@ -428,7 +453,7 @@ void CVandrelList::OnHeaderClicked(int section) {
 std::vector<int> CVandrelList::SelectedRows() const {
     std::vector<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows()) {
-        rows.push_back(index.row());
+        rows.push_back(ModelRow(index));
     }
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -437,7 +462,7 @@ std::vector<int> CVandrelList::SelectedRows() const {
 void CVandrelList::RenameRequest() {
     const int column = model_.ColumnOf(0);
     if (currentIndex().isValid() && column >= 0) {
-        edit(model_.index(currentIndex().row(), column));
+        edit(currentIndex().siblingAtColumn(column));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "store/WindowWithSettings.h"
 #include "ui/browser/BrowserTypes.h"
 #include "ui/browser/FolderWatch.h"
+#include "ui/browser/ListFilter.h"
 #include "ui/browser/ListModel.h"
 #include "ui/browser/ListScanner.h"
 #include "ui/browser/ListSettings.h"
@@ -73,19 +74,27 @@ public:
     }
     // Takes in what changed in the folder, when the list is idle.
     void CheckFolder();
+    // "Problem files only": hides the rows known clean, and shows the
+    // Problems column when it is not shown.
+    void SetProblemsOnly(bool on);
+    bool problems_only() const { return settings_.problems_only; }
 
     ListBusy busy_state() const { return scanner_.busy(); }
     const std::string& current_folder() const { return current_folder_; }
     ListModel& model_data() { return model_; }
+    ListFilter& filter() { return filter_; }
+    // The model's row of an index of this view; -1 for an invalid one.
+    int ModelRow(const QModelIndex& index) const { return filter_.ModelRow(index); }
     const ListSettings& settings() const { return settings_; }
     FolderWatch& watch() { return watch_; }
     ListScanner& scanner() { return scanner_; }
     ListFileActions& actions() { return *actions_; }
     ListListener& listener() { return listener_; }
-    // The summary of all rows, as the status bar shows it when all are done.
-    QString SummaryText() const { return vandrel::SummaryText(model_.Totals()); }
+    // The summary of the rows shown, as the status bar shows it when all are done.
+    QString SummaryText() const { return vandrel::SummaryText(model_.Totals(filter_.filter())); }
     // Whether a file name passes the file-types setting.
     bool AcceptsName(std::string_view name) const;
+    // The model rows of the selected rows, in order.
     std::vector<int> SelectedRows() const;
     // Whether a row's name is being edited.
     bool editing() const { return state() == QAbstractItemView::EditingState; }
@@ -105,7 +114,6 @@ private:
     void ClearFolder(const QString& why);
     void SendBatch(const std::vector<int>& rows, int frames, bool walk_frames);
     void OnThreadDone(ListResult& result);
-    void OnBadFile(uint64_t key);
     void AllDone();
     // Sends the given rows read only in part for a full read; false when
     // there are none.
@@ -115,9 +123,13 @@ private:
     void ShowSortIndicator();
     void OnHeaderClicked(int section);
     bool AnyShownColumnScanDependent() const;
+    // Whether scans walk the frames: for a shown column that needs it, and
+    // for the problems filter, which needs the findings of the walk.
+    bool WalkFrames() const;
 
     ListListener& listener_;
     ListModel model_;
+    ListFilter filter_;  // between the model and the view
     ListSettings settings_;
     ListPageData page_data_;  // the settings pages' copy
     std::vector<std::string> extensions_;

@@ -19,10 +19,12 @@
 #include <QVBoxLayout>
 
 #include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/Findings.h"
 #include "engine/verdicts/TextReports.h"
 #include "store/Log.h"
 #include "ui/browser/QtMessageTarget.h"
 #include "ui/details/DetailsPages.h"
+#include "ui/details/TextInfoPage.h"
 
 namespace vandrel {
 
@@ -269,6 +271,12 @@ void CInfoDlg::Finished(std::unique_ptr<FrameSeries> series) {
         file->UpdatePages(record_, series.get());
     }
     series.reset();
+    // The worker has filled the checks by the time it sends the series.
+    const QString findings = QString::fromStdString(
+        FindingsReport(CollectFindings(record_, worker_ ? worker_->checks() : FileChecks{})));
+    for (CTextInfoDlg* page : pages_->findChildren<CTextInfoDlg*>()) {
+        page->SetFindings(findings);
+    }
     progress_->setValue(0);
     progress_->hide();
     refresh_->setEnabled(true);

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QThread>
 #include <QTreeWidget>
@@ -44,6 +45,14 @@ CTextInfoDlg::CTextInfoDlg(const TextPageData& page_data, QWidget* parent)
     list_ = new FieldList(tr("Attribute"), tr("Value"), this);
     list_->viewport()->installEventFilter(this);
 
+    // Apart from the list, so that the list and its copies stay the report
+    // they always were; the text can be selected and copied by itself.
+    findings_ = new QLabel(this);
+    findings_->setTextFormat(Qt::PlainText);
+    findings_->setWordWrap(true);
+    findings_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    findings_->hide();
+
     // The boxes report findings; the user reads them but cannot change them.
     // They stay enabled so that they read at full contrast (a disabled box
     // looks like "does not apply"), and take neither clicks nor focus.
@@ -71,6 +80,7 @@ CTextInfoDlg::CTextInfoDlg(const TextPageData& page_data, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list_, 1);
+    layout->addWidget(findings_);
     layout->addLayout(under_list);
 
     Refresh();
@@ -120,6 +130,13 @@ void CTextInfoDlg::PlaceColumns() {
         return;
     }
     list_->setColumnWidth(0, list_->viewport()->width() / 2);
+}
+
+void CTextInfoDlg::SetFindings(const QString& report) {
+    Q_ASSERT(QThread::currentThread() == qApp->thread());
+    // The report's lines end in a line break, which would leave an empty line.
+    findings_->setText(report.trimmed());
+    findings_->setVisible(!report.isEmpty());
 }
 
 QString CTextInfoDlg::SelectedRowsText() const {

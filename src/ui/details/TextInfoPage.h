@@ -11,6 +11,7 @@
 #include "ui/details/FieldList.h"
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -18,7 +19,8 @@ namespace vandrel {
 
 
 // The "Text Info" page of the Details dialog: the file's findings as an
-// attribute/value list over a grid of check boxes, and an "Info" button.
+// attribute/value list, what its integrity checks found under it, then a
+// grid of check boxes and an "Info" button.
 // It draws a TextPageData that the media file owns and keeps up to date;
 // the data outlives the page, and Refresh() is called whenever it changed.
 class CTextInfoDlg : public QWidget {
@@ -41,11 +43,15 @@ public:
     QString SelectedRowsText() const;
     // Puts SelectedRowsText() on the clipboard (Ctrl+C in the list).
     void CopySelection() const;
+    // The integrity checks' report, under the list; empty hides it. The
+    // dialog sets it once the whole file was read.
+    void SetFindings(const QString& report);
 
     QTreeWidget* List() const { return list_; }
     // The n-th check box of the page, n < TextPageData::kMaxCheckBoxes.
     QCheckBox* CheckBoxAt(size_t index) const { return check_boxes_.at(index); }
     QPushButton* InfoButton() const { return info_button_; }
+    QLabel* Findings() const { return findings_; }
 
 signals:
     void InfoRequested();
@@ -62,6 +68,7 @@ private:
 
     const TextPageData& data_;
     FieldList* list_ = nullptr;
+    QLabel* findings_ = nullptr;
     std::array<QCheckBox*, TextPageData::kMaxCheckBoxes> check_boxes_{};
     QPushButton* info_button_ = nullptr;
 };
