@@ -22,11 +22,6 @@ std::string Count(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-}
 
 void Add(std::vector<Finding>& findings, Severity severity, std::string brief,
          std::string detail) {
@@ -76,8 +71,9 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
     if (shown > 0 && real > 0 &&
         std::abs(shown - real) > std::max(kLengthToleranceSeconds, kLengthToleranceShare * real)) {
         Add(findings, Severity::kWarning, "wrong length shown",
-            "Players show " + Seconds(shown) + " before reading the file; the audio lasts " +
-                Seconds(real) + ".");
+            "Players show " + FormatLength(static_cast<float>(shown)) +
+                " before reading the file; the audio lasts " +
+                FormatLength(static_cast<float>(real)) + ".");
     }
 }
 
