@@ -143,6 +143,23 @@ TEST(HeaderChecks, JoinedPairCountsMoreFramesThanTheFirstHeader) {
     EXPECT_FALSE(HasFinding(s, "cut last frame")) << s.texts[kSlotProblems];
 }
 
+TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
+    ScanRecord record = ZeroRecord();
+    record.kind = 1;
+    record.last_frame_complete = 1;
+    record.whole_file_scanned = 1;
+    record.frames = 500;
+    record.has_vbri = 1;
+    FileChecks checks;
+    checks.walked = 1;
+    for (const uint32_t counted : {500u, 499u}) {
+        record.vbri.frames = counted;
+        EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "none") << "VBRI " << counted;
+    }
+    record.vbri.frames = 900;
+    EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch") << "VBRI 900";
+}
+
 TEST(HeaderChecks, VbrWithoutHeaderShowsAWrongLength) {
     const Scanned s = ScanWithChecks(FixturePath("lame_notag_vbr_long.mp3"));
     EXPECT_TRUE(HasFinding(s, "wrong length shown")) << s.texts[kSlotProblems];
