@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace vandrel {
+
+// Where the files shipped with the program are: the HTML template, the
+// example files, the user guide.
+//
+//   - VANDREL_DATA_DIR, when set (tests, relocated installs);
+//   - <prefix>/share/vandrel, for a program installed in <prefix>/bin;
+//   - the source tree's data folder, for a program run from its build folder.
+//
+// Empty when none of them exists.
+std::string DataFolder();
+// The same for an executable in `executable_folder`, without looking at the
+// environment.
+std::string DataFolderFor(const std::string& executable_folder);
+
+// DataFolder()/examples, the example files a first start opens; empty when
+// there is no such folder.
+std::string ExamplesFolder();
+
+}  // namespace vandrel
