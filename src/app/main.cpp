@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -40,9 +42,39 @@ void CloseOnSignals(QWidget& window) {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+// "--help" and "--version" as the only argument answer on standard output
+// without opening a window (or needing a display). Anything else is a folder
+// or files to open; "./--help" opens a file of that name.
+bool AnswerInformationOption(int argc, char** argv) {
+    if (argc != 2) {
+        return false;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("vandrel %s\n", VANDREL_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::printf(
+            "Usage: vandrel [FOLDER | FILE...]\n"
+            "Analyses MPEG audio (MP1, MP2, MP3), MPEG Plus and WAVE files.\n\n"
+            "  FOLDER    open the folder in the tree and list its audio files\n"
+            "  FILE...   list just these files\n"
+            "Without arguments the folder shown last opens, else the Music folder,\n"
+            "else the example files that come with the program.\n\n"
+            "  -h, --help     print this help and exit\n"
+            "      --version  print the version and exit\n\n"
+            "The command-line analyser is vandrel-scan; see vandrel(1) and vandrel-scan(1).\n");
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AnswerInformationOption(argc, argv)) {
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vandrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vandrel"));
