@@ -221,6 +221,26 @@ TEST(CheckTexts, HeadersOnlyAndFailures) {
     EXPECT_EQ(texts[kSlotBandwidth], "--") << "failure Bandwidth";
 }
 
+// The example files a first start opens each show what the user guide says
+// they show.
+TEST(ExampleFiles, ShowTheirFindings) {
+    const std::pair<const char*, const char*> expected[] = {
+        {"crc_error.mp3", "1 CRC error"},
+        {"cut_short.mp3", "cut last frame, header mismatch"},
+        {"genuine_256.mp3", "none"},
+        {"joined_with_cat.mp3", "header mismatch, wrong length shown"},
+        {"junk_before_audio.mp3", "junk before audio"},
+        {"lame_vbr_v2.mp3", "none"},
+        {"sync_errors.mp3", "2 sync errors, header mismatch"},
+        {"upscaled_128_to_256.mp3", "probably upscaled"},
+        {"vbr_no_header.mp3", "wrong length shown"},
+    };
+    for (const auto& [name, problems] : expected) {
+        const Scanned s = ScanWithChecks(test::DataPath("../../data/examples/") + name);
+        EXPECT_EQ(s.texts[kSlotProblems], problems) << name;
+    }
+}
+
 // A cache that keeps what it is given, checks included.
 class MapCache : public RecordCache {
 public:

@@ -74,6 +74,8 @@ private:
     const QByteArray saved_home_ = qgetenv("HOME");
     const QByteArray saved_config_ = qgetenv("XDG_CONFIG_HOME");
     const bool had_config_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray saved_data_ = qgetenv("VANDREL_DATA_DIR");
+    const bool had_data_ = qEnvironmentVariableIsSet("VANDREL_DATA_DIR");
     const QString saved_cwd_ = QDir::currentPath();
     FakeListener listener_;
     std::unique_ptr<CVandrelTree> tree_;
@@ -97,6 +99,11 @@ private slots:
         if (had_config_) {
             qputenv("XDG_CONFIG_HOME", saved_config_);
         }
+        if (had_data_) {
+            qputenv("VANDREL_DATA_DIR", saved_data_);
+        } else {
+            qunsetenv("VANDREL_DATA_DIR");
+        }
     }
 
     void init() {
@@ -114,6 +121,9 @@ private slots:
         qputenv("HOME", QByteArray::fromStdString(home_));
         // The music folder is then the default "~/Music".
         qunsetenv("XDG_CONFIG_HOME");
+        // The program's shipped files, without examples unless a test makes them.
+        fs::create_directories(dir_->File("data"));
+        qputenv("VANDREL_DATA_DIR", QByteArray::fromStdString(dir_->File("data")));
     }
 
     void cleanup() {
@@ -174,13 +184,66 @@ private slots:
         QCOMPARE(ChildLabels(album2), QStringList{"cd1"});
         QCOMPARE(album2->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 
-        // Without the music folder: the home folder, and it is what is saved.
+        // Without the music folder (and without examples): the home folder, and
+        // it is what is saved.
         fs::remove_all(music_);
         Start();
         QCOMPARE(tree_->currentItem(), tree_->MyDocumentsItem());
         CIniFile saved(dir_->File("saved.ini"));
         tree_->SaveSettings(saved);
         QCOMPARE(saved.GetString("tree_settings", "initdir", "?"), home_);
+    }
+
+    void examplesOpenWithoutASavedFolderOrAMusicFolderAndAreNotSaved() {
+        const std::string examples = dir_->File("data/examples");
+        fs::create_directories(examples);
+        const auto saved_start = [&] {
+            CIniFile saved(dir_->File("saved.ini"));
+            tree_->SaveSettings(saved);
+            return saved.GetString("tree_settings", "initdir", "?");
+        };
+
+        // A music folder comes before the examples, and is saved.
+        Start();
+        QCOMPARE(CurrentPath(), music_);
+        QCOMPARE(saved_start(), music_);
+
+        // Without one: the examples, and the list gets them.
+        fs::remove_all(music_);
+        Start();
+        QCOMPARE(CurrentPath(), examples);
+        QCOMPARE(listener_.selected, std::vector<std::string>{examples});
+        QCOMPARE(tree_->settings().start_folder, examples);  // what the settings page shows
+        // They are not saved as the start folder: the next start looks again.
+        QCOMPARE(saved_start(), std::string());
+        fs::create_directories(music_);
+        Start();
+        QCOMPARE(CurrentPath(), music_);
+
+        // A saved folder comes before the examples, also without a music folder.
+        fs::remove_all(music_);
+        CIniFile settings(dir_->File("in.ini"));
+        settings.SetString("tree_settings", "initdir", other_ + "/deep");
+        Start(settings, {});
+        QCOMPARE(CurrentPath(), other_ + "/deep");
+        QCOMPARE(saved_start(), other_ + "/deep");
+
+        // With "Use most recent", the examples as the current folder are saved.
+        CIniFile recent(dir_->File("recent.ini"));
+        recent.SetInt("tree_settings", "userecent", 1);
+        Start(recent, {});
+        QCOMPARE(CurrentPath(), examples);
+        QCOMPARE(saved_start(), examples);
+
+        // Another start folder set in their place (as the settings page
+        // does) is the user's, and saved.
+        Start();
+        TreeSettings chosen = tree_->settings();
+        tree_->set_settings(chosen);
+        QCOMPARE(saved_start(), std::string());  // the same folder: still the examples
+        chosen.start_folder = other_;
+        tree_->set_settings(chosen);
+        QCOMPARE(saved_start(), other_);
     }
 
     void walkFollowsIdLists() {

@@ -99,7 +99,8 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
     if (checks.crc_errors > 0) {
         Add(findings, Severity::kDamage, Count(checks.crc_errors, "CRC error", "CRC errors"),
             Count(checks.crc_errors, "frame", "frames") + " of " +
-                std::to_string(checks.crc_frames) + " with a CRC fail their check.");
+                std::to_string(checks.crc_frames) + " with a CRC " +
+                (checks.crc_errors == 1 ? "fails its" : "fail their") + " check.");
     }
     if (record.kind == kMpegAudio && record.xing.music_crc_computed != 0 &&
         record.xing.music_crc_ok == 0) {

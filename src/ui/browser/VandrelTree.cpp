@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "engine/core/SettingsTable.h"
+#include "store/DataPaths.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "ui/browser/FolderEntries.h"
@@ -154,18 +155,22 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-// The folder shown at start when none is saved: the user's music folder, or
-// else the home folder, or else "/".
-std::string DefaultStartFolder() {
+// The folder shown at start when none is saved: the user's music folder;
+// else the example files that come with the program, so that a first start
+// shows the program at work; else the home folder, or "/".
+StartFolderChoice DefaultStartFolder() {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (!music.isEmpty()) {
         const std::string path = QFile::encodeName(music).toStdString();
         if (IsDirectory(path)) {
-            return path;
+            return {path, StartFolderKind::kUsers};
         }
     }
+    if (std::string examples = ExamplesFolder(); !examples.empty()) {
+        return {std::move(examples), StartFolderKind::kExamples};
+    }
     const std::string home = GetMyDocumentsPath();
-    return home.empty() ? GetDesktopPath() : home;
+    return {home.empty() ? GetDesktopPath() : home, StartFolderKind::kUsers};
 }
 
 struct SubFolder {
@@ -244,8 +249,11 @@ CVandrelTree::~CVandrelTree() = default;
 
 void CVandrelTree::LoadSettings(const SettingsStore& settings) {
     LoadSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
+    start_kind_ = StartFolderKind::kUsers;
     if (settings_.start_folder.empty()) {
-        settings_.start_folder = DefaultStartFolder();
+        StartFolderChoice start = DefaultStartFolder();
+        settings_.start_folder = std::move(start.path);
+        start_kind_ = start.kind;
     }
 }
 
@@ -258,6 +266,7 @@ void CVandrelTree::PagesToSettings() {
         // The id list named the old folder; the path alone names the new one.
         settings_.start_folder = page_data_.start_folder;
         settings_.start_id_list.clear();
+        start_kind_ = StartFolderKind::kUsers;
     }
     settings_.use_most_recent = page_data_.use_most_recent;
 }
@@ -268,9 +277,18 @@ void CVandrelTree::SaveSettings(SettingsStore& settings) {
         if (const std::optional<FolderRef> folder = CurrentFolder()) {
             settings_.start_folder = folder->path;
             settings_.start_id_list = folder->encoded;
+            start_kind_ = StartFolderKind::kUsers;
         }
     }
-    SaveSettingKeys(settings, kSettingsSection, kSettingKeys, settings_);
+    // The examples stand in for a folder of the user's own and are not
+    // remembered: the next start looks again, and a music folder made
+    // meanwhile opens then.
+    TreeSettings saved = settings_;
+    if (start_kind_ == StartFolderKind::kExamples) {
+        saved.start_folder.clear();
+        saved.start_id_list.clear();
+    }
+    SaveSettingKeys(settings, kSettingsSection, kSettingKeys, saved);
 }
 
 // --- items ------------------------------------------------------------------

@@ -21,6 +21,16 @@ struct TreeSettings {
     bool use_most_recent = false;  // "userecent": at close, the current folder becomes it
 };
 
+// Where the start folder came from: the settings, the user's music or home
+// folder, or, when the user has none of these, the examples that come with
+// the program.
+enum class StartFolderKind { kUsers, kExamples };
+
+struct StartFolderChoice {
+    std::string path;
+    StartFolderKind kind = StartFolderKind::kUsers;
+};
+
 // The folder tree: the file system from "/", with the home folder also shown
 // as "Home", the first child of the root. Selecting a folder makes the file
 // list show its audio files.
@@ -31,8 +41,10 @@ public:
     ~CVandrelTree() override;
 
     // CWindowWithSettings: "tree_settings" ("initdir", "initdirenc",
-    // "userecent"). Saving first takes the current folder as the start
-    // folder when "userecent" is on.
+    // "userecent"). Without a saved start folder, loading takes the music
+    // folder, else the examples (ExamplesFolder), else the home folder.
+    // Saving first takes the current folder as the start folder when
+    // "userecent" is on; examples taken for want of a folder are not saved.
     void SaveSettings(SettingsStore& settings) override;
     void LoadSettings(const SettingsStore& settings) override;
     // The "Start up" page edits a copy of the start folder and "userecent".
@@ -64,7 +76,12 @@ public:
 
     // The settings page reads and sets these; they reach the file at exit.
     const TreeSettings& settings() const { return settings_; }
-    void set_settings(TreeSettings settings) { settings_ = std::move(settings); }
+    void set_settings(TreeSettings settings) {
+        if (settings.start_folder != settings_.start_folder) {
+            start_kind_ = StartFolderKind::kUsers;
+        }
+        settings_ = std::move(settings);
+    }
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -83,6 +100,9 @@ private:
     TreeListener& listener_;
     TreeSettings settings_;
     TreeSettings page_data_;  // the settings page's copy
+    // The examples open when no folder is saved and the user has no music
+    // folder; they are then not saved as the start folder.
+    StartFolderKind start_kind_ = StartFolderKind::kUsers;
     QIcon root_icon_;
     QIcon home_icon_;
     QIcon folder_icon_;
