@@ -1,7 +1,14 @@
 # The Debian 12 packages the build needs; sourced by the run and test scripts.
-build_packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-multimedia-dev)
-test_packages=(googletest libgtest-dev)
+# python3-markdown turns the user guide into the HTML page that is installed.
+build_packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-multimedia-dev python3-markdown)
+# The tests, and the checks of what an installation holds: the desktop entry,
+# the catalog entry and the manual pages.
+test_packages=(googletest libgtest-dev desktop-file-utils appstream man-db groff-base)
 # What the running program needs beyond the build: Qt Multimedia's default
 # backend here is GStreamer, which decodes MP3 (mpg123, mpegaudioparse) and
 # reaches PulseAudio or PipeWire only with the "good" plugins.
 run_packages=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+# The Debian package and its trial installation in a fresh system
+# (scripts/package.sh): CPack finds library dependencies with dpkg-shlibdeps
+# and tells executables by `file`.
+package_packages=(dpkg-dev file debootstrap)

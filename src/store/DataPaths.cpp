@@ -15,6 +15,11 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && fs::is_directory(path, error);
 }
 
+bool IsFile(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && fs::is_regular_file(path, error);
+}
+
 std::string RunningExecutableFolder() {
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
@@ -49,6 +54,31 @@ std::string ExamplesFolder() {
     const std::string data = DataFolder();
     const std::string examples = data.empty() ? std::string() : data + "/examples";
     return IsFolder(examples) ? examples : std::string();
+}
+
+std::string UserGuidePathFor(const std::string& executable_folder) {
+    if (!executable_folder.empty()) {
+        const fs::path installed =
+            fs::path(executable_folder) / ".." / "share" / "doc" / "vandrel" / "user-guide.html";
+        if (IsFile(installed.string())) {
+            return installed.lexically_normal().string();
+        }
+    }
+#ifdef VANDREL_BUILD_USER_GUIDE
+    if (IsFile(VANDREL_BUILD_USER_GUIDE)) {
+        return VANDREL_BUILD_USER_GUIDE;
+    }
+#endif
+#ifdef VANDREL_SOURCE_USER_GUIDE
+    if (IsFile(VANDREL_SOURCE_USER_GUIDE)) {
+        return VANDREL_SOURCE_USER_GUIDE;
+    }
+#endif
+    return {};
+}
+
+std::string UserGuidePath() {
+    return UserGuidePathFor(RunningExecutableFolder());
 }
 
 }  // namespace vandrel

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "engine/core/SettingsTable.h"
+#include "store/DataPaths.h"
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "ui/browser/ListFileActions.h"
@@ -344,8 +345,22 @@ void CMainFrame::CreateActions() {
     a.about->setIcon(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation));
     connect(a.about, &QAction::triggered, this, &CMainFrame::ShowAbout);
     a.documentation = make(tr("Online Do&cumentation"));
-    connect(a.documentation, &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QStringLiteral(VANDREL_DOCUMENTATION_URL))); });
+    connect(a.documentation, &QAction::triggered, this, [this] {
+        // The guide that comes with the program: installed beside it, or the
+        // one of the build tree when it runs from there.
+        const std::string guide = UserGuidePath();
+        if (guide.empty()) {
+            Log("CMainFrame: no user guide found");
+            QMessageBox::information(this, tr("Vandrel"), tr("The user guide is not installed."));
+            return;
+        }
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(guide.c_str())))) {
+            Log([&] { return "CMainFrame: cannot open " + guide; });
+            QMessageBox::information(this, tr("Vandrel"),
+                                     tr("The user guide could not be opened:\n\n%1")
+                                         .arg(QFile::decodeName(guide.c_str())));
+        }
+    });
 
     a.view_log = make(tr("&View LOG File"));
     connect(a.view_log, &QAction::triggered, this, &CMainFrame::ViewLogFile);
