@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vandrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vandrel"));
     QApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
+    // Lets the desktop match the window to its entry (and icon) under Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vandrel.Vandrel"));
 
     vandrel::InitProcessValues(argc, argv);
     const vandrel::MediaFileTypesScope media_types;

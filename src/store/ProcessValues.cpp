@@ -1,6 +1,7 @@
 #include "store/ProcessValues.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -99,7 +100,14 @@ std::string ApplicationFolderFor(const std::string& executable_path) {
     const std::string folder = slash == std::string::npos ? std::string(".")
                                : slash == 0               ? std::string("/")
                                                           : executable_path.substr(0, slash);
-    if (::access(folder.c_str(), W_OK) == 0) {
+    // A writable executable folder is a portable copy (a build folder, an
+    // unpacked archive), unless the program is installed there: beside an
+    // installed program's bin/ lies share/vandrel, and root could write into
+    // /usr/bin itself.
+    const std::string installed_data = folder + "/../share/vandrel";
+    struct stat data {};
+    const bool installed = ::stat(installed_data.c_str(), &data) == 0 && S_ISDIR(data.st_mode);
+    if (!installed && ::access(folder.c_str(), W_OK) == 0) {
         return folder;
     }
     // Relative values of XDG_CONFIG_HOME are to be ignored.

@@ -44,6 +44,23 @@ TEST(ProcessValues, KeepTheSettingsOfAnInstalledCopyInTheUsersConfigurationFolde
     EXPECT_EQ(SettingsFilePath(), "/home/u/.config/vandrel/vandrel.ini");
 }
 
+TEST(ProcessValues, KeepAWritableFolderForAPortableCopyButNotForAnInstalledOne) {
+    test::TempDir dir;
+    Environment env;
+    env.Set("VANDREL_HOME", nullptr);
+    env.Set("XDG_CONFIG_HOME", nullptr);
+    env.Set("HOME", "/home/u");
+    std::filesystem::create_directories(dir.File("portable"));
+    InitProcessValues(dir.File("portable/vandrel"), {});
+    EXPECT_EQ(SettingsFilePath(), dir.File("portable/vandrel.ini")) << "portable copy";
+
+    // Installed in a prefix that root may write: share/vandrel beside bin/.
+    std::filesystem::create_directories(dir.File("usr/bin"));
+    std::filesystem::create_directories(dir.File("usr/share/vandrel"));
+    InitProcessValues(dir.File("usr/bin/vandrel"), {});
+    EXPECT_EQ(SettingsFilePath(), "/home/u/.config/vandrel/vandrel.ini") << "installed copy";
+}
+
 class FakeMainFrame : public CWindowWithSettings {
 public:
     void LoadSettings(const SettingsStore& s) override {
