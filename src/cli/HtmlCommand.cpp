@@ -33,7 +33,8 @@ public:
         if (!show_progress_ || text == kDoneStatus) {
             return;
         }
-        std::string line = "[" + std::to_string(percent_) + "%] " + EscapeText(text);
+        std::string line(1, '[');
+        line.append(std::to_string(percent_)).append("%] ").append(EscapeText(text));
         // One terminal line, cut where a character starts.
         if (line.size() > kLineWidth) {
             size_t cut = kLineWidth;
