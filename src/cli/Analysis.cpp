@@ -64,8 +64,8 @@ FileResult AnalyseFile(const std::string& path, const AnalysisOptions& options) 
     } else {
         result.record.quality_class =
             BuildAttributeTexts(result.texts, result.record, options.mono_quality);
-        FillCheckTexts(result.texts, result.record, result.checks);
         result.findings = CollectFindings(result.record, result.checks);
+        FillCheckTexts(result.texts, result.findings, result.checks);
     }
     return result;
 }

@@ -20,13 +20,13 @@ bool IsFile(const std::string& path) {
     return !path.empty() && fs::is_regular_file(path, error);
 }
 
-std::string RunningExecutableFolder() {
+}  // namespace
+
+std::string ExecutableFolder() {
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
     return error ? std::string() : executable.parent_path().string();
 }
-
-}  // namespace
 
 std::string DataFolderFor(const std::string& executable_folder) {
     if (!executable_folder.empty()) {
@@ -47,7 +47,7 @@ std::string DataFolder() {
     if (const char* forced = std::getenv("VANDREL_DATA_DIR"); forced != nullptr && *forced) {
         return IsFolder(forced) ? std::string(forced) : std::string();
     }
-    return DataFolderFor(RunningExecutableFolder());
+    return DataFolderFor(ExecutableFolder());
 }
 
 std::string ExamplesFolder() {
@@ -78,7 +78,7 @@ std::string UserGuidePathFor(const std::string& executable_folder) {
 }
 
 std::string UserGuidePath() {
-    return UserGuidePathFor(RunningExecutableFolder());
+    return UserGuidePathFor(ExecutableFolder());
 }
 
 }  // namespace vandrel

@@ -14,6 +14,8 @@ namespace vandrel {
 //
 // Empty when none of them exists.
 std::string DataFolder();
+// The folder of the running program's executable; empty when it cannot be told.
+std::string ExecutableFolder();
 // The same for an executable in `executable_folder`, without looking at the
 // environment.
 std::string DataFolderFor(const std::string& executable_folder);

@@ -17,6 +17,7 @@
 #include "engine/media/FileTypes.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/Findings.h"
+#include "store/DataPaths.h"
 #include "store/Log.h"
 
 namespace vandrel {
@@ -257,12 +258,6 @@ private:
     ExportTotals totals_;
     int problem_files_ = 0;
 };
-
-std::string ExecutableFolder() {
-    std::error_code error;
-    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : executable.parent_path().string();
-}
 
 bool IsRegularFile(const std::string& path) {
     std::error_code error;

@@ -18,6 +18,13 @@ constexpr int kMpegAudio = 1;
 constexpr double kLengthToleranceSeconds = 1.0;
 constexpr double kLengthToleranceShare = 0.01;
 
+// A frequency in Hz as kHz with one decimal: "16.7".
+std::string KiloHertz(double hz) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", hz / 1000.0);
+    return text;
+}
+
 std::string Count(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -111,10 +118,8 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
         CompareHeaders(findings, record, checks);
     }
     if (checks.upscale == static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) {
-        char khz[16];
-        std::snprintf(khz, sizeof khz, "%.1f", checks.bandwidth_hz / 1000.0);
         Add(findings, Severity::kWarning, "probably upscaled",
-            std::string("The audio stops at ") + khz + " kHz, far below what " +
+            "The audio stops at " + KiloHertz(checks.bandwidth_hz) + " kHz, far below what " +
                 std::to_string(record.average_bitrate) +
                 " kbit/s keeps: probably made from a lower-bitrate MP3.");
     }
@@ -158,17 +163,16 @@ Finding RefusalFinding(std::string_view reason) {
 }
 
 Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks) {
-    const std::vector<Finding> findings = CollectFindings(record, checks);
+    return FillCheckTexts(texts, CollectFindings(record, checks), checks);
+}
+
+Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findings,
+                        const FileChecks& checks) {
     texts[kSlotProblems] = ProblemsText(findings);
     const bool crc_seen = checks.crc_frames + checks.crc_unchecked > 0;
     texts[kSlotCrcErrors] = crc_seen ? std::to_string(checks.crc_errors) : std::string();
-    if (checks.bandwidth_granules > 0) {
-        char khz[16];
-        std::snprintf(khz, sizeof khz, "%.1f", checks.bandwidth_hz / 1000.0);
-        texts[kSlotBandwidth] = khz;
-    } else {
-        texts[kSlotBandwidth].clear();
-    }
+    texts[kSlotBandwidth] =
+        checks.bandwidth_granules > 0 ? KiloHertz(checks.bandwidth_hz) : std::string();
     switch (static_cast<UpscaleKind>(checks.upscale)) {
     case UpscaleKind::kProbablyUpscaled:
         texts[kSlotUpscaled] = "probably";

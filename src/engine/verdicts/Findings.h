@@ -43,6 +43,9 @@ Finding RefusalFinding(std::string_view reason);
 // Upscaled? ("probably", "no", or empty when not judged). Returns the
 // worst severity.
 Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks);
+// The same from the file's findings, when the caller keeps them too.
+Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findings,
+                        const FileChecks& checks);
 
 // The "Checks" texts of a file whose scan failed or that nothing opens: the
 // reason under Problems and "--" in the others. Returns kDamage.
