@@ -37,21 +37,6 @@ size_t PrintableLength(std::string_view text) {
     return length;
 }
 
-// The severity as the json output names it.
-std::string_view SeverityName(Severity severity) {
-    switch (severity) {
-    case Severity::kDamage:
-        return "damage";
-    case Severity::kWarning:
-        return "warning";
-    case Severity::kNotice:
-        return "notice";
-    case Severity::kNone:
-        break;
-    }
-    return "none";
-}
-
 // With `header_when_empty` off, a table without rows is not written at all.
 class TableWriter : public ResultWriter {
 public:

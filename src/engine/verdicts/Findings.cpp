@@ -139,6 +139,20 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
     return findings;
 }
 
+std::string_view SeverityName(Severity severity) {
+    switch (severity) {
+    case Severity::kDamage:
+        return "damage";
+    case Severity::kWarning:
+        return "warning";
+    case Severity::kNotice:
+        return "notice";
+    case Severity::kNone:
+        break;
+    }
+    return "none";
+}
+
 Severity WorstSeverity(const std::vector<Finding>& findings) {
     Severity worst = Severity::kNone;
     for (const Finding& f : findings) {
@@ -201,10 +215,7 @@ std::string FindingsReport(const std::vector<Finding>& findings) {
     }
     std::string report = "Problems:\n";
     for (const Finding& f : findings) {
-        const char* label = f.severity == Severity::kDamage    ? "damage"
-                            : f.severity == Severity::kWarning ? "warning"
-                                                               : "notice";
-        report += std::string("  ") + label + ": " + f.detail + "\n";
+        report += "  " + std::string(SeverityName(f.severity)) + ": " + f.detail + "\n";
     }
     return report;
 }

@@ -18,6 +18,9 @@ enum class Severity : int {
     kDamage = 3,   // audio lost or corrupt: sync errors, a cut frame, CRC failures
 };
 
+// "damage", "warning", "notice" or "none", as reports and JSON name them.
+std::string_view SeverityName(Severity severity);
+
 struct Finding {
     Severity severity = Severity::kNone;
     std::string brief;   // a few words for the Problems cell: "3 sync errors"
