@@ -31,14 +31,12 @@ struct Scanned {
     Severity severity = Severity::kNone;
 };
 
-Scanned ScanWithChecks(const std::string& path, ScanOptions options = {},
-                       FrameSeries* series = nullptr) {
+Scanned ScanWithChecks(const std::string& path, ScanOptions options = {}) {
     RegisterStandardMediaFileTypes();
     Scanned result;
     CVandrelMediaFileWrapper file;
     EXPECT_TRUE(file.Attach(path)) << path;
     options.checks = &result.checks;
-    options.series = series;
     options.cache = CacheLookup::kSkip;
     EXPECT_EQ(file.Scan(result.record, options), 1) << path;
     result.findings = CollectFindings(result.record, result.checks);
@@ -49,12 +47,6 @@ Scanned ScanWithChecks(const std::string& path, ScanOptions options = {},
 bool HasFinding(const Scanned& s, std::string_view brief) {
     return std::any_of(s.findings.begin(), s.findings.end(),
                        [&](const Finding& f) { return f.brief == brief; });
-}
-
-// The start of the n-th frame of a walk (0 the first).
-size_t FrameStart(const ScanRecord& record, const FrameSeries& series, size_t n) {
-    return n == 0 ? static_cast<size_t>(record.first_frame_offset)
-                  : series[FrameSeries::kFramePosition][n - 1];
 }
 
 TEST(FrameCrcScan, ProtectedFilesFromLameAndTwolamePass) {
@@ -68,27 +60,7 @@ TEST(FrameCrcScan, ProtectedFilesFromLameAndTwolamePass) {
         EXPECT_EQ(s.checks.crc_frames, static_cast<uint32_t>(s.record.frames))
             << "every frame checked";
         EXPECT_EQ(s.checks.crc_errors, 0u) << "CRC errors";
-        EXPECT_EQ(s.texts[kSlotCrcErrors], "0") << "CRC Errors text";
         EXPECT_EQ(s.texts[kSlotProblems], "none") << "Problems text";
-    }
-}
-
-TEST(FrameCrcScan, OneChangedByteFailsItsFrameOnly) {
-    // A side information byte of Layer III, an allocation byte of Layer II.
-    for (const char* name : {"lame_crc_cbr128.mp3", "twolame_crc_192_joint.mp2"}) {
-        SCOPED_TRACE(name);
-        FrameSeries series;
-        const Scanned clean = ScanWithChecks(FixturePath(name), {}, &series);
-        std::vector<uint8_t> bytes = ReadFile(FixturePath(name));
-        bytes[FrameStart(clean.record, series, 10) + 7] ^= 0x10;
-        TempDir dir;
-        WriteFile(dir.File("changed.mp3"), bytes);
-
-        const Scanned s = ScanWithChecks(dir.File("changed.mp3"));
-        EXPECT_EQ(s.checks.crc_errors, 1u) << "CRC errors";
-        EXPECT_EQ(s.texts[kSlotCrcErrors], "1") << "CRC Errors text";
-        EXPECT_EQ(s.texts[kSlotProblems], "1 CRC error") << "Problems text";
-        EXPECT_EQ(s.severity, Severity::kDamage) << "severity";
     }
 }
 
@@ -154,12 +126,6 @@ TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
     EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch") << "VBRI 900";
 }
 
-TEST(HeaderChecks, VbrWithoutHeaderShowsAWrongLength) {
-    const Scanned s = ScanWithChecks(FixturePath("lame_notag_vbr_long.mp3"));
-    EXPECT_TRUE(HasFinding(s, "wrong length shown")) << s.texts[kSlotProblems];
-    EXPECT_LT(s.checks.player_seconds, 3.0f) << "length from the first frame's bitrate";
-}
-
 TEST(AroundTheAudio, JunkBeforeAndUnknownBytesAfter) {
     std::vector<uint8_t> bytes(300, 'x');
     const std::vector<uint8_t> audio = ReadFile(FixturePath("lame_cbr128_joint.mp3"));
@@ -174,25 +140,6 @@ TEST(AroundTheAudio, JunkBeforeAndUnknownBytesAfter) {
     EXPECT_EQ(s.texts[kSlotProblems], "junk before audio, unknown data after audio")
         << "Problems text";
     EXPECT_EQ(s.severity, Severity::kNotice) << "severity";
-}
-
-TEST(AroundTheAudio, KnownTagsAreNoJunk) {
-    const Scanned s = ScanWithChecks(FixturePath("mutagen_trailing_tags.mp3"));
-    EXPECT_EQ(s.checks.junk_before_audio, 0u) << "junk before";
-    EXPECT_EQ(s.checks.unknown_after_audio, 0u) << "unknown after";
-}
-
-TEST(BandwidthVerdict, OriginalEncodeAndTranscodeOfOneSignal) {
-    const Scanned original = ScanWithChecks(FixturePath("lame_cbr256_bright.mp3"));
-    EXPECT_GT(original.checks.bandwidth_hz, 19000.0f) << "original bandwidth";
-    EXPECT_EQ(original.texts[kSlotUpscaled], "no") << "original Upscaled?";
-    EXPECT_EQ(original.texts[kSlotProblems], "none") << "original Problems";
-
-    const Scanned transcode = ScanWithChecks(FixturePath("lame_cbr256_from128.mp3"));
-    EXPECT_LT(transcode.checks.bandwidth_hz, 17000.0f) << "transcode bandwidth";
-    EXPECT_EQ(transcode.texts[kSlotUpscaled], "probably") << "transcode Upscaled?";
-    EXPECT_EQ(transcode.texts[kSlotProblems], "probably upscaled") << "transcode Problems";
-    EXPECT_EQ(transcode.severity, Severity::kWarning) << "transcode severity";
 }
 
 // The example files a first start opens each show what the user guide says

@@ -35,31 +35,6 @@ ScanRecord Scan(std::vector<uint8_t> bytes, const ScanOptions& options = {},
     return record;
 }
 
-struct SearchableMp3File : CMp3File {
-    FileStream& stream() { return Stream(); }
-};
-
-// Version, layer, rate and mode: the walks of RealFiles and the length table below.
-TEST(FrameHeader, DecodesTheFlagFieldsOfAnMpeg1LayerIIIHeader) {
-    // 128 kbit/s, 44100 Hz, padded, joint stereo with mode extension 2,
-    // copyright, not original, emphasis 50/15 ms, no CRC.
-    FrameHeader h{};
-    ASSERT_EQ(DecodeFrameHeader(0xFFFB9269, h), 418);
-    EXPECT_EQ(h.bitrate_index, 9);
-    EXPECT_EQ(h.mode_extension, 2);
-    EXPECT_EQ(h.padding, 1);
-    EXPECT_EQ(h.protection, 1);
-    EXPECT_EQ(h.copyright, 1);
-    EXPECT_EQ(h.emphasis, 1);
-    EXPECT_EQ(h.original, 0);  // set in the header below
-
-    // Reserved emphasis and any mode extension are taken as they are.
-    EXPECT_EQ(DecodeFrameHeader(0xFFFB9076, h), 417);
-    EXPECT_EQ(h.emphasis, 2);
-    EXPECT_EQ(h.mode_extension, 3);
-    EXPECT_EQ(h.original, 1);
-}
-
 TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
     FrameHeader h{};
     h.layer = 42;
@@ -69,85 +44,6 @@ TEST(FrameHeader, RejectsReservedFieldsAndLeavesTheOutputAlone) {
     EXPECT_EQ(DecodeFrameHeader(0xFFDB9064, h), 0);  // one sync bit missing
     EXPECT_EQ(DecodeFrameHeader(0xFFFFFFFF, h), 0);  // what reads past the end give
     EXPECT_EQ(h.layer, 42);
-}
-
-TEST(FrameReference, ReportsTheFirstDisagreementAndFollowsChanges) {
-    FrameReference reference{3, 2, 44100};
-    FrameHeader h{};
-    ASSERT_GT(DecodeFrameHeader(0xFFFB9064, h), 0);
-    EXPECT_EQ(CheckFrameAgainstReference(reference, h), "");
-
-    // A Layer II frame: the reference keeps Layer III.
-    FrameHeader layer2 = h;
-    layer2.layer = 2;
-    EXPECT_EQ(CheckFrameAgainstReference(reference, layer2), "Layer error");
-    EXPECT_EQ(reference.layer, 3);
-
-    // Mono at another rate: the channel count is reported first and taken over.
-    FrameHeader mono48 = h;
-    mono48.channels = 1;
-    mono48.sample_rate = 48000;
-    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Channel mode error");
-    EXPECT_EQ(reference.channels, 1);
-    EXPECT_EQ(reference.sample_rate, 44100);
-
-    // The next mono frame at the old rate agrees.
-    h.channels = 1;
-    EXPECT_EQ(CheckFrameAgainstReference(reference, h), "");
-
-    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Frequency error");
-    EXPECT_EQ(reference.sample_rate, 48000);
-
-    mono48.bitrate_index = 0;  // free format
-    EXPECT_EQ(CheckFrameAgainstReference(reference, mono48), "Freeformat frame");
-}
-
-// Worked out by hand; Layer II and MPEG-2/2.5 Layer III lengths: the walks of RealFiles.
-TEST(FrameHeader, GivesTheLengthAndRateOfLayerIFreeFormatAndTheReservedVersion) {
-    struct Row {
-        const char* name;
-        uint32_t word;
-        int length;
-        int sample_rate;
-    };
-    const Row kRows[] = {
-        {"MPEG-1 Layer III, free format: measured as 128 kbit/s", 0xFFFB0064, 417, 44100},
-        {"MPEG-1 Layer I, padded: one slot of four bytes more", 0xFFFFEA00, 676, 32000},
-        {"MPEG-2 Layer I, 256 kbit/s, 16 kHz", 0xFFF7E800, 768, 16000},
-        // Bit 20 clear with the ID bit set: MPEG-2.5 rates, MPEG-1 bitrates and lengths.
-        {"reserved version, 128 kbit/s, 11025 Hz", 0xFFEB9000, 1671, 11025},
-    };
-    for (const Row& row : kRows) {
-        SCOPED_TRACE(row.name);
-        FrameHeader h{};
-        EXPECT_EQ(DecodeFrameHeader(row.word, h), row.length);
-        EXPECT_EQ(h.sample_rate, row.sample_rate);
-    }
-}
-
-TEST(FindFrameChain, FindsTheFirstOffsetWhereTheHeadersChainOrGoesBack) {
-    std::vector<uint8_t> bytes(10, 0x00);
-    bytes[3] = 0xFF;  // a lone sync byte is not a chain
-    Append(bytes, MakeFrames({}, 8));
-    SearchableMp3File file;
-    file.OpenMemory("m", bytes);
-    file.stream().Seek(2);
-    EXPECT_EQ(file.FindFrameChain(5), 8);
-    EXPECT_EQ(file.stream().Tell(), 10);
-
-    // Five frames and no more: the fifth header ends at the very end, too close.
-    bytes = MakeFrames({}, 5);
-    file.OpenMemory("m", bytes);
-    EXPECT_EQ(file.FindFrameChain(5), -1);
-    EXPECT_EQ(file.stream().Tell(), static_cast<int64_t>(bytes.size()));  // left at the end
-    file.stream().Seek(0);
-    EXPECT_EQ(file.FindFrameChain(2), 0);
-
-    // Nothing but zeros: every offset fails and the stream goes back.
-    file.OpenMemory("m", std::vector<uint8_t>(5000, 0));
-    file.stream().Seek(100);
-    EXPECT_EQ(file.FindFrameChain(2), -1);
-    EXPECT_EQ(file.stream().Tell(), 100);
 }
 
 TEST(Scan, KeepsTheTailOfTheLastWholeFrameAndReportsOneCutShort) {
@@ -216,7 +112,7 @@ TEST(Scan, CountsALostFrameAsOneSyncErrorAndResynchronises) {
     EXPECT_EQ(LoadLe64(std::span(image).subspan(496)), 0u);  // past the twentieth time
 
     // A change to mono is a sync error; the frame that changed is skipped but
-    // counted, then the walk follows the new reference (see FrameReference).
+    // counted, then the walk follows the new reference.
     bytes = MakeFrames({}, 30);
     Append(bytes, MakeFrames({.mode = 3}, 30));
     r = Scan(bytes);

@@ -67,26 +67,9 @@ TEST(AttributeTexts, FormatsSizesAndLengths) {
     EXPECT_EQ(FormatLength(-3.0f), "00:00:00.0");  // a damaged record
 }
 
-TEST(AttributeTexts, LeavesTheFrameCountBlankWithoutFrames) {
-    ScanRecord r = Mpeg1();
-    r.frames = 0;
-    EXPECT_EQ(Build(r)[kSlotFrames], " ");
-}
-
 TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
     // The everyday MPEG-1 Layer III texts are those of the report in tests/data/reports.
     ScanRecord r = Mpeg1();
-    r.is_mpeg1 = 0;
-    r.not_mpeg25 = 0;
-    r.layer = 2;
-    r.emphasis = 3;  // reserved
-    r.mode = 2;
-    r.last_frame_complete = 0;
-    const AttributeTexts t = Build(r);
-    EXPECT_EQ(t[kSlotType], "mpeg 2.5 layer II");
-    EXPECT_EQ(t[kSlotStereoMode], "dual channel");
-    EXPECT_EQ(t[kSlotEmphasis], "CCITT");
-    EXPECT_EQ(t[kSlotBadLastFrame], "yes");
     r.mode = 7;  // a damaged record
     EXPECT_EQ(Build(r)[kSlotStereoMode], "");
     r.kind = 2;  // no kind of file has it
@@ -96,19 +79,6 @@ TEST(AttributeTexts, NamesTypesModesAndEmphasis) {
     r = Mpeg1();
     std::strcpy(r.encoder_text, "Thomson mp3PRO Encoder");
     EXPECT_EQ(Build(r)[kSlotType], "mpeg 1 layer III (mp3pro)");
-}
-
-TEST(AttributeTexts, GivesTheScalefacShareOfAllGranuleChannels) {
-    ScanRecord r = Mpeg1();
-    EXPECT_EQ(Build(r)[kSlotScalefac], "not used");
-    r.scalefac_scale_count = 1000;  // of 1000 frames x 2 channels x 2 granules
-    EXPECT_EQ(Build(r)[kSlotScalefac], "25.0%");
-    r = Mpeg1(3);
-    r.is_mpeg1 = 0;
-    r.scalefac_scale_count = 1000;  // mono MPEG-2: one granule-channel per frame
-    EXPECT_EQ(Build(r)[kSlotScalefac], "100.0%");
-    r.channels = 0;  // counts as two
-    EXPECT_EQ(Build(r)[kSlotScalefac], "50.0%");
 }
 
 TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
@@ -129,17 +99,6 @@ TEST(AttributeTexts, ShowsTheId3v1TagOnlyWhereThereIsOne) {
     EXPECT_EQ(t[kSlotTrack], "12");
 }
 
-TEST(AttributeTexts, ShowsPlaceholdersForAFailedScan) {
-    ScanRecord r = Mpeg1();
-    r.length_seconds = 100;
-    // Encoder, bitrate, quality and name: the ListWorker and BadInput tests.
-    AttributeTexts t;
-    ApplyScanFailureTexts(t, r);
-    EXPECT_EQ(r.length_seconds, 0.0f);
-    EXPECT_EQ(t[kSlotSize], "--");
-    EXPECT_EQ(t[kSlotStereoMode], "--");
-}
-
 // The replay gain slots follow the LAME slots: first, middle and last show none is shifted.
 TEST(AttributeTexts, CarriesTheReplayGainTextsAfterTheLameTexts) {
     ScanRecord r = Mpeg1();
@@ -153,42 +112,12 @@ TEST(AttributeTexts, CarriesTheReplayGainTextsAfterTheLameTexts) {
     EXPECT_EQ(t[kSlotAudiophileAdjustment], "0");
 }
 
-// The class picks the bitrate table's column, version and layer its row; each just hit and missed.
-TEST(Quality, FollowsTheThresholdTable) {
-    struct Row {
-        const char* name;
-        const char* encoder;
-        int is_mpeg1, layer;
-        int good, ok;  // good above `good`, ok above `ok`, else bad
-    };
-    const Row kRows[] = {
-        {"unknown encoder, MPEG-1 Layer III", "Unknown", 1, 3, 160, 112},
-        {"Xing class, MPEG-2 Layer III", "Xing (new)", 0, 3, 112, 80},
-        {"unknown encoder, MPEG-1 Layer I", "Unknown", 1, 1, 320, 256},
-    };
-    for (const Row& row : kRows) {
-        SCOPED_TRACE(row.name);
-        ScanRecord r = Mpeg1();
-        r.is_mpeg1 = row.is_mpeg1;
-        r.layer = row.layer;
-        const auto q = [&](int bitrate) {
-            r.average_bitrate = bitrate;
-            return EstimateQuality(row.encoder, "joint stereo", r, false);
-        };
-        EXPECT_EQ(q(row.good + 1), kQualityGood);
-        EXPECT_EQ(q(row.good), kQualityOk);
-        EXPECT_EQ(q(row.ok + 1), kQualityOk);
-        EXPECT_EQ(q(row.ok), kQualityBad);
-    }
-}
-
 // The mode counts by its text as shown, so the first cases go through the texts.
 TEST(Quality, WeighsTheModeShownMonoVbrAndTheEncoderClass) {
     ScanRecord r = Mpeg1();
     std::strcpy(r.encoder_text, "Lame 3.90");  // the class of FhG: good above 128
     AttributeTexts t;
     EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityOk);
-    EXPECT_EQ(t[kSlotQuality], "ok");
     r.average_bitrate = 140;
     EXPECT_EQ(BuildAttributeTexts(t, r, false), kQualityGood);
     r.mode = 0;  // plain stereo counts for less: 140 x 0.9 is not above 128

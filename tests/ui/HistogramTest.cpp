@@ -86,23 +86,6 @@ private slots:
         CHECK_SAME(HistogramShareText(0.129f, 1, 0), QString("12%"), "hundredths truncated");
     }
 
-    void PlacesBarsByTheirCounts() {
-        const HistogramData data = Chart({600, 150, 250}, {"a", "b", "c"});
-        const HistogramLayout layout = ComputeHistogramLayout(QRect(0, 0, 330, 200), data);
-        QVERIFY2(layout.bars.size() == 3, "one bar per value");
-        // Bars 310 / 3 = 103 wide between x = 10 and 320 share their outline
-        // columns; the largest count reaches the top row (30), the others
-        // 145 * 150 / 600 = 36.25 and 145 * 250 / 600 = 60.4 rows above the
-        // base line (175), cut to whole rows.
-        CHECK_SAME(layout.bars[0].rect, QRect(QPoint(10, 30), QPoint(113, 175)), "bar 0");
-        CHECK_SAME(layout.bars[1].rect, QRect(QPoint(113, 139), QPoint(216, 175)), "bar 1");
-        CHECK_SAME(layout.bars[2].rect, QRect(QPoint(216, 115), QPoint(319, 175)), "bar 2");
-        CHECK_SAME(layout.bars[1].share, QString("15%"), "share of bar 1");
-        // Label boxes are two bar widths centred on the bar's left edge.
-        CHECK_SAME(layout.bars[1].label_box, QRect(QPoint(10, 180), QPoint(216, 199)),
-                   "label box of bar 1");
-    }
-
     void EqualCountsAreDrawnUnscaled() {
         const QRect client(0, 0, 330, 200);
         // All zero: every bar is the base line's row, and nothing has a share.
@@ -112,12 +95,6 @@ private slots:
             CHECK_SAME(layout.bars[i].rect.height(), 1, "zero bar's height");
             QVERIFY2(layout.bars[i].share.isEmpty(), "no share when nothing was counted");
         }
-        // Equal counts: one pixel per unit, hanging below the base line, too
-        // low for a share.
-        layout = ComputeHistogramLayout(client, Chart({3, 3}));
-        CHECK_SAME(layout.bars[1].rect, QRect(QPoint(165, 176), QPoint(320, 177)),
-                   "bar of three equal units");
-        QVERIFY2(layout.bars[1].share.isEmpty(), "no share on a bar below the base line");
     }
 
     void ShowsSharesOnlyOnBarsTallerThanTenPixels() {
@@ -136,18 +113,6 @@ private slots:
                  "share text drawn in the 11-pixel bar");
         CHECK_SAME(CountPixels(image, layout.bars[2].rect, NearWhite), 0,
                    "white pixels in the 10-pixel bar");
-    }
-
-    void TitleFontFollowsBarWidth() {
-        const HistogramData sixteen = Chart(std::vector<float>(16, 1));
-        const auto font_at = [&](int width) {
-            return ComputeHistogramLayout(QRect(0, 0, width, 300), sixteen).font_pixels;
-        };
-        CHECK_SAME(font_at(180), 30, "three times a bar width of 10");
-        CHECK_SAME(font_at(600), 80, "a bar width of 36 capped at 80");
-        CHECK_SAME(font_at(5), 1, "a client narrower than its margins gives a 1-pixel font");
-        CHECK_SAME(ComputeHistogramLayout(QRect(0, 0, 0, 300), sixteen).bar_width, 0,
-                   "bar width of a client narrower than its margins");
     }
 
     void LabelsOnlyBarsThatHaveOne() {

@@ -153,23 +153,8 @@ private slots:
         QCOMPARE(Text(list, 1, kSlotQuality), QString("good"));
         // It counts as a file, with no size and no length.
         QCOMPARE(listener.panes[kPaneMain], QString("4 files, 0.2 MB, 128.3 kbps"));
-        QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 1000 frames"));
         QVERIFY(std::count(listener.busy.begin(), listener.busy.end(), ListBusy::kScanning) == 1);
         QCOMPARE(listener.busy.back(), ListBusy::kIdle);
-    }
-
-    void ColoursTheQualityCellAndShadesRows() {
-        RecordingListener listener;
-        CVandrelList list(listener);
-        QVERIFY(LoadAndFill(list, dir_.path(), ListSettingsWith({{"color_good", "255"}})));
-        QAbstractItemModel& shown = *list.model();
-        const int quality = list.model_data().ColumnOf(kQualityAttribute);
-        const QModelIndex good = shown.index(1, quality);
-        QCOMPARE(shown.data(good, Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
-        // Other cells: even rows light blue, odd rows the window's colour.
-        QCOMPARE(shown.data(shown.index(0, 0), Qt::BackgroundRole).value<QColor>(),
-                 QColor(235, 235, 255));
-        QVERIFY(!shown.data(shown.index(1, 0), Qt::BackgroundRole).isValid());
     }
 
     void ProblemFilesOnlyHidesTheRowsKnownClean() {
@@ -185,13 +170,8 @@ private slots:
         QCOMPARE(list.model_data().ColumnOf(kProblemsAttribute), 1);
         QCOMPARE(listener.panes[kPaneMain], QString("2 of 5 files, 0.0 MB, 128.0 kbps"));
 
-        // The damaged file's Problems cell on a soft red, in black; its
-        // name on the shading of the second row shown.
+        // The damaged file's name on the shading of the second row shown.
         QAbstractItemModel& shown = *list.model();
-        QCOMPARE(shown.data(shown.index(1, 1), Qt::BackgroundRole).value<QColor>(),
-                 QColor(255, 170, 170));
-        QCOMPARE(shown.data(shown.index(1, 1), Qt::ForegroundRole).value<QColor>(),
-                 QColor(Qt::black));
         QVERIFY2(!shown.data(shown.index(1, 0), Qt::BackgroundRole).isValid(),
                  "the second row shown is not shaded");
 
@@ -225,7 +205,6 @@ private slots:
         QCOMPARE(Bitrates(list), ascending);
         ClickHeader(list, 2);  // the same column again
         QCOMPARE(Bitrates(list), (QList<int>{319, 192, 153, 63, 0}));
-        QCOMPARE(list.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Another column keeps the direction: names descending, without regard to case.
         ClickHeader(list, 0);
         QCOMPARE(ShownNames(list),
@@ -243,7 +222,6 @@ private slots:
         ClickHeader(list, 2);
         QVERIFY(done.wait(20000));
         QCOMPARE(Bitrates(list), ascending);
-        QCOMPARE(list.horizontalHeader()->sortIndicatorSection(), list.model_data().ColumnOf(2));
     }
 
     void IgnoresResultsOfAReplacedBatch() {

