@@ -1,9 +1,11 @@
 #include "engine/io/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -76,6 +78,34 @@ void RemoveTemporaryFilesAndEnd(int number) {
     ::raise(number);
 }
 
+// Errors of an O_TMPFILE open that say the file system (or the kernel) has
+// no unnamed files, rather than that the folder cannot be written: a kernel
+// that does not know the flag sees O_DIRECTORY with write access (EISDIR).
+bool UnnamedFilesRefused(int error_number) {
+    return error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL;
+}
+
+// Six random letters and digits for a name of our own beside the target.
+std::string RandomSuffix() {
+    static constexpr std::string_view kLetters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::array<uint8_t, 6> random{};
+    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size())) {
+        // No entropy to be had: the process and a counter are unique enough,
+        // as a name that is taken is only tried again.
+        static std::atomic<uint32_t> counter{0};
+        const auto seed = static_cast<uint32_t>(::getpid()) * 2654435761u + counter++;
+        for (size_t i = 0; i < random.size(); ++i) {
+            random[i] = static_cast<uint8_t>(seed >> (i * 5));
+        }
+    }
+    std::string suffix(".");
+    for (const uint8_t byte : random) {
+        suffix += kLetters[byte % kLetters.size()];
+    }
+    return suffix;
+}
+
 mode_t CurrentUmask() {
     // There is no way to read the umask without setting it.
     const mode_t mask = ::umask(0);
@@ -100,7 +130,7 @@ void AtomicFile::Fail(const std::string& what, int error_number) {
 
 void AtomicFile::Discard() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        ::close(fd_);  // an unnamed file goes with its last handle
         fd_ = -1;
     }
     if (!temp_path_.empty()) {
@@ -110,6 +140,7 @@ void AtomicFile::Discard() {
         temp_path_.clear();
     }
     UnlistTemporaryFile(temp_slot_);
+    unnamed_ = false;
 }
 
 bool AtomicFile::Open() {
@@ -129,19 +160,32 @@ bool AtomicFile::Open() {
         }
         return true;
     }
-    std::string pattern = final_ + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        Fail("Cannot create a file in " + FolderOf(final_), errno);
-        return false;
-    }
-    temp_path_ = name.data();
-    temp_slot_ = ListTemporaryFile(temp_path_);
     // Keep the mode of the file being replaced; a new file gets the usual one.
     const mode_t mode =
         ::stat(final_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+    const std::string folder = FolderOf(final_);
+    // An unnamed file in the target's folder: until Commit gives it a name,
+    // no way the process ends (a kill -9, a crash, a power cut) leaves it
+    // behind. Where the file system has none, a named temporary file, which
+    // the signal handler removes on the signals it can catch.
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+        unnamed_ = true;
+    } else if (!UnnamedFilesRefused(errno)) {
+        Fail("Cannot create a file in " + folder, errno);
+        return false;
+    } else {
+        std::string pattern = final_ + ".XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd_ < 0) {
+            Fail("Cannot create a file in " + folder, errno);
+            return false;
+        }
+        temp_path_ = name.data();
+        temp_slot_ = ListTemporaryFile(temp_path_);
+    }
     ::fchmod(fd_, mode);
     return true;
 }
@@ -164,6 +208,44 @@ bool AtomicFile::Write(std::string_view bytes) {
     return true;
 }
 
+int AtomicFile::LinkAs(const std::string& name) {
+    // The handle's entry under /proc names the unnamed file for linkat; the
+    // handle itself (AT_EMPTY_PATH) would need a privilege, so it is only
+    // the way where /proc is not mounted.
+    const std::string handle = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    const int error_number = errno;
+    if (error_number == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
+        return ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    }
+    return error_number;
+}
+
+bool AtomicFile::NameUnnamedFile() {
+    // A new file is linked in under its own name at once. linkat replaces
+    // nothing, so a file that is there already is replaced by renaming a
+    // name of our own over it; only in that moment does the file have a
+    // second name, which the signal handler knows.
+    int error_number = LinkAs(final_);
+    if (error_number == 0) {
+        return true;
+    }
+    for (int attempt = 0; error_number == EEXIST && attempt < 100; ++attempt) {
+        temp_path_ = final_ + RandomSuffix();
+        temp_slot_ = ListTemporaryFile(temp_path_);
+        error_number = LinkAs(temp_path_);
+        if (error_number == 0) {
+            return true;
+        }
+        temp_path_.clear();
+        UnlistTemporaryFile(temp_slot_);
+    }
+    Fail("Cannot create a file in " + FolderOf(final_), error_number);
+    return false;
+}
+
 bool AtomicFile::Commit() {
     if (fd_ < 0 || failed_) {
         if (!failed_) {
@@ -176,14 +258,22 @@ bool AtomicFile::Commit() {
     if (!direct_ && ::fsync(fd_) != 0) {
         Fail("Cannot write " + target_, errno);
     }
+    // Named under the target itself when nothing was there: then there is
+    // nothing left to rename.
+    const bool linked_as_target = !failed_ && unnamed_ && NameUnnamedFile() && temp_path_.empty();
     if (::close(fd_) != 0) {
         Fail("Cannot write " + target_, errno);
     }
     fd_ = -1;
-    if (!failed_ && !direct_ && std::rename(temp_path_.c_str(), final_.c_str()) != 0) {
+    unnamed_ = false;
+    if (!failed_ && !direct_ && !linked_as_target &&
+        std::rename(temp_path_.c_str(), final_.c_str()) != 0) {
         Fail("Cannot replace " + target_, errno);
     }
     if (failed_) {
+        if (linked_as_target) {
+            ::unlink(final_.c_str());  // there was no file: there is none again
+        }
         Discard();
         return false;
     }

@@ -7,8 +7,14 @@ namespace vandrel {
 
 // Writes a file so that it is either replaced whole or left untouched: the
 // bytes go to a temporary file in the same folder, which is flushed to disk
-// and then renamed over the target. Dropping the object without Commit()
+// and then put in the target's place. Dropping the object without Commit()
 // removes the temporary file.
+//
+// The temporary file has no name (O_TMPFILE) until Commit links it in, so
+// that nothing is left behind however the process ends, a kill -9 included.
+// On a file system without unnamed files it is a named file beside the
+// target ("<target>.XXXXXX"), which RemoveTemporaryFilesOnSignals removes on
+// the signals that can be caught.
 //
 // A symbolic link is written through: the file it points to is replaced and
 // the link stays. A target that is no regular file (a device, a FIFO,
@@ -35,13 +41,19 @@ public:
 private:
     void Fail(const std::string& what, int error_number);
     void Discard();
+    // Links the unnamed file in under `name`; 0 or the error number.
+    int LinkAs(const std::string& name);
+    // Gives the unnamed file its name: the target's when nothing is there,
+    // else a temporary one in temp_path_ that Commit renames over it.
+    bool NameUnnamedFile();
 
     std::string target_;     // as given
     std::string final_;      // the file replaced: the target with its links followed
-    std::string temp_path_;  // empty when writing directly
+    std::string temp_path_;  // the named temporary file; empty when there is none
     int temp_slot_ = -1;     // where the temporary file is listed for the signal handler
     int fd_ = -1;
     bool direct_ = false;
+    bool unnamed_ = false;  // fd_ is an unnamed file (O_TMPFILE) not yet linked in
     bool failed_ = false;
     std::string error_;
 };
