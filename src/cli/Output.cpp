@@ -174,11 +174,12 @@ private:
 };
 
 // One JSON array of all files, or with `lines` one object per line, each
-// written as soon as its file is done.
+// written as soon as its file is done. With `music_crc` the attributes end
+// with the music CRC check, as the table's columns do.
 class JsonWriter : public ResultWriter {
 public:
-    JsonWriter(bool record_hex, bool lines, std::ostream& out)
-        : record_hex_(record_hex), lines_(lines), out_(out) {
+    JsonWriter(bool record_hex, bool music_crc, bool lines, std::ostream& out)
+        : record_hex_(record_hex), music_crc_(music_crc), lines_(lines), out_(out) {
         if (!lines_) {
             out_ << '[';
         }
@@ -211,6 +212,10 @@ public:
         for (const AttributeInfo& attribute : Catalog()) {
             json.Key(attribute.name);
             json.String(result.texts[attribute.text_slot]);
+        }
+        if (music_crc_) {
+            json.Key(kMusicCrcColumn);
+            json.String(MusicCrcText(result.record));
         }
         json.EndObject();
         json.Key("record");
@@ -250,6 +255,7 @@ public:
 
 private:
     bool record_hex_;
+    bool music_crc_;
     bool lines_;
     std::ostream& out_;
     bool first_ = true;
@@ -371,7 +377,7 @@ std::vector<Column> OutputColumns(const std::vector<int32_t>& attribute_ids,
     }
     if (options.music_crc) {
         columns.push_back(
-            {"Music CRC", false, [](const FileResult& r) { return MusicCrcText(r.record); }});
+            {kMusicCrcColumn, false, [](const FileResult& r) { return MusicCrcText(r.record); }});
     }
     return columns;
 }
@@ -385,7 +391,7 @@ std::unique_ptr<ResultWriter> MakeResultWriter(const Options& options,
     switch (options.format) {
     case OutputFormat::kJson:
     case OutputFormat::kJsonLines:
-        return std::make_unique<JsonWriter>(options.record_hex,
+        return std::make_unique<JsonWriter>(options.record_hex, options.music_crc,
                                             options.format == OutputFormat::kJsonLines, out);
     case OutputFormat::kTsv:
         return std::make_unique<DelimitedWriter>(OutputColumns(attribute_ids, options), false,

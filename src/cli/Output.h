@@ -28,6 +28,9 @@ std::variant<std::vector<int32_t>, std::string> ResolveColumns(const Options& op
 std::vector<Column> OutputColumns(const std::vector<int32_t>& attribute_ids,
                                   const Options& options);
 
+// The name of the music CRC check among the columns and the JSON attributes.
+inline constexpr const char* kMusicCrcColumn = "Music CRC";
+
 // "OK" or "corrupt" for a checked music CRC (with the reason in brackets when
 // the tag's music length could not be used), "Error calculating CRC" when the
 // check could not run, empty for a file without a LAME tag.

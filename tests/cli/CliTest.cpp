@@ -306,6 +306,15 @@ TEST_F(ScanCommand, ChecksTheMusicCrcOfFilesWithALameTagOnly) {
               "cut.mp3\tcorrupt (the file is shorter than the LAME tag's music length)\n"
               "lame_tags_v1v2.mp3\tOK\n"
               "lame_notag_cbr128.mp3\t\n");
+
+    // The JSON attributes carry the check as the table's column does, and
+    // only when it was asked for.
+    ASSERT_EQ(Run({"--format=jsonl", "--music-crc", dir_.File("changed.mp3")}), 0);
+    EXPECT_NE(out_.str().find(", \"Music CRC\": \"corrupt\"}, \"record\": {"), std::string::npos)
+        << "Music CRC attribute after the catalog's: " << out_.str();
+    ASSERT_EQ(Run({"--format=jsonl", dir_.File("changed.mp3")}), 0);
+    EXPECT_EQ(out_.str().find("Music CRC"), std::string::npos)
+        << "no Music CRC attribute without --music-crc";
 }
 
 TEST_F(ScanCommand, GivesTheSameOutputInInputOrderWhateverTheJobs) {
