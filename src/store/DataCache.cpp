@@ -148,6 +148,21 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// A header of another format version: another version or record size, both
+// such as a cache could have, in a file exactly as long as the header says.
+// Anything else with other words is no cache at all.
+bool IsOtherVersionHeader(uint32_t version, uint32_t count, uint32_t record_size,
+                          int64_t file_size) {
+    constexpr uint32_t kLargestVersion = 1000;
+    constexpr uint32_t kLargestRecordSize = 1 << 20;
+    if (version == kCacheFileVersion && record_size == kScanRecordSize) {
+        return false;
+    }
+    return version > 0 && version < kLargestVersion && record_size > 0 &&
+           record_size <= kLargestRecordSize &&
+           file_size == static_cast<int64_t>(kCacheHeaderSize) + int64_t{count} * record_size;
+}
+
 bool IsReadableFile(const std::string& path) {
     FileStream probe;
     return probe.Open(path, "rb");
@@ -226,6 +241,36 @@ bool WriteChecksFile(const std::string& cache_path, std::string_view bytes, std:
     return true;
 }
 
+// Moves the cache file of another format version at `path` (its links
+// followed) to OldVersionPath, its checks with it, under the save lock so
+// that runs starting together move it once. What became of it, for the
+// user; nothing when another run has moved it meanwhile. `left_in_place`
+// when it could not be moved.
+std::optional<std::string> MoveOtherVersionAside(const std::string& path, bool& left_in_place) {
+    const SaveLock lock(path);
+    uint32_t version = 0;
+    if (ClassifyCacheFile(path, &version) != CacheFileKind::kOtherVersion) {
+        return std::nullopt;
+    }
+    const std::string real = FollowLinks(path);
+    const std::string kept = OldVersionPath(path);
+    const std::string what = "the cache file " + path + " is of another format version (" +
+                             std::to_string(version) + "; this program's is " +
+                             std::to_string(kCacheFileVersion) + ")";
+    if (::rename(real.c_str(), kept.c_str()) != 0) {
+        left_in_place = true;
+        return what + " and cannot be kept as " + kept + " (" + std::strerror(errno) +
+               "): it is left as it is, and nothing is cached in it";
+    }
+    // Its checks go with its records. A missing checks file is no loss.
+    const std::string checks = ChecksFilePath(real);
+    if (::rename(checks.c_str(), ChecksFilePath(kept).c_str()) != 0 && errno != ENOENT) {
+        const int error = errno;
+        Log([&] { return "CDataCache::Load: " + checks + " not moved: " + std::strerror(error); });
+    }
+    return what + "; it is kept as " + kept + " and a new cache is started";
+}
+
 }  // namespace
 
 uint64_t RecordDigest(const ScanRecord& record) {
@@ -264,24 +309,51 @@ std::string DefaultCacheFilePath() {
     return ApplicationFolder() + "/cache.dat";
 }
 
-bool IsCacheFileOrAbsent(const std::string& path) {
+CacheFileKind ClassifyCacheFile(const std::string& path, uint32_t* version) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        return errno == ENOENT;
+        return errno == ENOENT ? CacheFileKind::kAbsent : CacheFileKind::kForeign;
     }
     FileStream file;
     if (!file.Open(path, "rb")) {
-        return false;
+        return CacheFileKind::kForeign;
     }
     if (file.Size() == 0) {
-        return true;
+        return CacheFileKind::kEmpty;
     }
     std::array<uint8_t, kCacheHeaderSize> header{};
     if (file.Read(header) != header.size()) {
-        return false;
+        return CacheFileKind::kForeign;
     }
-    return LoadBe32(header) == kCacheFileVersion &&
-           LoadBe32(std::span(header).subspan(8)) == kScanRecordSize;
+    const std::span<const uint8_t> h(header);
+    const uint32_t found = LoadBe32(h);
+    const uint32_t record_size = LoadBe32(h.subspan(8));
+    if (found == kCacheFileVersion && record_size == kScanRecordSize) {
+        return CacheFileKind::kCache;
+    }
+    if (IsOtherVersionHeader(found, LoadBe32(h.subspan(4)), record_size, file.Size())) {
+        if (version != nullptr) {
+            *version = found;
+        }
+        return CacheFileKind::kOtherVersion;
+    }
+    return CacheFileKind::kForeign;
+}
+
+bool IsCacheFileOrAbsent(const std::string& path) {
+    const CacheFileKind kind = ClassifyCacheFile(path);
+    return kind == CacheFileKind::kAbsent || kind == CacheFileKind::kEmpty ||
+           kind == CacheFileKind::kCache;
+}
+
+std::string OldVersionPath(const std::string& cache_path) {
+    return FollowLinks(cache_path) + kOldVersionSuffix;
+}
+
+std::vector<std::string> CacheCompanionPaths(const std::string& cache_path) {
+    const std::string old_version = OldVersionPath(cache_path);
+    return {ChecksFilePath(cache_path), FollowLinks(cache_path) + kLockFileSuffix, old_version,
+            ChecksFilePath(old_version)};
 }
 
 CDataCache::CDataCache(std::string path) {
@@ -413,9 +485,13 @@ CDataCache::FileContent CDataCache::ReadCacheFile(const std::string& path) {
     const auto count = static_cast<int32_t>(LoadBe32(h.subspan(4)));
     const auto record_size = LoadBe32(h.subspan(8));
     const int64_t end = static_cast<int64_t>(kCacheHeaderSize) + int64_t{count} * kRecordSize;
+    if (version != kCacheFileVersion || record_size != kScanRecordSize) {
+        content.other_version =
+            IsOtherVersionHeader(version, static_cast<uint32_t>(count), record_size, file.Size());
+        return content;
+    }
     // A file shorter than its header says is dropped whole.
-    if (version != kCacheFileVersion || record_size != kScanRecordSize || count < 0 ||
-        end > file.Size()) {
+    if (count < 0 || end > file.Size()) {
         return content;
     }
     ScanRecordImage image;
@@ -455,10 +531,23 @@ CDataCache::FileContent CDataCache::ReadCacheFile(const std::string& path) {
     return content;
 }
 
-void CDataCache::Load() {
+std::optional<std::string> CDataCache::Load() {
     const std::string path = Path();
     FileContent file = ReadCacheFile(path);
+    std::optional<std::string> notice;
+    bool keeps_other_version = false;
+    if (file.other_version) {
+        notice = MoveOtherVersionAside(path, keeps_other_version);
+        // Whatever is there now: nothing, or the new cache of a run that
+        // has moved the old one first.
+        file = keeps_other_version ? FileContent{} : ReadCacheFile(path);
+        keeps_other_version = keeps_other_version || file.other_version;
+    }
+    if (notice) {
+        Log([&] { return "CDataCache::Load: " + *notice; });
+    }
     std::lock_guard lock(mutex_);
+    keeps_other_version_ = keeps_other_version;
     records_ = std::move(file.records);
     const size_t duplicates = RebuildIndex();
     Log([&] {
@@ -471,6 +560,7 @@ void CDataCache::Load() {
         ++changes_;  // the next save writes the file without them
     }
     Trim();
+    return notice;
 }
 
 void CDataCache::MergeWithFile(RecordList disk) {
@@ -573,6 +663,13 @@ bool CDataCache::Save(std::string* error) {
         Trim();  // the limit may have been lowered since the last store
         if (changes_ == saved_changes_) {
             return true;  // the file holds these records already
+        }
+        if (keeps_other_version_) {
+            if (error != nullptr) {
+                *error = "the cache file " + settings_.path +
+                         " is of another format version; it is left as it is";
+            }
+            return false;
         }
         path = settings_.path;
         merge = cleared_at_ <= saved_changes_;

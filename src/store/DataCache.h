@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/checks/FileChecks.h"
 #include "engine/core/RecordCache.h"
@@ -77,10 +78,34 @@ std::string DefaultCacheFilePath();
 // links share them.
 std::string ChecksFilePath(const std::string& cache_path);
 
+// What lies at a cache path.
+enum class CacheFileKind {
+    kAbsent,  // nothing yet
+    kEmpty,
+    kCache,  // begins with this program's header: version 3, records of 2056 bytes
+    // A cache file of another format version: the same three header words
+    // with another version or record size, and exactly as long as they say.
+    kOtherVersion,
+    kForeign,  // anything else, or a file that cannot be read: someone else's
+};
+// With `version`, the other version's number for kOtherVersion.
+CacheFileKind ClassifyCacheFile(const std::string& path, uint32_t* version = nullptr);
+
 // Whether a cache may be written at the path: nothing is there yet, the file
 // is empty, or it begins with a cache header (version 3, record size 2056).
 // Any other file is someone else's and must not be replaced.
 bool IsCacheFileOrAbsent(const std::string& path);
+
+// Where a cache file of another format version is kept when a cache at its
+// path is loaded: "<cache file>.old-version" (its links followed), with its
+// checks beside it as "<cache file>.old-version.checks".
+inline constexpr const char* kOldVersionSuffix = ".old-version";
+std::string OldVersionPath(const std::string& cache_path);
+
+// Every file that the cache at `cache_path` writes or keeps beside it (its
+// links followed): its checks, its lock, and a cache of another version kept
+// with its checks. None of them may be written by anything else.
+std::vector<std::string> CacheCompanionPaths(const std::string& cache_path);
 
 // Whether a record read from a cache file holds values that the texts, the
 // report and the bitrate and length figures can take: a zero-terminated,
@@ -136,7 +161,12 @@ public:
     // beside it; when that is missing, damaged or of another version, the
     // records load without checks (lookups that ask for checks then miss,
     // and the files are scanned again).
-    void Load();
+    // A cache file of another format version is moved to OldVersionPath
+    // (its checks with it) and the cache starts empty, to be saved as a new
+    // file; where it cannot be moved it is left as it is and Save does not
+    // write over it. Either way the text that says so comes back (and goes
+    // to the log), for the user.
+    std::optional<std::string> Load();
     // Writes the records when they differ from what the file was last known
     // to hold (something was stored, replaced, trimmed or cleared since Load
     // or the last Save; a lookup's change of order alone does not count).
@@ -185,8 +215,9 @@ private:
     // The plausible records of a cache file, their paths made keys.
     struct FileContent {
         RecordList records;
-        bool valid = false;   // a cache file, read whole (it may hold no records)
-        size_t left_out = 0;  // implausible records, and paths that make no key
+        bool valid = false;          // a cache file, read whole (it may hold no records)
+        size_t left_out = 0;         // implausible records, and paths that make no key
+        bool other_version = false;  // a cache file of another format version
     };
     // With the checks of the file beside it attached to their records.
     static FileContent ReadCacheFile(const std::string& path);
@@ -221,6 +252,9 @@ private:
     uint64_t changes_ = 0;        // guarded by mutex_
     uint64_t saved_changes_ = 0;  // guarded by mutex_
     uint64_t cleared_at_ = 0;     // guarded by mutex_
+    // The file at the path is a cache of another version that could not be
+    // moved aside: Save leaves it alone.
+    bool keeps_other_version_ = false;  // guarded by mutex_
 
     CachePageData page_;                // user-interface thread only
     UserQuestion* question_ = nullptr;  // user-interface thread only

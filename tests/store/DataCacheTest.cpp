@@ -180,6 +180,53 @@ TEST(DataCache, WritesItsLayoutAndStartsEmptyFromDamagedFiles) {
     EXPECT_EQ(loaded(noise), 0u);
 }
 
+TEST(DataCache, KeepsACacheOfAnotherVersionAsideAndStartsANewOne) {
+    TempDir dir;
+    const std::string path = dir.File("cache.dat");
+    // Version 2, one record of 16 bytes, and the checks beside it.
+    const std::vector<uint8_t> older = {0, 0, 0, 2, 0, 0, 0, 1,  0,  0,  0,  16, 1,  2,
+                                        3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    test::WriteFile(path, older);
+    test::WriteText(path + ".checks", "older checks");
+    EXPECT_EQ(ClassifyCacheFile(path), CacheFileKind::kOtherVersion) << "kind of the older file";
+    CDataCache cache(path);
+    EXPECT_EQ(cache.Load().value_or("(none)"),
+              "the cache file " + path +
+                  " is of another format version (2; this program's is 3); it is kept as " + path +
+                  ".old-version and a new cache is started")
+        << "what the load says";
+    EXPECT_EQ(test::ReadFile(path + ".old-version"), older) << "the older file, kept whole";
+    EXPECT_EQ(test::ReadFile(path + ".old-version.checks").size(), 12u) << "its checks beside it";
+    EXPECT_FALSE(std::filesystem::exists(path)) << "nothing left at the cache's own path";
+    cache.Store(Record("/m/a", 10, true));
+    ASSERT_TRUE(cache.Save());
+    EXPECT_EQ(PathsInFile(path), std::vector<std::string>{"/m/a"}) << "the new cache file";
+    EXPECT_EQ(cache.Load(), std::nullopt) << "nothing to say of a cache of this version";
+
+    // Where the older file cannot be moved (a folder holds the name), it stays
+    // as it is and nothing is saved over it.
+    test::WriteFile(path, older);
+    std::filesystem::remove(path + ".old-version");
+    std::filesystem::create_directory(path + ".old-version");
+    test::WriteText(path + ".old-version/x", "x");
+    const std::optional<std::string> notice = cache.Load();
+    EXPECT_NE(notice.value_or("").find("cannot be kept as " + path + ".old-version"),
+              std::string::npos)
+        << "what the load says when it cannot move the file: " << notice.value_or("(none)");
+    cache.Store(Record("/m/b", 10, true));
+    std::string error;
+    EXPECT_FALSE(cache.Save(&error)) << "the save over the older file";
+    EXPECT_EQ(error,
+              "the cache file " + path + " is of another format version; it is left as it is")
+        << "why the save did not write";
+    EXPECT_EQ(test::ReadFile(path), older) << "the older file after the save";
+
+    // A file that is no cache of any version is no older cache.
+    test::WriteText(dir.File("notes.txt"), "twelve bytes and more");
+    EXPECT_EQ(ClassifyCacheFile(dir.File("notes.txt")), CacheFileKind::kForeign)
+        << "kind of a text file";
+}
+
 TEST(DataCache, KeepsRecordsByAbsoluteNormalPathAndTheFilesIdentity) {
     TempDir dir;
     TempDir other;
@@ -362,8 +409,9 @@ TEST(DataCache, TakesItsSettingsFromThePageAndTheSettingsFile) {
     cache.SaveSettings(ini);
     ASSERT_TRUE(ini.Save());
     const std::vector<uint8_t> text = test::ReadFile(ini.Path());
-    EXPECT_EQ(std::string(text.begin(), text.end()), "cache\r\npath\t" + dir.File("other.dat") +
-                                                         "\r\nmax_size\t20000\r\nenabled\t0\r\n\r\n");
+    EXPECT_EQ(std::string(text.begin(), text.end()),
+              "cache\r\npath\t" + dir.File("other.dat") +
+                  "\r\nmax_size\t20000\r\nenabled\t0\r\n\r\n");
 }
 
 TEST(DataCache, KeepsRecordsWholeWhileManyThreadsUseIt) {
