@@ -232,7 +232,10 @@ public:
                                 DateText(local_time)};
         const std::string report = FillTemplate(ReadTemplate(job_.template_path), texts);
         std::string error;
-        if (WriteFileAtomically(job_.report_path, report, &error)) {
+        const bool written = job_.write_report
+                                 ? job_.write_report(report, &error)
+                                 : WriteFileAtomically(job_.report_path, report, &error);
+        if (written) {
             result.outcome = ExportOutcome::kWritten;
         } else {
             Log([&] { return "RunExport: " + job_.report_path + ": " + error; });

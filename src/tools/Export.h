@@ -58,6 +58,10 @@ struct ExportJob {
     std::set<std::string> extensions;  // see ExportExtensions
     std::string template_path;
     std::string report_path;
+    // Takes the finished report instead of report_path (vandrel-scan's
+    // standard output); false, with the reason in `error`, when it could not
+    // be written. Empty: the report replaces the file at report_path whole.
+    std::function<bool(std::string_view report, std::string* error)> write_report;
     std::vector<ExportColumn> columns;      // as ExportColumns gives them
     int quick_frames = kExportQuickFrames;  // frames of a quick scan; 0 reads all
     bool mono_quality = false;              // double the quality per bitrate of mono files

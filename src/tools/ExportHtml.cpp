@@ -1,11 +1,16 @@
 #include "tools/ExportHtml.h"
 
+#include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
+#include <system_error>
 
 #include "store/AttributeCatalog.h"
 #include "store/ProcessValues.h"
@@ -325,16 +330,69 @@ std::string FillTemplate(std::string_view template_text, const ReportTexts& text
     return out;
 }
 
-std::string ReadTemplate(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return {};
+TemplateFile LoadTemplate(const std::string& path) {
+    TemplateFile loaded;
+    loaded.fault = TemplateFault::kUnreadable;
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        loaded.reason = std::generic_category().message(errno);
+        return loaded;
     }
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        loaded.reason = std::generic_category().message(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        loaded.reason = std::generic_category().message(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        loaded.reason = "not a regular file";
+    } else if (st.st_size > kMaxTemplateBytes) {
+        loaded.reason = "larger than 16 MB";
+    } else {
+        // Read in pieces up to the limit: the file may grow while it is read.
+        std::string text;
+        text.reserve(static_cast<size_t>(st.st_size));
+        std::array<char, 65536> piece{};
+        for (;;) {
+            const ssize_t got = ::read(fd, piece.data(), piece.size());
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                loaded.reason = std::generic_category().message(errno);
+                break;
+            }
+            if (got == 0) {
+                break;
+            }
+            if (text.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxTemplateBytes)) {
+                loaded.reason = "larger than 16 MB";
+                break;
+            }
+            text.append(piece.data(), static_cast<size_t>(got));
+        }
+        if (loaded.reason.empty()) {
+            loaded.text = std::move(text);
+            if (loaded.text.find('\0') != std::string::npos) {
+                loaded.fault = TemplateFault::kNotText;
+            } else if (loaded.text.find(kMainMarker) == std::string::npos) {
+                loaded.fault = TemplateFault::kNoMainMarker;
+            } else {
+                loaded.fault = TemplateFault::kNone;
+            }
+        }
+    }
+    ::close(fd);
+    return loaded;
+}
+
+std::string ReadTemplate(const std::string& path) {
+    TemplateFile loaded = LoadTemplate(path);
+    if (loaded.fault == TemplateFault::kUnreadable) {
         return {};
     }
     // The text ends at a zero byte: what follows it is not the template's.
+    std::string text = std::move(loaded.text);
     text.resize(std::min(text.size(), text.find('\0')));
     return text;
 }

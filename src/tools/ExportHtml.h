@@ -99,8 +99,30 @@ inline constexpr std::string_view kDateMarker = "<!--DATE-->";
 // looked for in the text as the earlier ones left it. The markers stay;
 // a missing marker takes nothing.
 std::string FillTemplate(std::string_view template_text, const ReportTexts& texts);
+// The largest template read: far beyond any page a person edits, and a
+// report of it is held in memory whole.
+inline constexpr int64_t kMaxTemplateBytes = 16 * 1024 * 1024;
+
+// A template file as read, and what keeps it from being a usable one.
+enum class TemplateFault {
+    kNone,
+    kUnreadable,    // not there, no right to read, a folder, a FIFO or device, too large
+    kNotText,       // holds a zero byte: another encoding (UTF-16) or no text at all
+    kNoMainMarker,  // no <!--MAIN-->: the table would go nowhere
+};
+struct TemplateFile {
+    std::string text;  // the whole file (kNone, kNotText, kNoMainMarker)
+    TemplateFault fault = TemplateFault::kNone;
+    // kUnreadable: the system's reason, or that it is no regular file or is
+    // larger than kMaxTemplateBytes.
+    std::string reason;
+};
+// Reads a regular file of at most kMaxTemplateBytes, without waiting on a
+// FIFO, and says whether it is a template that can be filled.
+TemplateFile LoadTemplate(const std::string& path);
+
 // The template file's text: the whole file up to its first zero byte; empty
-// when it cannot be read.
+// when it cannot be read (see LoadTemplate).
 std::string ReadTemplate(const std::string& path);
 
 }  // namespace vandrel
