@@ -103,18 +103,65 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
+// Where a path leads once its links are followed: its folder, and its name
+// in that folder. Nothing for a folder that is not there or a name that is
+// none ("", ".", "..").
+struct Place {
+    FileIdentity folder;
+    std::string name;
+    bool operator==(const Place&) const = default;
+};
+std::optional<Place> PlaceOf(const std::string& path) {
+    const std::string real = FollowLinks(path);
+    const size_t slash = real.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : real.substr(0, slash));
+    std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+    const std::optional<FileIdentity> identity = IdentityOf(folder);
+    if (!identity || name.empty() || name == "." || name == "..") {
+        return std::nullopt;
+    }
+    return Place{*identity, std::move(name)};
+}
+
+// Whether two paths name one file, or would once it is made: the same file
+// when both are there, else the same name in the same folder.
+bool SamePlace(const std::string& a, const std::string& b) {
+    const std::optional<FileIdentity> file_a = IdentityOf(a);
+    const std::optional<FileIdentity> file_b = IdentityOf(b);
+    if (file_a && file_b) {
+        return *file_a == *file_b;
+    }
+    const std::optional<Place> place_a = PlaceOf(a);
+    return place_a && place_a == PlaceOf(b);
+}
+
 }  // namespace
 
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
                                        const InputSource& inputs) {
     struct stat st {};
-    if (::stat(output.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool exists = ::stat(output.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    // The cache's files, whether they are there yet or not: the cache is
+    // saved after the output is written, and would replace it.
+    if (!cache_file.empty()) {
+        if (SamePlace(output, cache_file)) {
+            return "the output file " + output + " is the cache file; it is left as it is";
+        }
+        for (const std::string& companion : CacheCompanionPaths(cache_file)) {
+            if (SamePlace(output, companion)) {
+                return "the output file " + output + " is " + companion +
+                       ", which the cache keeps beside it; it is left as it is";
+            }
+        }
+    }
+    if (!exists) {
         return std::nullopt;
     }
     const FileIdentity target{st.st_dev, st.st_ino};
-    if (!cache_file.empty() && IdentityOf(cache_file) == target) {
-        return "the output file " + output + " is the cache file; it is left as it is";
-    }
     while (const std::optional<InputFile> input = inputs()) {
         if (IdentityOf(input->path) == target) {
             return "the output file " + output + " is the input file " + input->path +
@@ -142,14 +189,18 @@ bool RunCache::Open(const Options& options, std::ostream& err) {
     if (options.cache_file.empty()) {
         return true;
     }
-    if (!IsCacheFileOrAbsent(options.cache_file)) {
+    // A cache of another version is moved aside by Load, which says so.
+    if (!IsCacheFileOrAbsent(options.cache_file) &&
+        ClassifyCacheFile(options.cache_file) != CacheFileKind::kOtherVersion) {
         err << "vandrel-scan: " << options.cache_file
             << " is not a readable analysis cache file; it is left as it is\n";
         return false;
     }
     cache_ = std::make_unique<CDataCache>(options.cache_file);
     cache_->SetMaxSizeKb(options.cache_max_kb);
-    cache_->Load();
+    if (const std::optional<std::string> notice = cache_->Load()) {
+        err << "vandrel-scan: " << EscapeText(*notice) << "\n";
+    }
     scope_.emplace(cache_.get());
     return true;
 }

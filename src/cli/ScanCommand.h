@@ -19,9 +19,11 @@ namespace vandrel::cli {
 int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Why the output file must not be written: it is one of the files read, the
-// cache, or an audio file (the shell expanded "-o *.mp3" into the first
-// MP3). Compared by identity, so another spelling of the name or a link is
-// caught too. Devices and pipes (/dev/null, /dev/stdout) are shared freely.
+// cache or a file the cache keeps beside it (CacheCompanionPaths), or an
+// audio file (the shell expanded "-o *.mp3" into the first MP3). Compared by
+// identity, so another spelling of the name or a link is caught too; the
+// cache's files also when they are not there yet, by folder and name.
+// Devices and pipes (/dev/null, /dev/stdout) are shared freely.
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
                                        const InputSource& inputs);
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,

@@ -17,6 +17,7 @@
 #include "cli/ParallelScan.h"
 #include "cli/ScanCommand.h"
 #include "engine/io/TextEncoding.h"
+#include "store/DataCache.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
@@ -592,12 +593,27 @@ TEST_F(BadInput, JsonErrorsEndWithoutALineBreak) {
 
 TEST_F(BadInput, CacheFilesOfAnotherKindAreLeftAlone) {
     const std::string fixture = test::FixturePath("lame_cbr64_mono.mp3");
-    // The cache of another version is refused and left as it is.
-    std::vector<uint8_t> other = {0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 8, 8};
-    test::WriteFile(dir_.File("old.dat"), other);
-    EXPECT_EQ(Run({"--cache", dir_.File("old.dat"), fixture}), 2);
-    EXPECT_NE(err_.str().find("is not a readable analysis cache file"), std::string::npos);
-    EXPECT_EQ(test::ReadFile(dir_.File("old.dat")), other);
+    // The cache of another version is kept under another name, and the run
+    // starts a new one.
+    const std::vector<uint8_t> other = {0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 8, 8};
+    const std::string old = dir_.File("old.dat");
+    test::WriteFile(old, other);
+    EXPECT_EQ(Run({"--cache", old, fixture}), 0) << "exit status with a cache of version 2";
+    EXPECT_EQ(err_.str(), "vandrel-scan: the cache file " + old +
+                              " is of another format version (2; this program's is 3); it is "
+                              "kept as " +
+                              old + ".old-version and a new cache is started\n")
+        << "what the run says of the older cache";
+    EXPECT_EQ(test::ReadFile(old + ".old-version"), other) << "the older cache, kept";
+    EXPECT_EQ(ClassifyCacheFile(old), CacheFileKind::kCache) << "the new cache at its path";
+    EXPECT_EQ(Run({"--cache", old, fixture}), 0) << "exit status of the next run";
+    EXPECT_EQ(err_.str(), "") << "nothing to say on the next run";
+    // A file that is no cache of any kind is refused and left as it is.
+    test::WriteText(dir_.File("notes.txt"), "these are my notes");
+    EXPECT_EQ(Run({"--cache", dir_.File("notes.txt"), fixture}), 2) << "exit status, notes.txt";
+    EXPECT_NE(err_.str().find("is not a readable analysis cache file"), std::string::npos)
+        << err_.str();
+    EXPECT_EQ(test::ReadFile(dir_.File("notes.txt")).size(), 18u) << "notes.txt left as it is";
     // A good cache cut at every length: each is read as far as it is whole,
     // or refused, and the scan goes on.
     ASSERT_EQ(Run({"--cache", dir_.File("good.dat"), fixture}), 0);

@@ -79,6 +79,26 @@ TEST_F(OutputFile, NeverReplacesAnInputTheCacheOrAnAudioFile) {
     EXPECT_EQ(test::ReadFile(cache), cached) << "the cache is untouched";
 }
 
+TEST_F(OutputFile, NeverTakesTheCachesPlaceBeforeTheCacheIsThere) {
+    const std::string song = test::FixturePath("lame_cbr64_mono.mp3");
+    const std::string cache = dir_.File("cache.dat");
+    // The cache file and each file it keeps beside it, none of them there yet.
+    for (const std::string& output :
+         {cache, dir_.path() + "/./cache.dat", cache + ".checks", cache + ".lock",
+          cache + ".old-version", cache + ".old-version.checks"}) {
+        EXPECT_EQ(Run({"--cache", cache, "-o", output, song}), 2) << "exit status for " << output;
+        EXPECT_NE(err_.str().find("; it is left as it is"), std::string::npos)
+            << "message for " << output << ": " << err_.str();
+        EXPECT_FALSE(fs::exists(output)) << output << " not written";
+    }
+    // Once the cache is there, its checks beside it are refused all the same.
+    ASSERT_EQ(Run({"--cache", cache, song}), 0);
+    const std::vector<uint8_t> checks = test::ReadFile(cache + ".checks");
+    EXPECT_EQ(Run({"--cache", cache, "-o", cache + ".checks", song}), 2)
+        << "exit status for the checks file";
+    EXPECT_EQ(test::ReadFile(cache + ".checks"), checks) << "the checks file is untouched";
+}
+
 TEST_F(OutputFile, WritesThroughLinksAndIntoDevicesAndPipes) {
     const std::string mp3 = test::FixturePath("lame_cbr64_mono.mp3");
     ASSERT_EQ(Run({mp3}), 0);
