@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <deque>
 #include <filesystem>
@@ -317,27 +318,112 @@ std::vector<InputFile> CollectInputFiles(const std::vector<std::string>& paths, 
     return out;
 }
 
-std::vector<std::string> ReadPathList(std::istream& in) {
-    const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const bool nul_separated = all.find('\0') != std::string::npos;
-    const char separator = nul_separated ? '\0' : '\n';
-    std::vector<std::string> paths;
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t end = all.find(separator, start);
-        if (end == std::string::npos) {
-            end = all.size();
+bool PathListReader::Feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (!error_.empty()) {
+            return false;
         }
-        std::string path = all.substr(start, end - start);
-        if (!nul_separated && !path.empty() && path.back() == '\r') {
-            path.pop_back();
+        if (!nul_separated_ && c == '\0') {
+            // A NUL-separated list after all: what came before the first NUL
+            // is its first entry, lines and all.
+            nul_separated_ = true;
+            paths_.clear();
+            empty_run_ = 0;
+            entry_number_ = 1;
+            if (prefix_.size() > kLongestListedPath) {
+                return Refuse(EntryName() + " is longer than the longest path (" +
+                              std::to_string(kLongestListedPath) + " bytes)");
+            }
+            entry_ = std::move(prefix_);
+            prefix_.clear();
+            if (!EndEntry()) {
+                return false;
+            }
+            continue;
         }
-        if (!path.empty()) {
-            paths.push_back(std::move(path));
+        if (!nul_separated_ && prefix_.size() <= kLongestListedPath) {
+            prefix_ += c;
         }
-        start = end + 1;
+        if (c == (nul_separated_ ? '\0' : '\n')) {
+            if (!EndEntry()) {
+                return false;
+            }
+            continue;
+        }
+        entry_ += c;
+        // Room for the CR of a CR LF line end.
+        if (entry_.size() > kLongestListedPath + 1) {
+            return Refuse(EntryName() + " is longer than the longest path (" +
+                          std::to_string(kLongestListedPath) + " bytes)");
+        }
     }
-    return paths;
+    return error_.empty();
+}
+
+bool PathListReader::Finish() {
+    return error_.empty() && (entry_.empty() || EndEntry());
+}
+
+bool PathListReader::EndEntry() {
+    std::string entry = std::move(entry_);
+    entry_.clear();
+    if (!nul_separated_ && entry.ends_with('\r')) {
+        entry.pop_back();
+    }
+    if (entry.size() > kLongestListedPath) {
+        return Refuse(EntryName() + " is longer than the longest path (" +
+                      std::to_string(kLongestListedPath) + " bytes)");
+    }
+    if (entry.empty()) {
+        if (empty_run_++ == 0) {
+            empty_run_start_ = entry_number_;
+        }
+        if (empty_run_ > kMostEmptyListEntries) {
+            entry_number_ = empty_run_start_;
+            return Refuse("more than " + std::to_string(kMostEmptyListEntries) + " empty " +
+                          (nul_separated_ ? "entries" : "lines") + " in a row from " + EntryName() +
+                          ": it is no list of paths");
+        }
+    } else {
+        empty_run_ = 0;
+        paths_.push_back(std::move(entry));
+    }
+    ++entry_number_;
+    return true;
+}
+
+bool PathListReader::Refuse(const std::string& why) {
+    error_ = why;
+    paths_.clear();
+    return false;
+}
+
+std::string PathListReader::EntryName() const {
+    return (nul_separated_ ? "entry " : "line ") + std::to_string(entry_number_);
+}
+
+std::variant<std::vector<std::string>, std::string> ReadPathList(int fd) {
+    PathListReader reader;
+    std::array<char, 65536> piece{};
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.data(), piece.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return ErrorText(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        if (!reader.Feed({piece.data(), static_cast<size_t>(got)})) {
+            return reader.Error();
+        }
+    }
+    if (!reader.Finish()) {
+        return reader.Error();
+    }
+    return reader.TakePaths();
 }
 
 }  // namespace vandrel::cli

@@ -10,6 +10,9 @@ namespace vandrel::cli {
 // Where --html writes its report when no -o is given.
 inline constexpr const char* kDefaultHtmlReport = "report.html";
 
+// The -o (and --files-from) name of standard output (input).
+inline constexpr const char* kStandardStream = "-";
+
 enum class OutputFormat { kTable, kTsv, kCsv, kJson, kJsonLines };
 
 struct Options {
@@ -21,7 +24,7 @@ struct Options {
     bool headers_only = false;
     OutputFormat format = OutputFormat::kTable;
     std::string filetypes;
-    std::string output;      // empty: standard output
+    std::string output;      // empty or kStandardStream: standard output
     std::string cache_file;  // empty: no cache
     int cache_max_kb = 500;
     bool quiet = false;

@@ -1,11 +1,11 @@
 #include "cli/ScanCommand.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -136,6 +136,39 @@ bool SamePlace(const std::string& a, const std::string& b) {
     return place_a && place_a == PlaceOf(b);
 }
 
+// Adds the paths of --files-from to the command line's; why it cannot when
+// it cannot. A FIFO or standard input is read as it comes, a folder is no
+// list.
+std::optional<std::string> AddListedPaths(Options& options) {
+    const std::string name = "the list of files '" + EscapeText(options.files_from) + "'";
+    const bool standard_input = options.files_from == kStandardStream;
+    const int fd =
+        standard_input ? STDIN_FILENO : ::open(options.files_from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return "cannot read " + name + ": " + std::strerror(errno);
+    }
+    struct stat st {};
+    std::variant<std::vector<std::string>, std::string> listed;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        listed = "cannot read " + name + ": " + std::strerror(EISDIR);
+    } else {
+        listed = ReadPathList(fd);
+        if (auto* problem = std::get_if<std::string>(&listed)) {
+            *problem = name + ": " + *problem;
+        }
+    }
+    if (!standard_input) {
+        ::close(fd);
+    }
+    if (auto* problem = std::get_if<std::string>(&listed)) {
+        return *problem;
+    }
+    auto& paths = std::get<std::vector<std::string>>(listed);
+    options.paths.insert(options.paths.end(), std::make_move_iterator(paths.begin()),
+                         std::make_move_iterator(paths.end()));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
@@ -243,18 +276,10 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     if (!options.files_from.empty()) {
-        std::ifstream file;
-        if (options.files_from != "-") {
-            file.open(options.files_from, std::ios::binary);
-            if (!file.is_open()) {
-                err << "vandrel-scan: cannot read the list of files '"
-                    << EscapeText(options.files_from) << "': " << std::strerror(errno) << "\n";
-                return 2;
-            }
+        if (const auto problem = AddListedPaths(options)) {
+            err << "vandrel-scan: " << *problem << "\n";
+            return 2;
         }
-        std::vector<std::string> listed = ReadPathList(file.is_open() ? file : std::cin);
-        options.paths.insert(options.paths.end(), std::make_move_iterator(listed.begin()),
-                             std::make_move_iterator(listed.end()));
         if (options.paths.empty()) {
             err << "vandrel-scan: no file or folder given\n";
             return 2;

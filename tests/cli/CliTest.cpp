@@ -256,6 +256,66 @@ TEST_F(ScanCommand, StreamsJsonLinesOfTheFilesOfAList) {
     EXPECT_NE(err_.str().find("cannot read the list of files"), std::string::npos) << err_.str();
 }
 
+TEST(PathList, BoundsEachEntryAndRunsOfEmptyOnes) {
+    const std::string longest(kLongestListedPath, 'p');
+    // The longest path, its CR LF line end dropped; one byte more is refused
+    // with the number of its line.
+    PathListReader lines;
+    EXPECT_TRUE(lines.Feed("a\n" + longest + "\r\n")) << "the longest path";
+    EXPECT_FALSE(lines.Feed("b\n" + longest + "q\n")) << "one byte longer";
+    EXPECT_EQ(lines.Error(), "line 4 is longer than the longest path (4095 bytes)")
+        << "error of the long line";
+    // NUL-separated, as found in pieces: the first NUL turns what came before
+    // into one entry, its line break kept.
+    PathListReader nul;
+    EXPECT_TRUE(nul.Feed("a\nb")) << "first piece";
+    EXPECT_TRUE(nul.Feed(std::string("\0c\0\0", 5)) && nul.Finish()) << "second piece";
+    EXPECT_EQ(nul.TakePaths(), (std::vector<std::string>{"a\nb", "c"})) << "NUL-separated paths";
+    // What /dev/zero gives: empty entries without end.
+    PathListReader zeros;
+    EXPECT_TRUE(zeros.Feed(std::string(kMostEmptyListEntries, '\0'))) << "as many as are taken";
+    EXPECT_FALSE(zeros.Feed(std::string(2, '\0'))) << "one more";
+    EXPECT_EQ(zeros.Error(), "more than 4096 empty entries in a row from entry 1: it is no "
+                             "list of paths")
+        << "error of the zeros";
+}
+
+TEST_F(ScanCommand, ReadsListsFromPipesAndRefusesFoldersAndEndlessLists) {
+    const std::string song = test::FixturePath("lame_cbr64_mono.mp3");
+    // A folder is no list.
+    EXPECT_EQ(Run({"--files-from", dir_.path()}), 2) << "exit status, a folder as list";
+    EXPECT_EQ(err_.str(),
+              "vandrel-scan: cannot read the list of files '" + dir_.path() + "': Is a directory\n")
+        << "message for a folder as list";
+    // NUL bytes and nothing else: no list of paths.
+    test::WriteText(dir_.File("zeros"), std::string(10'000, '\0'));
+    EXPECT_EQ(Run({"--files-from", dir_.File("zeros")}), 2) << "exit status, a list of zeros";
+    EXPECT_NE(err_.str().find("zeros': more than 4096 empty entries in a row"), std::string::npos)
+        << "message for a list of zeros: " << err_.str();
+    // A FIFO is read as it comes.
+    const std::string fifo = dir_.File("list.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { test::WriteText(fifo, song + "\n"); });
+    EXPECT_EQ(Run({"--columns=Name", "--files-from", fifo}), 0) << "exit status, a FIFO";
+    writer.join();
+    EXPECT_EQ(out_.str(), "Name\nlame_cbr64_mono.mp3\n") << "the file listed through the FIFO";
+    // So is standard input, a pipe here.
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe(pipe_ends), 0);
+    const std::string listed = song + "\n";
+    ASSERT_EQ(::write(pipe_ends[1], listed.data(), listed.size()),
+              static_cast<ssize_t>(listed.size()));
+    ::close(pipe_ends[1]);
+    const int saved_input = ::dup(STDIN_FILENO);
+    ::dup2(pipe_ends[0], STDIN_FILENO);
+    ::close(pipe_ends[0]);
+    const int status = Run({"--columns=Name", "--files-from", "-"});
+    ::dup2(saved_input, STDIN_FILENO);
+    ::close(saved_input);
+    EXPECT_EQ(status, 0) << "exit status, standard input";
+    EXPECT_EQ(out_.str(), "Name\nlame_cbr64_mono.mp3\n") << "the file listed on standard input";
+}
+
 TEST_F(ScanCommand, PrintsAlignedTablesAndDelimitedText) {
     const std::string file = test::FixturePath("twolame_mp2_192_48k.mp2");
     ASSERT_EQ(Run({"--format", "tsv", file}), 0);
