@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <functional>
+#include <limits>
 #include <map>
 #include <thread>
 #include <utility>
@@ -13,6 +14,12 @@
 namespace vandrel::cli {
 
 namespace {
+
+// Digits only: a count that did not parse is then too large for an int.
+bool AllDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 std::optional<int> ParseCount(const std::string& text) {
     int value = 0;
@@ -26,10 +33,8 @@ std::optional<int> ParseCount(const std::string& text) {
 
 std::optional<OutputFormat> ParseFormat(const std::string& text) {
     static const std::map<std::string, OutputFormat> kFormats = {
-        {"table", OutputFormat::kTable},
-        {"tsv", OutputFormat::kTsv},
-        {"csv", OutputFormat::kCsv},
-        {"json", OutputFormat::kJson},
+        {"table", OutputFormat::kTable},     {"tsv", OutputFormat::kTsv},
+        {"csv", OutputFormat::kCsv},         {"json", OutputFormat::kJson},
         {"jsonl", OutputFormat::kJsonLines},
     };
     auto it = kFormats.find(text);
@@ -102,6 +107,10 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
     auto count = [](const char* name, int& target) {
         return [name, &target](const std::string& v) -> std::optional<std::string> {
             auto n = ParseCount(v);
+            if (!n && AllDigits(v)) {
+                return std::string(name) + " needs a whole number from 0 to " +
+                       std::to_string(std::numeric_limits<int>::max()) + ", not '" + v + "'";
+            }
             if (!n) {
                 return std::string(name) + " needs a whole number of 0 or more, not '" + v + "'";
             }

@@ -73,6 +73,9 @@ TEST(Options, AddTheMissingDotOfFileTypesAndRefuseAnEmptyList) {
 TEST(Options, ExplainsWhatIsWrong) {
     EXPECT_EQ(UsageMessage({"-f", "-3", "a"}),
               "--frames needs a whole number of 0 or more, not '-3'");
+    EXPECT_EQ(UsageMessage({"--cache-max-kb", "1000000000000", "a"}),
+              "--cache-max-kb needs a whole number from 0 to 2147483647, not '1000000000000'")
+        << "a number past the largest taken";
     EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
     EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
 }
