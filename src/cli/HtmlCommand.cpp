@@ -1,12 +1,11 @@
 #include "cli/HtmlCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "cli/Output.h"
@@ -72,20 +71,47 @@ private:
     bool drawn_ = false;
 };
 
-// Why the template cannot be read; nothing when it can.
+// Why the template cannot be used; nothing when it can.
 std::optional<std::string> TemplateProblem(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::generic_category().message(errno);
-    }
-    struct stat st {};
-    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-    ::close(fd);
-    if (folder) {
-        return std::generic_category().message(EISDIR);
+    const TemplateFile loaded = LoadTemplate(path);
+    const std::string name = EscapeText(path);
+    switch (loaded.fault) {
+    case TemplateFault::kNone:
+        return std::nullopt;
+    case TemplateFault::kUnreadable:
+        return "cannot read the template " + name + ": " + loaded.reason;
+    case TemplateFault::kNotText:
+        // A zero byte is what a UTF-16 file (or no text at all) holds.
+        return "the template " + name + " is not text: it holds a zero byte (save it as UTF-8)";
+    case TemplateFault::kNoMainMarker:
+        return "the template " + name + " has no " + std::string(kMainMarker) +
+               " marker, where the table goes";
     }
     return std::nullopt;
 }
+
+// Writes the report to standard output; the reason when it fails.
+class StandardOutputReport {
+public:
+    explicit StandardOutputReport(std::ostream& out) : out_(out) {}
+    bool Write(std::string_view report) {
+        out_.write(report.data(), static_cast<std::streamsize>(report.size()));
+        out_.flush();
+        if (!out_ && error_ == 0) {
+            error_ = errno;
+        }
+        return static_cast<bool>(out_);
+    }
+    // As the table's output says it.
+    std::string Failure() const {
+        return "cannot write the output" +
+               (error_ != 0 ? ": " + std::generic_category().message(error_) : std::string());
+    }
+
+private:
+    std::ostream& out_;
+    int error_ = 0;
+};
 
 }  // namespace
 
@@ -100,18 +126,24 @@ std::vector<ExportColumn> HtmlColumns(const std::vector<int32_t>& attribute_ids)
 }
 
 int RunHtmlCommand(const Options& options, const std::vector<int32_t>& attribute_ids,
-                   std::ostream& err) {
+                   std::ostream& out, std::ostream& err) {
     if (const auto problem = TemplateProblem(options.html_template)) {
-        err << "vandrel-scan: cannot read the template " << EscapeText(options.html_template)
-            << ": " << *problem << "\n";
+        err << "vandrel-scan: " << *problem << "\n";
         return 2;
     }
+    const bool to_standard_output = options.output == kStandardStream;
+    StandardOutputReport standard_output(out);
     ExportJob job;
     job.start_paths = options.paths;
     job.recursion = options.recursive ? Recursion::kWithSubFolders : Recursion::kThisFolder;
     job.extensions = ExportExtensions(options.filetypes);
     job.template_path = options.html_template;
     job.report_path = options.output;
+    if (to_standard_output) {
+        job.write_report = [&standard_output](std::string_view report, std::string*) {
+            return standard_output.Write(report);
+        };
+    }
     job.columns = HtmlColumns(attribute_ids);
     // -f sets the frames of a quick scan; without it the report reads what the
     // export dialog reads.
@@ -125,7 +157,9 @@ int RunHtmlCommand(const Options& options, const std::vector<int32_t>& attribute
     for (const std::string& path : listed.value_or(std::vector<std::string>())) {
         inputs.push_back({path, std::nullopt});
     }
-    if (const auto clash = OutputClash(options.output, options.cache_file, inputs)) {
+    const auto clash =
+        to_standard_output ? std::nullopt : OutputClash(options.output, options.cache_file, inputs);
+    if (clash) {
         err << "vandrel-scan: " << *clash << "\n";
         return 2;
     }
@@ -142,7 +176,10 @@ int RunHtmlCommand(const Options& options, const std::vector<int32_t>& attribute
             status = 1;
         }
         if (result.outcome != ExportOutcome::kWritten) {
-            err << "vandrel-scan: " << EscapeText(result.message) << "\n";
+            const bool output_failed =
+                to_standard_output && result.outcome == ExportOutcome::kWriteFailed;
+            err << "vandrel-scan: "
+                << (output_failed ? standard_output.Failure() : EscapeText(result.message)) << "\n";
             status = 1;
         }
     }

@@ -288,9 +288,10 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     const MediaFileTypesScope media_types;
     if (!options.html_template.empty()) {
-        return RunHtmlCommand(options, std::get<std::vector<int32_t>>(columns), err);
+        return RunHtmlCommand(options, std::get<std::vector<int32_t>>(columns), out, err);
     }
-    if (!options.output.empty()) {
+    const bool to_file = !options.output.empty() && options.output != kStandardStream;
+    if (to_file) {
         // A walk of its own, before the output is made: the scan's walk
         // gives the files only as it reaches them.
         InputWalker inputs(options.paths, options.recursive, options.filetypes);
@@ -305,7 +306,7 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     std::unique_ptr<AtomicFileBuffer> output_buffer;
     std::unique_ptr<std::ostream> output_stream;
     std::ostream* sink = &out;
-    if (!options.output.empty()) {
+    if (to_file) {
         output_file = std::make_unique<AtomicFile>(options.output);
         if (!output_file->Open()) {
             err << "vandrel-scan: " << output_file->Error() << "\n";

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -34,15 +35,16 @@ protected:
         fs::copy_file(test::FixturePath("lame_cbr64_mono.mp3"), dir_.File("music/sub/a.mp3"));
     }
     int Run(std::vector<std::string> args) {
+        out_.str("");
         err_.str("");
         args.insert(args.begin(), "-q");
-        std::ostringstream out;
-        return RunScanCommand(args, out, err_);
+        return RunScanCommand(args, out_, err_);
     }
 
     TempDir dir_;
     const std::string template_ = dir_.File("template.html");
     const std::string report_ = dir_.File("report.html");
+    std::ostringstream out_;
     std::ostringstream err_;
 };
 
@@ -78,6 +80,47 @@ TEST_F(HtmlReport, NeedsAReadableTemplateAndReplacesNoInput) {
     EXPECT_EQ(Run({"--html", template_, "-o", dir_.File("music/notes.mp3"), music}), 2)
         << "-o names a listed file";
     EXPECT_FALSE(fs::exists(report_)) << "nothing written";
+}
+
+TEST_F(HtmlReport, RefusesWhatIsNoTemplate) {
+    const std::string music = dir_.File("music");
+    // A UTF-16 template: every other byte is zero.
+    const std::string utf16 = dir_.File("utf16.html");
+    std::string wide;
+    for (const char c : std::string("<!--MAIN-->")) {
+        wide += {c, '\0'};
+    }
+    test::WriteText(utf16, wide);
+    EXPECT_EQ(Run({"--html", utf16, "-o", report_, music}), 2) << "exit status, UTF-16";
+    EXPECT_EQ(err_.str(), "vandrel-scan: the template " + utf16 +
+                              " is not text: it holds a zero byte (save it as UTF-8)\n")
+        << "message for a UTF-16 template";
+    // No place for the table.
+    test::WriteText(template_, "<p><!--INFO--> <!--DATE--></p>");
+    EXPECT_EQ(Run({"--html", template_, "-o", report_, music}), 2) << "exit status, no MAIN";
+    EXPECT_EQ(err_.str(), "vandrel-scan: the template " + template_ +
+                              " has no <!--MAIN--> marker, where the table goes\n")
+        << "message for a template without <!--MAIN-->";
+    // Larger than a template is, and no regular file: neither is read.
+    const std::string huge = dir_.File("huge.html");
+    test::WriteText(huge, "<!--MAIN-->");
+    fs::resize_file(huge, 17 * 1024 * 1024);  // a hole: no disk space taken
+    EXPECT_EQ(Run({"--html", huge, "-o", report_, music}), 2) << "exit status, 17 MB";
+    EXPECT_NE(err_.str().find("huge.html: larger than 16 MB"), std::string::npos)
+        << "message for a 17 MB template: " << err_.str();
+    const std::string fifo = dir_.File("fifo.html");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Run({"--html", fifo, "-o", report_, music}), 2) << "exit status, FIFO";
+    EXPECT_NE(err_.str().find("fifo.html: not a regular file"), std::string::npos)
+        << "message for a FIFO as template: " << err_.str();
+    EXPECT_FALSE(fs::exists(report_)) << "no report written";
+}
+
+TEST_F(HtmlReport, WritesTheReportToStandardOutputForADash) {
+    ASSERT_EQ(Run({"--html", template_, "-o", "-", dir_.File("music/sub")}), 0) << err_.str();
+    EXPECT_NE(out_.str().find(">a.mp3</td>"), std::string::npos)
+        << "the report on standard output: " << out_.str();
+    EXPECT_FALSE(fs::exists("-")) << "a file named - in the current folder";
 }
 
 TEST_F(HtmlReport, FailsWithOneForAnUnreadableFileOrAReportNotWritten) {

@@ -99,6 +99,14 @@ TEST_F(OutputFile, NeverTakesTheCachesPlaceBeforeTheCacheIsThere) {
     EXPECT_EQ(test::ReadFile(cache + ".checks"), checks) << "the checks file is untouched";
 }
 
+TEST_F(OutputFile, TakesADashForStandardOutput) {
+    const std::string mp3 = test::FixturePath("lame_cbr64_mono.mp3");
+    ASSERT_FALSE(fs::exists("-")) << "a file named - in the current folder before the run";
+    EXPECT_EQ(Run({"--columns=Name", "-o", "-", mp3}), 0) << "exit status";
+    EXPECT_EQ(out_.str(), "Name\nlame_cbr64_mono.mp3\n") << "the table on standard output";
+    EXPECT_FALSE(fs::exists("-")) << "a file named - in the current folder after the run";
+}
+
 TEST_F(OutputFile, WritesThroughLinksAndIntoDevicesAndPipes) {
     const std::string mp3 = test::FixturePath("lame_cbr64_mono.mp3");
     ASSERT_EQ(Run({mp3}), 0);
