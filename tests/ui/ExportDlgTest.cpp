@@ -1,3 +1,7 @@
+#include "ui/tools/ExportDlg.h"
+
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include <QCheckBox>
@@ -8,7 +12,6 @@
 
 #include "UiTest.h"
 #include "support/TestFiles.h"
-#include "ui/tools/ExportDlg.h"
 
 namespace vandrel {
 
@@ -49,7 +52,8 @@ private slots:
     }
 
     void GroupsTickAllNoneOrSome() {
-        CExportDlg dialog(dir_.File("music"), SettingsWith({{"General", "Name"}, {"General", "Size"}}));
+        CExportDlg dialog(dir_.File("music"),
+                          SettingsWith({{"General", "Name"}, {"General", "Size"}}));
         CExportTree& tree = *dialog.Tree();
         QTreeWidgetItem* general = Group(tree, QStringLiteral("General"));
         QVERIFY2(general != nullptr, "a group item for General");
@@ -92,6 +96,16 @@ private slots:
                      QString::fromStdString("Cannot find template file: " + dir_.File("none.html")),
                  "the message names the template");
         QVERIFY2(!dialog.working(), "nothing started");
+
+        // A FIFO is no template: the dialog does not wait for a writer.
+        const std::string fifo = dir_.File("fifo.html");
+        QVERIFY2(::mkfifo(fifo.c_str(), 0600) == 0, "a FIFO made");
+        dialog.TemplateEdit()->setText(QString::fromStdString(fifo));
+        dialog.accept();
+        QVERIFY2(boxes.shown.value(1) ==
+                     QString::fromStdString("Cannot find template file: " + fifo),
+                 "the message names the FIFO");
+        QVERIFY2(!dialog.working(), "nothing started for a FIFO");
     }
 };
 

@@ -1,7 +1,5 @@
 #include "ui/tools/ExportDlg.h"
 
-#include <fstream>
-
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -96,8 +94,8 @@ void CExportTree::GroupFromChildren(QTreeWidgetItem* group) {
         ticked += group->child(c)->checkState(0) == Qt::Checked ? 1 : 0;
     }
     const Qt::CheckState state = ticked == group->childCount() ? Qt::Checked
-                                 : ticked == 0                ? Qt::Unchecked
-                                                              : Qt::PartiallyChecked;
+                                 : ticked == 0                 ? Qt::Unchecked
+                                                               : Qt::PartiallyChecked;
     group->setCheckState(0, state);
     group->setData(0, kLastStateRole, static_cast<int>(state));
 }
@@ -110,8 +108,7 @@ void CExportTree::ItemChanged(QTreeWidgetItem* item) {
     if (item->parent() == nullptr) {
         // A click on a partly ticked group empties it, as on a ticked one.
         const auto before = static_cast<Qt::CheckState>(item->data(0, kLastStateRole).toInt());
-        const Qt::CheckState state =
-            before == Qt::Unchecked ? Qt::Checked : Qt::Unchecked;
+        const Qt::CheckState state = before == Qt::Unchecked ? Qt::Checked : Qt::Unchecked;
         for (int c = 0; c < item->childCount(); ++c) {
             item->child(c)->setCheckState(0, state);
             item->child(c)->setData(0, kLastStateRole, static_cast<int>(state));
@@ -127,8 +124,8 @@ void CExportTree::ItemChanged(QTreeWidgetItem* item) {
 // ---------------------------------------------------------------------------
 
 CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent)
-    : QDialog(parent), folder_(folder), settings_(settings),
-      choices_(settings.export_choices), target_(std::make_shared<QtMessageTarget>(this)) {
+    : QDialog(parent), folder_(folder), settings_(settings), choices_(settings.export_choices),
+      target_(std::make_shared<QtMessageTarget>(this)) {
     AssertUiThread();
     setWindowTitle(tr("Export"));
 
@@ -202,8 +199,8 @@ void CExportDlg::Browse() {
     const QString start = current.contains(QLatin1Char('/'))
                               ? QFileInfo(current).absolutePath()
                               : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString chosen = QFileDialog::getOpenFileName(this, tr("Template"), start,
-                                                        tr("Html Files (*.html *.htm)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, tr("Template"), start, tr("Html Files (*.html *.htm)"));
     if (!chosen.isEmpty()) {
         template_edit_->setText(chosen);
     }
@@ -220,7 +217,9 @@ void CExportDlg::accept() {
         return;
     }
     const std::string template_path = PathBytes(template_edit_->text());
-    if (!std::ifstream(template_path, std::ios::binary).is_open()) {
+    // A FIFO or an oversized file counts as none: the export would wait on
+    // it, or read it without end.
+    if (LoadTemplate(template_path).fault == TemplateFault::kUnreadable) {
         QMessageBox::critical(this, tr("Error"),
                               tr("Cannot find template file: ") + template_edit_->text());
         return;
@@ -279,9 +278,9 @@ void CExportDlg::TakeWorkerMessages() {
             if (const auto* text = std::get_if<std::string>(&message.payload)) {
                 // Without a loop of its own: the box stays with the list
                 // after this dialog has closed.
-                auto* box = new QMessageBox(QMessageBox::Critical, tr("Error"),
-                                            QString::fromStdString(*text), QMessageBox::Ok,
-                                            parentWidget());
+                auto* box =
+                    new QMessageBox(QMessageBox::Critical, tr("Error"),
+                                    QString::fromStdString(*text), QMessageBox::Ok, parentWidget());
                 box->setAttribute(Qt::WA_DeleteOnClose);
                 box->open();
             }
