@@ -87,22 +87,6 @@ TEST(AtomicFile, LeavesNothingBehindWhenTheProgramIsKilledMidWrite) {
     EXPECT_EQ(Names(dir.path()), "out.txt") << "names in the folder after the kill of a new file";
 }
 
-TEST(AtomicFile, MakesAndReplacesFilesUnderTheirOwnNames) {
-    TempDir dir;
-    // A new file is linked in where nothing was.
-    std::string error;
-    ASSERT_TRUE(WriteFileAtomically(dir.File("a.txt"), "first", &error)) << error;
-    EXPECT_EQ(Text(dir.File("a.txt")), "first") << "content of a new file";
-    // A file there already is replaced.
-    ASSERT_TRUE(WriteFileAtomically(dir.File("a.txt"), "second", &error)) << error;
-    EXPECT_EQ(Text(dir.File("a.txt")), "second") << "content of a replaced file";
-    EXPECT_EQ(Names(dir.path()), "a.txt") << "names in the folder after both writes";
-    // A folder that is not there.
-    EXPECT_FALSE(WriteFileAtomically(dir.File("none/a.txt"), "x", &error)) << "write result";
-    EXPECT_EQ(error, "Cannot create a file in " + dir.File("none") + ": No such file or directory")
-        << "error of a missing folder";
-}
-
 // Runs `body` in a child process whose O_TMPFILE opens fail with EOPNOTSUPP,
 // as on a file system without unnamed files; what it returns comes back.
 // Nothing when the child cannot refuse them (no seccomp here).
