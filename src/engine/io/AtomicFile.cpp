@@ -85,6 +85,11 @@ bool UnnamedFilesRefused(int error_number) {
     return error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL;
 }
 
+// An unnamed file is given its name through its handle's entry in /proc.
+bool CanNameUnnamedFiles() {
+    return ::access("/proc/self/fd", X_OK) == 0;
+}
+
 // Six random letters and digits for a name of our own beside the target.
 std::string RandomSuffix() {
     static constexpr std::string_view kLetters =
@@ -166,13 +171,16 @@ bool AtomicFile::Open() {
     const std::string folder = FolderOf(final_);
     // An unnamed file in the target's folder: until Commit gives it a name,
     // no way the process ends (a kill -9, a crash, a power cut) leaves it
-    // behind. Where the file system has none, a named temporary file, which
-    // the signal handler removes on the signals it can catch.
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    // behind. Where the file system has none, or there is no /proc to name
+    // it through (a bare chroot), a named temporary file, which the signal
+    // handler removes on the signals it can catch.
+    const bool unnamed_possible = CanNameUnnamedFiles();
+    fd_ = unnamed_possible ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1;
+    const int open_error = errno;
     if (fd_ >= 0) {
         unnamed_ = true;
-    } else if (!UnnamedFilesRefused(errno)) {
-        Fail("Cannot create a file in " + folder, errno);
+    } else if (unnamed_possible && !UnnamedFilesRefused(open_error)) {
+        Fail("Cannot create a file in " + folder, open_error);
         return false;
     } else {
         std::string pattern = final_ + ".XXXXXX";
@@ -209,18 +217,12 @@ bool AtomicFile::Write(std::string_view bytes) {
 }
 
 int AtomicFile::LinkAs(const std::string& name) {
-    // The handle's entry under /proc names the unnamed file for linkat; the
-    // handle itself (AT_EMPTY_PATH) would need a privilege, so it is only
-    // the way where /proc is not mounted.
+    // The handle's entry under /proc names the unnamed file for linkat (the
+    // handle itself, with AT_EMPTY_PATH, would need a privilege).
     const std::string handle = "/proc/self/fd/" + std::to_string(fd_);
-    if (::linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        return 0;
-    }
-    const int error_number = errno;
-    if (error_number == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
-        return ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
-    }
-    return error_number;
+    return ::linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
+               ? 0
+               : errno;
 }
 
 bool AtomicFile::NameUnnamedFile() {

@@ -12,9 +12,10 @@ namespace vandrel {
 //
 // The temporary file has no name (O_TMPFILE) until Commit links it in, so
 // that nothing is left behind however the process ends, a kill -9 included.
-// On a file system without unnamed files it is a named file beside the
-// target ("<target>.XXXXXX"), which RemoveTemporaryFilesOnSignals removes on
-// the signals that can be caught.
+// On a file system without unnamed files (or with no /proc, through which
+// one is linked in) it is a named file beside the target ("<target>.XXXXXX"),
+// which RemoveTemporaryFilesOnSignals removes on the signals that can be
+// caught.
 //
 // A symbolic link is written through: the file it points to is replaced and
 // the link stays. A target that is no regular file (a device, a FIFO,
