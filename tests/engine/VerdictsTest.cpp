@@ -308,6 +308,49 @@ TEST(EncoderDecision, NamesTheExamples) {
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
 }
 
+// A file with ffmpeg's LAME-style tag, walked over 115 frames without short
+// blocks or reservoir use.
+ScanRecord FfmpegTagged() {
+    ScanRecord r = Mpeg1(0);
+    r.frames = 115;
+    r.long_blocks = 115 * 4;
+    r.has_xing = 1;
+    r.xing.has_lame_tag = 1;
+    CopyTextField(r.xing.lame_version, "Lavc59.37");
+    CopyTextField(r.encoder_text, "Lame (Lavc59.37)");
+    return r;
+}
+
+TEST(EncoderText, NamesTheEncoderBehindAnotherProgramsLameStyleTagFromItsFrames) {
+    EXPECT_EQ(IdentifyEncoder(FfmpegTagged()), "Shine (Lavc59.37)")
+        << "name of frames without short blocks or reservoir use";
+    // lame's habits, or too few frames to tell.
+    ScanRecord r = FfmpegTagged();
+    r.short_blocks = 2;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name with short blocks";
+    r = FfmpegTagged();
+    r.max_reservoir = 130;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name with reservoir use";
+    r = FfmpegTagged();
+    r.frames = 9;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name after nine frames";
+    // A name from lame's own tag is kept.
+    CopyTextField(r.xing.lame_version, "LAME3.100");
+    CopyTextField(r.encoder_text, "Lame 3.100");
+    r.frames = 115;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame 3.100") << "name from lame's own tag";
+
+    // ffmpeg's libshine and libmp3lame.
+    const auto encoder = [](const char* fixture) {
+        AttributeTexts texts;
+        BuildAttributeTexts(texts, test::ScanMemory(test::ReadFile(test::FixturePath(fixture))),
+                            false);
+        return texts[kSlotEncoder];
+    };
+    EXPECT_EQ(encoder("ffmpeg_shine_64.mp3"), "Shine (Lavc59.37)") << "encoder of libshine";
+    EXPECT_EQ(encoder("ffmpeg_lame_cbr112_id3.mp3"), "Lame (Lavc59.37)") << "encoder of libmp3lame";
+}
+
 std::string Sign(std::string_view block) {
     return SignatureFromBlock({reinterpret_cast<const uint8_t*>(block.data()), block.size()});
 }
