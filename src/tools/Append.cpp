@@ -217,7 +217,62 @@ NewHeaderLayout LayOutWithNewHeader(const std::string& path1, FileStream& source
     return layout;
 }
 
+std::string VersionName(const ScanRecord& record) {
+    if (record.is_mpeg1 != 0) {
+        return "MPEG-1";
+    }
+    return record.not_mpeg25 != 0 ? "MPEG-2" : "MPEG-2.5";
+}
+
+std::string LayerName(const ScanRecord& record) {
+    return "Layer " + std::string(static_cast<size_t>(std::clamp(record.layer, 0, 3)), 'I');
+}
+
+std::string RateName(const ScanRecord& record) {
+    return std::to_string(record.sample_rate) + " Hz";
+}
+
+std::string ModeName(const ScanRecord& record) {
+    return std::string(ChannelModeName(record.mode));
+}
+
+bool IsMono(const ScanRecord& record) {
+    return record.mode == kModeMono;
+}
+
 }  // namespace
+
+std::string JoinRefusal(const ScanRecord& first, const ScanRecord& second) {
+    const auto known = [](const ScanRecord& r) { return r.layer >= 1 && r.layer <= 3; };
+    if (!known(first) || !known(second)) {
+        return {};
+    }
+    std::vector<std::string> differences;
+    const auto compare = [&](const char* what, bool differ,
+                             std::string (*name)(const ScanRecord&)) {
+        if (differ) {
+            differences.push_back(std::string(what) + " (" + name(first) + " and " + name(second) +
+                                  ")");
+        }
+    };
+    compare("MPEG version", VersionName(first) != VersionName(second), VersionName);
+    compare("layer", first.layer != second.layer, LayerName);
+    compare("sample rate", first.sample_rate != second.sample_rate, RateName);
+    // Stereo, joint stereo and dual channel frames mix in one stream (encoders
+    // switch between them); a change of the channel count does not.
+    compare("channel mode", IsMono(first) != IsMono(second), ModeName);
+    if (differences.empty()) {
+        return {};
+    }
+    std::string text = "The files differ in ";
+    for (size_t i = 0; i < differences.size(); ++i) {
+        if (i > 0) {
+            text += i + 1 == differences.size() ? " and " : ", ";
+        }
+        text += differences[i];
+    }
+    return text + ".";
+}
 
 bool CopyRange(AtomicFile& destination, FileStream& source, int64_t start, int64_t count,
                sink_mini* sink) {
@@ -269,6 +324,9 @@ AppendResult AppendFiles(CVandrelMp3File& input1, const ScanRecord& record1,
             return Failed("The second file cannot be read.");
         }
         scratch.Scan(record2, {.walk_frames = true, .frame_limit = kSecondFileFrames});
+    }
+    if (std::string refusal = JoinRefusal(record1, record2); !refusal.empty()) {
+        return Failed(std::move(refusal));
     }
     if (choice.copy_second_tag) {
         tag = record2.id3v1_present != 0 ? std::optional(record2.id3v1) : std::nullopt;

@@ -53,11 +53,21 @@ struct AppendResult {
 bool CopyRange(AtomicFile& destination, FileStream& source, int64_t start, int64_t count,
                sink_mini* sink);
 
+// Why the frames of two files cannot follow one another in one stream: they
+// differ in MPEG version, layer, sample rate, or one is mono and the other
+// not. A decoder takes those from the first frame and loses the sync where
+// they change. The text names each difference with both values ("The files
+// differ in sample rate (44100 Hz and 48000 Hz)."); empty when the files can
+// be joined, or when either record names no layer (nothing to compare).
+std::string JoinRefusal(const ScanRecord& first, const ScanRecord& second);
+
 // Joins all frames of input 1 (open in `input1`, scanned into `record1`) and
 // all frames of the file at `input2` into the file at `output`, at frame
-// boundaries, with the chosen ID3v1 tag at the end. The output is written to
-// a temporary file and renamed into place only when all went well: a failed
-// or stopped join leaves no output and an earlier file there as it was.
+// boundaries, with the chosen ID3v1 tag at the end; refused (failed, with
+// JoinRefusal's text) for files whose frames differ in their format. The
+// output is written to a temporary file and renamed into place only when all
+// went well: a failed or stopped join leaves no output and an earlier file
+// there as it was.
 AppendResult AppendFiles(CVandrelMp3File& input1, const ScanRecord& record1,
                          const std::string& input2, const std::string& output,
                          const AppendChoice& choice, AppendSink* sink);

@@ -68,8 +68,7 @@ Id3v1Fields MergeFields(const Id3v1Fields& current, const Id3v1Fields& edited,
 struct TagWriteResult {
     bool ok = false;
     std::string message;  // empty when ok
-    // After a write, the file's ID3v1 tag as a scan reads it: the new tag,
-    // or none when the tag sits before another tag that ends the file.
+    // After a write, the file's ID3v1 tag as a scan reads it.
     int32_t id3v1_present = 0;
     Id3v1Tag id3v1{};
     uint64_t file_size = 0;

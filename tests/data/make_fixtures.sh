@@ -116,6 +116,9 @@ twolame --quiet -p -b 64 "$work/s22.wav" "$out/twolame_crc_64_22k.mp2"
 ffmpeg -v error -y -i "$work/s44.wav" -c:a libmp3lame -b:a 112k -metadata title="ffmpeg title" \
     -metadata artist="ffmpeg artist" -id3v2_version 4 -write_id3v1 1 "$out/ffmpeg_lame_cbr112_id3.mp3"
 ffmpeg -v error -y -i "$work/m44.wav" -c:a libmp3lame -q:a 4 -id3v2_version 3 "$out/ffmpeg_lame_vbr_q4.mp3"
+# ffmpeg's libshine: the same LAME-style header, naming ffmpeg, over frames
+# without short blocks or the bit reservoir.
+ffmpeg -v error -y -i "$work/s44.wav" -c:a libshine -b:a 64k "$out/ffmpeg_shine_64.mp3"
 
 # Tags written by tag editors on a plain lame file.
 if command -v mid3v2 >/dev/null; then

@@ -276,6 +276,24 @@ TEST(Id3v1, HasATrackOnlyAfterAZeroByteAt125) {
     EXPECT_EQ(r.id3v1.image[kId3v1GenreByte], 255);
 }
 
+TEST(Id3v1, IsOnlyATagThatEndsTheFileAfterEveryOtherTag) {
+    // An APE tag at the end whose item text puts "TAG" 128 bytes before the
+    // end: no ID3v1 tag, and the audio ends where the APE tag starts.
+    const std::vector<uint8_t> ape = MakeApeTag("Comment", "TAGGED " + std::string(89, 'x'));
+    std::vector<uint8_t> bytes = MakeFrames({}, 30);
+    Append(bytes, ape);
+    ASSERT_EQ(std::memcmp(bytes.data() + bytes.size() - 128, "TAG", 3), 0) << "TAG in the APE tag";
+    ScanRecord r = ScanMemory(bytes);
+    EXPECT_EQ(r.id3v1_present, 0) << "id3v1_present with APE bytes at the end";
+    EXPECT_EQ(r.non_audio_bytes, ape.size()) << "non_audio_bytes: the whole APE tag";
+
+    // A real ID3v1 tag after it is the file's tag.
+    Append(bytes, MakeId3v1("After APE"));
+    r = ScanMemory(bytes);
+    EXPECT_EQ(Field(r, kId3v1Title), "After APE") << "title of the ID3v1 tag after APE";
+    EXPECT_EQ(r.non_audio_bytes, ape.size() + 128) << "non_audio_bytes: APE and ID3v1";
+}
+
 TEST(Id3v1, ShowsFieldsWithoutTrailingBlanksUpToAZeroAndGenresUpToTheLastKnownOne) {
     const std::string song = "Song" + std::string(26, ' ');
     auto text = [](std::string_view s) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "engine/verdicts/EncoderId.h"
 #include "engine/verdicts/Quality.h"
@@ -142,6 +143,47 @@ TEST(Quality, WeighsTheModeShownMonoVbrAndTheEncoderClass) {
     EXPECT_EQ(EstimateQuality("Unknown", "", r, false), kQualityBad);
 }
 
+// A LAME VBR file as lame 3.100 tags it, with `preset` in its tag.
+ScanRecord LameVbr(int preset, int average_bitrate) {
+    ScanRecord r = Mpeg1();
+    r.is_vbr = 1;
+    r.average_bitrate = average_bitrate;
+    r.has_xing = 1;
+    r.xing.has_lame_tag = 1;
+    CopyTextField(r.xing.lame_version, "LAME3.100");
+    CopyTextField(r.encoder_text, "Lame 3.100");
+    r.xing.vbr_method = 4;
+    r.xing.mp3_gain[1] = static_cast<uint8_t>(preset >> 8);
+    r.xing.mp3_gain[2] = static_cast<uint8_t>(preset);
+    return r;
+}
+
+std::string QualityOf(const ScanRecord& r) {
+    return Build(r)[kSlotQuality];
+}
+
+TEST(Quality, ALameVbrFileIsJudgedByTheSettingItsTagNames) {
+    // Quiet music: -V 2 at 61 and -V 4 at 74 kbit/s are below the ok threshold (96 / 1.2).
+    EXPECT_EQ(QualityOf(LameVbr(480, 61)), "good") << "quality of -V 2 at 61 kbit/s";
+    EXPECT_EQ(QualityOf(LameVbr(460, 74)), "ok") << "quality of -V 4 at 74 kbit/s";
+    EXPECT_EQ(QualityOf(LameVbr(450, 74)), "bad") << "quality of -V 5 at 74 kbit/s";
+    EXPECT_EQ(QualityOf(LameVbr(460, 160)), "good") << "quality of -V 4 at 160: never lowered";
+    // The named presets of lame 3.94 to 3.97.
+    EXPECT_EQ(QualityOf(LameVbr(1001, 61)), "good") << "quality of --preset standard";
+    EXPECT_EQ(QualityOf(LameVbr(1006, 61)), "ok") << "quality of --preset medium";
+    // Only lame's own tag, and a -V setting only with a VBR method.
+    ScanRecord other = LameVbr(480, 61);
+    CopyTextField(other.xing.lame_version, "Lavc59.37");
+    EXPECT_EQ(QualityOf(other), "bad") << "quality of preset bits in another program's tag";
+    other = LameVbr(480, 61);
+    other.xing.vbr_method = 2;
+    EXPECT_EQ(QualityOf(other), "bad") << "quality of -V 2 bits in an ABR tag";
+
+    // Where lame puts the setting: under the surround bits after the MP3 gain.
+    const ScanRecord v2 = test::ScanMemory(test::ReadFile(test::FixturePath("lame_vbr_v2.mp3")));
+    EXPECT_EQ(LamePreset(v2), 480) << "preset of a file made with lame -V 2";
+}
+
 TEST(InfoReport, DrawsOneBarPerBitrateUsed) {
     // No frames: no rows.
     ScanRecord r = Mpeg1();
@@ -264,6 +306,49 @@ TEST(EncoderDecision, NamesTheExamples) {
     // Layer I and II have no statistics to go by: only the text names them.
     named.layer = 2;
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
+}
+
+// A file with ffmpeg's LAME-style tag, walked over 115 frames without short
+// blocks or reservoir use.
+ScanRecord FfmpegTagged() {
+    ScanRecord r = Mpeg1(0);
+    r.frames = 115;
+    r.long_blocks = 115 * 4;
+    r.has_xing = 1;
+    r.xing.has_lame_tag = 1;
+    CopyTextField(r.xing.lame_version, "Lavc59.37");
+    CopyTextField(r.encoder_text, "Lame (Lavc59.37)");
+    return r;
+}
+
+TEST(EncoderText, NamesTheEncoderBehindAnotherProgramsLameStyleTagFromItsFrames) {
+    EXPECT_EQ(IdentifyEncoder(FfmpegTagged()), "Shine (Lavc59.37)")
+        << "name of frames without short blocks or reservoir use";
+    // lame's habits, or too few frames to tell.
+    ScanRecord r = FfmpegTagged();
+    r.short_blocks = 2;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name with short blocks";
+    r = FfmpegTagged();
+    r.max_reservoir = 130;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name with reservoir use";
+    r = FfmpegTagged();
+    r.frames = 9;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame (Lavc59.37)") << "name after nine frames";
+    // A name from lame's own tag is kept.
+    CopyTextField(r.xing.lame_version, "LAME3.100");
+    CopyTextField(r.encoder_text, "Lame 3.100");
+    r.frames = 115;
+    EXPECT_EQ(IdentifyEncoder(r), "Lame 3.100") << "name from lame's own tag";
+
+    // ffmpeg's libshine and libmp3lame.
+    const auto encoder = [](const char* fixture) {
+        AttributeTexts texts;
+        BuildAttributeTexts(texts, test::ScanMemory(test::ReadFile(test::FixturePath(fixture))),
+                            false);
+        return texts[kSlotEncoder];
+    };
+    EXPECT_EQ(encoder("ffmpeg_shine_64.mp3"), "Shine (Lavc59.37)") << "encoder of libshine";
+    EXPECT_EQ(encoder("ffmpeg_lame_cbr112_id3.mp3"), "Lame (Lavc59.37)") << "encoder of libmp3lame";
 }
 
 std::string Sign(std::string_view block) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/frame/FrameHeader.h"
+#include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
 #include "engine/media/VandrelMp3File.h"
 #include "engine/tags/VbrHeaders.h"
@@ -167,6 +168,21 @@ std::vector<uint8_t> MakeId3v1(const char* title) {
     std::memcpy(tag.data(), "TAG", 3);
     std::memcpy(tag.data() + 3, title, std::min<size_t>(std::strlen(title), 30));
     tag[127] = 255;
+    return tag;
+}
+
+std::vector<uint8_t> MakeApeTag(const std::string& key, const std::string& value) {
+    std::vector<uint8_t> tag(8, 0);  // the value's size, then the item flags (0: a text)
+    StoreLe32(std::span(tag), static_cast<uint32_t>(value.size()));
+    tag.insert(tag.end(), key.begin(), key.end());
+    tag.push_back(0);
+    tag.insert(tag.end(), value.begin(), value.end());
+    std::vector<uint8_t> footer = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+    footer.resize(32, 0);
+    StoreLe32(std::span(footer).subspan(8), 2000);                                     // version
+    StoreLe32(std::span(footer).subspan(12), static_cast<uint32_t>(tag.size() + 32));  // size
+    StoreLe32(std::span(footer).subspan(16), 1);                                       // items
+    Append(tag, footer);
     return tag;
 }
 

@@ -74,6 +74,9 @@ void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail);
 // A 128-byte ID3v1 tag with the given title (other fields empty, genre 255).
 std::vector<uint8_t> MakeId3v1(const char* title);
 
+// An APEv2 tag of one text item, with its footer and no header.
+std::vector<uint8_t> MakeApeTag(const std::string& key, const std::string& value);
+
 // An ID3v2.4 tag header announcing `size` bytes after it.
 std::vector<uint8_t> Id3v2Header(uint32_t size, uint8_t flags = 0);
 

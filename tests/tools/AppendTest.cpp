@@ -1,3 +1,5 @@
+#include "tools/Append.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include "support/MpegBuilder.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
-#include "tools/Append.h"
 #include "tools/TagEditing.h"
 
 namespace vandrel {
@@ -71,8 +72,8 @@ TEST_F(Append, TakesTheFramesOfBothFilesAndTheChosenTag) {
     const std::string out = dir_.File("out.mp3");
     Recorder sink;
     const AppendResult result =
-        Join(in1, in2, out, {.copy_first_tag = false, .copy_second_tag = true,
-                             .new_vbr_header = false}, &sink);
+        Join(in1, in2, out,
+             {.copy_first_tag = false, .copy_second_tag = true, .new_vbr_header = false}, &sink);
     ASSERT_EQ(result.outcome, AppendOutcome::kDone) << result.reason;
     const Bytes b1 = test::ReadFile(in1);
     const Bytes b2 = test::ReadFile(in2);
@@ -156,6 +157,36 @@ TEST_F(Append, AFailedOrStoppedJoinLeavesNoOutput) {
     EXPECT_EQ(full.outcome, AppendOutcome::kFailed) << "disk full";
     EXPECT_FALSE(full.reason.empty()) << "the reason is said";
     EXPECT_FALSE(fs::exists(fs.File("out.mp3"))) << "no partial output on a full disk";
+}
+
+TEST_F(Append, RefusesFilesWhoseFramesDifferInFormatAndSaysHow) {
+    // 44.1 and 48 kHz: refused before anything is written, without the bitrates note.
+    Recorder sink;
+    const AppendResult result =
+        Join(Input("lame_cbr128_joint.mp3", "one.mp3"),
+             Input("lame_cbr192_dual_48k.mp3", "two.mp3"), dir_.File("out.mp3"), {}, &sink);
+    EXPECT_EQ(result.outcome, AppendOutcome::kFailed) << "outcome of a join of two sample rates";
+    EXPECT_EQ(result.reason, "The files differ in sample rate (44100 Hz and 48000 Hz).")
+        << "reason names the rates";
+    EXPECT_FALSE(fs::exists(dir_.File("out.mp3"))) << "no output after the refusal";
+    EXPECT_EQ(sink.notes, 0) << "no bitrates note for a refused join";
+
+    // Every difference with both values; stereo and joint stereo mix in one stream.
+    const auto refusal = [](const char* first, const char* second) {
+        return JoinRefusal(test::ScanFile(test::FixturePath(first)),
+                           test::ScanFile(test::FixturePath(second)));
+    };
+    EXPECT_EQ(refusal("lame_cbr128_joint.mp3", "lame_mpeg2_22k_cbr64.mp3"),
+              "The files differ in MPEG version (MPEG-1 and MPEG-2) and sample rate (44100 Hz and "
+              "22050 Hz).")
+        << "refusal of MPEG-1 then MPEG-2";
+    EXPECT_EQ(
+        refusal("lame_cbr128_joint.mp3", "twolame_mp2_64_16k_mono.mp2"),
+        "The files differ in MPEG version (MPEG-1 and MPEG-2), layer (Layer III and Layer II), "
+        "sample rate (44100 Hz and 16000 Hz) and channel mode (joint stereo and mono).")
+        << "refusal of a stereo Layer III then a mono Layer II file";
+    EXPECT_EQ(refusal("lame_cbr320_stereo.mp3", "lame_cbr128_joint.mp3"), "")
+        << "refusal of stereo then joint stereo";
 }
 
 TEST_F(Append, NoInputIsEverTheOutput) {

@@ -16,16 +16,6 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t size) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size()))};
 }
 
-// A footer-only APE tag, as a tagger appends it after an ID3v1 tag.
-std::vector<uint8_t> EmptyApeTag() {
-    std::vector<uint8_t> footer(32, 0);
-    std::copy_n("APETAGEX", 8, footer.begin());
-    footer[8] = 0xD0;  // version 2000, little-endian
-    footer[9] = 0x07;
-    footer[12] = 32;  // the tag's size: the footer alone
-    return footer;
-}
-
 Id3v1Fields Album(std::string title, int track) {
     Id3v1Fields fields;
     fields.title = std::move(title);
@@ -126,18 +116,20 @@ TEST(TagEditing, WritingReplacesTheTagWhereItIsAndNeverTouchesAudio) {
     EXPECT_EQ(Prefix(now, before.size() - kId3v1Size), Prefix(before, before.size() - kId3v1Size))
         << "audio of the tagged file";
 
-    // A tagger's APE tag after the ID3v1 tag: the ID3v1 tag is replaced, the APE tag stays last.
+    // A tagger's APE tag after the ID3v1 tag, its item text reading "TAG"
+    // 128 bytes before the end: the file ends in no ID3v1 tag, so the new one
+    // goes after the APE tag, which stays as it was.
     const std::string stacked = dir.File("stacked.mp3");
     std::vector<uint8_t> with_ape = before;
-    const std::vector<uint8_t> ape = EmptyApeTag();
-    with_ape.insert(with_ape.end(), ape.begin(), ape.end());
+    test::Append(with_ape, test::MakeApeTag("Comment", "TAGGED " + std::string(89, 'x')));
     test::WriteFile(stacked, with_ape);
-    ASSERT_TRUE(WriteId3v1File(stacked, fields).ok) << "write before an APE tag";
+    EXPECT_EQ(FieldsOfRecord(test::ScanFile(stacked)).title, "") << "no title from APE bytes";
+    const TagWriteResult after_ape = WriteId3v1File(stacked, fields);
+    ASSERT_TRUE(after_ape.ok) << "write after an APE tag";
+    EXPECT_EQ(after_ape.id3v1_present, 1) << "the written tag ends the file";
     now = test::ReadFile(stacked);
-    EXPECT_EQ(now.size(), with_ape.size()) << "no second ID3v1 tag appended";
-    EXPECT_TRUE(std::equal(ape.begin(), ape.end(), now.end() - 32)) << "APE tag still last";
-    const auto tag_at = now.end() - 32 - static_cast<std::ptrdiff_t>(kId3v1Size);
-    EXPECT_TRUE(std::equal(tag_at, tag_at + 12, "TAGNew Title")) << "new tag before the APE tag";
+    EXPECT_EQ(Prefix(now, with_ape.size()), with_ape) << "audio, old tag and APE tag kept";
+    EXPECT_EQ(now.size(), with_ape.size() + kId3v1Size) << "size with the tag appended";
 }
 
 TEST(TagEditing, AFailedWriteSaysSoAndLeavesTheFileAsItWas) {

@@ -87,6 +87,21 @@ private slots:
         QVERIFY2(!fs::exists(dir_.File("out.mp3")), "no output");
     }
 
+    void ARefusedJoinNamesTheDifference() {
+        const std::string one = Copy("lame_cbr128_joint.mp3", "one.mp3");
+        const std::string two = Copy("lame_cbr192_dual_48k.mp3", "two.mp3");
+        CAppendDlg dialog(one, "one.mp3", test::ScanFile(one));
+        test::MessageBoxWatch boxes;
+        Fill(dialog, two, dir_.File("out.mp3"));
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        dialog.accept();
+        QVERIFY2(finished.wait(10000), "the dialog closes after the refusal");
+        QTRY_VERIFY2(!boxes.shown.isEmpty(), "a message box");
+        QVERIFY2(boxes.shown.front().endsWith(
+                     "\r\n\r\nThe files differ in sample rate (44100 Hz and 48000 Hz)."),
+                 qPrintable("the refusal names the rates: " + boxes.shown.front()));
+    }
+
     void CancelStopsTheJoinAndLeavesNothing() {
         // Big enough that the join is still copying when Cancel comes.
         const std::string one = dir_.File("one.mp3");

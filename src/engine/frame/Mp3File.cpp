@@ -338,24 +338,18 @@ void CMp3File::OpenMemory(const std::string& path, std::vector<uint8_t> bytes) {
 
 int64_t CMp3File::ReadId3v1(ScanRecord& record) {
     FileStream& stream = Stream();
-    const int64_t size = static_cast<int64_t>(GetFileSize());
-    const int64_t tag_position = size - static_cast<int64_t>(kId3v1Size);
     int64_t result = -1;
     record.id3v1.image[kId3v1GenreByte] = 255;
-    uint8_t marker[3] = {};
-    if (tag_position >= 0) {
+    if (const int64_t tag_position = FindId3v1Tag(stream); tag_position >= 0) {
         stream.Seek(tag_position);
-        if (stream.Read(marker) == 3 && std::memcmp(marker, "TAG", 3) == 0) {
-            stream.Seek(tag_position);
-            if (stream.Read(record.id3v1.image) == kId3v1Size) {
-                record.id3v1_present = 1;
-                result = tag_position;
-                // ID3v1.1 keeps the track after a zero byte that ends the
-                // comment; a 30-character ID3v1.0 comment has none.
-                const uint8_t track = record.id3v1.image[kId3v1TrackByte];
-                if (record.id3v1.image[kId3v1TrackByte - 1] == 0 && track != 0) {
-                    record.id3v1.track = static_cast<int8_t>(track);
-                }
+        if (stream.Read(record.id3v1.image) == kId3v1Size) {
+            record.id3v1_present = 1;
+            result = tag_position;
+            // ID3v1.1 keeps the track after a zero byte that ends the
+            // comment; a 30-character ID3v1.0 comment has none.
+            const uint8_t track = record.id3v1.image[kId3v1TrackByte];
+            if (record.id3v1.image[kId3v1TrackByte - 1] == 0 && track != 0) {
+                record.id3v1.track = static_cast<int8_t>(track);
             }
         }
     }
@@ -476,10 +470,9 @@ int64_t CMp3File::FrameAfterInfoFrame(const ScanRecord& record) {
 
 bool CMp3File::WriteId3v1(const Id3v1Tag& tag) {
     FileStream& stream = Stream();
-    // An ID3v1 tag already there is replaced where it is: at the end, or
-    // before the tags a tagger appended after it (APE, Lyrics3).
-    int64_t existing = -1;
-    FindTrailingTags(stream, &existing);
+    // The file's ID3v1 tag is replaced where it is; a file that does not end
+    // in one (but perhaps in an APE or Lyrics3 tag) gets one appended.
+    const int64_t existing = FindId3v1Tag(stream);
     stream.Seek(existing >= 0 ? existing : static_cast<int64_t>(GetFileSize()));
     const std::array<uint8_t, kId3v1Size> image = Id3v1Bytes(tag);
     const int64_t size_before = stream.Size();

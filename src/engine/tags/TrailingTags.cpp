@@ -106,6 +106,26 @@ std::optional<int64_t> Id3v2WithFooterBefore(FileStream& stream, int64_t end) {
     return start;
 }
 
+// Any trailing tag but ID3v1 that ends at `end`: where it starts.
+std::optional<int64_t> OtherTagBefore(FileStream& stream, int64_t end) {
+    std::optional<int64_t> start = ApeTagBefore(stream, end);
+    if (!start) {
+        start = Lyrics3v2Before(stream, end);
+    }
+    if (!start) {
+        start = Lyrics3v1Before(stream, end);
+    }
+    if (!start) {
+        start = Id3v2WithFooterBefore(stream, end);
+    }
+    return start;
+}
+
+bool Id3v1Before(FileStream& stream, int64_t end) {
+    std::array<uint8_t, 3> marker{};
+    return ReadAt(stream, end - static_cast<int64_t>(kId3v1Size), marker) && Starts(marker, "TAG");
+}
+
 }  // namespace
 
 int64_t FindTrailingTags(FileStream& stream, int64_t* id3v1_at) {
@@ -113,36 +133,35 @@ int64_t FindTrailingTags(FileStream& stream, int64_t* id3v1_at) {
     if (id3v1_at != nullptr) {
         *id3v1_at = -1;
     }
-    // One ID3v1 tag: at the very end, where it belongs, or before an APE tag
-    // that a tagger appended after it.
-    bool id3v1_seen = false;
+    // The other tags are looked for before an ID3v1 tag: the 128th byte from
+    // the end of an APE or Lyrics3 tag can read "TAG" (in an item's text).
+    // Only an ID3v1 tag that ends the file is the file's tag; one that a
+    // tagger left in front of a tag it appended is no audio either. Two
+    // ID3v1 tags in a row are not taken: the one in front counts as audio.
+    bool after_id3v1 = false;
     for (int i = 0; i < kMaxTags; ++i) {
-        std::array<uint8_t, 3> marker{};
-        if (!id3v1_seen && ReadAt(stream, end - static_cast<int64_t>(kId3v1Size), marker) &&
-            Starts(marker, "TAG")) {
-            id3v1_seen = true;
-            end -= static_cast<int64_t>(kId3v1Size);
-            if (id3v1_at != nullptr) {
-                *id3v1_at = end;
+        std::optional<int64_t> start = OtherTagBefore(stream, end);
+        const bool id3v1 = !start && !after_id3v1 && Id3v1Before(stream, end);
+        if (id3v1) {
+            start = end - static_cast<int64_t>(kId3v1Size);
+            if (i == 0 && id3v1_at != nullptr) {
+                *id3v1_at = *start;
             }
-            continue;
-        }
-        std::optional<int64_t> start = ApeTagBefore(stream, end);
-        if (!start) {
-            start = Lyrics3v2Before(stream, end);
-        }
-        if (!start) {
-            start = Lyrics3v1Before(stream, end);
-        }
-        if (!start) {
-            start = Id3v2WithFooterBefore(stream, end);
         }
         if (!start || *start >= end) {
             break;
         }
+        after_id3v1 = id3v1;
         end = *start;
     }
     return end;
+}
+
+int64_t FindId3v1Tag(FileStream& stream) {
+    const int64_t end = stream.Size();
+    return !OtherTagBefore(stream, end) && Id3v1Before(stream, end)
+               ? end - static_cast<int64_t>(kId3v1Size)
+               : -1;
 }
 
 }  // namespace vandrel

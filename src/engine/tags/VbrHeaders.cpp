@@ -227,6 +227,15 @@ int ParseVbriHeader(ScanRecord& record, std::span<const uint8_t> bytes) {
     return 1;
 }
 
+int LamePreset(const ScanRecord& record) {
+    const VbrHeaderBlock& x = record.xing;
+    if (x.has_lame_tag == 0 || !LameVersion(record).starts_with("LAME")) {
+        return 0;
+    }
+    // mp3_gain holds tag bytes 25 to 27: the gain, then the preset word.
+    return ((x.mp3_gain[1] & 0x07) << 8) | x.mp3_gain[2];
+}
+
 std::string VbrMethodName(int method) {
     switch (method) {
     case 1:

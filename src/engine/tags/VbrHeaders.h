@@ -65,6 +65,28 @@ struct ReplayGainTextSet {
 };
 ReplayGainTextSet ReplayGainTexts(const ScanRecord& record);
 
+// The setting a LAME tag names (lame 3.94 and later): the low 11 bits of the
+// two bytes after the MP3 gain, under the surround bits. -V 9 to -V 0 are
+// 410 to 500 (-V n is 500 - 10 n), the named presets of lame 3.94 to 3.97 are
+// 1000 to 1007, and ABR and CBR files carry their bitrate. 0 when the tag
+// names none, or when it is not lame's own tag with a correct CRC.
+int LamePreset(const ScanRecord& record);
+inline constexpr int kLamePresetV4 = 460;
+inline constexpr int kLamePresetV2 = 480;
+inline constexpr int kLamePresetV0 = 500;
+inline constexpr int kLamePresetStandard = 1001;
+inline constexpr int kLamePresetExtreme = 1002;
+inline constexpr int kLamePresetInsane = 1003;
+inline constexpr int kLamePresetStandardFast = 1004;
+inline constexpr int kLamePresetExtremeFast = 1005;
+inline constexpr int kLamePresetMedium = 1006;
+inline constexpr int kLamePresetMediumFast = 1007;
+
+// VBR method codes of the LAME tag.
+inline constexpr int kVbrMethodOld = 3;
+inline constexpr int kVbrMethodMtrh = 4;
+inline constexpr int kVbrMethodMt = 5;
+
 std::string VbrMethodName(int method);
 std::string LameStereoModeName(int mode);
 std::string SourceFrequencyName(int code);

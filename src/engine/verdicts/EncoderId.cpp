@@ -84,6 +84,33 @@ size_t FindLameSignature(std::span<const uint8_t> block) {
     return std::string_view::npos;
 }
 
+// Frames a walk must have read before a lack of short blocks and of
+// reservoir use counts as Shine's.
+constexpr int kShineEvidenceFrames = 10;
+
+// The program named by a LAME-style tag that another program wrote with its
+// own version in it ("Lavc59.37"), when the encoder text was made from that
+// tag ("Lame (Lavc59.37)"); empty otherwise.
+std::string_view HostOfLameStyleTag(const ScanRecord& r) {
+    const std::string_view version = LameVersion(r);
+    const std::string_view text = EncoderText(r);
+    constexpr std::string_view kOpen = "Lame (";
+    if (r.xing.has_lame_tag == 0 || version.empty() || version.starts_with("LAME") ||
+        text.size() != kOpen.size() + version.size() + 1 || !text.starts_with(kOpen) ||
+        text.substr(kOpen.size(), version.size()) != version || !text.ends_with(')')) {
+        return {};
+    }
+    return version;
+}
+
+// Shine's frames: long blocks only, and every frame's data in the frame
+// itself (it never borrows from the bit reservoir). lame switches to short
+// blocks at the first attack and borrows from its second frame on.
+bool HasShineTraits(const ScanRecord& r) {
+    return r.layer == 3 && r.frames >= kShineEvidenceFrames && r.short_blocks == 0 &&
+           r.mixed_blocks == 0 && r.max_reservoir == 0;
+}
+
 }  // namespace
 
 std::string SignatureFromBlock(std::span<const uint8_t> block) {
@@ -244,6 +271,12 @@ int EncoderDecisionRow(const ScanRecord& r) {
 std::string IdentifyEncoder(const ScanRecord& record) {
     const std::string_view text = EncoderText(record);
     if (!text.empty()) {
+        // ffmpeg writes its LAME-style tag whatever MP3 encoder it ran: the
+        // frames say whether that was lame or Shine.
+        if (const std::string_view host = HostOfLameStyleTag(record);
+            !host.empty() && HasShineTraits(record)) {
+            return "Shine (" + std::string(host) + ")";
+        }
         return std::string(text);
     }
     if (record.layer != 3) {

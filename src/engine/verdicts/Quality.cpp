@@ -1,9 +1,11 @@
 #include "engine/verdicts/Quality.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "engine/frame/FrameHeader.h"
 #include "engine/media/MpcFile.h"
+#include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
 
@@ -43,7 +45,36 @@ bool IsCurrentLame(std::string_view encoder) {
     return digits(minor) && (encoder.substr(0, dot) != "3" || minor.size() >= 3);
 }
 
+bool IsLameVbrMethod(int method) {
+    return method == kVbrMethodOld || method == kVbrMethodMtrh || method == kVbrMethodMt;
+}
+
 }  // namespace
+
+int LameSettingQuality(const ScanRecord& record) {
+    const int preset = LamePreset(record);
+    if (IsLameVbrMethod(record.xing.vbr_method)) {
+        if (preset >= kLamePresetV2 && preset <= kLamePresetV0) {
+            return kQualityGood;
+        }
+        if (preset >= kLamePresetV4 && preset < kLamePresetV2) {
+            return kQualityOk;
+        }
+    }
+    switch (preset) {
+    case kLamePresetStandard:
+    case kLamePresetExtreme:
+    case kLamePresetInsane:
+    case kLamePresetStandardFast:
+    case kLamePresetExtremeFast:
+        return kQualityGood;
+    case kLamePresetMedium:
+    case kLamePresetMediumFast:
+        return kQualityOk;
+    default:
+        return -1;
+    }
+}
 
 int EncoderClass(std::string_view encoder) {
     if (ContainsAny(encoder, {"FhG", "Lame 3.8", "Lame 3.9", "Gogo (after 3.0)"}) ||
@@ -83,13 +114,13 @@ int EstimateQuality(std::string_view encoder, std::string_view mode_text, const 
     if (record.is_vbr == 1) {
         q *= 1.2;
     }
+    int quality = kQualityBad;
     if (q > rates[static_cast<size_t>(10 - c)]) {
-        return kQualityGood;
+        quality = kQualityGood;
+    } else if (q > rates[static_cast<size_t>(8 - c)]) {
+        quality = kQualityOk;
     }
-    if (q > rates[static_cast<size_t>(8 - c)]) {
-        return kQualityOk;
-    }
-    return kQualityBad;
+    return std::max(quality, LameSettingQuality(record));
 }
 
 std::string_view QualityText(int quality_class) {
