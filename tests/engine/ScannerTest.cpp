@@ -304,6 +304,20 @@ TEST(FinishScan, AveragesByTheXingFrameCountWhenItFitsAndNeverCountsFreeFormat) 
     EXPECT_FLOAT_EQ(r.length_seconds, 12.5f);
 }
 
+TEST(Scan, EstimatesTheLengthOfAFileTooLargeForTheSizeFieldFromItsWholeSize) {
+    // 6 GiB, sparse: frames of 128 kbit/s at its start and in its middle.
+    TempDir dir;
+    constexpr uint64_t kSize = uint64_t{6} << 30;
+    WriteSparseFile(dir.File("huge.mp3"), kSize, MakeFrames({}, 200));
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("huge.mp3"), "rb"));
+    ScanRecord r = ZeroRecord();
+    ASSERT_EQ(file.Scan(r, {.frame_limit = 100, .cache = CacheLookup::kSkip}), 1);
+    EXPECT_EQ(r.file_size, kRecordSizeLimit) << "file_size";
+    EXPECT_EQ(RecordFileSize(FromImage(ToImage(r))), kSize) << "whole size through the image";
+    EXPECT_NEAR(r.length_seconds, 402653.184, 0.1) << "length";  // 6 GiB x 8 / 128,000
+}
+
 // The offsets are fixed by the header; what the image adds is the byte order
 // of every width of number, whatever the host's, and the way back.
 TEST(ScanRecord, ImageHoldsLittleEndianNumbersAndReadsBack) {

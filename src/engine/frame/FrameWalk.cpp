@@ -430,9 +430,7 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     const double sample_rate = record.sample_rate;
     // Tags, and bytes before the first frame or after the last, carry no
     // audio: neither the bitrate nor an estimated length counts them.
-    const double audio_bytes = record.non_audio_bytes < record.file_size
-                                   ? record.file_size - record.non_audio_bytes
-                                   : record.file_size;
+    const auto audio_bytes = static_cast<double>(RecordAudioBytes(record));
     double average = 0.0;
     bool from_xing = false;
 
