@@ -13,6 +13,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/Findings.h"
+#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -124,6 +125,23 @@ TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
     }
     record.vbri.frames = 900;
     EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch") << "VBRI 900";
+}
+
+TEST(Id3v2Tags, ASizePastTheEndOfTheFileIsAWarningOfItsOwn) {
+    // A size of 0x0FFFFFFF in front of 200 bytes of tag and 50 KB of audio.
+    std::vector<uint8_t> bytes = test::Id3v2Header(0x0FFFFFFF);
+    bytes.resize(bytes.size() + 200, 0);
+    const std::vector<uint8_t> audio = ReadFile(FixturePath("lame_cbr128_joint.mp3"));
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    TempDir dir;
+    WriteFile(dir.File("tag.mp3"), bytes);
+    Scanned s = ScanWithChecks(dir.File("tag.mp3"));
+    EXPECT_EQ(s.texts[kSlotProblems], "ID3v2 tag size runs past the end of the file")
+        << "Problems text, without junk before the audio";
+    EXPECT_EQ(s.severity, Severity::kWarning) << "severity";
+    BuildAttributeTexts(s.texts, s.record, false);
+    EXPECT_EQ(s.texts[kSlotId3v2Size], "268435465 (runs past the end of the file)")
+        << "ID3v2 Tag Size text";
 }
 
 TEST(AroundTheAudio, JunkBeforeAndUnknownBytesAfter) {

@@ -6,6 +6,7 @@
 
 #include "engine/checks/Bandwidth.h"
 #include "engine/frame/FrameHeader.h"
+#include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
@@ -117,13 +118,22 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
     if (checks.walked != 0 && record.whole_file_scanned != 0) {
         CompareHeaders(findings, record, checks);
     }
+    const bool tag_past_end = record.kind == kMpegAudio && Id3v2SizeRunsPastEnd(record);
+    if (tag_past_end) {
+        Add(findings, Severity::kWarning, "ID3v2 tag size runs past the end of the file",
+            "The ID3v2 tag's size field gives " + std::to_string(record.id3v2_size) +
+                " bytes, more than the file's " + std::to_string(RecordFileSize(record)) +
+                ": a player that trusts it finds no audio.");
+    }
     if (checks.upscale == static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) {
         Add(findings, Severity::kWarning, "probably upscaled",
             "The audio stops at " + KiloHertz(checks.bandwidth_hz) + " kHz, far below what " +
                 std::to_string(record.average_bitrate) +
                 " kbit/s keeps: probably made from a lower-bitrate MP3.");
     }
-    if (checks.junk_before_audio > 0) {
+    // With a tag size past the end the frames are looked for from the tag's
+    // start: the bytes before them are the tag's, not junk.
+    if (checks.junk_before_audio > 0 && !tag_past_end) {
         Add(findings, Severity::kNotice, "junk before audio",
             Count(checks.junk_before_audio, "byte", "bytes") +
                 " before the first frame are neither audio nor a tag.");
