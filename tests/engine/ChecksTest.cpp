@@ -127,6 +127,28 @@ TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
     EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch") << "VBRI 900";
 }
 
+TEST(SyncErrors, SayWhatFramesOfAnotherLayerFollow) {
+    // 116 Layer III frames, then 115 MPEG-1 Layer II frames, with a lost
+    // Layer III frame (its header zeroed) or without.
+    std::vector<uint8_t> bytes = ReadFile(FixturePath("lame_notag_cbr128.mp3"));
+    const std::vector<uint8_t> mp2 = ReadFile(FixturePath("ffmpeg_mp2_160.mp2"));
+    bytes.insert(bytes.end(), mp2.begin(), mp2.end());
+    TempDir dir;
+    for (const bool lost : {false, true}) {
+        std::fill_n(bytes.begin() + 50 * 418, lost ? 418 : 0, 0);
+        WriteFile(dir.File("layers.mp3"), bytes);
+        const Scanned s = ScanWithChecks(dir.File("layers.mp3"));
+        // 231 frames of 1152 samples at 44.1 kHz; the lost one and the next count as one.
+        EXPECT_NEAR(s.record.length_seconds, (lost ? 230 : 231) * 1152 / 44100.0, 1e-4) << "length";
+        EXPECT_EQ(s.findings.at(0).detail,
+                  lost
+                      ? "The frames lose their chain 2 times (audio missing or corrupt there); "
+                        "115 frames of MPEG-1 Layer II follow."
+                      : "The frames lose their chain 1 time; 115 frames of MPEG-1 Layer II follow.")
+            << "sync error detail";
+    }
+}
+
 TEST(Id3v2Tags, ASizePastTheEndOfTheFileIsAWarningOfItsOwn) {
     // A size of 0x0FFFFFFF in front of 200 bytes of tag and 50 KB of audio.
     std::vector<uint8_t> bytes = test::Id3v2Header(0x0FFFFFFF);

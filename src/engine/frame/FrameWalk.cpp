@@ -3,6 +3,7 @@
 // into an average bitrate and a length.
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 
 #include "engine/checks/Bandwidth.h"
@@ -92,6 +93,21 @@ struct CMp3File::WalkChecks {
                 bandwidth.AddSideInfo(frame.subspan(side_info), header.is_mpeg1, header.channels,
                                       header.sample_rate);
             }
+        }
+    }
+
+    // A frame skipped for its layer; `run_starts` when the frame before it
+    // was not skipped.
+    void AddOtherLayer(const FrameHeader& header, bool run_starts) {
+        const uint16_t kind = MpegKindCode(header.is_mpeg1, header.not_mpeg25, header.layer);
+        if (out.other_layer_frames == 0) {
+            out.other_layer_kind = kind;
+        }
+        if (kind == out.other_layer_kind) {
+            ++out.other_layer_frames;
+        }
+        if (run_starts && out.other_layer_runs != std::numeric_limits<uint16_t>::max()) {
+            ++out.other_layer_runs;
         }
     }
 
@@ -353,6 +369,9 @@ int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeri
             }
             break;
         case FrameStep::kSkipped:
+            if (frame_checks != nullptr && header.layer != record.layer) {
+                frame_checks->AddOtherLayer(header, !skipping);
+            }
             if (!skipping) {
                 // The count does not hold the first frame yet: it is the
                 // number of frames before this one.

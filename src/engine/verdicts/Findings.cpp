@@ -36,6 +36,36 @@ void Add(std::vector<Finding>& findings, Severity severity, std::string brief,
     findings.push_back({severity, std::move(brief), std::move(detail)});
 }
 
+// "MPEG-1 Layer II", ... for an MpegKindCode.
+std::string MpegKindName(uint16_t kind) {
+    static constexpr const char* kVersions[] = {"MPEG-1", "MPEG-2", "MPEG-2.5"};
+    static constexpr const char* kLayers[] = {"I", "II", "III"};
+    const unsigned version = kind / 4u;
+    const unsigned layer = kind % 4u;
+    if (version > 2 || layer == 0) {
+        return "another kind";
+    }
+    return std::string(kVersions[version]) + " Layer " + kLayers[layer - 1];
+}
+
+void AddSyncErrors(std::vector<Finding>& findings, const ScanRecord& record,
+                   const FileChecks& checks) {
+    const auto errors = static_cast<uint64_t>(record.sync_errors);
+    std::string detail = "The frames lose their chain " + Count(errors, "time", "times");
+    if (checks.other_layer_frames == 0) {
+        detail += " (audio missing or corrupt there).";
+    } else {
+        // Frames of another layer were skipped, and lost with them: say what
+        // they are, and whether something else broke the chain too.
+        if (errors > checks.other_layer_runs) {
+            detail += " (audio missing or corrupt there)";
+        }
+        detail += "; " + Count(checks.other_layer_frames, "frame", "frames") + " of " +
+                  MpegKindName(checks.other_layer_kind) + " follow.";
+    }
+    Add(findings, Severity::kDamage, Count(errors, "sync error", "sync errors"), detail);
+}
+
 // What the file's headers say against what the walk of the whole file found.
 // The walk counts the header's own frame; the Xing count does not. The VBRI
 // header's byte count is not compared: encoders fill it in different ways.
@@ -94,11 +124,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
 std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks& checks) {
     std::vector<Finding> findings;
     if (record.sync_errors > 0) {
-        Add(findings, Severity::kDamage,
-            Count(static_cast<uint64_t>(record.sync_errors), "sync error", "sync errors"),
-            "The frames lose their chain " +
-                Count(static_cast<uint64_t>(record.sync_errors), "time", "times") +
-                " (audio missing or corrupt there).");
+        AddSyncErrors(findings, record, checks);
     }
     if (record.kind == kMpegAudio && record.last_frame_complete == 0) {
         Add(findings, Severity::kDamage, "cut last frame",
