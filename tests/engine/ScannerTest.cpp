@@ -7,6 +7,7 @@
 #include "engine/frame/FrameHeader.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/media/VandrelMp3File.h"
+#include "engine/tags/VbrHeaders.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
@@ -276,32 +277,38 @@ TEST(FinishScan, AveragesByTheXingFrameCountWhenItFitsAndNeverCountsFreeFormat) 
     r.sample_rate = 44100;
     r.file_size = 1'000'000;
     r.has_xing = 1;
-    r.xing.frames = 999;            // 1000 frames with the header frame: 26.122449 s
+    r.xing.flags = kXingFramesFlag | kXingBytesFlag;
+    r.xing.frames = 999;  // 1000 frames with the header frame: 26.122449 s
+    r.xing.bytes = 1'000'000;
     r.bitrate_index_counts[0] = 5;  // free format
     r.bitrate_index_counts[9] = 50;
-    r.frames = 56;  // a walk stopped at its limit
+    r.frames = 56;  // a walk stopped at its limit: the first frames of a VBR file
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 306);
-    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3);  // the Xing duration
-    EXPECT_EQ(r.is_vbr, 0);                          // free format is no second bitrate
+    EXPECT_EQ(r.average_bitrate, 306) << "average";
+    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3) << "length";  // the Xing duration
+    EXPECT_EQ(r.is_vbr, 0) << "VBR";                             // free format is no second bitrate
+
+    // A header average a hair under the one bitrate (127.7): a CBR file's.
+    r.file_size = r.xing.bytes = 417'000;
+    r.xing.frames = 999;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.average_bitrate, 128) << "average of a CBR file";
 
     // A whole walk counting more frames than the header: the frames' average, free format out.
     r.frames = 1001;
     r.whole_file_scanned = 1;
+    r.bitrate_index_counts[14] = 10;
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 128);
-    // A second bitrate makes it VBR.
-    r.bitrate_index_counts[14] = 1;
-    FinishScan(r, nullptr);
-    EXPECT_EQ(r.is_vbr, 1);
+    EXPECT_EQ(r.average_bitrate, 160) << "average of the frames";  // (50 x 128 + 10 x 320) / 60
+    EXPECT_EQ(r.is_vbr, 1) << "VBR of a second bitrate";
 
     // No frame counted at all: no average, and the length stays as it was.
     r = ZeroRecord();
     r.layer = 3;
     r.length_seconds = 12.5f;
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 0);
-    EXPECT_FLOAT_EQ(r.length_seconds, 12.5f);
+    EXPECT_EQ(r.average_bitrate, 0) << "average without frames";
+    EXPECT_FLOAT_EQ(r.length_seconds, 12.5f) << "length without frames";
 }
 
 TEST(Scan, EstimatesTheLengthOfAFileTooLargeForTheSizeFieldFromItsWholeSize) {
