@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanError.h"
@@ -288,6 +289,20 @@ TEST(FinishScan, AveragesByTheXingFrameCountWhenItFitsAndNeverCountsFreeFormat) 
     EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3) << "length";  // the Xing duration
     EXPECT_EQ(r.is_vbr, 0) << "VBR";                             // free format is no second bitrate
 
+    // A byte count far from the audio's (the first header of 20 joined
+    // files), none, or 10 frames in 1 MB, past the top of the bitrate table:
+    // the frames' 128 kbit/s, and the size at it.
+    const uint32_t both = r.xing.flags;
+    for (const auto& [size, flags, frames] : {std::tuple{20'000'000u, both, 999u},
+                                              {1'000'000u, kXingFramesFlag, 999u},
+                                              {1'000'000u, both, 9u}}) {
+        r.file_size = size;
+        r.xing.flags = flags;
+        r.xing.frames = frames;
+        FinishScan(r, nullptr);
+        EXPECT_EQ(r.average_bitrate, 128) << "average, size " << size << " frames " << frames;
+        EXPECT_NEAR(r.length_seconds, size / 16'000.0, 1e-3) << "length, size " << size;
+    }
     // A header average a hair under the one bitrate (127.7): a CBR file's.
     r.file_size = r.xing.bytes = 417'000;
     r.xing.frames = 999;

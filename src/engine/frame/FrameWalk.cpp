@@ -13,6 +13,7 @@
 #include "engine/frame/FrameParser.h"
 #include "engine/frame/Mp3File.h"
 #include "engine/io/ByteOrder.h"
+#include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
 
@@ -455,19 +456,29 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     const double sample_rate = record.sample_rate;
     // Tags, and bytes before the first frame or after the last, carry no
     // audio: neither the bitrate nor an estimated length counts them.
-    const auto audio_bytes = static_cast<double>(RecordAudioBytes(record));
+    const uint64_t audio_size = RecordAudioBytes(record);
+    const auto audio_bytes = static_cast<double>(audio_size);
     const bool whole_file = record.whole_file_scanned != 0;
     double average = 0.0;
     bool from_xing = false;
 
+    // The Xing frame count gives the duration when the walk counted as many
+    // frames. A walk cut short by its limit can only take it on trust, and
+    // does so while the header's byte count says the header was written for
+    // this audio: the first header of files joined together, or a header
+    // without a byte count, would give their first part's length and a
+    // bitrate many times too high.
     const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
     const int64_t frames = record.frames;
-    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
-        (frames == xing_frames || (frames < xing_frames && !whole_file))) {
+    const bool counts_fit = frames == xing_frames || (frames < xing_frames && !whole_file &&
+                                                      XingByteCountFits(record, audio_size));
+    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 && counts_fit) {
         const double duration =
             static_cast<double>(xing_frames) * static_cast<double>(samples_per_frame) / sample_rate;
         average = audio_bytes * 8.0 / (duration * 1000.0);
-        from_xing = average > 7.0;
+        // Above the top of the bitrate table no frame could have it: the
+        // header does not describe these bytes.
+        from_xing = average > 7.0 && average <= TopBitrateKbps(record.is_mpeg1, record.layer);
     }
     int used = 0;
     int only_index = 0;

@@ -66,6 +66,39 @@ void AddSyncErrors(std::vector<Finding>& findings, const ScanRecord& record,
     Add(findings, Severity::kDamage, Count(errors, "sync error", "sync errors"), detail);
 }
 
+void AddMismatches(std::vector<Finding>& findings, const std::vector<std::string>& mismatches) {
+    if (mismatches.empty()) {
+        return;
+    }
+    std::string detail = "Header and audio disagree: ";
+    for (size_t i = 0; i < mismatches.size(); ++i) {
+        detail += (i == 0 ? "" : "; ") + mismatches[i];
+    }
+    Add(findings, Severity::kWarning, "header mismatch",
+        detail + " (a joined, cut or padded file).");
+}
+
+// Without a walk of the whole file only the byte counts of the headers can be
+// compared, with the audio's extent as the tags and the last-frame check give
+// it; they tell only when they are far apart (see ByteCountFits).
+void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
+                       const FileChecks& checks) {
+    const uint64_t extent = RecordAudioBytes(record);
+    const uint64_t audio = extent - std::min<uint64_t>(checks.unknown_after_audio, extent);
+    std::vector<std::string> mismatches;
+    if (record.has_xing != 0 && (record.xing.flags & kXingBytesFlag) != 0 &&
+        !ByteCountFits(record.xing.bytes, audio)) {
+        mismatches.push_back("the Xing header counts " + std::to_string(record.xing.bytes) +
+                             " bytes, the audio holds " + std::to_string(audio));
+    }
+    if (record.has_vbri != 0 && record.vbri.bytes != 0 &&
+        !ByteCountFits(record.vbri.bytes, audio)) {
+        mismatches.push_back("the VBRI header counts " + std::to_string(record.vbri.bytes) +
+                             " bytes, the audio holds " + std::to_string(audio));
+    }
+    AddMismatches(findings, mismatches);
+}
+
 // What the file's headers say against what the walk of the whole file found.
 // The walk counts the header's own frame; the Xing count does not. The VBRI
 // header's byte count is not compared: encoders fill it in different ways.
@@ -99,14 +132,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
         mismatches.push_back("the VBRI header counts " + std::to_string(vbri_frames) +
                              " frames, the audio holds " + std::to_string(walked_frames));
     }
-    if (!mismatches.empty()) {
-        std::string detail = "Header and audio disagree: ";
-        for (size_t i = 0; i < mismatches.size(); ++i) {
-            detail += (i == 0 ? "" : "; ") + mismatches[i];
-        }
-        Add(findings, Severity::kWarning, "header mismatch",
-            detail + " (a joined, cut or padded file).");
-    }
+    AddMismatches(findings, mismatches);
 
     const double real = record.length_seconds;
     const double shown = checks.player_seconds;
@@ -143,6 +169,8 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
     }
     if (checks.walked != 0 && record.whole_file_scanned != 0) {
         CompareHeaders(findings, record, checks);
+    } else if (record.kind == kMpegAudio) {
+        CompareByteCounts(findings, record, checks);
     }
     const bool tag_past_end = record.kind == kMpegAudio && Id3v2SizeRunsPastEnd(record);
     if (tag_past_end) {
