@@ -840,6 +840,11 @@ def mean_of_frame_bitrates(c, ours, theirs):
     return not xing_count_used(c) and any(int(m) == ours for m in c.facts["walk"]["means"])
 
 
+def frames_of_one_bitrate(c, ours, theirs):
+    used = sum(1 for count in c.record.get("bitrate_index_counts", [])[1:] if count)
+    return used == 1 and any(m == ours for m in c.facts["walk"]["means"])
+
+
 def id3v1_bytes(c):
     with open(c.path, "rb") as f:
         f.seek(-128, os.SEEK_END)
@@ -931,6 +936,11 @@ EXPLANATIONS = [
         "Without a Xing frame count that matches the frames walked, the average bitrate is the "
         "mean of the bitrates in the frame headers (the first frame left out), not bytes over "
         "time, which padding and a last frame cut short move a little."),
+    Explanation(
+        "frames of one bitrate", PROGRAM, "average_bitrate", ("walk",), frames_of_one_bitrate,
+        "Frames that all have one bitrate (the first frame, often an Info frame of a bitrate of "
+        "its own, left out) have that bitrate as their average; bytes over time, which the "
+        "header frame and padding move a little, fall just under it."),
     Explanation(
         "ID3v1.0 comments of 30 characters", PROGRAM, "id3v1.track", ("mutagen",),
         id3v10_track_byte,

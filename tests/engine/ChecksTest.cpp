@@ -13,6 +13,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/Findings.h"
+#include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -87,9 +88,9 @@ TEST(HeaderChecks, CutVbrFileDisagreesWithItsHeader) {
     EXPECT_TRUE(HasFinding(s, "cut last frame")) << s.texts[kSlotProblems];
     EXPECT_EQ(s.findings.front().severity, Severity::kDamage) << "worst first";
 
-    // A walk of the first frames cannot tell: no header comparison.
+    // A walk of the first frames has the byte count to go by, 60% of the audio's.
     const Scanned part = ScanWithChecks(dir.File("cut.mp3"), {.frame_limit = 20});
-    EXPECT_FALSE(HasFinding(part, "header mismatch")) << part.texts[kSlotProblems];
+    EXPECT_TRUE(HasFinding(part, "header mismatch")) << part.texts[kSlotProblems];
 }
 
 TEST(HeaderChecks, JoinedPairCountsMoreFramesThanTheFirstHeader) {
@@ -107,6 +108,14 @@ TEST(HeaderChecks, JoinedPairCountsMoreFramesThanTheFirstHeader) {
         << mismatch->detail;
     EXPECT_EQ(mismatch->severity, Severity::kWarning) << "severity";
     EXPECT_FALSE(HasFinding(s, "cut last frame")) << s.texts[kSlotProblems];
+
+    // Its first 20 frames, all of 128 kbit/s, under the first header's byte
+    // count, less than half the audio's: the size at 128 kbit/s is the length.
+    const Scanned part = ScanWithChecks(dir.File("joined.mp3"), {.frame_limit = 20});
+    EXPECT_EQ(part.record.average_bitrate, 128) << "average bitrate";
+    EXPECT_NEAR(part.record.length_seconds, static_cast<double>(bytes.size()) / 16e3, 1e-3)
+        << "length";
+    EXPECT_TRUE(HasFinding(part, "header mismatch")) << part.texts[kSlotProblems];
 }
 
 TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
@@ -124,6 +133,52 @@ TEST(HeaderChecks, VbriCountMayTakeInItsOwnFrame) {
     }
     record.vbri.frames = 900;
     EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch") << "VBRI 900";
+
+    // A walk of the first frames compares a byte count far from the audio's.
+    record.whole_file_scanned = 0;
+    record.file_size = 1'000'000;
+    record.vbri.bytes = 400'000;
+    EXPECT_EQ(ProblemsText(CollectFindings(record, checks)), "header mismatch")
+        << "VBRI 400000 bytes";
+}
+
+TEST(SyncErrors, SayWhatFramesOfAnotherLayerFollow) {
+    // 116 Layer III frames, then 115 MPEG-1 Layer II frames, with a lost
+    // Layer III frame (its header zeroed) or without.
+    std::vector<uint8_t> bytes = ReadFile(FixturePath("lame_notag_cbr128.mp3"));
+    const std::vector<uint8_t> mp2 = ReadFile(FixturePath("ffmpeg_mp2_160.mp2"));
+    bytes.insert(bytes.end(), mp2.begin(), mp2.end());
+    TempDir dir;
+    for (const bool lost : {false, true}) {
+        std::fill_n(bytes.begin() + 50 * 418, lost ? 418 : 0, 0);
+        WriteFile(dir.File("layers.mp3"), bytes);
+        const Scanned s = ScanWithChecks(dir.File("layers.mp3"));
+        // 231 frames of 1152 samples at 44.1 kHz; the lost one and the next count as one.
+        EXPECT_NEAR(s.record.length_seconds, (lost ? 230 : 231) * 1152 / 44100.0, 1e-4) << "length";
+        EXPECT_EQ(s.findings.at(0).detail,
+                  lost
+                      ? "The frames lose their chain 2 times (audio missing or corrupt there); "
+                        "115 frames of MPEG-1 Layer II follow."
+                      : "The frames lose their chain 1 time; 115 frames of MPEG-1 Layer II follow.")
+            << "sync error detail";
+    }
+}
+
+TEST(Id3v2Tags, ASizePastTheEndOfTheFileIsAWarningOfItsOwn) {
+    // A size of 0x0FFFFFFF in front of 200 bytes of tag and 50 KB of audio.
+    std::vector<uint8_t> bytes = test::Id3v2Header(0x0FFFFFFF);
+    bytes.resize(bytes.size() + 200, 0);
+    const std::vector<uint8_t> audio = ReadFile(FixturePath("lame_cbr128_joint.mp3"));
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    TempDir dir;
+    WriteFile(dir.File("tag.mp3"), bytes);
+    Scanned s = ScanWithChecks(dir.File("tag.mp3"));
+    EXPECT_EQ(s.texts[kSlotProblems], "ID3v2 tag size runs past the end of the file")
+        << "Problems text, without junk before the audio";
+    EXPECT_EQ(s.severity, Severity::kWarning) << "severity";
+    BuildAttributeTexts(s.texts, s.record, false);
+    EXPECT_EQ(s.texts[kSlotId3v2Size], "268435465 (runs past the end of the file)")
+        << "ID3v2 Tag Size text";
 }
 
 TEST(AroundTheAudio, JunkBeforeAndUnknownBytesAfter) {

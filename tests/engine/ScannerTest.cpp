@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanError.h"
 #include "engine/frame/FrameHeader.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/media/VandrelMp3File.h"
+#include "engine/tags/VbrHeaders.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 
@@ -276,32 +278,66 @@ TEST(FinishScan, AveragesByTheXingFrameCountWhenItFitsAndNeverCountsFreeFormat) 
     r.sample_rate = 44100;
     r.file_size = 1'000'000;
     r.has_xing = 1;
-    r.xing.frames = 999;            // 1000 frames with the header frame: 26.122449 s
+    r.xing.flags = kXingFramesFlag | kXingBytesFlag;
+    r.xing.frames = 999;  // 1000 frames with the header frame: 26.122449 s
+    r.xing.bytes = 1'000'000;
     r.bitrate_index_counts[0] = 5;  // free format
     r.bitrate_index_counts[9] = 50;
-    r.frames = 56;  // a walk stopped at its limit
+    r.frames = 56;  // a walk stopped at its limit: the first frames of a VBR file
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 306);
-    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3);  // the Xing duration
-    EXPECT_EQ(r.is_vbr, 0);                          // free format is no second bitrate
+    EXPECT_EQ(r.average_bitrate, 306) << "average";
+    EXPECT_NEAR(r.length_seconds, 26.122449, 1e-3) << "length";  // the Xing duration
+    EXPECT_EQ(r.is_vbr, 0) << "VBR";                             // free format is no second bitrate
+
+    // A byte count far from the audio's (the first header of 20 joined
+    // files), none, or 10 frames in 1 MB, past the top of the bitrate table:
+    // the frames' 128 kbit/s, and the size at it.
+    const uint32_t both = r.xing.flags;
+    for (const auto& [size, flags, frames] : {std::tuple{20'000'000u, both, 999u},
+                                              {1'000'000u, kXingFramesFlag, 999u},
+                                              {1'000'000u, both, 9u}}) {
+        r.file_size = size;
+        r.xing.flags = flags;
+        r.xing.frames = frames;
+        FinishScan(r, nullptr);
+        EXPECT_EQ(r.average_bitrate, 128) << "average, size " << size << " frames " << frames;
+        EXPECT_NEAR(r.length_seconds, size / 16'000.0, 1e-3) << "length, size " << size;
+    }
+    // A header average a hair under the one bitrate (127.7): a CBR file's.
+    r.file_size = r.xing.bytes = 417'000;
+    r.xing.frames = 999;
+    FinishScan(r, nullptr);
+    EXPECT_EQ(r.average_bitrate, 128) << "average of a CBR file";
 
     // A whole walk counting more frames than the header: the frames' average, free format out.
     r.frames = 1001;
     r.whole_file_scanned = 1;
+    r.bitrate_index_counts[14] = 10;
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 128);
-    // A second bitrate makes it VBR.
-    r.bitrate_index_counts[14] = 1;
-    FinishScan(r, nullptr);
-    EXPECT_EQ(r.is_vbr, 1);
+    EXPECT_EQ(r.average_bitrate, 160) << "average of the frames";  // (50 x 128 + 10 x 320) / 60
+    EXPECT_EQ(r.is_vbr, 1) << "VBR of a second bitrate";
 
     // No frame counted at all: no average, and the length stays as it was.
     r = ZeroRecord();
     r.layer = 3;
     r.length_seconds = 12.5f;
     FinishScan(r, nullptr);
-    EXPECT_EQ(r.average_bitrate, 0);
-    EXPECT_FLOAT_EQ(r.length_seconds, 12.5f);
+    EXPECT_EQ(r.average_bitrate, 0) << "average without frames";
+    EXPECT_FLOAT_EQ(r.length_seconds, 12.5f) << "length without frames";
+}
+
+TEST(Scan, EstimatesTheLengthOfAFileTooLargeForTheSizeFieldFromItsWholeSize) {
+    // 6 GiB, sparse: frames of 128 kbit/s at its start and in its middle.
+    TempDir dir;
+    constexpr uint64_t kSize = uint64_t{6} << 30;
+    WriteSparseFile(dir.File("huge.mp3"), kSize, MakeFrames({}, 200));
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.Open(dir.File("huge.mp3"), "rb"));
+    ScanRecord r = ZeroRecord();
+    ASSERT_EQ(file.Scan(r, {.frame_limit = 100, .cache = CacheLookup::kSkip}), 1);
+    EXPECT_EQ(r.file_size, kRecordSizeLimit) << "file_size";
+    EXPECT_EQ(RecordFileSize(FromImage(ToImage(r))), kSize) << "whole size through the image";
+    EXPECT_NEAR(r.length_seconds, 402653.184, 0.1) << "length";  // 6 GiB x 8 / 128,000
 }
 
 // The offsets are fixed by the header; what the image adds is the byte order

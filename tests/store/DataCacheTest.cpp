@@ -461,6 +461,9 @@ FileChecks Checks(uint32_t n) {
     checks.bandwidth_hz = 16000.5f + static_cast<float>(n);
     checks.upscale = 1;
     checks.player_seconds = 3.25f;
+    checks.other_layer_frames = n + 3;
+    checks.other_layer_kind = 6;
+    checks.other_layer_runs = static_cast<uint16_t>(n + 4);
     return checks;
 }
 
@@ -552,7 +555,7 @@ TEST(DataCacheChecks, AreDroppedWhenTheirFileIsDamagedOrTheirRecordReplaced) {
     cache.Store(Record("/m/b", 10, true), &a);
     ASSERT_TRUE(cache.Save());
     const std::vector<uint8_t> valid = test::ReadFile(beside);
-    ASSERT_EQ(valid.size(), 24u + 2 * 320u);
+    ASSERT_EQ(valid.size(), 24u + 2 * 328u);
 
     // Whether /m/a loads with checks from these bytes beside the cache; the
     // records load in any case.
@@ -574,7 +577,7 @@ TEST(DataCacheChecks, AreDroppedWhenTheirFileIsDamagedOrTheirRecordReplaced) {
     longer.push_back(0);
     EXPECT_FALSE(answered(longer)) << "a byte after the entries";
     EXPECT_FALSE(answered(patched(0))) << "another magic";
-    EXPECT_FALSE(answered(patched(24 + 320 + 300))) << "a bit changed in the checks";
+    EXPECT_FALSE(answered(patched(24 + 328 + 300))) << "a bit changed in the checks";
 
     // An older build that scanned /m/a again (another time) and /m/b further
     // (the same file state) rewrites the cache file only: the checks stay

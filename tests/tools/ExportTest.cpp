@@ -135,7 +135,7 @@ TEST_F(Export, WritesThePiecesOfOneFolderByteForByte) {
         "</td>"
         "\t\t<td align = \"right\"></td>\r\n\t\t<td align = \"left\"></td>\r\n\t</tr>\r\n"
         "\t<tr>\r\n\t\t<td align = \"left\">lame_cbr64_mono.mp3</td>\r\n"
-        "\t\t<td align = \"right\">63</td>\r\n\t\t<td align = \"left\"></td>\r\n\t</tr>\r\n"
+        "\t\t<td align = \"right\">64</td>\r\n\t\t<td align = \"left\"></td>\r\n\t</tr>\r\n"
         "\t<tr>\r\n\t\t<td align = \"left\">lame_tags_v1only.mp3</td>\r\n"
         "\t\t<td align = \"right\">96</td>\r\n\t\t<td align = \"left\">Only Version One</td>\r\n"
         "\t</tr>\r\n";

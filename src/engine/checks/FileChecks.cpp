@@ -22,6 +22,9 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(40), checks.bandwidth_granules);
     StoreLe32(out.subspan(44), static_cast<uint32_t>(checks.upscale));
     StoreLe32(out.subspan(48), std::bit_cast<uint32_t>(checks.player_seconds));
+    StoreLe32(out.subspan(52), checks.other_layer_frames);
+    StoreLe16(out.subspan(56), checks.other_layer_kind);
+    StoreLe16(out.subspan(58), checks.other_layer_runs);
     return image;
 }
 
@@ -40,6 +43,9 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.bandwidth_granules = LoadLe32(in.subspan(40));
     checks.upscale = static_cast<int32_t>(LoadLe32(in.subspan(44)));
     checks.player_seconds = std::bit_cast<float>(LoadLe32(in.subspan(48)));
+    checks.other_layer_frames = LoadLe32(in.subspan(52));
+    checks.other_layer_kind = LoadLe16(in.subspan(56));
+    checks.other_layer_runs = LoadLe16(in.subspan(58));
     return checks;
 }
 

@@ -39,14 +39,28 @@ struct FileChecks {
     // or VBRI frame count, else the audio's size at the first frame's
     // bitrate. 0 when there is none to tell.
     float player_seconds = 0;
+    // Frames skipped for being of another layer than the first frame (an MP3
+    // and an MP2 joined into one file): how many are of the kind of the
+    // first of them, that kind (MpegKindCode), and the runs of frames of
+    // another layer, each of which is one sync error.
+    uint32_t other_layer_frames = 0;
+    uint16_t other_layer_kind = 0;
+    uint16_t other_layer_runs = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 52;
+constexpr size_t kFileChecksImageSize = 60;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
+
+// A frame's version and layer as one number: the layer (1 to 3) plus 4 for
+// MPEG-2 or 8 for MPEG-2.5 (bit 20 of the header clear).
+constexpr uint16_t MpegKindCode(int is_mpeg1, int not_mpeg25, int layer) {
+    const int version = not_mpeg25 == 0 ? 2 : (is_mpeg1 != 0 ? 0 : 1);
+    return static_cast<uint16_t>(4 * version + layer);
+}
 
 FileChecksImage ToImage(const FileChecks& checks);
 FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image);

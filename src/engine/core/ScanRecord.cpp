@@ -7,6 +7,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "engine/io/ByteOrder.h"
+
 namespace vandrel {
 
 static_assert(std::is_trivially_copyable_v<ScanRecord>);
@@ -79,6 +81,30 @@ std::string_view EncoderText(const ScanRecord& record) {
 
 std::string_view LameVersion(const ScanRecord& record) {
     return TextField(record.xing.lame_version, sizeof record.xing.lame_version);
+}
+
+void StoreMpegFileSize(ScanRecord& record, uint64_t size) {
+    record.file_size = SaturatedSize(size);
+    if (size > kRecordSizeLimit) {
+        StoreLe32(record.kind_fields, static_cast<uint32_t>(size));
+        StoreLe32(record.large_size_high, static_cast<uint32_t>(size >> 32));
+    }
+}
+
+uint64_t RecordFileSize(const ScanRecord& record) {
+    // Only MPEG audio records keep the whole size, and only when the
+    // saturated field could not: then the high word is never zero.
+    constexpr int32_t kMpegAudio = 1;
+    const uint64_t high = LoadLe32(record.large_size_high);
+    if (record.kind != kMpegAudio || record.file_size != kRecordSizeLimit || high == 0) {
+        return record.file_size;
+    }
+    return high << 32 | LoadLe32(record.kind_fields);
+}
+
+uint64_t RecordAudioBytes(const ScanRecord& record) {
+    const uint64_t size = RecordFileSize(record);
+    return record.non_audio_bytes < size ? size - record.non_audio_bytes : size;
 }
 
 void CopyTextField(std::span<char> field, std::string_view text) {

@@ -147,7 +147,10 @@ struct ScanRecord {
     int32_t average_reservoir;
     int64_t reservoir_sum;
     int32_t sync_errors;
-    uint8_t reserved_332[4];
+    // WAVE files keep their format tag and sample width here (WaveFormatTag);
+    // MPEG audio files larger than file_size holds the low 32 bits of their
+    // size (RecordFileSize).
+    uint8_t kind_fields[4];
     int64_t sync_error_times_ms[kMaxStoredSyncErrors];
     // Bytes of the file that are not audio: before the first frame, after the
     // last one, tags at either end. The average bitrate and an estimated
@@ -179,7 +182,10 @@ struct ScanRecord {
     int32_t mpc_profile;
     char path[kRecordPathCapacity];
     RecordFileStatus status;
-    uint8_t reserved_2052[4];
+    // The high 32 bits of the size of an MPEG audio file larger than
+    // file_size holds; zero for every smaller file, so their records are
+    // those they always were.
+    uint8_t large_size_high[4];
 };
 
 static_assert(sizeof(ScanRecord) == kScanRecordSize);
@@ -209,7 +215,7 @@ static_assert(offsetof(ScanRecord, max_reservoir) == 312);
 static_assert(offsetof(ScanRecord, average_reservoir) == 316);
 static_assert(offsetof(ScanRecord, reservoir_sum) == 320);
 static_assert(offsetof(ScanRecord, sync_errors) == 328);
-static_assert(offsetof(ScanRecord, reserved_332) == 332);
+static_assert(offsetof(ScanRecord, kind_fields) == 332);
 static_assert(offsetof(ScanRecord, sync_error_times_ms) == 336);
 static_assert(offsetof(ScanRecord, non_audio_bytes) == 496);
 static_assert(offsetof(ScanRecord, walked_seconds) == 500);
@@ -299,7 +305,7 @@ static_assert(offsetof(ScanRecord, status.size) == 2036);
 static_assert(offsetof(ScanRecord, status.access_time) == 2040);
 static_assert(offsetof(ScanRecord, status.modification_time) == 2044);
 static_assert(offsetof(ScanRecord, status.change_time) == 2048);
-static_assert(offsetof(ScanRecord, reserved_2052) == 2052);
+static_assert(offsetof(ScanRecord, large_size_high) == 2052);
 
 using ScanRecordImage = std::array<uint8_t, kScanRecordSize>;
 
@@ -321,6 +327,18 @@ std::string_view LameVersion(const ScanRecord& record);
 inline bool FitsRecordPath(std::string_view path) {
     return path.size() < kRecordPathCapacity;
 }
+
+// Stores an MPEG audio file's size: file_size saturated, and the whole size
+// beside it when it is larger than file_size holds.
+void StoreMpegFileSize(ScanRecord& record, uint64_t size);
+// The file's size: that of an MPEG audio file in full, even beyond what
+// file_size holds; of other kinds (and of records made before the whole size
+// was kept) file_size.
+uint64_t RecordFileSize(const ScanRecord& record);
+
+// The bytes of the file that are audio: its size less non_audio_bytes (the
+// whole file when that would leave nothing).
+uint64_t RecordAudioBytes(const ScanRecord& record);
 
 // Copies at most capacity - 1 bytes of text and zero-fills the rest of the field.
 void CopyTextField(std::span<char> field, std::string_view text);

@@ -78,6 +78,12 @@ constexpr int32_t BitrateKbps(int is_mpeg1, int layer, int bitrate_index) {
     return kBitrates[static_cast<size_t>(row)][static_cast<size_t>(bitrate_index)];
 }
 
+// The highest bitrate a version and layer can code (index 14), in kbit/s; 0
+// for out-of-range input.
+constexpr int32_t TopBitrateKbps(int is_mpeg1, int layer) {
+    return BitrateKbps(is_mpeg1, layer, 14);
+}
+
 // Samples carried by one frame: 384 for Layer I, 1152 for Layer II and for
 // MPEG-1 Layer III, 576 for MPEG-2/2.5 Layer III.
 int32_t SamplesPerFrame(int is_mpeg1, int layer);

@@ -3,6 +3,8 @@
 // into an average bitrate and a length.
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <optional>
 
 #include "engine/checks/Bandwidth.h"
@@ -11,6 +13,7 @@
 #include "engine/frame/FrameParser.h"
 #include "engine/frame/Mp3File.h"
 #include "engine/io/ByteOrder.h"
+#include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
 
@@ -24,6 +27,11 @@ int32_t TruncateToInt32(double value) {
     }
     return static_cast<int32_t>(value);
 }
+
+// How far (as a share of the bitrate) the average of a Xing header may lie
+// from the one bitrate of the frames walked for a partial walk to take that
+// bitrate: lame's CBR files give a few tenths of a percent less.
+constexpr double kCbrHeaderTolerance = 0.02;
 
 // The time a walk has covered, each frame with its own duration. Frames that
 // last as long as the first are only counted, so that a file of one frame
@@ -92,6 +100,21 @@ struct CMp3File::WalkChecks {
                 bandwidth.AddSideInfo(frame.subspan(side_info), header.is_mpeg1, header.channels,
                                       header.sample_rate);
             }
+        }
+    }
+
+    // A frame skipped for its layer; `run_starts` when the frame before it
+    // was not skipped.
+    void AddOtherLayer(const FrameHeader& header, bool run_starts) {
+        const uint16_t kind = MpegKindCode(header.is_mpeg1, header.not_mpeg25, header.layer);
+        if (out.other_layer_frames == 0) {
+            out.other_layer_kind = kind;
+        }
+        if (kind == out.other_layer_kind) {
+            ++out.other_layer_frames;
+        }
+        if (run_starts && out.other_layer_runs != std::numeric_limits<uint16_t>::max()) {
+            ++out.other_layer_runs;
         }
     }
 
@@ -353,6 +376,9 @@ int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeri
             }
             break;
         case FrameStep::kSkipped:
+            if (frame_checks != nullptr && header.layer != record.layer) {
+                frame_checks->AddOtherLayer(header, !skipping);
+            }
             if (!skipping) {
                 // The count does not hold the first frame yet: it is the
                 // number of frames before this one.
@@ -430,20 +456,37 @@ bool FinishScan(ScanRecord& record, sink* progress) {
     const double sample_rate = record.sample_rate;
     // Tags, and bytes before the first frame or after the last, carry no
     // audio: neither the bitrate nor an estimated length counts them.
-    const double audio_bytes = record.non_audio_bytes < record.file_size
-                                   ? record.file_size - record.non_audio_bytes
-                                   : record.file_size;
+    const uint64_t audio_size = RecordAudioBytes(record);
+    const auto audio_bytes = static_cast<double>(audio_size);
+    const bool whole_file = record.whole_file_scanned != 0;
     double average = 0.0;
     bool from_xing = false;
 
+    // The Xing frame count gives the duration when the walk counted as many
+    // frames. A walk cut short by its limit can only take it on trust, and
+    // does so while the header's byte count says the header was written for
+    // this audio: the first header of files joined together, or a header
+    // without a byte count, would give their first part's length and a
+    // bitrate many times too high.
     const uint32_t xing_frames = record.xing.frames + 1;  // the header frame counts too
-    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 &&
-        (int64_t{record.frames} == xing_frames ||
-         (int64_t{record.frames} < xing_frames && record.whole_file_scanned == 0))) {
+    const int64_t frames = record.frames;
+    const bool counts_fit = frames == xing_frames || (frames < xing_frames && !whole_file &&
+                                                      XingByteCountFits(record, audio_size));
+    if (record.has_xing != 0 && xing_frames != 0 && sample_rate > 0 && counts_fit) {
         const double duration =
             static_cast<double>(xing_frames) * static_cast<double>(samples_per_frame) / sample_rate;
         average = audio_bytes * 8.0 / (duration * 1000.0);
-        from_xing = average > 7.0;
+        // Above the top of the bitrate table no frame could have it: the
+        // header does not describe these bytes.
+        from_xing = average > 7.0 && average <= TopBitrateKbps(record.is_mpeg1, record.layer);
+    }
+    int used = 0;
+    int only_index = 0;
+    for (int i = 1; i <= 15; ++i) {
+        if (record.bitrate_index_counts[i] != 0) {
+            ++used;
+            only_index = i;
+        }
     }
     if (!from_xing) {
         int64_t weighted = 0;
@@ -456,23 +499,28 @@ bool FinishScan(ScanRecord& record, sink* progress) {
         average = counted > 0 ? static_cast<double>(weighted) / static_cast<double>(counted) : 0.0;
     }
 
-    if (record.whole_file_scanned != 0) {
+    if (whole_file) {
         if (record.walked_seconds > 0.0f) {
             record.length_seconds = record.walked_seconds;  // frames of more than one duration
         } else if (sample_rate > 0) {
-            record.length_seconds =
-                static_cast<float>(static_cast<double>(record.frames) *
-                                   static_cast<double>(samples_per_frame) / sample_rate);
+            record.length_seconds = static_cast<float>(
+                static_cast<double>(frames) * static_cast<double>(samples_per_frame) / sample_rate);
         }
     } else if (average > 0.0) {
         // Without an average (no frame counted) the first-frame estimate stays.
         record.length_seconds = static_cast<float>(audio_bytes * 8.0 / (average * 1000.0));
     }
     record.average_bitrate = TruncateToInt32(average);
-
-    int used = 0;
-    for (int i = 1; i <= 15; ++i) {
-        used += record.bitrate_index_counts[i] != 0 ? 1 : 0;
+    if (used == 1) {
+        // Frames of one bitrate have that bitrate, whatever their header
+        // frame (of a bitrate of its own) makes of the size over the
+        // duration. A walk cut short under a header that gives another
+        // average has only seen the start of the file (a VBR file's quiet
+        // first frames); a CBR header's average lies within a hair of it.
+        const int32_t only = BitrateKbps(record.is_mpeg1, record.layer, only_index);
+        if (whole_file || !from_xing || std::abs(average - only) <= kCbrHeaderTolerance * only) {
+            record.average_bitrate = only;
+        }
     }
     record.is_vbr = used >= 2 ? 1 : 0;
 

@@ -180,8 +180,9 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
 
     stream.Seek(0);
     const int64_t size = static_cast<int64_t>(GetFileSize());
-    // The record holds 32 bits; larger sizes saturate rather than wrap.
-    record.file_size = SaturatedSize(static_cast<uint64_t>(size));
+    // file_size holds 32 bits; larger sizes saturate rather than wrap, and
+    // the whole size is kept beside it.
+    StoreMpegFileSize(record, static_cast<uint64_t>(size));
     if (size == 0) {
         return 0;
     }

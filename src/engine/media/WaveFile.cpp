@@ -83,11 +83,11 @@ WaveLayout WalkChunks(FileStream& stream) {
 }
 
 std::span<uint8_t, 4> WaveFieldsOf(ScanRecord& record) {
-    return record.reserved_332;
+    return record.kind_fields;
 }
 
 std::span<const uint8_t, 4> WaveFieldsOf(const ScanRecord& record) {
-    return record.reserved_332;
+    return record.kind_fields;
 }
 
 }  // namespace

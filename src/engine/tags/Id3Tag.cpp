@@ -162,6 +162,11 @@ Id3v1Tag ComposeId3v1(const Id3v1Fields& fields) {
     return tag;
 }
 
+bool Id3v2SizeRunsPastEnd(const ScanRecord& record) {
+    return record.id3v2_present != 0 && record.id3v2_size > 0 &&
+           static_cast<uint64_t>(record.id3v2_size) > RecordFileSize(record);
+}
+
 std::array<uint8_t, kId3v1Size> Id3v1Bytes(const Id3v1Tag& tag) {
     std::array<uint8_t, kId3v1Size> bytes;
     std::copy(std::begin(tag.image), std::end(tag.image), bytes.begin());

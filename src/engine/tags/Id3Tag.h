@@ -72,6 +72,11 @@ private:
     int32_t present_ = 0;
 };
 
+// Whether the record's ID3v2 tag, as its header gives its size (footer
+// included), would end past the end of the file. The scan then looks for the
+// frames from the tag's start; a player that trusts the size finds no audio.
+bool Id3v2SizeRunsPastEnd(const ScanRecord& record);
+
 // The values a user edits in an ID3v1 tag; texts are UTF-8.
 struct Id3v1Fields {
     std::string title;

@@ -98,6 +98,18 @@ std::string ShortestG(double value) {
 
 }  // namespace
 
+bool ByteCountFits(uint64_t header_bytes, uint64_t audio_bytes) {
+    // Both sides times two against the other times three: whole numbers, no
+    // rounding. Sizes stay far below 2^62.
+    return header_bytes > 0 && audio_bytes * 2 <= header_bytes * 3 &&
+           header_bytes * 2 <= audio_bytes * 3;
+}
+
+bool XingByteCountFits(const ScanRecord& record, uint64_t audio_bytes) {
+    return record.has_xing != 0 && (record.xing.flags & kXingBytesFlag) != 0 &&
+           ByteCountFits(record.xing.bytes, audio_bytes);
+}
+
 size_t XingHeaderOffset(uint32_t header_word) {
     const bool mpeg1 = (header_word & 0x00080000) != 0;
     const bool mono = ((header_word >> 6) & 0x3) == 3;

@@ -21,6 +21,15 @@ constexpr uint32_t kXingBytesFlag = 0x2;
 constexpr uint32_t kXingTocFlag = 0x4;
 constexpr uint32_t kXingScaleFlag = 0x8;
 
+// Whether a VBR header's byte count can be that of the audio the file holds.
+// A joined pair of like files already holds twice what its first header
+// counts; a header that leaves its own frame out of the count, tags this
+// program does not know or stray bytes after the audio make a few percent.
+// A factor of one and a half either way lies well between the two.
+bool ByteCountFits(uint64_t header_bytes, uint64_t audio_bytes);
+// The same for the record's Xing byte count; false when the header has none.
+bool XingByteCountFits(const ScanRecord& record, uint64_t audio_bytes);
+
 // Offset of a Xing/Info header inside its frame: after the side information,
 // which is longer for MPEG-1 and for two channels.
 size_t XingHeaderOffset(uint32_t header_word);

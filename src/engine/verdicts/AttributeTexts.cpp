@@ -192,6 +192,9 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotMpcProfile] = "--";
     FillId3v1Texts(record, texts);
     texts[kSlotId3v2Size] = std::to_string(record.id3v2_size);
+    if (Id3v2SizeRunsPastEnd(record)) {
+        texts[kSlotId3v2Size] += " (runs past the end of the file)";
+    }
     texts[kSlotVbr] = YesNo(record.is_vbr);
     texts[kSlotCueSheet] = YesNo(record.has_cue_sheet);
     texts[kSlotLameTag] = YesNo(record.xing.has_lame_tag);

@@ -6,6 +6,7 @@
 
 #include "engine/checks/Bandwidth.h"
 #include "engine/frame/FrameHeader.h"
+#include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
@@ -33,6 +34,69 @@ std::string Count(uint64_t n, const char* one, const char* many) {
 void Add(std::vector<Finding>& findings, Severity severity, std::string brief,
          std::string detail) {
     findings.push_back({severity, std::move(brief), std::move(detail)});
+}
+
+// "MPEG-1 Layer II", ... for an MpegKindCode.
+std::string MpegKindName(uint16_t kind) {
+    static constexpr const char* kVersions[] = {"MPEG-1", "MPEG-2", "MPEG-2.5"};
+    static constexpr const char* kLayers[] = {"I", "II", "III"};
+    const unsigned version = kind / 4u;
+    const unsigned layer = kind % 4u;
+    if (version > 2 || layer == 0) {
+        return "another kind";
+    }
+    return std::string(kVersions[version]) + " Layer " + kLayers[layer - 1];
+}
+
+void AddSyncErrors(std::vector<Finding>& findings, const ScanRecord& record,
+                   const FileChecks& checks) {
+    const auto errors = static_cast<uint64_t>(record.sync_errors);
+    std::string detail = "The frames lose their chain " + Count(errors, "time", "times");
+    if (checks.other_layer_frames == 0) {
+        detail += " (audio missing or corrupt there).";
+    } else {
+        // Frames of another layer were skipped, and lost with them: say what
+        // they are, and whether something else broke the chain too.
+        if (errors > checks.other_layer_runs) {
+            detail += " (audio missing or corrupt there)";
+        }
+        detail += "; " + Count(checks.other_layer_frames, "frame", "frames") + " of " +
+                  MpegKindName(checks.other_layer_kind) + " follow.";
+    }
+    Add(findings, Severity::kDamage, Count(errors, "sync error", "sync errors"), detail);
+}
+
+void AddMismatches(std::vector<Finding>& findings, const std::vector<std::string>& mismatches) {
+    if (mismatches.empty()) {
+        return;
+    }
+    std::string detail = "Header and audio disagree: ";
+    for (size_t i = 0; i < mismatches.size(); ++i) {
+        detail += (i == 0 ? "" : "; ") + mismatches[i];
+    }
+    Add(findings, Severity::kWarning, "header mismatch",
+        detail + " (a joined, cut or padded file).");
+}
+
+// Without a walk of the whole file only the byte counts of the headers can be
+// compared, with the audio's extent as the tags and the last-frame check give
+// it; they tell only when they are far apart (see ByteCountFits).
+void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
+                       const FileChecks& checks) {
+    const uint64_t extent = RecordAudioBytes(record);
+    const uint64_t audio = extent - std::min<uint64_t>(checks.unknown_after_audio, extent);
+    std::vector<std::string> mismatches;
+    if (record.has_xing != 0 && (record.xing.flags & kXingBytesFlag) != 0 &&
+        !ByteCountFits(record.xing.bytes, audio)) {
+        mismatches.push_back("the Xing header counts " + std::to_string(record.xing.bytes) +
+                             " bytes, the audio holds " + std::to_string(audio));
+    }
+    if (record.has_vbri != 0 && record.vbri.bytes != 0 &&
+        !ByteCountFits(record.vbri.bytes, audio)) {
+        mismatches.push_back("the VBRI header counts " + std::to_string(record.vbri.bytes) +
+                             " bytes, the audio holds " + std::to_string(audio));
+    }
+    AddMismatches(findings, mismatches);
 }
 
 // What the file's headers say against what the walk of the whole file found.
@@ -68,14 +132,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
         mismatches.push_back("the VBRI header counts " + std::to_string(vbri_frames) +
                              " frames, the audio holds " + std::to_string(walked_frames));
     }
-    if (!mismatches.empty()) {
-        std::string detail = "Header and audio disagree: ";
-        for (size_t i = 0; i < mismatches.size(); ++i) {
-            detail += (i == 0 ? "" : "; ") + mismatches[i];
-        }
-        Add(findings, Severity::kWarning, "header mismatch",
-            detail + " (a joined, cut or padded file).");
-    }
+    AddMismatches(findings, mismatches);
 
     const double real = record.length_seconds;
     const double shown = checks.player_seconds;
@@ -93,11 +150,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
 std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks& checks) {
     std::vector<Finding> findings;
     if (record.sync_errors > 0) {
-        Add(findings, Severity::kDamage,
-            Count(static_cast<uint64_t>(record.sync_errors), "sync error", "sync errors"),
-            "The frames lose their chain " +
-                Count(static_cast<uint64_t>(record.sync_errors), "time", "times") +
-                " (audio missing or corrupt there).");
+        AddSyncErrors(findings, record, checks);
     }
     if (record.kind == kMpegAudio && record.last_frame_complete == 0) {
         Add(findings, Severity::kDamage, "cut last frame",
@@ -116,6 +169,15 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
     }
     if (checks.walked != 0 && record.whole_file_scanned != 0) {
         CompareHeaders(findings, record, checks);
+    } else if (record.kind == kMpegAudio) {
+        CompareByteCounts(findings, record, checks);
+    }
+    const bool tag_past_end = record.kind == kMpegAudio && Id3v2SizeRunsPastEnd(record);
+    if (tag_past_end) {
+        Add(findings, Severity::kWarning, "ID3v2 tag size runs past the end of the file",
+            "The ID3v2 tag's size field gives " + std::to_string(record.id3v2_size) +
+                " bytes, more than the file's " + std::to_string(RecordFileSize(record)) +
+                ": a player that trusts it finds no audio.");
     }
     if (checks.upscale == static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) {
         Add(findings, Severity::kWarning, "probably upscaled",
@@ -123,7 +185,9 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
                 std::to_string(record.average_bitrate) +
                 " kbit/s keeps: probably made from a lower-bitrate MP3.");
     }
-    if (checks.junk_before_audio > 0) {
+    // With a tag size past the end the frames are looked for from the tag's
+    // start: the bytes before them are the tag's, not junk.
+    if (checks.junk_before_audio > 0 && !tag_past_end) {
         Add(findings, Severity::kNotice, "junk before audio",
             Count(checks.junk_before_audio, "byte", "bytes") +
                 " before the first frame are neither audio nor a tag.");
