@@ -9,11 +9,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include "UiTest.h"
 #include "engine/core/RecordCache.h"
+#include "store/AttributeCatalog.h"
 #include "store/DataCache.h"
 #include "store/IniFile.h"
 #include "store/ProcessValues.h"
@@ -21,9 +23,11 @@
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "ui/browser/Favourites.h"
+#include "ui/browser/ListSettings.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
+#include "ui/browser/WindowPlacement.h"
 
 namespace vandrel {
 
@@ -181,12 +185,85 @@ private slots:
         frame.PrepareShutdown();
     }
 
+    void FitsSavedRectanglesOntoTheScreen() {
+        const QRect area(0, 30, 1366, 738);
+        // Edges that enclose nothing, or more than an int spans.
+        QVERIFY2(!RectFromEdges(100, 100, 100, 200).isValid(), "zero width");
+        QVERIFY2(!RectFromEdges(-2147483647, 0, 2147483647, 10).isValid(), "overflowing width");
+        QCOMPARE(RectFromEdges(10, 50, 1000, 600), QRect(10, 50, 990, 550));
+        // A window left on a screen to the right comes back whole.
+        QCOMPARE(FitIntoArea(QRect(2000, 100, 800, 600), area), QRect(566, 100, 800, 600));
+        // One larger than the screen shrinks to it.
+        QCOMPARE(FitIntoArea(QRect(-50, 0, 3000, 2000), area), area);
+        // One on the screen stays where it is.
+        QCOMPARE(FitIntoArea(QRect(10, 50, 990, 550), area), QRect(10, 50, 990, 550));
+    }
+
+    // Counts and sizes from a damaged settings file: each is held to what
+    // can exist, so that the start neither loops nor makes a huge window.
+    void BoundsEveryCountAndSizeTheSettingsGive() {
+        constexpr int kMax = 2147483647;
+        constexpr int kMin = -2147483647 - 1;
+        CIniFile huge(dir_.File("huge.ini"));
+        huge.SetInt("favourites_mru", "count", kMax);
+        huge.SetString("favourites_mru", "mru_label_1", "/music");
+        huge.SetInt("export", "selnum", kMax);
+        huge.SetInt("list_settings", "num_columns22_", kMax);
+        huge.SetInt("list_settings", "colwidth2_", kMax, 0);
+        huge.SetInt("list_settings", "colwidth2_", -5, 1);
+        huge.SetInt("list_settings", "frameres", kMax);
+        huge.SetInt("mainframe", "left", kMin);
+        huge.SetInt("mainframe", "top", kMin);
+        huge.SetInt("mainframe", "right", kMax);
+        huge.SetInt("mainframe", "bottom", kMax);
+        huge.SetInt("details_rect", "left", kMin);
+        huge.SetInt("details_rect", "top", kMin);
+        huge.SetInt("view_settings", "splitter_pos", kMax);
+        const auto attributes = static_cast<qsizetype>(Catalog().size());
+        {
+            CMainFrame frame;
+            frame.LoadSettings(huge);
+            frame.Start({});
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            // Only the one favourite that names a folder.
+            QCOMPARE(frame.favourites().entries().size(), size_t{1});
+            const ListSettings& list = frame.view().list().settings();
+            QVERIFY2(qsizetype(list.export_choices.selected.size()) <= attributes,
+                     "export choices");
+            QVERIFY2(qsizetype(list.columns.size()) <= attributes, "columns");
+            QCOMPARE(list.columns.at(0).width, kMaxColumnWidth);
+            QCOMPARE(list.columns.at(1).width, 0);  // the attribute's own width
+            QCOMPARE(list.frame_limit, kMaxFramesToRead);
+            const QRect screen = frame.screen()->availableGeometry();
+            QVERIFY2(frame.width() <= screen.width(), "window width");
+            QVERIFY2(frame.height() <= screen.height(), "window height");
+            QCOMPARE(frame.view().details_rect(), QRect(0, 0, 640, 480));
+            QVERIFY2(frame.view().sizes().at(0) <= frame.view().width(), "splitter");
+            frame.PrepareShutdown();
+        }
+
+        CIniFile negative(dir_.File("negative.ini"));
+        negative.SetInt("favourites_mru", "count", -1);
+        negative.SetString("favourites_mru", "mru_label_0", "/music");
+        negative.SetInt("export", "selnum", -1);
+        negative.SetInt("list_settings", "num_columns22_", -1);
+        negative.SetInt("list_settings", "frameres", -1);
+        CMainFrame frame;
+        frame.LoadSettings(negative);
+        QVERIFY2(frame.favourites().entries().empty(), "favourites");
+        const ListSettings& list = frame.view().list().settings();
+        QVERIFY2(list.export_choices.selected.empty(), "export choices");
+        QCOMPARE(list.columns.size(), DefaultListColumns().size());
+        QCOMPARE(list.frame_limit, 1000);  // the default
+        frame.PrepareShutdown();
+    }
+
     void WritesItsSettingsAtExitAndReadsThemBack() {
         CIniFile start(dir_.File("start.ini"));
         start.SetInt("mainframe", "left", 30);
         start.SetInt("mainframe", "top", 40);
-        start.SetInt("mainframe", "right", 830);
-        start.SetInt("mainframe", "bottom", 640);
+        start.SetInt("mainframe", "right", 630);  // within the offscreen screen's 800 x 600
+        start.SetInt("mainframe", "bottom", 440);
         start.SetInt("view_settings", "splitter_pos", 260);
         start.SetInt("details_rect", "right", 100000);  // beyond any screen: reset
         start.SetInt("favourites_mru", "count", 1);
@@ -210,8 +287,8 @@ private slots:
         const size_t details = text.find("details_rect\r\nleft\t0\r\nright\t640\r\ntop\t0\r\n"
                                          "bottom\t480\r\n");
         const size_t splitter = text.find("view_settings\r\nsplitter_pos\t260\r\n");
-        const size_t frame_keys = text.find("mainframe\r\nbottom\t640\r\ntop\t40\r\nleft\t30\r\n"
-                                            "right\t830\r\nmaximize\t0\r\n");
+        const size_t frame_keys = text.find("mainframe\r\nbottom\t440\r\ntop\t40\r\nleft\t30\r\n"
+                                            "right\t630\r\nmaximize\t0\r\n");
         const size_t global = text.find("global\r\nlogging\t1\r\n");
         const size_t cache = text.find("cache\r\npath\t" + dir_.File("my.cache"));
         QVERIFY(favourites == 0);

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -31,6 +32,7 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelTree.h"
 #include "ui/browser/VandrelView.h"
+#include "ui/browser/WindowPlacement.h"
 #include "ui/settings/OtherPages.h"
 #include "ui/settings/SettingsSheet.h"
 
@@ -152,10 +154,10 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
     actions_->problems_only->setChecked(view_->list().problems_only());
     FramePlacement placement;
     LoadSettingKeys(settings, "mainframe", kPlacementKeys, placement);
-    normal_rect_ = QRect(QPoint(placement.left, placement.top),
-                         QPoint(placement.right - 1, placement.bottom - 1));
+    normal_rect_ = RectFromEdges(placement.left, placement.top, placement.right, placement.bottom);
     if (!normal_rect_.isValid()) {
-        normal_rect_ = QRect(10, 50, 990, 550);
+        const FramePlacement defaults;
+        normal_rect_ = RectFromEdges(defaults.left, defaults.top, defaults.right, defaults.bottom);
     }
     maximized_ = placement.maximize;
     // The stored switch governs the run (nothing is written either way).
@@ -219,6 +221,15 @@ void CMainFrame::SaveSettings(SettingsStore& settings) {
 }
 
 void CMainFrame::Start(const std::vector<std::string>& arguments) {
+    // A place saved on a screen that is gone, or larger than this one, is
+    // brought onto the screen.
+    const QScreen* screen = QGuiApplication::screenAt(normal_rect_.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        normal_rect_ = FitIntoArea(normal_rect_, screen->availableGeometry());
+    }
     setGeometry(normal_rect_);
     if (maximized_) {
         showMaximized();
