@@ -185,6 +185,16 @@ private slots:
         frame.PrepareShutdown();
     }
 
+    void CtrlQQuits() {
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        frame.Start({});
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY2(!frame.isVisible(), "window closed");
+        frame.PrepareShutdown();
+    }
+
     void FitsSavedRectanglesOntoTheScreen() {
         const QRect area(0, 30, 1366, 738);
         // Edges that enclose nothing, or more than an int spans.

@@ -287,6 +287,7 @@ void CMainFrame::CreateActions() {
     a.export_files->setIcon(ThemeIcon("document-save-as", QStyle::SP_DialogSaveButton));
     connect(a.export_files, &QAction::triggered, this, [this] { view_->list().ExportRequest(); });
     a.exit = make(tr("E&xit"), tr("Quit Vandrel"));
+    a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
 
     a.cut = make(tr("Cu&t"));
