@@ -370,6 +370,50 @@ private slots:
         QCOMPARE(listener.details, std::vector<std::string>{dir_.File("renamed.mp2")});
     }
 
+    void HomeAndEndSelectTheFirstAndLastRow() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const int last = list.model()->rowCount() - 1;
+        list.setCurrentIndex(list.model()->index(1, 0));
+        const auto selected = [&] { return list.selectionModel()->selectedRows().size(); };
+
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(list.currentIndex().row(), last);
+        QCOMPARE(selected(), 1);
+        // Shift+Home extends the selection from the last row to the first.
+        QTest::keyClick(&list, Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(list.currentIndex().row(), 0);
+        QCOMPARE(selected(), last + 1);
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(selected(), 1);
+        QTest::keyClick(&list, Qt::Key_Home);
+        QCOMPARE(list.currentIndex().row(), 0);
+        QVERIFY2(list.selectionModel()->isRowSelected(0), "first row selected");
+    }
+
+    void SaysHowManyFramesTheBatchBeingReadTakes() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path(), ListSettingsWith({{"frameres", "50"}})));
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 50 frames"));
+        // A complete scan (F6) reads every frame, whatever the setting.
+        QSignalSpy done(&list, &CVandrelList::allDone);
+        list.RefreshRequest(true);
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
+        QVERIFY(done.wait(20000));
+        // So does the "Complete Scan" of rows read in part.
+        list.RefreshRequest(false);
+        QVERIFY(done.wait(20000));
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 50 frames"));
+        list.selectAll();
+        list.CompleteScanOfSelection();
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
+        QVERIFY(done.wait(20000));
+    }
+
     void ReadsEverythingInASecondPassWhenAsked() {
         RecordingListener listener;
         CVandrelList list(listener);

@@ -121,14 +121,15 @@ void CVandrelList::PagesToSettings() {
         StretchFirstColumn();
     }
     viewport()->update();
-    ShowFramesSetting();
+    // A batch still being read keeps its own text.
+    if (scanner_.busy() == ListBusy::kIdle) {
+        ShowFramesText(settings_.frame_limit);
+    }
 }
 
-void CVandrelList::ShowFramesSetting() {
-    listener_.StatusText(kPaneFrames,
-                         settings_.frame_limit == 0
-                             ? tr("Reading all frames")
-                             : tr("Reading at most %1 frames").arg(settings_.frame_limit));
+void CVandrelList::ShowFramesText(int frames) {
+    listener_.StatusText(kPaneFrames, frames == 0 ? tr("Reading all frames")
+                                                  : tr("Reading at most %1 frames").arg(frames));
 }
 
 void CVandrelList::ApplySettings() {
@@ -284,7 +285,7 @@ void CVandrelList::SendBatch(const std::vector<int>& rows, int frames, bool walk
     for (int row : rows) {
         jobs.push_back(model_.JobOf(row));
     }
-    ShowFramesSetting();
+    ShowFramesText(frames);
     const int done = model_.done_count();
     listener_.StatusText(kPaneMain, jobs.empty() && done == model_.rowCount()
                                         ? SummaryText()
@@ -464,6 +465,15 @@ void CVandrelList::RenameRequest() {
     if (currentIndex().isValid() && column >= 0) {
         edit(currentIndex().siblingAtColumn(column));
     }
+}
+
+QModelIndex CVandrelList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = model()->rowCount();
+    if ((action == MoveHome || action == MoveEnd) && rows > 0) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        return model()->index(action == MoveHome ? 0 : rows - 1, column);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void CVandrelList::startDrag(Qt::DropActions actions) {

@@ -106,11 +106,15 @@ signals:
 protected:
     void startDrag(Qt::DropActions actions) override;
     void paintEvent(QPaintEvent* event) override;
+    // Home and End go to the first and last row (a table would go to the
+    // first and last column); with Shift they extend the selection.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void ApplySettings();
-    // The frames-to-read setting in its status pane.
-    void ShowFramesSetting();
+    // How many frames the batch being read takes of each file, in its status
+    // pane: `frames`, 0 for all.
+    void ShowFramesText(int frames);
     void ClearFolder(const QString& why);
     void SendBatch(const std::vector<int>& rows, int frames, bool walk_frames);
     void OnThreadDone(ListResult& result);
