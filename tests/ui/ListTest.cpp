@@ -394,6 +394,31 @@ private slots:
         QVERIFY2(list.selectionModel()->isRowSelected(0), "first row selected");
     }
 
+    void TheNameColumnGivesWayWhenTheListNarrows() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        list.resize(1000, 400);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        const auto others = [&] {
+            int width = 0;
+            for (int column = 1; column < list.model()->columnCount(); ++column) {
+                width += list.columnWidth(column);
+            }
+            return width;
+        };
+        const int others_before = others();
+        // Narrower: the name column shrinks so that the others stay in view...
+        list.resize(760, 400);
+        QCOMPARE(list.columnWidth(0) + others(), list.viewport()->width());
+        QCOMPARE(others(), others_before);
+        // ...down to its least width; then the list scrolls sideways.
+        list.resize(500, 400);
+        QCOMPARE(list.columnWidth(0), CVandrelList::kMinFirstColumnWidth);
+        QCOMPARE(others(), others_before);
+    }
+
     void SaysHowManyFramesTheBatchBeingReadTakes() {
         RecordingListener listener;
         CVandrelList list(listener);

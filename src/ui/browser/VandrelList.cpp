@@ -103,13 +103,11 @@ void CVandrelList::AddSettingsPages(SettingsSheet& sheet) {
 }
 
 void CVandrelList::PagesToSettings() {
-    const bool columns_changed = page_data_.values.columns.size() != settings_.columns.size() ||
-                                 !std::equal(page_data_.values.columns.begin(),
-                                             page_data_.values.columns.end(),
-                                             settings_.columns.begin(),
-                                             [](const ListColumn& a, const ListColumn& b) {
-                                                 return a.id == b.id;
-                                             });
+    const bool columns_changed =
+        page_data_.values.columns.size() != settings_.columns.size() ||
+        !std::equal(page_data_.values.columns.begin(), page_data_.values.columns.end(),
+                    settings_.columns.begin(),
+                    [](const ListColumn& a, const ListColumn& b) { return a.id == b.id; });
     settings_ = page_data_.values;
     if (columns_changed) {
         model_.SetColumns(settings_.columns);
@@ -276,6 +274,13 @@ void CVandrelList::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
     if (model_.rowCount() == 0 && !empty_reason_.isEmpty()) {
         QPainter(viewport()).drawText(viewport()->rect(), Qt::AlignCenter, empty_reason_);
+    }
+}
+
+void CVandrelList::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    if (settings_.autosize) {
+        StretchFirstColumn();
     }
 }
 

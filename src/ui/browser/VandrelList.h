@@ -27,7 +27,8 @@ class ListFileActions;
 class CVandrelList : public QTableView, public CWindowWithSettings {
     Q_OBJECT
 public:
-    static constexpr int kMinFirstColumnWidth = 200;
+    // The first column gives way first when the list is narrow, down to this.
+    static constexpr int kMinFirstColumnWidth = 100;
 
     explicit CVandrelList(ListListener& listener, QWidget* parent = nullptr);
     ~CVandrelList() override;
@@ -106,6 +107,9 @@ signals:
 protected:
     void startDrag(Qt::DropActions actions) override;
     void paintEvent(QPaintEvent* event) override;
+    // With "autosize" the first column takes up what the list gains or
+    // loses in width, so that the other columns stay in view.
+    void resizeEvent(QResizeEvent* event) override;
     // Home and End go to the first and last row (a table would go to the
     // first and last column); with Shift they extend the selection.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
