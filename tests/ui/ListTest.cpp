@@ -419,6 +419,33 @@ private slots:
         QCOMPARE(others(), others_before);
     }
 
+    void ARefusedFileSaysWhyInItsTooltipAndWhenSelected() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        const ListModel& model = list.model_data();
+        const int broken = 2;
+        QCOMPARE(Text(list, broken, kSlotName), QString("broken.mp3"));
+        const QString reason = Text(list, broken, kSlotProblems);
+        QVERIFY2(!reason.isEmpty(), "the refusal has a reason");
+
+        // The tooltip of each of its cells, with the Problems column hidden.
+        const QString tip = model.data(model.index(broken, 1), Qt::ToolTipRole).toString();
+        QCOMPARE(tip, QString::fromStdString(dir_.File("broken.mp3")) +
+                          "\nCannot be analysed: " + reason);
+        QCOMPARE(model.data(model.index(1, 1), Qt::ToolTipRole).toString(),
+                 QString::fromStdString(dir_.File("b_good.mp3")));
+
+        // Selected alone, the status bar says it; the text goes with the selection.
+        list.selectRow(broken);
+        QCOMPARE(listener.panes[kPaneWorker], "This file cannot be analysed: " + reason);
+        list.selectRow(1);
+        QCOMPARE(listener.panes[kPaneWorker], QString());
+        list.selectRow(broken);
+        list.selectAll();
+        QCOMPARE(listener.panes[kPaneWorker], QString());
+    }
+
     void SaysHowManyFramesTheBatchBeingReadTakes() {
         RecordingListener listener;
         CVandrelList list(listener);

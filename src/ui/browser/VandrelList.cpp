@@ -65,7 +65,11 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     connect(&scanner_, &ListScanner::resultsHandled, this, [this] {
         model_.RestoreOrder();
         filter_.Refilter();
+        ShowSelectionStatus();
     });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CVandrelList::ShowSelectionStatus);
+    connect(&filter_, &QAbstractItemModel::modelReset, this, &CVandrelList::ShowSelectionStatus);
     settings_.columns = DefaultListColumns();
     model_.SetColumns(settings_.columns);
     ApplySettings();
@@ -149,6 +153,21 @@ void CVandrelList::ApplyColumns() {
                        column.width != 0 ? column.width : FindAttribute(column.id)->width);
     }
     ShowSortIndicator();
+}
+
+void CVandrelList::ShowSelectionStatus() {
+    const std::vector<int> rows = SelectedRows();
+    QString text;
+    if (rows.size() == 1 && model_.Row(rows.front()).refused) {
+        const std::string_view reason = model_.Row(rows.front()).texts[kSlotProblems];
+        text = tr("This file cannot be analysed: %1")
+                   .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+    }
+    // The worker's own texts are left alone.
+    if (!text.isEmpty() || showing_refusal_) {
+        listener_.StatusText(kPaneWorker, text);
+    }
+    showing_refusal_ = !text.isEmpty();
 }
 
 bool CVandrelList::AnyShownColumnScanDependent() const {

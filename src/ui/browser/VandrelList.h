@@ -116,6 +116,9 @@ protected:
 
 private:
     void ApplySettings();
+    // A single selected row whose file could not be analysed says why in the
+    // worker's status pane; the text goes when the selection moves on.
+    void ShowSelectionStatus();
     // How many frames the batch being read takes of each file, in its status
     // pane: `frames`, 0 for all.
     void ShowFramesText(int frames);
@@ -146,7 +149,8 @@ private:
     ListScanner scanner_;
     bool complete_mode_ = false;
     std::string current_folder_;
-    QString empty_reason_;  // why the list is empty, when it is not for want of files
+    QString empty_reason_;          // why the list is empty, when it is not for want of files
+    bool showing_refusal_ = false;  // the worker's pane shows a selected row's reason
     FolderWatch watch_;
 };
 
