@@ -61,6 +61,31 @@ TEST(ProcessValues, KeepAWritableFolderForAPortableCopyButNotForAnInstalledOne) 
     EXPECT_EQ(SettingsFilePath(), "/home/u/.config/vandrel/vandrel.ini") << "installed copy";
 }
 
+TEST(ProcessValues, KeepTheLogOfAnInstalledCopyInTheUsersStateFolder) {
+    test::TempDir dir;
+    Environment env;
+    env.Set("VANDREL_HOME", nullptr);
+    env.Set("XDG_STATE_HOME", nullptr);
+    env.Set("HOME", "/home/u");
+    InitProcessValues("/no/such.folder/vandrel.bin", {});
+    EXPECT_EQ(LogFilePath(), "/home/u/.local/state/vandrel/vandrel.log") << "default state folder";
+    env.Set("XDG_STATE_HOME", "/state/");
+    InitProcessValues("/no/such.folder/vandrel", {});
+    EXPECT_EQ(LogFilePath(), "/state/vandrel/vandrel.log") << "XDG_STATE_HOME";
+    env.Set("XDG_STATE_HOME", "relative");  // to be ignored
+    InitProcessValues("/no/such.folder/vandrel", {});
+    EXPECT_EQ(LogFilePath(), "/home/u/.local/state/vandrel/vandrel.log") << "relative value";
+
+    // A portable copy keeps it beside itself, as its settings; VANDREL_HOME
+    // moves both.
+    std::filesystem::create_directories(dir.File("portable"));
+    InitProcessValues(dir.File("portable/vandrel"), {});
+    EXPECT_EQ(LogFilePath(), dir.File("portable/vandrel.log")) << "portable copy";
+    env.Set("VANDREL_HOME", dir.File("home").c_str());
+    InitProcessValues("/no/such.folder/vandrel", {});
+    EXPECT_EQ(LogFilePath(), dir.File("home/vandrel.log")) << "VANDREL_HOME";
+}
+
 class FakeMainFrame : public CWindowWithSettings {
 public:
     void LoadSettings(const SettingsStore& s) override {

@@ -5,19 +5,23 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include "UiTest.h"
 #include "engine/core/RecordCache.h"
 #include "store/AttributeCatalog.h"
 #include "store/DataCache.h"
 #include "store/IniFile.h"
+#include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "store/Startup.h"
 #include "support/MpegBuilder.h"
@@ -47,6 +51,27 @@ std::string SavedText(CMainFrame& frame, const std::string& path) {
     saved.Save();
     const std::vector<uint8_t> bytes = test::ReadFile(path);
     return {bytes.begin(), bytes.end()};
+}
+
+// Takes the files the program asks the desktop to open.
+class FileOpener : public QObject {
+    Q_OBJECT
+public:
+    FileOpener() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~FileOpener() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> opened;
+
+public slots:
+    void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+QAction* MenuAction(CMainFrame& frame, const QString& text) {
+    for (QAction* action : frame.findChildren<QAction*>()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -183,6 +208,44 @@ private slots:
         frame.OrganizeFavourites();
         QCOMPARE(frame.favourites().entries().size(), size_t{1});
         frame.PrepareShutdown();
+    }
+
+    void WritesTheLogWhileLoggingIsOnAndViewLogFileOpensIt() {
+        std::filesystem::create_directories(dir_.File("logged"));
+        test::WriteFile(dir_.File("logged/one.mp3"), test::MakeFrames({}, 20));
+        test::WriteText(LogFilePath(), "a line of the last run\n");
+        const auto log_text = [] {
+            const std::vector<uint8_t> bytes = test::ReadFile(LogFilePath());
+            return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<qsizetype>(bytes.size()));
+        };
+        FileOpener opener;
+        {
+            CMainFrame frame;
+            frame.LoadSettings(CIniFile(dir_.File("none.ini")));  // logging is on by default
+            QSignalSpy done(&frame.view().list(), &CVandrelList::allDone);
+            frame.Start({dir_.File("logged")});
+            QVERIFY(done.wait(20000));
+            // The lines of this run, from the list and its worker, and none of the last.
+            const QString text = log_text();
+            QVERIFY2(text.contains("CVandrelList::OnFill\n"), "the list's line");
+            QVERIFY2(text.contains("CListThread::OnProcess\n"), "the worker's line");
+            QVERIFY2(!text.contains("last run"), "the last run's log deleted");
+
+            // Switched off in the Debug menu, nothing more is written.
+            QAction* logging = MenuAction(frame, "&Logging");
+            QVERIFY(logging != nullptr && logging->isChecked());
+            logging->trigger();
+            frame.view().list().RefreshRequest(false);
+            QVERIFY(done.wait(20000));
+            QCOMPARE(log_text(), text);
+
+            MenuAction(frame, "&View LOG File")->trigger();
+            QCOMPARE(opener.opened,
+                     QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(LogFilePath()))});
+            frame.PrepareShutdown();
+        }
+        StartLogFile("");  // the folder goes with this test
     }
 
     void CtrlQQuits() {

@@ -162,14 +162,14 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
         normal_rect_ = RectFromEdges(defaults.left, defaults.top, defaults.right, defaults.bottom);
     }
     maximized_ = placement.maximize;
-    // The stored switch governs the run (nothing is written either way).
+    // Each run starts with a fresh log, which the stored switch lets the
+    // lines into or not.
+    StartLogFile(LogFilePath());
     GlobalSettings global;
     LoadSettingKeys(settings, "global", kGlobalKeys, global);
     logging_ = global.logging;
     SetLogging(logging_);
     actions_->logging->setChecked(logging_);
-    // Each run starts with a fresh log.
-    QFile::remove(FromStd(LogFilePath()));
 
     cache_scope_.reset();
     cache_ = std::make_unique<CDataCache>(DefaultCacheFilePath());
@@ -621,7 +621,11 @@ void CMainFrame::ViewLogFile() {
     const QString path = FromStd(LogFilePath());
     if (!QFile::exists(path)) {
         QMessageBox::information(this, tr("Vandrel"),
-                                 tr("There is no log file yet:\n%1").arg(path));
+                                 LoggingEnabled()
+                                     ? tr("There is no log file yet:\n%1").arg(path)
+                                     : tr("Logging is off (Debug, Logging), so there is no log "
+                                          "file:\n%1")
+                                           .arg(path));
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
