@@ -1,6 +1,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,9 @@ namespace vandrel {
 bool LoggingEnabled();
 void SetLogging(bool on);
 
-// The log sink: takes a line while logging is on, and discards it. Nothing
-// is written anywhere.
+// The log sink: while logging is on, appends the line and a line feed to the
+// log file that StartLogFile named, each line whole (one write), from any
+// thread. With logging off it returns at once, before any lock.
 void Log(std::string_view line);
 
 // The form for lines that cost something to build: `build` runs only while
@@ -26,5 +28,13 @@ void Log(BuildLine&& build) {
         Log(std::string_view(line));
     }
 }
+
+// Makes `path` the log file: the file there is deleted, so each run starts a
+// fresh log, and made again (its folder too) at the first line. An empty path
+// writes the lines nowhere.
+void StartLogFile(const std::string& path);
+
+// A log stops growing at this size, with a line that says so.
+inline constexpr int64_t kMaxLogFileBytes = int64_t{64} * 1024 * 1024;
 
 }  // namespace vandrel

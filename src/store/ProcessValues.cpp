@@ -26,6 +26,7 @@ namespace {
 
 struct ProcessValues {
     std::string application_folder;
+    std::string log_folder;
     std::string base_name;
     std::vector<std::string> arguments;
     std::string version_text;
@@ -39,7 +40,9 @@ std::string RunningExecutable() {
 }
 
 ProcessValues Compute(const std::string& executable_path, std::vector<std::string> arguments) {
-    return {ApplicationFolderFor(executable_path), ExecutableBaseName(executable_path),
+    return {ApplicationFolderFor(executable_path),
+            LogFolderFor(executable_path),
+            ExecutableBaseName(executable_path),
             std::move(arguments),
             BuildVersionText(VANDREL_VERSION_MAJOR, VANDREL_VERSION_MINOR, VANDREL_VERSION_PATCH),
             BuildBetaText(VANDREL_BETA)};
@@ -78,6 +81,47 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// Where a program keeps what it writes: the folder VANDREL_HOME names, the
+// executable's own folder, or the user's folders of the XDG base directories.
+struct Placement {
+    enum class Kind { kOverride, kBeside, kUser } kind;
+    std::string folder;  // VANDREL_HOME's, or the executable's
+};
+
+Placement PlacementFor(const std::string& executable_path) {
+    if (std::string home = Environment("VANDREL_HOME"); !home.empty()) {
+        return {Placement::Kind::kOverride, WithoutTrailingSlashes(std::move(home))};
+    }
+    const size_t slash = executable_path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : executable_path.substr(0, slash);
+    // A writable executable folder is a portable copy (a build folder, an
+    // unpacked archive), unless the program is installed there: beside an
+    // installed program's bin/ lies share/vandrel, and root could write into
+    // /usr/bin itself.
+    const std::string installed_data = folder + "/../share/vandrel";
+    struct stat data {};
+    const bool installed = ::stat(installed_data.c_str(), &data) == 0 && S_ISDIR(data.st_mode);
+    const bool beside = !installed && ::access(folder.c_str(), W_OK) == 0;
+    return {beside ? Placement::Kind::kBeside : Placement::Kind::kUser, std::move(folder)};
+}
+
+// $variable/vandrel, or ~/fallback/vandrel when the variable is unset or
+// relative (relative values are to be ignored); `folder` when there is no
+// home either.
+std::string UserFolder(const char* variable, const char* fallback, const std::string& folder) {
+    std::string base = Environment(variable);
+    if (base.empty() || base.front() != '/') {
+        const std::string home = HomeFolder();
+        if (home.empty()) {
+            return folder;
+        }
+        base = WithoutTrailingSlashes(home) + "/" + fallback;
+    }
+    return WithoutTrailingSlashes(std::move(base)) + "/vandrel";
+}
+
 }  // namespace
 
 void InitProcessValues(int argc, const char* const* argv) {
@@ -93,33 +137,17 @@ void InitProcessValues(const std::string& executable_path, std::vector<std::stri
 }
 
 std::string ApplicationFolderFor(const std::string& executable_path) {
-    if (std::string home = Environment("VANDREL_HOME"); !home.empty()) {
-        return WithoutTrailingSlashes(std::move(home));
-    }
-    const size_t slash = executable_path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : executable_path.substr(0, slash);
-    // A writable executable folder is a portable copy (a build folder, an
-    // unpacked archive), unless the program is installed there: beside an
-    // installed program's bin/ lies share/vandrel, and root could write into
-    // /usr/bin itself.
-    const std::string installed_data = folder + "/../share/vandrel";
-    struct stat data {};
-    const bool installed = ::stat(installed_data.c_str(), &data) == 0 && S_ISDIR(data.st_mode);
-    if (!installed && ::access(folder.c_str(), W_OK) == 0) {
-        return folder;
-    }
-    // Relative values of XDG_CONFIG_HOME are to be ignored.
-    std::string config = Environment("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/') {
-        const std::string home = HomeFolder();
-        if (home.empty()) {
-            return folder;
-        }
-        config = WithoutTrailingSlashes(home) + "/.config";
-    }
-    return WithoutTrailingSlashes(std::move(config)) + "/vandrel";
+    Placement placement = PlacementFor(executable_path);
+    return placement.kind == Placement::Kind::kUser
+               ? UserFolder("XDG_CONFIG_HOME", ".config", placement.folder)
+               : std::move(placement.folder);
+}
+
+std::string LogFolderFor(const std::string& executable_path) {
+    Placement placement = PlacementFor(executable_path);
+    return placement.kind == Placement::Kind::kUser
+               ? UserFolder("XDG_STATE_HOME", ".local/state", placement.folder)
+               : std::move(placement.folder);
 }
 
 std::string ExecutableBaseName(std::string_view executable_path) {
@@ -149,7 +177,7 @@ std::string SettingsFilePath() {
 }
 
 std::string LogFilePath() {
-    return ApplicationFolder() + "/" + Current().base_name + ".log";
+    return Current().log_folder + "/" + Current().base_name + ".log";
 }
 
 const std::vector<std::string>& CommandLineArguments() {

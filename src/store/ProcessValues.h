@@ -22,8 +22,11 @@ const std::string& ApplicationFolder();
 // Creates the application folder (and its parents) when it is missing, before
 // something is written there. False when it cannot be made.
 bool EnsureApplicationFolder();
-// <application folder>/<executable base name>.ini and .log.
+// <application folder>/<executable base name>.ini.
 std::string SettingsFilePath();
+// <log folder>/<executable base name>.log, where the log folder is the
+// application folder, but for an installed program the user's state folder:
+// $XDG_STATE_HOME/vandrel, by default ~/.local/state/vandrel.
 std::string LogFilePath();
 // The arguments after the program's name, as given.
 const std::vector<std::string>& CommandLineArguments();
@@ -42,6 +45,7 @@ std::string BuildBetaText(int beta);
 // "vandrel.bin" -> "vandrel"). A "." in a folder name does not count.
 std::string ExecutableBaseName(std::string_view executable_path);
 std::string ApplicationFolderFor(const std::string& executable_path);
+std::string LogFolderFor(const std::string& executable_path);
 
 // The folders that stand for the Desktop and My Documents: the file-system
 // root (the top of the folder tree) and the user's home folder. Empty when the

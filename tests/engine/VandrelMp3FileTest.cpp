@@ -56,6 +56,31 @@ TEST(VandrelMp3File, BuildsTheTextPageAndTheHistogramsFromTheRecord) {
     EXPECT_FALSE(file.PageVisible(1 + CVandrelMp3File::kStereoHistogram));
 }
 
+TEST(VandrelMp3File, OtherInfoOfLayerOneAndTwoShowsTheIntensityStereoBound) {
+    NullHost host;
+    CVandrelMp3File file;
+    ASSERT_TRUE(file.CreatePages("Sans", host, 0));
+    file.ShowPage(1);  // "Other Info"
+    const size_t page = 1 + CVandrelMp3File::kStereoHistogram;
+    const HistogramData& chart = file.HistogramAt(CVandrelMp3File::kStereoHistogram);
+    // A stereo Layer II file codes no subband in intensity stereo.
+    ScanRecord r = ZeroRecord();
+    r.layer = 2;
+    r.frames = 100;
+    file.SetScanResult(r);
+    EXPECT_TRUE(file.PageVisible(page)) << "stereo file's chart shown";
+    EXPECT_EQ(chart.title, "Intensity Stereo Subbands") << "title";
+    EXPECT_EQ(chart.values, (std::vector<float>{100, 0, 0, 0, 0})) << "stereo file's counts";
+    // A joint-stereo one counts its frames by mode extension once the walk ended.
+    r.mode = 1;
+    FrameSeries series;
+    series[FrameSeries::kModeExtension] = {1, 1, 3};
+    file.UpdatePages(r, &series);
+    EXPECT_TRUE(file.PageVisible(page)) << "joint-stereo file's chart shown";
+    EXPECT_EQ(chart.values, (std::vector<float>{0, 0, 2, 0, 1})) << "joint-stereo file's counts";
+    EXPECT_EQ(chart.labels.at(2), "8-31") << "label of mode extension 1";
+}
+
 TEST(VandrelMp3File, ShowsAChartOfTheShownTabOnceItsDataArrives) {
     NullHost host;
     CVandrelMp3File file;

@@ -61,6 +61,20 @@ TEST(ProcessValues, KeepAWritableFolderForAPortableCopyButNotForAnInstalledOne) 
     EXPECT_EQ(SettingsFilePath(), "/home/u/.config/vandrel/vandrel.ini") << "installed copy";
 }
 
+TEST(ProcessValues, KeepTheLogOfAnInstalledCopyInTheUsersStateFolder) {
+    test::TempDir dir;
+    Environment env;
+    env.Set("VANDREL_HOME", nullptr);
+    env.Set("XDG_STATE_HOME", nullptr);
+    env.Set("HOME", "/home/u");
+    InitProcessValues("/no/such.folder/vandrel", {});
+    EXPECT_EQ(LogFilePath(), "/home/u/.local/state/vandrel/vandrel.log") << "default";
+    // A portable copy keeps it beside itself, as its settings.
+    std::filesystem::create_directories(dir.File("portable"));
+    InitProcessValues(dir.File("portable/vandrel"), {});
+    EXPECT_EQ(LogFilePath(), dir.File("portable/vandrel.log")) << "portable copy";
+}
+
 class FakeMainFrame : public CWindowWithSettings {
 public:
     void LoadSettings(const SettingsStore& s) override {

@@ -9,18 +9,23 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include "UiTest.h"
 #include "engine/core/RecordCache.h"
+#include "store/AttributeCatalog.h"
 #include "store/DataCache.h"
 #include "store/IniFile.h"
+#include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "store/Startup.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "ui/browser/Favourites.h"
+#include "ui/browser/ListSettings.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
@@ -181,12 +186,89 @@ private slots:
         frame.PrepareShutdown();
     }
 
+    void WritesTheLogOfTheRunWhileLoggingIsOn() {
+        std::filesystem::create_directories(dir_.File("logged"));
+        test::WriteFile(dir_.File("logged/one.mp3"), test::MakeFrames({}, 20));
+        test::WriteText(LogFilePath(), "a line of the last run\n");
+        const auto log_text = [] {
+            const std::vector<uint8_t> bytes = test::ReadFile(LogFilePath());
+            return QString::fromLatin1(std::string(bytes.begin(), bytes.end()));
+        };
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));  // logging is on by default
+        QSignalSpy done(&frame.view().list(), &CVandrelList::allDone);
+        frame.Start({dir_.File("logged")});
+        QVERIFY(done.wait(20000));
+        const QString text = log_text();
+        QVERIFY2(text.contains("CVandrelList::OnFill\n"), "the list's line");
+        QVERIFY2(text.contains("CListThread::OnProcess\n"), "the worker's line");
+        QVERIFY2(!text.contains("last run"), "the last run's log deleted");
+        // The Debug menu's switch stops it.
+        for (QAction* action : frame.findChildren<QAction*>()) {
+            if (action->text() == "&Logging") {
+                action->trigger();
+            }
+        }
+        frame.view().list().RefreshRequest(false);
+        QVERIFY(done.wait(20000));
+        QCOMPARE(log_text(), text);
+        frame.PrepareShutdown();
+        StartLogFile("");  // the folder goes with this test
+    }
+
+    void CtrlQQuits() {
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        frame.Start({});
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY2(!frame.isVisible(), "window closed");
+        frame.PrepareShutdown();
+    }
+
+    // Counts and sizes of a damaged settings file are held to what can
+    // exist: the start neither loops nor makes a window of gigabytes.
+    void BoundsEveryCountAndSizeTheSettingsGive() {
+        const int max = 2147483647;
+        CIniFile huge(dir_.File("huge.ini"));
+        for (const char* section : {"mainframe", "details_rect"}) {
+            huge.SetInt(section, "left", -max);
+            huge.SetInt(section, "right", max);
+        }
+        huge.SetInt("favourites_mru", "count", max);
+        huge.SetString("favourites_mru", "mru_label_1", "/music");
+        huge.SetInt("export", "selnum", max);
+        huge.SetInt("list_settings", "num_columns22_", max);
+        huge.SetInt("list_settings", "colwidth2_", max, 0);
+        huge.SetInt("list_settings", "frameres", max);
+        CMainFrame frame;
+        frame.LoadSettings(huge);
+        frame.Start({});
+        QCOMPARE(frame.favourites().entries().size(), size_t{1});  // the one that names a folder
+        const ListSettings& list = frame.view().list().settings();
+        QVERIFY2(list.export_choices.selected.size() <= Catalog().size(), "export choices");
+        QVERIFY2(list.columns.size() <= Catalog().size(), "columns");
+        QCOMPARE(list.columns.at(0).width, kMaxColumnWidth);
+        QCOMPARE(list.frame_limit, kMaxFramesToRead);
+        QVERIFY2(frame.width() <= frame.screen()->availableGeometry().width(), "window width");
+        QCOMPARE(frame.view().details_rect(), QRect(0, 0, 640, 480));
+        frame.PrepareShutdown();
+
+        CIniFile negative(dir_.File("negative.ini"));
+        negative.SetInt("favourites_mru", "count", -1);
+        negative.SetString("favourites_mru", "mru_label_0", "/music");
+        negative.SetInt("list_settings", "frameres", -1);
+        frame.LoadSettings(negative);
+        QVERIFY2(frame.favourites().entries().empty(), "favourites");
+        QCOMPARE(list.frame_limit, 1000);  // the default
+    }
+
     void WritesItsSettingsAtExitAndReadsThemBack() {
         CIniFile start(dir_.File("start.ini"));
         start.SetInt("mainframe", "left", 30);
         start.SetInt("mainframe", "top", 40);
-        start.SetInt("mainframe", "right", 830);
-        start.SetInt("mainframe", "bottom", 640);
+        start.SetInt("mainframe", "right", 630);  // on the offscreen screen of 800 x 800
+        start.SetInt("mainframe", "bottom", 440);
         start.SetInt("view_settings", "splitter_pos", 260);
         start.SetInt("details_rect", "right", 100000);  // beyond any screen: reset
         start.SetInt("favourites_mru", "count", 1);
@@ -210,8 +292,8 @@ private slots:
         const size_t details = text.find("details_rect\r\nleft\t0\r\nright\t640\r\ntop\t0\r\n"
                                          "bottom\t480\r\n");
         const size_t splitter = text.find("view_settings\r\nsplitter_pos\t260\r\n");
-        const size_t frame_keys = text.find("mainframe\r\nbottom\t640\r\ntop\t40\r\nleft\t30\r\n"
-                                            "right\t830\r\nmaximize\t0\r\n");
+        const size_t frame_keys = text.find("mainframe\r\nbottom\t440\r\ntop\t40\r\nleft\t30\r\n"
+                                            "right\t630\r\nmaximize\t0\r\n");
         const size_t global = text.find("global\r\nlogging\t1\r\n");
         const size_t cache = text.find("cache\r\npath\t" + dir_.File("my.cache"));
         QVERIFY(favourites == 0);

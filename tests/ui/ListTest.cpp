@@ -370,6 +370,67 @@ private slots:
         QCOMPARE(listener.details, std::vector<std::string>{dir_.File("renamed.mp2")});
     }
 
+    // Home and End select the first and the last row, with Shift up to it;
+    // a file that could not be analysed says why when selected alone, and in
+    // its tooltip, as the Problems column is hidden.
+    void SelectionKeysAndWhatARefusedFileSays() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const int last = list.model()->rowCount() - 1;
+        list.setCurrentIndex(list.model()->index(1, 0));
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(list.currentIndex().row(), last);
+        QTest::keyClick(&list, Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(list.selectionModel()->selectedRows().size(), last + 1);
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(list.selectionModel()->selectedRows().size(), 1);
+        QTest::keyClick(&list, Qt::Key_Home);
+        QCOMPARE(list.currentIndex().row(), 0);
+
+        const int broken = 2;
+        const QString reason = Text(list, broken, kSlotProblems);
+        list.selectRow(broken);
+        QCOMPARE(listener.panes[kPaneWorker], "This file cannot be analysed: " + reason);
+        list.selectRow(1);
+        QCOMPARE(listener.panes[kPaneWorker], QString());
+        const ListModel& model = list.model_data();
+        QCOMPARE(model.data(model.index(broken, 1), Qt::ToolTipRole).toString(),
+                 QString::fromStdString(dir_.File("broken.mp3")) +
+                     "\nCannot be analysed: " + reason);
+    }
+
+    void TheNameColumnGivesWayWhenTheListNarrows() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        list.resize(1000, 400);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(LoadAndFill(list, dir_.path()));
+        const int others = list.horizontalHeader()->length() - list.columnWidth(0);
+        // The others stay in view...
+        list.resize(760, 400);
+        QCOMPARE(list.horizontalHeader()->length(), list.viewport()->width());
+        QCOMPARE(list.horizontalHeader()->length() - list.columnWidth(0), others);
+        // ...until the name is down to its least width.
+        list.resize(500, 400);
+        QCOMPARE(list.columnWidth(0), CVandrelList::kMinFirstColumnWidth);
+    }
+
+    void SaysHowManyFramesTheBatchBeingReadTakes() {
+        RecordingListener listener;
+        CVandrelList list(listener);
+        QVERIFY(LoadAndFill(list, dir_.path(), ListSettingsWith({{"frameres", "50"}})));
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 50 frames"));
+        // A complete scan (F6) reads every frame, whatever the setting.
+        QSignalSpy done(&list, &CVandrelList::allDone);
+        list.RefreshRequest(true);
+        QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
+        QVERIFY(done.wait(20000));
+    }
+
     void ReadsEverythingInASecondPassWhenAsked() {
         RecordingListener listener;
         CVandrelList list(listener);

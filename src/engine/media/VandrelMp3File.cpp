@@ -43,7 +43,7 @@ CVandrelMp3File::CVandrelMp3File() : record_(ZeroRecord()) {
 
 CVandrelMp3File::CVandrelMp3File(const CVandrelMp3File& other)
     : CMp3File(other), flag_(other.flag_), text_page_(other.text_page_),
-      histograms_(other.histograms_), record_(other.record_) {}
+      histograms_(other.histograms_), record_(other.record_), bound_counts_(other.bound_counts_) {}
 
 std::unique_ptr<CMediaFileInterface> CVandrelMp3File::Clone() const {
     return std::make_unique<CVandrelMp3File>(*this);
@@ -60,8 +60,36 @@ void CVandrelMp3File::BuildHistograms() {
     histograms_[kBlockHistogram].values = {static_cast<float>(record_.long_blocks),
                                            static_cast<float>(record_.short_blocks),
                                            static_cast<float>(record_.mixed_blocks)};
-    histograms_[kStereoHistogram].values.assign(std::begin(record_.stereo_type_counts),
-                                                std::end(record_.stereo_type_counts));
+    HistogramData& stereo = histograms_[kStereoHistogram];
+    if (record_.layer == 1 || record_.layer == 2) {
+        BuildBoundHistogram();
+        return;
+    }
+    stereo.title = "Joint Stereo Type";
+    stereo.labels = {"ss", "is", "ms", "mixed"};
+    stereo.values.assign(std::begin(record_.stereo_type_counts),
+                         std::end(record_.stereo_type_counts));
+}
+
+void CVandrelMp3File::BuildBoundHistogram() {
+    // The mode extension of a Layer I or II joint-stereo frame is the first
+    // subband coded in intensity stereo: 4, 8, 12 or 16, up to the last, 31.
+    HistogramData& stereo = histograms_[kStereoHistogram];
+    stereo.title = "Intensity Stereo Subbands";
+    stereo.labels = {"none", "4-31", "8-31", "12-31", "16-31"};
+    if (record_.mode != kModeJointStereo) {
+        // None of the file's frames codes any subband in intensity stereo.
+        stereo.values = {static_cast<float>(std::max(record_.frames, 0)), 0, 0, 0, 0};
+    } else if (bound_counts_.empty()) {
+        stereo.values.clear();  // known once the walk has ended
+    } else {
+        stereo.values = {0};
+        stereo.values.insert(stereo.values.end(), bound_counts_.begin(), bound_counts_.end());
+    }
+}
+
+bool CVandrelMp3File::ChartsSideBySide() const {
+    return record_.layer == 3 && record_.mode == kModeJointStereo;
 }
 
 bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
@@ -75,8 +103,16 @@ bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
     return true;
 }
 
-bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* /*series*/) {
+bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* series) {
     record_ = record;
+    if (series != nullptr && (record_.layer == 1 || record_.layer == 2)) {
+        bound_counts_.assign(4, 0.0f);
+        for (uint32_t extension : (*series)[FrameSeries::kModeExtension]) {
+            bound_counts_[extension & 3] += 1;
+        }
+        BuildHistograms();
+        RefreshAll();
+    }
     PlaceHistograms();
     ShowTabPages();
     return true;
@@ -84,8 +120,7 @@ bool CVandrelMp3File::UpdatePages(const ScanRecord& record, const FrameSeries* /
 
 // The pages take their font from the dialog they sit in, so the face name is
 // not needed here.
-bool CVandrelMp3File::CreatePages(std::string_view /*font_face*/, PageHost& host,
-                                  int /*option*/) {
+bool CVandrelMp3File::CreatePages(std::string_view /*font_face*/, PageHost& host, int /*option*/) {
     DestroyPages();
     page_host_ = &host;
     BuildHistograms();
@@ -125,7 +160,7 @@ bool CVandrelMp3File::MovePages(const PageRect& rect) {
     for (size_t page = 0; page < kPageCount; ++page) {
         PlacePage(page, PageSlot::kWhole);
     }
-    if (record_.mode == kModeJointStereo) {
+    if (ChartsSideBySide()) {
         PlacePage(PageOf(kStereoHistogram), PageSlot::kLeftHalf);
         PlacePage(PageOf(kBlockHistogram), PageSlot::kRightHalf);
     }
@@ -138,7 +173,7 @@ bool CVandrelMp3File::HasData(Histogram which) const {
 }
 
 void CVandrelMp3File::PlaceHistograms() {
-    if (record_.mode != kModeJointStereo || !HasData(kStereoHistogram)) {
+    if (!ChartsSideBySide() || !HasData(kStereoHistogram)) {
         return;
     }
     const size_t stereo = PageOf(kStereoHistogram);
@@ -160,10 +195,12 @@ void CVandrelMp3File::ShowTabPages() {
         show[PageOf(kBitrateHistogram)] = true;
         break;
     case kPageOtherInfo:
-        // Histograms without data (Layer I and II have no blocks) stay hidden.
+        // Histograms without data (Layer I and II have no blocks) stay
+        // hidden; Layer I and II show their intensity-stereo chart whatever
+        // the mode, so that the tab is never blank.
         show[PageOf(kBlockHistogram)] = HasData(kBlockHistogram);
         show[PageOf(kStereoHistogram)] =
-            record_.mode == kModeJointStereo && HasData(kStereoHistogram);
+            (record_.layer != 3 || record_.mode == kModeJointStereo) && HasData(kStereoHistogram);
         break;
     case kPageTextInfo:
         show[kTextPage] = true;
@@ -194,6 +231,7 @@ bool CVandrelMp3File::ReleaseFrameData() {
     for (HistogramData& histogram : histograms_) {
         histogram.values.clear();
     }
+    bound_counts_.clear();
     RefreshAll();
     return true;
 }

@@ -77,6 +77,11 @@ private:
     static size_t PageOf(Histogram which) { return 1 + which; }
 
     void BuildHistograms();
+    // Layer I and II have no granules and no stereo coding per frame: their
+    // stereo chart shows the intensity-stereo bound of the mode extension.
+    void BuildBoundHistogram();
+    // Whether the stereo chart and the block chart share the tab.
+    bool ChartsSideBySide() const;
     void PlacePage(size_t page, PageSlot slot);
     void ShowPageWindow(size_t page, bool visible);
     // Gives a joint-stereo file's "Other Info" tab its two charts side by side.
@@ -90,6 +95,9 @@ private:
     TextPageData text_page_;
     std::array<HistogramData, 3> histograms_;
     ScanRecord record_;
+    // Layer I and II joint-stereo frames by mode extension, from the frame
+    // series of a whole walk; empty until one came.
+    std::vector<float> bound_counts_;
     PageRect area_{};  // the page area of the last MovePages
     std::array<PageSlot, kPageCount> slots_{};
     std::array<bool, kPageCount> visible_{};

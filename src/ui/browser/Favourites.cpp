@@ -19,11 +19,14 @@ std::string Key(const char* format, size_t index) {
 
 void Favourites::Load(const SettingsStore& settings) {
     entries_.clear();
-    const int count = settings.GetInt(kSection, "count", -1);
+    const int count = std::min(settings.GetInt(kSection, "count", -1), kMaxEntries);
     for (int i = 0; i < count; ++i) {
         const auto index = static_cast<size_t>(i);
-        entries_.push_back({settings.GetString(kSection, Key("mru_label_%i", index), ""),
-                            settings.GetString(kSection, Key("mru_pidl_str_%i", index), "")});
+        Entry entry{settings.GetString(kSection, Key("mru_label_%i", index), ""),
+                    settings.GetString(kSection, Key("mru_pidl_str_%i", index), "")};
+        if (!entry.label.empty() || !entry.encoded.empty()) {
+            entries_.push_back(std::move(entry));
+        }
     }
 }
 

@@ -18,6 +18,9 @@ public:
     };
     enum class AddResult { kAdded, kAlreadyThere };
 
+    // Reads at most kMaxEntries, the favourites the menu has identities for;
+    // an entry with neither a label nor an id list names no folder and is
+    // left out.
     void Load(const SettingsStore& settings);
     void Save(SettingsStore& settings) const;
 
@@ -30,6 +33,7 @@ public:
     // as a favourite.
     static constexpr int kFirstCommand = 34000;
     static constexpr int kLastCommand = 35000;
+    static constexpr int kMaxEntries = kLastCommand - kFirstCommand + 1;
     // The favourite of a command identity; nullptr beyond the list.
     const Entry* FromCommand(int command) const;
 

@@ -175,6 +175,12 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         return cell_colour.isValid() ? QVariant(ReadableTextOn(cell_colour)) : QVariant();
     case Qt::ToolTipRole:
+        // A file that could not be analysed says why wherever the mouse
+        // rests on it: the Problems column may be hidden.
+        if (row.refused) {
+            return QCoreApplication::translate("CVandrelList", "%1\nCannot be analysed: %2")
+                .arg(QString::fromStdString(row.path), FromUtf8(row.texts[kSlotProblems]));
+        }
         return QString::fromStdString(row.path);
     default:
         return {};

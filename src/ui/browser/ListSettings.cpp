@@ -1,5 +1,7 @@
 #include "ui/browser/ListSettings.h"
 
+#include <algorithm>
+
 #include "engine/core/SettingsTable.h"
 #include "store/AttributeCatalog.h"
 
@@ -51,20 +53,30 @@ ListSettings LoadListSettings(const SettingsStore& store) {
     LoadSettingKeys(store, kListSection, kHeaderKeys, settings);
     LoadSettingKeys(store, kListSection, kTrailingKeys, settings);
 
+    if (settings.frame_limit < 0) {
+        settings.frame_limit = ListSettings{}.frame_limit;
+    }
+    settings.frame_limit = std::min(settings.frame_limit, kMaxFramesToRead);
+
+    // A count from the file is never trusted further than the catalog
+    // reaches: 2147483647 would otherwise be as many look-ups.
+    const int attributes = static_cast<int>(Catalog().size());
     ExportChoices& choices = settings.export_choices;
     choices.recurse = store.GetInt(kExportSection, "recurse", 1) != 0;
-    const int selected = store.GetInt(kExportSection, "selnum", 0);
+    const int selected = std::min(store.GetInt(kExportSection, "selnum", 0), attributes);
     for (int i = 0; i < selected; ++i) {
         choices.selected.emplace_back(store.GetString(kExportSection, "selected_gp", "", i),
                                       store.GetString(kExportSection, "selected_nm", "", i));
     }
     choices.template_path = store.GetString(kExportSection, "template", "");
 
-    const int count = store.GetInt(kListSection, "num_columns22_", 0);
+    // Each attribute is shown at most once.
+    const int count = std::min(store.GetInt(kListSection, "num_columns22_", 0), attributes);
     for (int i = 0; i < count; ++i) {
         const int32_t id = store.GetInt(kListSection, "colid2_", i, i);
         if (FindAttribute(id) != nullptr) {
-            settings.columns.push_back({id, store.GetInt(kListSection, "colwidth2_", 100, i)});
+            const int width = store.GetInt(kListSection, "colwidth2_", 100, i);
+            settings.columns.push_back({id, std::clamp(width, 0, kMaxColumnWidth)});
         }
     }
     if (settings.columns.empty()) {

@@ -10,6 +10,11 @@
 
 namespace vandrel {
 
+// The largest frames-to-read count: the worker takes it in 16 bits.
+inline constexpr int kMaxFramesToRead = 0xFFFF;
+// The widest column the settings give: wider than any screen.
+inline constexpr int kMaxColumnWidth = 16384;
+
 // A shown column: an attribute and its width.
 struct ListColumn {
     int32_t id;
@@ -49,7 +54,10 @@ struct ListSettings {
 std::vector<ListColumn> DefaultListColumns();
 
 // Reads both sections; unknown column ids are dropped and an unknown sort
-// column becomes the name.
+// column becomes the name. Counts are bounded by what can exist: no more
+// columns and export choices than the catalog has attributes, widths from 0
+// to kMaxColumnWidth, frames to read from 0 to kMaxFramesToRead (a negative
+// count reads as the default).
 ListSettings LoadListSettings(const SettingsStore& store);
 // Writes both sections, the keys in their order.
 void SaveListSettings(SettingsStore& store, const ListSettings& settings);

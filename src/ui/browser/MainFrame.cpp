@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -31,6 +32,7 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelTree.h"
 #include "ui/browser/VandrelView.h"
+#include "ui/browser/WindowPlacement.h"
 #include "ui/settings/OtherPages.h"
 #include "ui/settings/SettingsSheet.h"
 
@@ -68,12 +70,14 @@ namespace {
 
 // The window's place as the settings keep it ("mainframe"): the last normal
 // rectangle, its right and bottom edges outside it, and whether it was
-// maximised.
+// maximised. The first start opens 1180 x 680: the tree's 200 pixels and the
+// default columns' 925 with the scroll bar and the frames, on a screen of
+// 1366 x 768 with its panels (a smaller screen fits it to itself).
 struct FramePlacement {
-    int bottom = 600;
+    int bottom = 730;
     int top = 50;
     int left = 10;
-    int right = 1000;
+    int right = 1190;
     bool maximize = false;
 };
 constexpr auto kPlacementKeys = std::to_array<SettingKey<FramePlacement>>({
@@ -152,20 +156,20 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
     actions_->problems_only->setChecked(view_->list().problems_only());
     FramePlacement placement;
     LoadSettingKeys(settings, "mainframe", kPlacementKeys, placement);
-    normal_rect_ = QRect(QPoint(placement.left, placement.top),
-                         QPoint(placement.right - 1, placement.bottom - 1));
+    normal_rect_ = RectFromEdges(placement.left, placement.top, placement.right, placement.bottom);
     if (!normal_rect_.isValid()) {
-        normal_rect_ = QRect(10, 50, 990, 550);
+        const FramePlacement defaults;
+        normal_rect_ = RectFromEdges(defaults.left, defaults.top, defaults.right, defaults.bottom);
     }
     maximized_ = placement.maximize;
-    // The stored switch governs the run (nothing is written either way).
+    // Each run starts with a fresh log, which the stored switch lets the
+    // lines into or not.
+    StartLogFile(LogFilePath());
     GlobalSettings global;
     LoadSettingKeys(settings, "global", kGlobalKeys, global);
     logging_ = global.logging;
     SetLogging(logging_);
     actions_->logging->setChecked(logging_);
-    // Each run starts with a fresh log.
-    QFile::remove(FromStd(LogFilePath()));
 
     cache_scope_.reset();
     cache_ = std::make_unique<CDataCache>(DefaultCacheFilePath());
@@ -219,6 +223,15 @@ void CMainFrame::SaveSettings(SettingsStore& settings) {
 }
 
 void CMainFrame::Start(const std::vector<std::string>& arguments) {
+    // A place saved on a screen that is gone, or larger than this one, is
+    // brought onto the screen.
+    const QScreen* screen = QGuiApplication::screenAt(normal_rect_.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        normal_rect_ = FitIntoArea(normal_rect_, screen->availableGeometry());
+    }
     setGeometry(normal_rect_);
     if (maximized_) {
         showMaximized();
@@ -276,6 +289,7 @@ void CMainFrame::CreateActions() {
     a.export_files->setIcon(ThemeIcon("document-save-as", QStyle::SP_DialogSaveButton));
     connect(a.export_files, &QAction::triggered, this, [this] { view_->list().ExportRequest(); });
     a.exit = make(tr("E&xit"), tr("Quit Vandrel"));
+    a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
 
     a.cut = make(tr("Cu&t"));
@@ -607,7 +621,11 @@ void CMainFrame::ViewLogFile() {
     const QString path = FromStd(LogFilePath());
     if (!QFile::exists(path)) {
         QMessageBox::information(this, tr("Vandrel"),
-                                 tr("There is no log file yet:\n%1").arg(path));
+                                 LoggingEnabled()
+                                     ? tr("There is no log file yet:\n%1").arg(path)
+                                     : tr("Logging is off (Debug, Logging), so there is no log "
+                                          "file:\n%1")
+                                           .arg(path));
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));

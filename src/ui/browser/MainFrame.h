@@ -83,7 +83,7 @@ private:
     Favourites favourites_;
     std::unique_ptr<CDataCache> cache_;
     std::unique_ptr<AnalysisCacheScope> cache_scope_;
-    QRect normal_rect_{10, 50, 990, 550};
+    QRect normal_rect_{10, 50, 1180, 680};
     bool maximized_ = false;
     bool logging_ = true;
     bool shut_down_ = false;

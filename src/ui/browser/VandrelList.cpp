@@ -65,7 +65,11 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     connect(&scanner_, &ListScanner::resultsHandled, this, [this] {
         model_.RestoreOrder();
         filter_.Refilter();
+        ShowSelectionStatus();
     });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CVandrelList::ShowSelectionStatus);
+    connect(&filter_, &QAbstractItemModel::modelReset, this, &CVandrelList::ShowSelectionStatus);
     settings_.columns = DefaultListColumns();
     model_.SetColumns(settings_.columns);
     ApplySettings();
@@ -103,13 +107,11 @@ void CVandrelList::AddSettingsPages(SettingsSheet& sheet) {
 }
 
 void CVandrelList::PagesToSettings() {
-    const bool columns_changed = page_data_.values.columns.size() != settings_.columns.size() ||
-                                 !std::equal(page_data_.values.columns.begin(),
-                                             page_data_.values.columns.end(),
-                                             settings_.columns.begin(),
-                                             [](const ListColumn& a, const ListColumn& b) {
-                                                 return a.id == b.id;
-                                             });
+    const bool columns_changed =
+        page_data_.values.columns.size() != settings_.columns.size() ||
+        !std::equal(page_data_.values.columns.begin(), page_data_.values.columns.end(),
+                    settings_.columns.begin(),
+                    [](const ListColumn& a, const ListColumn& b) { return a.id == b.id; });
     settings_ = page_data_.values;
     if (columns_changed) {
         model_.SetColumns(settings_.columns);
@@ -121,14 +123,15 @@ void CVandrelList::PagesToSettings() {
         StretchFirstColumn();
     }
     viewport()->update();
-    ShowFramesSetting();
+    // A batch still being read keeps its own text.
+    if (scanner_.busy() == ListBusy::kIdle) {
+        ShowFramesText(settings_.frame_limit);
+    }
 }
 
-void CVandrelList::ShowFramesSetting() {
-    listener_.StatusText(kPaneFrames,
-                         settings_.frame_limit == 0
-                             ? tr("Reading all frames")
-                             : tr("Reading at most %1 frames").arg(settings_.frame_limit));
+void CVandrelList::ShowFramesText(int frames) {
+    listener_.StatusText(kPaneFrames, frames == 0 ? tr("Reading all frames")
+                                                  : tr("Reading at most %1 frames").arg(frames));
 }
 
 void CVandrelList::ApplySettings() {
@@ -150,6 +153,21 @@ void CVandrelList::ApplyColumns() {
                        column.width != 0 ? column.width : FindAttribute(column.id)->width);
     }
     ShowSortIndicator();
+}
+
+void CVandrelList::ShowSelectionStatus() {
+    const std::vector<int> rows = SelectedRows();
+    QString text;
+    if (rows.size() == 1 && model_.Row(rows.front()).refused) {
+        const std::string_view reason = model_.Row(rows.front()).texts[kSlotProblems];
+        text = tr("This file cannot be analysed: %1")
+                   .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+    }
+    // The worker's own texts are left alone.
+    if (!text.isEmpty() || showing_refusal_) {
+        listener_.StatusText(kPaneWorker, text);
+    }
+    showing_refusal_ = !text.isEmpty();
 }
 
 bool CVandrelList::AnyShownColumnScanDependent() const {
@@ -278,13 +296,20 @@ void CVandrelList::paintEvent(QPaintEvent* event) {
     }
 }
 
+void CVandrelList::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    if (settings_.autosize) {
+        StretchFirstColumn();
+    }
+}
+
 void CVandrelList::SendBatch(const std::vector<int>& rows, int frames, bool walk_frames) {
     ListJobBatch jobs;
     jobs.reserve(rows.size());
     for (int row : rows) {
         jobs.push_back(model_.JobOf(row));
     }
-    ShowFramesSetting();
+    ShowFramesText(frames);
     const int done = model_.done_count();
     listener_.StatusText(kPaneMain, jobs.empty() && done == model_.rowCount()
                                         ? SummaryText()
@@ -464,6 +489,15 @@ void CVandrelList::RenameRequest() {
     if (currentIndex().isValid() && column >= 0) {
         edit(currentIndex().siblingAtColumn(column));
     }
+}
+
+QModelIndex CVandrelList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = model()->rowCount();
+    if ((action == MoveHome || action == MoveEnd) && rows > 0) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        return model()->index(action == MoveHome ? 0 : rows - 1, column);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void CVandrelList::startDrag(Qt::DropActions actions) {

@@ -27,7 +27,8 @@ class ListFileActions;
 class CVandrelList : public QTableView, public CWindowWithSettings {
     Q_OBJECT
 public:
-    static constexpr int kMinFirstColumnWidth = 200;
+    // The first column gives way first when the list is narrow, down to this.
+    static constexpr int kMinFirstColumnWidth = 100;
 
     explicit CVandrelList(ListListener& listener, QWidget* parent = nullptr);
     ~CVandrelList() override;
@@ -106,11 +107,21 @@ signals:
 protected:
     void startDrag(Qt::DropActions actions) override;
     void paintEvent(QPaintEvent* event) override;
+    // With "autosize" the first column takes up what the list gains or
+    // loses in width, so that the other columns stay in view.
+    void resizeEvent(QResizeEvent* event) override;
+    // Home and End go to the first and last row (a table would go to the
+    // first and last column); with Shift they extend the selection.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void ApplySettings();
-    // The frames-to-read setting in its status pane.
-    void ShowFramesSetting();
+    // A single selected row whose file could not be analysed says why in the
+    // worker's status pane; the text goes when the selection moves on.
+    void ShowSelectionStatus();
+    // How many frames the batch being read takes of each file, in its status
+    // pane: `frames`, 0 for all.
+    void ShowFramesText(int frames);
     void ClearFolder(const QString& why);
     void SendBatch(const std::vector<int>& rows, int frames, bool walk_frames);
     void OnThreadDone(ListResult& result);
@@ -138,7 +149,8 @@ private:
     ListScanner scanner_;
     bool complete_mode_ = false;
     std::string current_folder_;
-    QString empty_reason_;  // why the list is empty, when it is not for want of files
+    QString empty_reason_;          // why the list is empty, when it is not for want of files
+    bool showing_refusal_ = false;  // the worker's pane shows a selected row's reason
     FolderWatch watch_;
 };
 

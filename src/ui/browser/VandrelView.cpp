@@ -1,6 +1,7 @@
 #include "ui/browser/VandrelView.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include "store/Log.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelTree.h"
+#include "ui/browser/WindowPlacement.h"
 #include "ui/details/InfoDlg.h"
 
 namespace vandrel {
@@ -64,15 +66,17 @@ void CVandrelView::LoadSettings(const SettingsStore& settings) {
     tree_->LoadSettings(settings);
     DetailsPlacement placement;
     LoadSettingKeys(settings, "details_rect", kDetailsPlacementKeys, placement);
-    details_rect_ = QRect(QPoint(placement.left, placement.top),
-                          QPoint(placement.right - 1, placement.bottom - 1));
-    // A rectangle beyond the desktop's work area is forgotten.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        if (details_rect_.right() + 1 > area.right() + 1 ||
-            details_rect_.bottom() + 1 > area.bottom() + 1) {
-            details_rect_ = QRect(0, 0, 640, 480);
-        }
+    details_rect_ = RectFromEdges(placement.left, placement.top, placement.right, placement.bottom);
+    // A rectangle beyond the desktop's work area is forgotten, and so is one
+    // that encloses nothing or more than a window can be.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
+    if (!details_rect_.isValid() ||
+        (area.isValid() &&
+         (int64_t{details_rect_.right()} > area.right() ||
+          int64_t{details_rect_.bottom()} > area.bottom() || details_rect_.width() > area.width() ||
+          details_rect_.height() > area.height()))) {
+        details_rect_ = QRect(0, 0, 640, 480);
     }
     ViewSettings view;
     LoadSettingKeys(settings, "details", kDetailsKeys, view);
@@ -169,8 +173,9 @@ void CVandrelView::GoToFavourite(const std::string& label, const std::string& en
 }
 
 void CVandrelView::ViewStarted() {
-    const int total = width() - handleWidth();
-    const int left = splitter_position_ < 0 ? total / 2 : splitter_position_;
+    const int total = std::max(0, width() - handleWidth());
+    // A negative position centres the splitter; none goes past the view.
+    const int left = splitter_position_ < 0 ? total / 2 : std::min(splitter_position_, total);
     setSizes({left, std::max(0, total - left)});
 }
 

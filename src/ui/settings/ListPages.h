@@ -23,9 +23,6 @@ struct ListPageData {
     bool changed = false;
 };
 
-// The largest frames-to-read count: the worker takes it in 16 bits.
-inline constexpr int kMaxFramesToRead = 0xFFFF;
-
 // "General": frames to read, when to read all frames, the export's HTML codes
 // and the folder watch.
 class CPropListGeneral : public CSettingsPage {
