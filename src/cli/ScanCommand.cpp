@@ -186,8 +186,8 @@ std::optional<std::string> OutputClash(const std::string& output, const std::str
         }
         for (const std::string& companion : CacheCompanionPaths(cache_file)) {
             if (SamePlace(output, companion)) {
-                return "the output file " + output + " is " + companion +
-                       ", which the cache keeps beside it; it is left as it is";
+                return "the output file " + output + " is a file the cache " + cache_file +
+                       " keeps beside it; it is left as it is";
             }
         }
     }
