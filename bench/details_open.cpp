@@ -33,8 +33,7 @@ double MsSince(Clock::time_point start) {
 // Runs the event loop until `done` answers true, ticking every millisecond.
 // Returns the longest gap between two ticks: how long the window could not
 // answer.
-template <typename Done>
-double RunUntil(Done done, const std::function<void()>& every_50_ms = {}) {
+template <typename Done> double RunUntil(Done done, const std::function<void()>& every_50_ms = {}) {
     QEventLoop loop;
     QTimer tick;
     double longest_gap = 0;
@@ -78,11 +77,13 @@ int main(int argc, char** argv) {
         RunUntil([&] { return dialog.record().frames > 0; });
         const double first_record_ms = MsSince(start);
         int step = 0;
-        const double longest_gap = RunUntil([&] { return !dialog.busy(); }, [&] {
-            ++step;
-            dialog.pages().SelectTab(step % dialog.pages().TabBar()->count());
-            dialog.resize(640 + (step % 7) * 40, 480 + (step % 5) * 30);
-        });
+        const double longest_gap =
+            RunUntil([&] { return !dialog.busy(); },
+                     [&] {
+                         ++step;
+                         dialog.pages().SelectTab(step % dialog.pages().TabBar()->count());
+                         dialog.resize(640 + (step % 7) * 40, 480 + (step % 5) * 30);
+                     });
         const double whole_ms = MsSince(start);
         std::printf("frames %d\nStart() returned after %.1f ms\nfirst record shown after %.1f ms\n"
                     "whole scan %.0f ms\nlongest time the window did not answer %.1f ms "

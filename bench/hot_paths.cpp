@@ -20,8 +20,8 @@
 
 #include "engine/frame/FrameHeader.h"
 #include "engine/frame/FrameParser.h"
-#include "engine/frame/Mp3File.h"
 #include "engine/io/Crc16.h"
+#include "engine/media/Mp3File.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "store/DataCache.h"
 

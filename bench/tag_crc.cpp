@@ -42,7 +42,7 @@
 
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/QtMessageTarget.h"
 #include "ui/tools/TagDlg.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "FuzzSupport.h"
 #include "engine/core/RecordCache.h"
-#include "engine/frame/Mp3File.h"
+#include "engine/media/Mp3File.h"
 #include "engine/verdicts/TextReports.h"
 #include "store/DataCache.h"
 

@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "engine/core/ScanError.h"
-#include "engine/frame/Mp3File.h"
 #include "engine/media/MediaFileWrapper.h"
+#include "engine/media/Mp3File.h"
 
 namespace vandrel::cli {
 

@@ -17,10 +17,10 @@
 
 #include "engine/core/SettingsTable.h"
 #include "engine/frame/FrameHeader.h"
-#include "engine/frame/Mp3File.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/FileStream.h"
+#include "engine/media/Mp3File.h"
 #include "engine/media/MpcFile.h"
 #include "engine/media/WaveFile.h"
 #include "store/Log.h"

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanRecord.h"
 #include "store/UserQuestion.h"

@@ -103,8 +103,8 @@ std::vector<uint8_t> MakeXingFrame(uint32_t model, const std::vector<int64_t>& o
     if (DecodeFrameHeader(model, header) == 0 || header.layer != 3) {
         return {};
     }
-    const size_t side_info = header.is_mpeg1 != 0 ? (header.channels == 1 ? 17 : 32)
-                                                  : (header.channels == 1 ? 9 : 17);
+    const size_t side_info =
+        header.is_mpeg1 != 0 ? (header.channels == 1 ? 17 : 32) : (header.channels == 1 ? 9 : 17);
     const size_t xing_at = 4 + side_info;
     uint32_t word = (model & ~(kBitrateMask | kPaddingMask | kModeExtensionMask)) | kProtectionMask;
     int length = 0;
@@ -206,8 +206,8 @@ NewHeaderLayout LayOutWithNewHeader(const std::string& path1, FileStream& source
         return {};
     }
     NewHeaderLayout layout;
-    layout.frame = MakeXingFrame(LoadBe32(model.data()), offsets,
-                                 (end1 - start1) + (end2 - start2), vbr);
+    layout.frame =
+        MakeXingFrame(LoadBe32(model.data()), offsets, (end1 - start1) + (end2 - start2), vbr);
     if (layout.frame.empty()) {
         return {};
     }
@@ -286,8 +286,8 @@ bool CopyRange(AtomicFile& destination, FileStream& source, int64_t start, int64
             chunk = count - done;
         }
         const size_t got = source.Read(std::span(buffer.data(), static_cast<size_t>(chunk)));
-        if (got > 0 &&
-            !destination.Write(std::string_view(reinterpret_cast<const char*>(buffer.data()), got))) {
+        if (got > 0 && !destination.Write(
+                           std::string_view(reinterpret_cast<const char*>(buffer.data()), got))) {
             return false;
         }
         done += static_cast<int64_t>(got);
@@ -415,8 +415,8 @@ public:
 
     bool Progress(int64_t done, int64_t total) override {
         const int64_t percent = total > 0 ? done * kPercent / total : kPercent;
-        target_.Post(Message(kMsgProgress, static_cast<uint64_t>(std::clamp<int64_t>(
-                                               percent, 0, kPercent))));
+        target_.Post(Message(kMsgProgress,
+                             static_cast<uint64_t>(std::clamp<int64_t>(percent, 0, kPercent))));
         return !stop_.stop_requested();
     }
     void DifferentBitrates() override {
@@ -459,7 +459,8 @@ void CAppendThread::Stop() {
 
 void CAppendThread::Run(const std::stop_token& stop, MessageTarget& target, const Job& job) {
     const auto notice = [&](std::string text) {
-        target.Post(Message(kMsgNotice, static_cast<uint64_t>(NoticeKind::kError), std::move(text)));
+        target.Post(
+            Message(kMsgNotice, static_cast<uint64_t>(NoticeKind::kError), std::move(text)));
     };
     LocalSink sink(stop, target);
     CVandrelMp3File file;

@@ -91,8 +91,8 @@ public:
     CAppendThread(const CAppendThread&) = delete;
     CAppendThread& operator=(const CAppendThread&) = delete;
 
-    void Start(std::shared_ptr<MessageTarget> target, const ScanRecord& record1,
-               std::string input1, std::string input2, std::string output, AppendChoice choice);
+    void Start(std::shared_ptr<MessageTarget> target, const ScanRecord& record1, std::string input1,
+               std::string input2, std::string output, AppendChoice choice);
     // Asks the join to stop after the chunk it is copying; does not wait.
     void Cancel();
     // Cancels and waits for the thread.

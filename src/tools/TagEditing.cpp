@@ -37,7 +37,7 @@ const std::string& TextOf(const Id3v1Fields& fields, Id3v1Part part) {
 }
 
 int& NumberOf(Id3v1Fields& fields, Id3v1Part part) {
-    return part == Id3v1Part::kYear ? fields.year
+    return part == Id3v1Part::kYear    ? fields.year
            : part == Id3v1Part::kGenre ? fields.genre
                                        : fields.track;
 }
@@ -102,8 +102,7 @@ size_t Id3v1TextCapacity(Id3v1Part part, bool with_track) {
 
 bool HasUnstorableCharacter(const std::string& utf8) {
     // Latin-1 turns what it cannot hold into "?": more "?" than the text had.
-    return std::count(utf8.begin(), utf8.end(), '?') !=
-           std::ranges::count(Utf8ToLatin1(utf8), '?');
+    return std::count(utf8.begin(), utf8.end(), '?') != std::ranges::count(Utf8ToLatin1(utf8), '?');
 }
 
 std::optional<std::string> Id3v1FieldProblem(const Id3v1Fields& fields, Id3v1Part part) {
@@ -181,9 +180,9 @@ CommonFields FindCommonFields(const std::vector<Id3v1Fields>& files) {
 Id3v1PartSet ChangedFields(const Id3v1Fields& filled, const Id3v1Fields& edited) {
     Id3v1PartSet changed{};
     for (const Id3v1Part part : kAllParts) {
-        changed[static_cast<size_t>(part)] =
-            IsText(part) ? TextOf(filled, part) != TextOf(edited, part)
-                         : NumberOf(filled, part) != NumberOf(edited, part);
+        changed[static_cast<size_t>(part)] = IsText(part)
+                                                 ? TextOf(filled, part) != TextOf(edited, part)
+                                                 : NumberOf(filled, part) != NumberOf(edited, part);
     }
     return changed;
 }

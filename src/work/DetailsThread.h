@@ -3,7 +3,7 @@
 #include <memory>
 #include <thread>
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/core/Sink.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "work/Event.h"

@@ -66,9 +66,9 @@ TEST(FrameCrcScan, ProtectedFilesFromLameAndTwolamePass) {
 }
 
 TEST(HeaderChecks, CleanFilesAgreeWithTheirHeaders) {
-    for (const char* name : {"lame_vbr_v2.mp3", "lame_cbr128_joint.mp3", "ffmpeg_lame_vbr_q4.mp3",
-                             "lame_mpeg2_16k_vbr_mono.mp3", "mutagen_trailing_tags.mp3",
-                             "mid3v2_cover_art.mp3"}) {
+    for (const char* name :
+         {"lame_vbr_v2.mp3", "lame_cbr128_joint.mp3", "ffmpeg_lame_vbr_q4.mp3",
+          "lame_mpeg2_16k_vbr_mono.mp3", "mutagen_trailing_tags.mp3", "mid3v2_cover_art.mp3"}) {
         SCOPED_TRACE(name);
         const Scanned s = ScanWithChecks(FixturePath(name));
         EXPECT_EQ(s.texts[kSlotProblems], "none") << "Problems text";
@@ -102,8 +102,9 @@ TEST(HeaderChecks, JoinedPairCountsMoreFramesThanTheFirstHeader) {
 
     const Scanned s = ScanWithChecks(dir.File("joined.mp3"));
     ASSERT_TRUE(HasFinding(s, "header mismatch")) << s.texts[kSlotProblems];
-    const auto mismatch = std::find_if(s.findings.begin(), s.findings.end(),
-                                       [](const Finding& f) { return f.brief == "header mismatch"; });
+    const auto mismatch = std::find_if(s.findings.begin(), s.findings.end(), [](const Finding& f) {
+        return f.brief == "header mismatch";
+    });
     EXPECT_NE(mismatch->detail.find("counts 117 frames, the audio holds 234"), std::string::npos)
         << mismatch->detail;
     EXPECT_EQ(mismatch->severity, Severity::kWarning) << "severity";

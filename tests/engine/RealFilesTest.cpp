@@ -3,10 +3,10 @@
 #include <filesystem>
 
 #include "engine/core/ScanError.h"
-#include "engine/frame/Mp3File.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
+#include "engine/media/Mp3File.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/tags/EncoderSignature.h"
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "engine/verdicts/EncoderId.h"

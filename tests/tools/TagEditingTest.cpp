@@ -1,3 +1,5 @@
+#include "tools/TagEditing.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,13 +9,13 @@
 #include "support/MpegBuilder.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
-#include "tools/TagEditing.h"
 
 namespace vandrel {
 namespace {
 
 std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t size) {
-    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size()))};
+    return {bytes.begin(),
+            bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size()))};
 }
 
 Id3v1Fields Album(std::string title, int track) {

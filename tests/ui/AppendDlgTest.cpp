@@ -1,3 +1,5 @@
+#include "ui/tools/AppendDlg.h"
+
 #include <filesystem>
 
 #include <QCheckBox>
@@ -10,7 +12,6 @@
 #include "UiTest.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
-#include "ui/tools/AppendDlg.h"
 
 namespace vandrel {
 
@@ -81,8 +82,8 @@ private slots:
         dialog.accept();
         QVERIFY2(finished.wait(10000), "the dialog closes after the failure");
         QTRY_VERIFY2(!boxes.shown.isEmpty(), "a message box");
-        QVERIFY2(boxes.shown.front().startsWith(
-                     QString::fromStdString("Problem appending file: \r\n" + dir_.File("gone.mp3"))),
+        QVERIFY2(boxes.shown.front().startsWith(QString::fromStdString(
+                     "Problem appending file: \r\n" + dir_.File("gone.mp3"))),
                  "the failure names input 2");
         QVERIFY2(!fs::exists(dir_.File("out.mp3")), "no output");
     }

@@ -25,10 +25,10 @@
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "ui/browser/Favourites.h"
-#include "ui/browser/ListSettings.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
+#include "ui/common/ListSettings.h"
 
 namespace vandrel {
 

@@ -1,3 +1,5 @@
+#include "ui/tools/ID3v1Dlg.h"
+
 #include <filesystem>
 
 #include <QComboBox>
@@ -11,7 +13,6 @@
 #include "support/TestFiles.h"
 #include "ui/browser/ListFileActions.h"
 #include "ui/browser/VandrelList.h"
-#include "ui/tools/ID3v1Dlg.h"
 
 namespace vandrel {
 

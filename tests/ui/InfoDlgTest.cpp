@@ -1,3 +1,5 @@
+#include "ui/details/InfoDlg.h"
+
 #include <filesystem>
 
 #include <QApplication>
@@ -26,7 +28,6 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
 #include "ui/details/DetailsPages.h"
-#include "ui/details/InfoDlg.h"
 #include "ui/details/TextInfoPage.h"
 
 namespace vandrel {
@@ -157,7 +158,7 @@ private slots:
         dialog.pages().SelectTab(2);
         dialog.Refresh();
         QVERIFY2(dialog.busy(), "busy again after Refresh");
-        QCOMPARE(dialog.record().frames, 0);  // the record starts afresh
+        QCOMPARE(dialog.record().frames, 0);                   // the record starts afresh
         QCOMPARE(dialog.pages().TabBar()->currentIndex(), 2);  // the chosen tab stays
         QVERIFY2(Finishes(dialog), "second scan finishes");
         QCOMPARE(dialog.record().frames, frames);

@@ -234,14 +234,15 @@ private slots:
                 },
                 false);
             QVERIFY2(stayed_open, "the sheet stays on the page with the invalid entry");
-            QCOMPARE(list.settings().frame_limit, 1000);  // Cancel applied nothing
+            QCOMPARE(list.settings().frame_limit, 1000);        // Cancel applied nothing
             QCOMPARE(frame.cache()->RecordCount(), size_t{1});  // the purge was not done
 
             // A new cache location with a cache file there: No keeps the old one.
             const std::string first_path = frame.cache()->Path();
             RunSheet(frame, 5, [&](SettingsSheet& sheet) {
-                qobject_cast<CPropCache*>(sheet.PageAt(5))->location()->setText(
-                    QString::fromStdString(other_cache));
+                qobject_cast<CPropCache*>(sheet.PageAt(5))
+                    ->location()
+                    ->setText(QString::fromStdString(other_cache));
             });
             QCOMPARE(boxes.shown.value(0),
                      QString("Would you like to load the cache from the new location?"));
@@ -256,8 +257,9 @@ private slots:
             QCOMPARE(frame.cache()->RecordCount(), size_t{1});
 
             RunSheet(frame, 4, [&](SettingsSheet& sheet) {
-                qobject_cast<CPropTree*>(sheet.PageAt(4))->initial_directory()->setText(
-                    QString::fromStdString(dir_.path()));
+                qobject_cast<CPropTree*>(sheet.PageAt(4))
+                    ->initial_directory()
+                    ->setText(QString::fromStdString(dir_.path()));
             });
             CIniFile saved(ini);
             frame.SaveSettings(saved);

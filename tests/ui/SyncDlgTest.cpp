@@ -1,3 +1,5 @@
+#include "ui/tools/SyncDlg.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -10,7 +12,6 @@
 
 #include "UiTest.h"
 #include "support/TestFiles.h"
-#include "ui/tools/SyncDlg.h"
 
 namespace vandrel {
 

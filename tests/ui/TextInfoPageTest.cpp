@@ -154,8 +154,8 @@ private slots:
         // scan brings): rows and boxes follow, the user's place stays.
         data = PageFor("lame_notag_cbr128.mp3");
         page.Refresh();
-        QCOMPARE(Rows(page), Rows(data));    // rows of the new record
-        QCOMPARE(Boxes(page), Boxes(data));  // boxes of the new record
+        QCOMPARE(Rows(page), Rows(data));     // rows of the new record
+        QCOMPARE(Boxes(page), Boxes(data));   // boxes of the new record
         QCOMPARE(scroll->value(), scrolled);  // scroll position kept
         QVERIFY2(page.List()->topLevelItem(12)->isSelected(), "the selected row stays selected");
 

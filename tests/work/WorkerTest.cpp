@@ -65,8 +65,7 @@ public:
 
 class CountingCache : public RecordCache {
 public:
-    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord&, int,
-                FileChecks*) override {
+    bool Lookup(std::string_view, const RecordFileStatus&, ScanRecord&, int, FileChecks*) override {
         return false;
     }
     void Store(const ScanRecord&, const FileChecks*) override { ++stores; }

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/core/ScanRecord.h"
 
 namespace vandrel {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/core/FrameSeries.h"
 #include "engine/core/Sink.h"
 

@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <system_error>
 
-#include "engine/frame/Mp3File.h"
 #include "engine/io/FileStream.h"
 #include "engine/media/MediaFileRegistry.h"
+#include "engine/media/Mp3File.h"
 
 namespace vandrel {
 

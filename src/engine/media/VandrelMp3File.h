@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/frame/Mp3File.h"
+#include "engine/media/Mp3File.h"
 #include "engine/verdicts/TextReports.h"
 
 namespace vandrel {

@@ -30,9 +30,7 @@ std::string Count(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-
-void Add(std::vector<Finding>& findings, Severity severity, std::string brief,
-         std::string detail) {
+void Add(std::vector<Finding>& findings, Severity severity, std::string brief, std::string detail) {
     findings.push_back({severity, std::move(brief), std::move(detail)});
 }
 
@@ -127,8 +125,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
     // Encoders differ on whether the VBRI count takes in the header's own
     // frame; either reading is taken.
     const int64_t vbri_frames = record.vbri.frames;
-    if (record.has_vbri != 0 && vbri_frames != walked_frames &&
-        vbri_frames + 1 != walked_frames) {
+    if (record.has_vbri != 0 && vbri_frames != walked_frames && vbri_frames + 1 != walked_frames) {
         mismatches.push_back("the VBRI header counts " + std::to_string(vbri_frames) +
                              " frames, the audio holds " + std::to_string(walked_frames));
     }
@@ -197,9 +194,8 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
             Count(checks.unknown_after_audio, "byte", "bytes") +
                 " after the last frame are neither audio nor a known tag.");
     }
-    std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
-        return a.severity > b.severity;
-    });
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.severity > b.severity; });
     return findings;
 }
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/core/ScanRecord.h"
 #include "engine/verdicts/AttributeTexts.h"
 

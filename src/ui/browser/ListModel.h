@@ -14,7 +14,7 @@
 
 #include "store/AttributeCatalog.h"
 #include "ui/browser/FolderWatch.h"
-#include "ui/browser/ListSettings.h"
+#include "ui/common/ListSettings.h"
 #include "work/Messages.h"
 
 namespace vandrel {

@@ -6,7 +6,7 @@
 #include <QObject>
 
 #include "ui/browser/BrowserTypes.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/QtMessageTarget.h"
 #include "work/ListThread.h"
 
 namespace vandrel {

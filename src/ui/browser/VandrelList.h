@@ -13,7 +13,7 @@
 #include "ui/browser/ListFilter.h"
 #include "ui/browser/ListModel.h"
 #include "ui/browser/ListScanner.h"
-#include "ui/browser/ListSettings.h"
+#include "ui/common/ListSettings.h"
 #include "ui/settings/ListPages.h"
 
 namespace vandrel {

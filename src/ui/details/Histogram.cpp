@@ -41,7 +41,6 @@ int ToPixels(double offset) {
     return static_cast<int>(std::clamp(offset, -kFarOffPixels, kFarOffPixels));
 }
 
-
 QFont WithPixelSize(QFont font, int pixels) {
     font.setPixelSize(std::max(1, pixels));
     return font;

@@ -22,7 +22,7 @@
 #include "engine/verdicts/Findings.h"
 #include "engine/verdicts/TextReports.h"
 #include "store/Log.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/QtMessageTarget.h"
 #include "ui/details/DetailsPages.h"
 #include "ui/details/TextInfoPage.h"
 
@@ -98,8 +98,8 @@ CInfoDlg::CInfoDlg(std::string path, int initial_tab, QSize size, QWidget* view)
             pages_->SelectTab((pages_->TabBar()->currentIndex() + step + count) % count);
         }
     };
-    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Tab),
-                                     QKeySequence(Qt::CTRL | Qt::Key_PageDown)}) {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, [=] { step_tab(1); });
     }
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
@@ -166,9 +166,9 @@ void CInfoDlg::Refresh() {
     record_ = ZeroRecord();
 
     if (!wrapper_.Attach(path_)) {
-        QMessageBox::information(QApplication::activeWindow(),
-                                 QApplication::applicationDisplayName(),
-                                 MessageText("File not found or unrecognized filetype:\r\n" + path_));
+        QMessageBox::information(
+            QApplication::activeWindow(), QApplication::applicationDisplayName(),
+            MessageText("File not found or unrecognized filetype:\r\n" + path_));
         EndAfterFailure();
         return;
     }
@@ -200,7 +200,8 @@ void CInfoDlg::EndAfterFailure() {
     hide();
     // Closed is emitted from the event loop, so that the view never deletes
     // the dialog inside one of its own calls.
-    QMetaObject::invokeMethod(this, [this] { emit Closed(this); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit Closed(this); }, Qt::QueuedConnection);
 }
 
 bool CInfoDlg::event(QEvent* event) {
@@ -249,8 +250,8 @@ int CInfoDlg::ProgressPercent(const ScanRecord& record) {
         return 0;
     }
     // Samples per frame: 1152 for MPEG-1, 576 for MPEG-2 and 2.5.
-    const double samples = static_cast<double>(record.frames) * 576.0 *
-                           (record.is_mpeg1 != 0 ? 2.0 : 1.0);
+    const double samples =
+        static_cast<double>(record.frames) * 576.0 * (record.is_mpeg1 != 0 ? 2.0 : 1.0);
     const double percent =
         samples / record.sample_rate * 100.0 / static_cast<double>(record.length_seconds);
     return static_cast<int>(std::clamp(percent, 0.0, 100.0));
@@ -334,7 +335,8 @@ void CInfoDlg::AwaitWorker() {
     // The worker ends at its next progress call; the window is gone already,
     // so the wait costs the user nothing and the event loop keeps running.
     if (!worker_ || worker_->done_event.IsSet()) {
-        QMetaObject::invokeMethod(this, [this] { emit Closed(this); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit Closed(this); }, Qt::QueuedConnection);
         return;
     }
     worker_watch_ = new QTimer(this);

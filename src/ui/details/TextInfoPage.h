@@ -17,7 +17,6 @@ class QTreeWidget;
 
 namespace vandrel {
 
-
 // The "Text Info" page of the Details dialog: the file's findings as an
 // attribute/value list, what its integrity checks found under it, then a
 // grid of check boxes and an "Info" button.

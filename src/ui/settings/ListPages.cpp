@@ -64,10 +64,10 @@ CPropListGeneral::CPropListGeneral(ListPageData& page_data, QWidget* parent)
 
     auto* read_all = new QGroupBox(tr("Read all frames when:"));
     auto* read_all_layout = new QVBoxLayout(read_all);
-    read_all_unknown_ = AddCheckBox(read_all_layout, tr("Encoder 'Unknown'"),
-                                    values.read_all_unknown);
-    read_all_initial_ = AddCheckBox(read_all_layout, tr("Initial scan finished"),
-                                    values.read_all_initial);
+    read_all_unknown_ =
+        AddCheckBox(read_all_layout, tr("Encoder 'Unknown'"), values.read_all_unknown);
+    read_all_initial_ =
+        AddCheckBox(read_all_layout, tr("Initial scan finished"), values.read_all_initial);
     auto* export_group = new QGroupBox(tr("Export"));
     auto* export_layout = new QVBoxLayout(export_group);
     xml_ = AddCheckBox(export_layout, tr("Substitute HTML codes in XML"), values.xml_entities);
@@ -84,8 +84,8 @@ bool CPropListGeneral::Apply() {
     bool number = false;
     const int frames = frames_->text().trimmed().toInt(&number);
     if (!number || frames < 0 || frames > kMaxFramesToRead) {
-        RejectEntry(frames_, tr("A number of frames from 0 (all frames) to %1")
-                                 .arg(kMaxFramesToRead));
+        RejectEntry(frames_,
+                    tr("A number of frames from 0 (all frames) to %1").arg(kMaxFramesToRead));
         return false;
     }
     ListSettings& values = data_.values;
@@ -117,8 +117,9 @@ void CColourButton::paintEvent(QPaintEvent* event) {
     QPushButton::paintEvent(event);
     QStyleOptionButton option;
     initStyleOption(&option);
-    const QRect inside =
-        style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(2, 2, -2, -2);
+    const QRect inside = style()
+                             ->subElementRect(QStyle::SE_PushButtonContents, &option, this)
+                             .adjusted(2, 2, -2, -2);
     QPainter painter(this);
     painter.fillRect(inside, colour_);
     painter.setPen(ReadableTextOn(colour_));
@@ -205,13 +206,13 @@ CPropListColumns::CPropListColumns(ListPageData& page_data, QWidget* parent)
             group->setFlags(Qt::ItemIsEnabled);
             group->setExpanded(true);
         }
-        auto* item = new QTreeWidgetItem(group, {FromUtf8(attribute.name),
-                                                 FromUtf8(attribute.description)});
+        auto* item =
+            new QTreeWidgetItem(group, {FromUtf8(attribute.name), FromUtf8(attribute.description)});
         item->setData(0, Qt::UserRole, attribute.id);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        const bool shown = std::any_of(
-            data_.values.columns.begin(), data_.values.columns.end(),
-            [&](const ListColumn& column) { return column.id == attribute.id; });
+        const bool shown =
+            std::any_of(data_.values.columns.begin(), data_.values.columns.end(),
+                        [&](const ListColumn& column) { return column.id == attribute.id; });
         item->setCheckState(0, shown ? Qt::Checked : Qt::Unchecked);
     }
     attributes_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -231,8 +232,9 @@ bool CPropListColumns::Apply() {
             }
             const int32_t id = item->data(0, Qt::UserRole).toInt();
             // A column that stays keeps the width the user gave it.
-            const auto kept = std::find_if(values.columns.begin(), values.columns.end(),
-                                           [id](const ListColumn& column) { return column.id == id; });
+            const auto kept =
+                std::find_if(values.columns.begin(), values.columns.end(),
+                             [id](const ListColumn& column) { return column.id == id; });
             columns.push_back({id, kept != values.columns.end() ? kept->width : 0});
         }
     }
@@ -261,8 +263,8 @@ CPropListFiletypes::CPropListFiletypes(ListPageData& page_data, QWidget* parent)
     extensions_label->setBuddy(extensions_);
     auto* new_label = new QLabel(tr("New &Extension: "));
     new_label->setBuddy(new_extension_);
-    auto* supported = new QLabel(
-        tr("mpeg audio \t(mp3 etc)\nmpegplus \t(mpc etc)\nmpegpro \t(limited)"));
+    auto* supported =
+        new QLabel(tr("mpeg audio \t(mp3 etc)\nmpegplus \t(mpc etc)\nmpegpro \t(limited)"));
     supported->setTextFormat(Qt::PlainText);
 
     auto* layout = new QGridLayout(this);

@@ -5,7 +5,7 @@
 #include <QColor>
 #include <QPushButton>
 
-#include "ui/browser/ListSettings.h"
+#include "ui/common/ListSettings.h"
 #include "ui/settings/SettingsSheet.h"
 
 class QCheckBox;

@@ -119,8 +119,8 @@ void CPropCache::ShowFilesHeld() {
     bool number = false;
     const qlonglong kb = max_size_->text().trimmed().toLongLong(&number);
     files_held_->setText(number && kb >= 0
-                             ? tr("Room for about %1 files").arg(QLocale().toString(
-                                   static_cast<qlonglong>(FilesHeld(kb))))
+                             ? tr("Room for about %1 files")
+                                   .arg(QLocale().toString(static_cast<qlonglong>(FilesHeld(kb))))
                              : QString());
 }
 

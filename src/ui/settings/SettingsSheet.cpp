@@ -66,7 +66,7 @@ void SettingsSheet::AddPage(CSettingsPage* page) {
 
 void SettingsSheet::OpenOn(int page) {
     tabs_->setCurrentIndex(page >= 0 && page <= kLastPageNumber && page < tabs_->count() ? page
-                                                                                          : 0);
+                                                                                         : 0);
 }
 
 CSettingsPage* SettingsSheet::PageAt(int index) const {

@@ -18,8 +18,8 @@
 #include <QVBoxLayout>
 
 #include "store/Log.h"
-#include "ui/browser/PathText.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/PathText.h"
+#include "ui/common/QtMessageTarget.h"
 #include "ui/settings/OtherPages.h"
 
 namespace vandrel {
@@ -207,9 +207,9 @@ void CAppendDlg::ShowNotice(NoticeKind kind, const QString& text) {
     // Without a loop of its own: the join goes on, and the box stays with
     // the list after this dialog has closed.
     const bool error = kind == NoticeKind::kError;
-    auto* box = new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
-                                error ? tr("Error") : tr("FYI"), text, QMessageBox::Ok,
-                                parentWidget());
+    auto* box =
+        new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
+                        error ? tr("Error") : tr("FYI"), text, QMessageBox::Ok, parentWidget());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

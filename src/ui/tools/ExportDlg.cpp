@@ -21,8 +21,8 @@
 
 #include "store/Log.h"
 #include "store/ProcessValues.h"
-#include "ui/browser/PathText.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/PathText.h"
+#include "ui/common/QtMessageTarget.h"
 
 namespace vandrel {
 

@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 
 #include "tools/Export.h"
-#include "ui/browser/ListSettings.h"
+#include "ui/common/ListSettings.h"
 
 class QCheckBox;
 class QEvent;

@@ -94,8 +94,10 @@ void CID3v1Dlg::SetValues(const Id3v1Fields& values, const QString& caption,
     Field(Id3v1Part::kTrack)->setText(values.track > 0 ? QString::number(values.track) : QString());
     genre_->setCurrentIndex(values.genre >= 0 && values.genre < kGenreCount ? values.genre + 1 : 0);
     for (const FieldLabel& entry : kFieldLabels) {
-        Field(entry.part)->setPlaceholderText(
-            mixed[static_cast<size_t>(entry.part)] ? tr("(differs between the files)") : QString());
+        Field(entry.part)
+            ->setPlaceholderText(mixed[static_cast<size_t>(entry.part)]
+                                     ? tr("(differs between the files)")
+                                     : QString());
     }
     genre_->setToolTip(mixed[static_cast<size_t>(Id3v1Part::kGenre)]
                            ? tr("The genre differs between the files")

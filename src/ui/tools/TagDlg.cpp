@@ -21,7 +21,7 @@
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "store/Log.h"
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/QtMessageTarget.h"
 #include "ui/details/FieldList.h"
 
 namespace vandrel {
@@ -271,8 +271,8 @@ void CTagThread::Cancel() {
     thread_.request_stop();
 }
 
-void CTagThread::Run(std::stop_token stop, std::shared_ptr<MessageTarget> target,
-                     std::string path, ScanRecord record) {
+void CTagThread::Run(std::stop_token stop, std::shared_ptr<MessageTarget> target, std::string path,
+                     ScanRecord record) {
     // What the record may say about an earlier check does not count: only a
     // check that ran to its end here fills these in.
     record.xing.music_crc_ok = 0;
@@ -386,9 +386,8 @@ void CTagPage::CheckDone(const ScanRecord& checked) {
     if (failed) {
         // Shown without a loop of its own, so that the dialog may be closed
         // (and deleted) while the box is up.
-        auto* box = new QMessageBox(QMessageBox::Critical, tr("Error"),
-                                    tr("Error calculating CRC"), QMessageBox::Ok,
-                                    QApplication::activeWindow());
+        auto* box = new QMessageBox(QMessageBox::Critical, tr("Error"), tr("Error calculating CRC"),
+                                    QMessageBox::Ok, QApplication::activeWindow());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

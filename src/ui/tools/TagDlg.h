@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 

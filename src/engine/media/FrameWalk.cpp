@@ -11,8 +11,8 @@
 #include "engine/checks/FrameCrc.h"
 #include "engine/core/RecordCache.h"
 #include "engine/frame/FrameParser.h"
-#include "engine/frame/Mp3File.h"
 #include "engine/io/ByteOrder.h"
+#include "engine/media/Mp3File.h"
 #include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
@@ -124,9 +124,8 @@ struct CMp3File::WalkChecks {
             .bitrate_kbps = record.average_bitrate,
             .sample_rate = record.sample_rate,
             .rate_control = record.is_vbr != 0 ? RateControl::kVariable : RateControl::kConstant,
-            .lame_vbr_scale = record.has_xing != 0 && record.xing.has_lame_tag != 0
-                                  ? record.xing.vbr_scale
-                                  : -1,
+            .lame_vbr_scale =
+                record.has_xing != 0 && record.xing.has_lame_tag != 0 ? record.xing.vbr_scale : -1,
         };
         const UpscaleVerdict verdict = JudgeBandwidth(bandwidth, facts);
         out.bandwidth_granules = static_cast<uint32_t>(bandwidth.count());

@@ -1,4 +1,4 @@
-#include "engine/frame/Mp3File.h"
+#include "engine/media/Mp3File.h"
 
 #include <algorithm>
 #include <array>
@@ -12,9 +12,9 @@
 #include "engine/frame/FrameParser.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
+#include "engine/tags/EncoderSignature.h"
 #include "engine/tags/TrailingTags.h"
 #include "engine/tags/VbrHeaders.h"
-#include "engine/verdicts/EncoderId.h"
 
 namespace vandrel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 #include "engine/frame/FrameHeader.h"
 #include "engine/media/MediaFile.h"
 #include "engine/tags/Id3Tag.h"

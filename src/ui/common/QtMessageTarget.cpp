@@ -1,4 +1,4 @@
-#include "ui/browser/QtMessageTarget.h"
+#include "ui/common/QtMessageTarget.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ui/browser/ListSettings.h"
+#include "ui/common/ListSettings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/checks/FileChecks.h"
+#include "engine/core/FileChecks.h"
 
 #include <bit>
 
