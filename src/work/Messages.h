@@ -16,18 +16,27 @@ namespace vandrel {
 // Messages between the windows and their workers.
 enum MessageId : uint32_t {
     kMsgCloseRequest = 16,    // details worker -> dialog: the scan failed, close
-    kMsgProgress = 1025,      // 0x401: one-shot worker progress, or the frame series
+    kMsgProgress = 1025,      // 0x401: tool worker progress (0 to 100), or the frame series
     kMsgProcessBatch = 1026,  // 0x402: list -> worker: a batch of files
     kMsgRecordCopy = 1029,    // 0x405: details worker -> dialog: the record so far
     kMsgItemDone = 1030,      // 0x406: list worker -> list: one file finished
     kMsgStatusText = 1115,    // 0x45B: list worker -> list: a status text
     kMsgNotice = 1116,        // 0x45C: tool worker -> dialog: a text for the user (NoticeKind)
+    kMsgWorkDone = 1117,      // 0x45D: tool worker -> dialog: its run is over (WorkOutcome)
     kMsgQuit = 1280,          // 0x500: to a worker: end the loop
     kMsgFlush = 1281,         // 0x501: to a worker: drop what is queued
 };
 
 // The word of a notice (1116): how the box that shows its text looks.
 enum class NoticeKind : uint64_t { kError = 0, kInformation = 1 };
+
+// The word of a finished run (1117): how a tool's work ended. Its payload is
+// what the run produced, when it produced something.
+enum class WorkOutcome : uint64_t {
+    kDone = 0,     // ran to its end
+    kStopped = 1,  // cancelled: nothing was made
+    kFailed = 2,   // could not be done; a notice has said why, where there is a why
+};
 
 // The word of a batch (1026):
 //   bits 24-31: non-zero for headers only (no frame walk)
