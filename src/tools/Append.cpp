@@ -22,7 +22,6 @@ namespace vandrel {
 
 namespace {
 
-constexpr int kPercent = 100;
 // The frames of input 2 that are read for its bitrate and tag.
 constexpr int kSecondFileFrames = 100;
 constexpr size_t kTocEntries = 100;
@@ -409,78 +408,71 @@ namespace {
 
 // Tells the dialog of each copy's progress and of the bitrates note; stops
 // once the join is cancelled.
-class LocalSink : public AppendSink {
+class JoinSink : public AppendSink {
 public:
-    LocalSink(const std::stop_token& stop, MessageTarget& target) : stop_(stop), target_(target) {}
+    explicit JoinSink(WorkChannel& channel) : channel_(channel) {}
 
-    bool Progress(int64_t done, int64_t total) override {
-        const int64_t percent = total > 0 ? done * kPercent / total : kPercent;
-        target_.Post(Message(kMsgProgress,
-                             static_cast<uint64_t>(std::clamp<int64_t>(percent, 0, kPercent))));
-        return !stop_.stop_requested();
-    }
+    bool Progress(int64_t done, int64_t total) override { return channel_.Progress(done, total); }
     void DifferentBitrates() override {
-        target_.Post(Message(kMsgNotice, static_cast<uint64_t>(NoticeKind::kInformation),
-                             std::string(kDifferentBitrates)));
+        channel_.Notice(NoticeKind::kInformation, kDifferentBitrates);
     }
 
 private:
-    std::stop_token stop_;
-    MessageTarget& target_;
+    WorkChannel& channel_;
 };
 
-}  // namespace
+// What one join needs, copied to its worker.
+struct AppendJob {
+    ScanRecord record1;
+    std::string input1;
+    std::string input2;
+    std::string output;
+    AppendChoice choice;
+};
 
-CAppendThread::~CAppendThread() {
-    Stop();
+WorkOutcome WorkOutcomeOf(AppendOutcome outcome) {
+    switch (outcome) {
+    case AppendOutcome::kDone:
+        return WorkOutcome::kDone;
+    case AppendOutcome::kStopped:
+        return WorkOutcome::kStopped;
+    case AppendOutcome::kFailed:
+        break;
+    }
+    return WorkOutcome::kFailed;
 }
+
+WorkResult RunAppendWork(WorkChannel& channel, const AppendJob& job) {
+    CVandrelMp3File file;
+    if (job.input1.empty() || !file.Open(job.input1, "rb")) {
+        channel.Notice(NoticeKind::kError, "Problem opening file for reading: \r\n" + job.input1);
+        return {WorkOutcome::kFailed, {}};
+    }
+    JoinSink sink(channel);
+    AppendResult result;
+    try {
+        result = AppendFiles(file, job.record1, job.input2, job.output, job.choice, &sink);
+    } catch (const std::exception& e) {
+        result = Failed(e.what());
+    }
+    if (result.outcome == AppendOutcome::kFailed) {
+        Log([&] { return "CAppendThread: " + job.output + ": " + result.reason; });
+        channel.Notice(NoticeKind::kError,
+                       "Problem appending file: \r\n" + job.input2 +
+                           (result.reason.empty() ? std::string() : "\r\n\r\n" + result.reason));
+    }
+    return {WorkOutcomeOf(result.outcome), {}};
+}
+
+}  // namespace
 
 void CAppendThread::Start(std::shared_ptr<MessageTarget> target, const ScanRecord& record1,
                           std::string input1, std::string input2, std::string output,
                           AppendChoice choice) {
-    auto job = std::make_shared<Job>(
-        Job{record1, std::move(input1), std::move(input2), std::move(output), choice});
-    done_event.Reset();
-    thread_ = std::jthread([this, target = std::move(target), job](std::stop_token stop) {
-        Run(stop, *target, *job);
-    });
-}
-
-void CAppendThread::Cancel() {
-    thread_.request_stop();
-}
-
-void CAppendThread::Stop() {
-    Cancel();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-void CAppendThread::Run(const std::stop_token& stop, MessageTarget& target, const Job& job) {
-    const auto notice = [&](std::string text) {
-        target.Post(
-            Message(kMsgNotice, static_cast<uint64_t>(NoticeKind::kError), std::move(text)));
-    };
-    LocalSink sink(stop, target);
-    CVandrelMp3File file;
-    if (job.input1.empty() || !file.Open(job.input1, "rb")) {
-        notice("Problem opening file for reading: \r\n" + job.input1);
-    } else {
-        AppendResult result;
-        try {
-            result = AppendFiles(file, job.record1, job.input2, job.output, job.choice, &sink);
-        } catch (const std::exception& e) {
-            result = Failed(e.what());
-        }
-        if (result.outcome == AppendOutcome::kFailed) {
-            Log([&] { return "CAppendThread: " + job.output + ": " + result.reason; });
-            notice("Problem appending file: \r\n" + job.input2 +
-                   (result.reason.empty() ? std::string() : "\r\n\r\n" + result.reason));
-        }
-    }
-    done_event.Set();
-    target.Post(Message(kMsgProgress, kAppendFinished));
+    auto job = std::make_shared<const AppendJob>(
+        AppendJob{record1, std::move(input1), std::move(input2), std::move(output), choice});
+    COneShotWorker::Start(std::move(target),
+                          [job](WorkChannel& channel) { return RunAppendWork(channel, *job); });
 }
 
 }  // namespace vandrel

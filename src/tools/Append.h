@@ -2,14 +2,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <stop_token>
 #include <string>
-#include <thread>
 
 #include "engine/core/ScanRecord.h"
 #include "engine/core/Sink.h"
-#include "work/Event.h"
 #include "work/Messages.h"
+#include "work/OneShotWorker.h"
 
 namespace vandrel {
 
@@ -19,8 +17,6 @@ class FileStream;
 
 // The copier's chunk: progress is told after each.
 inline constexpr int64_t kCopyChunk = 512000;
-// The progress word of the join worker's last message: the join is over.
-inline constexpr uint64_t kAppendFinished = 200;
 
 // Which ID3v1 tag the joined file ends with, and how its start looks.
 struct AppendChoice {
@@ -79,39 +75,17 @@ bool SameFile(const std::string& a, const std::string& b);
 bool OutputIsAnInput(const std::string& input1, const std::string& input2,
                      const std::string& output);
 
-// The join on a thread of its own. Posts to `target`:
-//   kMsgProgress (wparam: the current copy's percent, 0 to 100; kAppendFinished at the end);
+// The join on a one-shot worker. Posts to `target`:
+//   kMsgProgress (wparam: the current copy's percent, 0 to 100);
 //   kMsgNotice (wparam: NoticeKind, payload: the text) for a failure or the
-//   different-bitrates note.
-// Not copyable; the destructor stops the join and waits for the thread.
-class CAppendThread {
+//   different-bitrates note;
+//   kMsgWorkDone last: kDone, kStopped, or kFailed after the failure's notice.
+// The destructor stops the join and waits for the thread.
+class CAppendThread : public COneShotWorker {
 public:
-    CAppendThread() = default;
-    ~CAppendThread();
-    CAppendThread(const CAppendThread&) = delete;
-    CAppendThread& operator=(const CAppendThread&) = delete;
-
+    // Cancel stops the join after the chunk it is copying.
     void Start(std::shared_ptr<MessageTarget> target, const ScanRecord& record1, std::string input1,
                std::string input2, std::string output, AppendChoice choice);
-    // Asks the join to stop after the chunk it is copying; does not wait.
-    void Cancel();
-    // Cancels and waits for the thread.
-    void Stop();
-
-    // Set when the thread has nothing left to do.
-    ManualResetEvent done_event{false};
-
-private:
-    struct Job {
-        ScanRecord record1;
-        std::string input1;
-        std::string input2;
-        std::string output;
-        AppendChoice choice;
-    };
-    void Run(const std::stop_token& stop, MessageTarget& target, const Job& job);
-
-    std::jthread thread_;  // last: joined before anything it uses goes
 };
 
 }  // namespace vandrel

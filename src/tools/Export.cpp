@@ -381,60 +381,22 @@ bool EnsureDefaultTemplate(const std::string& folder, const std::optional<std::s
 
 namespace {
 
-// Tells the dialog of the run; stops once the export is cancelled.
+// Tells the dialog of the run through the worker's channel, which also says
+// when the export is cancelled.
 class ThreadSink : public ExportSink {
 public:
-    ThreadSink(const std::stop_token& stop, MessageTarget& target) : stop_(stop), target_(target) {}
+    explicit ThreadSink(WorkChannel& channel) : channel_(channel) {}
 
-    void Progress(int percent) override {
-        // Many files share a percent; the dialog hears each value once.
-        if (percent == last_percent_) {
-            return;
-        }
-        last_percent_ = percent;
-        target_.Post(
-            Message(kMsgProgress, static_cast<uint64_t>(std::clamp(percent, 0, kPercent))));
-    }
-    void Status(const std::string& text) override {
-        target_.Post(Message(kMsgStatusText, 0, text));
-    }
-    bool StopRequested() override { return stop_.stop_requested(); }
+    void Progress(int percent) override { channel_.Percent(percent); }
+    void Status(const std::string& text) override { channel_.Status(text); }
+    bool StopRequested() override { return channel_.StopRequested(); }
 
 private:
-    std::stop_token stop_;
-    MessageTarget& target_;
-    int last_percent_ = -1;
+    WorkChannel& channel_;
 };
 
-}  // namespace
-
-CExportThread::~CExportThread() {
-    Stop();
-}
-
-void CExportThread::Start(std::shared_ptr<MessageTarget> target, ExportJob job) {
-    // An earlier run ends first, so that its end does not look like this one's.
-    Stop();
-    auto shared_job = std::make_shared<const ExportJob>(std::move(job));
-    done_event.Reset();
-    thread_ = std::jthread([this, target = std::move(target), shared_job](std::stop_token stop) {
-        Run(stop, *target, *shared_job);
-    });
-}
-
-void CExportThread::Cancel() {
-    thread_.request_stop();
-}
-
-void CExportThread::Stop() {
-    Cancel();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-void CExportThread::Run(const std::stop_token& stop, MessageTarget& target, const ExportJob& job) {
-    ThreadSink sink(stop, target);
+WorkResult RunExportWork(WorkChannel& channel, const ExportJob& job) {
+    ThreadSink sink(channel);
     ExportResult result;
     try {
         result = RunExport(job, sink);
@@ -444,15 +406,25 @@ void CExportThread::Run(const std::stop_token& stop, MessageTarget& target, cons
         result.message = "Problem writing file '" + job.report_path + "'";
         Log([&] { return std::string("CExportThread: ") + e.what(); });
     }
-    uint64_t finished = kExportStopped;
-    if (result.outcome == ExportOutcome::kWritten) {
-        finished = kExportWritten;
-    } else if (result.outcome == ExportOutcome::kWriteFailed) {
-        finished = kExportWriteFailed;
-        target.Post(Message(kMsgNotice, static_cast<uint64_t>(NoticeKind::kError), result.message));
+    switch (result.outcome) {
+    case ExportOutcome::kWritten:
+        return {WorkOutcome::kDone, {}};
+    case ExportOutcome::kWriteFailed:
+        channel.Notice(NoticeKind::kError, result.message);
+        return {WorkOutcome::kFailed, {}};
+    case ExportOutcome::kStopped:
+        break;
     }
-    done_event.Set();
-    target.Post(Message(kMsgProgress, finished));
+    return {WorkOutcome::kStopped, {}};
+}
+
+}  // namespace
+
+void CExportThread::Start(std::shared_ptr<MessageTarget> target, ExportJob job) {
+    auto shared_job = std::make_shared<const ExportJob>(std::move(job));
+    COneShotWorker::Start(std::move(target), [shared_job](WorkChannel& channel) {
+        return RunExportWork(channel, *shared_job);
+    });
 }
 
 }  // namespace vandrel

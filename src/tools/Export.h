@@ -5,26 +5,18 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <stop_token>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "tools/ExportHtml.h"
-#include "work/Event.h"
 #include "work/Messages.h"
+#include "work/OneShotWorker.h"
 
 namespace vandrel {
 
 // The frames a quick export scan reads per file: the list's usual first look.
 inline constexpr int kExportQuickFrames = 1000;
-
-// The last progress word of the export worker (kMsgProgress): the export is
-// over, and how it ended. Progress proper runs from 0 to 100.
-inline constexpr uint64_t kExportWritten = 200;
-inline constexpr uint64_t kExportStopped = 201;
-inline constexpr uint64_t kExportWriteFailed = 202;
 
 // The status texts of the export worker around its files' paths.
 inline constexpr std::string_view kAssemblingStatus = "Assembling file list";
@@ -114,33 +106,17 @@ std::optional<std::string> DefaultTemplatePath();
 bool EnsureDefaultTemplate(const std::string& folder);
 bool EnsureDefaultTemplate(const std::string& folder, const std::optional<std::string>& bundled);
 
-// The export on a thread of its own. Posts to `target`:
+// The export on a one-shot worker. Posts to `target`:
 //   kMsgStatusText (payload: the text) and kMsgProgress (wparam: 0 to 100)
 //   as the run goes on;
 //   kMsgNotice (wparam: NoticeKind::kError, payload: the message) when the
 //   report cannot be written;
-//   kMsgProgress with kExportWritten, kExportStopped or kExportWriteFailed last.
-// Not copyable; the destructor stops the export and waits for the thread.
-class CExportThread {
+//   kMsgWorkDone last: kDone when the report was written, kStopped, or
+//   kFailed when it could not be.
+// The destructor stops the export and waits for the thread.
+class CExportThread : public COneShotWorker {
 public:
-    CExportThread() = default;
-    ~CExportThread();
-    CExportThread(const CExportThread&) = delete;
-    CExportThread& operator=(const CExportThread&) = delete;
-
     void Start(std::shared_ptr<MessageTarget> target, ExportJob job);
-    // Asks the export to stop; it ends without a report. Does not wait.
-    void Cancel();
-    // Cancels and waits for the thread.
-    void Stop();
-
-    // Set when the thread has nothing left to do.
-    ManualResetEvent done_event{false};
-
-private:
-    void Run(const std::stop_token& stop, MessageTarget& target, const ExportJob& job);
-
-    std::jthread thread_;  // last: joined before anything it uses goes
 };
 
 }  // namespace vandrel

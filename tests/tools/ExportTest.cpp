@@ -4,11 +4,11 @@
 
 #include <filesystem>
 #include <functional>
-#include <mutex>
 
 #include "engine/media/FileTypes.h"
 #include "engine/media/MediaFileRegistry.h"
 #include "store/ProcessValues.h"
+#include "support/Inbox.h"
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "tools/TagEditing.h"
@@ -294,28 +294,11 @@ TEST_F(Export, WritesNoReportWhenStopped) {
     EXPECT_FALSE(fs::exists(job.report_path)) << "no report";
 }
 
-// Collects what the worker posts.
-class Inbox : public MessageTarget {
-public:
-    void Post(Message message) override {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(std::move(message));
-    }
-    std::vector<Message> Take() {
-        std::lock_guard lock(mutex_);
-        return std::move(messages_);
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<Message> messages_;  // guarded by mutex_
-};
-
 TEST_F(Export, ThreadPostsStatusProgressAndHowItEnded) {
     Copy("lame_cbr64_mono.mp3", "music/one.mp3");
     ExportJob job = Job({}, "<!--MAIN-->");
     job.report_path = dir_.File("missing/report.html");
-    const auto inbox = std::make_shared<Inbox>();
+    const auto inbox = std::make_shared<test::Inbox>();
     CExportThread thread;
     thread.Start(inbox, job);
     ASSERT_TRUE(thread.done_event.WaitFor(std::chrono::seconds(20))) << "the export ended";
@@ -328,8 +311,8 @@ TEST_F(Export, ThreadPostsStatusProgressAndHowItEnded) {
     EXPECT_EQ(notice.id, kMsgNotice) << "the write failure before the end";
     EXPECT_EQ(std::get<std::string>(notice.payload),
               "Problem writing file '" + job.report_path + "'");
-    EXPECT_EQ(messages.back().id, kMsgProgress) << "last the end";
-    EXPECT_EQ(messages.back().wparam, kExportWriteFailed) << "how it ended";
+    EXPECT_EQ(messages.back().id, kMsgWorkDone) << "last the end";
+    EXPECT_EQ(OutcomeOf(messages.back()), WorkOutcome::kFailed) << "how it ended";
 }
 
 TEST(ExportDefaultTemplate, IsFoundBesideTheProgramAndCopiedOnlyWhenMissing) {

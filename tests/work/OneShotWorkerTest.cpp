@@ -2,30 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
+#include "support/Inbox.h"
+
 namespace vandrel {
 namespace {
-
-// Collects what a run posts.
-class Inbox : public MessageTarget {
-public:
-    void Post(Message message) override {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(std::move(message));
-    }
-    std::vector<Message> Take() {
-        std::lock_guard lock(mutex_);
-        return std::move(messages_);
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<Message> messages_;  // guarded by mutex_
-};
 
 // A run that waits for its cancel, then says how its channel answered.
 WorkResult RunUntilCancelled(WorkChannel& channel, ManualResetEvent& started) {
@@ -38,7 +21,7 @@ WorkResult RunUntilCancelled(WorkChannel& channel, ManualResetEvent& started) {
 }
 
 TEST(OneShotWorker, PostsPercentsOnceEachTheRunsTextsAndLastItsOutcome) {
-    const auto inbox = std::make_shared<Inbox>();
+    const auto inbox = std::make_shared<test::Inbox>();
     COneShotWorker worker;
     worker.Start(inbox, [](WorkChannel& channel) {
         channel.Percent(-5);         // held to 0
@@ -70,7 +53,7 @@ TEST(OneShotWorker, PostsPercentsOnceEachTheRunsTextsAndLastItsOutcome) {
 }
 
 TEST(OneShotWorker, ACancelledRunHearsStopAndAThrowingRunEndsAsFailed) {
-    const auto inbox = std::make_shared<Inbox>();
+    const auto inbox = std::make_shared<test::Inbox>();
     COneShotWorker worker;
     // Cancelled: the channel says stop and posts no progress after it.
     ManualResetEvent started;
@@ -96,7 +79,7 @@ TEST(OneShotWorker, ACancelledRunHearsStopAndAThrowingRunEndsAsFailed) {
 }
 
 TEST(OneShotWorker, StartingAgainEndsTheEarlierRunFirst) {
-    const auto inbox = std::make_shared<Inbox>();
+    const auto inbox = std::make_shared<test::Inbox>();
     COneShotWorker worker;
     ManualResetEvent started;
     worker.Start(inbox,

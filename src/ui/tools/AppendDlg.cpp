@@ -193,7 +193,7 @@ void CAppendDlg::TakeWorkerMessages() {
             const auto* text = std::get_if<std::string>(&message.payload);
             ShowNotice(static_cast<NoticeKind>(message.wparam),
                        text != nullptr ? QString::fromStdString(*text) : QString());
-        } else if (message.id == kMsgProgress && message.wparam == kAppendFinished) {
+        } else if (message.id == kMsgWorkDone) {
             StopWorker();
             QDialog::accept();
             return;

@@ -264,8 +264,8 @@ bool CExportDlg::event(QEvent* event) {
 
 void CExportDlg::TakeWorkerMessages() {
     for (Message& message : target_->Take()) {
-        if (message.id == kMsgProgress && message.wparam > kPercentDone) {
-            Finish(message.wparam);
+        if (message.id == kMsgWorkDone) {
+            Finish(OutcomeOf(message));
             return;
         }
         if (message.id == kMsgProgress) {
@@ -288,13 +288,13 @@ void CExportDlg::TakeWorkerMessages() {
     }
 }
 
-void CExportDlg::Finish(uint64_t how) {
+void CExportDlg::Finish(WorkOutcome how) {
     if (!worker_) {
         return;
     }
     worker_->Stop();
     worker_.reset();
-    if (how == kExportWritten) {
+    if (how == WorkOutcome::kDone) {
         report_path_ = pending_report_;
         if (open_report_) {
             open_report_(PathText(report_path_));

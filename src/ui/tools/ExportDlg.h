@@ -92,7 +92,7 @@ private:
     void Browse();
     void KeepChoices();
     void TakeWorkerMessages();
-    void Finish(uint64_t how);
+    void Finish(WorkOutcome how);
 
     std::string folder_;
     ListSettings settings_;

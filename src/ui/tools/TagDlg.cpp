@@ -1,10 +1,7 @@
 #include "ui/tools/TagDlg.h"
 
-#include <algorithm>
 #include <cstring>
-#include <exception>
 #include <string_view>
-#include <utility>
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -16,11 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "engine/core/Sink.h"
-#include "engine/media/VandrelMp3File.h"
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/AttributeTexts.h"
-#include "store/Log.h"
 #include "ui/common/QtMessageTarget.h"
 #include "ui/details/FieldList.h"
 
@@ -91,33 +85,6 @@ TagRow MusicCrcRow(const ScanRecord& record, MusicCrcState crc) {
     }
     return row;
 }
-
-// Hears the CRC's byte progress: posts the share done whenever it grows, and
-// stops the CRC once the check is cancelled.
-class CheckProgress : public sink_mini {
-public:
-    CheckProgress(std::stop_token stop, MessageTarget& target)
-        : stop_(std::move(stop)), target_(target) {}
-
-    bool Progress(int64_t done, int64_t total) override {
-        if (stop_.stop_requested()) {
-            return false;
-        }
-        const int64_t percent =
-            total > 0 ? std::clamp<int64_t>(done * kPercentDone / total, 0, kPercentDone)
-                      : kPercentDone;
-        if (percent != last_percent_) {
-            last_percent_ = percent;
-            target_.Post(Message(kMsgProgress, static_cast<uint64_t>(percent)));
-        }
-        return true;
-    }
-
-private:
-    std::stop_token stop_;
-    MessageTarget& target_;
-    int64_t last_percent_ = -1;
-};
 
 }  // namespace
 
@@ -252,53 +219,6 @@ TagRows TagPageRows(TagPageKind kind, const ScanRecord& record, MusicCrcState cr
 
 // ---------------------------------------------------------------------------
 
-CTagThread::~CTagThread() {
-    Cancel();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
-
-void CTagThread::Start(std::shared_ptr<MessageTarget> target, std::string path,
-                       const ScanRecord& record) {
-    thread_ = std::jthread([this, target = std::move(target), path = std::move(path),
-                            record](std::stop_token stop) mutable {
-        Run(std::move(stop), std::move(target), std::move(path), record);
-    });
-}
-
-void CTagThread::Cancel() {
-    thread_.request_stop();
-}
-
-void CTagThread::Run(std::stop_token stop, std::shared_ptr<MessageTarget> target, std::string path,
-                     ScanRecord record) {
-    // What the record may say about an earlier check does not count: only a
-    // check that ran to its end here fills these in.
-    record.xing.music_crc_ok = 0;
-    record.xing.music_crc_computed = 0;
-    try {
-        CVandrelMp3File file;
-        if (file.Open(path, "rb")) {
-            CheckProgress progress(stop, *target);
-            file.ComputeMusicCrc(record, &progress);
-            file.Close();
-        } else {
-            Log([&] { return "CTagThread: cannot open " + path; });
-        }
-    } catch (const std::exception& e) {
-        // A read error: the check failed, which the page reports.
-        Log([&] { return "CTagThread: " + path + ": " + e.what(); });
-        record.xing.music_crc_computed = 0;
-    }
-    if (!stop.stop_requested()) {
-        target->Post(Message(kMsgRecordCopy, 0, std::make_unique<ScanRecord>(record)));
-    }
-    done_event.Set();
-}
-
-// ---------------------------------------------------------------------------
-
 CTagPage::CTagPage(TagPageKind kind, const ScanRecord& record, QWidget* parent)
     : QWidget(parent), kind_(kind), record_(record),
       target_(std::make_shared<QtMessageTarget>(this)) {
@@ -368,7 +288,7 @@ void CTagPage::TakeWorkerMessages() {
         }
         if (message.id == kMsgProgress) {
             progress_->setValue(static_cast<int>(message.wparam));
-        } else if (message.id == kMsgRecordCopy) {
+        } else if (message.id == kMsgWorkDone) {
             if (auto* checked = std::get_if<std::unique_ptr<ScanRecord>>(&message.payload)) {
                 CheckDone(**checked);
             }

@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QDialog>
@@ -12,9 +10,8 @@
 #include <QWidget>
 
 #include "engine/core/ScanRecord.h"
+#include "tools/TagThread.h"
 #include "ui/details/FieldList.h"
-#include "work/Event.h"
-#include "work/Messages.h"
 
 class QEvent;
 class QProgressBar;
@@ -66,34 +63,6 @@ QString LameBitrateField(int vbr_method);
 QString HexWordText(uint16_t word);
 // The outcome of a finished check, from the record it filled in.
 MusicCrcState MusicCrcStateOf(const ScanRecord& checked);
-
-// The music CRC check of one file on a thread of its own. It opens the file
-// itself, works on its own copy of the record and posts to `target`:
-//   kMsgProgress (wparam: percent done, 0 to 100) whenever the share grows;
-//   kMsgRecordCopy (payload: the record with its music CRC fields filled in,
-//   music_crc_computed 0 when the check failed) once at the end.
-// A cancelled check posts no result. Not copyable; the destructor cancels
-// and waits for the thread.
-class CTagThread {
-public:
-    CTagThread() = default;
-    ~CTagThread();
-    CTagThread(const CTagThread&) = delete;
-    CTagThread& operator=(const CTagThread&) = delete;
-
-    void Start(std::shared_ptr<MessageTarget> target, std::string path, const ScanRecord& record);
-    // Asks the check to stop after the chunk it is working on; does not wait.
-    void Cancel();
-
-    // Set when the thread has nothing left to do.
-    ManualResetEvent done_event{false};
-
-private:
-    void Run(std::stop_token stop, std::shared_ptr<MessageTarget> target, std::string path,
-             ScanRecord record);
-
-    std::jthread thread_;  // last: joined before anything it uses goes
-};
 
 // One page of the tag viewer: a read-only "Field"/"Value" list and a
 // progress bar. The LAME page also runs the music CRC check and shows its
