@@ -4,19 +4,14 @@
 #include <mutex>
 #include <string>
 
-#include <QApplication>
 #include <QEvent>
 #include <QObject>
-#include <QThread>
+#include <QString>
 
+#include "ui/common/UiThread.h"
 #include "work/Messages.h"
 
 namespace vandrel {
-
-// Functions that only the user-interface thread may call say so with this.
-inline void AssertUiThread() {
-    Q_ASSERT(QThread::currentThread() == qApp->thread());
-}
 
 // Tells a receiver that worker messages wait in its QtMessageTarget.
 class WorkerWakeEvent : public QEvent {

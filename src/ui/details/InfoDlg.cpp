@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 
 #include <QApplication>
 #include <QClipboard>
@@ -46,7 +45,10 @@ constexpr QSize kMinimumSize(420, 320);
 
 CInfoDlg::CInfoDlg(std::string path, int initial_tab, QSize size, QWidget* view)
     : QDialog(view), path_(std::move(path)), record_(ZeroRecord()), current_tab_(initial_tab),
-      target_(std::make_shared<QtMessageTarget>(this)) {
+      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
+    // Records are snapshots of one growing scan: of several that came at once
+    // only the newest needs showing.
+    pump_.KeepNewestOnly(kMsgRecordCopy);
     setObjectName("Details Dialog");
     setModal(false);
     setSizeGripEnabled(true);
@@ -116,7 +118,7 @@ CInfoDlg::CInfoDlg(std::string path, int initial_tab, QSize size, QWidget* view)
 }
 
 CInfoDlg::~CInfoDlg() {
-    target_->Detach();
+    pump_.Detach();
     if (worker_) {
         worker_->cancel_event.Set();
         worker_.reset();  // waits for the thread
@@ -187,7 +189,7 @@ void CInfoDlg::Refresh() {
     refresh_->setEnabled(false);
     copy_->setEnabled(false);
     worker_ = std::make_unique<CDetailsThread>();
-    worker_->Start(target_, &wrapper_, std::make_shared<QtUserNotifier>());
+    worker_->Start(pump_.target(), &wrapper_, std::make_shared<QtUserNotifier>());
     if (current_tab_ < 0 || current_tab_ >= pages_->TabBar()->count()) {
         current_tab_ = 0;
     }
@@ -204,45 +206,23 @@ void CInfoDlg::EndAfterFailure() {
         this, [this] { emit Closed(this); }, Qt::QueuedConnection);
 }
 
-bool CInfoDlg::event(QEvent* event) {
-    if (target_->IsWake(event)) {
-        TakeWorkerMessages();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CInfoDlg::TakeWorkerMessages() {
-    std::deque<Message> messages = target_->Take();
+bool CInfoDlg::TakeWorkerMessage(Message& message) {
     if (closing_) {
-        return;  // the window is gone; what the messages carry is freed here
+        return false;  // the window is gone; what the messages carry is freed
     }
-    // Records are snapshots of one growing scan: of several that came at once
-    // only the newest needs showing.
-    const ScanRecord* newest = nullptr;
-    for (Message& message : messages) {
-        if (message.id == kMsgRecordCopy) {
-            if (auto* record = std::get_if<std::unique_ptr<ScanRecord>>(&message.payload)) {
-                newest = record->get();
-            }
-            continue;
+    if (message.id == kMsgRecordCopy) {
+        if (auto* record = std::get_if<std::unique_ptr<ScanRecord>>(&message.payload)) {
+            RecordProgress(**record);
         }
-        if (newest != nullptr) {
-            RecordProgress(*newest);
-            newest = nullptr;
+    } else if (message.id == kMsgProgress) {
+        if (auto* series = std::get_if<std::unique_ptr<FrameSeries>>(&message.payload)) {
+            Finished(std::move(*series));
         }
-        if (message.id == kMsgProgress) {
-            if (auto* series = std::get_if<std::unique_ptr<FrameSeries>>(&message.payload)) {
-                Finished(std::move(*series));
-            }
-        } else if (message.id == kMsgCloseRequest) {
-            reject();
-            return;
-        }
+    } else if (message.id == kMsgCloseRequest) {
+        reject();
+        return false;
     }
-    if (newest != nullptr) {
-        RecordProgress(*newest);
-    }
+    return true;
 }
 
 int CInfoDlg::ProgressPercent(const ScanRecord& record) {

@@ -8,9 +8,9 @@
 
 #include "engine/core/ScanRecord.h"
 #include "engine/media/MediaFileWrapper.h"
+#include "ui/common/WorkerPump.h"
 #include "work/DetailsThread.h"
 
-class QEvent;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -18,7 +18,6 @@ class QTimer;
 namespace vandrel {
 
 class CDetailsPages;
-class QtMessageTarget;
 
 // The "Details Dialog": one audio file in depth. It hosts the pages that the
 // file's media object creates (histograms, text page), scans the whole file on
@@ -78,14 +77,13 @@ public slots:
     void reject() override;
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void SetBusy(bool busy);
     // Ends the dialog after a failed refresh: no worker runs.
     void EndAfterFailure();
-    void TakeWorkerMessages();
+    bool TakeWorkerMessage(Message& message);
     void RecordProgress(const ScanRecord& record);
     void Finished(std::unique_ptr<FrameSeries> series);
     // Emits Closed once the worker has ended.
@@ -99,7 +97,7 @@ private:
     QRect last_rect_;
     int current_tab_ = 0;
 
-    std::shared_ptr<QtMessageTarget> target_;
+    WorkerPump pump_;
     std::unique_ptr<CDetailsThread> worker_;
     QTimer* worker_watch_ = nullptr;
 

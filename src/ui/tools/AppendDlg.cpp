@@ -19,7 +19,7 @@
 
 #include "store/Log.h"
 #include "ui/common/PathText.h"
-#include "ui/common/QtMessageTarget.h"
+#include "ui/common/UiThread.h"
 #include "ui/settings/OtherPages.h"
 
 namespace vandrel {
@@ -33,7 +33,8 @@ const char* const kMp3Filter = QT_TRANSLATE_NOOP("CAppendDlg", "MP3 Files (*.mp3
 
 CAppendDlg::CAppendDlg(const std::string& path, const std::string& name, const ScanRecord& record,
                        QWidget* parent)
-    : QDialog(parent), record_(record), target_(std::make_shared<QtMessageTarget>(this)) {
+    : QDialog(parent), record_(record),
+      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
     AssertUiThread();
     setWindowTitle(tr("MP3 Concatenation : %1").arg(QString::fromStdString(name)));
 
@@ -104,7 +105,7 @@ CAppendDlg::CAppendDlg(const std::string& path, const std::string& name, const S
 }
 
 CAppendDlg::~CAppendDlg() {
-    target_->Detach();
+    pump_.Detach();
     StopWorker();
 }
 
@@ -160,7 +161,7 @@ void CAppendDlg::accept() {
     }
     Log([&] { return "CAppendDlg: joining " + input1 + " and " + input2 + " into " + output; });
     worker_ = std::make_unique<CAppendThread>();
-    worker_->Start(target_, record_, input1, input2, output, choice);
+    worker_->Start(pump_.target(), record_, input1, input2, output, choice);
 }
 
 void CAppendDlg::reject() {
@@ -176,42 +177,25 @@ void CAppendDlg::StopWorker() {
     }
 }
 
-bool CAppendDlg::event(QEvent* event) {
-    if (target_->IsWake(event)) {
-        TakeWorkerMessages();
-        return true;
+bool CAppendDlg::TakeWorkerMessage(Message& message) {
+    if (!worker_) {
+        return false;  // a stopped join's last words
     }
-    return QDialog::event(event);
-}
-
-void CAppendDlg::TakeWorkerMessages() {
-    for (Message& message : target_->Take()) {
-        if (!worker_) {
-            return;  // a stopped join's last words
-        }
-        if (message.id == kMsgNotice) {
-            const auto* text = std::get_if<std::string>(&message.payload);
-            ShowNotice(static_cast<NoticeKind>(message.wparam),
-                       text != nullptr ? QString::fromStdString(*text) : QString());
-        } else if (message.id == kMsgWorkDone) {
-            StopWorker();
-            QDialog::accept();
-            return;
-        } else if (message.id == kMsgProgress) {
-            progress_->setValue(static_cast<int>(message.wparam));
-        }
+    if (message.id == kMsgNotice) {
+        const auto* text = std::get_if<std::string>(&message.payload);
+        // The join goes on, and the box stays with the list after this
+        // dialog has closed.
+        ShowWorkerNotice(static_cast<NoticeKind>(message.wparam),
+                         text != nullptr ? QString::fromStdString(*text) : QString(),
+                         parentWidget());
+    } else if (message.id == kMsgWorkDone) {
+        StopWorker();
+        QDialog::accept();
+        return false;
+    } else if (message.id == kMsgProgress) {
+        progress_->setValue(static_cast<int>(message.wparam));
     }
-}
-
-void CAppendDlg::ShowNotice(NoticeKind kind, const QString& text) {
-    // Without a loop of its own: the join goes on, and the box stays with
-    // the list after this dialog has closed.
-    const bool error = kind == NoticeKind::kError;
-    auto* box =
-        new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
-                        error ? tr("Error") : tr("FYI"), text, QMessageBox::Ok, parentWidget());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    return true;
 }
 
 }  // namespace vandrel

@@ -7,17 +7,15 @@
 
 #include "engine/core/ScanRecord.h"
 #include "tools/Append.h"
+#include "ui/common/WorkerPump.h"
 
 class QCheckBox;
-class QEvent;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
 namespace vandrel {
-
-class QtMessageTarget;
 
 // "MP3 Concatenation": joins the list's file (input 1) and a second MP3 file
 // into a new one at frame boundaries, with the ID3v1 tag the user picks. The
@@ -50,19 +48,15 @@ public slots:
     // Cancel: stops a running join first.
     void reject() override;
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     void BrowseInput2();
     void BrowseOutput();
     QString StartFolder() const;
-    void TakeWorkerMessages();
-    void ShowNotice(NoticeKind kind, const QString& text);
+    bool TakeWorkerMessage(Message& message);
     void StopWorker();
 
     ScanRecord record_;
-    std::shared_ptr<QtMessageTarget> target_;
+    WorkerPump pump_;
     std::unique_ptr<CAppendThread> worker_;
 
     QLineEdit* input1_ = nullptr;

@@ -22,7 +22,7 @@
 #include "store/Log.h"
 #include "store/ProcessValues.h"
 #include "ui/common/PathText.h"
-#include "ui/common/QtMessageTarget.h"
+#include "ui/common/UiThread.h"
 
 namespace vandrel {
 
@@ -125,7 +125,7 @@ void CExportTree::ItemChanged(QTreeWidgetItem* item) {
 
 CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent)
     : QDialog(parent), folder_(folder), settings_(settings), choices_(settings.export_choices),
-      target_(std::make_shared<QtMessageTarget>(this)) {
+      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
     AssertUiThread();
     setWindowTitle(tr("Export"));
 
@@ -184,7 +184,7 @@ CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, 
 }
 
 CExportDlg::~CExportDlg() {
-    target_->Detach();
+    pump_.Detach();
     if (worker_) {
         worker_->Stop();
     }
@@ -239,7 +239,7 @@ void CExportDlg::accept() {
     Log([&] { return "CExportDlg: exporting " + folder_ + " to " + job.report_path; });
     const std::string report = job.report_path;
     worker_ = std::make_unique<CExportThread>();
-    worker_->Start(target_, std::move(job));
+    worker_->Start(pump_.target(), std::move(job));
     pending_report_ = report;
 }
 
@@ -254,38 +254,25 @@ void CExportDlg::reject() {
     QDialog::reject();
 }
 
-bool CExportDlg::event(QEvent* event) {
-    if (target_->IsWake(event)) {
-        TakeWorkerMessages();
-        return true;
+bool CExportDlg::TakeWorkerMessage(Message& message) {
+    if (message.id == kMsgWorkDone) {
+        Finish(OutcomeOf(message));
+        return false;
     }
-    return QDialog::event(event);
-}
-
-void CExportDlg::TakeWorkerMessages() {
-    for (Message& message : target_->Take()) {
-        if (message.id == kMsgWorkDone) {
-            Finish(OutcomeOf(message));
-            return;
+    if (message.id == kMsgProgress) {
+        progress_->setValue(static_cast<int>(message.wparam));
+    } else if (message.id == kMsgStatusText) {
+        if (const auto* text = std::get_if<std::string>(&message.payload)) {
+            status_->setText(ShortStatus(QString::fromStdString(*text)));
         }
-        if (message.id == kMsgProgress) {
-            progress_->setValue(static_cast<int>(message.wparam));
-        } else if (message.id == kMsgStatusText) {
-            if (const auto* text = std::get_if<std::string>(&message.payload)) {
-                status_->setText(ShortStatus(QString::fromStdString(*text)));
-            }
-        } else if (message.id == kMsgNotice) {
-            if (const auto* text = std::get_if<std::string>(&message.payload)) {
-                // Without a loop of its own: the box stays with the list
-                // after this dialog has closed.
-                auto* box =
-                    new QMessageBox(QMessageBox::Critical, tr("Error"),
-                                    QString::fromStdString(*text), QMessageBox::Ok, parentWidget());
-                box->setAttribute(Qt::WA_DeleteOnClose);
-                box->open();
-            }
+    } else if (message.id == kMsgNotice) {
+        if (const auto* text = std::get_if<std::string>(&message.payload)) {
+            // The box stays with the list after this dialog has closed.
+            ShowWorkerNotice(static_cast<NoticeKind>(message.wparam), QString::fromStdString(*text),
+                             parentWidget());
         }
     }
+    return true;
 }
 
 void CExportDlg::Finish(WorkOutcome how) {

@@ -10,17 +10,15 @@
 
 #include "tools/Export.h"
 #include "ui/common/ListSettings.h"
+#include "ui/common/WorkerPump.h"
 
 class QCheckBox;
-class QEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
 namespace vandrel {
-
-class QtMessageTarget;
 
 // The "Categories" tree of the export dialog: the attribute groups of the
 // catalog with their attributes under them, each with a check box. A group's
@@ -85,13 +83,10 @@ public slots:
     // dialog closes when the worker is done.
     void reject() override;
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     void Browse();
     void KeepChoices();
-    void TakeWorkerMessages();
+    bool TakeWorkerMessage(Message& message);
     void Finish(WorkOutcome how);
 
     std::string folder_;
@@ -101,7 +96,7 @@ private:
     std::function<void(const QString& path)> open_report_;
     std::string pending_report_;  // where the running export writes
     std::string report_path_;
-    std::shared_ptr<QtMessageTarget> target_;
+    WorkerPump pump_;
     std::unique_ptr<CExportThread> worker_;
 
     CExportTree* tree_ = nullptr;

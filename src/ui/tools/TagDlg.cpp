@@ -5,8 +5,6 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QEvent>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QShowEvent>
 #include <QTabWidget>
@@ -15,7 +13,7 @@
 
 #include "engine/tags/VbrHeaders.h"
 #include "engine/verdicts/AttributeTexts.h"
-#include "ui/common/QtMessageTarget.h"
+#include "ui/common/UiThread.h"
 #include "ui/details/FieldList.h"
 
 namespace vandrel {
@@ -221,7 +219,7 @@ TagRows TagPageRows(TagPageKind kind, const ScanRecord& record, MusicCrcState cr
 
 CTagPage::CTagPage(TagPageKind kind, const ScanRecord& record, QWidget* parent)
     : QWidget(parent), kind_(kind), record_(record),
-      target_(std::make_shared<QtMessageTarget>(this)) {
+      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
     AssertUiThread();
 
     list_ = new FieldList(tr("Field"), tr("Value"), this);
@@ -245,7 +243,7 @@ CTagPage::CTagPage(TagPageKind kind, const ScanRecord& record, QWidget* parent)
 CTagPage::~CTagPage() {
     // From here on nothing the worker posts reaches this object, which is
     // about to go; then the worker is stopped and waited for.
-    target_->Detach();
+    pump_.Detach();
     worker_.reset();
 }
 
@@ -257,7 +255,7 @@ void CTagPage::StartCheck(const std::string& path) {
     FillRows();
     progress_->setValue(0);
     worker_ = std::make_unique<CTagThread>();
-    worker_->Start(target_, path, record_);
+    worker_->Start(pump_.target(), path, record_);
     checking_ = true;
 }
 
@@ -268,32 +266,24 @@ void CTagPage::CancelCheck() {
         // nothing more comes from this check, and what it posted is dropped.
         worker_->Cancel();
         worker_.reset();
-        target_->Take();
+        pump_.Drop();
     }
     checking_ = false;
 }
 
-bool CTagPage::event(QEvent* event) {
-    if (target_->IsWake(event)) {
-        TakeWorkerMessages();
-        return true;
+bool CTagPage::TakeWorkerMessage(Message& message) {
+    if (!checking_) {
+        return false;
     }
-    return QWidget::event(event);
-}
-
-void CTagPage::TakeWorkerMessages() {
-    for (Message& message : target_->Take()) {
-        if (!checking_) {
-            return;
-        }
-        if (message.id == kMsgProgress) {
-            progress_->setValue(static_cast<int>(message.wparam));
-        } else if (message.id == kMsgWorkDone) {
-            if (auto* checked = std::get_if<std::unique_ptr<ScanRecord>>(&message.payload)) {
-                CheckDone(**checked);
-            }
+    if (message.id == kMsgProgress) {
+        progress_->setValue(static_cast<int>(message.wparam));
+    } else if (message.id == kMsgWorkDone) {
+        if (auto* checked = std::get_if<std::unique_ptr<ScanRecord>>(&message.payload)) {
+            CheckDone(**checked);
+            return false;
         }
     }
+    return true;
 }
 
 void CTagPage::CheckDone(const ScanRecord& checked) {
@@ -304,12 +294,9 @@ void CTagPage::CheckDone(const ScanRecord& checked) {
     const bool failed = crc_state_ == MusicCrcState::kFailed;
     progress_->setValue(failed ? 0 : kPercentDone);
     if (failed) {
-        // Shown without a loop of its own, so that the dialog may be closed
-        // (and deleted) while the box is up.
-        auto* box = new QMessageBox(QMessageBox::Critical, tr("Error"), tr("Error calculating CRC"),
-                                    QMessageBox::Ok, QApplication::activeWindow());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        // The dialog may be closed (and deleted) while the box is up.
+        ShowWorkerNotice(NoticeKind::kError, tr("Error calculating CRC"),
+                         QApplication::activeWindow());
     }
     emit CheckFinished();
 }

@@ -11,17 +11,15 @@
 
 #include "engine/core/ScanRecord.h"
 #include "tools/TagThread.h"
+#include "ui/common/WorkerPump.h"
 #include "ui/details/FieldList.h"
 
-class QEvent;
 class QProgressBar;
 class QShowEvent;
 class QTabWidget;
 class QTreeWidget;
 
 namespace vandrel {
-
-class QtMessageTarget;
 
 // The headers the tag viewer has a page for.
 enum class TagPageKind { kLame, kXing, kVbri };
@@ -94,12 +92,9 @@ signals:
     // The check ended with a result (also a failed one).
     void CheckFinished();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     void FillRows();
-    void TakeWorkerMessages();
+    bool TakeWorkerMessage(Message& message);
     void CheckDone(const ScanRecord& checked);
 
     TagPageKind kind_;
@@ -109,7 +104,7 @@ private:
 
     // Where every check of the page posts. A cancelled check's thread has
     // ended before what it left there is dropped, so none of it reaches the page.
-    std::shared_ptr<QtMessageTarget> target_;
+    WorkerPump pump_;
     std::unique_ptr<CTagThread> worker_;
 
     FieldList* list_ = nullptr;
