@@ -6,6 +6,7 @@
 #include <array>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -304,32 +305,93 @@ bool CopyRange(AtomicFile& destination, FileStream& source, int64_t start, int64
     return true;
 }
 
+namespace {
+
+// Input 2 read far enough for its format, its bitrate and its tag.
+bool ReadSecondInput(const std::string& path, ScanRecord& record) {
+    CVandrelMp3File scratch;
+    if (!scratch.Open(path, "rb")) {
+        return false;
+    }
+    scratch.Scan(record, {.walk_frames = true, .frame_limit = kSecondFileFrames});
+    return true;
+}
+
+// The ID3v1 tag the joined file ends with. A tag is copied only from a file
+// that has one: the record of a file without holds no tag, only zero bytes.
+std::optional<Id3v1Tag> ChosenTag(const AppendChoice& choice, const ScanRecord& record1,
+                                  const ScanRecord& record2) {
+    const ScanRecord* from = choice.copy_second_tag  ? &record2
+                             : choice.copy_first_tag ? &record1
+                                                     : nullptr;
+    if (from == nullptr || from->id3v1_present == 0) {
+        return std::nullopt;
+    }
+    return from->id3v1;
+}
+
+// The pieces of the output without a new VBR header: input 1 whole but for
+// its ID3v1 tag, and from the frame after its information frame when it has
+// one; input 2 from its first frame, without its ID3v1 tag.
+std::vector<Piece> PlainPieces(CVandrelMp3File& input1, const ScanRecord& record1,
+                               FileStream& source1, FileStream& source2,
+                               const ScanRecord& record2) {
+    const int64_t size1 = static_cast<int64_t>(input1.GetFileSize());
+    int64_t start1 = 0;
+    if (record1.has_xing != 0) {
+        start1 = std::max<int64_t>(0, input1.FrameAfterInfoFrame(record1));
+    }
+    const int64_t count1 = size1 - (record1.id3v1_present != 0 ? 128 : 0) - start1;
+    const int64_t start2 = record2.first_frame_offset;
+    const int64_t count2 = source2.Size() - start2 - (record2.id3v1_present != 0 ? 128 : 0);
+    return {{&source1, start1, count1}, {&source2, start2, count2}};
+}
+
+bool WriteBytes(AtomicFile& destination, std::span<const uint8_t> bytes) {
+    return destination.Write(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+// Copies the pieces into the output, the new frame (if any) after the first
+// one, then the tag, and puts the output in place.
+AppendResult WriteJoined(AtomicFile& destination, const NewHeaderLayout& layout,
+                         const std::optional<Id3v1Tag>& tag, StopWatch& watch) {
+    for (size_t i = 0; i < layout.pieces.size(); ++i) {
+        if (i == 1 && !layout.frame.empty() && !WriteBytes(destination, layout.frame)) {
+            return Failed(destination.Error());
+        }
+        const Piece& piece = layout.pieces[i];
+        if (piece.count > 0 &&
+            !CopyRange(destination, *piece.source, piece.start, piece.count, &watch)) {
+            return watch.stopped() ? AppendResult{AppendOutcome::kStopped, {}}
+                                   : Failed(destination.Error());
+        }
+    }
+    if (tag && !WriteBytes(destination, Id3v1Bytes(*tag))) {
+        return Failed(destination.Error());
+    }
+    if (!destination.Commit()) {
+        return Failed(destination.Error());
+    }
+    return {AppendOutcome::kDone, {}};
+}
+
+}  // namespace
+
 AppendResult AppendFiles(CVandrelMp3File& input1, const ScanRecord& record1,
                          const std::string& input2, const std::string& output,
                          const AppendChoice& choice, AppendSink* sink) {
     if (input2.empty() || output.empty()) {
         return Failed({});
     }
-    // A tag is copied only from a file that has one: the record of a file
-    // without holds no tag, only zero bytes.
-    std::optional<Id3v1Tag> tag;
-    if (choice.copy_first_tag && record1.id3v1_present != 0) {
-        tag = record1.id3v1;
-    }
     ScanRecord record2 = ZeroRecord();
-    {
-        CVandrelMp3File scratch;
-        if (!scratch.Open(input2, "rb")) {
-            return Failed("The second file cannot be read.");
-        }
-        scratch.Scan(record2, {.walk_frames = true, .frame_limit = kSecondFileFrames});
+    if (!ReadSecondInput(input2, record2)) {
+        return Failed("The second file cannot be read.");
     }
     if (std::string refusal = JoinRefusal(record1, record2); !refusal.empty()) {
         return Failed(std::move(refusal));
     }
-    if (choice.copy_second_tag) {
-        tag = record2.id3v1_present != 0 ? std::optional(record2.id3v1) : std::nullopt;
-    }
+    const std::optional<Id3v1Tag> tag = ChosenTag(choice, record1, record2);
     if (record1.average_bitrate != record2.average_bitrate && sink != nullptr) {
         sink->DifferentBitrates();
     }
@@ -343,50 +405,15 @@ AppendResult AppendFiles(CVandrelMp3File& input1, const ScanRecord& record1,
     if (!destination.Open()) {
         return Failed(destination.Error());
     }
-
     StopWatch watch(sink);
     NewHeaderLayout layout;
     if (choice.new_vbr_header) {
         layout = LayOutWithNewHeader(input1.Path(), source1, input2, source2);
     }
-    std::vector<Piece> pieces = layout.pieces;
-    if (pieces.empty()) {
-        // Input 1 whole but for its ID3v1 tag, and from the frame after its
-        // information frame when it has one; input 2 from its first frame.
-        const int64_t size1 = static_cast<int64_t>(input1.GetFileSize());
-        int64_t start1 = 0;
-        if (record1.has_xing != 0) {
-            start1 = std::max<int64_t>(0, input1.FrameAfterInfoFrame(record1));
-        }
-        const int64_t count1 = size1 - (record1.id3v1_present != 0 ? 128 : 0) - start1;
-        const int64_t start2 = record2.first_frame_offset;
-        const int64_t count2 = source2.Size() - start2 - (record2.id3v1_present != 0 ? 128 : 0);
-        pieces = {{&source1, start1, count1}, {&source2, start2, count2}};
+    if (layout.pieces.empty()) {
+        layout.pieces = PlainPieces(input1, record1, source1, source2, record2);
     }
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i == 1 && !layout.frame.empty() &&
-            !destination.Write(std::string_view(reinterpret_cast<const char*>(layout.frame.data()),
-                                                layout.frame.size()))) {
-            return Failed(destination.Error());
-        }
-        const Piece& piece = pieces[i];
-        if (piece.count > 0 &&
-            !CopyRange(destination, *piece.source, piece.start, piece.count, &watch)) {
-            return watch.stopped() ? AppendResult{AppendOutcome::kStopped, {}}
-                                   : Failed(destination.Error());
-        }
-    }
-    if (tag) {
-        const auto bytes = Id3v1Bytes(*tag);
-        if (!destination.Write(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-            return Failed(destination.Error());
-        }
-    }
-    if (!destination.Commit()) {
-        return Failed(destination.Error());
-    }
-    return {AppendOutcome::kDone, {}};
+    return WriteJoined(destination, layout, tag, watch);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
