@@ -105,7 +105,8 @@ void Evict(const std::string& path, bool cold) {
     }
 }
 
-// Counts the worker's wake-up events on their way to a page.
+// Counts the worker's wake-up events on their way to a page's pump; watching
+// the whole application, since the pump is no widget of the page.
 class WakeCounter : public QObject {
 public:
     int wakes = 0;
@@ -126,7 +127,8 @@ public:
         if (message.id == vandrel::kMsgProgress) {
             progress_messages.fetch_add(1);
             percent.store(static_cast<int>(message.wparam));
-        } else if (message.id == vandrel::kMsgRecordCopy) {
+        } else if (message.id == vandrel::kMsgWorkDone &&
+                   std::holds_alternative<std::unique_ptr<vandrel::ScanRecord>>(message.payload)) {
             results.fetch_add(1);
         }
     }
@@ -225,7 +227,7 @@ int main(int argc, char** argv) {
         vandrel::CTagDlg dialog(path, record, &view);
         vandrel::CTagPage* page = dialog.Page(vandrel::TagPageKind::kLame);
         WakeCounter wakes;
-        page->installEventFilter(&wakes);
+        qApp->installEventFilter(&wakes);
         // Every progress message but a first one of 0 % moves the bar.
         int moves = 0;
         QObject::connect(page->ProgressBar(), &QProgressBar::valueChanged, [&] { ++moves; });
