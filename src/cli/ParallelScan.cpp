@@ -15,9 +15,7 @@ FileResult AnalyseInput(const InputFile& input, const AnalysisOptions& options) 
     if (!input.error) {
         return AnalyseFile(input.path, options);
     }
-    FileResult result = StartResult(input.path);
-    ApplyFailure(result, *input.error);
-    return result;
+    return FailedResult(input.path, *input.error);
 }
 
 namespace {

@@ -349,13 +349,13 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
         };
         AnalyseInOrder(next_input, analysis, options.jobs, [&](size_t i, FileResult&& result) {
             progress.Show(i + 1, listed, walked, result.name);
-            if (result.error) {
+            if (result.failure) {
                 status = 1;
                 const bool json = options.format == OutputFormat::kJson ||
                                   options.format == OutputFormat::kJsonLines;
                 if (!json || options.report) {
                     err << "vandrel-scan: " << EscapeText(result.path) << ": "
-                        << EscapeText(OneLine(*result.error)) << "\n";
+                        << EscapeText(OneLine(*result.failure)) << "\n";
                 }
             }
             if (options.problems) {
