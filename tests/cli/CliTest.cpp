@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -78,6 +79,28 @@ TEST(Options, ExplainsWhatIsWrong) {
         << "a number past the largest taken";
     EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
     EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
+}
+
+TEST(Options, TakeEveryOptionTheHelpNames) {
+    // The "-x, --name" or "--name" that starts a line of the options' list.
+    const std::regex option_line(R"(^  (?:(-[a-z]), |    )(--[a-z-]+))");
+    std::istringstream help(HelpText());
+    size_t options_named = 0;
+    for (std::string line; std::getline(help, line);) {
+        std::smatch names;
+        if (!std::regex_search(line, names, option_line)) {
+            continue;
+        }
+        for (size_t group = 1; group <= 2; ++group) {
+            if (names[group].matched) {
+                ++options_named;
+                const std::string message = UsageMessage({names[group].str(), "1", "a"});
+                EXPECT_FALSE(message.starts_with("unknown option"))
+                    << "the table's entry for " << names[group].str() << ": " << message;
+            }
+        }
+    }
+    EXPECT_EQ(options_named, 27u) << "options named by the help";
 }
 
 TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolders) {
