@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -428,6 +429,21 @@ TEST_F(ScanCommand, UsesNoMoreThreadsThanFilesNorThanTheCap) {
         << "threads for 3 files";
     delivered = 0;
     EXPECT_EQ(AnalyseInOrder(missing, {}, 100000, deliver), kMaxJobs) << "threads for 300 files";
+}
+
+TEST_F(ScanCommand, StopsItsThreadsWhenADeliveryThrows) {
+    const std::vector<InputFile> missing(50, {"/no/such.mp3", std::nullopt});
+    size_t delivered = 0;
+    const auto deliver = [&](size_t i, FileResult&&) {
+        delivered = i + 1;
+        if (i == 2) {
+            throw std::runtime_error("the writer failed");
+        }
+    };
+    // The threads are stopped and joined on the way out; a thread left
+    // running would end the process.
+    EXPECT_THROW(AnalyseInOrder(missing, {}, 4, deliver), std::runtime_error) << "what is thrown";
+    EXPECT_EQ(delivered, 3u) << "results delivered before the throw";
 }
 
 TEST_F(ScanCommand, TakesTheInputsOnlyAFewAheadOfTheDelivery) {
