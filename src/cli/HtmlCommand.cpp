@@ -48,11 +48,7 @@ public:
     void FileProblem(const std::string& path, const std::string& reason) override {
         ClearLine();
         // The scanner's messages may hold line breaks; one line reads better.
-        std::string text(WithoutTrailingLineBreaks(reason));
-        for (char& c : text) {
-            c = c == '\n' || c == '\r' ? ' ' : c;
-        }
-        err_ << "vandrel-scan: " << EscapeText(path) << ": " << EscapeText(text) << "\n";
+        err_ << "vandrel-scan: " << EscapeText(path) << ": " << EscapeText(OneLine(reason)) << "\n";
     }
 
 private:

@@ -78,106 +78,214 @@ std::optional<std::string> HtmlConflict(const Options& options) {
     return std::nullopt;
 }
 
+// What an option does with its value, and the problem when the value is
+// not one it takes; `name` is the option's long form.
+using ValueHandler = std::optional<std::string> (*)(Options& options, std::string_view name,
+                                                    const std::string& value);
+
+std::optional<std::string> CountInto(int& target, std::string_view name, const std::string& v) {
+    const std::optional<int> n = ParseCount(v);
+    if (!n && AllDigits(v)) {
+        return std::string(name) + " needs a whole number from 0 to " +
+               std::to_string(std::numeric_limits<int>::max()) + ", not '" + v + "'";
+    }
+    if (!n) {
+        return std::string(name) + " needs a whole number of 0 or more, not '" + v + "'";
+    }
+    target = *n;
+    return std::nullopt;
+}
+
+template <int Options::*kField>
+std::optional<std::string> Count(Options& options, std::string_view name, const std::string& v) {
+    return CountInto(options.*kField, name, v);
+}
+
+template <std::string Options::*kField>
+std::optional<std::string> FileName(Options& options, std::string_view name, const std::string& v) {
+    if (v.empty()) {
+        return std::string(name) + " needs a file name";
+    }
+    options.*kField = v;
+    return std::nullopt;
+}
+
+std::optional<std::string> Frames(Options& options, std::string_view name, const std::string& v) {
+    options.frames_given = true;
+    return CountInto(options.frames, name, v);
+}
+
+std::optional<std::string> Format(Options& options, std::string_view, const std::string& v) {
+    const std::optional<OutputFormat> format = ParseFormat(v);
+    if (!format) {
+        return "unknown --format '" + v + "' (table, tsv, csv, json or jsonl)";
+    }
+    options.format = *format;
+    return std::nullopt;
+}
+
+std::optional<std::string> Jobs(Options& options, std::string_view, const std::string& v) {
+    const std::optional<int> n = ParseCount(v);
+    if (!n || *n == 0) {
+        return "--jobs needs a number of threads of 1 or more, not '" + v + "'";
+    }
+    options.jobs = static_cast<unsigned>(*n);
+    return std::nullopt;
+}
+
+std::optional<std::string> Columns(Options& options, std::string_view, const std::string& v) {
+    options.columns = SplitNonEmpty(v, ',');
+    if (options.columns.empty()) {
+        return std::string("--columns needs at least one attribute name");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FileTypes(Options& options, std::string_view, const std::string& v) {
+    options.filetypes = NormalisedFileTypes(v);
+    if (options.filetypes.empty()) {
+        return "--filetypes needs at least one extension, not '" + v + "'";
+    }
+    return std::nullopt;
+}
+
+// One option of the command line: a flag, which sets its field, or one that
+// takes a value, which its handler reads.
+struct OptionEntry {
+    std::string_view short_name;  // "-r"; empty when it has none
+    std::string_view long_name;
+    bool Options::*flag = nullptr;
+    ValueHandler value = nullptr;
+};
+
+constexpr OptionEntry kOptionTable[] = {
+    {"-r", "--recursive", &Options::recursive},
+    {"", "--headers-only", &Options::headers_only},
+    {"-q", "--quiet", &Options::quiet},
+    {"", "--record-hex", &Options::record_hex},
+    {"", "--music-crc", &Options::music_crc},
+    {"", "--all-columns", &Options::all_columns},
+    {"", "--report", &Options::report},
+    {"", "--problems", &Options::problems},
+    {"", "--mono-quality", &Options::mono_quality},
+    {"-h", "--help", &Options::show_help},
+    {"", "--version", &Options::show_version},
+    {"-f", "--frames", nullptr, Frames},
+    {"", "--format", nullptr, Format},
+    {"-o", "--output", nullptr, FileName<&Options::output>},
+    {"", "--filetypes", nullptr, FileTypes},
+    {"", "--columns", nullptr, Columns},
+    {"-j", "--jobs", nullptr, Jobs},
+    {"", "--cache", nullptr, FileName<&Options::cache_file>},
+    {"", "--cache-max-kb", nullptr, Count<&Options::cache_max_kb>},
+    {"", "--html", nullptr, FileName<&Options::html_template>},
+    {"", "--files-from", nullptr, FileName<&Options::files_from>},
+};
+
+const OptionEntry* FindOption(std::string_view name) {
+    for (const OptionEntry& entry : kOptionTable) {
+        if (name == entry.long_name || (!entry.short_name.empty() && name == entry.short_name)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// An option as the command line gives it: its name, and its value when it
+// comes in the same argument ("--frames=100", "-f100").
+struct GivenOption {
+    const OptionEntry* entry = nullptr;
+    std::string name;
+    std::optional<std::string> inline_value;
+};
+
+// Grouped short options: flags ("-rq"), of which the last may take a value,
+// attached ("-f1000", "-rf1000") or as the next argument ("-rf 1000"). Sets
+// the flags; the option that takes a value, when there is one.
+std::variant<std::optional<GivenOption>, UsageError> ReadShortGroup(const std::string& arg,
+                                                                    Options& options) {
+    for (size_t k = 1; k < arg.size(); ++k) {
+        const std::string letter = std::string("-") + arg[k];
+        const OptionEntry* entry = FindOption(letter);
+        if (entry == nullptr) {
+            return UsageError{"unknown option '" + arg + "'"};
+        }
+        if (entry->value != nullptr) {
+            GivenOption given{entry, letter, std::nullopt};
+            if (k + 1 < arg.size()) {
+                given.inline_value = arg.substr(k + 1);
+            }
+            return given;
+        }
+        options.*entry->flag = true;
+    }
+    return std::nullopt;
+}
+
+// The option of an argument that starts with "-": nothing when it was a group
+// of flags only, which are set.
+std::variant<std::optional<GivenOption>, UsageError> ReadOption(const std::string& arg,
+                                                                Options& options) {
+    GivenOption given{nullptr, arg, std::nullopt};
+    if (arg.starts_with("--")) {
+        if (size_t eq = arg.find('='); eq != std::string::npos) {
+            given.name = arg.substr(0, eq);
+            given.inline_value = arg.substr(eq + 1);
+        }
+    } else if (arg.size() > 2) {
+        return ReadShortGroup(arg, options);
+    }
+    given.entry = FindOption(given.name);
+    if (given.entry == nullptr) {
+        return UsageError{"unknown option '" + arg + "'"};
+    }
+    return given;
+}
+
+// Applies one option; `next` gives the following argument as its value when
+// it has none of its own.
+std::optional<UsageError> ApplyOption(const GivenOption& given, Options& options,
+                                      const std::function<std::optional<std::string>()>& next) {
+    if (given.entry->flag != nullptr) {
+        if (given.inline_value) {
+            return UsageError{"option '" + given.name + "' takes no value"};
+        }
+        options.*given.entry->flag = true;
+        return std::nullopt;
+    }
+    std::optional<std::string> value = given.inline_value ? given.inline_value : next();
+    if (!value) {
+        return UsageError{"option '" + given.name + "' needs a value"};
+    }
+    if (auto error = given.entry->value(options, given.entry->long_name, *value)) {
+        return UsageError{*error};
+    }
+    return std::nullopt;
+}
+
+// The checks of the whole command line, once every argument is read.
+std::optional<UsageError> CheckCommandLine(Options& options) {
+    const bool only_asks = options.show_help || options.show_version;
+    if (options.paths.empty() && options.files_from.empty() && !only_asks) {
+        return UsageError{"no file or folder given"};
+    }
+    if (!options.html_template.empty() && !only_asks) {
+        if (auto error = HtmlConflict(options)) {
+            return UsageError{*error};
+        }
+        if (options.output.empty()) {
+            options.output = kDefaultHtmlReport;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string>& args) {
     Options options;
     options.filetypes = std::string(kDefaultFileTypes);
     options.jobs = std::max(1u, std::thread::hardware_concurrency());
-
-    using Flag = std::function<void()>;
-    using Valued = std::function<std::optional<std::string>(const std::string&)>;
-    const std::map<std::string, Flag> flags = {
-        {"-r", [&] { options.recursive = true; }},
-        {"--recursive", [&] { options.recursive = true; }},
-        {"--headers-only", [&] { options.headers_only = true; }},
-        {"-q", [&] { options.quiet = true; }},
-        {"--quiet", [&] { options.quiet = true; }},
-        {"--record-hex", [&] { options.record_hex = true; }},
-        {"--music-crc", [&] { options.music_crc = true; }},
-        {"--all-columns", [&] { options.all_columns = true; }},
-        {"--report", [&] { options.report = true; }},
-        {"--problems", [&] { options.problems = true; }},
-        {"--mono-quality", [&] { options.mono_quality = true; }},
-        {"-h", [&] { options.show_help = true; }},
-        {"--help", [&] { options.show_help = true; }},
-        {"--version", [&] { options.show_version = true; }},
-    };
-    // Options taking a count or a file name; `name` is the long form.
-    auto count = [](const char* name, int& target) {
-        return [name, &target](const std::string& v) -> std::optional<std::string> {
-            auto n = ParseCount(v);
-            if (!n && AllDigits(v)) {
-                return std::string(name) + " needs a whole number from 0 to " +
-                       std::to_string(std::numeric_limits<int>::max()) + ", not '" + v + "'";
-            }
-            if (!n) {
-                return std::string(name) + " needs a whole number of 0 or more, not '" + v + "'";
-            }
-            target = *n;
-            return std::nullopt;
-        };
-    };
-    auto file_name = [](const char* name, std::string& target) {
-        return [name, &target](const std::string& v) -> std::optional<std::string> {
-            if (v.empty()) {
-                return std::string(name) + " needs a file name";
-            }
-            target = v;
-            return std::nullopt;
-        };
-    };
-    const Valued frames = [&, parse = count("--frames", options.frames)](const std::string& v) {
-        options.frames_given = true;
-        return parse(v);
-    };
-    auto format = [&](const std::string& v) -> std::optional<std::string> {
-        auto f = ParseFormat(v);
-        if (!f) {
-            return "unknown --format '" + v + "' (table, tsv, csv, json or jsonl)";
-        }
-        options.format = *f;
-        return std::nullopt;
-    };
-    const Valued output = file_name("--output", options.output);
-    auto jobs = [&](const std::string& v) -> std::optional<std::string> {
-        auto n = ParseCount(v);
-        if (!n || *n == 0) {
-            return "--jobs needs a number of threads of 1 or more, not '" + v + "'";
-        }
-        options.jobs = static_cast<unsigned>(*n);
-        return std::nullopt;
-    };
-    auto columns = [&](const std::string& v) -> std::optional<std::string> {
-        options.columns = SplitNonEmpty(v, ',');
-        if (options.columns.empty()) {
-            return std::string("--columns needs at least one attribute name");
-        }
-        return std::nullopt;
-    };
-    auto filetypes = [&](const std::string& v) -> std::optional<std::string> {
-        options.filetypes = NormalisedFileTypes(v);
-        if (options.filetypes.empty()) {
-            return "--filetypes needs at least one extension, not '" + v + "'";
-        }
-        return std::nullopt;
-    };
-    const std::map<std::string, Valued> valued = {
-        {"-f", frames},
-        {"--frames", frames},
-        {"--format", format},
-        {"-o", output},
-        {"--output", output},
-        {"--filetypes", filetypes},
-        {"--columns", columns},
-        {"-j", jobs},
-        {"--jobs", jobs},
-        {"--cache", file_name("--cache", options.cache_file)},
-        {"--cache-max-kb", count("--cache-max-kb", options.cache_max_kb)},
-        {"--html", file_name("--html", options.html_template)},
-        {"--files-from", file_name("--files-from", options.files_from)},
-    };
-
     bool options_done = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -189,71 +297,23 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
             options_done = true;
             continue;
         }
-        std::string name = arg;
-        std::optional<std::string> inline_value;
-        if (arg.starts_with("--")) {
-            if (size_t eq = arg.find('='); eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                inline_value = arg.substr(eq + 1);
-            }
-        } else if (arg.size() > 2) {
-            // Grouped short options: flags ("-rq"), of which the last may take
-            // a value, attached ("-f1000", "-rf1000") or as the next argument
-            // ("-rf 1000").
-            size_t k = 1;
-            for (; k < arg.size(); ++k) {
-                const std::string letter = std::string("-") + arg[k];
-                if (valued.count(letter) != 0) {
-                    name = letter;
-                    if (k + 1 < arg.size()) {
-                        inline_value = arg.substr(k + 1);
-                    }
-                    break;
-                }
-                auto flag = flags.find(letter);
-                if (flag == flags.end()) {
-                    return UsageError{"unknown option '" + arg + "'"};
-                }
-                flag->second();
-            }
-            if (k == arg.size()) {
-                continue;
-            }
+        auto read = ReadOption(arg, options);
+        if (auto* usage = std::get_if<UsageError>(&read)) {
+            return *usage;
         }
-        if (auto flag = flags.find(name); flag != flags.end()) {
-            if (inline_value) {
-                return UsageError{"option '" + name + "' takes no value"};
-            }
-            flag->second();
-            continue;
+        const auto& given = std::get<std::optional<GivenOption>>(read);
+        if (!given) {
+            continue;  // a group of flags
         }
-        auto option = valued.find(name);
-        if (option == valued.end()) {
-            return UsageError{"unknown option '" + arg + "'"};
-        }
-        std::string value;
-        if (inline_value) {
-            value = *inline_value;
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return UsageError{"option '" + name + "' needs a value"};
-        }
-        if (auto error = option->second(value)) {
-            return UsageError{*error};
+        const auto next = [&]() -> std::optional<std::string> {
+            return i + 1 < args.size() ? std::optional(args[++i]) : std::nullopt;
+        };
+        if (auto usage = ApplyOption(*given, options, next)) {
+            return *usage;
         }
     }
-    if (options.paths.empty() && options.files_from.empty() && !options.show_help &&
-        !options.show_version) {
-        return UsageError{"no file or folder given"};
-    }
-    if (!options.html_template.empty() && !options.show_help && !options.show_version) {
-        if (auto error = HtmlConflict(options)) {
-            return UsageError{*error};
-        }
-        if (options.output.empty()) {
-            options.output = kDefaultHtmlReport;
-        }
+    if (auto usage = CheckCommandLine(options)) {
+        return *usage;
     }
     return options;
 }

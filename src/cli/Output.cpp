@@ -163,7 +163,7 @@ public:
     explicit ReportWriter(std::ostream& out) : out_(out) {}
 
     void Add(const FileResult& result) override {
-        if (!result.error) {
+        if (!result.failure) {
             out_ << BuildInfoReport(result.texts, result.record);
         }
     }
@@ -202,8 +202,8 @@ public:
         json.Key("name");
         json.String(result.name);
         json.Key("error");
-        if (result.error) {
-            json.String(WithoutTrailingLineBreaks(*result.error));
+        if (result.failure) {
+            json.String(WithoutTrailingLineBreaks(*result.failure));
         } else {
             json.Null();
         }
@@ -276,13 +276,6 @@ std::string CsvField(const std::string& text) {
     }
     out += '"';
     return out;
-}
-
-std::string_view WithoutTrailingLineBreaks(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 std::string EscapeText(std::string_view text) {

@@ -69,8 +69,4 @@ std::string CsvField(const std::string& text);
 // left as it is.
 std::string EscapeText(std::string_view text);
 
-// The text without the line breaks it ends with (the scanner's messages end
-// with one; a JSON value or a report line needs none).
-std::string_view WithoutTrailingLineBreaks(std::string_view text);
-
 }  // namespace vandrel::cli

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -15,9 +16,7 @@ FileResult AnalyseInput(const InputFile& input, const AnalysisOptions& options) 
     if (!input.error) {
         return AnalyseFile(input.path, options);
     }
-    FileResult result = StartResult(input.path);
-    ApplyFailure(result, *input.error);
-    return result;
+    return FailedResult(input.path, *input.error);
 }
 
 namespace {
@@ -33,6 +32,83 @@ unsigned AnalyseOnCallingThread(const InputSource& next_input, const AnalysisOpt
     }
 }
 
+// What the analysing threads share with the one that delivers: the inputs
+// waiting for a thread, and the results waiting to be delivered.
+class Pipeline {
+public:
+    Pipeline(const AnalysisOptions& options, size_t window) : options_(options), done_(window) {}
+
+    // What each analysing thread runs: takes inputs until there are no more,
+    // or until it is asked to stop.
+    void Work(const std::stop_token& stop) {
+        for (;;) {
+            std::pair<size_t, InputFile> item;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, stop, [&] { return !queue_.empty() || no_more_; });
+                if (queue_.empty() || stop.stop_requested()) {
+                    return;
+                }
+                item = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            auto result = std::make_unique<FileResult>(AnalyseInput(item.second, options_));
+            {
+                std::lock_guard lock(mutex_);
+                done_[item.first % done_.size()] = std::move(result);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    void Add(size_t index, InputFile input) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.emplace_back(index, std::move(input));
+        }
+        changed_.notify_all();
+    }
+
+    void NoMoreInputs() {
+        {
+            std::lock_guard lock(mutex_);
+            no_more_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // Waits for the result of the input of `index`.
+    FileResult Take(size_t index) {
+        std::unique_ptr<FileResult> result;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return done_[index % done_.size()] != nullptr; });
+            result = std::move(done_[index % done_.size()]);
+        }
+        return std::move(*result);
+    }
+
+private:
+    const AnalysisOptions& options_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::deque<std::pair<size_t, InputFile>> queue_;  // guarded by mutex_
+    // By index % their number; guarded by mutex_.
+    std::vector<std::unique_ptr<FileResult>> done_;
+    bool no_more_ = false;  // guarded by mutex_
+};
+
+// Starts one more analysing thread; false when the system refuses it (a
+// process or memory limit).
+bool StartThread(std::vector<std::jthread>& threads, Pipeline& pipeline) {
+    try {
+        threads.emplace_back([&pipeline](const std::stop_token& stop) { pipeline.Work(stop); });
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 unsigned AnalyseInOrder(const InputSource& next_input, const AnalysisOptions& options,
@@ -41,40 +117,15 @@ unsigned AnalyseInOrder(const InputSource& next_input, const AnalysisOptions& op
     if (wanted <= 1) {
         return AnalyseOnCallingThread(next_input, options, deliver);
     }
-
     // Inputs are taken from the source this far ahead of the delivery, and
     // no further: the results waiting for an earlier one to be delivered
     // and the inputs waiting for a thread are all that is held.
     const size_t window = wanted * 4;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::pair<size_t, InputFile>> queue;         // guarded by mutex
-    std::vector<std::unique_ptr<FileResult>> done(window);  // by index % window; guarded by mutex
-    bool no_more = false;                                   // guarded by mutex
-
-    auto work = [&] {
-        for (;;) {
-            std::pair<size_t, InputFile> item;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return !queue.empty() || no_more; });
-                if (queue.empty()) {
-                    return;
-                }
-                item = std::move(queue.front());
-                queue.pop_front();
-            }
-            auto result = std::make_unique<FileResult>(AnalyseInput(item.second, options));
-            {
-                std::lock_guard lock(mutex);
-                done[item.first % window] = std::move(result);
-            }
-            changed.notify_all();
-        }
-    };
+    Pipeline pipeline(options, window);
     // A thread for each input taken, up to `wanted`: a thread without a file
-    // of its own would only wait.
-    std::vector<std::thread> threads;
+    // of its own would only wait. Stopped and joined before the pipeline
+    // goes, however this function is left.
+    std::vector<std::jthread> threads;
     threads.reserve(wanted);
     bool may_start = true;
     size_t taken = 0;
@@ -84,16 +135,12 @@ unsigned AnalyseInOrder(const InputSource& next_input, const AnalysisOptions& op
             std::optional<InputFile> input = next_input();
             if (!input) {
                 source_done = true;
+                pipeline.NoMoreInputs();
                 break;
             }
             if (may_start && threads.size() < wanted) {
-                try {
-                    threads.emplace_back(work);
-                } catch (const std::system_error&) {
-                    // Out of threads (a process or memory limit): the ones
-                    // started share the files between them.
-                    may_start = false;
-                }
+                // Once the system refuses a thread, those started share the files.
+                may_start = StartThread(threads, pipeline);
             }
             if (threads.empty()) {
                 // Not even one: this thread analyses them all, this one first.
@@ -103,32 +150,12 @@ unsigned AnalyseInOrder(const InputSource& next_input, const AnalysisOptions& op
                     },
                     options, deliver);
             }
-            {
-                std::lock_guard lock(mutex);
-                queue.emplace_back(taken++, std::move(*input));
-            }
-            changed.notify_all();
-        }
-        if (source_done) {
-            {
-                std::lock_guard lock(mutex);
-                no_more = true;
-            }
-            changed.notify_all();
+            pipeline.Add(taken++, std::move(*input));
         }
         if (i == taken) {
             break;
         }
-        std::unique_ptr<FileResult> result;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return done[i % window] != nullptr; });
-            result = std::move(done[i % window]);
-        }
-        deliver(i, std::move(*result));
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
+        deliver(i, pipeline.Take(i));
     }
     return static_cast<unsigned>(threads.size());
 }

@@ -169,6 +169,168 @@ std::optional<std::string> AddListedPaths(Options& options) {
     return std::nullopt;
 }
 
+// Where the results go: standard output, or the -o file, which is replaced
+// whole when the run ends.
+class RunOutput {
+public:
+    explicit RunOutput(std::ostream& out) : out_(out) {}
+
+    // Makes the -o file, after making sure it may be replaced; the exit
+    // status when it cannot be (the reason told to `err`).
+    std::optional<int> Open(const Options& options, std::ostream& err) {
+        if (options.output.empty() || options.output == kStandardStream) {
+            return std::nullopt;
+        }
+        // A walk of its own, before the output is made: the scan's walk
+        // gives the files only as it reaches them.
+        InputWalker inputs(options.paths, options.recursive, options.filetypes);
+        if (const auto clash =
+                OutputClash(options.output, options.cache_file, [&] { return inputs.Next(); })) {
+            err << "vandrel-scan: " << *clash << "\n";
+            return 2;
+        }
+        file_ = std::make_unique<AtomicFile>(options.output);
+        if (!file_->Open()) {
+            err << "vandrel-scan: " << file_->Error() << "\n";
+            return 1;
+        }
+        buffer_ = std::make_unique<AtomicFileBuffer>(*file_);
+        stream_ = std::make_unique<std::ostream>(buffer_.get());
+        return std::nullopt;
+    }
+
+    std::ostream& stream() { return stream_ ? *stream_ : out_; }
+
+    // Keeps the system's reason when standard output first failed: the
+    // write that failed set errno, and later calls may change it.
+    void NoteWriteFailure() {
+        if (!file_ && !out_ && write_error_ == 0) {
+            write_error_ = errno;
+        }
+    }
+
+    // Replaces the -o file with what was written, or flushes standard
+    // output; the run's status after that.
+    int Finish(int status, std::ostream& err) {
+        if (file_) {
+            stream_->flush();
+            if (!file_->Commit()) {
+                err << "vandrel-scan: " << file_->Error() << "\n";
+                return 1;
+            }
+            return status;
+        }
+        // A full disk or a closed pipe behind standard output.
+        out_.flush();
+        NoteWriteFailure();
+        if (!out_) {
+            err << "vandrel-scan: cannot write the output"
+                << (write_error_ != 0 ? std::string(": ") + std::strerror(write_error_)
+                                      : std::string())
+                << "\n";
+            return 1;
+        }
+        return status;
+    }
+
+private:
+    std::ostream& out_;
+    std::unique_ptr<AtomicFile> file_;
+    std::unique_ptr<AtomicFileBuffer> buffer_;
+    std::unique_ptr<std::ostream> stream_;
+    int write_error_ = 0;
+};
+
+// The run's answer before any file is read: a usage error, the help or the
+// version, as the exit status; nothing when the scan is to go on.
+std::optional<int> AnswerBeforeScan(const Options& options,
+                                    const std::variant<std::vector<int32_t>, std::string>& columns,
+                                    std::ostream& out, std::ostream& err) {
+    if (const auto* unknown = std::get_if<std::string>(&columns)) {
+        err << "vandrel-scan: " << *unknown << "\n";
+        return 2;
+    }
+    if (options.show_help) {
+        out << HelpText();
+        return 0;
+    }
+    if (options.show_version) {
+        out << "vandrel-scan " VANDREL_VERSION "\n";
+        return 0;
+    }
+    return std::nullopt;
+}
+
+// Adds the paths of --files-from; the exit status when that fails.
+std::optional<int> CollectInputs(Options& options, std::ostream& err) {
+    if (options.files_from.empty()) {
+        return std::nullopt;
+    }
+    if (const auto problem = AddListedPaths(options)) {
+        err << "vandrel-scan: " << *problem << "\n";
+        return 2;
+    }
+    if (options.paths.empty()) {
+        err << "vandrel-scan: no file or folder given\n";
+        return 2;
+    }
+    return std::nullopt;
+}
+
+// Tells of one analysed file: its failure on `err`, its results to the
+// writer (with --problems only when it has any). Returns the run's status.
+int TellOfFile(const FileResult& result, const Options& options, ResultWriter& writer,
+               std::ostream& err, int status) {
+    if (result.failure) {
+        status = 1;
+        const bool json =
+            options.format == OutputFormat::kJson || options.format == OutputFormat::kJsonLines;
+        if (!json || options.report) {
+            err << "vandrel-scan: " << EscapeText(result.path) << ": "
+                << EscapeText(OneLine(*result.failure)) << "\n";
+        }
+    }
+    if (options.problems) {
+        if (!HasProblems(result)) {
+            return status;
+        }
+        status = 1;
+    }
+    writer.Add(result);
+    return status;
+}
+
+// Analyses every input and writes the results; the run's status so far.
+int ScanInputs(const Options& options, const std::vector<int32_t>& attribute_ids, RunOutput& output,
+               std::ostream& err) {
+    auto writer = MakeResultWriter(options, attribute_ids, output.stream());
+    const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc,
+                                   options.mono_quality};
+    int status = 0;
+    {
+        ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
+        // The files are listed as the scan reaches them: the progress shows
+        // how many are known so far, with a "+" until the walk is over.
+        InputWalker walker(options.paths, options.recursive, options.filetypes);
+        size_t listed = 0;
+        bool walked = false;
+        const InputSource next_input = [&] {
+            std::optional<InputFile> input = walker.Next();
+            listed += input ? 1 : 0;
+            walked = !input;
+            return input;
+        };
+        AnalyseInOrder(next_input, analysis, options.jobs, [&](size_t i, FileResult&& result) {
+            progress.Show(i + 1, listed, walked, result.name);
+            status = TellOfFile(result, options, *writer, err, status);
+            output.NoteWriteFailure();
+        });
+    }
+    writer->Finish();
+    output.NoteWriteFailure();
+    return status;
+}
+
 }  // namespace
 
 std::optional<std::string> OutputClash(const std::string& output, const std::string& cache_file,
@@ -262,137 +424,29 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     Options& options = std::get<Options>(parsed);
     const auto columns = ResolveColumns(options);
-    if (const auto* unknown = std::get_if<std::string>(&columns)) {
-        err << "vandrel-scan: " << *unknown << "\n";
-        return 2;
+    if (const auto answer = AnswerBeforeScan(options, columns, out, err)) {
+        return *answer;
     }
-    if (options.show_help) {
-        out << HelpText();
-        return 0;
+    if (const auto status = CollectInputs(options, err)) {
+        return *status;
     }
-    if (options.show_version) {
-        out << "vandrel-scan " VANDREL_VERSION "\n";
-        return 0;
-    }
-
-    if (!options.files_from.empty()) {
-        if (const auto problem = AddListedPaths(options)) {
-            err << "vandrel-scan: " << *problem << "\n";
-            return 2;
-        }
-        if (options.paths.empty()) {
-            err << "vandrel-scan: no file or folder given\n";
-            return 2;
-        }
-    }
-
     const MediaFileTypesScope media_types;
+    const auto& attribute_ids = std::get<std::vector<int32_t>>(columns);
     if (!options.html_template.empty()) {
-        return RunHtmlCommand(options, std::get<std::vector<int32_t>>(columns), out, err);
+        return RunHtmlCommand(options, attribute_ids, out, err);
     }
-    const bool to_file = !options.output.empty() && options.output != kStandardStream;
-    if (to_file) {
-        // A walk of its own, before the output is made: the scan's walk
-        // gives the files only as it reaches them.
-        InputWalker inputs(options.paths, options.recursive, options.filetypes);
-        if (const auto clash =
-                OutputClash(options.output, options.cache_file, [&] { return inputs.Next(); })) {
-            err << "vandrel-scan: " << *clash << "\n";
-            return 2;
-        }
+    RunOutput output(out);
+    if (const auto status = output.Open(options, err)) {
+        return *status;
     }
-
-    std::unique_ptr<AtomicFile> output_file;
-    std::unique_ptr<AtomicFileBuffer> output_buffer;
-    std::unique_ptr<std::ostream> output_stream;
-    std::ostream* sink = &out;
-    if (to_file) {
-        output_file = std::make_unique<AtomicFile>(options.output);
-        if (!output_file->Open()) {
-            err << "vandrel-scan: " << output_file->Error() << "\n";
-            return 1;
-        }
-        output_buffer = std::make_unique<AtomicFileBuffer>(*output_file);
-        output_stream = std::make_unique<std::ostream>(output_buffer.get());
-        sink = output_stream.get();
-    }
-
     RunCache cache;
     if (!cache.Open(options, err)) {
         return 2;
     }
-    auto writer = MakeResultWriter(options, std::get<std::vector<int32_t>>(columns), *sink);
-    const AnalysisOptions analysis{options.frames, options.headers_only, options.music_crc,
-                                   options.mono_quality};
-
-    int status = 0;
-    // The system's reason when standard output first failed: the write that
-    // failed set errno, and later calls may change it.
-    int write_error = 0;
-    auto note_write_failure = [&] {
-        if (!output_file && !out && write_error == 0) {
-            write_error = errno;
-        }
-    };
-    {
-        ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, err);
-        // The files are listed as the scan reaches them: the progress shows
-        // how many are known so far, with a "+" until the walk is over.
-        InputWalker walker(options.paths, options.recursive, options.filetypes);
-        size_t listed = 0;
-        bool walked = false;
-        const InputSource next_input = [&] {
-            std::optional<InputFile> input = walker.Next();
-            listed += input ? 1 : 0;
-            walked = !input;
-            return input;
-        };
-        AnalyseInOrder(next_input, analysis, options.jobs, [&](size_t i, FileResult&& result) {
-            progress.Show(i + 1, listed, walked, result.name);
-            if (result.error) {
-                status = 1;
-                const bool json = options.format == OutputFormat::kJson ||
-                                  options.format == OutputFormat::kJsonLines;
-                if (!json || options.report) {
-                    err << "vandrel-scan: " << EscapeText(result.path) << ": "
-                        << EscapeText(OneLine(*result.error)) << "\n";
-                }
-            }
-            if (options.problems) {
-                if (!HasProblems(result)) {
-                    return;
-                }
-                status = 1;
-            }
-            writer->Add(result);
-            note_write_failure();
-        });
-    }
-    writer->Finish();
-    note_write_failure();
-
-    if (output_file) {
-        output_stream->flush();
-        if (!output_file->Commit()) {
-            err << "vandrel-scan: " << output_file->Error() << "\n";
-            status = 1;
-        }
-    } else {
-        // A full disk or a closed pipe behind standard output.
-        out.flush();
-        note_write_failure();
-        if (!out) {
-            err << "vandrel-scan: cannot write the output"
-                << (write_error != 0 ? std::string(": ") + std::strerror(write_error)
-                                     : std::string())
-                << "\n";
-            status = 1;
-        }
-    }
-
+    const int status = ScanInputs(options, attribute_ids, output, err);
     // Saved after the output, so a cache that cannot be written costs no
     // results; it is a warning with a status of its own.
-    return cache.Save(status, err);
+    return cache.Save(output.Finish(status, err), err);
 }
 
 }  // namespace vandrel::cli

@@ -11,12 +11,9 @@
 #include <iterator>
 #include <system_error>
 
-#include "engine/core/ScanError.h"
-#include "engine/core/ScanOptions.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/media/FileTypes.h"
-#include "engine/media/MediaFileWrapper.h"
-#include "engine/verdicts/Findings.h"
+#include "engine/verdicts/FileAnalysis.h"
 #include "store/DataPaths.h"
 #include "store/Log.h"
 
@@ -123,19 +120,14 @@ private:
     std::vector<std::string> list_;
 };
 
-// The scanner's progress sink: the export's stop request, remembered once heard.
+// The scanner's progress sink: the export's stop request.
 class StopSink : public sink {
 public:
     explicit StopSink(ExportSink& export_sink) : sink_(export_sink) {}
-    bool Progress(const ScanRecord& /*record*/) override {
-        stopped_ = stopped_ || sink_.StopRequested();
-        return !stopped_;
-    }
-    bool stopped() const { return stopped_; }
+    bool Progress(const ScanRecord& /*record*/) override { return !sink_.StopRequested(); }
 
 private:
     ExportSink& sink_;
-    bool stopped_ = false;
 };
 
 // What became of one file of the list.
@@ -146,67 +138,41 @@ class ExportRun {
 public:
     ExportRun(const ExportJob& job, ExportSink& sink)
         : job_(job), sink_(sink), scan_(ExportNeedsScan(job.columns)),
-          frame_limit_(QuickScanIsEnough(job.columns) && job.quick_frames != 0 ? job.quick_frames
-                                                                               : kAllFrames),
+          quick_frames_(QuickScanIsEnough(job.columns) ? job.quick_frames : 0),
           main_(HeaderRow(job.columns)) {}
 
     FileOutcome AddFile(const std::string& path) {
         sink_.Status(path);
-        CVandrelMediaFileWrapper file;
-        if (!file.Attach(path)) {
-            Problem(path, DescribeAttachFailure(path));
-            return FileOutcome::kSkipped;
+        StopSink progress(sink_);
+        FileAnalysis analysis =
+            Analyse(path, {.depth = scan_ ? ReadDepth::kFrames : ReadDepth::kOpenOnly,
+                           .frames = quick_frames_,
+                           .mono_quality = job_.mono_quality,
+                           .reason_layout = ReasonLayout::kTrailingBreaksCut,
+                           .progress = &progress});
+        if (analysis.outcome == AnalysisOutcome::kStopped) {
+            return FileOutcome::kStopped;
         }
-        const uint64_t bytes = file.GetFileSize();
-        AttributeTexts texts;
+        if (analysis.failure) {
+            Problem(path, *analysis.failure);
+            if (analysis.outcome == AnalysisOutcome::kRefused) {
+                return FileOutcome::kSkipped;
+            }
+            // Otherwise listed as the file list shows a file whose scan failed.
+        }
+        AttributeTexts& texts = analysis.texts;
+        const ScanRecord& record = analysis.record;
         int64_t seconds = 0;
-        if (scan_) {
-            ScanRecord record = ZeroRecord();
-            FileChecks checks;
-            std::optional<std::string> failure;
-            StopSink progress(sink_);
-            try {
-                const ScanOptions options{.walk_frames = true,
-                                          .frame_limit = frame_limit_,
-                                          .checks = &checks,
-                                          .progress = &progress};
-                if (file.Scan(record, options) == 0) {
-                    failure = "The file is too short to analyse";
-                }
-            } catch (const ScanError& e) {
-                failure = e.what();
-            } catch (const std::exception& e) {
-                failure = std::string("Unexpected error: ") + e.what();
-            }
-            if (progress.stopped()) {
-                return FileOutcome::kStopped;
-            }
-            if (failure) {
-                // Listed as the file list shows a file whose scan failed.
-                ApplyScanFailureTexts(texts, record);
-                // The scanner's messages may end with a line break; a cell needs none.
-                std::string_view reason = *failure;
-                while (reason.ends_with('\n') || reason.ends_with('\r')) {
-                    reason.remove_suffix(1);
-                }
-                FillFailureCheckTexts(texts, reason);
-                Problem(path, *failure);
-            } else {
-                record.quality_class = BuildAttributeTexts(texts, record, job_.mono_quality);
-                FillCheckTexts(texts, record, checks);
-            }
-            // A damaged record's length (not a number, negative) adds nothing.
-            if (std::isfinite(record.length_seconds) && record.length_seconds > 0) {
-                seconds = static_cast<int64_t>(record.length_seconds);
-            }
+        // A damaged record's length (not a number, negative) adds nothing.
+        if (scan_ && std::isfinite(record.length_seconds) && record.length_seconds > 0) {
+            seconds = static_cast<int64_t>(record.length_seconds);
         }
-        file.Close();
 
         const size_t slash = path.rfind('/');
         // A bare name (vandrel-scan's "song.mp3") lies in the current folder.
         std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
         texts[kSlotName] = slash == std::string::npos ? path : path.substr(slash + 1);
-        totals_.bytes += static_cast<int64_t>(bytes);
+        totals_.bytes += static_cast<int64_t>(analysis.file_bytes);
         totals_.seconds += seconds;
         FileOutcome outcome = FileOutcome::kWritten;
         if (folder != current_folder_) {
@@ -254,7 +220,7 @@ private:
     const ExportJob& job_;
     ExportSink& sink_;
     const bool scan_;
-    const int frame_limit_;
+    const int quick_frames_;  // the frames each scan reads; 0 for all
     std::string main_;
     // None before the first file, so that it always opens with a folder row.
     std::optional<std::string> current_folder_;

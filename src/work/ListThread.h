@@ -30,12 +30,10 @@ public:
 
     // The handler of a batch; `wparam` is a BatchParam.
     bool OnProcessMulti(uint64_t wparam, ListJobBatch jobs);
-    // One file. A file that yields no analysis (no media type opens it, or
-    // its scan fails) gets a result too, with its reason as the refusal.
+    // One file: its analysis. A file that yields none (no media type opens
+    // it, or its scan fails) gets a result too, with its reason as the
+    // refusal. `frames`: 0 for all.
     std::unique_ptr<ListResult> OnProcess(int frames, const ListJob& job, bool walk_frames);
-    // Opens, scans, checks and describes the file into `result`. A scan
-    // error is thrown on.
-    void DoProcess(const ListJob& job, ListResult& result, int frames, bool walk_frames);
 
     // The scan's progress sink: holds while the worker is paused, and stops
     // the scan once the worker is interrupted.

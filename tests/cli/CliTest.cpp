@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -78,6 +80,28 @@ TEST(Options, ExplainsWhatIsWrong) {
         << "a number past the largest taken";
     EXPECT_EQ(UsageMessage({"-rx", "a"}), "unknown option '-rx'");
     EXPECT_EQ(UsageMessage({"--quiet=1", "a"}), "option '--quiet' takes no value");
+}
+
+TEST(Options, TakeEveryOptionTheHelpNames) {
+    // The "-x, --name" or "--name" that starts a line of the options' list.
+    const std::regex option_line(R"(^  (?:(-[a-z]), |    )(--[a-z-]+))");
+    std::istringstream help(HelpText());
+    size_t options_named = 0;
+    for (std::string line; std::getline(help, line);) {
+        std::smatch names;
+        if (!std::regex_search(line, names, option_line)) {
+            continue;
+        }
+        for (size_t group = 1; group <= 2; ++group) {
+            if (names[group].matched) {
+                ++options_named;
+                const std::string message = UsageMessage({names[group].str(), "1", "a"});
+                EXPECT_FALSE(message.starts_with("unknown option"))
+                    << "the table's entry for " << names[group].str() << ": " << message;
+            }
+        }
+    }
+    EXPECT_EQ(options_named, 27u) << "options named by the help";
 }
 
 TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolders) {
@@ -405,6 +429,21 @@ TEST_F(ScanCommand, UsesNoMoreThreadsThanFilesNorThanTheCap) {
         << "threads for 3 files";
     delivered = 0;
     EXPECT_EQ(AnalyseInOrder(missing, {}, 100000, deliver), kMaxJobs) << "threads for 300 files";
+}
+
+TEST_F(ScanCommand, StopsItsThreadsWhenADeliveryThrows) {
+    const std::vector<InputFile> missing(50, {"/no/such.mp3", std::nullopt});
+    size_t delivered = 0;
+    const auto deliver = [&](size_t i, FileResult&&) {
+        delivered = i + 1;
+        if (i == 2) {
+            throw std::runtime_error("the writer failed");
+        }
+    };
+    // The threads are stopped and joined on the way out; a thread left
+    // running would end the process.
+    EXPECT_THROW(AnalyseInOrder(missing, {}, 4, deliver), std::runtime_error) << "what is thrown";
+    EXPECT_EQ(delivered, 3u) << "results delivered before the throw";
 }
 
 TEST_F(ScanCommand, TakesTheInputsOnlyAFewAheadOfTheDelivery) {

@@ -309,6 +309,21 @@ TEST(EncoderDecision, NamesTheExamples) {
     EXPECT_EQ(IdentifyEncoder(named), "Lame 3.90 (alpha)");
 }
 
+TEST(EncoderDecision, SaysWhetherTheRecordNamesAnEncoder) {
+    // The two rows of statistics that fit no encoder, and Layer II without a
+    // text: a walk of more frames may name one.
+    EXPECT_FALSE(NameEncoder(Make({})).named) << "named by row 11";
+    EXPECT_FALSE(NameEncoder(Make({.F = 1, .M = 2})).named) << "named by row 2";
+    ScanRecord layer2 = Make({.S = 4});
+    layer2.layer = 2;
+    EXPECT_FALSE(NameEncoder(layer2).named) << "named without Layer III statistics";
+    EXPECT_FALSE(JudgeRecord(Make({}), false).encoder_named) << "verdict's encoder_named";
+    // A row that names one, and a text found in the file.
+    EXPECT_TRUE(NameEncoder(Make({.M = 2})).named) << "named by row 1";
+    CopyTextField(layer2.encoder_text, "Lame 3.90");
+    EXPECT_TRUE(NameEncoder(layer2).named) << "named by the file's text";
+}
+
 // A file with ffmpeg's LAME-style tag, walked over 115 frames without short
 // blocks or reservoir use.
 ScanRecord FfmpegTagged() {

@@ -168,7 +168,28 @@ std::string FormatFileSize(uint32_t size) {
     return digits;
 }
 
+RecordVerdict JudgeRecord(const ScanRecord& record, bool mono_quality) {
+    if (record.kind == kWaveFileKind) {
+        return {"--", true, kQualityNone};
+    }
+    if (record.mpc_stream_version != 0) {
+        return JudgeMpegPlus(record, mono_quality);
+    }
+    EncoderName encoder = NameEncoder(record);
+    RecordVerdict verdict{Latin1ToUtf8(encoder.name), encoder.named, kQualityNone};
+    verdict.quality_class =
+        EstimateQuality(verdict.encoder, ChannelModeName(record.mode), record, mono_quality);
+    return verdict;
+}
+
 int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality) {
+    const RecordVerdict verdict = JudgeRecord(record, mono_quality);
+    FillAttributeTexts(texts, record, verdict);
+    return verdict.quality_class;
+}
+
+void FillAttributeTexts(AttributeTexts& texts, const ScanRecord& record,
+                        const RecordVerdict& verdict) {
     texts[kSlotGeneralType] = GeneralTypeText(record);
     FillLameTexts(record, texts);
     texts[kSlotLength] = FormatLength(record.length_seconds);
@@ -182,10 +203,12 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotFirstFrame] = std::to_string(record.first_frame_offset);
 
     if (record.kind == kWaveFileKind) {
-        return FillWaveTexts(record, texts);
+        FillWaveTexts(record, texts);
+        return;
     }
     if (record.mpc_stream_version != 0) {
-        return FillMpegPlusTexts(record, mono_quality, texts);
+        FillMpegPlusTexts(record, verdict, texts);
+        return;
     }
 
     texts[kSlotMpcStream] = "--";
@@ -201,7 +224,7 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotType] = TypeText(record);
     texts[kSlotScalefac] = ScalefacText(record);
     texts[kSlotEmphasis] = EmphasisText(record.emphasis);
-    texts[kSlotEncoder] = Latin1ToUtf8(IdentifyEncoder(record));
+    texts[kSlotEncoder] = verdict.encoder;
     if (texts[kSlotEncoder].find("RCA") != std::string::npos ||
         texts[kSlotEncoder].find("Thomson") != std::string::npos) {
         texts[kSlotType] += " (mp3pro)";
@@ -210,11 +233,7 @@ int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mo
     texts[kSlotMaxReservoir] = std::to_string(record.max_reservoir);
     texts[kSlotAvReservoir] = std::to_string(record.average_reservoir);
     texts[kSlotSyncErrors] = std::to_string(record.sync_errors);
-
-    const int quality =
-        EstimateQuality(texts[kSlotEncoder], texts[kSlotStereoMode], record, mono_quality);
-    texts[kSlotQuality] = QualityText(quality);
-    return quality;
+    texts[kSlotQuality] = QualityText(verdict.quality_class);
 }
 
 int FillWaveTexts(const ScanRecord& record, AttributeTexts& texts) {

@@ -94,9 +94,25 @@ constexpr int kQualityGood = 2;
 // No estimate (a file the bitrate tables do not judge): its cell is not coloured.
 constexpr int kQualityNone = -1;
 
-// Fills every slot but the name (which the caller sets) from the record and
-// returns the file's quality class. The texts are UTF-8. `mono_quality` doubles the quality per
-// bitrate of mono files.
+// What a record says of its file before any text is made of it.
+struct RecordVerdict {
+    std::string encoder;  // as the Encoder column names it (UTF-8)
+    // False when the frames read named no encoder ("Unknown"); a walk of
+    // more of them may.
+    bool encoder_named = true;
+    int quality_class = kQualityNone;
+};
+
+// The encoder and the quality class of the record's file. `mono_quality`
+// doubles the quality per bitrate of mono files.
+RecordVerdict JudgeRecord(const ScanRecord& record, bool mono_quality);
+
+// Fills every slot but the name (which the caller sets) and the checks'
+// from the record and its verdict. The texts are UTF-8.
+void FillAttributeTexts(AttributeTexts& texts, const ScanRecord& record,
+                        const RecordVerdict& verdict);
+
+// Both of the above: fills the texts and returns the file's quality class.
 int BuildAttributeTexts(AttributeTexts& texts, const ScanRecord& record, bool mono_quality);
 
 // The WAVE versions of the texts the MPEG ones would leave wrong; returns

@@ -38,6 +38,10 @@ constexpr std::array<const char*, 27> kDecisionNames = {
     "dist10 encoder or other encoder",
 };
 
+// The two rows of statistics that fit no encoder the table knows ("Unknown").
+constexpr int kNoEncoderRow = 2;
+constexpr int kNoPatternRow = 11;
+
 // Frames a walk must have read before a lack of short blocks and of
 // reservoir use counts as Shine's.
 constexpr int kShineEvidenceFrames = 10;
@@ -117,16 +121,7 @@ int EncoderDecisionRow(const ScanRecord& r) {
             return V == 1 ? 14 : (V == 0 ? 15 : 26);
         }
         if (P == 1 && O == 1) {
-            switch (tail) {
-            case 0:
-                return 16;
-            case 2550:
-                return 17;
-            case 160:
-                return 18;
-            default:
-                return 19;
-            }
+            return tail == 0 ? 16 : tail == 2550 ? 17 : tail == 160 ? 18 : 19;
         }
         if (P == 1 && O == 0) {
             return js && is >= 1 ? 20 : 21;
@@ -149,21 +144,27 @@ int EncoderDecisionRow(const ScanRecord& r) {
     return 26;
 }
 
-std::string IdentifyEncoder(const ScanRecord& record) {
+EncoderName NameEncoder(const ScanRecord& record) {
     const std::string_view text = EncoderText(record);
     if (!text.empty()) {
         // ffmpeg writes its LAME-style tag whatever MP3 encoder it ran: the
         // frames say whether that was lame or Shine.
         if (const std::string_view host = HostOfLameStyleTag(record);
             !host.empty() && HasShineTraits(record)) {
-            return "Shine (" + std::string(host) + ")";
+            return {"Shine (" + std::string(host) + ")", true};
         }
-        return std::string(text);
+        return {std::string(text), true};
     }
     if (record.layer != 3) {
-        return "Unknown";  // the decision table reads Layer III statistics only
+        // The decision table reads Layer III statistics only.
+        return {kDecisionNames[static_cast<size_t>(kNoEncoderRow)], false};
     }
-    return kDecisionNames[static_cast<size_t>(EncoderDecisionRow(record))];
+    const int row = EncoderDecisionRow(record);
+    return {kDecisionNames[static_cast<size_t>(row)], row != kNoEncoderRow && row != kNoPatternRow};
+}
+
+std::string IdentifyEncoder(const ScanRecord& record) {
+    return NameEncoder(record).name;
 }
 
 }  // namespace vandrel

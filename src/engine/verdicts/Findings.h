@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,11 @@ std::string ProblemsText(const std::vector<Finding>& findings);
 // The finding of a file that no media type opens (empty, not audio, free
 // format, too short): `reason` says why.
 Finding RefusalFinding(std::string_view reason);
+
+// The slots of the "Checks" texts: they come from a scan's checks, not from
+// its record.
+inline constexpr std::array<int, 4> kCheckSlots = {kSlotProblems, kSlotCrcErrors, kSlotBandwidth,
+                                                   kSlotUpscaled};
 
 // The "Checks" texts of a scanned file: Problems, CRC Errors (empty when no
 // frame carries a CRC), Bandwidth in kHz (empty without Layer III granules),

@@ -145,22 +145,29 @@ std::string_view GeneralTypeText(const ScanRecord& record) {
     }
 }
 
-int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts) {
+RecordVerdict JudgeMpegPlus(const ScanRecord& record, bool mono_quality) {
+    // A version 8 stream may name its encoder and version ("mpcenc 1.30.1");
+    // the estimate judges every MPEG Plus stream as the family's.
+    const std::string_view named_encoder = EncoderText(record);
+    RecordVerdict verdict{std::string(named_encoder.empty() ? kMpcEncoder : named_encoder), true,
+                          kQualityNone};
+    verdict.quality_class =
+        EstimateQuality(kMpcEncoder, ChannelModeName(record.mode), record, mono_quality);
+    return verdict;
+}
+
+void FillMpegPlusTexts(const ScanRecord& record, const RecordVerdict& verdict,
+                       AttributeTexts& texts) {
     texts[kSlotMpcStream] = "SV" + std::to_string(record.mpc_stream_version);
     texts[kSlotMpcProfile] = MpcRecordProfileName(record.mpc_stream_version, record.mpc_profile);
-    // A version 8 stream may name its encoder and version ("mpcenc 1.30.1");
-    // the estimate below judges every MPEG Plus stream as the family's.
-    const std::string_view named_encoder = EncoderText(record);
-    texts[kSlotEncoder] = named_encoder.empty() ? kMpcEncoder : named_encoder;
+    texts[kSlotEncoder] = verdict.encoder;
     texts[kSlotType] = "mpeg plus";
-    const int quality = EstimateQuality(kMpcEncoder, texts[kSlotStereoMode], record, mono_quality);
-    texts[kSlotQuality] = QualityText(quality);
+    texts[kSlotQuality] = QualityText(verdict.quality_class);
     texts[kSlotVbr] = record.is_vbr != 0 ? "yes" : "no";
     for (int slot : {kSlotSyncErrors, kSlotLameTag, kSlotScalefac, kSlotMaxReservoir,
                      kSlotBadLastFrame, kSlotAvReservoir, kSlotCueSheet}) {
         texts[slot] = "--";
     }
-    return quality;
 }
 
 }  // namespace vandrel

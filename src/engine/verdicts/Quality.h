@@ -32,7 +32,12 @@ std::string_view QualityText(int quality_class);
 // "MPEG Audio", "MPEG Plus" or "Unknown", from the record's file kind.
 std::string_view GeneralTypeText(const ScanRecord& record);
 
-// The MPEG Plus versions of the attribute texts; returns the quality class.
-int FillMpegPlusTexts(const ScanRecord& record, bool mono_quality, AttributeTexts& texts);
+// The verdict on an MPEG Plus file: the encoder its stream names (or the
+// family's), and the quality the family's bitrates give.
+RecordVerdict JudgeMpegPlus(const ScanRecord& record, bool mono_quality);
+
+// The MPEG Plus versions of the attribute texts.
+void FillMpegPlusTexts(const ScanRecord& record, const RecordVerdict& verdict,
+                       AttributeTexts& texts);
 
 }  // namespace vandrel

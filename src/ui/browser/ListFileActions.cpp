@@ -17,7 +17,7 @@
 
 #include "engine/media/MediaFileInterface.h"
 #include "engine/media/MediaFileWrapper.h"
-#include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/FileAnalysis.h"
 #include "store/Log.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/common/PathText.h"
@@ -336,11 +336,10 @@ void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
     result.record.id3v1_present = written.id3v1_present;
     result.record.id3v1 = written.id3v1;
     result.record.file_size = SaturatedSize(written.file_size);
-    result.record.quality_class =
-        BuildAttributeTexts(result.texts, result.record, list_.settings().mono_quality);
+    DescribeRecord(result.record, result.texts, list_.settings().mono_quality);
     // The checks' texts come from the scan, not the record: they stay as the
     // last scan found them until the next one.
-    for (int slot : {kSlotProblems, kSlotCrcErrors, kSlotBandwidth, kSlotUpscaled}) {
+    for (int slot : kCheckSlots) {
         result.texts[slot] = std::string(entry.texts[slot]);
     }
     result.severity = entry.severity;
