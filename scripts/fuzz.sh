@@ -10,8 +10,7 @@ source "$top/scripts/packages.sh"
 "$top/scripts/ensure-packages.sh" "${build_packages[@]}" clang-14 libclang-rt-14-dev
 
 build="$top/build/fuzz"
-CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$build" -G Ninja -DVANDREL_FUZZ=ON \
-    -DVANDREL_BUILD_GUI=OFF -DVANDREL_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+(cd "$top" && cmake --preset fuzz >/dev/null)
 cmake --build "$build"
 
 targets=("$@")

@@ -19,8 +19,7 @@ source "$top/scripts/packages.sh"
 started=$(date +%s)
 build="$top/build/package"
 # A package never looks for the build machine's source tree.
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=OFF \
-    -DVANDREL_SOURCE_TREE_PATHS=OFF >/dev/null
+(cd "$top" && cmake --preset package >/dev/null)
 cmake --build "$build"
 rm -f "$build"/vandrel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

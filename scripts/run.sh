@@ -9,6 +9,6 @@ source "$top/scripts/packages.sh"
 "$top/scripts/ensure-packages.sh" "${build_packages[@]}" "${run_packages[@]}"
 
 build="$top/build/release"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=OFF >/dev/null
+(cd "$top" && cmake --preset release >/dev/null)
 cmake --build "$build"
 exec "$build/src/app/vandrel" "$@"

@@ -9,8 +9,7 @@ source "$top/scripts/packages.sh"
 jobs=$(nproc)
 
 asan="$top/build/asan"
-cmake -S "$top" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_WERROR=ON \
-    -DVANDREL_SANITIZE=ON >/dev/null
+(cd "$top" && cmake --preset asan >/dev/null)
 cmake --build "$asan"
 # Libraries Qt Multimedia loads keep some memory to the end (see the file).
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -18,8 +17,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$asan" --output-on-failure -j "$jobs"
 
 tsan="$top/build/tsan"
-cmake -S "$top" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_WERROR=ON \
-    -DVANDREL_SANITIZE_THREAD=ON >/dev/null
+(cd "$top" && cmake --preset tsan >/dev/null)
 cmake --build "$tsan" --target work_tests store_tests cli_tests ui_tests
 # The threaded tests, several times over: races show up only now and then.
 # Qt's own threads need the suppressions (see the file).

@@ -6,7 +6,7 @@ source "$top/scripts/packages.sh"
 "$top/scripts/ensure-packages.sh" "${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}"
 
 build="$top/build/test"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_WERROR=ON
+(cd "$top" && cmake --preset test)
 cmake --build "$build"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
