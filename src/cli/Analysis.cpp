@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/media/Mp3File.h"
@@ -26,9 +27,10 @@ void OpenAndScan(FileResult& result, const AnalysisOptions& options, int limit) 
         return;
     }
     try {
+        IntegrityChecks checks(result.checks);
         if (file.Scan(result.record, {.walk_frames = !options.headers_only,
                                       .frame_limit = limit,
-                                      .checks = &result.checks}) == 0) {
+                                      .checks = &checks}) == 0) {
             result.error = "The file is too short to analyse";
         }
         auto* mp3 = dynamic_cast<CMp3File*>(file.File());

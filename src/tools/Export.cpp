@@ -11,6 +11,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
 #include "engine/core/ScanOptions.h"
 #include "engine/io/AtomicFile.h"
@@ -163,12 +164,13 @@ public:
         if (scan_) {
             ScanRecord record = ZeroRecord();
             FileChecks checks;
+            IntegrityChecks integrity(checks);
             std::optional<std::string> failure;
             StopSink progress(sink_);
             try {
                 const ScanOptions options{.walk_frames = true,
                                           .frame_limit = frame_limit_,
-                                          .checks = &checks,
+                                          .checks = &integrity,
                                           .progress = &progress};
                 if (file.Scan(record, options) == 0) {
                     failure = "The file is too short to analyse";

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/Findings.h"
@@ -100,9 +101,10 @@ void CListThread::DoProcess(const ListJob& job, ListResult& result, int frames, 
     }
     result.feature_mask = file.GetFeatureMask();
     thread_helper helper(*this);
+    IntegrityChecks checks(result.checks);
     const ScanOptions options{.walk_frames = walk_frames,
                               .frame_limit = frames == 0 ? kAllFrames : frames,
-                              .checks = &result.checks,
+                              .checks = &checks,
                               .progress = &helper};
     try {
         if (file.Scan(record, options) == 0) {
