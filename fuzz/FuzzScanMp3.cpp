@@ -28,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     texts[kSlotName] = "fuzz.mp3";
     record.quality_class = BuildAttributeTexts(texts, record, true);
     BuildInfoReport(texts, record);
+    TextPageData page;
+    RegisterTextPageCheckBoxes(page);
+    FillTextPage(page, record);
     file.SetScanResult(record);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
 
 namespace vandrel {
@@ -34,10 +35,11 @@ void CDetailsThread::ThreadMain() {
     auto series = std::make_unique<FrameSeries>();
     series->Reserve(kSeriesReserve);
     thread_helper helper(*this);
+    IntegrityChecks checks(checks_);
     try {
         // The series must be collected, so no cached record may answer.
         if (file_->Scan(record, {.series = series.get(),
-                                 .checks = &checks_,
+                                 .checks = &checks,
                                  .cache = CacheLookup::kSkip,
                                  .progress = &helper}) == 0) {
             throw ScanError(kDetailsScanFailedMessage);

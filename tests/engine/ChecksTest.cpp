@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/checks/Bandwidth.h"
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/RecordCache.h"
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
@@ -37,7 +38,8 @@ Scanned ScanWithChecks(const std::string& path, ScanOptions options = {}) {
     Scanned result;
     CVandrelMediaFileWrapper file;
     EXPECT_TRUE(file.Attach(path)) << path;
-    options.checks = &result.checks;
+    IntegrityChecks checks(result.checks);
+    options.checks = &checks;
     options.cache = CacheLookup::kSkip;
     EXPECT_EQ(file.Scan(result.record, options), 1) << path;
     result.findings = CollectFindings(result.record, result.checks);
@@ -250,7 +252,12 @@ TEST(CachedChecks, AnsweredWithTheRecordOrNotAtAll) {
         CVandrelMediaFileWrapper file;
         EXPECT_TRUE(file.Attach(path));
         ScanRecord record = ZeroRecord();
-        file.Scan(record, {.checks = checks});
+        if (checks == nullptr) {
+            file.Scan(record, {});
+            return;
+        }
+        IntegrityChecks integrity(*checks);
+        file.Scan(record, {.checks = &integrity});
     };
 
     scan(nullptr);  // stored without checks

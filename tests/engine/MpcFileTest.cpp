@@ -6,6 +6,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/AttributeTexts.h"
+#include "engine/verdicts/TextReports.h"
 #include "support/MpcBuilder.h"
 #include "support/TestFiles.h"
 
@@ -33,6 +34,35 @@ std::string ScanErrorOf(std::vector<uint8_t> bytes) {
         return e.what();
     }
     return {};
+}
+
+// A dialog that fills text pages as the Details dialog does and draws nothing.
+class FillingHost : public PageHost {
+public:
+    PageHandle CreateTextPage(const TextPageData&) override { return 0; }
+    void FillTextPage(TextPageData& data, const ScanRecord& record) override {
+        vandrel::FillTextPage(data, record);
+    }
+    PageHandle CreateHistogram(const HistogramData&) override { return 0; }
+    void AddTab(std::string_view) override {}
+    void RefreshPage(PageHandle) override { ++refreshed; }
+    void DestroyPage(PageHandle) override {}
+    void MovePage(PageHandle, const PageRect&, PageSlot) override {}
+    void SetPageVisible(PageHandle, bool) override {}
+    int refreshed = 0;
+};
+
+TEST(MpcFile, HasItsPageHostFillItsTextPage) {
+    FillingHost host;
+    CMpcFile file;
+    ASSERT_TRUE(file.CreatePages("Sans", host, 0));
+    file.SetScanResult(ScanMpc(Sv7File(7, 1000, 0x40A00000, 300'000)));
+    const TextPageData& page = file.TextPage();
+    ASSERT_EQ(page.rows.size(), 11u) << "rows of the MPEG Plus layout";
+    EXPECT_EQ(page.rows[1].first, "Stream Version") << "second row's label";
+    EXPECT_EQ(page.rows[1].second, "SV7") << "second row's text";
+    EXPECT_TRUE(page.check_boxes.empty()) << "check boxes";
+    EXPECT_EQ(host.refreshed, 1) << "page redrawn";
 }
 
 TEST(MpcFile, MeasuresAStreamVersion7File) {

@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/verdicts/TextReports.h"
+
 namespace vandrel {
 namespace {
 
-// A dialog that hands out page handles and draws nothing.
+// A dialog that hands out page handles, fills text pages and draws nothing.
 class NullHost : public PageHost {
 public:
     PageHandle CreateTextPage(const TextPageData&) override { return 0; }
+    void FillTextPage(TextPageData& data, const ScanRecord& record) override {
+        vandrel::FillTextPage(data, record);
+    }
     PageHandle CreateHistogram(const HistogramData&) override { return 0; }
     void AddTab(std::string_view) override {}
     void RefreshPage(PageHandle) override {}

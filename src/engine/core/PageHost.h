@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "engine/core/ScanRecord.h"
+
 namespace vandrel {
 
 struct PageRect {
@@ -33,6 +35,9 @@ public:
     virtual ~PageHost() = default;
     // Pages are created hidden; the data outlives them.
     virtual PageHandle CreateTextPage(const TextPageData& data) = 0;
+    // Fills a text page's check boxes and rows from a record, as the page's
+    // layout has them: the attribute texts are the dialog's to make.
+    virtual void FillTextPage(TextPageData& data, const ScanRecord& record) = 0;
     virtual PageHandle CreateHistogram(const HistogramData& data) = 0;
     virtual void AddTab(std::string_view title) = 0;
     // The page's data changed: redraw it.

@@ -6,6 +6,8 @@
 
 namespace vandrel {
 
+struct ScanChecks;  // engine/frame/FrameObserver.h
+
 // The frame limit that walks every frame.
 constexpr int kAllFrames = -1;
 
@@ -25,9 +27,11 @@ struct ScanOptions {
     int frame_limit = kAllFrames;
     // Filled with per-frame values when given; owned by the caller.
     FrameSeries* series = nullptr;
-    // Filled with the integrity checks when given; owned by the caller. A
-    // cached record without checks then answers no lookup.
-    FileChecks* checks = nullptr;
+    // The integrity checks to make, when given: the record they fill and the
+    // observer of the walk that measures them (IntegrityChecks, in
+    // engine/checks, makes every check); owned by the caller. A cached record
+    // without checks then answers no lookup.
+    ScanChecks* checks = nullptr;
     CacheLookup cache = CacheLookup::kAsk;
     // Told of the progress; a false answer stops the scan.
     sink* progress = nullptr;

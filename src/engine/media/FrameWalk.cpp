@@ -1,15 +1,16 @@
 // The frame walk of CMp3File: the last-frame check, the walk over every frame
 // with its re-synchronisation, and the finishing step that turns the counts
 // into an average bitrate and a length.
+#include "engine/media/FrameWalk.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
-#include <optional>
+#include <span>
 
-#include "engine/checks/Bandwidth.h"
-#include "engine/checks/FrameCrc.h"
 #include "engine/core/RecordCache.h"
+#include "engine/frame/FrameObserver.h"
 #include "engine/frame/FrameParser.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/media/Mp3File.h"
@@ -59,6 +60,15 @@ public:
                    sample_rate_ +
                other_seconds_;
     }
+    // The time after `frames` frames in milliseconds, at the record's current
+    // rate when all frames last as long as the first.
+    int64_t ElapsedMs(int64_t frames, int32_t record_rate) const {
+        if (record_rate <= 0) {
+            return 0;
+        }
+        return Mixed() ? static_cast<int64_t>(Seconds(frames) * 1000.0)
+                       : frames * samples_per_frame_ * 1000 / record_rate;
+    }
 
 private:
     int32_t is_mpeg1_;
@@ -69,71 +79,338 @@ private:
     double other_seconds_ = 0.0;
 };
 
-}  // namespace
+// The sync errors of a walk. A re-synchronisation is one, counted at the
+// step after it at the time of the frames before that step. A run of frames
+// skipped for disagreeing with the reference values is one, counted at the
+// step after the run ends (or at the end of the walk), unless a
+// re-synchronisation in the run counted one; its time is where the run starts.
+class SyncErrorCount {
+public:
+    explicit SyncErrorCount(ScanRecord& record) : record_(record) {}
 
-struct CMp3File::WalkChecks {
-    FileChecks& out;
-    BandwidthHistogram bandwidth;
-
-    // One frame's CRC (its bytes from the header on, as far as they were
-    // read) and, for Layer III, its granules' bandwidth.
-    void Add(std::span<const uint8_t> frame, const FrameHeader& header) {
-        if (header.protection == 0) {
-            switch (CheckFrameCrc(frame, header)) {
-            case FrameCrcResult::kOk:
-                ++out.crc_frames;
-                break;
-            case FrameCrcResult::kMismatch:
-                ++out.crc_frames;
-                ++out.crc_errors;
-                break;
-            case FrameCrcResult::kNotCheckable:
-                ++out.crc_unchecked;
-                break;
-            case FrameCrcResult::kUnprotected:
-                break;
-            }
+    // At a step that is no re-synchronisation; `elapsed_ms` gives the time of
+    // the frames counted so far, and is asked only when an error is counted.
+    template <class Elapsed> void AtStep(bool after_resync, Elapsed elapsed_ms) {
+        if (after_resync) {
+            Count(elapsed_ms());
+            skip_counted_ = skipping_;
+        } else if (skip_ended_) {
+            Count(skip_start_ms_);
+            skip_ended_ = false;
         }
-        if (header.layer == 3) {
-            const size_t side_info = header.protection == 0 ? 6 : 4;
-            if (frame.size() > side_info) {
-                bandwidth.AddSideInfo(frame.subspan(side_info), header.is_mpeg1, header.channels,
-                                      header.sample_rate);
-            }
+    }
+    // A frame taken as audio; `resync_step` when a re-synchronisation found it.
+    void Parsed(bool resync_step) {
+        if (skipping_) {
+            skip_ended_ = !skip_counted_ && !resync_step;
+            skipping_ = false;
+            skip_counted_ = false;
+        }
+    }
+    // A frame skipped; a run that starts here starts at `elapsed_ms()`, the
+    // time of the frames before it.
+    template <class Elapsed> void Skipped(Elapsed elapsed_ms) {
+        if (!skipping_) {
+            skip_start_ms_ = elapsed_ms();
+        }
+        skipping_ = true;
+    }
+    bool Skipping() const { return skipping_; }
+    // The audio ends in frames of another kind.
+    void AtEnd() {
+        if (skipping_ && !skip_counted_) {
+            Count(skip_start_ms_);
         }
     }
 
-    // A frame skipped for its layer; `run_starts` when the frame before it
-    // was not skipped.
-    void AddOtherLayer(const FrameHeader& header, bool run_starts) {
-        const uint16_t kind = MpegKindCode(header.is_mpeg1, header.not_mpeg25, header.layer);
-        if (out.other_layer_frames == 0) {
-            out.other_layer_kind = kind;
-        }
-        if (kind == out.other_layer_kind) {
-            ++out.other_layer_frames;
-        }
-        if (run_starts && out.other_layer_runs != std::numeric_limits<uint16_t>::max()) {
-            ++out.other_layer_runs;
+private:
+    void Count(int64_t time_ms) {
+        ++record_.sync_errors;
+        if (record_.sync_errors <= kMaxStoredSyncErrors && record_.sample_rate > 0) {
+            record_.sync_error_times_ms[record_.sync_errors - 1] = time_ms;
         }
     }
 
-    // The bandwidth verdict, once the walk is over.
-    void Finish(const ScanRecord& record) {
-        const StreamFacts facts{
-            .bitrate_kbps = record.average_bitrate,
-            .sample_rate = record.sample_rate,
-            .rate_control = record.is_vbr != 0 ? RateControl::kVariable : RateControl::kConstant,
-            .lame_vbr_scale =
-                record.has_xing != 0 && record.xing.has_lame_tag != 0 ? record.xing.vbr_scale : -1,
-        };
-        const UpscaleVerdict verdict = JudgeBandwidth(bandwidth, facts);
-        out.bandwidth_granules = static_cast<uint32_t>(bandwidth.count());
-        out.bandwidth_hz = static_cast<float>(verdict.bandwidth_hz);
-        out.reach_hz = static_cast<float>(verdict.reach_hz);
-        out.upscale = static_cast<int32_t>(verdict.kind);
-    }
+    ScanRecord& record_;
+    bool skipping_ = false;
+    bool skip_counted_ = false;
+    bool skip_ended_ = false;
+    int64_t skip_start_ms_ = 0;
 };
+
+// A frame skipped for its layer; `run_starts` when the frame before it was
+// not skipped.
+void AddOtherLayer(FileChecks& out, const FrameHeader& header, bool run_starts) {
+    const uint16_t kind = MpegKindCode(header.is_mpeg1, header.not_mpeg25, header.layer);
+    if (out.other_layer_frames == 0) {
+        out.other_layer_kind = kind;
+    }
+    if (kind == out.other_layer_kind) {
+        ++out.other_layer_frames;
+    }
+    if (run_starts && out.other_layer_runs != std::numeric_limits<uint16_t>::max()) {
+        ++out.other_layer_runs;
+    }
+}
+
+// One walk of WalkFrames.
+class FrameWalker {
+public:
+    FrameWalker(CMp3File& file, FileStream& stream, ScanRecord& record, WalkSpan span,
+                const ScanOptions& options)
+        : file_(file), stream_(stream), record_(record), span_(span),
+          size_(static_cast<int64_t>(file.GetFileSize())), limit_(options.frame_limit),
+          series_(options.series),
+          checks_(options.checks != nullptr ? options.checks->results : nullptr),
+          observer_(options.checks != nullptr ? options.checks->observer : nullptr),
+          progress_(options.progress), duration_(record), errors_(record), audio_end_(span.start) {}
+
+    int Run() {
+        Begin();
+        if (!Steps()) {
+            return 1;  // stopped by the caller: the record keeps what it has and is not cached
+        }
+        End();
+        return 1;
+    }
+
+private:
+    // One step of a walk: the frame at the current position parsed into the
+    // record and series, or skipped as one that disagrees with the file's
+    // reference values (another layer, a change of channels or rate; taken
+    // only when another frame header follows it, or the audio ends there), or
+    // invalid (the stream then stands 4 bytes after its start).
+    struct Step {
+        enum Kind { kParsed, kSkipped, kInvalid } kind;
+        int64_t next;  // the following frame's position
+    };
+
+    void Begin();
+    // The steps up to the end of the audio or the frame limit; false when the
+    // progress sink stopped the walk.
+    bool Steps();
+    void End();
+    Step ParseFrame(FrameHeader& header);
+    // The step for a frame whose parse gave `length` (0 or less).
+    Step NotParsed(int64_t start, int length);
+    // Re-synchronisation: the next two chained frames before the end of the
+    // audio, window after window. Their position, or -1.
+    int64_t Resync();
+    void SettleAverageReservoir() {
+        if (reservoir_frames_ >= 0) {
+            record_.average_reservoir =
+                static_cast<int32_t>(record_.reservoir_sum / (reservoir_frames_ + 1));
+        }
+    }
+    int64_t ElapsedMs() const { return duration_.ElapsedMs(record_.frames, record_.sample_rate); }
+    // Where the audio ends at the latest.
+    int64_t AudioLimit() const { return span_.end >= 0 ? span_.end : size_; }
+    void TellObserver(std::span<const uint8_t> frame, int length, const FrameHeader& header) {
+        // Only the frame's own bytes, as far as the file has them.
+        observer_->Frame(frame.first(std::min(frame.size(), static_cast<size_t>(length))), header);
+    }
+
+    CMp3File& file_;
+    FileStream& stream_;
+    ScanRecord& record_;
+    const WalkSpan span_;
+    const int64_t size_;
+    const int limit_;
+    FrameSeries* const series_;
+    FileChecks* const checks_;
+    FrameObserver* const observer_;
+    sink* const progress_;
+    WalkDuration duration_;
+    SyncErrorCount errors_;
+    // The average reservoir use is the sum over the frames counted when side
+    // information was last read; it is divided out only when the record is
+    // handed on, not once per frame.
+    int64_t reservoir_frames_ = -1;
+    int64_t audio_end_;  // the end of the last frame walked
+};
+
+void FrameWalker::Begin() {
+    if (checks_ != nullptr) {
+        checks_->walked = 1;
+    }
+    if (observer_ != nullptr) {
+        observer_->BeginWalk();
+        // The first frame was read before the walk.
+        stream_.Seek(span_.first_frame);
+        const std::span<const uint8_t> first = stream_.Peek(kObservedFrameBytes);
+        FrameHeader header;
+        const int length = first.size() >= 4 ? DecodeFrameHeader(LoadBe32(first), header) : 0;
+        if (length > 0) {
+            TellObserver(first, length, header);
+        }
+    }
+    std::fill(std::begin(record_.bitrate_index_counts), std::end(record_.bitrate_index_counts), 0u);
+    record_.long_blocks = 0;
+    record_.short_blocks = 0;
+    record_.mixed_blocks = 0;
+    std::fill(std::begin(record_.stereo_type_counts), std::end(record_.stereo_type_counts), 0u);
+}
+
+inline FrameWalker::Step FrameWalker::ParseFrame(FrameHeader& header) {
+    const int64_t start = stream_.Tell();
+    const std::span<const uint8_t> head = stream_.Peek(kFrameParseBytes);
+    int length;
+    if (head.size() == kFrameParseBytes) {
+        length = vandrel::ParseFrame(head.first<kFrameParseBytes>(), record_, series_, header);
+    } else {
+        // Near the end of the file: header bytes past the end read as 0xFF,
+        // side-information bits past the end as zero.
+        std::array<uint8_t, kFrameParseBytes> padded{};
+        std::fill_n(padded.begin(), 4, uint8_t{0xFF});
+        std::copy(head.begin(), head.end(), padded.begin());
+        length = vandrel::ParseFrame(padded, record_, series_, header);
+    }
+    if (length > 0) {
+        if (observer_ != nullptr) {
+            TellObserver(head, length, header);
+        }
+        return {Step::kParsed, start + length};
+    }
+    return NotParsed(start, length);
+}
+
+FrameWalker::Step FrameWalker::NotParsed(int64_t start, int length) {
+    if (length < 0) {
+        // A frame of another kind is one only when a frame header follows it
+        // (or the audio ends there); else its header was chance bytes.
+        const int64_t next = start - length;
+        stream_.Seek(next);
+        FrameHeader following;
+        if (next >= AudioLimit() || DecodeFrameHeader(ReadHeaderWord(stream_), following) != 0) {
+            return {Step::kSkipped, next};
+        }
+    }
+    stream_.Seek(start + 4);  // a re-synchronisation searches on from here
+    return {Step::kInvalid, -1};
+}
+
+int64_t FrameWalker::Resync() {
+    const int64_t limit = AudioLimit();
+    // A chain must start in the first half of a search window: past a longer
+    // gap (two files joined with silence or junk between them) the search
+    // goes on from the second half, window after window, to the end.
+    for (int64_t from = stream_.Tell(); from < limit;) {
+        // A hole in a sparse file reads as zeros, which hold no frame.
+        from = std::min(stream_.NextData(from), limit);
+        if (from >= limit) {
+            break;
+        }
+        stream_.Seek(from);
+        if (file_.FindFrameChain(2, span_.end) >= 0) {
+            return stream_.Tell();
+        }
+        const int64_t half = std::min(static_cast<int64_t>(kSearchWindowSize), limit - from) / 2;
+        if (half == 0) {
+            break;
+        }
+        from += half;
+    }
+    return -1;
+}
+
+bool FrameWalker::Steps() {
+    ScanRecord& record = record_;
+    const int64_t end = span_.end;
+    const int64_t size = size_;
+    int64_t q = span_.start;
+    bool resync_pending = false;
+    bool resync_done = false;
+    FrameHeader header;
+    for (;;) {
+        bool resync_step = false;
+        if (resync_pending) {
+            if (Resync() < 0) {
+                break;
+            }
+            --record.frames;  // the frame found takes the place of the one lost
+            resync_step = true;
+            resync_pending = false;
+        } else {
+            errors_.AtStep(resync_done, [this] { return ElapsedMs(); });
+            stream_.Seek(q);
+            if (series_ != nullptr) {
+                (*series_)[FrameSeries::kFramePosition].push_back(
+                    SaturatedSize(static_cast<uint64_t>(q)));
+            }
+        }
+        ++record.frames;
+        if (q == end || q >= size) {
+            break;
+        }
+        const Step step = ParseFrame(header);
+        switch (step.kind) {
+        case Step::kParsed:
+            q = step.next;
+            audio_end_ = q;
+            reservoir_frames_ = record.frames;
+            duration_.Add(header);
+            errors_.Parsed(resync_step);
+            break;
+        case Step::kSkipped:
+            if (checks_ != nullptr && header.layer != record.layer) {
+                AddOtherLayer(*checks_, header, !errors_.Skipping());
+            }
+            // The count does not hold this frame yet: it is the number of
+            // frames before it.
+            errors_.Skipped([this] { return ElapsedMs(); });
+            q = step.next;
+            audio_end_ = q;
+            duration_.Add(header);
+            break;
+        case Step::kInvalid:
+            resync_pending = true;
+            break;
+        }
+        if (progress_ != nullptr && record.frames % kProgressInterval == 0) {
+            SettleAverageReservoir();
+            if (!FinishScan(record, progress_)) {
+                return false;
+            }
+        }
+        if (limit_ != -1 && record.frames >= limit_) {
+            break;
+        }
+        resync_done = resync_step;
+    }
+    return true;
+}
+
+void FrameWalker::End() {
+    SettleAverageReservoir();
+    record_.whole_file_scanned = (limit_ != -1 && record_.frames >= limit_) ? 0 : 1;
+    if (record_.whole_file_scanned != 0) {
+        errors_.AtEnd();
+        // The audio ends with the last frame walked (a cut-short one ends
+        // with the file or where the tags after it start).
+        const int64_t audio_bytes = std::min(audio_end_, AudioLimit()) - span_.first_frame;
+        record_.non_audio_bytes =
+            audio_bytes > 0 ? SaturatedSize(static_cast<uint64_t>(size_ - audio_bytes)) : 0;
+        if (duration_.Mixed()) {
+            record_.walked_seconds = static_cast<float>(duration_.Seconds(record_.frames));
+        }
+        if (checks_ != nullptr) {
+            checks_->audio_bytes = static_cast<uint64_t>(std::max<int64_t>(audio_bytes, 0));
+        }
+    }
+    if (observer_ != nullptr) {
+        // The observer gets the record with its average bitrate, which
+        // FinishScan sets; the cache keeps the record as it is before that step.
+        ScanRecord finished = record_;
+        FinishScan(finished, nullptr);
+        observer_->EndWalk(finished);
+    }
+    if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(file_.Path())) {
+        cache->Store(record_, checks_);
+    }
+    FinishScan(record_, progress_);
+}
+
+}  // namespace
 
 void CMp3File::CopyTail(ScanRecord& record, int64_t position) {
     FileStream& stream = Stream();
@@ -162,7 +439,7 @@ int64_t CMp3File::CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_
         for (;;) {
             stream.Seek(position);
             FrameHeader header;
-            const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+            const int length = DecodeFrameHeader(ReadHeaderWord(stream), header);
             if (length != 0) {
                 const int64_t frame_end = position + length;
                 if (frame_end == end) {
@@ -197,246 +474,9 @@ int64_t CMp3File::CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_
     return unknown;
 }
 
-inline CMp3File::FrameStep CMp3File::ParseFrame(ScanRecord& record, FrameSeries* series,
-                                                WalkChecks* checks, int64_t end,
-                                                FrameHeader& header) {
-    FileStream& stream = Stream();
-    const int64_t start = stream.Tell();
-    const std::span<const uint8_t> head = stream.Peek(kFrameParseBytes);
-    int length;
-    if (head.size() == kFrameParseBytes) {
-        length = vandrel::ParseFrame(head.first<kFrameParseBytes>(), record, series, header);
-    } else {
-        // Near the end of the file: header bytes past the end read as 0xFF,
-        // side-information bits past the end as zero.
-        std::array<uint8_t, kFrameParseBytes> padded{};
-        std::fill_n(padded.begin(), 4, uint8_t{0xFF});
-        std::copy(head.begin(), head.end(), padded.begin());
-        length = vandrel::ParseFrame(padded, record, series, header);
-    }
-    if (length > 0) {
-        if (checks != nullptr) {
-            // Only the frame's own bytes, as far as the file has them.
-            checks->Add(head.first(std::min(head.size(), static_cast<size_t>(length))), header);
-        }
-        return {FrameStep::kParsed, start + length};
-    }
-    return NotParsed(start, length, end);
-}
-
-CMp3File::FrameStep CMp3File::NotParsed(int64_t start, int length, int64_t end) {
-    FileStream& stream = Stream();
-    if (length < 0) {
-        // A frame of another kind is one only when a frame header follows it
-        // (or the audio ends there); else its header was chance bytes.
-        const int64_t next = start - length;
-        const int64_t limit = end >= 0 ? end : static_cast<int64_t>(GetFileSize());
-        stream.Seek(next);
-        FrameHeader following;
-        if (next >= limit || DecodeFrameHeader(ReadHeaderWord(), following) != 0) {
-            return {FrameStep::kSkipped, next};
-        }
-    }
-    stream.Seek(start + 4);  // a re-synchronisation searches on from here
-    return {FrameStep::kInvalid, -1};
-}
-
-int64_t CMp3File::Resync(int64_t end) {
-    FileStream& stream = Stream();
-    const int64_t limit = end >= 0 ? end : static_cast<int64_t>(GetFileSize());
-    // A chain must start in the first half of a search window: past a longer
-    // gap (two files joined with silence or junk between them) the search
-    // goes on from the second half, window after window, to the end.
-    for (int64_t from = stream.Tell(); from < limit;) {
-        // A hole in a sparse file reads as zeros, which hold no frame.
-        from = std::min(stream.NextData(from), limit);
-        if (from >= limit) {
-            break;
-        }
-        stream.Seek(from);
-        if (FindFrameChain(2, end) >= 0) {
-            return stream.Tell();
-        }
-        const int64_t half = std::min(static_cast<int64_t>(kSearchWindowSize), limit - from) / 2;
-        if (half == 0) {
-            break;
-        }
-        from += half;
-    }
-    return -1;
-}
-
-int CMp3File::WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeries* series,
-                         FileChecks* checks, sink* progress) {
-    FileStream& stream = Stream();
-    const int64_t size = static_cast<int64_t>(GetFileSize());
-    const int64_t end = span.end;
-    const int64_t samples_per_frame = SamplesPerFrame(record.is_mpeg1, record.layer);
-    WalkDuration duration(record);
-    std::optional<WalkChecks> walk_checks;
-    if (checks != nullptr) {
-        walk_checks.emplace(WalkChecks{*checks, {}});
-        checks->walked = 1;
-        // The first frame was read before the walk.
-        stream.Seek(span.first_frame);
-        const std::span<const uint8_t> first = stream.Peek(kFrameCrcBytes);
-        FrameHeader header;
-        const int length = first.size() >= 4 ? DecodeFrameHeader(LoadBe32(first), header) : 0;
-        if (length > 0) {
-            walk_checks->Add(first.first(std::min(first.size(), static_cast<size_t>(length))),
-                             header);
-        }
-    }
-    WalkChecks* const frame_checks = walk_checks ? &*walk_checks : nullptr;
-
-    std::fill(std::begin(record.bitrate_index_counts), std::end(record.bitrate_index_counts), 0u);
-    record.long_blocks = 0;
-    record.short_blocks = 0;
-    record.mixed_blocks = 0;
-    std::fill(std::begin(record.stereo_type_counts), std::end(record.stereo_type_counts), 0u);
-
-    // The average reservoir use is the sum over the frames counted when side
-    // information was last read; it is divided out only when the record is
-    // handed on, not once per frame.
-    int64_t reservoir_frames = -1;
-    auto settle_average_reservoir = [&] {
-        if (reservoir_frames >= 0) {
-            record.average_reservoir =
-                static_cast<int32_t>(record.reservoir_sum / (reservoir_frames + 1));
-        }
-    };
-    // The time after `frames` frames, in milliseconds.
-    auto elapsed_ms = [&](int64_t frames) -> int64_t {
-        if (record.sample_rate <= 0) {
-            return 0;
-        }
-        return duration.Mixed() ? static_cast<int64_t>(duration.Seconds(frames) * 1000.0)
-                                : frames * samples_per_frame * 1000 / record.sample_rate;
-    };
-    auto count_sync_error = [&](int64_t time_ms) {
-        ++record.sync_errors;
-        if (record.sync_errors <= kMaxStoredSyncErrors && record.sample_rate > 0) {
-            record.sync_error_times_ms[record.sync_errors - 1] = time_ms;
-        }
-    };
-
-    int64_t q = span.start;
-    int64_t audio_end = span.start;  // the end of the last frame walked
-    bool resync_pending = false;
-    bool resync_done = false;
-    // A run of frames skipped for disagreeing with the reference values is
-    // one sync error, counted at the step after the run ends (or at the end
-    // of the walk), unless a re-synchronisation in the run counted one. Its
-    // time is where the run starts.
-    bool skipping = false;
-    bool skip_counted = false;
-    bool skip_ended = false;
-    int64_t skip_start_ms = 0;
-    FrameHeader header;
-    for (;;) {
-        bool resync_step = false;
-        if (resync_pending) {
-            if (Resync(end) < 0) {
-                break;
-            }
-            // The frame found takes the place of the one lost.
-            --record.frames;
-            resync_step = true;
-            resync_pending = false;
-        } else {
-            if (resync_done) {
-                count_sync_error(elapsed_ms(record.frames));
-                skip_counted = skipping;
-            } else if (skip_ended) {
-                count_sync_error(skip_start_ms);
-                skip_ended = false;
-            }
-            stream.Seek(q);
-            if (series != nullptr) {
-                (*series)[FrameSeries::kFramePosition].push_back(
-                    SaturatedSize(static_cast<uint64_t>(q)));
-            }
-        }
-        ++record.frames;
-        if (q == end || q >= size) {
-            break;
-        }
-        const FrameStep step = ParseFrame(record, series, frame_checks, end, header);
-        switch (step.kind) {
-        case FrameStep::kParsed:
-            q = step.next;
-            audio_end = q;
-            reservoir_frames = record.frames;
-            duration.Add(header);
-            if (skipping) {
-                skip_ended = !skip_counted && !resync_step;
-                skipping = false;
-                skip_counted = false;
-            }
-            break;
-        case FrameStep::kSkipped:
-            if (frame_checks != nullptr && header.layer != record.layer) {
-                frame_checks->AddOtherLayer(header, !skipping);
-            }
-            if (!skipping) {
-                // The count does not hold the first frame yet: it is the
-                // number of frames before this one.
-                skip_start_ms = elapsed_ms(record.frames);
-            }
-            q = step.next;
-            audio_end = q;
-            duration.Add(header);
-            skipping = true;
-            break;
-        case FrameStep::kInvalid:
-            resync_pending = true;
-            break;
-        }
-        if (progress != nullptr && record.frames % kProgressInterval == 0) {
-            settle_average_reservoir();
-            if (!FinishScan(record, progress)) {
-                // Stopped by the caller: the record keeps what it has and is
-                // not cached.
-                return 1;
-            }
-        }
-        if (limit != -1 && record.frames >= limit) {
-            break;
-        }
-        resync_done = resync_step;
-    }
-
-    settle_average_reservoir();
-    record.whole_file_scanned = (limit != -1 && record.frames >= limit) ? 0 : 1;
-    if (record.whole_file_scanned != 0) {
-        if (skipping && !skip_counted) {
-            count_sync_error(skip_start_ms);  // the file ends in frames of another kind
-        }
-        // The audio ends with the last frame walked (a cut-short one ends
-        // with the file or where the tags after it start).
-        const int64_t audio_limit = end >= 0 ? end : size;
-        const int64_t audio_bytes = std::min(audio_end, audio_limit) - span.first_frame;
-        record.non_audio_bytes =
-            audio_bytes > 0 ? SaturatedSize(static_cast<uint64_t>(size - audio_bytes)) : 0;
-        if (duration.Mixed()) {
-            record.walked_seconds = static_cast<float>(duration.Seconds(record.frames));
-        }
-        if (checks != nullptr) {
-            checks->audio_bytes = static_cast<uint64_t>(std::max<int64_t>(audio_bytes, 0));
-        }
-    }
-    if (walk_checks) {
-        // The verdict wants the average bitrate, which FinishScan sets; the
-        // cache keeps the record as it is before that step.
-        ScanRecord finished = record;
-        FinishScan(finished, nullptr);
-        walk_checks->Finish(finished);
-    }
-    if (RecordCache* cache = AnalysisCache(); cache != nullptr && FitsRecordPath(Path())) {
-        cache->Store(record, checks);
-    }
-    FinishScan(record, progress);
-    return 1;
+int WalkFrames(CMp3File& file, FileStream& stream, ScanRecord& record, WalkSpan span,
+               const ScanOptions& options) {
+    return FrameWalker(file, stream, record, span, options).Run();
 }
 
 bool AnswerFromCache(std::string_view path, ScanRecord& record, int frame_limit, sink* progress,

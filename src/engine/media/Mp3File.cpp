@@ -9,9 +9,11 @@
 
 #include "engine/core/RecordCache.h"
 #include "engine/core/ScanError.h"
+#include "engine/frame/FrameObserver.h"
 #include "engine/frame/FrameParser.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
+#include "engine/media/FrameWalk.h"
 #include "engine/tags/EncoderSignature.h"
 #include "engine/tags/TrailingTags.h"
 #include "engine/tags/VbrHeaders.h"
@@ -35,16 +37,6 @@ float PlayerSeconds(const ScanRecord& record, const FrameHeader& first, float es
     }
     return static_cast<float>(static_cast<double>(frames) *
                               SamplesPerFrame(first.is_mpeg1, first.layer) / first.sample_rate);
-}
-
-// Four single-byte reads combined big-endian; bytes past the end read 0xFF.
-uint32_t ReadHeaderWordFrom(FileStream& stream) {
-    uint32_t word = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int byte = stream.GetByte();
-        word = (word << 8) | static_cast<uint32_t>(byte < 0 ? 0xFF : byte);
-    }
-    return word;
 }
 
 }  // namespace
@@ -155,76 +147,26 @@ int64_t CMp3File::FindFrameChain(int n, int64_t end) {
     return -1;
 }
 
-uint32_t CMp3File::ReadHeaderWord() {
-    return ReadHeaderWordFrom(Stream());
+uint32_t ReadHeaderWord(FileStream& stream) {
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int byte = stream.GetByte();
+        word = (word << 8) | static_cast<uint32_t>(byte < 0 ? 0xFF : byte);
+    }
+    return word;
 }
 
-int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
-    const int frame_limit = options.frame_limit;
-    FrameSeries* const series = options.series;
-    sink* const progress = options.progress;
-    FileStream& stream = Stream();
+namespace {
 
-    record.kind = GetFileTypeCode();
-    CopyTextField(record.path, Path());
-    FillFileStatus(record.status, Path());
-
-    FileChecks* const checks = options.checks;
-    if (checks != nullptr) {
-        *checks = FileChecks{};
-    }
-    if (options.cache == CacheLookup::kAsk &&
-        AnswerFromCache(Path(), record, frame_limit, progress, checks)) {
-        return 1;
-    }
-
-    stream.Seek(0);
-    const int64_t size = static_cast<int64_t>(GetFileSize());
-    // file_size holds 32 bits; larger sizes saturate rather than wrap, and
-    // the whole size is kept beside it.
-    StoreMpegFileSize(record, static_cast<uint64_t>(size));
-    if (size == 0) {
-        return 0;
-    }
-
-    ReadId3v1(record);
-    // Tags after the audio (APE, Lyrics3, ID3v1, ...) end the walk and are no
-    // audio; an ID3v1 tag alone ends it where the tag starts.
-    const int64_t tags_start = FindTrailingTags(stream);
-    const int64_t audio_end = tags_start < size ? tags_start : -1;
-    SkipId3v2(record);
-    stream.Seek(id3v2_end_);
-    record.has_cue_sheet = HasCueSheet() ? 1 : 0;
-    FindFrameChain(5);  // positions the stream at the first frame when there is one
-    const int64_t frame_search_start = stream.Tell();
-    DetectVbrHeaders(record);
-    FindEncoderText(record);
-
-    stream.Seek(frame_search_start);
-    if (FindFrameChain(5) < 0) {
-        throw ScanError(kNoHeaderMessage);
-    }
-    const int64_t first_frame = stream.Tell();
-    if (record.has_xing == 0) {
-        record.first_frame_offset = static_cast<int32_t>(first_frame);
-    }
-    const int64_t unknown_after = CheckLastFrame(record, first_frame, tags_start);
-    if (checks != nullptr) {
-        checks->unknown_after_audio = SaturatedSize(static_cast<uint64_t>(unknown_after));
-        if (first_frame > id3v2_end_) {
-            checks->junk_before_audio =
-                SaturatedSize(static_cast<uint64_t>(first_frame - id3v2_end_));
-        }
-    }
-
-    // Until a whole walk finds where the last frame ends, the audio runs from
-    // the first frame to the tags after it.
-    const int64_t audio_bytes = tags_start > first_frame ? tags_start - first_frame : size;
-    record.non_audio_bytes = SaturatedSize(static_cast<uint64_t>(size - audio_bytes));
-
+// The record's values of the first frame, at `first_frame`, and the first
+// estimates of bitrate and length: `audio_bytes` at its bitrate; the length
+// a player shows into `checks`. Returns the frame's length. Throws ScanError
+// when the frame's header is gone, or when it is of free format.
+int TakeFirstFrame(FileStream& stream, ScanRecord& record, int64_t first_frame, int64_t audio_bytes,
+                   FileChecks* checks) {
     stream.Seek(first_frame);
     FrameHeader first;
-    const int first_length = DecodeFrameHeader(ReadHeaderWord(), first);
+    const int first_length = DecodeFrameHeader(ReadHeaderWord(stream), first);
     if (first_length == 0) {
         throw ScanError(kLostHeaderMessage);
     }
@@ -248,22 +190,95 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     if (first.bitrate_index == 0) {
         throw ScanError(kFreeFormatMessage);
     }
+    return first_length;
+}
+
+// Room for as many frames of the first one's length as the audio holds, so
+// that the series do not grow (and move) as the walk goes.
+void ReserveSeries(FrameSeries& series, int64_t audio_bytes, int first_length, int frame_limit) {
+    int64_t expected = audio_bytes / first_length + 1;
+    if (frame_limit > 0) {
+        expected = std::min<int64_t>(expected, frame_limit);
+    }
+    series.Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
+}
+
+}  // namespace
+
+int64_t CMp3File::ReadTagsAndHeaders(ScanRecord& record) {
+    FileStream& stream = Stream();
+    ReadId3v1(record);
+    const int64_t tags_start = FindTrailingTags(stream);
+    SkipId3v2(record);
+    stream.Seek(id3v2_end_);
+    record.has_cue_sheet = HasCueSheet() ? 1 : 0;
+    FindFrameChain(5);  // positions the stream at the first frame when there is one
+    const int64_t frame_search_start = stream.Tell();
+    DetectVbrHeaders(record);
+    FindEncoderText(record);
+    stream.Seek(frame_search_start);
+    return tags_start;
+}
+
+int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
+    FileStream& stream = Stream();
+    record.kind = GetFileTypeCode();
+    CopyTextField(record.path, Path());
+    FillFileStatus(record.status, Path());
+
+    FileChecks* const checks = options.checks != nullptr ? options.checks->results : nullptr;
+    if (checks != nullptr) {
+        *checks = FileChecks{};
+    }
+    if (options.cache == CacheLookup::kAsk &&
+        AnswerFromCache(Path(), record, options.frame_limit, options.progress, checks)) {
+        return 1;
+    }
+
+    stream.Seek(0);
+    const int64_t size = static_cast<int64_t>(GetFileSize());
+    // file_size holds 32 bits; larger sizes saturate rather than wrap, and
+    // the whole size is kept beside it.
+    StoreMpegFileSize(record, static_cast<uint64_t>(size));
+    if (size == 0) {
+        return 0;
+    }
+
+    const int64_t tags_start = ReadTagsAndHeaders(record);
+    // Tags after the audio (APE, Lyrics3, ID3v1, ...) end the walk and are no
+    // audio; an ID3v1 tag alone ends it where the tag starts.
+    const int64_t audio_end = tags_start < size ? tags_start : -1;
+    if (FindFrameChain(5) < 0) {
+        throw ScanError(kNoHeaderMessage);
+    }
+    const int64_t first_frame = stream.Tell();
+    if (record.has_xing == 0) {
+        record.first_frame_offset = static_cast<int32_t>(first_frame);
+    }
+    const int64_t unknown_after = CheckLastFrame(record, first_frame, tags_start);
+    if (checks != nullptr) {
+        checks->unknown_after_audio = SaturatedSize(static_cast<uint64_t>(unknown_after));
+        if (first_frame > id3v2_end_) {
+            checks->junk_before_audio =
+                SaturatedSize(static_cast<uint64_t>(first_frame - id3v2_end_));
+        }
+    }
+
+    // Until a whole walk finds where the last frame ends, the audio runs from
+    // the first frame to the tags after it.
+    const int64_t audio_bytes = tags_start > first_frame ? tags_start - first_frame : size;
+    record.non_audio_bytes = SaturatedSize(static_cast<uint64_t>(size - audio_bytes));
+    const int first_length = TakeFirstFrame(stream, record, first_frame, audio_bytes, checks);
 
     record.frames = 0;
     if (!options.walk_frames) {
         return 1;
     }
-    if (series != nullptr) {
-        // Room for as many frames of the first one's length as the audio
-        // holds, so that the series do not grow (and move) as the walk goes.
-        int64_t expected = audio_bytes / first_length + 1;
-        if (frame_limit > 0) {
-            expected = std::min<int64_t>(expected, frame_limit);
-        }
-        series->Reserve(static_cast<size_t>(std::clamp<int64_t>(expected, 0, kMaxSeriesReserve)));
+    if (options.series != nullptr) {
+        ReserveSeries(*options.series, audio_bytes, first_length, options.frame_limit);
     }
-    return WalkFrames(record, {first_frame, first_frame + first_length, audio_end}, frame_limit,
-                      series, checks, progress);
+    return WalkFrames(*this, stream, record, {first_frame, first_frame + first_length, audio_end},
+                      options);
 }
 
 std::string CMp3File::RefusalReason(const std::string& path) {
@@ -491,14 +506,14 @@ uint16_t CMp3File::ComputeMusicCrc(ScanRecord& record, sink_mini* progress) {
     const int64_t first = record.first_frame_offset;
     FrameHeader header;
     stream.Seek(first);
-    const int length = DecodeFrameHeader(ReadHeaderWord(), header);
+    const int length = DecodeFrameHeader(ReadHeaderWord(stream), header);
     record.xing.header_frame_length = length;
     if (length == 0) {
         return 0;
     }
     const int64_t audio_start = first + length;
     stream.Seek(audio_start);
-    if (DecodeFrameHeader(ReadHeaderWord(), header) == 0) {
+    if (DecodeFrameHeader(ReadHeaderWord(stream), header) == 0) {
         return 0;
     }
 

@@ -32,6 +32,10 @@ constexpr int kProgressInterval = 2000;
 // 15 hours of MPEG-1 audio) before it starts.
 constexpr int64_t kMaxSeriesReserve = int64_t{1} << 21;
 
+// Four single-byte reads from `stream` combined big-endian; bytes past the end
+// read 0xFF.
+uint32_t ReadHeaderWord(FileStream& stream);
+
 // An MPEG audio file (Layer I, II or III) and its frame scanner.
 class CMp3File : public CMediaFile {
 public:
@@ -99,43 +103,20 @@ public:
     const CID3Tag& Tags() const { return tag_; }
 
 private:
+    // The tags and headers a scan reads before the first frame: ID3v1, the
+    // tags after the audio, ID3v2 and its cue sheet, the VBR headers and the
+    // encoder's text. Returns where the tags after the audio start (the size
+    // of the file when none do) and leaves the stream where the first frame
+    // is looked for.
+    int64_t ReadTagsAndHeaders(ScanRecord& record);
     // Whether the ID3v2 tag holds an embedded cue sheet.
     bool HasCueSheet() const;
-    // Four single-byte reads combined big-endian; bytes past the end read 0xFF.
-    uint32_t ReadHeaderWord();
     // Whether the audio between the first frame and `end` (where the tags
     // after it start) ends in a whole frame; fills the record's tail bytes.
     // Returns the bytes after the last frame that are no frames (0 when the
     // frames reach `end`, or when no chain of frames was found near it).
     int64_t CheckLastFrame(ScanRecord& record, int64_t first_frame, int64_t end);
     void CopyTail(ScanRecord& record, int64_t position);
-
-    // One step of a frame walk: the frame at the current position parsed
-    // into the record and series, or skipped as one that disagrees with the
-    // file's reference values (another layer, a change of channels or rate;
-    // taken only when another frame header follows it, or the audio ends
-    // there), or invalid (the stream then stands 4 bytes after its start).
-    struct FrameStep {
-        enum Kind { kParsed, kSkipped, kInvalid } kind;
-        int64_t next;  // the following frame's position
-    };
-    // The integrity checks a walk makes on the way, when asked for.
-    struct WalkChecks;
-    FrameStep ParseFrame(ScanRecord& record, FrameSeries* series, WalkChecks* checks, int64_t end,
-                         FrameHeader& header);
-    // The step for a frame whose parse gave `length` (0 or less).
-    FrameStep NotParsed(int64_t start, int length, int64_t end);
-    // Re-synchronisation: the next two chained frames before `end` (-1: the
-    // end of the file), window after window. Their position, or -1.
-    int64_t Resync(int64_t end);
-
-    struct WalkSpan {
-        int64_t first_frame;
-        int64_t start;  // the frame after the first
-        int64_t end;    // where the tags after the audio start, -1 when none do
-    };
-    int WalkFrames(ScanRecord& record, WalkSpan span, int limit, FrameSeries* series,
-                   FileChecks* checks, sink* progress);
 
     CID3Tag tag_;
     int64_t id3v2_end_ = 0;  // where the audio starts after an ID3v2 tag

@@ -187,9 +187,11 @@ std::unique_ptr<CMediaFileInterface> CMpcFile::Clone() const {
 }
 
 bool CMpcFile::SetScanResult(const ScanRecord& record) {
-    FillMpegPlusTextPage(text_page_, record);
-    if (page_host_ != nullptr && !pages_.empty()) {
-        page_host_->RefreshPage(pages_.front());
+    if (page_host_ != nullptr) {
+        page_host_->FillTextPage(text_page_, record);
+        if (!pages_.empty()) {
+            page_host_->RefreshPage(pages_.front());
+        }
     }
     return true;
 }

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/core/TextPageData.h"
 #include "engine/media/MediaFile.h"
-#include "engine/verdicts/TextReports.h"
 
 namespace vandrel {
 
@@ -66,7 +66,7 @@ const char* MpcRecordProfileName(int32_t stream_version, int32_t profile);
 // 8, the packets before the audio), never decoded.
 class CMpcFile : public CMediaFile {
 public:
-    CMpcFile() = default;
+    CMpcFile() { text_page_.layout = TextPageLayout::kMpegPlus; }
     CMpcFile(const CMpcFile& other) = default;
     CMpcFile& operator=(const CMpcFile&) = delete;
 

@@ -93,7 +93,9 @@ bool CVandrelMp3File::ChartsSideBySide() const {
 }
 
 bool CVandrelMp3File::SetScanResult(const ScanRecord& record) {
-    FillTextPage(text_page_, record);
+    if (page_host_ != nullptr) {
+        page_host_->FillTextPage(text_page_, record);
+    }
     record_ = record;
     BuildHistograms();
     PlaceHistograms();

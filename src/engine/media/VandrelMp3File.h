@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/TextPageData.h"
 #include "engine/media/Mp3File.h"
-#include "engine/verdicts/TextReports.h"
 
 namespace vandrel {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
@@ -119,24 +120,27 @@ size_t XingHeaderOffset(uint32_t header_word) {
     return mono ? 13 : 21;
 }
 
-int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t frame_position) {
-    record.first_frame_offset = static_cast<int32_t>(frame_position);
-    record.xing.flags = 0;
-    const FrameBytes frame(bytes);
-    const uint32_t word = frame.Be32(0);
+namespace {
 
-    size_t at = XingHeaderOffset(word);
-    if (!HasXingTag(frame, at)) {
-        // With CRC protection the side information starts two bytes later;
-        // encoders differ on whether the header moves with it.
-        const bool crc_protected = (word & 0x00010000) == 0;
-        if (!crc_protected || !HasXingTag(frame, at + 2)) {
-            return 0;
-        }
-        at += 2;
+// Where the Xing or Info tag of the frame with header `word` starts, or
+// nothing when it is not at its place.
+std::optional<size_t> XingTagOffset(const FrameBytes& frame, uint32_t word) {
+    const size_t at = XingHeaderOffset(word);
+    if (HasXingTag(frame, at)) {
+        return at;
     }
+    // With CRC protection the side information starts two bytes later;
+    // encoders differ on whether the header moves with it.
+    const bool crc_protected = (word & 0x00010000) == 0;
+    if (crc_protected && HasXingTag(frame, at + 2)) {
+        return at + 2;
+    }
+    return std::nullopt;
+}
 
-    VbrHeaderBlock& x = record.xing;
+// The Xing fields after the tag at `at`: those its flags name, in their
+// order. Returns where they end.
+size_t ReadXingFields(VbrHeaderBlock& x, const FrameBytes& frame, uint32_t word, size_t at) {
     x.is_mpeg1 = (word & 0x00080000) != 0 ? 1 : 0;
     static constexpr int32_t kXingRates[4] = {44100, 48000, 32000, 99999};
     x.sample_rate = kXingRates[(word >> 10) & 0x3];
@@ -163,20 +167,12 @@ int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t 
     } else {
         x.vbr_scale = -1;
     }
+    return p;
+}
 
-    // The LAME tag, when there is one, starts right after the Xing fields.
-    // lame's own tag names it; a program that uses lame as a library puts
-    // its own name there, and such a tag counts only when its CRC is right.
-    std::memset(x.lame_version, 0, sizeof x.lame_version);
-    frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), 4);
-    const bool by_lame = frame.Has(p, "LAME");
-    if (!by_lame && !IsVersionString(frame, p)) {
-        return 1;
-    }
-    if (by_lame) {
-        frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), kLameVersionLength);
-    }
-
+// The LAME tag's fields from its version string at `p` on, over a copy of
+// the Xing fields.
+VbrHeaderBlock ReadLameTag(const VbrHeaderBlock& x, const FrameBytes& frame, size_t p) {
     VbrHeaderBlock lame = x;
     frame.Copy(p, reinterpret_cast<uint8_t*>(lame.lame_version), kLameVersionLength);
     lame.tag_revision = static_cast<uint8_t>(frame.U8(p + kLameRevisionMethod) >> 4);
@@ -203,12 +199,41 @@ int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t 
     lame.music_length = frame.Be32(p + kLameMusicLength);
     lame.music_crc = frame.Be16(p + kLameMusicCrc);
     lame.tag_crc = frame.Be16(p + kLameTagCrc);
+    return lame;
+}
 
+}  // namespace
+
+int ParseXingHeader(ScanRecord& record, std::span<const uint8_t> bytes, int64_t frame_position) {
+    record.first_frame_offset = static_cast<int32_t>(frame_position);
+    record.xing.flags = 0;
+    const FrameBytes frame(bytes);
+    const uint32_t word = frame.Be32(0);
+    const std::optional<size_t> at = XingTagOffset(frame, word);
+    if (!at) {
+        return 0;
+    }
+    VbrHeaderBlock& x = record.xing;
+    const size_t p = ReadXingFields(x, frame, word, *at);
+
+    // The LAME tag, when there is one, starts right after the Xing fields.
+    // lame's own tag names it; a program that uses lame as a library puts
+    // its own name there, and such a tag counts only when its CRC is right.
+    std::memset(x.lame_version, 0, sizeof x.lame_version);
+    frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), 4);
+    const bool by_lame = frame.Has(p, "LAME");
+    if (!by_lame && !IsVersionString(frame, p)) {
+        return 1;
+    }
+    if (by_lame) {
+        frame.Copy(p, reinterpret_cast<uint8_t*>(x.lame_version), kLameVersionLength);
+    }
+    const VbrHeaderBlock lame = ReadLameTag(x, frame, p);
     // The tag CRC covers the frame from its first header byte up to the CRC.
     const size_t covered = p + kLameTagCrc;
     if (p + kLameTagSize <= bytes.size() && Crc16(bytes.first(covered)) == lame.tag_crc) {
-        lame.has_lame_tag = 1;
         x = lame;
+        x.has_lame_tag = 1;
     }
     return 1;
 }

@@ -71,73 +71,100 @@ bool HasShineTraits(const ScanRecord& r) {
 
 }  // namespace
 
-int EncoderDecisionRow(const ScanRecord& r) {
-    // The counts are compared as the signed 32-bit numbers they are stored as.
-    const auto S = static_cast<int32_t>(r.short_blocks);
-    const int32_t F = r.scfsi_used;
-    const int32_t K = r.scalefac_scale_count;
-    const int32_t P = r.padding_used;
-    const int32_t O = r.original;
-    const int32_t R = r.copyright;
-    const int32_t V = r.is_vbr;
-    const int32_t A = r.average_reservoir;
-    const bool js = r.mode == 1;
-    const bool dual = r.mode == 2;
-    const auto lr = static_cast<int32_t>(r.stereo_type_counts[0]);
-    const auto is = static_cast<int32_t>(r.stereo_type_counts[1]);
-    const auto isms = static_cast<int32_t>(r.stereo_type_counts[3]);
-    // The bytes that end one byte before the end of the last whole frame.
-    const int tail = std::accumulate(std::begin(r.tail_bytes), std::end(r.tail_bytes), 0);
+namespace {
 
-    if (S == 0) {
-        if (dual) {
-            return F == 0 && K <= 0 ? 1 : 2;
-        }
-        if (is != 0 || isms != 0) {
-            return 3;
-        }
-        if (F == 1) {
-            return 4;
-        }
-        if (!js) {
-            return r.mode == 0 && K == 0 && O == 0 ? 5 : 6;
-        }
-        if (lr != 0) {
-            if (P == 0) {
-                return 7;
-            }
-            if (P == 1) {
-                return O == 1 ? 8 : (O == 0 ? 9 : 11);
-            }
-            return 11;
-        }
-        return P == 1 && O == 0 && R == 0 ? 10 : 11;
+// What the decision table reads of a record. The counts are compared as the
+// signed 32-bit numbers they are stored as.
+struct DecisionInputs {
+    explicit DecisionInputs(const ScanRecord& r)
+        : S(static_cast<int32_t>(r.short_blocks)), F(r.scfsi_used), K(r.scalefac_scale_count),
+          P(r.padding_used), O(r.original), R(r.copyright), V(r.is_vbr), A(r.average_reservoir),
+          stereo(r.mode == 0), js(r.mode == 1), dual(r.mode == 2),
+          lr(static_cast<int32_t>(r.stereo_type_counts[0])),
+          is(static_cast<int32_t>(r.stereo_type_counts[1])),
+          isms(static_cast<int32_t>(r.stereo_type_counts[3])),
+          // The bytes that end one byte before the end of the last whole frame.
+          tail(std::accumulate(std::begin(r.tail_bytes), std::end(r.tail_bytes), 0)) {}
+
+    int32_t S, F, K, P, O, R, V, A;
+    bool stereo, js, dual;
+    int32_t lr, is, isms;
+    int tail;
+};
+
+// The rows of files without short blocks.
+int RowWithoutShortBlocks(const DecisionInputs& d) {
+    if (d.dual) {
+        return d.F == 0 && d.K <= 0 ? 1 : 2;
     }
-    if (F == 1) {
-        return K <= 0 ? 12 : 13;
+    if (d.is != 0 || d.isms != 0) {
+        return 3;
     }
-    if (F == 0 && K > 0) {
-        if (P == 0) {
-            return V == 1 ? 14 : (V == 0 ? 15 : 26);
+    if (d.F == 1) {
+        return 4;
+    }
+    if (!d.js) {
+        return d.stereo && d.K == 0 && d.O == 0 ? 5 : 6;
+    }
+    if (d.lr != 0) {
+        if (d.P == 0) {
+            return 7;
         }
-        if (P == 1 && O == 1) {
-            return tail == 0 ? 16 : tail == 2550 ? 17 : tail == 160 ? 18 : 19;
+        if (d.P == 1) {
+            return d.O == 1 ? 8 : (d.O == 0 ? 9 : 11);
         }
-        if (P == 1 && O == 0) {
-            return js && is >= 1 ? 20 : 21;
+        return 11;
+    }
+    return d.P == 1 && d.O == 0 && d.R == 0 ? 10 : 11;
+}
+
+// The rows of files with short blocks that use scalefac_scale and no scfsi.
+int RowWithScalefacScale(const DecisionInputs& d) {
+    if (d.P == 0) {
+        return d.V == 1 ? 14 : (d.V == 0 ? 15 : 26);
+    }
+    if (d.P == 1 && d.O == 1) {
+        switch (d.tail) {
+        case 0:
+            return 16;
+        case 2550:
+            return 17;
+        case 160:
+            return 18;
+        default:
+            return 19;
         }
     }
-    if (F == 0 && K <= 0) {
-        if (js && P == 1 && O == 0 && R == 0) {
+    if (d.P == 1 && d.O == 0) {
+        return d.js && d.is >= 1 ? 20 : 21;
+    }
+    return 26;
+}
+
+}  // namespace
+
+int EncoderDecisionRow(const ScanRecord& r) {
+    const DecisionInputs d(r);
+    if (d.S == 0) {
+        return RowWithoutShortBlocks(d);
+    }
+    if (d.F == 1) {
+        return d.K <= 0 ? 12 : 13;
+    }
+    if (d.F == 0 && d.K > 0) {
+        return RowWithScalefacScale(d);
+    }
+    if (d.F == 0 && d.K <= 0) {
+        if (d.js && d.P == 1 && d.O == 0 && d.R == 0) {
             return 22;
         }
-        if (V == 1) {
+        if (d.V == 1) {
             return 23;
         }
-        if (!dual && A >= 40) {
+        if (!d.dual && d.A >= 40) {
             return 24;
         }
-        if (P == 1) {
+        if (d.P == 1) {
             return 25;
         }
     }

@@ -5,6 +5,7 @@
 #include <exception>
 #include <utility>
 
+#include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
 #include "engine/core/ScanOptions.h"
 #include "engine/media/MediaFileWrapper.h"
@@ -39,12 +40,15 @@ private:
     bool stopped_ = false;
 };
 
-// The options of one scan of an analysis. The checks a scan makes are asked
-// for here and nowhere else.
-ScanOptions OptionsOfScan(const AnalysisRequest& request, FileAnalysis& analysis, sink* progress) {
+// The options of one scan of an analysis, with every check into the
+// analysis' checks. The checks a scan makes are asked for here and nowhere
+// else; `integrity` lives as long as the scan.
+ScanOptions OptionsOfScan(const AnalysisRequest& request, std::optional<IntegrityChecks>& integrity,
+                          FileAnalysis& analysis, sink* progress) {
+    integrity.emplace(analysis.checks);
     return {.walk_frames = request.depth == ReadDepth::kFrames,
             .frame_limit = FrameLimit(request.frames),
-            .checks = &analysis.checks,
+            .checks = &*integrity,
             .progress = progress};
 }
 
@@ -72,8 +76,9 @@ bool AnsweredFromCache(const std::string& path, const AnalysisRequest& request,
 // analyse. Scan errors are thrown on.
 bool ScanOpenFile(CMediaFileWrapper& file, const AnalysisRequest& request, FileAnalysis& analysis,
                   StopWatch& watch) {
-    const ScanOptions options = OptionsOfScan(request, analysis, watch.ForScan());
-    if (file.Scan(analysis.record, options) == 0) {
+    std::optional<IntegrityChecks> integrity;
+    if (file.Scan(analysis.record, OptionsOfScan(request, integrity, analysis, watch.ForScan())) ==
+        0) {
         return false;
     }
     if (request.all_frames_when_encoder_unknown && analysis.record.whole_file_scanned == 0 &&
@@ -82,7 +87,7 @@ bool ScanOpenFile(CMediaFileWrapper& file, const AnalysisRequest& request, FileA
         // may. The record and the checks start afresh, as every scan's must.
         analysis.record = ZeroRecord();
         analysis.checks = {};
-        ScanOptions whole = options;
+        ScanOptions whole = OptionsOfScan(request, integrity, analysis, watch.ForScan());
         whole.frame_limit = kAllFrames;
         if (file.Scan(analysis.record, whole) == 0) {
             return false;

@@ -63,28 +63,33 @@ std::string BitrateRows(const ScanRecord& record) {
 
 }  // namespace
 
-void TextPageData::RegisterCheckBox(std::string key, std::string label) {
-    if (check_boxes.size() < kMaxCheckBoxes) {
-        check_boxes.push_back({std::move(key), std::move(label), false});
-    }
+namespace {
+
+void FillMpegPlusTextPage(TextPageData& page, const ScanRecord& record) {
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, record, false);
+    page.rows = {
+        {"Type", texts[kSlotType]},
+        {"Stream Version", texts[kSlotMpcStream]},
+        {"Profile", texts[kSlotMpcProfile]},
+        {"Average Bitrate", texts[kSlotBitrate]},
+        {"Mode", texts[kSlotStereoMode]},
+        {"Frequency", texts[kSlotFrequency] + "Hz"},
+        {"Number of Frames", texts[kSlotFrames]},
+        {"Length", texts[kSlotLength]},
+        {"Size", texts[kSlotSize]},
+        {"Encoder (guess)", texts[kSlotEncoder]},
+        {"Quality", texts[kSlotQuality]},
+    };
 }
 
-void TextPageData::SetChecked(std::string_view key, bool checked) {
-    for (CheckBox& box : check_boxes) {
-        if (box.key == key) {
-            box.checked = checked;
-        }
-    }
-}
-
-void RegisterTextPageCheckBoxes(TextPageData& page) {
-    for (const char* label : {"Padding", "Xing Header", "Scalefac_scale", "VBR", "Scfsi",
-                              "Original", "Bad Last Frame", "Copyright"}) {
-        page.RegisterCheckBox(label, label);
-    }
-}
+}  // namespace
 
 void FillTextPage(TextPageData& page, const ScanRecord& record) {
+    if (page.layout == TextPageLayout::kMpegPlus) {
+        FillMpegPlusTextPage(page, record);
+        return;
+    }
     AttributeTexts texts;
     BuildAttributeTexts(texts, record, false);
 
@@ -112,24 +117,6 @@ void FillTextPage(TextPageData& page, const ScanRecord& record) {
         {"Emphasis", texts[kSlotEmphasis]},
         {"Scalefac", texts[kSlotScalefac]},
         {"Encoder (guess)", texts[kSlotEncoder]},
-    };
-}
-
-void FillMpegPlusTextPage(TextPageData& page, const ScanRecord& record) {
-    AttributeTexts texts;
-    BuildAttributeTexts(texts, record, false);
-    page.rows = {
-        {"Type", texts[kSlotType]},
-        {"Stream Version", texts[kSlotMpcStream]},
-        {"Profile", texts[kSlotMpcProfile]},
-        {"Average Bitrate", texts[kSlotBitrate]},
-        {"Mode", texts[kSlotStereoMode]},
-        {"Frequency", texts[kSlotFrequency] + "Hz"},
-        {"Number of Frames", texts[kSlotFrames]},
-        {"Length", texts[kSlotLength]},
-        {"Size", texts[kSlotSize]},
-        {"Encoder (guess)", texts[kSlotEncoder]},
-        {"Quality", texts[kSlotQuality]},
     };
 }
 

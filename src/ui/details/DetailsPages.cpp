@@ -72,6 +72,10 @@ CDetailsPages::PageHandle CDetailsPages::CreateTextPage(const TextPageData& page
     return AddPage(page);
 }
 
+void CDetailsPages::FillTextPage(TextPageData& page_data, const ScanRecord& record) {
+    vandrel::FillTextPage(page_data, record);
+}
+
 CDetailsPages::PageHandle CDetailsPages::CreateHistogram(const HistogramData& histogram) {
     AssertGuiThread();
     return AddPage(new CHistogram(histogram, page_area_));

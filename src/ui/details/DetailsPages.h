@@ -24,6 +24,7 @@ public:
     explicit CDetailsPages(QWidget* parent = nullptr);
 
     PageHandle CreateTextPage(const TextPageData& page_data) override;
+    void FillTextPage(TextPageData& page_data, const ScanRecord& record) override;
     PageHandle CreateHistogram(const HistogramData& histogram) override;
     void AddTab(std::string_view title) override;
     void RefreshPage(PageHandle page) override;
