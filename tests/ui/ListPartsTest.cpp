@@ -1,12 +1,35 @@
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTableView>
 #include <QTest>
 
 #include "UiTest.h"
+#include "support/TestFiles.h"
+#include "ui/browser/ListFileActions.h"
 #include "ui/browser/ListRow.h"
 
 namespace vandrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DetailsListener : public ListListener {
+public:
+    void StatusText(int, const QString&) override {}
+    void BusyState(ListBusy) override {}
+    void OpenDetails(const std::string& path) override { details.push_back(path); }
+    void OpenSettings(int) override {}
+
+    std::vector<std::string> details;
+};
+
+}  // namespace
 
 class ListPartsTest : public QObject {
     Q_OBJECT
@@ -39,6 +62,49 @@ private slots:
         // Texts beyond what the buffer's 16-bit ends can say are cut.
         texts[kSlotEncoder] = std::string(70'000, 'x');
         QCOMPARE(PackedTexts(texts)[kSlotEncoder].size(), size_t{65'535 - 5});
+    }
+
+    // The file actions need no list widget: a plain view of the rows, the
+    // folder's watch, a listener and the selection do.
+    void FileActionsWorkOnTheRowsTheyAreGiven() {
+        test::TempDir from;
+        test::TempDir into;
+        fs::copy_file(test::FixturePath("lame_cbr64_mono.mp3"), from.File("a.mp3"));
+        fs::copy_file(test::FixturePath("lame_cbr64_mono.mp3"), from.File("b.mp3"));
+        test::WriteText(from.File("notes.txt"), "not audio\n");
+        ListModel model;
+        model.SetColumns(DefaultListColumns());
+        model.AddRows({{from.File("a.mp3"), "a.mp3"}, {from.File("b.mp3"), "b.mp3"}});
+        QTableView view;
+        view.setModel(&model);
+        FolderWatch watch;
+        DetailsListener listener;
+        ListSettings settings;
+        const std::string folder = into.path();
+        ListFileActions actions(
+            view, {model, watch, listener, [] { return std::vector<int>{1}; }, settings, folder});
+
+        // Return on the current row asks for its Details.
+        view.setCurrentIndex(model.index(0, 0));
+        QTest::keyClick(&view, Qt::Key_Return);
+        QCOMPARE(listener.details, std::vector<std::string>{from.File("a.mp3")});
+
+        // A cut takes the selected rows' files, marked as cut for file managers.
+        actions.CopySelected(FileTransfer::kMove);
+        const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+        QCOMPARE(clipboard->urls(),
+                 QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(from.File("b.mp3")))});
+        QVERIFY2(clipboard->data("x-special/gnome-copied-files").startsWith("cut\n"),
+                 "the clipboard says cut");
+
+        // Files pasted or dropped go into the list's folder when their names
+        // pass the file types.
+        actions.CopyFilesHere({QUrl::fromLocalFile(QString::fromStdString(from.File("a.mp3"))),
+                               QUrl::fromLocalFile(QString::fromStdString(from.File("notes.txt")))},
+                              FileTransfer::kCopy);
+        QVERIFY2(fs::exists(into.File("a.mp3")), "the audio file is copied");
+        QVERIFY2(fs::exists(from.File("a.mp3")), "a copy leaves the source");
+        QVERIFY2(!fs::exists(into.File("notes.txt")), "a name the file types refuse stays out");
     }
 };
 

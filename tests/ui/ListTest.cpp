@@ -358,7 +358,7 @@ private slots:
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
         list.setCurrentIndex(list.model()->index(3, 0));
-        list.RenameRequest();
+        list.actions().RenameRequest();
         auto* editor = list.findChild<QLineEdit*>();
         QVERIFY(editor != nullptr);
         editor->setText("renamed.mp2");

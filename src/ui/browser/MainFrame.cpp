@@ -311,7 +311,8 @@ void CMainFrame::CreateActions() {
             [this] { view_->list().actions().MoveSelectedToTrash(); });
     a.rename = make(tr("&Rename"), tr("Rename the currently selected item"));
     a.rename->setShortcut(QKeySequence(Qt::Key_F2));
-    connect(a.rename, &QAction::triggered, this, [this] { view_->list().RenameRequest(); });
+    connect(a.rename, &QAction::triggered, this,
+            [this] { view_->list().actions().RenameRequest(); });
     a.select_all = make(tr("&Select All"), tr("Select all items on list"));
     a.select_all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     connect(a.select_all, &QAction::triggered, this, [this] { view_->list().SelectRequest(true); });
@@ -604,7 +605,8 @@ void CMainFrame::Edit(EditCommand command) {
     if (command == EditCommand::kPaste) {
         actions.Paste();
     } else {
-        actions.CopySelected(command == EditCommand::kCut);
+        actions.CopySelected(command == EditCommand::kCut ? FileTransfer::kMove
+                                                          : FileTransfer::kCopy);
     }
 }
 

@@ -32,8 +32,13 @@ public:
 
 CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     : QTableView(parent), listener_(listener), model_(this), filter_(model_, this),
-      actions_(std::make_unique<ListFileActions>(*this)), scanner_(listener) {
+      scanner_(listener) {
     setModel(&filter_);
+    actions_ = std::make_unique<ListFileActions>(
+        *this, ListActionParts{model_, watch_, listener_, [this] { return SelectedRows(); },
+                               settings_, current_folder_});
+    connect(actions_.get(), &ListFileActions::completeScanRequested, this,
+            [this] { ReadInFull(SelectedRows()); });
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setShowGrid(false);
@@ -482,13 +487,6 @@ std::vector<int> CVandrelList::SelectedRows() const {
     }
     std::sort(rows.begin(), rows.end());
     return rows;
-}
-
-void CVandrelList::RenameRequest() {
-    const int column = model_.ColumnOf(0);
-    if (currentIndex().isValid() && column >= 0) {
-        edit(currentIndex().siblingAtColumn(column));
-    }
 }
 
 QModelIndex CVandrelList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {

@@ -62,11 +62,7 @@ public:
     void PauseForDetails(bool pause) { scanner_.PauseForDetails(pause); }
     // The toolbar's Pause button.
     void TogglePause() { scanner_.TogglePause(); }
-    // F2: edits the current row's name.
-    void RenameRequest();
     void SelectRequest(bool all) { all ? selectAll() : clearSelection(); }
-    // "Complete Scan" of the selected files that were read only in part.
-    void CompleteScanOfSelection() { ReadInFull(SelectedRows()); }
     // Ends the worker (before the settings and the cache are saved); says so
     // when it is stuck.
     void StopWorker() {
@@ -90,15 +86,12 @@ public:
     FolderWatch& watch() { return watch_; }
     ListScanner& scanner() { return scanner_; }
     ListFileActions& actions() { return *actions_; }
-    ListListener& listener() { return listener_; }
     // The summary of the rows shown, as the status bar shows it when all are done.
     QString SummaryText() const { return vandrel::SummaryText(model_.Totals(filter_.filter())); }
     // Whether a file name passes the file-types setting.
     bool AcceptsName(std::string_view name) const;
     // The model rows of the selected rows, in order.
     std::vector<int> SelectedRows() const;
-    // Whether a row's name is being edited.
-    bool editing() const { return state() == QAbstractItemView::EditingState; }
 
 signals:
     // Every listed file has its result (after the summary was shown).
