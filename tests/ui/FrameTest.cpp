@@ -209,7 +209,7 @@ private slots:
                 action->trigger();
             }
         }
-        frame.view().list().RefreshRequest(false);
+        frame.view().list().RefreshRequest(ReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         QCOMPARE(log_text(), text);
         frame.PrepareShutdown();

@@ -153,7 +153,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::LoadSettings(const SettingsStore& settings) {
     favourites_.Load(settings);
     view_->LoadSettings(settings);
-    actions_->problems_only->setChecked(view_->list().problems_only());
+    actions_->problems_only->setChecked(view_->list().settings().problems_only);
     FramePlacement placement;
     LoadSettingKeys(settings, "mainframe", kPlacementKeys, placement);
     normal_rect_ = RectFromEdges(placement.left, placement.top, placement.right, placement.bottom);
@@ -247,7 +247,7 @@ void CMainFrame::PrepareShutdown() {
         return;
     }
     shut_down_ = true;
-    view_->list().StopWorker();
+    view_->list().loader().StopWorker();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -315,11 +315,10 @@ void CMainFrame::CreateActions() {
             [this] { view_->list().actions().RenameRequest(); });
     a.select_all = make(tr("&Select All"), tr("Select all items on list"));
     a.select_all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    connect(a.select_all, &QAction::triggered, this, [this] { view_->list().SelectRequest(true); });
+    connect(a.select_all, &QAction::triggered, this, [this] { view_->list().selectAll(); });
     a.select_none = make(tr("Select &None"), tr("Select no items on list"));
     a.select_none->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    connect(a.select_none, &QAction::triggered, this,
-            [this] { view_->list().SelectRequest(false); });
+    connect(a.select_none, &QAction::triggered, this, [this] { view_->list().clearSelection(); });
 
     a.show_toolbar = make(tr("&Toolbar"));
     a.show_animation = make(tr("&Animation"), tr("Show or hide the animation"));
@@ -331,11 +330,13 @@ void CMainFrame::CreateActions() {
     a.refresh = make(tr("&Refresh"), tr("Refresh list"));
     a.refresh->setShortcut(QKeySequence(Qt::Key_F5));
     a.refresh->setIcon(ThemeIcon("view-refresh", QStyle::SP_BrowserReload));
-    connect(a.refresh, &QAction::triggered, this, [this] { view_->RefreshRequest(false); });
+    connect(a.refresh, &QAction::triggered, this,
+            [this] { view_->RefreshRequest(ReadDepth::kFrameLimit); });
     a.complete_scan = make(tr("&Complete Scan"), tr("Scan all frames of all files in this folder"));
     a.complete_scan->setShortcut(QKeySequence(Qt::Key_F6));
     a.complete_scan->setIcon(ThemeIcon("media-seek-forward", QStyle::SP_MediaSeekForward));
-    connect(a.complete_scan, &QAction::triggered, this, [this] { view_->RefreshRequest(true); });
+    connect(a.complete_scan, &QAction::triggered, this,
+            [this] { view_->RefreshRequest(ReadDepth::kEveryFrame); });
     a.problems_only =
         make(tr("Problem files only"), tr("List only the files whose analysis found a problem"));
     a.problems_only->setToolTip(
@@ -386,11 +387,13 @@ void CMainFrame::CreateActions() {
     a.view_cache = make(tr("&View Cache"));
 
     a.pause = make(tr("Pause"), tr("Pause or resume loading the list"));
-    connect(a.pause, &QAction::triggered, this, [this] { view_->list().TogglePause(); });
+    connect(a.pause, &QAction::triggered, this,
+            [this] { view_->list().loader().scanner().TogglePause(); });
     a.stop = make(tr("Stop"), tr("Stop loading list"));
     a.stop->setIcon(ThemeIcon("process-stop", QStyle::SP_BrowserStop));
     a.stop->setShortcut(QKeySequence(Qt::Key_Escape));
-    connect(a.stop, &QAction::triggered, this, [this] { view_->list().StopLoading(); });
+    connect(a.stop, &QAction::triggered, this,
+            [this] { view_->list().loader().scanner().StopLoading(); });
     pause_action_ = a.pause;
 
     // Keys without a menu entry.
