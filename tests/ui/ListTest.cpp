@@ -417,7 +417,7 @@ private slots:
         QCOMPARE(list.horizontalHeader()->length() - list.columnWidth(0), others);
         // ...until the name is down to its least width.
         list.resize(500, 400);
-        QCOMPARE(list.columnWidth(0), CVandrelList::kMinFirstColumnWidth);
+        QCOMPARE(list.columnWidth(0), ListColumns::kMinFirstColumnWidth);
     }
 
     void SaysHowManyFramesTheBatchBeingReadTakes() {

@@ -129,6 +129,21 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void ListFileActions::ShowSelectionStatus() {
+    const std::vector<int> rows = selected_rows_();
+    QString text;
+    if (rows.size() == 1 && model_.Row(rows.front()).refused) {
+        const std::string_view reason = model_.Row(rows.front()).texts[kSlotProblems];
+        text = tr("This file cannot be analysed: %1")
+                   .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+    }
+    // The worker's own texts are left alone.
+    if (!text.isEmpty() || showing_refusal_) {
+        listener_.StatusText(kPaneWorker, text);
+    }
+    showing_refusal_ = !text.isEmpty();
+}
+
 void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     const std::vector<int> selected = selected_rows_();
     if (selected.empty()) {

@@ -45,8 +45,8 @@ enum class FileTransfer { kCopy, kMove };
 
 // What the user does with the files of the list: the context menus, the keys
 // and the double click on rows, renaming, moving to the trash, the clipboard
-// and dropped files. It watches the view's events; nothing here reads a file:
-// what a file's kind offers comes with its scan result.
+// and dropped files, and what the status bar says of a selected file. It watches the view's events;
+// nothing here reads a file: what a file's kind offers comes with its scan result.
 class ListFileActions : public QObject {
     Q_OBJECT
 public:
@@ -75,6 +75,9 @@ public:
     void Paste();
     // Copies or moves audio files into the list's folder; others are skipped.
     void CopyFilesHere(const QList<QUrl>& urls, FileTransfer transfer);
+    // A single selected row whose file could not be analysed says why in the
+    // worker's status pane; the text goes when the selection moves on.
+    void ShowSelectionStatus();
 
 signals:
     // "Complete Scan" of the selected files.
@@ -100,6 +103,7 @@ private:
     std::function<std::vector<int>()> selected_rows_;
     const ListSettings& settings_;
     const std::string& folder_;
+    bool showing_refusal_ = false;  // the worker's pane shows a selected row's reason
 };
 
 }  // namespace vandrel

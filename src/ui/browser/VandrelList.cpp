@@ -28,7 +28,7 @@ public:
 
 CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     : QTableView(parent), listener_(listener), model_(this), filter_(model_, this),
-      loader_(model_, filter_, listener, settings_) {
+      loader_(model_, filter_, listener, settings_), columns_(*this, model_, settings_) {
     setModel(&filter_);
     actions_ = std::make_unique<ListFileActions>(
         *this, ListActionParts{model_, loader_.watch(), listener_,
@@ -50,7 +50,6 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setStretchLastSection(false);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CVandrelList::OnHeaderClicked);
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
             [this](QPoint at) { actions_->ShowHeaderMenu(horizontalHeader()->mapToGlobal(at)); });
@@ -59,16 +58,18 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
     connect(&loader_, &ListLoader::allDone, this, [this](ReadPass pass) {
         // The second pass leaves the widths as the first one made them.
         if (settings_.autosize && pass == ReadPass::kFirst) {
-            StretchFirstColumn();
+            columns_.StretchFirst();
         }
         emit allDone();
     });
     connect(&loader_, &ListLoader::emptied, viewport(), qOverload<>(&QWidget::update));
-    connect(&loader_.scanner(), &ListScanner::resultsHandled, this,
-            &CVandrelList::ShowSelectionStatus);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CVandrelList::ShowSelectionStatus);
-    connect(&filter_, &QAbstractItemModel::modelReset, this, &CVandrelList::ShowSelectionStatus);
+    ListFileActions* actions = actions_.get();
+    connect(&loader_.scanner(), &ListScanner::resultsHandled, actions,
+            &ListFileActions::ShowSelectionStatus);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, actions,
+            &ListFileActions::ShowSelectionStatus);
+    connect(&filter_, &QAbstractItemModel::modelReset, actions,
+            &ListFileActions::ShowSelectionStatus);
     settings_.columns = DefaultListColumns();
     model_.SetColumns(settings_.columns);
     ApplySettings();
@@ -85,16 +86,12 @@ void CVandrelList::LoadSettings(const SettingsStore& settings) {
 }
 
 void CVandrelList::SaveSettings(SettingsStore& settings) {
-    for (size_t i = 0; i < settings_.columns.size(); ++i) {
-        settings_.columns[i].width = columnWidth(static_cast<int>(i));
-    }
+    columns_.KeepWidths();
     SaveListSettings(settings, settings_);
 }
 
 void CVandrelList::SettingsToPages() {
-    for (size_t i = 0; i < settings_.columns.size(); ++i) {
-        settings_.columns[i].width = columnWidth(static_cast<int>(i));
-    }
+    columns_.KeepWidths();
     page_data_ = {settings_, false};
 }
 
@@ -119,7 +116,7 @@ void CVandrelList::PagesToSettings() {
     if (page_data_.changed) {
         RefreshRequest(ReadDepth::kFrameLimit);
     } else if (settings_.autosize) {
-        StretchFirstColumn();
+        columns_.StretchFirst();
     }
     viewport()->update();
     // A batch still being read keeps its own text.
@@ -132,35 +129,7 @@ void CVandrelList::ApplySettings() {
     loader_.ApplySettings();
     model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse);
     filter_.SetFilter(settings_.problems_only ? RowFilter::kProblemsOnly : RowFilter::kAll);
-    ApplyColumns();
-}
-
-void CVandrelList::ApplyColumns() {
-    model_.SetQualityColours({ColorFromSetting(settings_.color_bad),
-                              ColorFromSetting(settings_.color_notbad),
-                              ColorFromSetting(settings_.color_good)});
-    model_.SetTooltips(settings_.tooltips);
-    for (size_t i = 0; i < settings_.columns.size(); ++i) {
-        const ListColumn& column = settings_.columns[i];
-        setColumnWidth(static_cast<int>(i),
-                       column.width != 0 ? column.width : FindAttribute(column.id)->width);
-    }
-    ShowSortIndicator();
-}
-
-void CVandrelList::ShowSelectionStatus() {
-    const std::vector<int> rows = SelectedRows();
-    QString text;
-    if (rows.size() == 1 && model_.Row(rows.front()).refused) {
-        const std::string_view reason = model_.Row(rows.front()).texts[kSlotProblems];
-        text = tr("This file cannot be analysed: %1")
-                   .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
-    }
-    // The worker's own texts are left alone.
-    if (!text.isEmpty() || showing_refusal_) {
-        listener_.StatusText(kPaneWorker, text);
-    }
-    showing_refusal_ = !text.isEmpty();
+    columns_.Apply();
 }
 
 // --- filling ----------------------------------------------------------------
@@ -214,7 +183,7 @@ void CVandrelList::paintEvent(QPaintEvent* event) {
 void CVandrelList::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     if (settings_.autosize) {
-        StretchFirstColumn();
+        columns_.StretchFirst();
     }
 }
 
@@ -225,15 +194,8 @@ void CVandrelList::SetProblemsOnly(bool on) {
     // Rows read without a walk of their frames have no findings to go by.
     const FrameWalk walk = loader_.WalkFrames();
     settings_.problems_only = on;
-    if (on && model_.ColumnOf(kProblemsAttribute) < 0) {
-        // The rows left say what is wrong with them, right after the name.
-        for (size_t i = 0; i < settings_.columns.size(); ++i) {
-            settings_.columns[i].width = columnWidth(static_cast<int>(i));
-        }
-        const auto place = settings_.columns.begin() + (settings_.columns.empty() ? 0 : 1);
-        settings_.columns.insert(place, {kProblemsAttribute, 0});
-        model_.SetColumns(settings_.columns);
-        ApplyColumns();
+    if (on) {
+        columns_.ShowProblems();
     }
     filter_.SetFilter(on ? RowFilter::kProblemsOnly : RowFilter::kAll);
     if (walk == FrameWalk::kHeadersOnly) {
@@ -252,37 +214,6 @@ void CVandrelList::ExportRequest() {
     CExportDlg dialog(loader_.folder(), settings_, this);
     dialog.exec();
     settings_.export_choices = dialog.choices();
-}
-
-// --- columns and sorting ----------------------------------------------------
-
-void CVandrelList::StretchFirstColumn() {
-    if (model_.columnCount() == 0) {
-        return;
-    }
-    int total = 0;
-    for (int i = 0; i < model_.columnCount(); ++i) {
-        total += columnWidth(i);
-    }
-    const int width = viewport()->width() - total + columnWidth(0);
-    setColumnWidth(0, std::max(width, kMinFirstColumnWidth));
-}
-
-void CVandrelList::ShowSortIndicator() {
-    horizontalHeader()->setSortIndicator(model_.ColumnOf(settings_.sort_column),
-                                         settings_.sort_reverse ? Qt::DescendingOrder
-                                                                : Qt::AscendingOrder);
-}
-
-void CVandrelList::OnHeaderClicked(int section) {
-    const int32_t id = settings_.columns[static_cast<size_t>(section)].id;
-    if (id == settings_.sort_column) {
-        settings_.sort_reverse = !settings_.sort_reverse;
-    } else {
-        settings_.sort_column = id;  // the direction stays
-    }
-    model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse);
-    ShowSortIndicator();
 }
 
 // --- rows -------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "store/WindowWithSettings.h"
 #include "ui/browser/BrowserTypes.h"
+#include "ui/browser/ListColumns.h"
 #include "ui/browser/ListFilter.h"
 #include "ui/browser/ListLoader.h"
 #include "ui/browser/ListModel.h"
@@ -26,9 +27,6 @@ class ListFileActions;
 class CVandrelList : public QTableView, public CWindowWithSettings {
     Q_OBJECT
 public:
-    // The first column gives way first when the list is narrow, down to this.
-    static constexpr int kMinFirstColumnWidth = 100;
-
     explicit CVandrelList(ListListener& listener, QWidget* parent = nullptr);
     ~CVandrelList() override;
 
@@ -75,13 +73,6 @@ protected:
 
 private:
     void ApplySettings();
-    // A single selected row whose file could not be analysed says why in the
-    // worker's status pane; the text goes when the selection moves on.
-    void ShowSelectionStatus();
-    void ApplyColumns();
-    void StretchFirstColumn();
-    void ShowSortIndicator();
-    void OnHeaderClicked(int section);
 
     ListListener& listener_;
     ListModel model_;
@@ -89,8 +80,8 @@ private:
     ListSettings settings_;
     ListPageData page_data_;  // the settings pages' copy
     ListLoader loader_;
+    ListColumns columns_;
     std::unique_ptr<ListFileActions> actions_;
-    bool showing_refusal_ = false;  // the worker's pane shows a selected row's reason
 };
 
 }  // namespace vandrel
