@@ -169,7 +169,7 @@ void CVandrelView::OpenSettings(int page) {
 }
 
 void CVandrelView::GoToFavourite(const std::string& label, const std::string& encoded) {
-    tree_->GoToFavourite(label, encoded);
+    tree_->BeginExpand(label, encoded);
 }
 
 void CVandrelView::ViewStarted() {
