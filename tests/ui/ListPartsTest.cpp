@@ -14,6 +14,7 @@
 #include "ui/browser/ListFileActions.h"
 #include "ui/browser/ListLoader.h"
 #include "ui/browser/ListRow.h"
+#include "ui/browser/ListRows.h"
 
 namespace vandrel {
 
@@ -65,6 +66,52 @@ private slots:
         // Texts beyond what the buffer's 16-bit ends can say are cut.
         texts[kSlotEncoder] = std::string(70'000, 'x');
         QCOMPARE(PackedTexts(texts)[kSlotEncoder].size(), size_t{65'535 - 5});
+    }
+
+    // The rows without a model: keys, results, the count of those done and
+    // the sorted order.
+    void TheRowsKeepTheirKeysResultsAndOrder() {
+        ListRows rows;
+        const auto names = [&] {
+            std::string joined;
+            for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+                joined += std::string(rows.Row(row).name()) + " ";
+            }
+            return joined;
+        };
+        // Unsorted, the rows keep the order of the listing.
+        const std::vector<uint64_t> keys =
+            rows.Append({{"/m/b.mp3", "b.mp3"}, {"/m/A.mp3", "A.mp3"}});
+        QCOMPARE(names(), std::string("b.mp3 A.mp3 "));
+        QVERIFY2(!rows.order_broken(), "the listing's order is the order without a sort");
+        // By name, without regard to case; a result takes its row's place in turn.
+        rows.SetOrder(0, false);
+        rows.Sort();
+        QCOMPARE(names(), std::string("A.mp3 b.mp3 "));
+        QCOMPARE(rows.RowOf(keys[0]), 1);
+        rows.Rename(0, "/m/c.mp3", "c.mp3");
+        QVERIFY2(rows.order_broken(), "a rename past its neighbour breaks the order");
+        rows.Sort();
+        QCOMPARE(names(), std::string("b.mp3 c.mp3 "));
+
+        // A result counts its row done once; a pending row waits again.
+        ListResult result;
+        result.key = keys[1];
+        QCOMPARE(rows.Take(result), 1);
+        QCOMPARE(rows.Take(result), 1);
+        QCOMPARE(rows.done_count(), 1);
+        QCOMPARE(result.texts[kSlotName], std::string("c.mp3"));  // the row's name wins
+        rows.MarkPending(1);
+        QCOMPARE(rows.done_count(), 0);
+        // Removing a row moves those after it up.
+        rows.Remove(0);
+        QCOMPARE(rows.RowOf(keys[1]), 0);
+        QCOMPARE(rows.RowOf(keys[0]), -1);
+        // Keys go on counting after a clear: an old result finds no row.
+        rows.Clear();
+        const std::vector<uint64_t> later = rows.Append({{"/m/d.mp3", "d.mp3"}});
+        QVERIFY2(later[0] > keys[1], "a new key is larger than every one before");
+        QCOMPARE(rows.Take(result), -1);
     }
 
     // The file actions need no list widget: a plain view of the rows, the

@@ -16,10 +16,10 @@ ListColumns::ListColumns(QTableView& view, ListModel& model, ListSettings& setti
 }
 
 void ListColumns::Apply() {
-    model_.SetQualityColours({ColorFromSetting(settings_.color_bad),
-                              ColorFromSetting(settings_.color_notbad),
-                              ColorFromSetting(settings_.color_good)});
-    model_.SetTooltips(settings_.tooltips);
+    model_.SetCellStyle(
+        {{ColorFromSetting(settings_.color_bad), ColorFromSetting(settings_.color_notbad),
+          ColorFromSetting(settings_.color_good)},
+         settings_.tooltips});
     for (size_t i = 0; i < settings_.columns.size(); ++i) {
         const ListColumn& column = settings_.columns[i];
         view_.setColumnWidth(static_cast<int>(i),

@@ -333,9 +333,7 @@ void ListFileActions::EditTags(TagEditMode mode) {
         }
     }
     // A new title or artist may move rows of a list sorted by it.
-    if (model_.order_broken()) {
-        model_.RestoreOrder();
-    }
+    model_.RestoreOrder();
     view_.viewport()->update();
 }
 

@@ -1,8 +1,10 @@
 #include "ui/browser/ListLoader.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <numeric>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include <QFile>
@@ -24,7 +26,46 @@ std::vector<int> AllRows(const ListModel& model) {
 
 // The status bar's summary of the rows the filter shows.
 QString SummaryOf(const ListModel& model, const ListFilter& filter) {
-    return SummaryText(model.Totals(filter.filter()));
+    return SummaryText(TotalsOf(model, filter.filter()));
+}
+
+// Takes in what changed in the folder of the rows: rows of files that went
+// are removed, rows of changed files wait for new results, files that came
+// get rows. Returns the rows to scan, in their order.
+std::vector<int> TakeFolderChanges(ListModel& model, const std::string& folder,
+                                   const FolderChanges& changes) {
+    const auto path_of = [&](const std::string& name) {
+        return (std::filesystem::path(folder) / name).string();
+    };
+    std::unordered_map<std::string, uint64_t> key_of;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        key_of.emplace(model.Row(row).path, model.Row(row).key);
+    }
+    for (const std::string& name : changes.removed) {
+        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
+            model.RemoveRow(model.RowOf(it->second));
+        }
+    }
+    std::vector<uint64_t> rescan;
+    for (const std::string& name : changes.changed) {
+        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
+            model.MarkPending(model.RowOf(it->second));
+            rescan.push_back(it->second);
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> added;
+    for (const std::string& name : changes.added) {
+        added.emplace_back(path_of(name), name);
+    }
+    for (uint64_t key : model.AddRows(added)) {
+        rescan.push_back(key);
+    }
+    std::vector<int> rows;
+    for (uint64_t key : rescan) {
+        rows.push_back(model.RowOf(key));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 }  // namespace
@@ -142,7 +183,7 @@ void ListLoader::SendBatch(const std::vector<int>& rows, int frames, FrameWalk w
     ListJobBatch jobs;
     jobs.reserve(rows.size());
     for (int row : rows) {
-        jobs.push_back(model_.JobOf(row));
+        jobs.push_back(JobOf(model_.Row(row)));
     }
     ShowFramesText(frames);
     const int done = model_.done_count();
@@ -223,7 +264,7 @@ void ListLoader::CheckFolder() {
     if (!settings_.rescan || changes.empty()) {
         return;
     }
-    const std::vector<int> rows = model_.TakeFolderChanges(folder_, changes);
+    const std::vector<int> rows = TakeFolderChanges(model_, folder_, changes);
     if (rows.empty()) {
         listener_.StatusText(kPaneMain, SummaryOf(model_, filter_));
         return;

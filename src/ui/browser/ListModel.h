@@ -3,18 +3,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
 #include <QColor>
 
 #include "store/AttributeCatalog.h"
-#include "ui/browser/FolderWatch.h"
 #include "ui/browser/ListRow.h"
+#include "ui/browser/ListRows.h"
 #include "ui/common/ListSettings.h"
 #include "work/Messages.h"
 
@@ -44,6 +42,13 @@ struct ListTotals {
     int all_files = -1;
 };
 
+// How the list's cells look: the Quality cell's colours by quality class
+// (bad, not bad, good), and whether the headers have tooltips.
+struct CellStyle {
+    std::array<QColor, 3> quality_colours;
+    bool tooltips = true;
+};
+
 // The file list's rows as a table: each cell shows the row's text of the
 // column's attribute. The rows are always in the order of the sort column;
 // a result that changes a row's place is moved there by RestoreOrder.
@@ -64,42 +69,31 @@ public:
     Qt::DropActions supportedDropActions() const override;
 
     void SetColumns(std::vector<ListColumn> columns);
-    const std::vector<ListColumn>& columns() const { return columns_; }
     // The column of an attribute, or -1.
     int ColumnOf(int32_t attribute_id) const;
-    // Colours of the Quality cell by quality class (bad, not bad, good).
-    void SetQualityColours(const std::array<QColor, 3>& colours);
-    void SetTooltips(bool on) { tooltips_ = on; }
+    void SetCellStyle(const CellStyle& style);
 
+    const _LVItemData& Row(int row) const { return rows_.Row(row); }
+    // The row of a key; -1 when it is gone.
+    int RowOf(uint64_t key) const { return rows_.RowOf(key); }
+    int done_count() const { return rows_.done_count(); }
     void Clear();
     // Adds rows for the files (path, shown name), each where the sort puts it.
     // Returns their keys, in the order given.
     std::vector<uint64_t> AddRows(const std::vector<std::pair<std::string, std::string>>& files);
-    const _LVItemData& Row(int row) const { return *rows_[static_cast<size_t>(row)]; }
-    // The row of a key; -1 when it is gone.
-    int RowOf(uint64_t key) const;
-    // What the worker needs to scan the row again.
-    ListJob JobOf(int row) const;
     // Takes a result into its row; -1 when the row is gone. The row stays
     // where it is until RestoreOrder.
     int TakeResult(ListResult& result);
     // The row waits for a new result.
-    void MarkPending(int row);
+    void MarkPending(int row) { rows_.MarkPending(row); }
     void RemoveRow(int row);
     // The file of the row was renamed.
     void Rename(int row, std::string path, std::string_view name);
-    int done_count() const { return done_count_; }
-    ListTotals Totals(RowFilter filter = RowFilter::kAll) const;
-    // Takes in what changed in the folder of the rows: rows of files that
-    // went are removed, rows of changed files wait for new results, files
-    // that came get rows. Returns the rows to scan, in their order.
-    std::vector<int> TakeFolderChanges(const std::string& folder, const FolderChanges& changes);
 
     // Sorts the rows by the attribute and keeps them so.
     void SetSortOrder(int32_t attribute_id, bool descending);
-    // Whether a result left a row out of its sorted place.
-    bool order_broken() const { return order_broken_; }
-    // Moves every row to its sorted place; selections follow their rows.
+    // Moves every row to its sorted place, when a result left one out of it;
+    // selections follow their rows.
     void RestoreOrder();
 
     // How an edited name renames the file: true when it did.
@@ -107,25 +101,16 @@ public:
     void SetRenameFunction(RenameFunction rename) { rename_ = std::move(rename); }
 
 private:
-    bool Precedes(const _LVItemData& a, const _LVItemData& b) const;
-    SortKey SortKeyOf(const _LVItemData& row) const;
-    bool InOrderAt(size_t row) const;
-    void IndexRowsFrom(size_t first);
     void RowChanged(int row);
 
-    std::vector<std::unique_ptr<_LVItemData>> rows_;
-    std::unordered_map<uint64_t, int> row_of_;  // the row of each key
+    ListRows rows_;
     std::vector<ListColumn> columns_;
-    std::array<QColor, 3> quality_colours_;
-    bool tooltips_ = true;
+    CellStyle style_;
     RenameFunction rename_;
-    int done_count_ = 0;
-    uint64_t next_key_ = 1;
-    uint32_t next_listing_ = 0;
-    const AttributeInfo* sort_attribute_ = nullptr;
-    bool sort_descending_ = false;
-    bool order_broken_ = false;
 };
+
+// Sums over the rows a filter shows, for the status bar's summary.
+ListTotals TotalsOf(const ListModel& model, RowFilter filter);
 
 // The Quality and Problems attributes' ids, whose cells are coloured.
 constexpr int32_t kQualityAttribute = 7;

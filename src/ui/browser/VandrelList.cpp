@@ -202,7 +202,7 @@ void CVandrelList::SetProblemsOnly(bool on) {
         RefreshRequest(ReadDepth::kFrameLimit);
     } else if (loader_.scanner().busy() == ListBusy::kIdle &&
                model_.done_count() == model_.rowCount()) {
-        listener_.StatusText(kPaneMain, SummaryText(model_.Totals(filter_.filter())));
+        listener_.StatusText(kPaneMain, SummaryText(TotalsOf(model_, filter_.filter())));
     }
 }
 
