@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(names(), std::string("b.mp3 A.mp3 "));
         QVERIFY2(!rows.order_broken(), "the listing's order is the order without a sort");
         // By name, without regard to case; a result takes its row's place in turn.
-        rows.SetOrder(0, false);
+        rows.SetOrder(0, SortDirection::kAscending);
         rows.Sort();
         QCOMPARE(names(), std::string("A.mp3 b.mp3 "));
         QCOMPARE(rows.RowOf(keys[0]), 1);

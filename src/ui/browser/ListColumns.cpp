@@ -71,7 +71,8 @@ void ListColumns::OnHeaderClicked(int section) {
     } else {
         settings_.sort_column = id;  // the direction stays
     }
-    model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse);
+    model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse ? SortDirection::kDescending
+                                                                      : SortDirection::kAscending);
     ShowSortIndicator();
 }
 

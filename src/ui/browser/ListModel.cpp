@@ -324,8 +324,8 @@ void ListModel::RowChanged(int row) {
 
 // --- order ----------------------------------------------------------------------
 
-void ListModel::SetSortOrder(int32_t attribute_id, bool descending) {
-    rows_.SetOrder(attribute_id, descending);
+void ListModel::SetSortOrder(int32_t attribute_id, SortDirection direction) {
+    rows_.SetOrder(attribute_id, direction);
     RestoreOrder();
 }
 

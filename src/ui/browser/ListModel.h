@@ -91,7 +91,7 @@ public:
     void Rename(int row, std::string path, std::string_view name);
 
     // Sorts the rows by the attribute and keeps them so.
-    void SetSortOrder(int32_t attribute_id, bool descending);
+    void SetSortOrder(int32_t attribute_id, SortDirection direction);
     // Moves every row to its sorted place, when a result left one out of it;
     // selections follow their rows.
     void RestoreOrder();

@@ -96,12 +96,13 @@ void ListRows::IndexFrom(size_t first) {
 
 bool ListRows::Precedes(const _LVItemData& a, const _LVItemData& b) const {
     if (sort_attribute_ != nullptr) {
+        const bool descending = sort_direction_ == SortDirection::kDescending;
         const SortKey key_a = SortKeyOf(a);
         const SortKey key_b = SortKeyOf(b);
-        if (CompareForSort(*sort_attribute_, key_a, key_b, sort_descending_) < 0) {
+        if (CompareForSort(*sort_attribute_, key_a, key_b, descending) < 0) {
             return true;
         }
-        if (CompareForSort(*sort_attribute_, key_b, key_a, sort_descending_) < 0) {
+        if (CompareForSort(*sort_attribute_, key_b, key_a, descending) < 0) {
             return false;
         }
     }
@@ -125,9 +126,9 @@ bool ListRows::InOrderAt(size_t row) const {
            (row + 1 >= rows_.size() || !Precedes(*rows_[row + 1], *rows_[row]));
 }
 
-void ListRows::SetOrder(int32_t attribute_id, bool descending) {
+void ListRows::SetOrder(int32_t attribute_id, SortDirection direction) {
     sort_attribute_ = FindAttribute(attribute_id);
-    sort_descending_ = descending;
+    sort_direction_ = direction;
     order_broken_ = true;
 }
 

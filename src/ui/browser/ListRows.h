@@ -14,6 +14,8 @@
 
 namespace vandrel {
 
+enum class SortDirection { kAscending, kDescending };
+
 // The file list's rows, each found by its key, in the order of a sort
 // attribute; rows that sort equal keep the order of the folder's listing. A
 // change that takes a row out of its place only marks the order broken, and
@@ -42,7 +44,7 @@ public:
     // The file of the row was renamed.
     void Rename(int row, std::string path, std::string_view name);
     // Sorts by the attribute from now on; by the listing alone when it is none.
-    void SetOrder(int32_t attribute_id, bool descending);
+    void SetOrder(int32_t attribute_id, SortDirection direction);
     // Puts every row in its sorted place.
     void Sort();
 
@@ -55,7 +57,7 @@ private:
     std::vector<std::unique_ptr<_LVItemData>> rows_;
     std::unordered_map<uint64_t, int> row_of_;  // the row of each key
     const AttributeInfo* sort_attribute_ = nullptr;
-    bool sort_descending_ = false;
+    SortDirection sort_direction_ = SortDirection::kAscending;
     bool order_broken_ = false;
     int done_count_ = 0;
     uint64_t next_key_ = 1;

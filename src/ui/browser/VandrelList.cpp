@@ -127,7 +127,8 @@ void CVandrelList::PagesToSettings() {
 
 void CVandrelList::ApplySettings() {
     loader_.ApplySettings();
-    model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse);
+    model_.SetSortOrder(settings_.sort_column, settings_.sort_reverse ? SortDirection::kDescending
+                                                                      : SortDirection::kAscending);
     filter_.SetFilter(settings_.problems_only ? RowFilter::kProblemsOnly : RowFilter::kAll);
     columns_.Apply();
 }
