@@ -153,16 +153,16 @@ private slots:
     void MakesTheCommandsFromTheirTable() {
         QWidget owner;
         const FrameActions actions(owner);
-        QCOMPARE(actions[Command::kExit]->text(), QString("E&xit"));
-        QCOMPARE(actions[Command::kExit]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-        QCOMPARE(actions[Command::kCompleteScan]->statusTip(),
+        QCOMPARE(actions[FrameCommand::kExit]->text(), QString("E&xit"));
+        QCOMPARE(actions[FrameCommand::kExit]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(actions[FrameCommand::kCompleteScan]->statusTip(),
                  QString("Scan all frames of all files in this folder"));
-        QVERIFY2(actions[Command::kOrganize]->shortcut().isEmpty(), "Organize has no key");
+        QVERIFY2(actions[FrameCommand::kOrganize]->shortcut().isEmpty(), "Organize has no key");
         // The list takes its own Del key.
-        QCOMPARE(actions[Command::kDelete]->shortcutContext(), Qt::WidgetShortcut);
-        QVERIFY2(actions[Command::kShowToolbar]->isChecked(), "the toolbar starts shown");
-        QVERIFY2(actions[Command::kProblemsOnly]->isCheckable(), "problems only is a switch");
-        QVERIFY2(!actions[Command::kProblemsOnly]->isChecked(), "problems only starts off");
+        QCOMPARE(actions[FrameCommand::kDelete]->shortcutContext(), Qt::WidgetShortcut);
+        QVERIFY2(actions[FrameCommand::kShowToolbar]->isChecked(), "the toolbar starts shown");
+        QVERIFY2(actions[FrameCommand::kProblemsOnly]->isCheckable(), "problems only is a switch");
+        QVERIFY2(!actions[FrameCommand::kProblemsOnly]->isChecked(), "problems only starts off");
 
         // The frame's Edit menu shows them in its order.
         CMainFrame frame;
@@ -235,7 +235,7 @@ private slots:
                 action->trigger();
             }
         }
-        frame.view().list().RefreshRequest(ReadDepth::kFrameLimit);
+        frame.view().list().RefreshRequest(ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         QCOMPARE(log_text(), text);
         frame.PrepareShutdown();

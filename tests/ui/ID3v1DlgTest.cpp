@@ -60,7 +60,7 @@ private:
         }
         list.LoadSettings(CIniFile("none.ini"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QVERIFY2(done.wait(20000), "the list is filled");
         list.selectAll();
     }

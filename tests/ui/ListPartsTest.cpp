@@ -175,7 +175,7 @@ private slots:
         connect(&loader, &ListLoader::allDone, this,
                 [&](ReadPass pass) { passes.push_back(pass); });
 
-        QVERIFY2(loader.Fill(dir.path(), ReadDepth::kFrameLimit), "the folder is read");
+        QVERIFY2(loader.Fill(dir.path(), ListReadDepth::kFrameLimit), "the folder is read");
         QCOMPARE(model.rowCount(), 1);  // the text file's name is no audio file's
         QTRY_COMPARE_WITH_TIMEOUT(passes.size(), size_t{2}, 20000);
         QCOMPARE(passes[0], ReadPass::kFirst);
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(loader.scanner().busy(), ListBusy::kIdle);
 
         // A folder that is not there empties the rows and says why.
-        QVERIFY2(!loader.Fill(dir.File("gone"), ReadDepth::kFrameLimit), "no such folder");
+        QVERIFY2(!loader.Fill(dir.File("gone"), ListReadDepth::kFrameLimit), "no such folder");
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(loader.empty_reason(),
                  "Folder not found:\n" + QString::fromStdString(dir.File("gone")));

@@ -110,7 +110,7 @@ private:
     // Fills the list from the folder and waits until every file is done.
     static bool FillAndWait(CVandrelList& list, const std::string& folder) {
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(folder, ReadDepth::kFrameLimit);
+        list.OnFill(folder, ListReadDepth::kFrameLimit);
         return done.wait(20000);
     }
     // Loads the settings (none by default), then fills the list from the folder.
@@ -185,7 +185,7 @@ private slots:
 
         // A refill shows every row until its result finds it clean.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QCOMPARE(ViewNames(list), all);
         QVERIFY(done.wait(20000));
         QCOMPARE(ViewNames(list), (QStringList{"broken.mp3", "damaged.mp3"}));
@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(Bitrates(list), ascending);
         // So does a sort chosen while the results come in.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         ClickHeader(list, 0);
         ClickHeader(list, 2);
         QVERIFY(done.wait(20000));
@@ -317,16 +317,16 @@ private slots:
         list.loader().CheckFolder();
         QCOMPARE(list.model_data().rowCount(), 0);
         QCOMPARE(listener.panes[kPaneMain], QString("The folder is no longer there"));
-        list.RefreshRequest(ReadDepth::kFrameLimit);
+        list.RefreshRequest(ListReadDepth::kFrameLimit);
         QCOMPARE(listener.panes[kPaneMain], QString("Folder not found"));
         // Back again, F5 finds it; an empty folder says so.
         fs::rename(dir_.File("moved"), dir_.File("album"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.RefreshRequest(ReadDepth::kFrameLimit);
+        list.RefreshRequest(ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         QCOMPARE(list.model_data().rowCount(), 1);
         fs::create_directory(dir_.File("empty"));
-        list.OnFill(dir_.File("empty"), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.File("empty"), ListReadDepth::kFrameLimit);
         QCOMPARE(listener.panes[kPaneMain], QString("0 files, 0.0 MB, 0.0 kbps"));
         QCOMPARE(list.loader().scanner().busy(), ListBusy::kIdle);
     }
@@ -338,7 +338,7 @@ private slots:
         CVandrelList list(listener);
         list.LoadSettings(CIniFile("none.ini"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         // Pause is pressed while the last results are on their way: two
         // files, three messages each.
         while (list.loader().scanner().target().waiting() < 6) {
@@ -427,7 +427,7 @@ private slots:
         QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 50 frames"));
         // A complete scan (F6) reads every frame, whatever the setting.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.RefreshRequest(ReadDepth::kEveryFrame);
+        list.RefreshRequest(ListReadDepth::kEveryFrame);
         QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
         QVERIFY(done.wait(20000));
     }
@@ -437,7 +437,7 @@ private slots:
         CVandrelList list(listener);
         list.LoadSettings(ListSettingsWith({{"frameres", "50"}, {"readallinitial", "1"}}));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), ReadDepth::kFrameLimit);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         // The first pass read at most 50 frames...
         QCOMPARE(Text(list, 1, kSlotFrames), QString("50+"));

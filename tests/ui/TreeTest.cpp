@@ -249,7 +249,9 @@ private slots:
     // or the "Home" item, by the steps below it.
     void routeToAFolderComesFromItsPathAlone() {
         const std::set<std::string> folders{"/", "/home/u", "/home/u/Music", "/srv", "/srv/a b"};
-        const IsFolder is_folder = [&](const std::string& path) { return folders.count(path) > 0; };
+        const FolderTest is_folder = [&](const std::string& path) {
+            return folders.count(path) > 0;
+        };
         const auto route = [&](std::string_view path, const std::string& home = "/home/u") {
             return RouteTo(path, "/", home, is_folder);
         };

@@ -14,7 +14,7 @@ namespace {
 // The texts are the main window's, where they are translated.
 #define FRAME_TEXT(text) QT_TRANSLATE_NOOP("vandrel::CMainFrame", text)
 
-using enum Command;
+using enum FrameCommand;
 
 constexpr auto kCommandTable = std::to_array<CommandLook>({
     {.command = kExport,
@@ -53,12 +53,12 @@ constexpr auto kCommandTable = std::to_array<CommandLook>({
      .text = FRAME_TEXT("Select &None"),
      .status_tip = FRAME_TEXT("Select no items on list"),
      .key = Qt::CTRL | Qt::Key_D},
-    {.command = kShowToolbar, .text = FRAME_TEXT("&Toolbar"), .toggle = Toggle::kOn},
+    {.command = kShowToolbar, .text = FRAME_TEXT("&Toolbar"), .toggle = CommandToggle::kOn},
     {.command = kShowAnimation,
      .text = FRAME_TEXT("&Animation"),
      .status_tip = FRAME_TEXT("Show or hide the animation"),
-     .toggle = Toggle::kOn},
-    {.command = kShowStatusBar, .text = FRAME_TEXT("&Status Bar"), .toggle = Toggle::kOn},
+     .toggle = CommandToggle::kOn},
+    {.command = kShowStatusBar, .text = FRAME_TEXT("&Status Bar"), .toggle = CommandToggle::kOn},
     {.command = kRefresh,
      .text = FRAME_TEXT("&Refresh"),
      .status_tip = FRAME_TEXT("Refresh list"),
@@ -76,7 +76,7 @@ constexpr auto kCommandTable = std::to_array<CommandLook>({
      .status_tip = FRAME_TEXT("List only the files whose analysis found a problem"),
      .icon = "dialog-warning",
      .fallback = QStyle::SP_MessageBoxWarning,
-     .toggle = Toggle::kOff,
+     .toggle = CommandToggle::kOff,
      .tool_tip = FRAME_TEXT("List only the files whose analysis found a problem; files not "
                             "analysed yet stay listed until they are found clean")},
     {.command = kAddFavourite,
@@ -100,7 +100,7 @@ constexpr auto kCommandTable = std::to_array<CommandLook>({
     {.command = kLogging,
      .text = FRAME_TEXT("&Logging"),
      .status_tip = FRAME_TEXT("Control logging of various actions..."),
-     .toggle = Toggle::kOn},
+     .toggle = CommandToggle::kOn},
     {.command = kViewCache, .text = FRAME_TEXT("&View Cache")},
     // Its text and icon follow the busy state.
     {.command = kPause,
@@ -124,7 +124,7 @@ constexpr bool InCommandOrder() {
     }
     return kCommandTable.size() == kCommandCount;
 }
-static_assert(InCommandOrder(), "one look for each command, in the order of Command");
+static_assert(InCommandOrder(), "one look for each command, in the order of FrameCommand");
 
 QString Translated(const char* text) {
     return QCoreApplication::translate("vandrel::CMainFrame", text);
@@ -158,9 +158,9 @@ FrameActions::FrameActions(QWidget& owner) {
             action->setIcon(look.fallback ? ThemeIcon(look.icon, *look.fallback)
                                           : QIcon::fromTheme(QString::fromLatin1(look.icon)));
         }
-        if (look.toggle != Toggle::kNone) {
+        if (look.toggle != CommandToggle::kNone) {
             action->setCheckable(true);
-            action->setChecked(look.toggle == Toggle::kOn);
+            action->setChecked(look.toggle == CommandToggle::kOn);
         }
         actions_[static_cast<size_t>(look.command)] = action;
     }

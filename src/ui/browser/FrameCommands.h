@@ -14,7 +14,7 @@ class QWidget;
 namespace vandrel {
 
 // The commands of the main window's menus, toolbar and keys.
-enum class Command : size_t {
+enum class FrameCommand : size_t {
     kExport,
     kExit,
     kCut,
@@ -41,14 +41,14 @@ enum class Command : size_t {
     kPause,
     kStop,
 };
-inline constexpr size_t kCommandCount = static_cast<size_t>(Command::kStop) + 1;
+inline constexpr size_t kCommandCount = static_cast<size_t>(FrameCommand::kStop) + 1;
 
 // Whether a command is a switch, and how it starts.
-enum class Toggle { kNone, kOff, kOn };
+enum class CommandToggle { kNone, kOff, kOn };
 
 // How a command looks: its texts untranslated, its key, its icon.
 struct CommandLook {
-    Command command;
+    FrameCommand command;
     const char* text;
     const char* status_tip = nullptr;
     QKeyCombination key = Qt::Key_unknown;  // Key_unknown: none
@@ -57,11 +57,11 @@ struct CommandLook {
     const char* icon = nullptr;  // the theme's name for it
     // The style's icon where the theme has none; without it the theme's alone.
     std::optional<QStyle::StandardPixmap> fallback = std::nullopt;
-    Toggle toggle = Toggle::kNone;
+    CommandToggle toggle = CommandToggle::kNone;
     const char* tool_tip = nullptr;  // when it says more than the text
 };
 
-// Every command's look, in the order of Command.
+// Every command's look, in the order of FrameCommand.
 std::span<const CommandLook> CommandTable();
 
 // A theme's icon, or the style's where the theme has none.
@@ -71,7 +71,9 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback);
 class FrameActions {
 public:
     explicit FrameActions(QWidget& owner);
-    QAction* operator[](Command command) const { return actions_[static_cast<size_t>(command)]; }
+    QAction* operator[](FrameCommand command) const {
+        return actions_[static_cast<size_t>(command)];
+    }
 
 private:
     std::array<QAction*, kCommandCount> actions_{};

@@ -95,18 +95,18 @@ bool ListLoader::AcceptsName(std::string_view name) const {
     return MatchesFileTypes(name, extensions_);
 }
 
-FrameWalk ListLoader::WalkFrames() const {
+BatchWalk ListLoader::WalkFrames() const {
     std::vector<int32_t> ids;
     for (const ListColumn& column : settings_.columns) {
         ids.push_back(column.id);
     }
-    return settings_.problems_only || AnyScanDependent(ids) ? FrameWalk::kWalk
-                                                            : FrameWalk::kHeadersOnly;
+    return settings_.problems_only || AnyScanDependent(ids) ? BatchWalk::kWalk
+                                                            : BatchWalk::kHeadersOnly;
 }
 
 // --- filling ----------------------------------------------------------------
 
-bool ListLoader::Fill(const std::string& folder, ReadDepth depth) {
+bool ListLoader::Fill(const std::string& folder, ListReadDepth depth) {
     Log("CVandrelList::OnFill");
     Log([&] { return "Filling ListView with contents of folder : " + folder; });
     watch_.Close();
@@ -142,7 +142,7 @@ bool ListLoader::Fill(const std::string& folder, ReadDepth depth) {
     folder_ = folder;
     watch_.Open(
         folder, [this](std::string_view name) { return AcceptsName(name); }, *files);
-    SendBatch(AllRows(model_), depth == ReadDepth::kEveryFrame ? 0 : settings_.frame_limit,
+    SendBatch(AllRows(model_), depth == ListReadDepth::kEveryFrame ? 0 : settings_.frame_limit,
               WalkFrames());
     return true;
 }
@@ -179,7 +179,7 @@ void ListLoader::ShowFramesText(int frames) {
                                                   : tr("Reading at most %1 frames").arg(frames));
 }
 
-void ListLoader::SendBatch(const std::vector<int>& rows, int frames, FrameWalk walk) {
+void ListLoader::SendBatch(const std::vector<int>& rows, int frames, BatchWalk walk) {
     ListJobBatch jobs;
     jobs.reserve(rows.size());
     for (int row : rows) {
@@ -244,7 +244,7 @@ bool ListLoader::ReadInFull(const std::vector<int>& rows) {
     if (partial.empty()) {
         return false;
     }
-    SendBatch(partial, 0, FrameWalk::kWalk);
+    SendBatch(partial, 0, BatchWalk::kWalk);
     return true;
 }
 

@@ -37,7 +37,7 @@ public:
     // Lists the folder's files whose names pass the file types and has them
     // read. False when the folder cannot be read: the rows are gone then and
     // empty_reason() says why.
-    bool Fill(const std::string& folder, ReadDepth depth);
+    bool Fill(const std::string& folder, ListReadDepth depth);
     // Lists exactly these files, whatever their names.
     void FilesGiven(std::vector<std::string> paths);
     // Sends the given rows read only in part for a full read; false when
@@ -56,7 +56,7 @@ public:
     bool AcceptsName(std::string_view name) const;
     // Whether scans walk the frames: for a shown column that needs it, and
     // for the problems filter, which needs the findings of the walk.
-    FrameWalk WalkFrames() const;
+    BatchWalk WalkFrames() const;
     // The folder shown; empty for files given by name.
     const std::string& folder() const { return folder_; }
     // Why the list is empty, when it is not for want of files.
@@ -72,7 +72,7 @@ signals:
 
 private:
     void ClearFolder(const QString& why);
-    void SendBatch(const std::vector<int>& rows, int frames, FrameWalk walk);
+    void SendBatch(const std::vector<int>& rows, int frames, BatchWalk walk);
     void OnResult(ListResult& result);
     void AllDone();
 

@@ -27,13 +27,13 @@ void ListScanner::StopWorker() {
     }
 }
 
-void ListScanner::Send(ListJobBatch jobs, int frames, FrameWalk walk) {
+void ListScanner::Send(ListJobBatch jobs, int frames, BatchWalk walk) {
     AssertUiThread();
     ++batch_tag_;
     if (!jobs.empty()) {
         Announce(details_paused_ ? ListBusy::kPaused : ListBusy::kScanning);
     }
-    const BatchParam batch{frames, batch_tag_, walk == FrameWalk::kHeadersOnly};
+    const BatchParam batch{frames, batch_tag_, walk == BatchWalk::kHeadersOnly};
     worker_->Post(Message(kMsgProcessBatch, batch.Encode(), std::move(jobs)));
 }
 

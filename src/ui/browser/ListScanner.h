@@ -29,7 +29,7 @@ public:
     // Replaces whatever was sent before: results of earlier batches are
     // dropped from now on. An empty batch leaves the list idle. `frames` is
     // how many each file's scan reads, 0 for all.
-    void Send(ListJobBatch jobs, int frames, FrameWalk walk);
+    void Send(ListJobBatch jobs, int frames, BatchWalk walk);
     // Makes the worker drop what it has (a refill, Esc); the list is idle then.
     void Interrupt();
     // Drops the results still on their way, as when the rows went.

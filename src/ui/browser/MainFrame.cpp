@@ -109,7 +109,8 @@ void ViewLogFile(QWidget* parent) {
 
 CMainFrame::CMainFrame()
     : view_(new CVandrelView(*this, this)), actions_(*this),
-      favourites_(*this, *view_, actions_[Command::kAddFavourite], actions_[Command::kOrganize]),
+      favourites_(*this, *view_, actions_[FrameCommand::kAddFavourite],
+                  actions_[FrameCommand::kOrganize]),
       placement_(*this) {
     setWindowTitle(QStringLiteral("Vandrel"));
     setCentralWidget(view_);
@@ -134,7 +135,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::LoadSettings(const SettingsStore& settings) {
     favourites_.favourites().Load(settings);
     view_->LoadSettings(settings);
-    actions_[Command::kProblemsOnly]->setChecked(view_->list().settings().problems_only);
+    actions_[FrameCommand::kProblemsOnly]->setChecked(view_->list().settings().problems_only);
     placement_.Load(settings);
     // Each run starts with a fresh log, which the stored switch lets the
     // lines into or not.
@@ -142,7 +143,7 @@ void CMainFrame::LoadSettings(const SettingsStore& settings) {
     GlobalSettings global;
     LoadSettingKeys(settings, "global", kGlobalKeys, global);
     SetLogging(global.logging);
-    actions_[Command::kLogging]->setChecked(global.logging);
+    actions_[FrameCommand::kLogging]->setChecked(global.logging);
 
     cache_scope_.reset();
     cache_ = std::make_unique<CDataCache>(DefaultCacheFilePath());
@@ -213,9 +214,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::ConnectCommands() {
     for (const CommandLook& look : CommandTable()) {
         QAction* action = actions_[look.command];
-        const Command command = look.command;
+        const FrameCommand command = look.command;
         // A switch also runs when it is set from the settings.
-        if (look.toggle != Toggle::kNone) {
+        if (look.toggle != CommandToggle::kNone) {
             connect(action, &QAction::toggled, this,
                     [this, command](bool checked) { Run(command, checked); });
         } else {
@@ -228,60 +229,60 @@ void CMainFrame::ConnectCommands() {
     connect(focus_next, &QShortcut::activated, this, [this] { view_->FocusSwitch(); });
     auto* focus_previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Backtab), this);
     connect(focus_previous, &QShortcut::activated, this, [this] { view_->FocusSwitch(); });
-    addAction(actions_[Command::kStop]);
+    addAction(actions_[FrameCommand::kStop]);
 }
 
-void CMainFrame::Run(Command command, bool checked) {
+void CMainFrame::Run(FrameCommand command, bool checked) {
     CVandrelList& list = view_->list();
     switch (command) {
-    case Command::kExport:
+    case FrameCommand::kExport:
         return list.ExportRequest();
-    case Command::kExit:
+    case FrameCommand::kExit:
         close();
         return;
-    case Command::kCut:
+    case FrameCommand::kCut:
         return Edit(*view_, EditCommand::kCut);
-    case Command::kCopy:
+    case FrameCommand::kCopy:
         return Edit(*view_, EditCommand::kCopy);
-    case Command::kPaste:
+    case FrameCommand::kPaste:
         return Edit(*view_, EditCommand::kPaste);
-    case Command::kDelete:
+    case FrameCommand::kDelete:
         return list.actions().MoveSelectedToTrash();
-    case Command::kRename:
+    case FrameCommand::kRename:
         return list.actions().RenameRequest();
-    case Command::kSelectAll:
+    case FrameCommand::kSelectAll:
         return list.selectAll();
-    case Command::kSelectNone:
+    case FrameCommand::kSelectNone:
         return list.clearSelection();
-    case Command::kShowToolbar:
-    case Command::kShowAnimation:
-    case Command::kShowStatusBar:
+    case FrameCommand::kShowToolbar:
+    case FrameCommand::kShowAnimation:
+    case FrameCommand::kShowStatusBar:
         return;  // each bar follows its switch itself
-    case Command::kRefresh:
-        return view_->RefreshRequest(ReadDepth::kFrameLimit);
-    case Command::kCompleteScan:
-        return view_->RefreshRequest(ReadDepth::kEveryFrame);
-    case Command::kProblemsOnly:
+    case FrameCommand::kRefresh:
+        return view_->RefreshRequest(ListReadDepth::kFrameLimit);
+    case FrameCommand::kCompleteScan:
+        return view_->RefreshRequest(ListReadDepth::kEveryFrame);
+    case FrameCommand::kProblemsOnly:
         return list.SetProblemsOnly(checked);
-    case Command::kAddFavourite:
+    case FrameCommand::kAddFavourite:
         return favourites_.AddCurrent();
-    case Command::kOrganize:
+    case FrameCommand::kOrganize:
         return favourites_.Organize();
-    case Command::kSettings:
+    case FrameCommand::kSettings:
         return OpenSettings(0);
-    case Command::kAbout:
+    case FrameCommand::kAbout:
         return ShowAbout(this);
-    case Command::kDocumentation:
+    case FrameCommand::kDocumentation:
         return OpenUserGuide(this);
-    case Command::kViewLog:
+    case FrameCommand::kViewLog:
         return ViewLogFile(this);
-    case Command::kLogging:
+    case FrameCommand::kLogging:
         return SetLogging(checked);
-    case Command::kViewCache:
+    case FrameCommand::kViewCache:
         return;  // nothing to show yet
-    case Command::kPause:
+    case FrameCommand::kPause:
         return list.loader().scanner().TogglePause();
-    case Command::kStop:
+    case FrameCommand::kStop:
         return list.loader().scanner().StopLoading();
     }
 }
@@ -289,37 +290,38 @@ void CMainFrame::Run(Command command, bool checked) {
 // --- menus, toolbar, status bar ---------------------------------------------
 
 void CMainFrame::CreateMenus() {
-    const auto add = [this](QMenu* menu, std::initializer_list<Command> commands) {
-        for (Command command : commands) {
+    const auto add = [this](QMenu* menu, std::initializer_list<FrameCommand> commands) {
+        for (FrameCommand command : commands) {
             menu->addAction(actions_[command]);
         }
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    add(file, {Command::kExport});
+    add(file, {FrameCommand::kExport});
     file->addSeparator();
-    add(file, {Command::kExit});
+    add(file, {FrameCommand::kExit});
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    add(edit, {Command::kCut, Command::kCopy, Command::kPaste});
+    add(edit, {FrameCommand::kCut, FrameCommand::kCopy, FrameCommand::kPaste});
     edit->addSeparator();
-    add(edit, {Command::kDelete, Command::kRename});
+    add(edit, {FrameCommand::kDelete, FrameCommand::kRename});
     edit->addSeparator();
-    add(edit, {Command::kSelectAll, Command::kSelectNone});
+    add(edit, {FrameCommand::kSelectAll, FrameCommand::kSelectNone});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    add(view, {Command::kShowToolbar, Command::kShowAnimation, Command::kShowStatusBar});
+    add(view,
+        {FrameCommand::kShowToolbar, FrameCommand::kShowAnimation, FrameCommand::kShowStatusBar});
     view->addSeparator();
-    add(view, {Command::kRefresh, Command::kCompleteScan});
+    add(view, {FrameCommand::kRefresh, FrameCommand::kCompleteScan});
     view->addSeparator();
-    add(view, {Command::kProblemsOnly});
+    add(view, {FrameCommand::kProblemsOnly});
 
     menuBar()->addMenu(favourites_.menu());
     favourites_.Rebuild();
 
-    add(menuBar()->addMenu(tr("&Options")), {Command::kSettings});
-    add(menuBar()->addMenu(tr("&Help")), {Command::kAbout, Command::kDocumentation});
+    add(menuBar()->addMenu(tr("&Options")), {FrameCommand::kSettings});
+    add(menuBar()->addMenu(tr("&Help")), {FrameCommand::kAbout, FrameCommand::kDocumentation});
     add(menuBar()->addMenu(tr("&Debug")),
-        {Command::kViewLog, Command::kLogging, Command::kViewCache});
+        {FrameCommand::kViewLog, FrameCommand::kLogging, FrameCommand::kViewCache});
 }
 
 void CMainFrame::CreateToolBars() {
@@ -327,26 +329,27 @@ void CMainFrame::CreateToolBars() {
     tool_bar->setObjectName(QStringLiteral("toolbar"));
     tool_bar->setMovable(false);
     tool_bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const auto add = [&](std::initializer_list<Command> commands) {
-        for (Command command : commands) {
+    const auto add = [&](std::initializer_list<FrameCommand> commands) {
+        for (FrameCommand command : commands) {
             tool_bar->addAction(actions_[command]);
         }
         tool_bar->addSeparator();
     };
-    add({Command::kExport});
-    add({Command::kCut, Command::kCopy, Command::kPaste});
-    add({Command::kRefresh, Command::kCompleteScan, Command::kPause, Command::kStop});
-    add({Command::kProblemsOnly});
+    add({FrameCommand::kExport});
+    add({FrameCommand::kCut, FrameCommand::kCopy, FrameCommand::kPaste});
+    add({FrameCommand::kRefresh, FrameCommand::kCompleteScan, FrameCommand::kPause,
+         FrameCommand::kStop});
+    add({FrameCommand::kProblemsOnly});
     // The favourite button's arrow opens the favourites, right below it.
     auto* favourite_button = new QToolButton(tool_bar);
-    favourite_button->setDefaultAction(actions_[Command::kAddFavourite]);
+    favourite_button->setDefaultAction(actions_[FrameCommand::kAddFavourite]);
     favourite_button->setText(tr("Add Favourite"));
     favourite_button->setMenu(favourites_.menu());
     favourite_button->setPopupMode(QToolButton::MenuButtonPopup);
     favourite_button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     tool_bar->addWidget(favourite_button);
-    add({Command::kSettings});
-    tool_bar->addAction(actions_[Command::kAbout]);
+    add({FrameCommand::kSettings});
+    tool_bar->addAction(actions_[FrameCommand::kAbout]);
 
     QToolBar* animation_bar = addToolBar(tr("Animation"));
     animation_bar->setObjectName(QStringLiteral("animation"));
@@ -354,8 +357,9 @@ void CMainFrame::CreateToolBars() {
     busy_indicator_ = new BusyIndicator(animation_bar);
     animation_bar->addWidget(busy_indicator_);
 
-    connect(actions_[Command::kShowToolbar], &QAction::toggled, tool_bar, &QWidget::setVisible);
-    connect(actions_[Command::kShowAnimation], &QAction::toggled, animation_bar,
+    connect(actions_[FrameCommand::kShowToolbar], &QAction::toggled, tool_bar,
+            &QWidget::setVisible);
+    connect(actions_[FrameCommand::kShowAnimation], &QAction::toggled, animation_bar,
             &QWidget::setVisible);
 }
 
@@ -375,7 +379,7 @@ void CMainFrame::CreateStatusBar() {
         }
     }
     panes_[0]->setText(tr("Ready"));
-    connect(actions_[Command::kShowStatusBar], &QAction::toggled, statusBar(),
+    connect(actions_[FrameCommand::kShowStatusBar], &QAction::toggled, statusBar(),
             &QWidget::setVisible);
 }
 
@@ -387,7 +391,7 @@ void CMainFrame::SetStatusText(int pane, const QString& text) {
 
 void CMainFrame::SetBusyState(ListBusy state) {
     busy_indicator_->SetRunning(state == ListBusy::kScanning || state == ListBusy::kResumed);
-    QAction* pause = actions_[Command::kPause];
+    QAction* pause = actions_[FrameCommand::kPause];
     pause->setEnabled(state != ListBusy::kIdle);
     const bool paused = state == ListBusy::kPaused;
     pause->setText(paused ? tr("Resume") : tr("Pause"));

@@ -58,7 +58,7 @@ private:
     // Every command runs Run; the keys without a menu entry are made here.
     void ConnectCommands();
     // What a command does; `checked` is a switch's new state.
-    void Run(Command command, bool checked);
+    void Run(FrameCommand command, bool checked);
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();

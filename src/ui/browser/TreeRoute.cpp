@@ -48,7 +48,7 @@ bool IsUnder(const std::string& path, const std::string& folder) {
 }
 
 TreeRoute RouteTo(std::string_view given_path, const std::string& root, const std::string& home,
-                  const IsFolder& is_folder) {
+                  const FolderTest& is_folder) {
     const bool has_home = !home.empty();
     const bool home_bound = has_home && is_folder(home);
     if (has_home && !home_bound) {

@@ -41,12 +41,12 @@ struct TreeRoute {
     bool try_encoded = false;
 };
 
-using IsFolder = std::function<bool(const std::string& path)>;
+using FolderTest = std::function<bool(const std::string& path)>;
 
 // The route to `path` in a tree whose root is the folder `root` and whose
 // "Home" item is the folder `home` (empty when the tree has none). Paths keep
 // their case: file names differ by case alone.
 TreeRoute RouteTo(std::string_view path, const std::string& root, const std::string& home,
-                  const IsFolder& is_folder);
+                  const FolderTest& is_folder);
 
 }  // namespace vandrel

@@ -114,7 +114,7 @@ void CVandrelList::PagesToSettings() {
     }
     ApplySettings();
     if (page_data_.changed) {
-        RefreshRequest(ReadDepth::kFrameLimit);
+        RefreshRequest(ListReadDepth::kFrameLimit);
     } else if (settings_.autosize) {
         columns_.StretchFirst();
     }
@@ -135,7 +135,7 @@ void CVandrelList::ApplySettings() {
 
 // --- filling ----------------------------------------------------------------
 
-void CVandrelList::OnFill(const std::string& folder, ReadDepth depth) {
+void CVandrelList::OnFill(const std::string& folder, ListReadDepth depth) {
     std::unordered_set<std::string> selected;
     std::string current;
     const int scroll = verticalScrollBar()->value();
@@ -168,7 +168,7 @@ void CVandrelList::OnFill(const std::string& folder, ReadDepth depth) {
     }
 }
 
-void CVandrelList::RefreshRequest(ReadDepth depth) {
+void CVandrelList::RefreshRequest(ListReadDepth depth) {
     if (!loader_.folder().empty()) {
         OnFill(loader_.folder(), depth);
     }
@@ -193,14 +193,14 @@ void CVandrelList::SetProblemsOnly(bool on) {
         return;
     }
     // Rows read without a walk of their frames have no findings to go by.
-    const FrameWalk walk = loader_.WalkFrames();
+    const BatchWalk walk = loader_.WalkFrames();
     settings_.problems_only = on;
     if (on) {
         columns_.ShowProblems();
     }
     filter_.SetFilter(on ? RowFilter::kProblemsOnly : RowFilter::kAll);
-    if (walk == FrameWalk::kHeadersOnly) {
-        RefreshRequest(ReadDepth::kFrameLimit);
+    if (walk == BatchWalk::kHeadersOnly) {
+        RefreshRequest(ListReadDepth::kFrameLimit);
     } else if (loader_.scanner().busy() == ListBusy::kIdle &&
                model_.done_count() == model_.rowCount()) {
         listener_.StatusText(kPaneMain, SummaryText(TotalsOf(model_, filter_.filter())));

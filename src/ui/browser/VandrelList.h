@@ -41,9 +41,9 @@ public:
 
     // Shows the folder's audio files and has them analysed; a refill of the
     // folder shown keeps the selection, the current row and the scroll.
-    void OnFill(const std::string& folder, ReadDepth depth);
+    void OnFill(const std::string& folder, ListReadDepth depth);
     // Fills again from the current folder (F5; F6 reads every frame).
-    void RefreshRequest(ReadDepth depth);
+    void RefreshRequest(ListReadDepth depth);
     // The export dialog for the folder shown; its choices are kept in the settings.
     void ExportRequest();
     // "Problem files only": hides the rows known clean, and shows the

@@ -97,7 +97,7 @@ void CVandrelView::SaveSettings(SettingsStore& settings) {
 }
 
 void CVandrelView::FolderSelected(const FolderRef& folder) {
-    list_->OnFill(folder.path, ReadDepth::kFrameLimit);
+    list_->OnFill(folder.path, ListReadDepth::kFrameLimit);
 }
 
 void CVandrelView::PostFilesGiven(std::vector<std::string> paths) {
@@ -106,9 +106,9 @@ void CVandrelView::PostFilesGiven(std::vector<std::string> paths) {
     });
 }
 
-void CVandrelView::RefreshRequest(ReadDepth depth) {
+void CVandrelView::RefreshRequest(ListReadDepth depth) {
     const QRect tree_area(tree_->mapToGlobal(QPoint(0, 0)), tree_->size());
-    if (depth == ReadDepth::kFrameLimit && tree_area.contains(QCursor::pos())) {
+    if (depth == ListReadDepth::kFrameLimit && tree_area.contains(QCursor::pos())) {
         tree_->Refresh();
     } else {
         list_->RefreshRequest(depth);
