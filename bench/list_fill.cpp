@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
         QEventLoop loop;
         QObject::connect(&list, &vandrel::CVandrelList::allDone, &loop, &QEventLoop::quit);
         const auto start = std::chrono::steady_clock::now();
-        list.OnFill(argv[1], true, false);
+        list.OnFill(argv[1], vandrel::ListReadDepth::kFrameLimit);
         loop.exec();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rows = list.model()->rowCount();

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
@@ -25,6 +26,7 @@
 #include "support/MpegBuilder.h"
 #include "support/TestFiles.h"
 #include "ui/browser/Favourites.h"
+#include "ui/browser/FrameCommands.h"
 #include "ui/browser/MainFrame.h"
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
@@ -147,18 +149,42 @@ private slots:
         QVERIFY(loaded.entries() == favourites.entries());
     }
 
+    // The commands' actions come from one table: texts, keys, switches.
+    void MakesTheCommandsFromTheirTable() {
+        QWidget owner;
+        const FrameActions actions(owner);
+        QCOMPARE(actions[FrameCommand::kExit]->text(), QString("E&xit"));
+        QCOMPARE(actions[FrameCommand::kExit]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(actions[FrameCommand::kCompleteScan]->statusTip(),
+                 QString("Scan all frames of all files in this folder"));
+        QVERIFY2(actions[FrameCommand::kOrganize]->shortcut().isEmpty(), "Organize has no key");
+        // The list takes its own Del key.
+        QCOMPARE(actions[FrameCommand::kDelete]->shortcutContext(), Qt::WidgetShortcut);
+        QVERIFY2(actions[FrameCommand::kShowToolbar]->isChecked(), "the toolbar starts shown");
+        QVERIFY2(actions[FrameCommand::kProblemsOnly]->isCheckable(), "problems only is a switch");
+        QVERIFY2(!actions[FrameCommand::kProblemsOnly]->isChecked(), "problems only starts off");
+
+        // The frame's Edit menu shows them in its order.
+        CMainFrame frame;
+        frame.LoadSettings(CIniFile(dir_.File("none.ini")));
+        QCOMPARE(MenuTexts(frame.menuBar()->actions().at(1)->menu()),
+                 (QStringList{"Cu&t", "&Copy", "&Paste", "-", "&Delete", "&Rename", "-",
+                              "&Select All", "Select &None"}));
+        frame.PrepareShutdown();
+    }
+
     void ShowsFavouritesInTheMenuAndOrganizesThem() {
         CMainFrame frame;
         frame.LoadSettings(CIniFile(dir_.File("none.ini")));
-        QCOMPARE(MenuTexts(frame.favourites_menu()),
+        QCOMPARE(MenuTexts(frame.favourites_menu().menu()),
                  (QStringList{"&Add Current", "&Organize...", "-", "Empty"}));
-        QVERIFY(!frame.favourites_menu()->actions().back()->isEnabled());
+        QVERIFY(!frame.favourites_menu().menu()->actions().back()->isEnabled());
 
-        frame.favourites().Add({"/a", ""});
-        frame.favourites().Add({"/b", ""});
-        frame.favourites().Add({"/c", ""});
-        frame.RebuildFavouritesMenu();
-        QCOMPARE(MenuTexts(frame.favourites_menu()),
+        frame.favourites_menu().favourites().Add({"/a", ""});
+        frame.favourites_menu().favourites().Add({"/b", ""});
+        frame.favourites_menu().favourites().Add({"/c", ""});
+        frame.favourites_menu().Rebuild();
+        QCOMPARE(MenuTexts(frame.favourites_menu().menu()),
                  (QStringList{"&Add Current", "&Organize...", "-", "/a", "/b", "/c"}));
 
         // Remove two of three in the dialog, and keep the change with OK.
@@ -170,8 +196,8 @@ private slots:
             QTest::keyClick(list, Qt::Key_Delete);
             static_cast<QDialog*>(dialog)->accept();
         });
-        frame.OrganizeFavourites();
-        QCOMPARE(MenuTexts(frame.favourites_menu()),
+        frame.favourites_menu().Organize();
+        QCOMPARE(MenuTexts(frame.favourites_menu().menu()),
                  (QStringList{"&Add Current", "&Organize...", "-", "/b"}));
 
         // Cancel keeps them as they were.
@@ -181,8 +207,8 @@ private slots:
             QTest::keyClick(list, Qt::Key_Delete);
             static_cast<QDialog*>(dialog)->reject();
         });
-        frame.OrganizeFavourites();
-        QCOMPARE(frame.favourites().entries().size(), size_t{1});
+        frame.favourites_menu().Organize();
+        QCOMPARE(frame.favourites_menu().favourites().entries().size(), size_t{1});
         frame.PrepareShutdown();
     }
 
@@ -209,7 +235,7 @@ private slots:
                 action->trigger();
             }
         }
-        frame.view().list().RefreshRequest(false);
+        frame.view().list().RefreshRequest(ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         QCOMPARE(log_text(), text);
         frame.PrepareShutdown();
@@ -244,7 +270,8 @@ private slots:
         CMainFrame frame;
         frame.LoadSettings(huge);
         frame.Start({});
-        QCOMPARE(frame.favourites().entries().size(), size_t{1});  // the one that names a folder
+        QCOMPARE(frame.favourites_menu().favourites().entries().size(),
+                 size_t{1});  // the one that names a folder
         const ListSettings& list = frame.view().list().settings();
         QVERIFY2(list.export_choices.selected.size() <= Catalog().size(), "export choices");
         QVERIFY2(list.columns.size() <= Catalog().size(), "columns");
@@ -259,7 +286,7 @@ private slots:
         negative.SetString("favourites_mru", "mru_label_0", "/music");
         negative.SetInt("list_settings", "frameres", -1);
         frame.LoadSettings(negative);
-        QVERIFY2(frame.favourites().entries().empty(), "favourites");
+        QVERIFY2(frame.favourites_menu().favourites().entries().empty(), "favourites");
         QCOMPARE(list.frame_limit, 1000);  // the default
     }
 

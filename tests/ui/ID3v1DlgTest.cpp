@@ -60,7 +60,7 @@ private:
         }
         list.LoadSettings(CIniFile("none.ini"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), true, false);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QVERIFY2(done.wait(20000), "the list is filled");
         list.selectAll();
     }
@@ -113,7 +113,7 @@ private slots:
             title_shown = qobject_cast<CID3v1Dlg*>(modal)->Field(Id3v1Part::kTitle)->text();
             Answer(modal, Id3v1Part::kAlbum, QStringLiteral("New Album"), true);
         });
-        list.actions().EditTags(true);
+        list.actions().EditTags(TagEditMode::kAllAtOnce);
         QVERIFY2(title_shown.isEmpty(), "titles differ: shown empty");
         for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
             QVERIFY2(RowText(list, name, kSlotAlbum) == QStringLiteral("New Album"),
@@ -140,7 +140,7 @@ private slots:
                 Answer(second, Id3v1Part::kTitle, QStringLiteral("Not this"), false);
             });
         });
-        list.actions().EditTags(false);
+        list.actions().EditTags(TagEditMode::kOneByOne);
         QVERIFY2(captions.size() == 2, "two dialogs: the run ends at Cancel");
         QVERIFY2(RowText(list, "a.mp3", kSlotTitle) == QStringLiteral("Renamed"), "first written");
         QVERIFY2(RowText(list, "b.mp3", kSlotTitle) == QStringLiteral("Song b"), "cancelled kept");

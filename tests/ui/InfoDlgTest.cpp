@@ -236,7 +236,7 @@ private slots:
         CMainFrame frame;
         frame.LoadSettings(CIniFile(dir_.File("none.ini")));
         CVandrelView& view = frame.view();
-        const ListScanner& scanner = view.list().scanner();
+        const ListScanner& scanner = view.list().loader().scanner();
 
         view.OpenDetails(path);
         view.OpenDetails(path);

@@ -70,8 +70,9 @@ QString Text(CVandrelList& list, int row, int slot) {
 // The names of the rows the view shows, in their order.
 QStringList ViewNames(CVandrelList& list) {
     std::vector<int> rows;
-    for (int row = 0; row < list.model()->rowCount(); ++row) {
-        rows.push_back(list.ModelRow(list.model()->index(row, 0)));
+    const auto* shown = qobject_cast<const ListFilter*>(list.model());
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        rows.push_back(shown->ModelRow(shown->index(row, 0)));
     }
     return NamesOf(list, rows);
 }
@@ -109,7 +110,7 @@ private:
     // Fills the list from the folder and waits until every file is done.
     static bool FillAndWait(CVandrelList& list, const std::string& folder) {
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(folder, true, false);
+        list.OnFill(folder, ListReadDepth::kFrameLimit);
         return done.wait(20000);
     }
     // Loads the settings (none by default), then fills the list from the folder.
@@ -121,8 +122,8 @@ private:
     // The folder check, once the list has taken in what it scanned for it.
     static bool CheckAndWait(CVandrelList& list) {
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.CheckFolder();
-        return list.busy_state() == ListBusy::kIdle || done.wait(20000);
+        list.loader().CheckFolder();
+        return list.loader().scanner().busy() == ListBusy::kIdle || done.wait(20000);
     }
     void ClickHeader(CVandrelList& list, int32_t attribute) {
         emit list.horizontalHeader()->sectionClicked(list.model_data().ColumnOf(attribute));
@@ -176,7 +177,7 @@ private slots:
                  "the second row shown is not shaded");
 
         // Select All takes the rows shown; a sort keeps the others hidden.
-        list.SelectRequest(true);
+        list.selectAll();
         QCOMPARE(NamesOf(list, list.SelectedRows()), (QStringList{"broken.mp3", "damaged.mp3"}));
         ClickHeader(list, 0);
         QCOMPARE(ViewNames(list), (QStringList{"damaged.mp3", "broken.mp3"}));
@@ -184,7 +185,7 @@ private slots:
 
         // A refill shows every row until its result finds it clean.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), true, false);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QCOMPARE(ViewNames(list), all);
         QVERIFY(done.wait(20000));
         QCOMPARE(ViewNames(list), (QStringList{"broken.mp3", "damaged.mp3"}));
@@ -217,7 +218,7 @@ private slots:
         QCOMPARE(Bitrates(list), ascending);
         // So does a sort chosen while the results come in.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), true, false);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         ClickHeader(list, 0);
         ClickHeader(list, 2);
         QVERIFY(done.wait(20000));
@@ -234,13 +235,13 @@ private slots:
             made->texts[kSlotEncoder] = "changed";
             return made;
         };
-        const auto tag = list.scanner().batch_tag();
-        QtMessageTarget& target = list.scanner().target();
+        const auto tag = list.loader().scanner().batch_tag();
+        QtMessageTarget& target = list.loader().scanner().target();
         target.Post(Message(kMsgItemDone, ItemDoneParam{uint16_t(tag - 1)}.Encode(), result()));
-        QCoreApplication::sendPostedEvents(&list.scanner());
+        QCoreApplication::sendPostedEvents(&list.loader().scanner());
         QCOMPARE(Text(list, 0, kSlotEncoder), QString("Lame 3.100"));
         target.Post(Message(kMsgItemDone, ItemDoneParam{tag}.Encode(), result()));
-        QCoreApplication::sendPostedEvents(&list.scanner());
+        QCoreApplication::sendPostedEvents(&list.loader().scanner());
         QCOMPARE(Text(list, 0, kSlotEncoder), QString("changed"));
     }
 
@@ -250,7 +251,7 @@ private slots:
         // Upper case, and a last extension without its ";": "skip.mp3.bak"
         // and "noext" stay out.
         list.LoadSettings(ListSettingsWith({{"filetypes", ".MP2;.Mp3"}}));
-        QVERIFY(!list.AcceptsName("x.mpc"));
+        QVERIFY(!list.loader().AcceptsName("x.mpc"));
         QVERIFY(FillAndWait(list, dir_.path()));
         QCOMPARE(ShownNames(list),
                  (QStringList{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2"}));
@@ -313,21 +314,21 @@ private slots:
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.File("album")));
         fs::rename(dir_.File("album"), dir_.File("moved"));
-        list.CheckFolder();
+        list.loader().CheckFolder();
         QCOMPARE(list.model_data().rowCount(), 0);
         QCOMPARE(listener.panes[kPaneMain], QString("The folder is no longer there"));
-        list.RefreshRequest(false);
+        list.RefreshRequest(ListReadDepth::kFrameLimit);
         QCOMPARE(listener.panes[kPaneMain], QString("Folder not found"));
         // Back again, F5 finds it; an empty folder says so.
         fs::rename(dir_.File("moved"), dir_.File("album"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.RefreshRequest(false);
+        list.RefreshRequest(ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         QCOMPARE(list.model_data().rowCount(), 1);
         fs::create_directory(dir_.File("empty"));
-        list.OnFill(dir_.File("empty"), true, false);
+        list.OnFill(dir_.File("empty"), ListReadDepth::kFrameLimit);
         QCOMPARE(listener.panes[kPaneMain], QString("0 files, 0.0 MB, 0.0 kbps"));
-        QCOMPARE(list.busy_state(), ListBusy::kIdle);
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kIdle);
     }
 
     void APauseEndsWithTheScanItHeld() {
@@ -337,17 +338,17 @@ private slots:
         CVandrelList list(listener);
         list.LoadSettings(CIniFile("none.ini"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), true, false);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         // Pause is pressed while the last results are on their way: two
         // files, three messages each.
-        while (list.scanner().target().waiting() < 6) {
+        while (list.loader().scanner().target().waiting() < 6) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        list.TogglePause();
-        QCOMPARE(list.busy_state(), ListBusy::kPaused);
+        list.loader().scanner().TogglePause();
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kPaused);
         QVERIFY(done.wait(20000));
-        QCOMPARE(list.busy_state(), ListBusy::kIdle);
-        QVERIFY(!list.scanner().held());
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kIdle);
+        QVERIFY(!list.loader().scanner().held());
         // The next folder loads without pressing anything.
         QVERIFY(FillAndWait(list, dir_.path()));
         QCOMPARE(list.model_data().rowCount(), 2);
@@ -358,7 +359,7 @@ private slots:
         CVandrelList list(listener);
         QVERIFY(LoadAndFill(list, dir_.path()));
         list.setCurrentIndex(list.model()->index(3, 0));
-        list.RenameRequest();
+        list.actions().RenameRequest();
         auto* editor = list.findChild<QLineEdit*>();
         QVERIFY(editor != nullptr);
         editor->setText("renamed.mp2");
@@ -416,7 +417,7 @@ private slots:
         QCOMPARE(list.horizontalHeader()->length() - list.columnWidth(0), others);
         // ...until the name is down to its least width.
         list.resize(500, 400);
-        QCOMPARE(list.columnWidth(0), CVandrelList::kMinFirstColumnWidth);
+        QCOMPARE(list.columnWidth(0), ListColumns::kMinFirstColumnWidth);
     }
 
     void SaysHowManyFramesTheBatchBeingReadTakes() {
@@ -426,7 +427,7 @@ private slots:
         QCOMPARE(listener.panes[kPaneFrames], QString("Reading at most 50 frames"));
         // A complete scan (F6) reads every frame, whatever the setting.
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.RefreshRequest(true);
+        list.RefreshRequest(ListReadDepth::kEveryFrame);
         QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
         QVERIFY(done.wait(20000));
     }
@@ -436,15 +437,15 @@ private slots:
         CVandrelList list(listener);
         list.LoadSettings(ListSettingsWith({{"frameres", "50"}, {"readallinitial", "1"}}));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.OnFill(dir_.path(), true, false);
+        list.OnFill(dir_.path(), ListReadDepth::kFrameLimit);
         QVERIFY(done.wait(20000));
         // The first pass read at most 50 frames...
         QCOMPARE(Text(list, 1, kSlotFrames), QString("50+"));
-        QCOMPARE(list.busy_state(), ListBusy::kScanning);
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kScanning);
         // ...the second reads the rest.
         QVERIFY(done.wait(20000));
         QCOMPARE(Text(list, 1, kSlotFrames), QString("117"));
-        QCOMPARE(list.busy_state(), ListBusy::kIdle);
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kIdle);
     }
 
     void ListsFilesGivenByName() {
@@ -452,12 +453,13 @@ private slots:
         CVandrelList list(listener);
         list.LoadSettings(CIniFile("none.ini"));
         QSignalSpy done(&list, &CVandrelList::allDone);
-        list.FilesGiven({dir_.File("c.mp2"), dir_.File("noext"), dir_.File("missing.mp3")});
+        list.loader().FilesGiven(
+            {dir_.File("c.mp2"), dir_.File("noext"), dir_.File("missing.mp3")});
         QVERIFY(done.wait(20000));
         // Named files are taken whatever their name; a missing one says so.
         QCOMPARE(ShownNames(list), (QStringList{"c.mp2", "missing.mp3", "noext"}));
         QCOMPARE(Text(list, 1, kSlotProblems), QString("No such file or directory"));
-        QVERIFY(list.current_folder().empty());
+        QVERIFY(list.loader().folder().empty());
     }
 
     void ListsOddFilesAndSaysWhyThoseWithoutAudioAreNotAnalysed() {
@@ -495,7 +497,7 @@ private slots:
                  QString("4,294,967,295+"));
         QCOMPARE(model.data(model.index(0, model.ColumnOf(9)), Qt::DisplayRole).toString(),
                  QString("156"));
-        QCOMPARE(list.busy_state(), ListBusy::kIdle);
+        QCOMPARE(list.loader().scanner().busy(), ListBusy::kIdle);
 
         // Those no file kind opens say why under Problems, as vandrel-scan
         // does, and "--" where the analysis would be.

@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -12,6 +13,7 @@
 #include "store/IniFile.h"
 #include "support/TestFiles.h"
 #include "ui/browser/IdList.h"
+#include "ui/browser/TreeRoute.h"
 #include "ui/browser/VandrelTree.h"
 
 namespace vandrel {
@@ -241,6 +243,44 @@ private slots:
         chosen.start_folder = other_;
         tree_->set_settings(chosen);
         QCOMPARE(saved_start(), other_);
+    }
+
+    // The route to a path is found without the tree's widgets: from the root
+    // or the "Home" item, by the steps below it.
+    void routeToAFolderComesFromItsPathAlone() {
+        const std::set<std::string> folders{"/", "/home/u", "/home/u/Music", "/srv", "/srv/a b"};
+        const FolderTest is_folder = [&](const std::string& path) {
+            return folders.count(path) > 0;
+        };
+        const auto route = [&](std::string_view path, const std::string& home = "/home/u") {
+            return RouteTo(path, "/", home, is_folder);
+        };
+        using Start = TreeRoute::Start;
+        // "/" is the root itself, and so is nothing else to try.
+        QCOMPARE(route("/").start, Start::kRoot);
+        QCOMPARE(route("/").steps, std::optional<IdList>(ListOf({})));
+        QVERIFY2(!route("/").try_encoded, "no id list tried for the root");
+        // Inside the home folder: through "Home", a trailing "/" dropped.
+        QCOMPARE(route("/home/u/Music/").start, Start::kHome);
+        QCOMPARE(route("/home/u/Music/").steps, std::optional<IdList>(ListOf({"Music"})));
+        QVERIFY2(route("/home/u/Music/").try_encoded, "the id list is tried when a step fails");
+        QCOMPARE(route("/home/u").steps, std::optional<IdList>(ListOf({})));
+        QVERIFY2(!route("/home/u").try_encoded, "no id list tried for the home item");
+        // Elsewhere from the root, ".." taken back.
+        QCOMPARE(route("/srv/x/../a b").start, Start::kRoot);
+        QCOMPARE(route("/srv/x/../a b").steps, std::optional<IdList>(ListOf({"srv", "a b"})));
+        // No folder there: no steps, the id list is next.
+        QCOMPARE(route("/srv/gone").steps, std::nullopt);
+        QVERIFY2(route("/srv/gone").try_encoded, "the id list is tried for a missing folder");
+        // A home folder that is gone leads nowhere, and an empty path neither.
+        QCOMPARE(route("/home/gone/Music", "/home/gone").start, Start::kHome);
+        QCOMPARE(route("/home/gone/Music", "/home/gone").steps, std::nullopt);
+        QVERIFY2(!route("/home/gone/Music", "/home/gone").try_encoded, "home gone: nothing tried");
+        QCOMPARE(route("").steps, std::nullopt);
+        QVERIFY2(!route("").try_encoded, "empty path: nothing tried");
+        // A tree without "Home" goes from the root all the way.
+        QCOMPARE(route("/home/u/Music", "").steps,
+                 std::optional<IdList>(ListOf({"home", "u", "Music"})));
     }
 
     void beginExpandGoesByThePathElseByTheEncodedIdList() {

@@ -28,6 +28,14 @@ public:
 // state), as the numbers the frame's request carries.
 enum class ListBusy : int { kIdle = 0, kScanning = 1, kPaused = 2, kResumed = 3 };
 
+// How much of each file the list's scans read: as many frames as the
+// settings say, or every frame (F6, "Complete Scan").
+enum class ListReadDepth { kFrameLimit, kEveryFrame };
+
+// Whether a scan walks the frames (for the findings and the columns that
+// need it) or reads only the headers and tags.
+enum class BatchWalk { kHeadersOnly, kWalk };
+
 // Where the file list sends what the frame shows and what the view opens.
 class ListListener {
 public:

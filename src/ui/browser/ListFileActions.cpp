@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -15,11 +17,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include "engine/media/FileTypes.h"
 #include "engine/media/MediaFileInterface.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/FileAnalysis.h"
 #include "store/Log.h"
-#include "ui/browser/VandrelList.h"
 #include "ui/common/PathText.h"
 #include "ui/tools/AppendDlg.h"
 #include "ui/tools/ID3v1Dlg.h"
@@ -37,15 +39,32 @@ const char* const kKdeCutSelection = "application/x-kde-cutselection";
 // The columns page of the settings sheet.
 constexpr int kColumnsPage = 2;
 
+// The model row of an index of the view, which shows the rows through a filter.
+int ModelRowOf(const QModelIndex& index) {
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model());
+    return proxy != nullptr ? proxy->mapToSource(index).row() : index.row();
+}
+
 }  // namespace
 
-ListFileActions::ListFileActions(CVandrelList& list) : QObject(&list), list_(list) {
-    list.installEventFilter(this);
-    list.viewport()->installEventFilter(this);
+ListFileActions::ListFileActions(QAbstractItemView& view, ListActionParts parts)
+    : QObject(&view), view_(view), model_(parts.model), watch_(parts.watch),
+      listener_(parts.listener), selected_rows_(std::move(parts.selected_rows)),
+      settings_(parts.settings), folder_(parts.folder) {
+    view.installEventFilter(this);
+    view.viewport()->installEventFilter(this);
+}
+
+bool ListFileActions::Editing() const {
+    // Only the name can be edited, and the view holds the editor of its cell
+    // while it is open.
+    const QModelIndex current = view_.currentIndex();
+    return current.isValid() &&
+           view_.indexWidget(current.siblingAtColumn(model_.ColumnOf(0))) != nullptr;
 }
 
 bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
-    const bool on_rows = watched == list_.viewport();
+    const bool on_rows = watched == view_.viewport();
     switch (event->type()) {
     case QEvent::ContextMenu:
         if (on_rows) {
@@ -57,10 +76,10 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
         if (on_rows) {
             // A double click beside the rows does nothing.
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            const QModelIndex index = list_.indexAt(mouse->position().toPoint());
+            const QModelIndex index = view_.indexAt(mouse->position().toPoint());
             if (index.isValid()) {
                 Log("CVandrelList::OnLVDblClk");
-                OpenDetails(list_.ModelRow(index));
+                OpenDetails(ModelRowOf(index));
             }
             return true;
         }
@@ -68,23 +87,22 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (watched == &list_ && enter && key->modifiers() == Qt::ControlModifier &&
-            !list_.editing()) {
+        if (watched == &view_ && enter && key->modifiers() == Qt::ControlModifier && !Editing()) {
             OpenTagViewer();
             return true;
         }
-        if (watched != &list_ || key->modifiers() != Qt::NoModifier) {
+        if (watched != &view_ || key->modifiers() != Qt::NoModifier) {
             break;
         }
-        if (key->key() == Qt::Key_Delete && !list_.editing()) {
+        if (key->key() == Qt::Key_Delete && !Editing()) {
             MoveSelectedToTrash();
             return true;
         }
-        if (enter && list_.editing()) {
+        if (enter && Editing()) {
             return true;  // the Return that confirms a rename comes up from the editor
         }
-        if (enter && list_.currentIndex().isValid()) {
-            OpenDetails(list_.ModelRow(list_.currentIndex()));
+        if (enter && view_.currentIndex().isValid()) {
+            OpenDetails(ModelRowOf(view_.currentIndex()));
             return true;
         }
         break;
@@ -94,9 +112,11 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Drop:
         if (on_rows) {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (drop->source() != &list_ && AcceptsDrop(drop->mimeData())) {
+            if (drop->source() != &view_ && AcceptsDrop(drop->mimeData())) {
                 if (event->type() == QEvent::Drop) {
-                    CopyFilesHere(drop->mimeData()->urls(), drop->dropAction() == Qt::MoveAction);
+                    CopyFilesHere(drop->mimeData()->urls(), drop->dropAction() == Qt::MoveAction
+                                                                ? FileTransfer::kMove
+                                                                : FileTransfer::kCopy);
                 }
                 drop->acceptProposedAction();
             }
@@ -109,14 +129,29 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void ListFileActions::ShowSelectionStatus() {
+    const std::vector<int> rows = selected_rows_();
+    QString text;
+    if (rows.size() == 1 && model_.Row(rows.front()).refused) {
+        const std::string_view reason = model_.Row(rows.front()).texts[kSlotProblems];
+        text = tr("This file cannot be analysed: %1")
+                   .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+    }
+    // The worker's own texts are left alone.
+    if (!text.isEmpty() || showing_refusal_) {
+        listener_.StatusText(kPaneWorker, text);
+    }
+    showing_refusal_ = !text.isEmpty();
+}
+
 void ListFileActions::ShowContextMenu(const QPoint& global_position) {
-    const std::vector<int> selected = list_.SelectedRows();
+    const std::vector<int> selected = selected_rows_();
     if (selected.empty()) {
         return;
     }
-    const _LVItemData& first = list_.model_data().Row(selected.front());
+    const _LVItemData& first = model_.Row(selected.front());
     const uint64_t first_key = first.key;
-    QMenu menu(&list_);
+    QMenu menu(&view_);
     QAction* details = menu.addAction(tr("&Details"));
     menu.setDefaultAction(details);
     QAction* lame = menu.addAction(tr("&Lame Header"));
@@ -147,54 +182,54 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* chosen = menu.exec(global_position);
     // Results that came in while the menu was open may have moved rows or
     // removed them; the selection follows its rows.
-    const std::vector<int> chosen_rows = list_.SelectedRows();
+    const std::vector<int> chosen_rows = selected_rows_();
     if (chosen == details) {
         for (int row : chosen_rows) {
-            Log([&] { return "Do details: " + list_.model_data().Row(row).path; });
+            Log([&] { return "Do details: " + model_.Row(row).path; });
             OpenDetails(row);
         }
     } else if (chosen == lame) {
         OpenTagViewer();
     } else if (chosen == append || chosen == sync) {
         // Rows may have moved or gone while the menu was open.
-        const int row = list_.model_data().RowOf(first_key);
+        const int row = model_.RowOf(first_key);
         if (row < 0) {
             return;
         }
-        const _LVItemData& entry = list_.model_data().Row(row);
+        const _LVItemData& entry = model_.Row(row);
         if (chosen == sync) {
-            CSyncDlg dialog(entry.path, entry.record.Unpack(), &list_);
+            CSyncDlg dialog(entry.path, entry.record.Unpack(), &view_);
             dialog.exec();
         } else {
-            CAppendDlg dialog(entry.path, std::string(entry.name()), entry.record.Unpack(), &list_);
+            CAppendDlg dialog(entry.path, std::string(entry.name()), entry.record.Unpack(), &view_);
             dialog.exec();
         }
     } else if (chosen == tag || (chosen != nullptr && chosen == tag_multiple)) {
-        EditTags(chosen == tag_multiple);
+        EditTags(chosen == tag_multiple ? TagEditMode::kAllAtOnce : TagEditMode::kOneByOne);
     } else if (chosen == complete) {
-        list_.CompleteScanOfSelection();
+        emit completeScanRequested();
     } else if (chosen == rename) {
-        list_.RenameRequest();
+        RenameRequest();
     } else if (chosen == open || chosen == show) {
         for (int row : chosen_rows) {
-            const QFileInfo info(PathText(list_.model_data().Row(row).path));
+            const QFileInfo info(PathText(model_.Row(row).path));
             QDesktopServices::openUrl(
                 QUrl::fromLocalFile(chosen == open ? info.filePath() : info.absolutePath()));
         }
-        list_.watch().ArmQuickCheck();
+        watch_.ArmQuickCheck();
     }
 }
 
 void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
-    QMenu menu(&list_);
+    QMenu menu(&view_);
     QAction* customize = menu.addAction(tr("&Customize"));
     if (menu.exec(global_position) == customize) {
-        list_.listener().OpenSettings(kColumnsPage);
+        listener_.OpenSettings(kColumnsPage);
     }
 }
 
 int ListFileActions::FeaturesOf(int row) const {
-    const _LVItemData& entry = list_.model_data().Row(row);
+    const _LVItemData& entry = model_.Row(row);
     // A refused file offers nothing: no tool has a record to start from.
     if (entry.refused) {
         return 0;
@@ -208,65 +243,64 @@ int ListFileActions::FeaturesOf(int row) const {
 }
 
 void ListFileActions::OpenDetails(int row) {
-    const _LVItemData& entry = list_.model_data().Row(row);
+    const _LVItemData& entry = model_.Row(row);
     if (entry.refused) {
         const QString reason = QString::fromStdString(std::string(entry.texts[kSlotProblems]));
         QMessageBox::warning(
-            &list_, tr("Vandrel"),
+            &view_, tr("Vandrel"),
             tr("This file cannot be analysed:\n\n\t%1\n\n%2").arg(PathText(entry.path), reason));
         return;
     }
     // A file no kind takes goes on to the dialog, which says why it cannot be shown.
     const int features = FeaturesOf(row);
     if (features != kFeaturesUnknown && (features & kFeatureDetails) == 0) {
-        QMessageBox::warning(&list_, tr("Vandrel"),
+        QMessageBox::warning(&view_, tr("Vandrel"),
                              tr("Details Dialog doesn't (yet) support the media type of the "
                                 "file:\n\n\t%1")
                                  .arg(PathText(entry.path)));
         return;
     }
-    list_.listener().OpenDetails(entry.path);
+    listener_.OpenDetails(entry.path);
 }
 
 void ListFileActions::OpenTagViewer() {
-    const std::vector<int> selected = list_.SelectedRows();
+    const std::vector<int> selected = selected_rows_();
     if (selected.empty()) {
         return;
     }
-    const _LVItemData& entry = list_.model_data().Row(selected.front());
+    const _LVItemData& entry = model_.Row(selected.front());
     const ScanRecord record = entry.record.Unpack();
     if (!entry.done || TagPagesOf(record).empty()) {
         QApplication::beep();  // nothing to show, as the greyed menu entry says
         return;
     }
-    auto* viewer = new CTagDlg(entry.path, record, &list_);
+    auto* viewer = new CTagDlg(entry.path, record, &view_);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     viewer->show();
 }
 
-void ListFileActions::EditTags(bool multiple) {
+void ListFileActions::EditTags(TagEditMode mode) {
     // Keys, not rows: results that come in during the dialogs move rows.
-    ListModel& model = list_.model_data();
     std::vector<uint64_t> keys;
-    for (int row : list_.SelectedRows()) {
+    for (int row : selected_rows_()) {
         if ((FeaturesOf(row) & kFeatureTagEditing) != 0) {
-            keys.push_back(model.Row(row).key);
+            keys.push_back(model_.Row(row).key);
         } else {
-            Log([&] { return "No ID3v1 tag for this kind of file: " + model.Row(row).path; });
+            Log([&] { return "No ID3v1 tag for this kind of file: " + model_.Row(row).path; });
         }
     }
     if (keys.empty()) {
-        QMessageBox::information(&list_, tr("Vandrel"),
+        QMessageBox::information(&view_, tr("Vandrel"),
                                  tr("None of the selected files can have an ID3v1 tag."));
         return;
     }
     const auto fields_of = [&](uint64_t key) {
-        const int row = model.RowOf(key);
-        return row < 0 ? Id3v1Fields{} : FieldsOfRecord(model.Row(row).record.Unpack());
+        const int row = model_.RowOf(key);
+        return row < 0 ? Id3v1Fields{} : FieldsOfRecord(model_.Row(row).record.Unpack());
     };
 
-    CID3v1Dlg dialog(&list_);
-    if (multiple) {
+    CID3v1Dlg dialog(&view_);
+    if (mode == TagEditMode::kAllAtOnce) {
         std::vector<Id3v1Fields> files;
         for (uint64_t key : keys) {
             files.push_back(fields_of(key));
@@ -287,11 +321,11 @@ void ListFileActions::EditTags(bool multiple) {
         }
     } else {
         for (uint64_t key : keys) {
-            const int row = model.RowOf(key);
+            const int row = model_.RowOf(key);
             if (row < 0) {
                 continue;  // the file went while an earlier one was edited
             }
-            dialog.SetValues(fields_of(key), PathText(model.Row(row).path));
+            dialog.SetValues(fields_of(key), PathText(model_.Row(row).path));
             if (dialog.exec() != QDialog::Accepted) {
                 break;  // Cancel ends the whole run
             }
@@ -299,14 +333,12 @@ void ListFileActions::EditTags(bool multiple) {
         }
     }
     // A new title or artist may move rows of a list sorted by it.
-    if (model.order_broken()) {
-        model.RestoreOrder();
-    }
-    list_.viewport()->update();
+    model_.RestoreOrder();
+    view_.viewport()->update();
 }
 
 void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
-    ListModel& model = list_.model_data();
+    ListModel& model = model_;
     int row = model.RowOf(key);
     if (row < 0) {
         return;
@@ -315,14 +347,14 @@ void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
     // Merged values of several files may not fit one of them (a long comment
     // and the file's own track): that file is left as it is.
     if (const auto problem = CheckId3v1Fields(values)) {
-        QMessageBox::warning(&list_, tr("Error"),
+        QMessageBox::warning(&view_, tr("Error"),
                              tr("The tag of this file was not written:\n%1\n\n%2")
                                  .arg(PathText(path), QString::fromStdString(*problem)));
         return;
     }
     const TagWriteResult written = WriteId3v1File(path, values);
     if (!written.ok) {
-        QMessageBox::critical(&list_, tr("Error"), QString::fromStdString(written.message));
+        QMessageBox::critical(&view_, tr("Error"), QString::fromStdString(written.message));
         return;
     }
     row = model.RowOf(key);
@@ -336,7 +368,7 @@ void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
     result.record.id3v1_present = written.id3v1_present;
     result.record.id3v1 = written.id3v1;
     result.record.file_size = SaturatedSize(written.file_size);
-    DescribeRecord(result.record, result.texts, list_.settings().mono_quality);
+    DescribeRecord(result.record, result.texts, settings_.mono_quality);
     // The checks' texts come from the scan, not the record: they stay as the
     // last scan found them until the next one.
     for (int slot : kCheckSlots) {
@@ -347,13 +379,20 @@ void ListFileActions::WriteTag(uint64_t key, const Id3v1Fields& values) {
     model.TakeResult(result);
 }
 
+void ListFileActions::RenameRequest() {
+    const int column = model_.ColumnOf(0);
+    if (view_.currentIndex().isValid() && column >= 0) {
+        view_.edit(view_.currentIndex().siblingAtColumn(column));
+    }
+}
+
 bool ListFileActions::RenameRow(int row, const QString& name) {
     if (name.contains(QLatin1Char('/'))) {
         return false;
     }
     // Paths stay bytes: the old name need not be valid UTF-8.
     namespace fs = std::filesystem;
-    const _LVItemData& entry = list_.model_data().Row(row);
+    const _LVItemData& entry = model_.Row(row);
     const fs::path old_path(entry.path);
     const std::string new_name = name.toStdString();
     const fs::path new_path = old_path.parent_path() / new_name;
@@ -365,53 +404,53 @@ bool ListFileActions::RenameRow(int row, const QString& name) {
     }
     if (ec) {
         QMessageBox::warning(
-            &list_, tr("Vandrel"),
+            &view_, tr("Vandrel"),
             tr("Could not rename\n%1\nto %2:\n%3")
                 .arg(PathText(old_path.string()), name, QString::fromStdString(ec.message())));
         return false;
     }
     // The renamed file alone must not look like a change of the folder.
-    list_.watch().Renamed(old_path.filename().string(), new_name);
-    list_.model_data().Rename(row, new_path.string(), new_name);
+    watch_.Renamed(old_path.filename().string(), new_name);
+    model_.Rename(row, new_path.string(), new_name);
     return true;
 }
 
 void ListFileActions::MoveSelectedToTrash() {
-    const std::vector<int> selected = list_.SelectedRows();
+    const std::vector<int> selected = selected_rows_();
     if (selected.empty()) {
         return;
     }
-    const ListModel& model = list_.model_data();
     const QString question = selected.size() == 1
                                  ? tr("Move \"%1\" to the trash?")
-                                       .arg(PathText(std::string(model.Row(selected[0]).name())))
+                                       .arg(PathText(std::string(model_.Row(selected[0]).name())))
                                  : tr("Move these %1 files to the trash?").arg(selected.size());
-    if (QMessageBox::question(&list_, tr("Delete"), question) != QMessageBox::Yes) {
+    if (QMessageBox::question(&view_, tr("Delete"), question) != QMessageBox::Yes) {
         return;
     }
     QStringList failed;
     for (int row : selected) {
-        const QString path = PathText(model.Row(row).path);
+        const QString path = PathText(model_.Row(row).path);
         if (!QFile::moveToTrash(path)) {
             failed.push_back(path);
         }
     }
     if (!failed.isEmpty()) {
-        QMessageBox::warning(&list_, tr("Delete"),
+        QMessageBox::warning(&view_, tr("Delete"),
                              tr("Could not move to the trash:\n%1").arg(failed.join('\n')));
     }
-    list_.watch().ArmQuickCheck();
+    watch_.ArmQuickCheck();
 }
 
-void ListFileActions::CopySelected(bool cut) {
-    const std::vector<int> selected = list_.SelectedRows();
+void ListFileActions::CopySelected(FileTransfer transfer) {
+    const std::vector<int> selected = selected_rows_();
     if (selected.empty()) {
         return;
     }
+    const bool cut = transfer == FileTransfer::kMove;
     QList<QUrl> urls;
     QByteArray gnome = cut ? "cut" : "copy";
     for (int row : selected) {
-        const QUrl url = QUrl::fromLocalFile(PathText(list_.model_data().Row(row).path));
+        const QUrl url = QUrl::fromLocalFile(PathText(model_.Row(row).path));
         urls.push_back(url);
         gnome += '\n' + url.toEncoded();
     }
@@ -431,18 +470,19 @@ void ListFileActions::Paste() {
     }
     const bool move = mime->data(kGnomeCopiedFiles).startsWith("cut") ||
                       mime->data(kKdeCutSelection).startsWith('1');
-    CopyFilesHere(mime->urls(), move);
+    CopyFilesHere(mime->urls(), move ? FileTransfer::kMove : FileTransfer::kCopy);
 }
 
 bool ListFileActions::AcceptsDrop(const QMimeData* mime) const {
-    return mime->hasUrls() && !list_.current_folder().empty();
+    return mime->hasUrls() && !folder_.empty();
 }
 
-void ListFileActions::CopyFilesHere(const QList<QUrl>& urls, bool move) {
-    if (list_.current_folder().empty()) {
+void ListFileActions::CopyFilesHere(const QList<QUrl>& urls, FileTransfer transfer) {
+    if (folder_.empty()) {
         return;
     }
-    const QDir target(PathText(list_.current_folder()));
+    const QDir target(PathText(folder_));
+    const std::vector<std::string> file_types = SplitFileTypes(settings_.file_types);
     QStringList failed;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
@@ -450,7 +490,7 @@ void ListFileActions::CopyFilesHere(const QList<QUrl>& urls, bool move) {
         }
         const QFileInfo source(url.toLocalFile());
         if (!source.isFile() ||
-            !list_.AcceptsName(QFile::encodeName(source.fileName()).toStdString()) ||
+            !MatchesFileTypes(QFile::encodeName(source.fileName()).toStdString(), file_types) ||
             source.absoluteDir() == target) {
             continue;
         }
@@ -459,19 +499,20 @@ void ListFileActions::CopyFilesHere(const QList<QUrl>& urls, bool move) {
             failed.push_back(source.fileName() + tr(" (already there)"));
             continue;
         }
-        const bool ok = move ? QFile::rename(source.filePath(), destination) ||
-                                   (QFile::copy(source.filePath(), destination) &&
-                                    QFile::remove(source.filePath()))
-                             : QFile::copy(source.filePath(), destination);
+        const bool ok = transfer == FileTransfer::kMove
+                            ? QFile::rename(source.filePath(), destination) ||
+                                  (QFile::copy(source.filePath(), destination) &&
+                                   QFile::remove(source.filePath()))
+                            : QFile::copy(source.filePath(), destination);
         if (!ok) {
             failed.push_back(source.fileName());
         }
     }
     if (!failed.isEmpty()) {
-        QMessageBox::warning(&list_, tr("Paste"),
+        QMessageBox::warning(&view_, tr("Paste"),
                              tr("These files were not copied:\n%1").arg(failed.join('\n')));
     }
-    list_.watch().ArmQuickCheck();
+    watch_.ArmQuickCheck();
 }
 
 }  // namespace vandrel

@@ -1,18 +1,12 @@
 #include "ui/browser/ListModel.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <limits>
-#include <span>
 
 #include <QCoreApplication>
 #include <QMimeData>
 #include <QUrl>
-
-#include "engine/io/ByteOrder.h"
 
 namespace vandrel {
 
@@ -44,87 +38,6 @@ int SettingFromColor(const QColor& color) {
     return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 
-// --- packed texts -----------------------------------------------------------
-
-PackedTexts::PackedTexts(const AttributeTexts& texts) {
-    size_t total = 0;
-    for (int i = 0; i < kSlotCount; ++i) {
-        total += texts[i * kSlotStep].size();
-    }
-    buffer_.reserve(total);
-    for (int i = 0; i < kSlotCount; ++i) {
-        const std::string& text = texts[i * kSlotStep];
-        // Past the limit a text is cut rather than the buffer's ends wrapping.
-        const size_t room = std::numeric_limits<uint16_t>::max() - buffer_.size();
-        buffer_.append(text, 0, std::min(text.size(), room));
-        ends_[static_cast<size_t>(i)] = static_cast<uint16_t>(buffer_.size());
-    }
-}
-
-std::string_view PackedTexts::operator[](int slot) const {
-    const auto index = static_cast<size_t>(slot / kSlotStep);
-    const size_t begin = index == 0 ? 0 : ends_[index - 1];
-    return std::string_view(buffer_).substr(begin, ends_[index] - begin);
-}
-
-void PackedTexts::Set(int slot, std::string_view text) {
-    AttributeTexts texts;
-    for (int i = 0; i < kSlotCount; ++i) {
-        texts[i * kSlotStep] = std::string((*this)[i * kSlotStep]);
-    }
-    texts[slot] = std::string(text);
-    *this = PackedTexts(texts);
-}
-
-// --- packed records -----------------------------------------------------------
-
-PackedRecord::PackedRecord(const ScanRecord& record) {
-    const ScanRecordImage image = ToImage(record);
-    for (size_t piece = 0; piece < kPieces; ++piece) {
-        const size_t begin = piece * kPiece;
-        const size_t end = std::min(begin + kPiece, image.size());
-        if (std::any_of(image.begin() + std::ptrdiff_t(begin), image.begin() + std::ptrdiff_t(end),
-                        [](uint8_t byte) { return byte != 0; })) {
-            present_[piece / 64] |= uint64_t{1} << (piece % 64);
-            // The last piece is short; it is held zero-padded like the rest.
-            pieces_.append(reinterpret_cast<const char*>(image.data() + begin), end - begin);
-            pieces_.append(kPiece - (end - begin), '\0');
-        }
-    }
-}
-
-ScanRecord PackedRecord::Unpack() const {
-    ScanRecordImage image{};
-    size_t held = 0;
-    for (size_t piece = 0; piece < kPieces; ++piece) {
-        if (Holds(piece)) {
-            const size_t begin = piece * kPiece;
-            std::memcpy(image.data() + begin, pieces_.data() + held * kPiece,
-                        std::min(kPiece, image.size() - begin));
-            ++held;
-        }
-    }
-    return FromImage(image);
-}
-
-size_t PackedRecord::HeldBefore(size_t piece) const {
-    size_t count = 0;
-    for (size_t word = 0; word < piece / 64; ++word) {
-        count += static_cast<size_t>(std::popcount(present_[word]));
-    }
-    const uint64_t below = (uint64_t{1} << (piece % 64)) - 1;
-    return count + static_cast<size_t>(std::popcount(present_[piece / 64] & below));
-}
-
-uint32_t PackedRecord::Field32(size_t offset) const {
-    const size_t piece = offset / kPiece;
-    if (!Holds(piece)) {
-        return 0;
-    }
-    const size_t at = HeldBefore(piece) * kPiece + offset % kPiece;
-    return LoadLe32(std::span(reinterpret_cast<const uint8_t*>(pieces_.data()) + at, 4));
-}
-
 // --- the table ----------------------------------------------------------------
 
 int ListModel::rowCount(const QModelIndex& parent) const {
@@ -149,7 +62,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     // class, the Problems cell by the worst finding.
     QColor cell_colour;
     if (attribute->id == kQualityAttribute && row.quality_class >= 0 && row.quality_class <= 2) {
-        cell_colour = quality_colours_[static_cast<size_t>(row.quality_class)];
+        cell_colour = style_.quality_colours[static_cast<size_t>(row.quality_class)];
     } else if (attribute->id == kProblemsAttribute) {
         cell_colour = SeverityColour(row.severity);
     }
@@ -231,7 +144,7 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     case Qt::DisplayRole:
         return FromUtf8(attribute->name);
     case Qt::ToolTipRole:
-        return tooltips_ ? QVariant(FromUtf8(attribute->description)) : QVariant();
+        return style_.tooltips ? QVariant(FromUtf8(attribute->description)) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(AlignmentOf(*attribute));
     default:
@@ -306,9 +219,9 @@ int ListModel::ColumnOf(int32_t attribute_id) const {
     return -1;
 }
 
-void ListModel::SetQualityColours(const std::array<QColor, 3>& colours) {
-    quality_colours_ = colours;
-    if (!rows_.empty() && !columns_.empty()) {
+void ListModel::SetCellStyle(const CellStyle& style) {
+    style_ = style;
+    if (rows_.size() != 0 && !columns_.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
 }
@@ -317,115 +230,55 @@ void ListModel::SetQualityColours(const std::array<QColor, 3>& colours) {
 
 void ListModel::Clear() {
     beginResetModel();
-    rows_.clear();
-    row_of_.clear();
-    done_count_ = 0;
-    next_listing_ = 0;
-    order_broken_ = false;
+    rows_.Clear();
     endResetModel();
 }
 
 std::vector<uint64_t>
 ListModel::AddRows(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<uint64_t> keys;
     if (files.empty()) {
-        return keys;
+        return {};
     }
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(files.size()) - 1);
-    rows_.reserve(rows_.size() + files.size());
-    for (const auto& [path, name] : files) {
-        auto row = std::make_unique<_LVItemData>();
-        row->key = next_key_++;
-        row->listing = next_listing_++;
-        row->path = path;
-        AttributeTexts texts;
-        texts[kSlotName] = name;
-        row->texts = PackedTexts(texts);
-        keys.push_back(row->key);
-        rows_.push_back(std::move(row));
-    }
-    IndexRowsFrom(static_cast<size_t>(first));
+    std::vector<uint64_t> keys = rows_.Append(files);
     endInsertRows();
-    for (size_t i = static_cast<size_t>(first); i < rows_.size() && !order_broken_; ++i) {
-        order_broken_ = !InOrderAt(i);
-    }
     RestoreOrder();
     return keys;
 }
 
-int ListModel::RowOf(uint64_t key) const {
-    const auto it = row_of_.find(key);
-    return it == row_of_.end() ? -1 : it->second;
-}
-
-ListJob ListModel::JobOf(int row) const {
-    const _LVItemData& entry = Row(row);
-    return {entry.key, entry.path, std::string(entry.name())};
-}
-
 int ListModel::TakeResult(ListResult& result) {
-    const int row = RowOf(result.key);
-    if (row < 0) {
-        return -1;
+    const int row = rows_.Take(result);
+    if (row >= 0) {
+        RowChanged(row);
     }
-    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
-    // The row's name is the file's name now, whatever the job was given.
-    result.texts[kSlotName] = std::string(entry.name());
-    entry.record = PackedRecord(result.record);
-    entry.quality_class = result.record.quality_class;
-    entry.whole_file_scanned = result.record.whole_file_scanned != 0;
-    entry.texts = PackedTexts(result.texts);
-    entry.feature_mask = result.feature_mask;
-    entry.refused = !result.refusal.empty();
-    entry.severity = result.severity;
-    if (!entry.done) {
-        entry.done = true;
-        ++done_count_;
-    }
-    order_broken_ = order_broken_ || !InOrderAt(static_cast<size_t>(row));
-    RowChanged(row);
     return row;
-}
-
-void ListModel::MarkPending(int row) {
-    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
-    if (entry.done) {
-        entry.done = false;
-        --done_count_;
-    }
 }
 
 void ListModel::RemoveRow(int row) {
     beginRemoveRows({}, row, row);
-    const _LVItemData& entry = Row(row);
-    done_count_ -= entry.done ? 1 : 0;
-    row_of_.erase(entry.key);
-    rows_.erase(rows_.begin() + row);
-    IndexRowsFrom(static_cast<size_t>(row));
+    rows_.Remove(row);
     endRemoveRows();
 }
 
 void ListModel::Rename(int row, std::string path, std::string_view name) {
-    _LVItemData& entry = *rows_[static_cast<size_t>(row)];
-    entry.path = std::move(path);
-    entry.texts.Set(kSlotName, name);
-    order_broken_ = order_broken_ || !InOrderAt(static_cast<size_t>(row));
+    rows_.Rename(row, std::move(path), name);
     RowChanged(row);
     RestoreOrder();
 }
 
-ListTotals ListModel::Totals(RowFilter filter) const {
+ListTotals TotalsOf(const ListModel& model, RowFilter filter) {
     ListTotals totals;
     double bits = 0;
-    for (const auto& row : rows_) {
-        if (!Shows(filter, *row)) {
+    for (int i = 0; i < model.rowCount(); ++i) {
+        const _LVItemData& row = model.Row(i);
+        if (!Shows(filter, row)) {
             continue;
         }
         ++totals.files;
         // A refused file's record is all zero: it counts as a file, with
         // no size and no length.
-        const PackedRecord& record = row->record;
+        const PackedRecord& record = row.record;
         const double seconds = FloatField(record, offsetof(ScanRecord, length_seconds));
         totals.bytes += record.Field32(offsetof(ScanRecord, file_size));
         totals.seconds += seconds;
@@ -433,46 +286,10 @@ ListTotals ListModel::Totals(RowFilter filter) const {
             static_cast<int32_t>(record.Field32(offsetof(ScanRecord, average_bitrate))) * seconds;
     }
     if (filter != RowFilter::kAll) {
-        totals.all_files = rowCount();
+        totals.all_files = model.rowCount();
     }
     totals.average_kbps = totals.seconds != 0 ? bits / totals.seconds : 0.0;
     return totals;
-}
-
-std::vector<int> ListModel::TakeFolderChanges(const std::string& folder,
-                                              const FolderChanges& changes) {
-    const auto path_of = [&](const std::string& name) {
-        return (std::filesystem::path(folder) / name).string();
-    };
-    std::unordered_map<std::string, uint64_t> key_of;
-    for (const auto& row : rows_) {
-        key_of.emplace(row->path, row->key);
-    }
-    for (const std::string& name : changes.removed) {
-        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
-            RemoveRow(RowOf(it->second));
-        }
-    }
-    std::vector<uint64_t> rescan;
-    for (const std::string& name : changes.changed) {
-        if (const auto it = key_of.find(path_of(name)); it != key_of.end()) {
-            MarkPending(RowOf(it->second));
-            rescan.push_back(it->second);
-        }
-    }
-    std::vector<std::pair<std::string, std::string>> added;
-    for (const std::string& name : changes.added) {
-        added.emplace_back(path_of(name), name);
-    }
-    for (uint64_t key : AddRows(added)) {
-        rescan.push_back(key);
-    }
-    std::vector<int> rows;
-    for (uint64_t key : rescan) {
-        rows.push_back(RowOf(key));
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
 }
 
 QString SummaryText(const ListTotals& totals) {
@@ -499,12 +316,6 @@ QString SummaryText(const ListTotals& totals) {
         .arg(totals.average_kbps, 0, 'f', 1);
 }
 
-void ListModel::IndexRowsFrom(size_t first) {
-    for (size_t row = first; row < rows_.size(); ++row) {
-        row_of_[rows_[row]->key] = static_cast<int>(row);
-    }
-}
-
 void ListModel::RowChanged(int row) {
     if (columnCount() > 0) {
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
@@ -513,49 +324,15 @@ void ListModel::RowChanged(int row) {
 
 // --- order ----------------------------------------------------------------------
 
-bool ListModel::Precedes(const _LVItemData& a, const _LVItemData& b) const {
-    if (sort_attribute_ != nullptr) {
-        const SortKey key_a = SortKeyOf(a);
-        const SortKey key_b = SortKeyOf(b);
-        if (CompareForSort(*sort_attribute_, key_a, key_b, sort_descending_) < 0) {
-            return true;
-        }
-        if (CompareForSort(*sort_attribute_, key_b, key_a, sort_descending_) < 0) {
-            return false;
-        }
-    }
-    return a.listing < b.listing;
-}
-
-SortKey ListModel::SortKeyOf(const _LVItemData& row) const {
-    const AttributeInfo& attribute = *sort_attribute_;
-    if (attribute.sort_field == kSortByText) {
-        return {0, row.texts[attribute.text_slot]};
-    }
-    if (attribute.sort_field == kSortByNumberInText) {
-        return {NumberInText(row.texts[attribute.text_slot]), {}};
-    }
-    return {SortNumber(attribute, row.record.Field32(static_cast<size_t>(attribute.sort_field))),
-            {}};
-}
-
-bool ListModel::InOrderAt(size_t row) const {
-    return (row == 0 || !Precedes(*rows_[row], *rows_[row - 1])) &&
-           (row + 1 >= rows_.size() || !Precedes(*rows_[row + 1], *rows_[row]));
-}
-
-void ListModel::SetSortOrder(int32_t attribute_id, bool descending) {
-    sort_attribute_ = FindAttribute(attribute_id);
-    sort_descending_ = descending;
-    order_broken_ = true;
+void ListModel::SetSortOrder(int32_t attribute_id, SortDirection direction) {
+    rows_.SetOrder(attribute_id, direction);
     RestoreOrder();
 }
 
 void ListModel::RestoreOrder() {
-    if (!order_broken_) {
+    if (!rows_.order_broken()) {
         return;
     }
-    order_broken_ = false;
     emit layoutAboutToBeChanged();
     // Selections and the current row follow their files.
     const QModelIndexList old_indexes = persistentIndexList();
@@ -563,9 +340,7 @@ void ListModel::RestoreOrder() {
     for (const QModelIndex& old_index : old_indexes) {
         old_keys.push_back(Row(old_index.row()).key);
     }
-    std::sort(rows_.begin(), rows_.end(),
-              [this](const auto& a, const auto& b) { return Precedes(*a, *b); });
-    IndexRowsFrom(0);
+    rows_.Sort();
     QModelIndexList new_indexes;
     for (qsizetype i = 0; i < old_indexes.size(); ++i) {
         new_indexes.push_back(

@@ -3,17 +3,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
 #include <QColor>
 
 #include "store/AttributeCatalog.h"
-#include "ui/browser/FolderWatch.h"
+#include "ui/browser/ListRow.h"
+#include "ui/browser/ListRows.h"
 #include "ui/common/ListSettings.h"
 #include "work/Messages.h"
 
@@ -25,72 +24,6 @@ QColor ReadableTextOn(const QColor& background);
 // The Problems cell's background for a file's worst finding; invalid for
 // kNone, whose cell keeps the row's colour.
 QColor SeverityColour(Severity severity);
-
-// The display texts of a row in one buffer, so that a row holds only the
-// bytes its texts need (most slots are empty or short).
-class PackedTexts {
-public:
-    PackedTexts() = default;
-    explicit PackedTexts(const AttributeTexts& texts);
-    std::string_view operator[](int slot) const;
-    // Replaces one slot's text (the name, after a rename).
-    void Set(int slot, std::string_view text);
-
-private:
-    std::string buffer_;
-    // Where each slot's text ends in buffer_. Texts are short (a file name is
-    // at most 255 bytes), so the whole buffer stays far below 64 KB.
-    std::array<uint16_t, kSlotCount> ends_{};
-};
-
-// A scan record in less room. Most of a record's 2056 bytes are zero (the
-// VBRI table, the unused end of the path, counters a file never uses), so it
-// keeps the image's 32-byte pieces that are not all zero and which they are.
-class PackedRecord {
-public:
-    PackedRecord() = default;  // all zero
-    explicit PackedRecord(const ScanRecord& record);
-    ScanRecord Unpack() const;
-    // The little-endian 32 bits at an offset of the image (a multiple of 4).
-    uint32_t Field32(size_t offset) const;
-
-private:
-    static constexpr size_t kPiece = 32;
-    static constexpr size_t kPieces = (kScanRecordSize + kPiece - 1) / kPiece;
-    bool Holds(size_t piece) const { return (present_[piece / 64] >> (piece % 64) & 1) != 0; }
-    size_t HeldBefore(size_t piece) const;
-
-    std::array<uint64_t, 2> present_{};  // a bit for each piece held
-    std::string pieces_;                 // the pieces held, in order
-};
-
-// The features of a file whose scan has not answered yet.
-constexpr int kFeaturesUnknown = -1;
-
-// One row of the file list: a file and what its scan found. Only the list
-// touches its rows; the worker gets a ListJob and answers with a ListResult.
-struct _LVItemData {
-    uint64_t key = 0;      // how results and removals find the row
-    uint32_t listing = 0;  // place in the folder's listing; rows that sort equal keep it
-    std::string path;
-    PackedRecord record;  // all zero until a result came
-    PackedTexts texts;
-    int feature_mask = kFeaturesUnknown;  // FeatureBit values of the file's kind
-    int quality_class = -1;               // the record's, -1 until a result came
-    bool whole_file_scanned = false;      // the record's: every frame was read
-    bool done = false;                    // the result of its latest job is in
-    // No media type opened the file, or its scan failed: the reason is its
-    // Problems text, and there is no record for the tools to start from.
-    bool refused = false;
-    Severity severity = Severity::kNone;  // the worst finding of its latest result
-
-    std::string_view name() const { return texts[kSlotName]; }
-    // Whether its latest result found nothing wrong; a row still waiting for
-    // its first result is not known clean.
-    bool known_clean() const {
-        return feature_mask != kFeaturesUnknown && severity == Severity::kNone;
-    }
-};
 
 // Which rows the list shows.
 enum class RowFilter {
@@ -107,6 +40,13 @@ struct ListTotals {
     double average_kbps = 0;  // weighted by length; 0 when there is no length
     // With a filter: the rows there are, shown or not; else -1.
     int all_files = -1;
+};
+
+// How the list's cells look: the Quality cell's colours by quality class
+// (bad, not bad, good), and whether the headers have tooltips.
+struct CellStyle {
+    std::array<QColor, 3> quality_colours;
+    bool tooltips = true;
 };
 
 // The file list's rows as a table: each cell shows the row's text of the
@@ -129,42 +69,31 @@ public:
     Qt::DropActions supportedDropActions() const override;
 
     void SetColumns(std::vector<ListColumn> columns);
-    const std::vector<ListColumn>& columns() const { return columns_; }
     // The column of an attribute, or -1.
     int ColumnOf(int32_t attribute_id) const;
-    // Colours of the Quality cell by quality class (bad, not bad, good).
-    void SetQualityColours(const std::array<QColor, 3>& colours);
-    void SetTooltips(bool on) { tooltips_ = on; }
+    void SetCellStyle(const CellStyle& style);
 
+    const _LVItemData& Row(int row) const { return rows_.Row(row); }
+    // The row of a key; -1 when it is gone.
+    int RowOf(uint64_t key) const { return rows_.RowOf(key); }
+    int done_count() const { return rows_.done_count(); }
     void Clear();
     // Adds rows for the files (path, shown name), each where the sort puts it.
     // Returns their keys, in the order given.
     std::vector<uint64_t> AddRows(const std::vector<std::pair<std::string, std::string>>& files);
-    const _LVItemData& Row(int row) const { return *rows_[static_cast<size_t>(row)]; }
-    // The row of a key; -1 when it is gone.
-    int RowOf(uint64_t key) const;
-    // What the worker needs to scan the row again.
-    ListJob JobOf(int row) const;
     // Takes a result into its row; -1 when the row is gone. The row stays
     // where it is until RestoreOrder.
     int TakeResult(ListResult& result);
     // The row waits for a new result.
-    void MarkPending(int row);
+    void MarkPending(int row) { rows_.MarkPending(row); }
     void RemoveRow(int row);
     // The file of the row was renamed.
     void Rename(int row, std::string path, std::string_view name);
-    int done_count() const { return done_count_; }
-    ListTotals Totals(RowFilter filter = RowFilter::kAll) const;
-    // Takes in what changed in the folder of the rows: rows of files that
-    // went are removed, rows of changed files wait for new results, files
-    // that came get rows. Returns the rows to scan, in their order.
-    std::vector<int> TakeFolderChanges(const std::string& folder, const FolderChanges& changes);
 
     // Sorts the rows by the attribute and keeps them so.
-    void SetSortOrder(int32_t attribute_id, bool descending);
-    // Whether a result left a row out of its sorted place.
-    bool order_broken() const { return order_broken_; }
-    // Moves every row to its sorted place; selections follow their rows.
+    void SetSortOrder(int32_t attribute_id, SortDirection direction);
+    // Moves every row to its sorted place, when a result left one out of it;
+    // selections follow their rows.
     void RestoreOrder();
 
     // How an edited name renames the file: true when it did.
@@ -172,25 +101,16 @@ public:
     void SetRenameFunction(RenameFunction rename) { rename_ = std::move(rename); }
 
 private:
-    bool Precedes(const _LVItemData& a, const _LVItemData& b) const;
-    SortKey SortKeyOf(const _LVItemData& row) const;
-    bool InOrderAt(size_t row) const;
-    void IndexRowsFrom(size_t first);
     void RowChanged(int row);
 
-    std::vector<std::unique_ptr<_LVItemData>> rows_;
-    std::unordered_map<uint64_t, int> row_of_;  // the row of each key
+    ListRows rows_;
     std::vector<ListColumn> columns_;
-    std::array<QColor, 3> quality_colours_;
-    bool tooltips_ = true;
+    CellStyle style_;
     RenameFunction rename_;
-    int done_count_ = 0;
-    uint64_t next_key_ = 1;
-    uint32_t next_listing_ = 0;
-    const AttributeInfo* sort_attribute_ = nullptr;
-    bool sort_descending_ = false;
-    bool order_broken_ = false;
 };
+
+// Sums over the rows a filter shows, for the status bar's summary.
+ListTotals TotalsOf(const ListModel& model, RowFilter filter);
 
 // The Quality and Problems attributes' ids, whose cells are coloured.
 constexpr int32_t kQualityAttribute = 7;

@@ -27,13 +27,13 @@ void ListScanner::StopWorker() {
     }
 }
 
-void ListScanner::Send(ListJobBatch jobs, int frames, bool walk_frames) {
+void ListScanner::Send(ListJobBatch jobs, int frames, BatchWalk walk) {
     AssertUiThread();
     ++batch_tag_;
     if (!jobs.empty()) {
         Announce(details_paused_ ? ListBusy::kPaused : ListBusy::kScanning);
     }
-    const BatchParam batch{frames, batch_tag_, !walk_frames};
+    const BatchParam batch{frames, batch_tag_, walk == BatchWalk::kHeadersOnly};
     worker_->Post(Message(kMsgProcessBatch, batch.Encode(), std::move(jobs)));
 }
 
@@ -42,12 +42,11 @@ void ListScanner::Interrupt() {
     Announce(ListBusy::kIdle);
 }
 
-bool ListScanner::StopLoading() {
-    if (busy_ == ListBusy::kIdle) {
-        return false;
+void ListScanner::StopLoading() {
+    if (busy_ != ListBusy::kIdle) {
+        Interrupt();
+        listener_.StatusText(kPaneMain, tr("Interrupted"));
     }
-    Interrupt();
-    return true;
 }
 
 void ListScanner::TogglePause() {
@@ -119,7 +118,7 @@ void ListScanner::Handle(Message& message) {
     }
     case kMsgStatusText:
         if (const auto* text = std::get_if<std::string>(&message.payload)) {
-            emit statusText(QString::fromStdString(*text));
+            listener_.StatusText(kPaneWorker, QString::fromStdString(*text));
         }
         break;
     default:

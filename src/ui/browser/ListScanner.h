@@ -14,7 +14,8 @@ namespace vandrel {
 class ListListener;
 
 // The file list's side of its worker: sends batches, hands on the results of
-// the latest one, and keeps the busy state that the frame shows in step with
+// the latest one and the worker's status texts, and keeps the busy state that
+// the frame shows in step with
 // what the worker does: paused only while a scan runs and something holds it
 // (the Pause button, or a Details dialog), idle once nothing is in hand.
 class ListScanner : public QObject {
@@ -26,8 +27,9 @@ public:
 
     void SetOptions(const ListWorkerOptions& options) { worker_->SetOptions(options); }
     // Replaces whatever was sent before: results of earlier batches are
-    // dropped from now on. An empty batch leaves the list idle.
-    void Send(ListJobBatch jobs, int frames, bool walk_frames);
+    // dropped from now on. An empty batch leaves the list idle. `frames` is
+    // how many each file's scan reads, 0 for all.
+    void Send(ListJobBatch jobs, int frames, BatchWalk walk);
     // Makes the worker drop what it has (a refill, Esc); the list is idle then.
     void Interrupt();
     // Drops the results still on their way, as when the rows went.
@@ -35,8 +37,8 @@ public:
     // Ends the worker; says so in a message box when it is stuck.
     void StopWorker();
 
-    // Esc: false when nothing was being read.
-    bool StopLoading();
+    // Esc: says "Interrupted" when something was being read.
+    void StopLoading();
     // The toolbar's Pause button: pause, or resume a paused scan.
     void TogglePause();
     // Holds the worker while a Details dialog scans.
@@ -50,14 +52,12 @@ public:
     // Whether the worker is held now.
     bool held() const { return worker_->suspended(); }
     uint8_t batch_tag() const { return batch_tag_; }
-    bool worker_idle() const { return worker_->idle_event.IsSet(); }
     QtMessageTarget& target() { return *target_; }
 
 signals:
     // A file of the latest batch is done; `last` when it ended the batch (the
     // list is idle by then).
     void resultArrived(ListResult& result, bool last);
-    void statusText(const QString& text);
     // Every message of a wake was handed on.
     void resultsHandled();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,11 +12,9 @@
 #include "store/WindowWithSettings.h"
 #include "ui/browser/BrowserTypes.h"
 #include "ui/browser/BusyIndicator.h"
-#include "ui/browser/Favourites.h"
-
-class QAction;
-class QMenu;
-class QToolBar;
+#include "ui/browser/FavouritesMenu.h"
+#include "ui/browser/FrameCommands.h"
+#include "ui/browser/WindowPlacement.h"
 
 namespace vandrel {
 
@@ -44,17 +43,7 @@ public:
     void SetBusyState(ListBusy state);
 
     CVandrelView& view() { return *view_; }
-    Favourites& favourites() { return favourites_; }
-    QMenu* favourites_menu() { return favourites_menu_; }
-    QString StatusPaneText(int pane) const;
-    BusyIndicator& busy_indicator() { return *busy_indicator_; }
-    bool pause_enabled() const;
-
-    // Adds the tree's current folder to the favourites and says so.
-    void AddCurrentFavourite();
-    // The "Favourites" dialog for removing some.
-    void OrganizeFavourites();
-    void RebuildFavouritesMenu();
+    FavouritesMenu& favourites_menu() { return favourites_; }
     // Stops the list's worker before the settings and the cache are saved.
     void PrepareShutdown();
     // The "Settings" sheet, opened on page `page`; after OK the tree, the
@@ -64,38 +53,25 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
-    void CreateActions();
+    // Every command runs Run; the keys without a menu entry are made here.
+    void ConnectCommands();
+    // What a command does; `checked` is a switch's new state.
+    void Run(FrameCommand command, bool checked);
     void CreateMenus();
     void CreateToolBars();
     void CreateStatusBar();
-    void ShowAbout();
-    void ViewLogFile();
-    void ToggleLogging(bool on);
-    // The tree gets Ctrl+X/C/V when the mouse is over it, else the list.
-    void Edit(EditCommand command);
 
     CVandrelView* view_ = nullptr;
-    Favourites favourites_;
+    FrameActions actions_;
+    FavouritesMenu favourites_;
+    FramePlacement placement_;
     std::unique_ptr<CDataCache> cache_;
     std::unique_ptr<AnalysisCacheScope> cache_scope_;
-    QRect normal_rect_{10, 50, 1180, 680};
-    bool maximized_ = false;
-    bool logging_ = true;
     bool shut_down_ = false;
-
     std::array<QLabel*, 3> panes_{};
     BusyIndicator* busy_indicator_ = nullptr;
-    QToolBar* tool_bar_ = nullptr;
-    QToolBar* animation_bar_ = nullptr;
-    QMenu* favourites_menu_ = nullptr;
-    QAction* pause_action_ = nullptr;
-    struct Actions;
-    std::unique_ptr<Actions> actions_;
 };
 
 }  // namespace vandrel

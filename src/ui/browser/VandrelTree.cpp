@@ -22,6 +22,7 @@
 #include "store/ProcessValues.h"
 #include "ui/browser/FolderEntries.h"
 #include "ui/browser/IdList.h"
+#include "ui/browser/TreeRoute.h"
 #include "ui/settings/OtherPages.h"
 
 namespace vandrel {
@@ -84,53 +85,6 @@ QString FromStd(const std::string& text) {
 bool IsDirectory(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(path, ec);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// The steps of a path below "/": empty and "." steps dropped, ".." taking
-// the step before it back. The tree's items are reached by these names, so
-// the path is read as written, without following links.
-std::vector<std::string> PathSteps(std::string_view path) {
-    std::vector<std::string> steps;
-    size_t at = 0;
-    while (at <= path.size()) {
-        const size_t slash = std::min(path.find('/', at), path.size());
-        const std::string_view step = path.substr(at, slash - at);
-        if (step == "..") {
-            if (!steps.empty()) {
-                steps.pop_back();
-            }
-        } else if (!step.empty() && step != ".") {
-            steps.emplace_back(step);
-        }
-        at = slash + 1;
-    }
-    return steps;
-}
-
-// The path as the tree names it: absolute, no empty, "." or ".." steps, no
-// trailing "/". A relative path counts from "/"; an empty one stays empty.
-std::string NormalPath(std::string_view path) {
-    if (path.empty()) {
-        return {};
-    }
-    std::string normal;
-    for (const std::string& step : PathSteps(path)) {
-        normal += "/" + step;
-    }
-    return normal.empty() ? std::string("/") : normal;
-}
-
-// Whether `path` is `folder` or lies below it (both normal paths).
-bool IsUnder(const std::string& path, const std::string& folder) {
-    if (folder == "/") {
-        return !path.empty() && path.front() == '/';
-    }
-    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 // A command-line argument as an absolute path (arguments may be relative to
@@ -226,16 +180,16 @@ CVandrelTree::CVandrelTree(TreeListener& listener, QWidget* parent)
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     header()->setStretchLastSection(false);
 
-    const QFileIconProvider icons;
-    folder_icon_ = icons.icon(QFileIconProvider::Folder);
+    const QFileIconProvider provider;
+    icons_.folder = provider.icon(QFileIconProvider::Folder);
     // The selected folder shows as an open one.
     const QIcon open =
         QIcon::fromTheme("folder-open", style()->standardIcon(QStyle::SP_DirOpenIcon));
     for (const QSize& size : open.availableSizes()) {
-        folder_icon_.addPixmap(open.pixmap(size), QIcon::Selected);
+        icons_.folder.addPixmap(open.pixmap(size), QIcon::Selected);
     }
-    root_icon_ = icons.icon(QFileIconProvider::Drive);
-    home_icon_ = QIcon::fromTheme("user-home", folder_icon_);
+    icons_.root = provider.icon(QFileIconProvider::Drive);
+    icons_.home = QIcon::fromTheme("user-home", icons_.folder);
 
     connect(this, &QTreeWidget::itemExpanded, this, &CVandrelTree::OnItemExpanding);
     connect(
@@ -328,7 +282,7 @@ QTreeWidgetItem* CVandrelTree::InsertItem(QTreeWidgetItem* parent, const std::st
     auto* item = new TreeItem(std::move(item_data));
     item->setText(0, display_name);
     item->setToolTip(0, FromStd(path));
-    item->setIcon(0, parent == nullptr ? root_icon_ : folder_icon_);
+    item->setIcon(0, parent == nullptr ? icons_.root : icons_.folder);
     // Whether a folder has sub-folders is known once it is opened; until
     // then it offers to open.
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -350,7 +304,7 @@ void CVandrelTree::BuildRoot() {
     if (!home.empty() && home != "/" && IsDirectory(home)) {
         // Remembered as the item itself: a real folder "/~" is not it.
         docs_item_ = InsertItem(root, std::string(kHomeStep), home, tr("Home"));
-        docs_item_->setIcon(0, home_icon_);
+        docs_item_->setIcon(0, icons_.home);
     }
     ExpandItem(root);
 }
@@ -434,10 +388,6 @@ void CVandrelTree::OnSelChanged(QTreeWidgetItem* current) {
     }
 }
 
-void CVandrelTree::SelectItem(QTreeWidgetItem* item) {
-    setCurrentItem(item);
-}
-
 std::optional<FolderRef> CVandrelTree::CurrentFolder() const {
     std::optional<FolderRef> folder = FolderOf(currentItem());
     if (!folder) {
@@ -462,81 +412,22 @@ void CVandrelTree::BeginExpand(const std::string& given_path, const std::string&
         Log("CVandrelTree::BeginExpand failed to get desktop IShellFolder");
         return;
     }
-    bool docs_bound = false;
-    if (docs_item_ != nullptr) {
-        docs_bound = IsDirectory(docs);
-        if (!docs_bound) {
-            Log("CVandrelTree::BeginExpand failed to bind My Documents IShellFolder");
-        }
+    const TreeRoute route =
+        RouteTo(given_path, desktop, docs_item_ != nullptr ? docs : std::string(), IsDirectory);
+    QTreeWidgetItem* start = root;
+    if (route.start == TreeRoute::Start::kHome) {
+        start = docs_item_;
+        ExpandItem(docs_item_);
     }
-
-    // Paths keep their case: file names differ by case alone.
-    const std::string path = NormalPath(given_path);
-    if (path == desktop) {
-        SelectItem(root);
-    } else {
-        QTreeWidgetItem* base = root;
-        std::string base_path = desktop;
-        bool base_bound = true;
-        std::string part;
-        // Everything lies below "/", so the home folder is looked for first:
-        // a path inside it goes through the "Home" item.
-        if (docs_item_ != nullptr) {
-            Log("CVandrelTree::BeginExpand Looking for My Documents folder in path...");
-        }
-        if (docs_item_ != nullptr && IsUnder(path, docs)) {
-            Log("CVandrelTree::BeginExpand Found My Documents folder...!");
-            ExpandItem(docs_item_);
-            if (path == docs) {
-                SelectItem(docs_item_);
-            } else {
-                Log("CVandrelTree::BeginExpand My Documents folder not equal to path.");
-                part = path.substr(docs.size());
-                if (!part.empty() && part.front() == '/') {
-                    part.erase(0, 1);
-                    Log("CVandrelTree::BeginExpand Erasing backslash");
-                }
-                base = docs_item_;
-                base_path = docs;
-                base_bound = docs_bound;
-            }
-        } else if (IsUnder(path, desktop)) {
-            part = path.substr(desktop.size());
-        }
-
-        bool done = false;
-        if (part.empty()) {
-            Log("CVandrelTree::BeginExpand variable 'part' is empty");
-            done = true;  // nothing more to look for
-        } else if (!base_bound) {
-            Log("WARNING::   CVandrelTree::BeginExpand pShellFolder == NULL");
-            done = true;
-        } else {
-            // A trailing "/" makes the lookup accept folders only.
-            std::string to_parse = part;
-            if (to_parse.back() != '/' && to_parse.front() != ':') {
-                to_parse += '/';
-            }
-            const std::optional<IdList> id_list = IsDirectory(JoinPath(base_path, to_parse))
-                                                      ? MakeIdList(PathSteps(to_parse))
-                                                      : std::nullopt;
-            if (!id_list) {
-                Log("CVandrelTree::BeginExpand failed to obtain display name");
-            } else {
-                Log([&] { return "\nCVandrelTree::BeginExpand about to expand to path :" + part; });
-                if (QTreeWidgetItem* item = Walk(base, *id_list)) {
-                    SelectItem(item);
-                    done = true;
-                }
-            }
-        }
-        if (!done && !encoded.empty()) {
-            // The encoded id list counts from "/", whichever item the path
-            // went through; when it leads nowhere, the base item is shown.
-            if (const std::optional<IdList> decoded = DecodeIdList(encoded)) {
-                QTreeWidgetItem* item = Walk(root, *decoded);
-                SelectItem(item != nullptr ? item : base);
-            }
+    QTreeWidgetItem* found = route.steps ? Walk(start, *route.steps) : nullptr;
+    if (found != nullptr) {
+        setCurrentItem(found);
+    } else if (route.try_encoded && !encoded.empty()) {
+        // The encoded id list counts from "/", whichever item the path
+        // went through; when it leads nowhere, that item is shown.
+        if (const std::optional<IdList> decoded = DecodeIdList(encoded)) {
+            QTreeWidgetItem* item = Walk(root, *decoded);
+            setCurrentItem(item != nullptr ? item : start);
         }
     }
 
@@ -545,10 +436,6 @@ void CVandrelTree::BeginExpand(const std::string& given_path, const std::string&
     }
     horizontalScrollBar()->setValue(0);
     Log("\nCVandrelTree::BeginExpand ENDING\n");
-}
-
-void CVandrelTree::GoToFavourite(const std::string& label, const std::string& encoded) {
-    BeginExpand(label, encoded);
 }
 
 void CVandrelTree::StartUp(const std::vector<std::string>& arguments) {
@@ -616,7 +503,7 @@ void CVandrelTree::contextMenuEvent(QContextMenuEvent* event) {
     connect(scan, &QAction::triggered, this, [this, index] {
         // Selecting fills the list.
         if (QTreeWidgetItem* target = itemFromIndex(index)) {
-            SelectItem(target);
+            setCurrentItem(target);
         }
     });
     connect(explore, &QAction::triggered, this, [path = folder->path] {

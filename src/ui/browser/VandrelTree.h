@@ -61,7 +61,6 @@ public:
     std::optional<FolderRef> CurrentFolder() const;
     // Expands to and selects a folder given as a path and an encoded id list.
     void BeginExpand(const std::string& path, const std::string& encoded);
-    void GoToFavourite(const std::string& label, const std::string& encoded);
 
     // The item that `id_list` leads to from `item`, expanding the items on
     // the way; `item` itself for an empty list; nullptr when a step has no
@@ -95,7 +94,6 @@ private:
     // Fills the item if it never was, and opens it.
     void ExpandItem(QTreeWidgetItem* item);
     void OnSelChanged(QTreeWidgetItem* current);
-    void SelectItem(QTreeWidgetItem* item);
 
     TreeListener& listener_;
     TreeSettings settings_;
@@ -103,9 +101,12 @@ private:
     // The examples open when no folder is saved and the user has no music
     // folder; they are then not saved as the start folder.
     StartFolderKind start_kind_ = StartFolderKind::kUsers;
-    QIcon root_icon_;
-    QIcon home_icon_;
-    QIcon folder_icon_;
+    struct Icons {
+        QIcon root;
+        QIcon home;
+        QIcon folder;  // with an open one for the selected folder
+    };
+    Icons icons_;
     QTreeWidgetItem* docs_item_ = nullptr;  // owned by the tree
     // Set for the start-up with several files, whose list must not be
     // replaced by the folder the tree then shows.

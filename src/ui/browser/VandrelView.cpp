@@ -97,21 +97,21 @@ void CVandrelView::SaveSettings(SettingsStore& settings) {
 }
 
 void CVandrelView::FolderSelected(const FolderRef& folder) {
-    list_->OnFill(folder.path, true, false);
+    list_->OnFill(folder.path, ListReadDepth::kFrameLimit);
 }
 
 void CVandrelView::PostFilesGiven(std::vector<std::string> paths) {
     QTimer::singleShot(0, list_, [list = list_, paths = std::move(paths)]() mutable {
-        list->FilesGiven(std::move(paths));
+        list->loader().FilesGiven(std::move(paths));
     });
 }
 
-void CVandrelView::RefreshRequest(bool complete) {
+void CVandrelView::RefreshRequest(ListReadDepth depth) {
     const QRect tree_area(tree_->mapToGlobal(QPoint(0, 0)), tree_->size());
-    if (!complete && tree_area.contains(QCursor::pos())) {
+    if (depth == ListReadDepth::kFrameLimit && tree_area.contains(QCursor::pos())) {
         tree_->Refresh();
     } else {
-        list_->RefreshRequest(complete);
+        list_->RefreshRequest(depth);
     }
 }
 
@@ -132,7 +132,7 @@ void CVandrelView::BusyState(ListBusy state) {
 }
 
 void CVandrelView::OpenDetails(const std::string& path) {
-    list_->PauseForDetails(true);
+    list_->loader().scanner().PauseForDetails(true);
     Log("CVandrelView::OnDetails:  ");
     // A new dialog opens at the size of the last one closed, centred on the view.
     auto* dialog = new CInfoDlg(path, initial_tab_, details_rect_.size(), this);
@@ -160,8 +160,8 @@ void CVandrelView::DetailsClosed(CInfoDlg* dialog) {
 }
 
 void CVandrelView::DetailsBusyChanged() {
-    list_->PauseForDetails(std::any_of(details_.begin(), details_.end(),
-                                       [](const CInfoDlg* dialog) { return dialog->busy(); }));
+    list_->loader().scanner().PauseForDetails(std::any_of(
+        details_.begin(), details_.end(), [](const CInfoDlg* dialog) { return dialog->busy(); }));
 }
 
 void CVandrelView::OpenSettings(int page) {
@@ -169,7 +169,7 @@ void CVandrelView::OpenSettings(int page) {
 }
 
 void CVandrelView::GoToFavourite(const std::string& label, const std::string& encoded) {
-    tree_->GoToFavourite(label, encoded);
+    tree_->BeginExpand(label, encoded);
 }
 
 void CVandrelView::ViewStarted() {

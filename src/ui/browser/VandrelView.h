@@ -42,9 +42,9 @@ public:
     // TreeListener: tree -> list.
     void FolderSelected(const FolderRef& folder) override;
     void PostFilesGiven(std::vector<std::string> paths) override;
-    // Frame: F5 (plain) or F6 (complete); the cursor's position decides
-    // whether the tree or the list is refreshed.
-    void RefreshRequest(bool complete);
+    // Frame: F5 (the frame limit) or F6 (all frames); for F5 the cursor's
+    // position decides whether the tree or the list is refreshed.
+    void RefreshRequest(ListReadDepth depth);
     // Frame: Tab / Shift+Tab move the focus between tree and list.
     void FocusSwitch();
     // ListListener: list -> frame, and the dialogs the list asks for.

@@ -155,48 +155,34 @@ std::vector<QColor> HistogramColours(HistogramKind kind) {
     return {QColor(52, 114, 212), QColor(81, 150, 247)};
 }
 
-void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& data,
-                   const QPalette& palette, const QFont& font) {
-    // The chart sits on the background of a view's contents, with the text
-    // colour that goes with it, so that it stays legible under any theme.
-    painter.fillRect(client, palette.color(QPalette::Base));
-    if (data.values.empty()) {
-        return;
-    }
-    const HistogramLayout layout = ComputeHistogramLayout(client, data);
-    const QColor ink = palette.color(QPalette::Text);
-    const QPaintDevice* device = painter.device();
-    const std::vector<QColor> colours = HistogramColours(data.kind);
+namespace {
 
-    // Every text is drawn in the chart's font, made smaller where it would
-    // not fit its room. The title keeps to the band above the tallest bar.
-    const QString title = QString::fromStdString(data.title);
-    const QRect title_room(client.left() + kTitleOffset, client.top() + kTitleOffset,
-                           client.width() - 2 * kTitleOffset, kTopMargin - kTitleOffset);
-    if (const int pixels =
-            FittingPixels(font, device, layout.font_pixels, {{title, title_room.size()}});
-        pixels > 0 && !title.isEmpty()) {
+// The title keeps to the band above the tallest bar.
+void DrawTitle(QPainter& painter, const QRect& client, const QString& title, const QFont& font,
+               int largest_pixels, const QColor& ink) {
+    const QRect room(client.left() + kTitleOffset, client.top() + kTitleOffset,
+                     client.width() - 2 * kTitleOffset, kTopMargin - kTitleOffset);
+    const int pixels =
+        FittingPixels(font, painter.device(), largest_pixels, {{title, room.size()}});
+    if (pixels > 0 && !title.isEmpty()) {
         painter.setFont(WithPixelSize(font, pixels));
         painter.setPen(ink);
-        painter.drawText(title_room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title);
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title);
     }
+}
 
-    if (layout.x1 > layout.x0) {
-        // The base line ends just before x1.
-        painter.fillRect(QRect(layout.x0, layout.base_y, layout.x1 - layout.x0, 1), ink);
-    }
-
+void DrawBars(QPainter& painter, const HistogramLayout& layout, const QFont& font,
+              const std::vector<QColor>& colours, const QColor& ink) {
     // Shares are drawn in one size, at which the widest keeps a pixel clear of
     // the outline on either side; only a bar too low for it gets smaller text.
-    const int w = layout.bar_width;
-    const int share_width = w - 1 - 2;
+    const int share_width = layout.bar_width - 1 - 2;
     std::vector<TextRoom> shares;
     for (const HistogramBar& bar : layout.bars) {
         if (!bar.share.isEmpty()) {
             shares.push_back({bar.share, QSize(share_width, kUnlimitedPixels)});
         }
     }
-    const int share_pixels = FittingPixels(font, device, layout.font_pixels, shares);
+    const int share_pixels = FittingPixels(font, painter.device(), layout.font_pixels, shares);
     for (size_t i = 0; i < layout.bars.size(); ++i) {
         const HistogramBar& bar = layout.bars[i];
         if (bar.rect.isEmpty()) {
@@ -214,7 +200,7 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
         }
         // Digits and "%" leave the line's descent blank, so the text may use
         // the outline rows as well.
-        const int pixels = FittingPixels(font, device, share_pixels,
+        const int pixels = FittingPixels(font, painter.device(), share_pixels,
                                          {{bar.share, QSize(share_width, bar.rect.height())}});
         if (pixels > 0) {
             painter.setFont(WithPixelSize(font, pixels));
@@ -222,10 +208,14 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
             painter.drawText(bar.rect, Qt::AlignCenter | Qt::TextSingleLine, bar.share);
         }
     }
+}
 
+void DrawLabels(QPainter& painter, const QRect& client, const HistogramLayout& layout,
+                const QFont& font, const QColor& ink) {
     // Each label gets the width between the midpoints to its neighbours, less a
     // pixel on either side, as far as it lies inside the client; all labels are
     // drawn in the size at which every one fits.
+    const int w = layout.bar_width;
     std::vector<TextRoom> labels;
     std::vector<QRect> label_rooms;
     for (const HistogramBar& bar : layout.bars) {
@@ -239,7 +229,7 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
                                  QPoint(right, bar.label_box.bottom()));
         labels.push_back({bar.label, label_rooms.back().size()});
     }
-    const int label_pixels = FittingPixels(font, device, layout.font_pixels, labels);
+    const int label_pixels = FittingPixels(font, painter.device(), layout.font_pixels, labels);
     if (label_pixels == 0) {
         return;
     }
@@ -248,6 +238,29 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
     for (size_t i = 0; i < labels.size(); ++i) {
         painter.drawText(label_rooms[i], Qt::AlignCenter | Qt::TextSingleLine, labels[i].text);
     }
+}
+
+}  // namespace
+
+void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& data,
+                   const QPalette& palette, const QFont& font) {
+    // The chart sits on the background of a view's contents, with the text
+    // colour that goes with it, so that it stays legible under any theme.
+    painter.fillRect(client, palette.color(QPalette::Base));
+    if (data.values.empty()) {
+        return;
+    }
+    const HistogramLayout layout = ComputeHistogramLayout(client, data);
+    const QColor ink = palette.color(QPalette::Text);
+    // Every text is drawn in the chart's font, made smaller where it would
+    // not fit its room.
+    DrawTitle(painter, client, QString::fromStdString(data.title), font, layout.font_pixels, ink);
+    if (layout.x1 > layout.x0) {
+        // The base line ends just before x1.
+        painter.fillRect(QRect(layout.x0, layout.base_y, layout.x1 - layout.x0, 1), ink);
+    }
+    DrawBars(painter, layout, font, HistogramColours(data.kind), ink);
+    DrawLabels(painter, client, layout, font, ink);
 }
 
 CHistogram::CHistogram(const HistogramData& histogram, QWidget* parent)
