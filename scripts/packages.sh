@@ -12,3 +12,6 @@ run_packages=(gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 # (scripts/package.sh): CPack finds library dependencies with dpkg-shlibdeps
 # and tells executables by `file`.
 package_packages=(dpkg-dev file debootstrap)
+# The source checks of CI (scripts/check-sources.sh): the format and the
+# include order and function lengths, read by a Python script.
+check_packages=(clang-format python3)

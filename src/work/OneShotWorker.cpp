@@ -54,9 +54,8 @@ void COneShotWorker::Start(std::shared_ptr<MessageTarget> target, Work work) {
     Stop();
     auto shared_work = std::make_shared<const Work>(std::move(work));
     done_event.Reset();
-    thread_ = std::jthread([this, target = std::move(target), shared_work](std::stop_token stop) {
-        Run(stop, *target, *shared_work);
-    });
+    thread_ = std::jthread([this, target = std::move(target), shared_work](
+                               const std::stop_token& stop) { Run(stop, *target, *shared_work); });
 }
 
 void COneShotWorker::Cancel() {

@@ -20,7 +20,7 @@ CThreadBase::~CThreadBase() {
         {
             std::lock_guard lock(queue_mutex_);
             queue_.clear();
-            queue_.push_back(Message(kMsgQuit));
+            queue_.emplace_back(kMsgQuit);
         }
         queue_changed_.notify_all();
         thread_.join();

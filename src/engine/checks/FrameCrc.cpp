@@ -148,7 +148,8 @@ size_t CountNonZeroFields(std::span<const uint8_t> padded, size_t position, int 
         for (int k = 1; k < width; ++k) {
             folded |= bits << k;
         }
-        non_zero += static_cast<size_t>(std::popcount(folded & kFieldTops[width]));
+        non_zero +=
+            static_cast<size_t>(std::popcount(folded & kFieldTops[static_cast<size_t>(width)]));
         position += static_cast<size_t>(n * width);
         count -= n;
     }

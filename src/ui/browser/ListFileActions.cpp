@@ -302,6 +302,7 @@ void ListFileActions::EditTags(TagEditMode mode) {
     CID3v1Dlg dialog(&view_);
     if (mode == TagEditMode::kAllAtOnce) {
         std::vector<Id3v1Fields> files;
+        files.reserve(keys.size());
         for (uint64_t key : keys) {
             files.push_back(fields_of(key));
         }

@@ -61,6 +61,7 @@ std::vector<int> TakeFolderChanges(ListModel& model, const std::string& folder,
         rescan.push_back(key);
     }
     std::vector<int> rows;
+    rows.reserve(rescan.size());
     for (uint64_t key : rescan) {
         rows.push_back(model.RowOf(key));
     }
