@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "work/TargetSlot.h"
+#include "work/WorkerQueue.h"
+
+namespace vandrel {
+namespace {
+
+TEST(WorkerQueue, TakesMessagesOnlyWhileOpenAndHandsThemOnInOrder) {
+    WorkerQueue queue;
+    // Not yet open: refused, and the message is left to its sender.
+    Message early(kMsgProcessBatch, 0, std::string("kept"));
+    EXPECT_FALSE(queue.Push(early)) << "a push before Open";
+    EXPECT_EQ(std::get<std::string>(early.payload), "kept") << "the refused message's payload";
+
+    queue.Open();
+    Message first(kMsgProcessBatch, 1);
+    Message second(kMsgFlush, 2);
+    EXPECT_TRUE(queue.Push(first)) << "a push once open";
+    EXPECT_TRUE(queue.Push(second)) << "a second push";
+    EXPECT_EQ(queue.Take().wparam, 1u) << "the first taken";
+    EXPECT_EQ(queue.Take().wparam, 2u) << "the second taken";
+
+    // Cleared: what was queued is gone, the queue still takes more.
+    Message dropped(kMsgProcessBatch, 3);
+    Message after(kMsgProcessBatch, 4);
+    queue.Push(dropped);
+    queue.Clear();
+    EXPECT_TRUE(queue.Push(after)) << "a push after Clear";
+    EXPECT_EQ(queue.Take().wparam, 4u) << "the one pushed after Clear";
+
+    // Closed: refused; a replacement still goes in, alone.
+    Message late(kMsgProcessBatch, 5);
+    queue.Push(late);
+    queue.Close();
+    Message refused(kMsgProcessBatch, 6);
+    EXPECT_FALSE(queue.Push(refused)) << "a push after Close";
+    queue.ReplaceAllWith(Message(kMsgQuit));
+    EXPECT_EQ(queue.Take().id, kMsgQuit) << "the replacement is all there is";
+}
+
+class Collector : public MessageTarget {
+public:
+    void Post(Message message) override { words.push_back(message.wparam); }
+    std::vector<uint64_t> words;
+};
+
+TEST(TargetSlot, PostsToTheTargetSetAtTheTimeOrNowhere) {
+    TargetSlot slot;
+    slot.Post(Message(kMsgStatusText, 1));  // none set: dropped
+    auto first = std::make_shared<Collector>();
+    auto second = std::make_shared<Collector>();
+    slot.Set(first);
+    slot.Post(Message(kMsgStatusText, 2));
+    slot.Set(second);
+    slot.Post(Message(kMsgStatusText, 3));
+    slot.Set(nullptr);
+    slot.Post(Message(kMsgStatusText, 4));
+    EXPECT_EQ(first->words, std::vector<uint64_t>{2}) << "what the first target got";
+    EXPECT_EQ(second->words, std::vector<uint64_t>{3}) << "what the second target got";
+}
+
+}  // namespace
+}  // namespace vandrel
