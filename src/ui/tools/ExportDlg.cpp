@@ -1,7 +1,6 @@
 #include "ui/tools/ExportDlg.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "store/Log.h"
@@ -37,7 +35,7 @@ constexpr qsizetype kStatusKept = 57;
 
 CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent)
     : QDialog(parent), folder_(folder), settings_(settings), choices_(settings.export_choices),
-      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
+      runner_(parent) {
     AssertUiThread();
     setWindowTitle(tr("Export"));
 
@@ -93,13 +91,11 @@ CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, 
     layout->addWidget(status_);
     layout->addWidget(buttons);
     resize(460, 560);
-}
 
-CExportDlg::~CExportDlg() {
-    pump_.Detach();
-    if (worker_) {
-        worker_->Stop();
-    }
+    connect(&runner_, &CExportRunner::PercentChanged, progress_, &QProgressBar::setValue);
+    connect(&runner_, &CExportRunner::StatusChanged, status_,
+            [this](const QString& text) { status_->setText(ShortStatus(text)); });
+    connect(&runner_, &CExportRunner::Ended, this, [this] { QDialog::accept(); });
 }
 
 QString CExportDlg::ShortStatus(const QString& text) {
@@ -125,7 +121,7 @@ void CExportDlg::KeepChoices() {
 }
 
 void CExportDlg::accept() {
-    if (worker_) {
+    if (runner_.working()) {
         return;
     }
     const std::string template_path = PathBytes(template_edit_->text());
@@ -147,61 +143,19 @@ void CExportDlg::accept() {
     job.columns = tree_->Apply(columns_);
     job.quick_frames = settings_.frame_limit;
     job.mono_quality = settings_.mono_quality;
-    report_path_.clear();
     Log([&] { return "CExportDlg: exporting " + folder_ + " to " + job.report_path; });
-    const std::string report = job.report_path;
-    worker_ = std::make_unique<CExportThread>();
-    worker_->Start(pump_.target(), std::move(job));
-    pending_report_ = report;
+    runner_.Start(std::move(job));
 }
 
 void CExportDlg::reject() {
     KeepChoices();
-    if (worker_) {
+    if (runner_.working()) {
         // The dialog closes when the worker says it is done.
-        worker_->Cancel();
+        runner_.Cancel();
         status_->setText(tr("Stopping..."));
         return;
     }
     QDialog::reject();
-}
-
-bool CExportDlg::TakeWorkerMessage(Message& message) {
-    if (message.id == kMsgWorkDone) {
-        Finish(OutcomeOf(message));
-        return false;
-    }
-    if (message.id == kMsgProgress) {
-        progress_->setValue(static_cast<int>(message.wparam));
-    } else if (message.id == kMsgStatusText) {
-        if (const auto* text = std::get_if<std::string>(&message.payload)) {
-            status_->setText(ShortStatus(QString::fromStdString(*text)));
-        }
-    } else if (message.id == kMsgNotice) {
-        if (const auto* text = std::get_if<std::string>(&message.payload)) {
-            // The box stays with the list after this dialog has closed.
-            ShowWorkerNotice(static_cast<NoticeKind>(message.wparam), QString::fromStdString(*text),
-                             parentWidget());
-        }
-    }
-    return true;
-}
-
-void CExportDlg::Finish(WorkOutcome how) {
-    if (!worker_) {
-        return;
-    }
-    worker_->Stop();
-    worker_.reset();
-    if (how == WorkOutcome::kDone) {
-        report_path_ = pending_report_;
-        if (open_report_) {
-            open_report_(PathText(report_path_));
-        } else {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(report_path_)));
-        }
-    }
-    QDialog::accept();
 }
 
 }  // namespace vandrel

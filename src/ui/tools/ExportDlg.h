@@ -9,7 +9,7 @@
 
 #include "tools/Export.h"
 #include "ui/common/ListSettings.h"
-#include "ui/common/WorkerPump.h"
+#include "ui/tools/ExportRunner.h"
 #include "ui/tools/ExportTree.h"
 
 class QCheckBox;
@@ -22,21 +22,19 @@ namespace vandrel {
 
 // "Export": writes the HTML report of the list's folder (and its
 // sub-folders) with the ticked columns through a template, then opens it in
-// the default viewer. The export runs on its own thread; Cancel stops it.
-// Modal; GUI thread only.
+// the default viewer. The export runs on its own thread; Cancel stops it, and
+// deleting the dialog stops it and waits for it. Modal; GUI thread only.
 class CExportDlg : public QDialog {
     Q_OBJECT
 public:
     // `settings` gives the file types, the frames read and the export choices.
     CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent = nullptr);
-    // Stops a running export and waits for it.
-    ~CExportDlg() override;
 
     // What the user chose, for the settings: kept also after Cancel.
     const ExportChoices& choices() const { return choices_; }
     // Where the report went, once it was written.
-    const std::string& report_path() const { return report_path_; }
-    bool working() const { return worker_ != nullptr; }
+    const std::string& report_path() const { return runner_.report_path(); }
+    bool working() const { return runner_.working(); }
 
     CExportTree* Tree() const { return tree_; }
     QLineEdit* TemplateEdit() const { return template_edit_; }
@@ -47,7 +45,7 @@ public:
 
     // How a written report is shown; the default viewer unless set (tests).
     void SetReportOpener(std::function<void(const QString& path)> open) {
-        open_report_ = std::move(open);
+        runner_.SetReportOpener(std::move(open));
     }
 
     // A status text as the dialog shows it: at most 60 characters.
@@ -63,18 +61,12 @@ public slots:
 private:
     void Browse();
     void KeepChoices();
-    bool TakeWorkerMessage(Message& message);
-    void Finish(WorkOutcome how);
 
     std::string folder_;
     ListSettings settings_;
     ExportChoices choices_;
     std::vector<ExportColumn> columns_;
-    std::function<void(const QString& path)> open_report_;
-    std::string pending_report_;  // where the running export writes
-    std::string report_path_;
-    WorkerPump pump_;
-    std::unique_ptr<CExportThread> worker_;
+    CExportRunner runner_;
 
     CExportTree* tree_ = nullptr;
     QLineEdit* template_edit_ = nullptr;
