@@ -1,15 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 
 #include "work/Event.h"
 #include "work/Messages.h"
+#include "work/PauseGate.h"
+#include "work/TargetSlot.h"
+#include "work/WorkerQueue.h"
 
 namespace vandrel {
 
@@ -32,9 +32,6 @@ public:
     CThreadBase(const CThreadBase&) = delete;
     CThreadBase& operator=(const CThreadBase&) = delete;
 
-    // Waits 100 ms.
-    virtual void SleepBriefly();
-
     // Starts the thread and waits up to one second for its queue.
     void Start();
     // Queues a message for the worker; when that fails, tries once more a
@@ -53,13 +50,12 @@ public:
     // hangs); the destructor then waits for it.
     void Stop();
     // Holds the worker between items and at every scan progress call.
-    void Pause();
-    void Resume();
-    bool suspended() const { return suspended_; }
+    void Pause() { pause_.Pause(); }
+    void Resume() { pause_.Resume(); }
+    bool suspended() const { return pause_.paused(); }
 
-    void SetTarget(std::shared_ptr<MessageTarget> target);
+    void SetTarget(std::shared_ptr<MessageTarget> target) { target_.Set(std::move(target)); }
     void SetNotifier(std::shared_ptr<UserNotifier> notifier);
-    bool running() const { return running_.load(); }
 
     ManualResetEvent interrupt_event{false};
     ManualResetEvent flush_event{false};
@@ -72,28 +68,18 @@ protected:
     // by the loop itself.
     virtual void Dispatch(Message& message) = 0;
     // Sends a message to the target window, when there is one.
-    void PostToTarget(Message message);
+    void PostToTarget(Message message) { target_.Post(std::move(message)); }
     // Blocks while the owner has paused the worker.
-    void WaitWhilePaused() { run_gate_.Wait(); }
+    void WaitWhilePaused() { pause_.WaitWhilePaused(); }
 
 private:
     void ThreadMain();
-    bool Enqueue(Message& message);
-    void ClearQueue();
 
     std::chrono::milliseconds stop_timeout_;
     std::thread thread_;
-    std::atomic<bool> running_{false};
-    bool suspended_ = false;           // the owner's thread only
-    ManualResetEvent run_gate_{true};  // clear while paused
-
-    std::mutex queue_mutex_;
-    std::condition_variable queue_changed_;
-    std::deque<Message> queue_;  // guarded by queue_mutex_
-    bool accepting_ = false;     // guarded by queue_mutex_
-
-    std::mutex target_mutex_;
-    std::shared_ptr<MessageTarget> target_;   // guarded by target_mutex_
+    PauseGate pause_;
+    WorkerQueue queue_;
+    TargetSlot target_;
     std::shared_ptr<UserNotifier> notifier_;  // the owner's thread only
 };
 

@@ -89,13 +89,13 @@ private slots:
         CInfoDlg dialog(path, 0, {}, &view_);
         dialog.Start();
         QVERIFY2(dialog.busy(), "busy once started");
-        QVERIFY2(!dialog.refresh_button().isEnabled(), "Refresh off while scanning");
-        QVERIFY2(!dialog.copy_button().isEnabled(), "Copy Info off while scanning");
+        QVERIFY2(!dialog.buttons().refresh_button().isEnabled(), "Refresh off while scanning");
+        QVERIFY2(!dialog.buttons().copy_button().isEnabled(), "Copy Info off while scanning");
         QVERIFY2(Finishes(dialog), "the scan finishes");
 
-        QVERIFY2(dialog.refresh_button().isEnabled(), "Refresh on again");
-        QVERIFY2(dialog.copy_button().isEnabled(), "Copy Info on again");
-        QVERIFY2(dialog.progress_bar().isHidden(), "progress bar hidden when finished");
+        QVERIFY2(dialog.buttons().refresh_button().isEnabled(), "Refresh on again");
+        QVERIFY2(dialog.buttons().copy_button().isEnabled(), "Copy Info on again");
+        QVERIFY2(dialog.buttons().progress_bar().isHidden(), "progress bar hidden when finished");
 
         const ScanRecord expected = EngineRecord(path);
         QCOMPARE(dialog.record().frames, expected.frames);  // the whole file was scanned
@@ -167,7 +167,7 @@ private slots:
     void MpegPlusFileShowsOneTextTabWithoutProgress() {
         CInfoDlg dialog(test::FixturePath("mpcenc_q3_mono_48k.mpc"), 2, {}, &view_);
         dialog.Start();
-        QVERIFY2(dialog.progress_bar().isHidden(), "no progress bar for MPEG Plus");
+        QVERIFY2(dialog.buttons().progress_bar().isHidden(), "no progress bar for MPEG Plus");
         QVERIFY2(Finishes(dialog), "scan finishes");
         QCOMPARE(TabTexts(dialog), QStringList({"Text Info"}));
         auto* file = dynamic_cast<CMpcFile*>(dialog.media_file());
@@ -212,21 +212,6 @@ private slots:
         dialog.GoToFolder();
         QCOMPARE(requests.count(), 0);
         QCOMPARE(boxes.shown, QStringList({"Unable to obtain file directory."}));
-    }
-
-    void ProgressIsTheShareOfThePlayingTimeScanned() {
-        ScanRecord record = ZeroRecord();
-        record.sample_rate = 44100;
-        record.is_mpeg1 = 1;
-        record.length_seconds = 100;
-        record.frames = 1914;  // 1914 x 1152 / 44100 = 49.99 s
-        QCOMPARE(CInfoDlg::ProgressPercent(record), 49);
-        record.is_mpeg1 = 0;  // 576 samples a frame
-        QCOMPARE(CInfoDlg::ProgressPercent(record), 24);
-        record.frames = 100000;  // more than the length promised
-        QCOMPARE(CInfoDlg::ProgressPercent(record), 100);
-        record.sample_rate = 0;
-        QCOMPARE(CInfoDlg::ProgressPercent(record), 0);  // no rate, no division
     }
 
     // The view keeps the list paused while any dialog scans, and a dialog

@@ -7,13 +7,8 @@
 #include <QRect>
 
 #include "engine/core/ScanRecord.h"
-#include "engine/media/MediaFileWrapper.h"
-#include "ui/common/WorkerPump.h"
-#include "work/DetailsThread.h"
-
-class QProgressBar;
-class QPushButton;
-class QTimer;
+#include "ui/details/DetailsButtons.h"
+#include "ui/details/DetailsScan.h"
 
 namespace vandrel {
 
@@ -22,16 +17,15 @@ class CDetailsPages;
 // The "Details Dialog": one audio file in depth. It hosts the pages that the
 // file's media object creates (histograms, text page), scans the whole file on
 // a details worker and feeds each record the worker sends to the pages, so
-// they grow while the scan runs. Modeless; the view keeps every open dialog
-// and deletes one after it has emitted Closed. GUI thread only.
+// they grow while the scan runs. Deleting it cancels a running scan and waits
+// for the worker. Modeless; the view keeps every open dialog and deletes one
+// after it has emitted Closed. GUI thread only.
 class CInfoDlg : public QDialog {
     Q_OBJECT
 public:
     // `initial_tab` is the tab to open with; `size` the size to open at (an
     // invalid size keeps the dialog's own). The dialog is centred on `view`.
     CInfoDlg(std::string path, int initial_tab, QSize size, QWidget* view);
-    // Cancels a running scan and waits for the worker.
-    ~CInfoDlg() override;
 
     // Shows the dialog, centred on its parent, and starts the first scan.
     void Start();
@@ -43,23 +37,19 @@ public:
     void GoToFolder();
 
     bool busy() const { return busy_; }
-    const std::string& path() const { return path_; }
-    const ScanRecord& record() const { return record_; }
+    const std::string& path() const { return scan_.path(); }
+    const ScanRecord& record() const { return scan_.record(); }
     // The window's rectangle and tab when it was closed; an invalid rectangle
     // when it never was shown.
     const QRect& last_rect() const { return last_rect_; }
     int current_tab() const { return current_tab_; }
 
     CDetailsPages& pages() const { return *pages_; }
-    QProgressBar& progress_bar() const { return *progress_; }
-    QPushButton& refresh_button() const { return *refresh_; }
-    QPushButton& copy_button() const { return *copy_; }
+    const CDetailsButtons& buttons() const { return *buttons_; }
     // The media object of the file shown, nullptr before a scan started or
     // after it failed.
-    CMediaFileInterface* media_file() { return wrapper_.File(); }
+    CMediaFileInterface* media_file() { return scan_.file(); }
 
-    // The share of the playing time that `record` has reached, 0 to 100.
-    static int ProgressPercent(const ScanRecord& record);
     // The folder of a path as the tree takes it: the part before the last
     // "/", "/" for a file in the root; empty when the path has no folder part.
     static std::string FolderOf(const std::string& path);
@@ -83,30 +73,18 @@ private:
     void SetBusy(bool busy);
     // Ends the dialog after a failed refresh: no worker runs.
     void EndAfterFailure();
-    bool TakeWorkerMessage(Message& message);
-    void RecordProgress(const ScanRecord& record);
-    void Finished(std::unique_ptr<FrameSeries> series);
-    // Emits Closed once the worker has ended.
-    void AwaitWorker();
+    void Finished();
 
-    std::string path_;
-    CVandrelMediaFileWrapper wrapper_;  // used by the worker: declared before it
-    ScanRecord record_;
     bool busy_ = false;
-    bool closing_ = false;
     QRect last_rect_;
     int current_tab_ = 0;
 
-    WorkerPump pump_;
-    std::unique_ptr<CDetailsThread> worker_;
-    QTimer* worker_watch_ = nullptr;
-
+    // Made in the constructor's body, in the order the widgets are created.
     CDetailsPages* pages_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QPushButton* close_ = nullptr;
-    QPushButton* copy_ = nullptr;
-    QPushButton* refresh_ = nullptr;
-    QPushButton* go_to_folder_ = nullptr;
+    std::unique_ptr<CDetailsButtons> buttons_;
+    // The media file's pages are children of the page host, which outlives
+    // the file: the scan goes with the members, the widgets after them.
+    CDetailsScan scan_;
 };
 
 }  // namespace vandrel

@@ -1,7 +1,6 @@
 #include "ui/tools/ExportDlg.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -16,7 +15,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "store/Log.h"
@@ -32,100 +30,12 @@ constexpr int kPercentDone = 100;
 // Longer status texts are cut to kStatusKept characters and "...".
 constexpr qsizetype kStatusLimit = 60;
 constexpr qsizetype kStatusKept = 57;
-// Which column of the catalog an attribute item stands for.
-constexpr int kColumnRole = Qt::UserRole;
-// An item's check state before the click that changed it.
-constexpr int kLastStateRole = Qt::UserRole + 1;
 
 }  // namespace
 
-CExportTree::CExportTree(QWidget* parent) : QTreeWidget(parent) {
-    setHeaderLabels({tr("Categories")});
-    setUniformRowHeights(true);
-    connect(this, &QTreeWidget::itemChanged, this, &CExportTree::ItemChanged);
-}
-
-void CExportTree::Fill(const std::vector<ExportColumn>& columns) {
-    updating_ = true;
-    clear();
-    QTreeWidgetItem* group = nullptr;
-    // The first column, the file name, is always in the report.
-    for (size_t i = 1; i < columns.size(); ++i) {
-        const ExportColumn& column = columns[i];
-        const QString group_name = QString::fromStdString(column.group);
-        if (group == nullptr || group->text(0) != group_name) {
-            group = new QTreeWidgetItem(this, {group_name});
-            group->setFlags(group->flags() | Qt::ItemIsUserCheckable);
-        }
-        auto* item = new QTreeWidgetItem(group, {QString::fromStdString(column.name)});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setData(0, kColumnRole, static_cast<int>(i));
-        const Qt::CheckState state = column.exported ? Qt::Checked : Qt::Unchecked;
-        item->setCheckState(0, state);
-        item->setData(0, kLastStateRole, static_cast<int>(state));
-    }
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        GroupFromChildren(topLevelItem(i));
-    }
-    expandAll();
-    updating_ = false;
-}
-
-std::vector<ExportColumn> CExportTree::Apply(std::vector<ExportColumn> columns) const {
-    for (size_t i = 1; i < columns.size(); ++i) {
-        columns[i].exported = false;
-    }
-    for (int g = 0; g < topLevelItemCount(); ++g) {
-        const QTreeWidgetItem* group = topLevelItem(g);
-        for (int c = 0; c < group->childCount(); ++c) {
-            const QTreeWidgetItem* item = group->child(c);
-            const auto index = static_cast<size_t>(item->data(0, kColumnRole).toInt());
-            if (index < columns.size()) {
-                columns[index].exported = item->checkState(0) == Qt::Checked;
-            }
-        }
-    }
-    return columns;
-}
-
-void CExportTree::GroupFromChildren(QTreeWidgetItem* group) {
-    int ticked = 0;
-    for (int c = 0; c < group->childCount(); ++c) {
-        ticked += group->child(c)->checkState(0) == Qt::Checked ? 1 : 0;
-    }
-    const Qt::CheckState state = ticked == group->childCount() ? Qt::Checked
-                                 : ticked == 0                 ? Qt::Unchecked
-                                                               : Qt::PartiallyChecked;
-    group->setCheckState(0, state);
-    group->setData(0, kLastStateRole, static_cast<int>(state));
-}
-
-void CExportTree::ItemChanged(QTreeWidgetItem* item) {
-    if (updating_) {
-        return;
-    }
-    updating_ = true;
-    if (item->parent() == nullptr) {
-        // A click on a partly ticked group empties it, as on a ticked one.
-        const auto before = static_cast<Qt::CheckState>(item->data(0, kLastStateRole).toInt());
-        const Qt::CheckState state = before == Qt::Unchecked ? Qt::Checked : Qt::Unchecked;
-        for (int c = 0; c < item->childCount(); ++c) {
-            item->child(c)->setCheckState(0, state);
-            item->child(c)->setData(0, kLastStateRole, static_cast<int>(state));
-        }
-        GroupFromChildren(item);
-    } else {
-        item->setData(0, kLastStateRole, static_cast<int>(item->checkState(0)));
-        GroupFromChildren(item->parent());
-    }
-    updating_ = false;
-}
-
-// ---------------------------------------------------------------------------
-
 CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent)
     : QDialog(parent), folder_(folder), settings_(settings), choices_(settings.export_choices),
-      pump_([this](Message& message) { return TakeWorkerMessage(message); }) {
+      runner_(parent) {
     AssertUiThread();
     setWindowTitle(tr("Export"));
 
@@ -181,13 +91,11 @@ CExportDlg::CExportDlg(const std::string& folder, const ListSettings& settings, 
     layout->addWidget(status_);
     layout->addWidget(buttons);
     resize(460, 560);
-}
 
-CExportDlg::~CExportDlg() {
-    pump_.Detach();
-    if (worker_) {
-        worker_->Stop();
-    }
+    connect(&runner_, &CExportRunner::PercentChanged, progress_, &QProgressBar::setValue);
+    connect(&runner_, &CExportRunner::StatusChanged, status_,
+            [this](const QString& text) { status_->setText(ShortStatus(text)); });
+    connect(&runner_, &CExportRunner::Ended, this, [this] { QDialog::accept(); });
 }
 
 QString CExportDlg::ShortStatus(const QString& text) {
@@ -213,7 +121,7 @@ void CExportDlg::KeepChoices() {
 }
 
 void CExportDlg::accept() {
-    if (worker_) {
+    if (runner_.working()) {
         return;
     }
     const std::string template_path = PathBytes(template_edit_->text());
@@ -235,61 +143,19 @@ void CExportDlg::accept() {
     job.columns = tree_->Apply(columns_);
     job.quick_frames = settings_.frame_limit;
     job.mono_quality = settings_.mono_quality;
-    report_path_.clear();
     Log([&] { return "CExportDlg: exporting " + folder_ + " to " + job.report_path; });
-    const std::string report = job.report_path;
-    worker_ = std::make_unique<CExportThread>();
-    worker_->Start(pump_.target(), std::move(job));
-    pending_report_ = report;
+    runner_.Start(std::move(job));
 }
 
 void CExportDlg::reject() {
     KeepChoices();
-    if (worker_) {
+    if (runner_.working()) {
         // The dialog closes when the worker says it is done.
-        worker_->Cancel();
+        runner_.Cancel();
         status_->setText(tr("Stopping..."));
         return;
     }
     QDialog::reject();
-}
-
-bool CExportDlg::TakeWorkerMessage(Message& message) {
-    if (message.id == kMsgWorkDone) {
-        Finish(OutcomeOf(message));
-        return false;
-    }
-    if (message.id == kMsgProgress) {
-        progress_->setValue(static_cast<int>(message.wparam));
-    } else if (message.id == kMsgStatusText) {
-        if (const auto* text = std::get_if<std::string>(&message.payload)) {
-            status_->setText(ShortStatus(QString::fromStdString(*text)));
-        }
-    } else if (message.id == kMsgNotice) {
-        if (const auto* text = std::get_if<std::string>(&message.payload)) {
-            // The box stays with the list after this dialog has closed.
-            ShowWorkerNotice(static_cast<NoticeKind>(message.wparam), QString::fromStdString(*text),
-                             parentWidget());
-        }
-    }
-    return true;
-}
-
-void CExportDlg::Finish(WorkOutcome how) {
-    if (!worker_) {
-        return;
-    }
-    worker_->Stop();
-    worker_.reset();
-    if (how == WorkOutcome::kDone) {
-        report_path_ = pending_report_;
-        if (open_report_) {
-            open_report_(PathText(report_path_));
-        } else {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(report_path_)));
-        }
-    }
-    QDialog::accept();
 }
 
 }  // namespace vandrel

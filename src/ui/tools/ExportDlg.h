@@ -6,11 +6,11 @@
 #include <vector>
 
 #include <QDialog>
-#include <QTreeWidget>
 
 #include "tools/Export.h"
 #include "ui/common/ListSettings.h"
-#include "ui/common/WorkerPump.h"
+#include "ui/tools/ExportRunner.h"
+#include "ui/tools/ExportTree.h"
 
 class QCheckBox;
 class QLabel;
@@ -20,46 +20,21 @@ class QPushButton;
 
 namespace vandrel {
 
-// The "Categories" tree of the export dialog: the attribute groups of the
-// catalog with their attributes under them, each with a check box. A group's
-// box is ticked when all its attributes are, empty when none is, and partly
-// ticked otherwise; clicking a ticked or partly ticked group empties it, an
-// empty one ticks all its attributes.
-class CExportTree : public QTreeWidget {
-    Q_OBJECT
-public:
-    explicit CExportTree(QWidget* parent = nullptr);
-
-    // One item for each column but the first (the file name, always
-    // exported), grouped in catalog order; ticked as `columns` say.
-    void Fill(const std::vector<ExportColumn>& columns);
-    // `columns` with the exported flags of the ticked items; the first stays exported.
-    std::vector<ExportColumn> Apply(std::vector<ExportColumn> columns) const;
-
-private:
-    void ItemChanged(QTreeWidgetItem* item);
-    static void GroupFromChildren(QTreeWidgetItem* group);
-
-    bool updating_ = false;
-};
-
 // "Export": writes the HTML report of the list's folder (and its
 // sub-folders) with the ticked columns through a template, then opens it in
-// the default viewer. The export runs on its own thread; Cancel stops it.
-// Modal; GUI thread only.
+// the default viewer. The export runs on its own thread; Cancel stops it, and
+// deleting the dialog stops it and waits for it. Modal; GUI thread only.
 class CExportDlg : public QDialog {
     Q_OBJECT
 public:
     // `settings` gives the file types, the frames read and the export choices.
     CExportDlg(const std::string& folder, const ListSettings& settings, QWidget* parent = nullptr);
-    // Stops a running export and waits for it.
-    ~CExportDlg() override;
 
     // What the user chose, for the settings: kept also after Cancel.
     const ExportChoices& choices() const { return choices_; }
     // Where the report went, once it was written.
-    const std::string& report_path() const { return report_path_; }
-    bool working() const { return worker_ != nullptr; }
+    const std::string& report_path() const { return runner_.report_path(); }
+    bool working() const { return runner_.working(); }
 
     CExportTree* Tree() const { return tree_; }
     QLineEdit* TemplateEdit() const { return template_edit_; }
@@ -70,7 +45,7 @@ public:
 
     // How a written report is shown; the default viewer unless set (tests).
     void SetReportOpener(std::function<void(const QString& path)> open) {
-        open_report_ = std::move(open);
+        runner_.SetReportOpener(std::move(open));
     }
 
     // A status text as the dialog shows it: at most 60 characters.
@@ -86,18 +61,12 @@ public slots:
 private:
     void Browse();
     void KeepChoices();
-    bool TakeWorkerMessage(Message& message);
-    void Finish(WorkOutcome how);
 
     std::string folder_;
     ListSettings settings_;
     ExportChoices choices_;
     std::vector<ExportColumn> columns_;
-    std::function<void(const QString& path)> open_report_;
-    std::string pending_report_;  // where the running export writes
-    std::string report_path_;
-    WorkerPump pump_;
-    std::unique_ptr<CExportThread> worker_;
+    CExportRunner runner_;
 
     CExportTree* tree_ = nullptr;
     QLineEdit* template_edit_ = nullptr;
