@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "engine/io/AtomicFile.h"
@@ -81,26 +80,6 @@ TEST(FileStream, ReadsWhatIsThereWhenTheFileShrinks) {
     std::vector<uint8_t> block(1000);
     EXPECT_EQ(stream.Read(block), 100u);
     EXPECT_EQ(stream.Size(), 1000);  // the size measured at opening stays
-}
-
-// A hole in a sparse file is skipped by the frame search; what follows it
-// and what lies before it are not.
-TEST(FileStream, FindsTheDataAfterAHole) {
-    TempDir dir;
-    const std::string path = dir.File("sparse");
-    test::WriteSparseFile(path, 50'000'000, Counting(1000));
-    {
-        std::fstream tail(path, std::ios::in | std::ios::out | std::ios::binary);
-        tail.seekp(40'000'000);
-        tail.write("data", 4);
-    }
-    FileStream stream;
-    ASSERT_TRUE(stream.Open(path, "rb"));
-    EXPECT_EQ(stream.NextData(10), 10) << "inside the data at the start";
-    const int64_t next = stream.NextData(10'000'000);
-    EXPECT_GE(next, 10'000'000) << "never before where the search stands";
-    EXPECT_LE(next, 40'000'000) << "never past the data after the hole";
-    EXPECT_LE(stream.NextData(45'000'000), 50'000'000) << "at most the end";
 }
 
 TEST(FileStream, RefusesWhatIsNoRegularFileWithoutBlocking) {

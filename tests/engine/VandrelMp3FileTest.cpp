@@ -39,14 +39,9 @@ TEST(VandrelMp3File, BuildsTheTextPageAndTheHistogramsFromTheRecord) {
     ASSERT_EQ(page.check_boxes.size(), 8u);
     EXPECT_TRUE(page.check_boxes[0].checked);  // "Padding"
     EXPECT_TRUE(page.check_boxes[6].checked);  // "Bad Last Frame"
-
-    const HistogramData& bitrates = file.HistogramAt(CVandrelMp3File::kBitrateHistogram);
-    ASSERT_EQ(bitrates.values.size(), 16u);
-    EXPECT_EQ(bitrates.values[9], 2.0f);
-    EXPECT_EQ(bitrates.labels.back(), "160");  // the MPEG-2 row
-    const HistogramData& stereo = file.HistogramAt(CVandrelMp3File::kStereoHistogram);
-    EXPECT_EQ(stereo.values.at(2), 2.0f);
-    EXPECT_EQ(stereo.labels.at(2), "ms");  // labels in the order of the counts
+    // The charts' contents: Mp3Charts' tests.
+    EXPECT_EQ(file.HistogramAt(CVandrelMp3File::kBitrateHistogram).values.at(9), 2.0f)
+        << "bitrate chart made from the record";
 
     // "Other Info" (tab 1) shows the histograms that have data: a Layer II
     // file in joint stereo has no blocks and no stereo coding to show.
@@ -74,8 +69,6 @@ TEST(VandrelMp3File, OtherInfoOfLayerOneAndTwoShowsTheIntensityStereoBound) {
     r.frames = 100;
     file.SetScanResult(r);
     EXPECT_TRUE(file.PageVisible(page)) << "stereo file's chart shown";
-    EXPECT_EQ(chart.title, "Intensity Stereo Subbands") << "title";
-    EXPECT_EQ(chart.values, (std::vector<float>{100, 0, 0, 0, 0})) << "stereo file's counts";
     // A joint-stereo one counts its frames by mode extension once the walk ended.
     r.mode = 1;
     FrameSeries series;
@@ -83,7 +76,6 @@ TEST(VandrelMp3File, OtherInfoOfLayerOneAndTwoShowsTheIntensityStereoBound) {
     file.UpdatePages(r, &series);
     EXPECT_TRUE(file.PageVisible(page)) << "joint-stereo file's chart shown";
     EXPECT_EQ(chart.values, (std::vector<float>{0, 0, 2, 0, 1})) << "joint-stereo file's counts";
-    EXPECT_EQ(chart.labels.at(2), "8-31") << "label of mode extension 1";
 }
 
 TEST(VandrelMp3File, ShowsAChartOfTheShownTabOnceItsDataArrives) {

@@ -2,35 +2,30 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "engine/io/FileHandle.h"
+#include "engine/io/ReadBuffer.h"
 
 namespace vandrel {
 
 // A buffered, seekable byte stream over a regular file (or, for tests and
 // fuzzing, over bytes in memory). Seeking inside the buffer costs nothing, so
 // the frame walk's one seek per frame and its single-byte reads stay in memory.
-//
-// The buffer is refilled with one pread() when a read leaves it. Reads that
-// follow one another (a frame walk, a frame search that looks further) fetch
-// twice as much each time, up to kMaxReadAhead; a jump elsewhere (the tail of
-// the file, back to its start) starts again with kMinReadAhead, so the many
-// small reads of a scan's first steps cost little and a walk over a long file
-// takes few system calls. Bytes a refill still finds in the buffer are kept,
-// not read again. Buffers come from a small per-thread pool: a scan opens a
-// stream per probe and per file, and each would otherwise allocate its own.
+// The buffer is refilled with one pread() when a read leaves it (see
+// ReadBuffer for how far it reads ahead).
 //
 // Reads past the end return fewer bytes (GetByte returns -1); a file that
 // shrinks while it is read simply ends earlier.
 class FileStream {
 public:
     // Peek serves at most this many bytes at once.
-    static constexpr size_t kBufferCapacity = size_t{1} << 20;
-    static constexpr size_t kMinReadAhead = 16 * 1024;
-    static constexpr size_t kMaxReadAhead = 256 * 1024;
+    static constexpr size_t kBufferCapacity = ReadBuffer::kCapacity;
+    static constexpr size_t kMinReadAhead = ReadBuffer::kMinReadAhead;
+    static constexpr size_t kMaxReadAhead = ReadBuffer::kMaxReadAhead;
 
     FileStream() = default;
     ~FileStream();
@@ -45,29 +40,30 @@ public:
     // 0 on success or when nothing was open, else the failing close()'s errno.
     int Close();
 
-    bool IsOpen() const { return fd_ >= 0 || in_memory_; }
+    bool IsOpen() const { return file_.IsOpen() || in_memory_; }
     // errno of the last failed Open (EISDIR for a directory, EINVAL for other
     // files that are not regular files).
-    int LastError() const { return last_error_; }
+    int LastError() const { return file_.LastError(); }
     // Size measured when the file was opened.
-    int64_t Size() const { return size_; }
+    int64_t Size() const {
+        return in_memory_ ? static_cast<int64_t>(memory_.size()) : file_.Size();
+    }
 
     int64_t Tell() const { return pos_; }
     // Positions before 0 are taken as 0; positions past the end are allowed.
     void Seek(int64_t pos) { pos_ = pos < 0 ? 0 : pos; }
 
     // The first position at or after `pos` that may hold bytes other than
-    // zeros: `pos` itself unless the file system reports a hole there (a
-    // sparse file), the end of the file when only a hole follows.
-    int64_t NextData(int64_t pos) const;
+    // zeros (see FileHandle::NextData).
+    int64_t NextData(int64_t pos) const { return file_.NextData(pos); }
 
     size_t Read(std::span<uint8_t> out);
     // The next byte, or -1 at the end of the file.
     int GetByte() {
-        const uint64_t offset = static_cast<uint64_t>(pos_ - buffer_start_);
-        if (offset < buffer_length_) {
+        const uint64_t offset = static_cast<uint64_t>(pos_ - buffer_.Start());
+        if (offset < buffer_.Length()) {
             ++pos_;
-            return buffer_[offset];
+            return buffer_.Data()[offset];
         }
         return GetByteSlow();
     }
@@ -75,9 +71,9 @@ public:
     // moving it: all n unless the file ends sooner. Valid until the next read
     // or seek outside them.
     std::span<const uint8_t> Peek(size_t n) {
-        const uint64_t offset = static_cast<uint64_t>(pos_ - buffer_start_);
-        if (offset < buffer_length_ && buffer_length_ - offset >= n) {
-            return {buffer_ + offset, n};
+        const uint64_t offset = static_cast<uint64_t>(pos_ - buffer_.Start());
+        if (offset < buffer_.Length() && buffer_.Length() - offset >= n) {
+            return {buffer_.Data() + offset, n};
         }
         return PeekSlow(n);
     }
@@ -91,27 +87,12 @@ public:
 private:
     int GetByteSlow();
     std::span<const uint8_t> PeekSlow(size_t n);
-    // Buffers up to n bytes from the current position, keeping those already
-    // buffered there.
-    void Fill(size_t n);
-    // Reads directly from the file at an absolute position.
-    size_t ReadAt(int64_t pos, uint8_t* out, size_t n);
-    void DropBuffer() { buffer_length_ = 0; }
-    // Bytes buffered at the current position.
-    size_t Buffered() const;
 
-    int fd_ = -1;
+    FileHandle file_;
+    ReadBuffer buffer_;
     bool in_memory_ = false;
-    bool writable_ = false;
-    int last_error_ = 0;
-    int64_t size_ = 0;
+    std::vector<uint8_t> memory_;  // the content of a stream in memory, all in buffer_
     int64_t pos_ = 0;
-    std::vector<uint8_t> memory_;
-    std::unique_ptr<uint8_t[]> storage_;  // the file's buffer, kBufferCapacity bytes
-    const uint8_t* buffer_ = nullptr;     // storage_, or memory_ for a stream in memory
-    int64_t buffer_start_ = 0;
-    size_t buffer_length_ = 0;
-    size_t read_ahead_ = kMinReadAhead;  // what the next refill reads at least
 };
 
 }  // namespace vandrel
