@@ -93,13 +93,13 @@ void CacheRecords::Put(CacheEntry entry, int max_size_kb) {
         if (!same_file || entry.record.frames > it->record.frames ||
             (entry.checks && !it->checks)) {
             entry.changed_at = ++changes_;
-            *it = std::move(entry);
+            *it = entry;
         }
         records_.splice(records_.begin(), records_, it);
         return;
     }
     entry.changed_at = ++changes_;
-    records_.push_front(std::move(entry));
+    records_.push_front(entry);
     index_.emplace(RecordPath(records_.front().record), records_.begin());
     Trim(max_size_kb);
 }

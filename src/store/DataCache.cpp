@@ -166,7 +166,7 @@ void CDataCache::Store(const ScanRecord& record, const FileChecks* checks) {
     if (!settings_.enabled) {
         return;
     }
-    records_.Put(std::move(keyed), settings_.max_size);
+    records_.Put(keyed, settings_.max_size);
 }
 
 std::optional<std::string> CDataCache::Load() {
