@@ -96,13 +96,13 @@ int main(int argc, char** argv) {
         bool closed = false;
         QObject::connect(&dialog, &vandrel::CInfoDlg::Closed, [&] { closed = true; });
         dialog.Start();
-        RunUntil([&] { return dialog.progress_bar().value() >= 50; });
+        RunUntil([&] { return dialog.buttons().progress_bar().value() >= 50; });
         const Clock::time_point start = Clock::now();
         dialog.reject();
         const double hidden_ms = MsSince(start);
         RunUntil([&] { return closed; });
         std::printf("close at %d%%: window gone after %.2f ms, worker ended after %.1f ms\n",
-                    dialog.progress_bar().value(), hidden_ms, MsSince(start));
+                    dialog.buttons().progress_bar().value(), hidden_ms, MsSince(start));
     }
     return 0;
 }

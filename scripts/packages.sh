@@ -1,9 +1,10 @@
 # The Debian 12 packages the build needs; sourced by the run and test scripts.
 # python3-markdown turns the user guide into the HTML page that is installed.
 build_packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-multimedia-dev python3-markdown)
-# The tests, and the checks of what an installation holds: the desktop entry,
-# the catalog entry and the manual pages.
-test_packages=(googletest libgtest-dev desktop-file-utils appstream man-db groff-base)
+# The tests (and the benchmarks, which the test build compiles so that they
+# keep up with the code), and the checks of what an installation holds: the
+# desktop entry, the catalog entry and the manual pages.
+test_packages=(googletest libgtest-dev libbenchmark-dev desktop-file-utils appstream man-db groff-base)
 # What the running program needs beyond the build: Qt Multimedia's default
 # backend here is GStreamer, which decodes MP3 (mpg123, mpegaudioparse) and
 # reaches PulseAudio or PipeWire only with the "good" plugins.
