@@ -235,6 +235,15 @@ public:
             json.String(finding.brief);
             json.Key("detail");
             json.String(finding.detail);
+            if (!finding.figures.empty()) {
+                json.Key("figures");
+                json.BeginObject();
+                for (const FindingFigure& figure : finding.figures) {
+                    json.Key(figure.key);
+                    json.Int(figure.value);
+                }
+                json.EndObject();
+            }
             json.EndObject();
         }
         json.EndArray();

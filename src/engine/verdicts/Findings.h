@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,20 @@ enum class Severity : int {
 // "damage", "warning", "notice" or "none", as reports and JSON name them.
 std::string_view SeverityName(Severity severity);
 
+// A measured figure behind a finding, for machine output: "cutoff_hz", 16000.
+struct FindingFigure {
+    std::string_view key;
+    int64_t value = 0;
+
+    bool operator==(const FindingFigure&) const = default;
+};
+
 struct Finding {
     Severity severity = Severity::kNone;
     std::string brief;   // a few words for the Problems cell: "3 sync errors"
     std::string detail;  // one sentence with the figures, for the reports
+    // The figures of the detail as numbers; most findings have none.
+    std::vector<FindingFigure> figures = {};
 };
 
 // Every finding of a scanned file, worst first (in a fixed order within one
