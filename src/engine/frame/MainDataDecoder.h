@@ -95,8 +95,9 @@ public:
     }
     // Its side information (valid when one of its granules was decoded).
     const FrameSideInfo& side_info() const { return side_; }
-    // Every frame since the decoder was made.
+    // Every frame since the decoder was made, or since ClearCounts.
     const MainDataCounts& counts() const { return counts_; }
+    void ClearCounts() { counts_ = {}; }
 
 private:
     void DecodeGranules(std::span<const uint8_t> data, const FrameHeader& header);
