@@ -44,6 +44,8 @@ public:
         }
         RefillNearEnd();
     }
+    // The cached bits, the next one on top (as many as Refill left).
+    uint64_t Window() const { return cache_; }
     // The next n bits (1 to 32, no more than the cache holds) without taking them.
     uint32_t Peek(int n) const { return static_cast<uint32_t>(cache_ >> (64 - n)); }
     // Takes n bits (0 to the number cached).

@@ -448,21 +448,81 @@ constexpr std::array<uint8_t, 1 << kQuadCodeBits> kQuadLookup = [] {
 constexpr std::array<uint8_t, 32> kLinbits = {0, 0, 0, 0, 0, 0, 0,  0,  0, 0, 0, 0, 0, 0, 0,  0,
                                               1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
 
-// A value that is not zero is followed by its sign bit (1: negative).
+// A value that is not zero is followed by its sign bit (1: negative); taken
+// without a branch, as signs are a toss-up.
 inline int Signed(BitReader& bits, int value) {
-    if (value == 0) {
-        return 0;
+    const int coded = value != 0 ? 1 : 0;
+    const int negative = static_cast<int>(bits.Peek(1)) & coded;
+    bits.Skip(coded);
+    return (value ^ -negative) + negative;
+}
+
+template <size_t N> std::optional<HuffmanCode> CodeIn(const PairCodes<N>& table, int x, int y) {
+    if (x < 0 || y < 0 || x >= static_cast<int>(N) || y >= static_cast<int>(N)) {
+        return std::nullopt;
     }
-    return bits.Take(1) != 0 ? -value : value;
+    const auto row = static_cast<size_t>(x);
+    const auto column = static_cast<size_t>(y);
+    return HuffmanCode{table.codes[row][column], table.lengths[row][column]};
 }
 
 }  // namespace
+
+std::optional<HuffmanCode> PairCodeOf(int table_select, int x, int y) {
+    switch (table_select >= 24 ? 24 : (table_select >= 16 ? 16 : table_select)) {
+    case 0:
+        return x == 0 && y == 0 ? std::optional<HuffmanCode>(HuffmanCode{}) : std::nullopt;
+    case 1:
+        return CodeIn(kTable1, x, y);
+    case 2:
+        return CodeIn(kTable2, x, y);
+    case 3:
+        return CodeIn(kTable3, x, y);
+    case 5:
+        return CodeIn(kTable5, x, y);
+    case 6:
+        return CodeIn(kTable6, x, y);
+    case 7:
+        return CodeIn(kTable7, x, y);
+    case 8:
+        return CodeIn(kTable8, x, y);
+    case 9:
+        return CodeIn(kTable9, x, y);
+    case 10:
+        return CodeIn(kTable10, x, y);
+    case 11:
+        return CodeIn(kTable11, x, y);
+    case 12:
+        return CodeIn(kTable12, x, y);
+    case 13:
+        return CodeIn(kTable13, x, y);
+    case 15:
+        return CodeIn(kTable15, x, y);
+    case 16:
+        return table_select < 32 ? CodeIn(kTable16, x, y) : std::nullopt;
+    case 24:
+        return table_select < 32 ? CodeIn(kTable24, x, y) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<HuffmanCode> QuadCodeOf(int count1_table, int quad) {
+    if (quad < 0 || quad > 15 || count1_table < 0 || count1_table > 1) {
+        return std::nullopt;
+    }
+    if (count1_table == 1) {
+        return HuffmanCode{static_cast<uint32_t>(15 - quad), 4};
+    }
+    const auto q = static_cast<size_t>(quad);
+    return HuffmanCode{kQuadCodes[q], kQuadLengths[q]};
+}
 
 int LinbitsOf(int table_select) {
     return table_select >= 0 && table_select < 32 ? kLinbits[static_cast<size_t>(table_select)] : 0;
 }
 
-bool DecodePairs(BitReader& bits, int table_select, std::span<int16_t> lines) {
+bool DecodePairs(BitReader& reader, int table_select, std::span<int16_t> lines) {
     if (table_select == 0) {
         std::fill(lines.begin(), lines.end(), int16_t{0});
         return true;
@@ -476,6 +536,8 @@ bool DecodePairs(BitReader& bits, int table_select, std::span<int16_t> lines) {
     }
     const uint16_t* table = kPairs.entries.data() + start.first;
     const int linbits = kLinbits[static_cast<size_t>(table_select)];
+    // A copy the compiler can keep in registers while the lines are written.
+    BitReader bits = reader;
     for (size_t i = 0; i + 1 < lines.size(); i += 2) {
         // One refill covers the longest pair: a 19-bit code, two values
         // with 13 linbits each, two signs.
@@ -485,6 +547,7 @@ bool DecodePairs(BitReader& bits, int table_select, std::span<int16_t> lines) {
         while ((entry & kLevelFlag) != 0) {
             const int next = entry >> 12 & 7;
             if (next == 0) {
+                reader = bits;
                 return false;
             }
             bits.Skip(width);
@@ -494,21 +557,35 @@ bool DecodePairs(BitReader& bits, int table_select, std::span<int16_t> lines) {
         bits.Skip(entry >> 8);
         int x = entry >> 4 & 15;
         int y = entry & 15;
-        if (linbits != 0 && x == 15) {
-            x += static_cast<int>(bits.Take(linbits));
+        if (linbits == 0) {
+            // Both sign bits from one look: y's follows x's when x has one.
+            const uint64_t window = bits.Window();
+            const int x_coded = x != 0 ? 1 : 0;
+            const int y_coded = y != 0 ? 1 : 0;
+            const int x_negative = static_cast<int>(window >> 63) & x_coded;
+            const int y_negative = static_cast<int>(window << x_coded >> 63) & y_coded;
+            bits.Skip(x_coded + y_coded);
+            x = (x ^ -x_negative) + x_negative;
+            y = (y ^ -y_negative) + y_negative;
+        } else {
+            if (x == 15) {
+                x += static_cast<int>(bits.Take(linbits));
+            }
+            x = Signed(bits, x);
+            if (y == 15) {
+                y += static_cast<int>(bits.Take(linbits));
+            }
+            y = Signed(bits, y);
         }
-        x = Signed(bits, x);
-        if (linbits != 0 && y == 15) {
-            y += static_cast<int>(bits.Take(linbits));
-        }
-        y = Signed(bits, y);
         lines[i] = static_cast<int16_t>(x);
         lines[i + 1] = static_cast<int16_t>(y);
     }
+    reader = bits;
     return true;
 }
 
-size_t DecodeQuads(BitReader& bits, int count1_table, size_t end_bit, std::span<int16_t> lines) {
+size_t DecodeQuads(BitReader& reader, int count1_table, size_t end_bit, std::span<int16_t> lines) {
+    BitReader bits = reader;
     size_t done = 0;
     while (done + 4 <= lines.size() && bits.Position() < end_bit) {
         bits.Refill();
@@ -530,6 +607,7 @@ size_t DecodeQuads(BitReader& bits, int count1_table, size_t end_bit, std::span<
         std::copy(values.begin(), values.end(), lines.begin() + static_cast<ptrdiff_t>(done));
         done += 4;
     }
+    reader = bits;
     return done;
 }
 

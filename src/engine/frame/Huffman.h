@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/frame/BitReader.h"
@@ -32,5 +33,19 @@ bool DecodePairs(BitReader& bits, int table_select, std::span<int16_t> lines);
 // decode stops (the reader then stands past end_bit). Returns the lines
 // written.
 size_t DecodeQuads(BitReader& bits, int count1_table, size_t end_bit, std::span<int16_t> lines);
+
+// A code as it is written: `length` bits, the last of them the lowest of `bits`.
+struct HuffmanCode {
+    uint32_t bits = 0;
+    int length = 0;
+};
+
+// The code of pair (x, y) in big-value table `table_select`, without linbits
+// and signs (x and y up to 15 in tables 16 to 31); table 0 codes (0, 0) with
+// no bits. Nothing for a pair or a table without a code. For the tests and
+// tools that build main data.
+std::optional<HuffmanCode> PairCodeOf(int table_select, int x, int y);
+// The code of the quad vwxy (0 to 15) in count1 table `count1_table`.
+std::optional<HuffmanCode> QuadCodeOf(int count1_table, int quad);
 
 }  // namespace vandrel
