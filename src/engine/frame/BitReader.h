@@ -33,7 +33,7 @@ public:
         Skip(static_cast<int>(bit % 8));
     }
     void Refill() {
-        if (next_ + 8 <= size_) [[likely]] {
+        if (next_ < size_ && size_ - next_ >= 8) [[likely]] {
             // The cache's bits below the ones it holds are zero or already
             // the bytes that follow, so or-ing the next 8 bytes in is right
             // either way.
