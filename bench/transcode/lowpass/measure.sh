@@ -14,7 +14,7 @@
 # each rate gets its own figures, and what rate lame picks by itself;
 # ffmpeg's libmp3lame and libshine at each bitrate; twolame (Layer II) at
 # each bitrate; and the source chains of the test set: ffmpeg's AAC,
-# libvorbis and libopus. About 4 minutes with 2 jobs; existing files are kept.
+# libvorbis and libopus. About a minute with 2 jobs; existing files are kept.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
