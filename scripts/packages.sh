@@ -3,8 +3,9 @@
 build_packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-multimedia-dev python3-markdown)
 # The tests (and the benchmarks, which the test build compiles so that they
 # keep up with the code), and the checks of what an installation holds: the
-# desktop entry, the catalog entry and the manual pages.
-test_packages=(googletest libgtest-dev libbenchmark-dev desktop-file-utils appstream man-db groff-base)
+# desktop entry, the catalog entry and the manual pages; numpy for the test of
+# the transcode bench's spectrum measure.
+test_packages=(googletest libgtest-dev libbenchmark-dev desktop-file-utils appstream man-db groff-base python3-numpy)
 # What the running program needs beyond the build: Qt Multimedia's default
 # backend here is GStreamer, which decodes MP3 (mpg123, mpegaudioparse) and
 # reaches PulseAudio or PipeWire only with the "good" plugins.
@@ -16,3 +17,6 @@ package_packages=(dpkg-dev file debootstrap)
 # The source checks of CI (scripts/check-sources.sh): the format and the
 # include order and function lengths, read by a Python script.
 check_packages=(clang-format python3)
+# The transcode bench (bench/transcode): the encoders and SoX that make the
+# test set, and numpy for the spectrum measure (Debian's python3 sees it).
+bench_packages=(lame twolame ffmpeg sox python3-numpy)

@@ -97,6 +97,16 @@ l -b 128 "$work/bright6.wav" "$work/bright128.mp3"
 lame --quiet --decode "$work/bright128.mp3" "$work/bright128.wav"
 l -b 256 "$work/bright128.wav" "$out/lame_cbr256_from128.mp3"
 
+# The coded spectrum: lame's lowpass leaves every line above it zero, the
+# lines of -1 to 1 after the big values too. A 1 kHz sine at 320 kbit/s under
+# a lowpass of 5 kHz (the noise floor of the 16-bit signal is coded up to it),
+# and pink noise at 192 kbit/s under one of 11 kHz; two seconds each, kept at
+# 44.1 kHz (lame would resample to a rate that suits the lowpass).
+sox -R -n -r 44100 -c 2 -b 16 "$work/sine1k.wav" synth 2 sine 1000 gain -3
+l -b 320 --resample 44.1 --lowpass 5000 "$work/sine1k.wav" "$out/lame_cbr320_sine1k_lowpass5k.mp3"
+sox -R -n -r 44100 -c 2 -b 16 "$work/pink2.wav" synth 2 pinknoise gain -n -3
+l -b 192 --resample 44.1 --lowpass 11000 "$work/pink2.wav" "$out/lame_cbr192_pink_lowpass11k.mp3"
+
 # Layer II from twolame (MPEG-1 and MPEG-2 sample rates) and from ffmpeg.
 twolame --quiet -b 192 "$work/s48.wav" "$out/twolame_mp2_192_48k.mp2"
 twolame --quiet -b 64 -m m "$work/m16.wav" "$out/twolame_mp2_64_16k_mono.mp2"

@@ -88,6 +88,78 @@ TEST(FrameWalk, TellsItsObserversOfEachFrameTakenAsAudio) {
     EXPECT_EQ(headers.begun, 0) << "walks begun for the headers only";
 }
 
+// Asks for the frames at odd places whole, and writes down what it gets.
+class WholeFrameObserver : public RecordingObserver {
+public:
+    void BeginWalk() override {
+        RecordingObserver::BeginWalk();
+        expected = expected_frames();
+        set_wants_whole_frame(false);
+    }
+    void Frame(std::span<const uint8_t> bytes, const FrameHeader& header) override {
+        RecordingObserver::Frame(bytes, header);
+        set_wants_whole_frame(sizes.size() % 2 == 1);
+    }
+    void Gap() override { gaps.push_back(sizes.size()); }
+    int64_t expected = 0;
+    std::vector<size_t> gaps;  // frames told before each gap
+};
+
+WholeFrameObserver WalkWhole(std::vector<uint8_t> bytes, ScanOptions options = {}) {
+    WholeFrameObserver observer;
+    FileChecks results;
+    ScanChecks checks{&results, &observer};
+    options.checks = &checks;
+    options.cache = CacheLookup::kSkip;
+    CMp3File file;
+    file.OpenMemory("walked.mp3", std::move(bytes));
+    ScanRecord record = ZeroRecord();
+    file.Scan(record, options);
+    return observer;
+}
+
+TEST(FrameWalk, HandsWholeFramesToAnObserverThatAsksForThem) {
+    // Six frames of 417 bytes: the second, fourth and sixth are asked for whole.
+    const WholeFrameObserver plain = WalkWhole(test::MakeFrames({}, 6));
+    EXPECT_EQ(plain.sizes, (std::vector<size_t>{kObservedFrameBytes, 417, kObservedFrameBytes, 417,
+                                                kObservedFrameBytes, 417}))
+        << "bytes of each frame told";
+    EXPECT_EQ(plain.expected, 6) << "frames expected: the audio's size over the first frame's";
+    EXPECT_TRUE(plain.gaps.empty()) << "gaps in a clean walk";
+
+    // The Xing frame holds no audio: asked for or not, it comes cut.
+    std::vector<uint8_t> xing = test::MakeXingFrame({}, {.frames = 9});
+    test::Append(xing, test::MakeFrames({}, 5));
+    WholeFrameObserver asks_first;
+    {
+        struct AsksFirst : WholeFrameObserver {
+            void BeginWalk() override {
+                WholeFrameObserver::BeginWalk();
+                set_wants_whole_frame(true);
+            }
+        } observer;
+        FileChecks results;
+        ScanChecks checks{&results, &observer};
+        CMp3File file;
+        file.OpenMemory("xing.mp3", xing);
+        ScanRecord record = ZeroRecord();
+        file.Scan(record, {.checks = &checks, .cache = CacheLookup::kSkip});
+        asks_first = observer;
+    }
+    ASSERT_EQ(asks_first.sizes.size(), 6u) << "frames told after a Xing frame";
+    EXPECT_EQ(asks_first.sizes[0], kObservedFrameBytes) << "bytes of the Xing frame asked for";
+    EXPECT_EQ(asks_first.sizes[1], 417u) << "bytes of the first audio frame asked for";
+    EXPECT_EQ(asks_first.expected, 10) << "frames expected: the Xing count and its own frame";
+
+    // A frame limit caps the estimate; frames of another layer are a gap.
+    EXPECT_EQ(WalkWhole(test::MakeFrames({}, 6), {.frame_limit = 3}).expected, 4)
+        << "frames expected under a limit of 3";
+    std::vector<uint8_t> mixed = test::MakeFrames({}, 3);
+    test::Append(mixed, test::MakeFrame({.layer = 2, .bitrate_index = 10}));
+    test::Append(mixed, test::MakeFrames({}, 3));
+    EXPECT_EQ(WalkWhole(mixed).gaps, (std::vector<size_t>{3})) << "gaps: after the third frame";
+}
+
 // `frame` (from MakeFrame, protection bit 0) with the CRC it should carry.
 std::vector<uint8_t> WithRightCrc(std::vector<uint8_t> frame) {
     FrameHeader header{};

@@ -1,29 +1,19 @@
 #include "support/MpegBuilder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "engine/frame/FrameHeader.h"
+#include "engine/frame/Huffman.h"
 #include "engine/io/ByteOrder.h"
 #include "engine/io/Crc16.h"
 #include "engine/media/VandrelMp3File.h"
 #include "engine/tags/VbrHeaders.h"
 
 namespace vandrel::test {
-namespace {
-
-// Appends bits most significant first, as the side information is read.
-class BitWriter {
-public:
-    void Put(uint32_t value, int bits);
-    // The bytes so far, the last one padded with zero bits.
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-    int used_ = 8;  // bits used in the last byte
-};
 
 void BitWriter::Put(uint32_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
@@ -35,10 +25,41 @@ void BitWriter::Put(uint32_t value, int bits) {
             bytes_.back() = static_cast<uint8_t>(bytes_.back() | (0x80 >> used_));
         }
         ++used_;
+        ++bit_count_;
     }
 }
 
-}  // namespace
+void BitWriter::PutPair(int table, int x, int y) {
+    const int linbits = LinbitsOf(table);
+    const auto coded = [linbits](int value) { return linbits != 0 ? std::min(value, 15) : value; };
+    const int ax = std::abs(x);
+    const int ay = std::abs(y);
+    const std::optional<HuffmanCode> code = PairCodeOf(table, coded(ax), coded(ay));
+    if (!code || (linbits != 0 && (ax - 15 >= (1 << linbits) || ay - 15 >= (1 << linbits)))) {
+        throw std::invalid_argument("PutPair: the table cannot code the pair");
+    }
+    Put(code->bits, code->length);
+    for (const int value : {x, y}) {
+        const int magnitude = std::abs(value);
+        if (linbits != 0 && magnitude >= 15) {
+            Put(static_cast<uint32_t>(magnitude - 15), linbits);
+        }
+        if (magnitude != 0) {
+            Put(value < 0 ? 1 : 0, 1);
+        }
+    }
+}
+
+void BitWriter::PutQuad(int table, int v, int w, int x, int y) {
+    const int quad = (v != 0) << 3 | (w != 0) << 2 | (x != 0) << 1 | (y != 0);
+    const std::optional<HuffmanCode> code = QuadCodeOf(table, quad);
+    Put(code->bits, code->length);
+    for (const int value : {v, w, x, y}) {
+        if (value != 0) {
+            Put(value < 0 ? 1 : 0, 1);
+        }
+    }
+}
 
 uint32_t HeaderWord(const HeaderFields& s) {
     uint32_t word = 0xFFE00000;
@@ -86,28 +107,38 @@ std::vector<uint8_t> MakeFrame(const HeaderFields& header, const SideInfoFields&
         for (int ch = 0; ch < channels; ++ch) {
             const GranuleFields& g =
                 side.granules[static_cast<size_t>(gr)][static_cast<size_t>(ch)];
-            bits.Put(0, 12);
+            bits.Put(g.part2_3_length, 12);
             bits.Put(g.big_values, 9);
-            bits.Put(0, 8);
-            bits.Put(0, mpeg1 ? 4 : 9);
+            bits.Put(g.global_gain, 8);
+            bits.Put(g.scalefac_compress, mpeg1 ? 4 : 9);
             bits.Put(g.window_switching ? 1 : 0, 1);
             if (g.window_switching) {
                 bits.Put(static_cast<uint32_t>(g.block_type), 2);
                 bits.Put(g.mixed ? 1 : 0, 1);
-                bits.Put(0, 10 + 9);
+                bits.Put(g.table_select[0], 5);
+                bits.Put(g.table_select[1], 5);
+                for (const uint32_t gain : g.subblock_gain) {
+                    bits.Put(gain, 3);
+                }
             } else {
-                bits.Put(0, 15 + 4 + 3);
+                for (const uint32_t table : g.table_select) {
+                    bits.Put(table, 5);
+                }
+                bits.Put(g.region0_count, 4);
+                bits.Put(g.region1_count, 3);
             }
             if (mpeg1) {
-                bits.Put(0, 1);
+                bits.Put(g.preflag ? 1 : 0, 1);
             }
             bits.Put(g.scalefac_scale ? 1 : 0, 1);
-            bits.Put(0, 1);
+            bits.Put(g.count1table_select, 1);
         }
     }
     std::vector<uint8_t> frame = bits.bytes();
+    frame.insert(frame.end(), side.main_data.begin(), side.main_data.end());
     if (frame.size() > static_cast<size_t>(length)) {
-        throw std::invalid_argument("MakeFrame: side information longer than the frame");
+        throw std::invalid_argument(
+            "MakeFrame: side information and main data longer than the frame");
     }
     frame.resize(static_cast<size_t>(length), 0);
     return frame;

@@ -37,17 +37,49 @@ struct GranuleFields {
     int block_type = 0;
     bool mixed = false;
     bool scalefac_scale = false;
+    // What the main data's decode reads.
+    uint32_t part2_3_length = 0;
+    uint32_t global_gain = 0;
+    uint32_t scalefac_compress = 0;
+    std::array<uint32_t, 3> table_select{};  // the third one only without window switching
+    uint32_t region0_count = 0;              // without window switching
+    uint32_t region1_count = 0;
+    std::array<uint32_t, 3> subblock_gain{};  // with window switching
+    bool preflag = false;                     // MPEG-1
+    uint32_t count1table_select = 0;
 };
 
 struct SideInfoFields {
     uint32_t main_data_begin = 0;
     uint32_t scfsi = 0;  // the 4 scfsi bits of every channel (MPEG-1)
     std::array<std::array<GranuleFields, 2>, 2> granules{};  // [granule][channel]
+    // The bytes after the side information (the rest of the frame is zeros).
+    std::vector<uint8_t> main_data{};
 };
 
 // A whole frame of the header's length: header, CRC bytes when asked for,
-// the side information, zero bytes after it.
+// the side information, its main data and zero bytes after it.
 std::vector<uint8_t> MakeFrame(const HeaderFields& header, const SideInfoFields& side = {});
+
+// Appends bits most significant first, as the side information and the main
+// data are read.
+class BitWriter {
+public:
+    void Put(uint32_t value, int bits);
+    // A big-value pair in table `table` (its code, linbits for values of 15
+    // and more, the sign bits); throws for a pair the table cannot code.
+    void PutPair(int table, int x, int y);
+    // A count1 quad of values -1 to 1 in table 0 (A) or 1 (B), with its signs.
+    void PutQuad(int table, int v, int w, int x, int y);
+    size_t bit_count() const { return bit_count_; }
+    // The bytes so far, the last one padded with zero bits.
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+    int used_ = 8;  // bits used in the last byte
+    size_t bit_count_ = 0;
+};
 
 // A Xing header with an optional LAME tag, as an encoder writes it into the
 // first frame.

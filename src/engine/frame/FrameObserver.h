@@ -28,10 +28,34 @@ public:
     // its decoded header. Frames skipped for disagreeing with the first
     // (another layer, a change of channels or rate) are not told.
     virtual void Frame(std::span<const uint8_t> bytes, const FrameHeader& header) = 0;
+    // The frame told next does not follow the one told last: frames were
+    // skipped between them, or a re-synchronisation.
+    virtual void Gap() {}
     // The walk reached the end of the audio or its frame limit (a walk its
     // caller stopped does not end); `record` as the scan hands it on, with
     // its average bitrate, length and VBR flag.
     virtual void EndWalk(const ScanRecord& /*record*/) {}
+
+    // Whether the walk hands the next frame whole, its main data too, rather
+    // than its first kObservedFrameBytes. An observer that decodes some
+    // frames sets it in the call for the frame before them (or before the
+    // walk); the walk reads it before each frame, a plain member, so that
+    // the usual frame costs no more than it did. The Xing, Info or VBRI
+    // header frame, which carries no audio, is never handed whole.
+    bool wants_whole_frame() const { return wants_whole_frame_; }
+    // How many frames the walk expects to tell, set before BeginWalk: from
+    // the header frame's count, else the audio's size over the first frame's
+    // length, at most the frame limit. An estimate: VBR frames without such
+    // a header, or frames of another layer, make the walk longer or shorter.
+    int64_t expected_frames() const { return expected_frames_; }
+    void set_expected_frames(int64_t frames) { expected_frames_ = frames; }
+
+protected:
+    void set_wants_whole_frame(bool whole) { wants_whole_frame_ = whole; }
+
+private:
+    bool wants_whole_frame_ = false;
+    int64_t expected_frames_ = 0;
 };
 
 // The integrity checks a scan makes, as ScanOptions::checks asks for them:

@@ -203,6 +203,9 @@ private:
         }
     }
     int64_t ElapsedMs() const { return duration_.ElapsedMs(record_.frames, record_.sample_rate); }
+    // The frames the walk will tell, as far as can be known before it
+    // (FrameObserver::expected_frames); `first_length` is the first frame's.
+    int64_t ExpectedFrames(int first_length) const;
     // Where the audio ends at the latest.
     int64_t AudioLimit() const { return span_.end >= 0 ? span_.end : size_; }
     void TellObserver(std::span<const uint8_t> frame, int length, const FrameHeader& header) {
@@ -229,18 +232,43 @@ private:
     int64_t audio_end_;  // the end of the last frame walked
 };
 
+int64_t FrameWalker::ExpectedFrames(int first_length) const {
+    const int64_t by_size = (AudioLimit() - span_.first_frame) / std::max(first_length, 1);
+    int64_t frames = by_size;
+    // The header's count, unless it is far from what the size gives (a
+    // header of other audio, or damaged): VBR frames average a few times the
+    // header frame's length at most.
+    int64_t counted = 0;
+    if (record_.has_xing != 0 && (record_.xing.flags & kXingFramesFlag) != 0) {
+        counted = int64_t{record_.xing.frames} + 1;
+    } else if (record_.has_vbri != 0) {
+        counted = int64_t{record_.vbri.frames} + 1;
+    }
+    constexpr int64_t kTrustedFactor = 8;
+    if (counted > 1 && counted <= by_size * kTrustedFactor && counted * kTrustedFactor >= by_size) {
+        frames = counted;
+    }
+    return limit_ != -1 ? std::min<int64_t>(frames, limit_ + 1) : frames;
+}
+
 void FrameWalker::Begin() {
     if (checks_ != nullptr) {
         checks_->walked = 1;
     }
     if (observer_ != nullptr) {
-        observer_->BeginWalk();
         // The first frame was read before the walk.
         stream_.Seek(span_.first_frame);
-        const std::span<const uint8_t> first = stream_.Peek(kObservedFrameBytes);
+        std::span<const uint8_t> first = stream_.Peek(kObservedFrameBytes);
         FrameHeader header;
         const int length = first.size() >= 4 ? DecodeFrameHeader(LoadBe32(first), header) : 0;
+        observer_->set_expected_frames(ExpectedFrames(length));
+        observer_->BeginWalk();
         if (length > 0) {
+            // A Xing, Info or VBRI header sits in the first frame: no audio.
+            const bool header_frame = record_.has_xing != 0 || record_.has_vbri != 0;
+            if (observer_->wants_whole_frame() && !header_frame) {
+                first = stream_.Peek(static_cast<size_t>(length));
+            }
             TellObserver(first, length, header);
         }
     }
@@ -267,7 +295,11 @@ inline FrameWalker::Step FrameWalker::ParseFrame(FrameHeader& header) {
     }
     if (length > 0) {
         if (observer_ != nullptr) {
-            TellObserver(head, length, header);
+            if (observer_->wants_whole_frame()) [[unlikely]] {
+                TellObserver(stream_.Peek(static_cast<size_t>(length)), length, header);
+            } else {
+                TellObserver(head, length, header);
+            }
         }
         return {Step::kParsed, start + length};
     }
@@ -352,6 +384,9 @@ bool FrameWalker::Steps() {
             errors_.Parsed(resync_step);
             break;
         case Step::kSkipped:
+            if (observer_ != nullptr) {
+                observer_->Gap();
+            }
             if (checks_ != nullptr && header.layer != record.layer) {
                 AddOtherLayer(*checks_, header, !errors_.Skipping());
             }
@@ -363,6 +398,9 @@ bool FrameWalker::Steps() {
             duration_.Add(header);
             break;
         case Step::kInvalid:
+            if (observer_ != nullptr) {
+                observer_->Gap();
+            }
             resync_pending = true;
             break;
         }
