@@ -1,5 +1,7 @@
 #include "engine/checks/IntegrityChecks.h"
 
+#include "engine/checks/UpscaleFacts.h"
+
 namespace vandrel {
 
 IntegrityChecks::IntegrityChecks(FileChecks& out) : both_(out) {
@@ -9,7 +11,6 @@ IntegrityChecks::IntegrityChecks(FileChecks& out) : both_(out) {
 
 void IntegrityChecks::Both::BeginWalk() {
     crc_.BeginWalk();
-    bandwidth_.BeginWalk();
     spectrum_.set_expected_frames(expected_frames());
     spectrum_.BeginWalk();
     set_wants_whole_frame(spectrum_.wants_whole_frame());
@@ -18,15 +19,14 @@ void IntegrityChecks::Both::BeginWalk() {
 void IntegrityChecks::Both::ProtectedFrame(std::span<const uint8_t> bytes,
                                            const FrameHeader& header) {
     crc_.Frame(bytes, header);
-    bandwidth_.Frame(bytes, header);
     spectrum_.Frame(bytes, header);
     set_wants_whole_frame(spectrum_.wants_whole_frame());
 }
 
 void IntegrityChecks::Both::EndWalk(const ScanRecord& record) {
     crc_.EndWalk(record);
-    bandwidth_.EndWalk(record);
     spectrum_.EndWalk(record);
+    FillUpscaleFacts(spectrum_.summary(), out_);
 }
 
 }  // namespace vandrel

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/checks/BandwidthObserver.h"
 #include "engine/checks/CodedSpectrumObserver.h"
 #include "engine/checks/CrcObserver.h"
 #include "engine/core/FileChecks.h"
@@ -17,8 +16,9 @@ namespace vandrel {
 //   IntegrityChecks integrity(checks);
 //   file.Scan(record, {.checks = &integrity});
 //
-// The frame CRCs, the bandwidth and the coded spectrum are measured by
-// observers of the walk; the scan fills the rest. Lives as long as the scans
+// The frame CRCs and the coded spectrum are measured by observers of the
+// walk (the spectrum's sample reduced by FillUpscaleFacts); the scan fills
+// the rest. Lives as long as the scans
 // that use it.
 class IntegrityChecks : public ScanChecks {
 public:
@@ -32,19 +32,18 @@ public:
     const CodedSpectrumSummary& coded_spectrum() const { return both_.coded_spectrum(); }
 
 private:
-    // The CRC, bandwidth and coded-spectrum observers as one: the walk makes
-    // one call a frame, which for the usual frame without a CRC goes straight
-    // on to the bandwidth measure and the sample's frame count.
+    // The CRC and coded-spectrum observers as one: the walk makes one call a
+    // frame, which for the usual frame without a CRC goes straight on to the
+    // sample's frame count.
     class Both final : public FrameObserver {
     public:
-        explicit Both(FileChecks& out) : crc_(out), bandwidth_(out) {}
+        explicit Both(FileChecks& out) : out_(out), crc_(out) {}
         void BeginWalk() override;
         void Frame(std::span<const uint8_t> bytes, const FrameHeader& header) override {
             if (header.protection == 0) [[unlikely]] {
                 ProtectedFrame(bytes, header);
                 return;
             }
-            bandwidth_.Frame(bytes, header);
             spectrum_.Frame(bytes, header);
             set_wants_whole_frame(spectrum_.wants_whole_frame());
         }
@@ -56,8 +55,8 @@ private:
     private:
         void ProtectedFrame(std::span<const uint8_t> bytes, const FrameHeader& header);
 
+        FileChecks& out_;
         CrcObserver crc_;
-        BandwidthObserver bandwidth_;
         CodedSpectrumObserver spectrum_;
     };
 

@@ -25,6 +25,11 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(52), checks.other_layer_frames);
     StoreLe16(out.subspan(56), checks.other_layer_kind);
     StoreLe16(out.subspan(58), checks.other_layer_runs);
+    StoreLe32(out.subspan(60), std::bit_cast<uint32_t>(checks.median_hz));
+    StoreLe32(out.subspan(64), std::bit_cast<uint32_t>(checks.edge_share));
+    StoreLe32(out.subspan(68), std::bit_cast<uint32_t>(checks.edge_drop_db));
+    StoreLe32(out.subspan(72), checks.spectrum_granules);
+    StoreLe32(out.subspan(76), checks.spectrum_errors);
     return image;
 }
 
@@ -46,6 +51,11 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.other_layer_frames = LoadLe32(in.subspan(52));
     checks.other_layer_kind = LoadLe16(in.subspan(56));
     checks.other_layer_runs = LoadLe16(in.subspan(58));
+    checks.median_hz = std::bit_cast<float>(LoadLe32(in.subspan(60)));
+    checks.edge_share = std::bit_cast<float>(LoadLe32(in.subspan(64)));
+    checks.edge_drop_db = std::bit_cast<float>(LoadLe32(in.subspan(68)));
+    checks.spectrum_granules = LoadLe32(in.subspan(72));
+    checks.spectrum_errors = LoadLe32(in.subspan(76));
     return checks;
 }
 

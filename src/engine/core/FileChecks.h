@@ -9,8 +9,8 @@ namespace vandrel {
 
 // What a scan found out about a file's integrity besides its record: the
 // frame CRCs, the bytes around the audio that are neither frames nor known
-// tags, the audio's extent, and the bandwidth of its Layer III granules. A
-// fixed-size value, cached beside the record.
+// tags, the audio's extent, and where the coded spectrum of its Layer III
+// granules ends. A fixed-size value, cached beside the record.
 struct FileChecks {
     // 1 when a frame walk filled the frame counts below; 0 after a scan of
     // the headers only, or for a file kind without MPEG audio frames.
@@ -29,11 +29,15 @@ struct FileChecks {
     // From the first frame's start to the last frame's end; set by a walk of
     // the whole file, else 0.
     uint64_t audio_bytes = 0;
-    // The bandwidth verdict (see JudgeBandwidth): 0 Hz when the walk met no
-    // Layer III long-block granule; `upscale` is an UpscaleKind.
+    // Where the coded spectrum of the loud long-block granules of a sample
+    // of Layer III granules ends (engine/checks/UpscaleFacts.h): the
+    // frequency 95 % of them stay under, the one 99 % stay under, and how
+    // many loud granules there were; 0 when the walk decoded none.
     float bandwidth_hz = 0;
     float reach_hz = 0;
     uint32_t bandwidth_granules = 0;
+    // Unused since the verdict is made from the figures here (it was the
+    // kind of an older verdict); kept at 0 so that the stored layout stays.
     int32_t upscale = 0;
     // The length a player shows before it has read the file: from the Xing
     // or VBRI frame count, else the audio's size at the first frame's
@@ -46,13 +50,24 @@ struct FileChecks {
     uint32_t other_layer_frames = 0;
     uint16_t other_layer_kind = 0;
     uint16_t other_layer_runs = 0;
+    // More of the coded spectrum's sample: the frequency half the loud
+    // granules stay under, the share of them that end within kEdgeWidthHz
+    // under `bandwidth_hz`, how far the level of the band at the edge lies
+    // under the level two bands lower (kNoEdgeDrop when either is not
+    // coded), every long-block granule decoded, and the Huffman and
+    // reservoir errors of the sample.
+    float median_hz = 0;
+    float edge_share = 0;
+    float edge_drop_db = 0;
+    uint32_t spectrum_granules = 0;
+    uint32_t spectrum_errors = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 60;
+constexpr size_t kFileChecksImageSize = 80;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
 
 // A frame's version and layer as one number: the layer (1 to 3) plus 4 for

@@ -1,10 +1,11 @@
 #include "engine/verdicts/Findings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
-#include "engine/checks/Bandwidth.h"
+#include "engine/verdicts/Upscale.h"
 #include "engine/frame/FrameHeader.h"
 #include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
@@ -176,11 +177,19 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
                 " bytes, more than the file's " + std::to_string(RecordFileSize(record)) +
                 ": a player that trusts it finds no audio.");
     }
-    if (checks.upscale == static_cast<int32_t>(UpscaleKind::kProbablyUpscaled)) {
-        Add(findings, Severity::kWarning, "probably upscaled",
-            "The audio stops at " + KiloHertz(checks.bandwidth_hz) + " kHz, far below what " +
-                std::to_string(record.average_bitrate) +
-                " kbit/s keeps: probably made from a lower-bitrate MP3.");
+    if (const UpscaleJudgement upscale = JudgeUpscale(record, checks);
+        upscale.answer == UpscaleAnswer::kProbably) {
+        std::string detail = upscale.reason;
+        detail[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(detail[0])));
+        findings.push_back(
+            {Severity::kWarning, "probably upscaled", detail + ".",
+             std::vector<FindingFigure>{
+                 {"cutoff_hz", std::lround(upscale.cutoff_hz)},
+                 {"expected_lowpass_hz", std::lround(upscale.expected_lowpass_hz)},
+                 {"edge_share_percent", std::lround(100.0 * checks.edge_share)},
+                 {"edge_drop_db", std::lround(checks.edge_drop_db)},
+                 {"loud_granules", checks.bandwidth_granules},
+             }});
     }
     // With a tag size past the end the frames are looked for from the tag's
     // start: the bytes before them are the tag's, not junk.
@@ -237,27 +246,17 @@ Finding RefusalFinding(std::string_view reason) {
 }
 
 Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks) {
-    return FillCheckTexts(texts, CollectFindings(record, checks), checks);
+    return FillCheckTexts(texts, CollectFindings(record, checks), record, checks);
 }
 
 Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findings,
-                        const FileChecks& checks) {
+                        const ScanRecord& record, const FileChecks& checks) {
     texts[kSlotProblems] = ProblemsText(findings);
     const bool crc_seen = checks.crc_frames + checks.crc_unchecked > 0;
     texts[kSlotCrcErrors] = crc_seen ? std::to_string(checks.crc_errors) : std::string();
     texts[kSlotBandwidth] =
         checks.bandwidth_granules > 0 ? KiloHertz(checks.bandwidth_hz) : std::string();
-    switch (static_cast<UpscaleKind>(checks.upscale)) {
-    case UpscaleKind::kProbablyUpscaled:
-        texts[kSlotUpscaled] = "probably";
-        break;
-    case UpscaleKind::kFullBandwidth:
-        texts[kSlotUpscaled] = "no";
-        break;
-    default:
-        texts[kSlotUpscaled].clear();
-        break;
-    }
+    texts[kSlotUpscaled] = UpscaleAnswerText(JudgeUpscale(record, checks).answer);
     return WorstSeverity(findings);
 }
 

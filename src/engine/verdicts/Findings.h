@@ -60,12 +60,12 @@ inline constexpr std::array<int, 4> kCheckSlots = {kSlotProblems, kSlotCrcErrors
 
 // The "Checks" texts of a scanned file: Problems, CRC Errors (empty when no
 // frame carries a CRC), Bandwidth in kHz (empty without Layer III granules),
-// Upscaled? ("probably", "no", or empty when not judged). Returns the
-// worst severity.
+// Upscaled? ("probably", "no", "unknown", or empty when not judged:
+// JudgeUpscale). Returns the worst severity.
 Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks);
 // The same from the file's findings, when the caller keeps them too.
 Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findings,
-                        const FileChecks& checks);
+                        const ScanRecord& record, const FileChecks& checks);
 
 // The "Checks" texts of a file whose scan failed or that nothing opens: the
 // reason under Problems and "--" in the others. Returns kDamage.

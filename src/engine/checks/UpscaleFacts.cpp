@@ -1,0 +1,85 @@
+#include "engine/checks/UpscaleFacts.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace vandrel {
+
+namespace {
+
+// The loudness class from which granules count as loud; -1 when the sample
+// holds no long-block granule.
+int FirstLoudClass(const CodedSpectrumSummary& summary) {
+    for (int c = CodedSpectrumSummary::kLoudnessClasses - 1; c >= 0; --c) {
+        const auto& bins = summary.long_highest[static_cast<size_t>(c)];
+        if (std::any_of(bins.begin(), bins.end(), [](uint16_t n) { return n != 0; })) {
+            return std::max(c - (kLoudClasses - 1), 0);
+        }
+    }
+    return -1;
+}
+
+// Loud granules whose highest line lies in bins [first, last].
+uint32_t LoudGranules(const CodedSpectrumSummary& summary, int loud, int first, int last) {
+    uint32_t count = 0;
+    for (int c = loud; c < CodedSpectrumSummary::kLoudnessClasses; ++c) {
+        const auto& bins = summary.long_highest[static_cast<size_t>(c)];
+        for (int b = std::max(first, 0); b <= std::min(last, CodedSpectrumSummary::kBins - 1);
+             ++b) {
+            count += bins[static_cast<size_t>(b)];
+        }
+    }
+    return count;
+}
+
+// How many dB the band that holds the edge lies under the band two lower, in
+// the loud granules: a first encode's lowpass leaves the music's level right
+// up to it, a gentle roll-off falls towards it.
+float EdgeDrop(const CodedSpectrumSummary& summary, int loud, double cutoff_hz) {
+    constexpr double kInsideEdgeHz = 150;  // the band the edge lies in, not the one it starts
+    int edge = -1;
+    for (int band = 0; band < kLongBands; ++band) {
+        if (summary.LongBandStartHz(band) < cutoff_hz - kInsideEdgeHz) {
+            edge = band;
+        }
+    }
+    if (edge < 2) {
+        return kNoEdgeDrop;
+    }
+    const auto at_edge = summary.LongBandLevel(edge, loud);
+    const auto lower = summary.LongBandLevel(edge - 2, loud);
+    if (!at_edge || !lower) {
+        return kNoEdgeDrop;
+    }
+    return static_cast<float>(at_edge->below_loudest_db - lower->below_loudest_db);
+}
+
+}  // namespace
+
+void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
+    out.spectrum_granules = summary.long_granules;
+    out.spectrum_errors = summary.counts.huffman_errors + summary.counts.reservoir_errors +
+                          summary.counts.part2_3_overruns;
+    const int loud = FirstLoudClass(summary);
+    const auto cutoff = summary.HighestLinePercentile(0.95, loud);
+    if (loud < 0 || !cutoff) {
+        out.bandwidth_hz = out.reach_hz = out.median_hz = out.edge_share = 0;
+        out.bandwidth_granules = 0;
+        out.edge_drop_db = kNoEdgeDrop;
+        return;
+    }
+    const uint32_t granules = LoudGranules(summary, loud, 0, CodedSpectrumSummary::kBins - 1);
+    out.bandwidth_granules = granules;
+    out.bandwidth_hz = static_cast<float>(*cutoff);
+    out.reach_hz = static_cast<float>(summary.HighestLinePercentile(0.99, loud).value_or(0));
+    out.median_hz = static_cast<float>(summary.HighestLinePercentile(0.5, loud).value_or(0));
+    // The percentiles are the upper edges of their bins: the cutoff's bin is
+    // the one below it.
+    const int top_bin = CodedSpectrumSummary::BinOf(*cutoff) - 1;
+    const int edge_bins = static_cast<int>(kEdgeWidthHz / CodedSpectrumSummary::kBinHz);
+    out.edge_share = static_cast<float>(LoudGranules(summary, loud, top_bin - edge_bins, top_bin)) /
+                     static_cast<float>(granules);
+    out.edge_drop_db = EdgeDrop(summary, loud, *cutoff);
+}
+
+}  // namespace vandrel
