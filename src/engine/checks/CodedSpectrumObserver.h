@@ -95,7 +95,7 @@ public:
     struct SamplePlan {
         int runs = 30;
         int granule_channels_per_run = 20;  // after the frame that fills the reservoir
-        int one_frame_in = 16;
+        int one_frame_in = 2;
     };
 
     CodedSpectrumObserver() : CodedSpectrumObserver(SamplePlan{}) {}

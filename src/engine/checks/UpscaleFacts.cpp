@@ -61,7 +61,7 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
     out.spectrum_errors = summary.counts.huffman_errors + summary.counts.reservoir_errors +
                           summary.counts.part2_3_overruns;
     const int loud = FirstLoudClass(summary);
-    const auto cutoff = summary.HighestLinePercentile(0.95, loud);
+    const auto cutoff = summary.HighestLinePercentile(kCutoffShare, loud);
     if (loud < 0 || !cutoff) {
         out.bandwidth_hz = out.reach_hz = out.median_hz = out.edge_share = 0;
         out.bandwidth_granules = 0;
@@ -71,7 +71,7 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
     const uint32_t granules = LoudGranules(summary, loud, 0, CodedSpectrumSummary::kBins - 1);
     out.bandwidth_granules = granules;
     out.bandwidth_hz = static_cast<float>(*cutoff);
-    out.reach_hz = static_cast<float>(summary.HighestLinePercentile(0.99, loud).value_or(0));
+    out.reach_hz = static_cast<float>(summary.HighestLinePercentile(kReachShare, loud).value_or(0));
     out.median_hz = static_cast<float>(summary.HighestLinePercentile(0.5, loud).value_or(0));
     // The percentiles are the upper edges of their bins: the cutoff's bin is
     // the one below it.

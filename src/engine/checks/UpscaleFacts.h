@@ -14,6 +14,12 @@ namespace vandrel {
 // sample met: quiet passages end lower, as the masking of each encoder lets
 // them, and would blur the edge a first encode's lowpass left.
 inline constexpr int kLoudClasses = 3;
+// The cutoff is the frequency this share of the loud granules stays under,
+// the reach the one kReachShare of them does: a first encode's decode leaves
+// a little of its quantisation noise and the filter bank's aliasing above its
+// lowpass, which a tenth of the granules or so code in quiet moments.
+inline constexpr double kCutoffShare = 0.90;
+inline constexpr double kReachShare = 0.95;
 // The width under the cutoff within which the granules of a hard edge end.
 inline constexpr double kEdgeWidthHz = 800;
 // FileChecks::edge_drop_db when the band at the edge, or the one two bands

@@ -31,7 +31,7 @@ struct FileChecks {
     uint64_t audio_bytes = 0;
     // Where the coded spectrum of the loud long-block granules of a sample
     // of Layer III granules ends (engine/checks/UpscaleFacts.h): the
-    // frequency 95 % of them stay under, the one 99 % stay under, and how
+    // frequency 90 % of them stay under, the one 95 % stay under, and how
     // many loud granules there were; 0 when the walk decoded none.
     float bandwidth_hz = 0;
     float reach_hz = 0;

@@ -24,7 +24,7 @@ enum class UpscaleAnswer {
 
 struct UpscaleJudgement {
     UpscaleAnswer answer = UpscaleAnswer::kNotJudged;
-    double cutoff_hz = 0;            // where 95 % of the loud granules end; 0 when none
+    double cutoff_hz = 0;            // where 90 % of the loud granules end; 0 when none
     double expected_lowpass_hz = 0;  // the encoder's own at these settings; 0 when unknown
     // Why the answer is what it is, one sentence: the figures of a
     // "probably" and the likely source, or what left it open.
