@@ -129,8 +129,7 @@ TEST_F(SpectrogramCommand, SaysWhyAFileHasNoSpectrogram) {
         return err_.str();
     };
     const std::string missing = dir_.File("missing.mp3");
-    EXPECT_EQ(failure(missing),
-              "vandrel-scan: " + missing + ": No such file or directory\n");
+    EXPECT_EQ(failure(missing), "vandrel-scan: " + missing + ": No such file or directory\n");
     const std::string mpc = test::FixturePath("mpcenc_q3_mono_48k.mpc");
     EXPECT_EQ(failure(mpc), "vandrel-scan: " + mpc +
                                 ": only MPEG audio and WAVE files are decoded: no spectrogram\n");
