@@ -139,7 +139,7 @@ TEST(SpectrogramImage, LaysOutItsPartsInsideThePictureAtAnySize) {
         EXPECT_EQ(l.spectrum.height, l.plot.height) << "the spectrum as high as the plot";
     }
     EXPECT_EQ(LayOutSpectrogram(s, 1920, 1080).scale, 3) << "font scale at 1920 x 1080";
-    // Sizes with no room for the parts draw what fits, and nothing outside.
+    // Sizes with no room for the plot draw what fits, and nothing outside.
     for (const auto& [width, height] : {std::pair{1, 1}, std::pair{60, 400}, std::pair{500, 20}}) {
         const RgbImage tiny =
             RenderSpectrogram(s, {.cutoff_hz = 16000.0, .lowpass_hz = {}}, width, height);

@@ -44,7 +44,8 @@ public:
     Rgb At(int x, int y) const;
     void Set(int x, int y, Rgb colour);
     void Fill(const PixelRect& rect, Rgb colour);
-    // Mixes `colour` into the rectangle's pixels, `alpha` of 255 parts.
+    // Mixes `colour` into the rectangle's pixels: `alpha` 0 leaves them, 255
+    // replaces them.
     void Blend(const PixelRect& rect, Rgb colour, int alpha);
     // One pixel in `dash` drawn, the next `gap` left, from x on.
     void DashedRow(int x, int width, int y, Rgb colour, int dash, int gap);

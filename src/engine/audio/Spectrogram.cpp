@@ -25,6 +25,53 @@ std::vector<float> HannWindow(int size) {
     return window;
 }
 
+// Each column's levels from its power sums over `frames` frames; returns the
+// column's mean power over all bins.
+std::vector<double> FillLevels(Spectrogram& result, std::span<const float> sums,
+                               std::span<const int> frames) {
+    const auto bins = static_cast<size_t>(result.bins);
+    std::vector<double> column_power(frames.size());
+    result.levels_db.resize(sums.size());
+    for (size_t c = 0; c < frames.size(); ++c) {
+        for (size_t k = 0; k < bins; ++k) {
+            const double mean = sums[c * bins + k] / double(frames[c]);
+            result.levels_db[c * bins + k] = PowerDb(mean);
+            column_power[c] += mean;
+        }
+    }
+    return column_power;
+}
+
+// The mean power of each bin over the columns no more than kLoudBelowMeanDb
+// under the whole file's mean.
+void FillLongTerm(Spectrogram& result, std::span<const float> sums, std::span<const int> frames,
+                  std::span<const double> column_power) {
+    double file_power = 0;
+    int64_t file_frames = 0;
+    for (size_t c = 0; c < frames.size(); ++c) {
+        file_power += column_power[c] * frames[c];
+        file_frames += frames[c];
+    }
+    const double loud =
+        file_frames > 0 ? file_power / double(file_frames) * std::pow(10.0, -kLoudBelowMeanDb / 10)
+                        : 0.0;
+    const auto bins = static_cast<size_t>(result.bins);
+    std::vector<double> long_term(bins);
+    int64_t loud_frames = 0;
+    for (size_t c = 0; c < frames.size(); ++c) {
+        if (column_power[c] >= loud) {
+            for (size_t k = 0; k < bins; ++k) {
+                long_term[k] += sums[c * bins + k];
+            }
+            loud_frames += frames[c];
+        }
+    }
+    result.long_term_db.assign(bins, kSilenceDb);
+    for (size_t k = 0; k < bins && loud_frames > 0; ++k) {
+        result.long_term_db[k] = PowerDb(long_term[k] / double(loud_frames));
+    }
+}
+
 }  // namespace
 
 SpectrogramBuilder::SpectrogramBuilder(int sample_rate, SpectrogramShape shape)
@@ -120,42 +167,12 @@ Spectrogram SpectrogramBuilder::Finish() {
     result.column_seconds = double(frames_per_column_) * hop_ / sample_rate_;
     result.seconds = double(samples_) / sample_rate_;
 
-    const auto bins = static_cast<size_t>(result.bins);
-    std::vector<double> column_power(static_cast<size_t>(closed_));
     std::vector<int> column_frames(static_cast<size_t>(closed_), frames_per_column_);
     if (last_frames > 0) {
         column_frames.back() = last_frames;
     }
-    double file_power = 0;
-    int64_t file_frames = 0;
-    result.levels_db.resize(sums_.size());
-    for (size_t c = 0; c < column_power.size(); ++c) {
-        const double frames = column_frames[c];
-        for (size_t k = 0; k < bins; ++k) {
-            const double mean = sums_[c * bins + k] / frames;
-            result.levels_db[c * bins + k] = PowerDb(mean);
-            column_power[c] += mean;
-        }
-        file_power += column_power[c] * frames;
-        file_frames += column_frames[c];
-    }
-    const double loud =
-        file_frames > 0 ? file_power / double(file_frames) * std::pow(10.0, -kLoudBelowMeanDb / 10)
-                        : 0.0;
-    std::vector<double> long_term(bins);
-    int64_t loud_frames = 0;
-    for (size_t c = 0; c < column_power.size(); ++c) {
-        if (column_power[c] >= loud) {
-            for (size_t k = 0; k < bins; ++k) {
-                long_term[k] += sums_[c * bins + k];
-            }
-            loud_frames += column_frames[c];
-        }
-    }
-    result.long_term_db.resize(bins, kSilenceDb);
-    for (size_t k = 0; k < bins && loud_frames > 0; ++k) {
-        result.long_term_db[k] = PowerDb(long_term[k] / double(loud_frames));
-    }
+    const std::vector<double> column_power = FillLevels(result, sums_, column_frames);
+    FillLongTerm(result, sums_, column_frames, column_power);
     return result;
 }
 

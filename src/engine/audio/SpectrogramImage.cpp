@@ -170,7 +170,6 @@ void Painter::Plot() {
         return;
     }
     const double shown = std::max(s_.seconds, 1e-9);
-    std::vector<float> levels(rows_.size());
     for (int x = 0; x < plot.width; ++x) {
         const double t = (x + 0.5) / plot.width * shown;
         const int column = std::clamp(static_cast<int>(t / s_.column_seconds), 0, s_.columns - 1);
@@ -238,7 +237,9 @@ void Painter::FrequencyAxis() {
     Text(std::max(0, plot.x - Width("kHz") - Scaled(kTickGap, scale_)), title_y, "kHz",
          Colours::kText);
     if (!layout_.spectrum.empty()) {
-        Text(layout_.spectrum.x, title_y, "mean level", Colours::kText);
+        const std::string title =
+            Width("mean level") <= layout_.spectrum.width ? "mean level" : "mean";
+        Text(layout_.spectrum.x, title_y, title, Colours::kText);
     }
 }
 
@@ -350,7 +351,8 @@ int FrequencyRow(const SpectrogramLayout& layout, double hz, double nyquist_hz) 
     if (rows <= 0 || !(nyquist_hz > 0)) {
         return layout.plot.y;
     }
-    const auto row = static_cast<int>(std::lround(hz / nyquist_hz * (rows - 1)));
+    // The row whose bins (RowBins) hold the frequency; Nyquist in the top row.
+    const auto row = static_cast<int>(std::floor(hz / nyquist_hz * rows + 1e-9));
     return layout.plot.bottom() - 1 - std::clamp(row, 0, rows - 1);
 }
 

@@ -16,7 +16,7 @@ struct SpectrumMarks {
     std::optional<double> lowpass_hz;
 };
 
-// Where the parts of a spectrogram picture go, in pixels.
+// Where a spectrogram picture's plot, long-term spectrum and legend go, in pixels.
 struct SpectrogramLayout {
     int scale = 1;         // of the labels' font (BitmapFont)
     PixelRect plot;        // the spectrogram: time from the left, frequency from the bottom up
@@ -29,9 +29,10 @@ struct SpectrogramLayout {
 // The levels a picture spans.
 inline constexpr double kPictureRangeDb = 120.0;
 
-// The parts' places in a picture of `width` x `height` pixels, and the range
-// of levels: from the loudest level of the spectrogram, rounded up to 10 dB,
-// kPictureRangeDb down. Parts that find no room are empty.
+// The places of the plot, the long-term spectrum and the legend in a picture
+// of `width` x `height` pixels, and the range of levels: from the loudest
+// level of the spectrogram, rounded up to 10 dB, kPictureRangeDb down. What
+// finds no room is empty.
 SpectrogramLayout LayOutSpectrogram(const Spectrogram& spectrogram, int width, int height);
 
 // The row of the plot (and of the long-term spectrum) that holds `hz`: the
