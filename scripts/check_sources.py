@@ -42,6 +42,7 @@ ENGINE_LEVELS = {
     "core": 1,
     "frame": 2,
     "tags": 2,
+    "audio": 3,
     "checks": 3,
     "media": 3,
     "verdicts": 4,

@@ -9,8 +9,10 @@
 #                                the Checks columns, and "Problem files only"
 #   context_menu.png             a file's menu in the list
 #   details_*.png                the Details dialog on every tab, for a VBR
-#                                joint-stereo file and a CBR stereo file, and
-#                                the text page of a damaged file
+#                                joint-stereo file and a CBR stereo file, the
+#                                text page of a damaged file and the Spectrum
+#                                page of the upscaled example
+#   spectrogram_upscaled.png     vandrel-scan --spectrogram of that example
 #   settings_*.png               every page of the settings sheet
 #   lame_header.png, id3v1_editor.png, id3v1_too_long.png, id3v1_multiple.png,
 #   append.png, sync_errors.png, export_dialog.png, export_report.png
@@ -24,7 +26,7 @@ out=${1:-$top/docs}
 "$top/scripts/ensure-packages.sh" xvfb xdotool imagemagick chromium
 build="$top/build/test"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target vandrel
+cmake --build "$build" --target vandrel vandrel-scan
 program="$build/src/app/vandrel"
 fixtures="$top/tests/data/audio"
 mkdir -p "$out"
@@ -186,7 +188,7 @@ details() {
     xdotool windowsize "$dialog" 720 520
     sleep 1
     local tab
-    for tab in bits other text; do
+    for tab in bits other text spectrum; do
         if [[ " $tabs " == *" $tab "* ]]; then
             shot "$dialog" "details_${name}_${tab}"
         fi
@@ -198,6 +200,9 @@ details() {
 details vbr_joint "$examples/lame_vbr_v2.mp3"
 details cbr_stereo "$fixtures/lame_cbr320_stereo.mp3"
 details damaged "$examples/sync_errors.mp3" text
+details upscaled "$examples/upscaled_128_to_256.mp3" spectrum
+"$build/src/cli/vandrel-scan" -q --spectrogram "$examples/upscaled_128_to_256.mp3" \
+    --size 960x440 -o "$out/spectrogram_upscaled.png"
 
 # --- the settings sheet ------------------------------------------------------
 

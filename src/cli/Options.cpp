@@ -78,6 +78,36 @@ std::optional<std::string> HtmlConflict(const Options& options) {
     return std::nullopt;
 }
 
+// What --spectrogram cannot go with: it draws one file, which its own value
+// names, and reads it in full.
+std::optional<std::string> SpectrogramConflict(const Options& options) {
+    if (!options.paths.empty() || !options.files_from.empty()) {
+        return std::string("--spectrogram draws the one file it names: no other PATH");
+    }
+    const std::pair<bool, const char*> others[] = {
+        {!options.html_template.empty(), "--html"},
+        {options.report, "--report"},
+        {options.format != OutputFormat::kTable, "--format"},
+        {!options.columns.empty() || options.all_columns, "--columns"},
+        {options.headers_only, "--headers-only"},
+        {options.frames_given, "--frames"},
+        {options.recursive, "--recursive"},
+        {options.music_crc, "--music-crc"},
+        {options.record_hex, "--record-hex"},
+        {options.problems, "--problems"},
+        {!options.cache_file.empty(), "--cache"},
+    };
+    for (const auto& [given, name] : others) {
+        if (given) {
+            return std::string("--spectrogram cannot be combined with ") + name;
+        }
+    }
+    if (options.output.empty()) {
+        return std::string("--spectrogram needs -o FILE (- for standard output)");
+    }
+    return std::nullopt;
+}
+
 // What an option does with its value, and the problem when the value is
 // not one it takes; `name` is the option's long form.
 using ValueHandler = std::optional<std::string> (*)(Options& options, std::string_view name,
@@ -133,6 +163,27 @@ std::optional<std::string> Jobs(Options& options, std::string_view, const std::s
     return std::nullopt;
 }
 
+// WIDTHxHEIGHT, each within the picture sizes taken.
+std::optional<std::string> Size(Options& options, std::string_view, const std::string& v) {
+    const size_t x = v.find_first_of("xX");
+    const std::optional<int> width =
+        x == std::string::npos ? std::nullopt : ParseCount(v.substr(0, x));
+    const std::optional<int> height =
+        x == std::string::npos ? std::nullopt : ParseCount(v.substr(x + 1));
+    if (!width || !height || *width < kSmallestPictureWidth || *width > kLargestPictureSide ||
+        *height < kSmallestPictureHeight || *height > kLargestPictureSide) {
+        return "--size needs WIDTHxHEIGHT in pixels, from " +
+               std::to_string(kSmallestPictureWidth) + "x" +
+               std::to_string(kSmallestPictureHeight) + " to " +
+               std::to_string(kLargestPictureSide) + "x" + std::to_string(kLargestPictureSide) +
+               ", not '" + v + "'";
+    }
+    options.picture_width = *width;
+    options.picture_height = *height;
+    options.size_given = true;
+    return std::nullopt;
+}
+
 std::optional<std::string> Columns(Options& options, std::string_view, const std::string& v) {
     options.columns = SplitNonEmpty(v, ',');
     if (options.columns.empty()) {
@@ -180,6 +231,8 @@ constexpr OptionEntry kOptionTable[] = {
     {"", "--cache-max-kb", nullptr, Count<&Options::cache_max_kb>},
     {"", "--html", nullptr, FileName<&Options::html_template>},
     {"", "--files-from", nullptr, FileName<&Options::files_from>},
+    {"", "--spectrogram", nullptr, FileName<&Options::spectrogram>},
+    {"", "--size", nullptr, Size},
 };
 
 const OptionEntry* FindOption(std::string_view name) {
@@ -266,10 +319,22 @@ std::optional<UsageError> ApplyOption(const GivenOption& given, Options& options
 // The checks of the whole command line, once every argument is read.
 std::optional<UsageError> CheckCommandLine(Options& options) {
     const bool only_asks = options.show_help || options.show_version;
-    if (options.paths.empty() && options.files_from.empty() && !only_asks) {
+    if (only_asks) {
+        return std::nullopt;
+    }
+    if (options.size_given && options.spectrogram.empty()) {
+        return UsageError{"--size goes with --spectrogram"};
+    }
+    if (!options.spectrogram.empty()) {
+        if (auto error = SpectrogramConflict(options)) {
+            return UsageError{*error};
+        }
+        return std::nullopt;
+    }
+    if (options.paths.empty() && options.files_from.empty()) {
         return UsageError{"no file or folder given"};
     }
-    if (!options.html_template.empty() && !only_asks) {
+    if (!options.html_template.empty()) {
         if (auto error = HtmlConflict(options)) {
             return UsageError{*error};
         }
@@ -318,10 +383,16 @@ std::variant<Options, UsageError> ParseCommandLine(const std::vector<std::string
     return options;
 }
 
-// The help text names the thread cap.
+// The help text names the thread cap and the picture sizes.
 static_assert(kMaxJobs == 256);
+static_assert(kDefaultPictureWidth == 1280 && kDefaultPictureHeight == 720);
+static_assert(kSmallestPictureWidth == 320 && kSmallestPictureHeight == 200 &&
+              kLargestPictureSide == 8192);
 
-std::string HelpText() {
+namespace {
+
+// The help from its first line to the options that pick what a run writes.
+std::string ScanOptionsHelp() {
     return "Usage: vandrel-scan [OPTIONS] PATH...\n"
            "Analyse MPEG audio (MP1/MP2/MP3), MPEG Plus and WAVE files frame by frame.\n"
            "PATH may be files (analysed whatever their name) or folders (their files whose\n"
@@ -370,7 +441,22 @@ std::string HelpText() {
            "                         folder's files under a folder row; the columns of\n"
            "                         --columns or --all-columns in catalog order, Name\n"
            "                         first. Reads the first 1000 frames of each file (or\n"
-           "                         -f N) unless a column needs all; one file at a time\n"
+           "                         -f N) unless a column needs all; one file at a time\n";
+}
+
+}  // namespace
+
+std::string HelpText() {
+    return ScanOptionsHelp() +
+           "      --spectrogram FILE draw the spectrogram of FILE (MPEG audio or WAVE)\n"
+           "                         as a PNG picture to the file of -o (- for standard\n"
+           "                         output): the level over time and frequency, the\n"
+           "                         mean level of each frequency beside it, and a line\n"
+           "                         at the bandwidth the upscale check measured when it\n"
+           "                         judged the file. It goes with -o, --size and -q;\n"
+           "                         the options of a table or report are refused\n"
+           "      --size WxH         the picture's width and height in pixels (default\n"
+           "                         1280x720, from 320x200 to 8192x8192)\n"
            "  -o, --output FILE      write there instead of standard output (- is\n"
            "                         standard output); the file is replaced whole when\n"
            "                         the run ends (through a link, to the file it points\n"

@@ -13,6 +13,13 @@ inline constexpr const char* kDefaultHtmlReport = "report.html";
 // The -o (and --files-from) name of standard output (input).
 inline constexpr const char* kStandardStream = "-";
 
+// The size of a --spectrogram picture without --size, and the sizes --size takes.
+inline constexpr int kDefaultPictureWidth = 1280;
+inline constexpr int kDefaultPictureHeight = 720;
+inline constexpr int kSmallestPictureWidth = 320;
+inline constexpr int kSmallestPictureHeight = 200;
+inline constexpr int kLargestPictureSide = 8192;
+
 enum class OutputFormat { kTable, kTsv, kCsv, kJson, kJsonLines };
 
 struct Options {
@@ -36,7 +43,12 @@ struct Options {
     bool problems = false;  // --problems: only the files with findings or errors
     bool mono_quality = false;
     std::string html_template;  // --html: write the HTML report through this template
-    unsigned jobs = 1;          // files analysed in parallel
+    std::string spectrogram;    // --spectrogram: draw this file's spectrogram to -o
+    // --size: the spectrogram picture's pixels.
+    int picture_width = kDefaultPictureWidth;
+    int picture_height = kDefaultPictureHeight;
+    bool size_given = false;
+    unsigned jobs = 1;  // files analysed in parallel
     bool show_help = false;
     bool show_version = false;
 };

@@ -16,6 +16,7 @@
 #include "cli/HtmlCommand.h"
 #include "cli/Output.h"
 #include "cli/ParallelScan.h"
+#include "cli/SpectrogramCommand.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
@@ -434,6 +435,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const auto& attribute_ids = std::get<std::vector<int32_t>>(columns);
     if (!options.html_template.empty()) {
         return RunHtmlCommand(options, attribute_ids, out, err);
+    }
+    if (!options.spectrogram.empty()) {
+        return RunSpectrogramCommand(options, out, err);
     }
     RunOutput output(out);
     if (const auto status = output.Open(options, err)) {

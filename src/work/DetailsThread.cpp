@@ -4,6 +4,7 @@
 
 #include "engine/checks/IntegrityChecks.h"
 #include "engine/core/ScanError.h"
+#include "engine/verdicts/SpectrogramMarks.h"
 
 namespace vandrel {
 
@@ -15,10 +16,12 @@ CDetailsThread::~CDetailsThread() {
 }
 
 void CDetailsThread::Start(std::shared_ptr<MessageTarget> target, CMediaFileWrapper* file,
-                           std::shared_ptr<UserNotifier> notifier) {
+                           std::shared_ptr<UserNotifier> notifier,
+                           std::optional<SpectrumJob> spectrum) {
     target_ = std::move(target);
     file_ = file;
     notifier_ = std::move(notifier);
+    spectrum_ = std::move(spectrum);
     thread_ = std::thread(&CDetailsThread::ThreadMain, this);
 }
 
@@ -31,6 +34,13 @@ bool CDetailsThread::thread_helper::Progress(const ScanRecord& record) {
 }
 
 void CDetailsThread::ThreadMain() {
+    if (ScanFile() && spectrum_ && !cancel_event.IsSet()) {
+        MakeSpectrum(*spectrum_);
+    }
+    done_event.Set();
+}
+
+bool CDetailsThread::ScanFile() {
     ScanRecord record = ZeroRecord();
     auto series = std::make_unique<FrameSeries>();
     series->Reserve(kSeriesReserve);
@@ -52,8 +62,36 @@ void CDetailsThread::ThreadMain() {
             notifier_->ShowMessage(e.what(), "");
         }
         target_->Post(Message(kMsgCloseRequest));
+        return false;
     }
-    done_event.Set();
+    return true;
+}
+
+void CDetailsThread::MakeSpectrum(const SpectrumJob& job) {
+    auto result = std::make_unique<DetailsSpectrum>();
+    result->marks = SpectrogramMarks(checks_);
+    int posted = -1;
+    SpectrumRequest request{.format = job.format, .shape = {}, .progress = {}};
+    request.progress = [this, &posted](int percent) {
+        if (cancel_event.IsSet()) {
+            return false;
+        }
+        if (percent != posted) {
+            posted = percent;
+            target_->Post(Message(kMsgSpectrumProgress, static_cast<uint64_t>(percent)));
+        }
+        return true;
+    };
+    try {
+        result->spectrogram = AnalyseSpectrum(job.path, request);
+        if (!result->spectrogram) {
+            return;  // cancelled: the dialog is gone or scans anew
+        }
+    } catch (const std::exception& e) {
+        // ScanError, or memory for the spectrogram: the page says why.
+        result->failure = e.what();
+    }
+    target_->Post(Message(kMsgSpectrum, 0, std::move(result)));
 }
 
 }  // namespace vandrel

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "engine/audio/Spectrogram.h"
+#include "engine/audio/SpectrogramImage.h"
 #include "engine/core/FrameSeries.h"
 #include "engine/core/ScanRecord.h"
 #include "engine/verdicts/AttributeTexts.h"
@@ -15,16 +18,18 @@ namespace vandrel {
 
 // Messages between the windows and their workers.
 enum MessageId : uint32_t {
-    kMsgCloseRequest = 16,    // details worker -> dialog: the scan failed, close
-    kMsgProgress = 1025,      // 0x401: tool worker progress (0 to 100), or the frame series
-    kMsgProcessBatch = 1026,  // 0x402: list -> worker: a batch of files
-    kMsgRecordCopy = 1029,    // 0x405: details worker -> dialog: the record so far
-    kMsgItemDone = 1030,      // 0x406: list worker -> list: one file finished
-    kMsgStatusText = 1115,    // 0x45B: list worker -> list: a status text
-    kMsgNotice = 1116,        // 0x45C: tool worker -> dialog: a text for the user (NoticeKind)
-    kMsgWorkDone = 1117,      // 0x45D: tool worker -> dialog: its run is over (WorkOutcome)
-    kMsgQuit = 1280,          // 0x500: to a worker: end the loop
-    kMsgFlush = 1281,         // 0x501: to a worker: drop what is queued
+    kMsgCloseRequest = 16,        // details worker -> dialog: the scan failed, close
+    kMsgProgress = 1025,          // 0x401: tool worker progress (0 to 100), or the frame series
+    kMsgProcessBatch = 1026,      // 0x402: list -> worker: a batch of files
+    kMsgRecordCopy = 1029,        // 0x405: details worker -> dialog: the record so far
+    kMsgItemDone = 1030,          // 0x406: list worker -> list: one file finished
+    kMsgSpectrumProgress = 1031,  // 0x407: details worker -> dialog: the decode's percent
+    kMsgSpectrum = 1032,    // 0x408: details worker -> dialog: the spectrogram (DetailsSpectrum)
+    kMsgStatusText = 1115,  // 0x45B: list worker -> list: a status text
+    kMsgNotice = 1116,      // 0x45C: tool worker -> dialog: a text for the user (NoticeKind)
+    kMsgWorkDone = 1117,    // 0x45D: tool worker -> dialog: its run is over (WorkOutcome)
+    kMsgQuit = 1280,        // 0x500: to a worker: end the loop
+    kMsgFlush = 1281,       // 0x501: to a worker: drop what is queued
 };
 
 // The word of a notice (1116): how the box that shows its text looks.
@@ -92,10 +97,19 @@ struct ListResult {
     std::string refusal;
 };
 
+// The spectrogram of a Details dialog's file (1032), with the lines it marks;
+// or, when the file could not be decoded, why.
+struct DetailsSpectrum {
+    std::optional<Spectrogram> spectrogram;
+    SpectrumMarks marks;
+    std::string failure;
+};
+
 // What travels with a message. Whatever it holds belongs to the receiver
 // once the message is posted; a message that is dropped frees it.
 using Payload = std::variant<std::monostate, std::string, ListJobBatch, std::unique_ptr<ListResult>,
-                             std::unique_ptr<ScanRecord>, std::unique_ptr<FrameSeries>>;
+                             std::unique_ptr<ScanRecord>, std::unique_ptr<FrameSeries>,
+                             std::unique_ptr<DetailsSpectrum>>;
 
 // A numeric parameter and the payload: objects that other systems would pass
 // as a pointer parameter travel as the payload.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -28,6 +29,7 @@
 #include "ui/browser/VandrelList.h"
 #include "ui/browser/VandrelView.h"
 #include "ui/details/DetailsPages.h"
+#include "ui/details/SpectrumPage.h"
 #include "ui/details/TextInfoPage.h"
 
 namespace vandrel {
@@ -176,6 +178,63 @@ private slots:
         auto* page = dialog.pages().findChild<CTextInfoDlg*>();
         QVERIFY2(page != nullptr && page->isVisible(), "the text page shows");
         QVERIFY2(page->CheckBoxAt(0)->isHidden(), "no check boxes");
+    }
+
+    void MpegFileGetsASpectrumTabThatShowsItsDecodedPictureAlone() {
+        CInfoDlg dialog(test::FixturePath("lame_cbr256_from128.mp3"), 0, {}, &view_);
+        dialog.Start();
+        QCOMPARE(TabTexts(dialog),
+                 QStringList({"Bit Histogram", "Other Info", "Text Info", "Spectrum"}));
+        CSpectrumPage* spectrum = dialog.pages().SpectrumPage();
+        QVERIFY2(spectrum != nullptr, "a spectrum page");
+        QVERIFY2(QTest::qWaitFor([&] { return spectrum->HasPicture(); }, kWaitMs),
+                 "the decoded spectrogram comes");
+        QVERIFY2(!dialog.busy(), "the scan is done before the decode");
+        QVERIFY2(spectrum->Spectrum()->marks.cutoff_hz.has_value(), "the re-encode's cutoff");
+
+        auto* text = dialog.pages().findChild<CTextInfoDlg*>();
+        dialog.pages().SelectTab(3);
+        QVERIFY2(spectrum->isVisible(), "the spectrum shows on its tab");
+        QVERIFY2(!text->isVisible(), "the text page does not");
+        QCOMPARE(spectrum->size(), dialog.pages().PageArea()->size());  // the whole page area
+        const QImage picture = spectrum->Render(QSize(600, 400), 2.0);
+        QCOMPARE(picture.size(), QSize(1200, 800));              // drawn in device pixels
+        QCOMPARE(picture.pixelColor(0, 0), QColor(18, 18, 22));  // the picture's own background
+        dialog.pages().SelectTab(2);
+        QVERIFY2(!spectrum->isVisible(), "the spectrum hides on another tab");
+        QVERIFY2(text->isVisible(), "which shows its own page");
+
+        // Refresh makes a new page, which fills again.
+        dialog.Refresh();
+        CSpectrumPage* again = dialog.pages().SpectrumPage();
+        QVERIFY2(again != nullptr && !again->HasPicture(), "a new, empty spectrum page");
+        QVERIFY2(QTest::qWaitFor([&] { return again->HasPicture(); }, kWaitMs),
+                 "the new page gets its picture");
+        QCOMPARE(TabTexts(dialog).size(), 4);  // still one Spectrum tab
+    }
+
+    void ClosingDuringTheDecodeEndsTheDialogAtOnce() {
+        QPointer dialog = new CInfoDlg(LongFile(), 3, {}, &view_);
+        QSignalSpy closed(dialog.data(), &CInfoDlg::Closed);
+        dialog->Start();
+        CSpectrumPage* spectrum = dialog->pages().SpectrumPage();
+        QVERIFY2(spectrum != nullptr, "a spectrum page");
+        const auto decoding = [&] {
+            return !spectrum->HasPicture() && spectrum->Status().contains("%") &&
+                   !spectrum->Status().endsWith(" 0%");
+        };
+        QVERIFY2(QTest::qWaitFor([&] { return decoding() || spectrum->HasPicture(); }, kWaitMs),
+                 "the decode runs");
+        if (!decoding()) {
+            QSKIP("the decode ended before the dialog could be closed");
+        }
+        QElapsedTimer timer;
+        timer.start();
+        dialog->reject();
+        QVERIFY2(closed.wait(kWaitMs), "the dialog ends");
+        QVERIFY2(timer.elapsed() < 1000, "within a second");
+        QVERIFY2(!spectrum->HasPicture(), "no spectrogram after the close");
+        delete dialog;
     }
 
     void FailuresSayWhyAndEndTheDialog() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -339,6 +340,26 @@ protected:
         return target->Take();
     }
 
+    // Runs a Details scan of a file with its spectrum after it; `hook` sees
+    // each message as it is posted, with the worker.
+    std::vector<Message>
+    RunWithSpectrum(const std::string& path, AudioFormat format,
+                    const std::function<void(const Message&, CDetailsThread&)>& hook = {}) {
+        CVandrelMediaFileWrapper file;
+        EXPECT_TRUE(file.Attach(path));
+        auto target = std::make_shared<RecordingTarget>();
+        {
+            CDetailsThread worker;
+            if (hook) {
+                target->hook = [&](const Message& m) { hook(m, worker); };
+            }
+            worker.Start(target, &file, notifier_, SpectrumJob{path, format});
+            worker.done_event.Wait();
+            checks_ = worker.checks();
+        }
+        return target->Take();
+    }
+
     test::TempDir dir_;
     std::shared_ptr<RecordingNotifier> notifier_ = std::make_shared<RecordingNotifier>();
     FileChecks checks_;  // those of the last run
@@ -372,6 +393,70 @@ TEST_F(DetailsWorker, ACancelledScanStillPostsWhatItHas) {
     const std::vector<Message> m = Run(test::MakeFrames({}, 4500), true);
     EXPECT_EQ(IdsOf(m), (std::vector<uint32_t>{kMsgRecordCopy, kMsgProgress}));
     EXPECT_EQ(std::get<std::unique_ptr<ScanRecord>>(m[0].payload)->frames, 2000);
+}
+
+// The ids from the series on, and the spectrum's percents.
+std::vector<uint32_t> IdsFromTheSeries(const std::vector<Message>& messages,
+                                       std::vector<uint64_t>& percents) {
+    std::vector<uint32_t> ids = IdsOf(messages);
+    ids.erase(ids.begin(), std::find(ids.begin(), ids.end(), kMsgProgress));
+    for (const Message& m : messages) {
+        if (m.id == kMsgSpectrumProgress) {
+            percents.push_back(m.wparam);
+        }
+    }
+    return ids;
+}
+
+TEST_F(DetailsWorker, DecodesTheSpectrumAfterTheScanWithItsProgress) {
+    // 193,932 bytes: three pieces. The re-encode of a 128 kbit/s file is judged.
+    std::vector<Message> m =
+        RunWithSpectrum(test::FixturePath("lame_cbr256_from128.mp3"), AudioFormat::kMpeg);
+    std::vector<uint64_t> percents;
+    EXPECT_EQ(IdsFromTheSeries(m, percents),
+              (std::vector<uint32_t>{kMsgProgress, kMsgSpectrumProgress, kMsgSpectrumProgress,
+                                     kMsgSpectrumProgress, kMsgSpectrum}))
+        << "the series, the decode's progress, the spectrum";
+    EXPECT_EQ(percents, (std::vector<uint64_t>{33, 67, 100})) << "the decode's percents";
+    const auto& spectrum = *std::get<std::unique_ptr<DetailsSpectrum>>(m.back().payload);
+    ASSERT_TRUE(spectrum.spectrogram.has_value()) << "a spectrogram";
+    EXPECT_NEAR(spectrum.spectrogram->seconds, 6.0, 0.05) << "the spectrogram's length";
+    ASSERT_GT(checks_.bandwidth_hz, 0) << "the scan measured a bandwidth";
+    EXPECT_EQ(spectrum.marks.cutoff_hz, double{checks_.bandwidth_hz}) << "the cutoff marked";
+    EXPECT_EQ(spectrum.failure, "") << "no failure";
+}
+
+TEST_F(DetailsWorker, ACancelledDecodeStopsAtOnceAndPostsNoSpectrum) {
+    std::vector<Message> m =
+        RunWithSpectrum(test::FixturePath("lame_cbr256_from128.mp3"), AudioFormat::kMpeg,
+                        [](const Message& message, CDetailsThread& worker) {
+                            if (message.id == kMsgSpectrumProgress) {
+                                worker.cancel_event.Set();
+                            }
+                        });
+    std::vector<uint64_t> percents;
+    EXPECT_EQ(IdsFromTheSeries(m, percents),
+              (std::vector<uint32_t>{kMsgProgress, kMsgSpectrumProgress}))
+        << "the decode stops at the next piece";
+    // Cancelled during the scan, the worker does not start the decode.
+    m = RunWithSpectrum(test::FixturePath("lame_cbr256_from128.mp3"), AudioFormat::kMpeg,
+                        [](const Message& message, CDetailsThread& worker) {
+                            if (message.id == kMsgRecordCopy) {
+                                worker.cancel_event.Set();
+                            }
+                        });
+    EXPECT_EQ(Count(m, kMsgSpectrumProgress) + Count(m, kMsgSpectrum), 0u)
+        << "no decode after a cancelled scan";
+}
+
+TEST_F(DetailsWorker, PostsWhyAFileCannotBeDecoded) {
+    const std::vector<Message> m =
+        RunWithSpectrum(test::FixturePath("lame_cbr128_joint.mp3"), AudioFormat::kWave);
+    ASSERT_EQ(m.back().id, kMsgSpectrum) << "the spectrum's message comes last";
+    const auto& spectrum = *std::get<std::unique_ptr<DetailsSpectrum>>(m.back().payload);
+    EXPECT_FALSE(spectrum.spectrogram.has_value()) << "no spectrogram";
+    EXPECT_EQ(spectrum.failure, "The file is not a WAVE file") << "the reason";
+    EXPECT_TRUE(notifier_->texts.empty()) << "no message box: the page says it";
 }
 
 TEST_F(DetailsWorker, AFailedScanShowsTheMessageAndAsksToClose) {

@@ -2,38 +2,14 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <span>
 
 #include "engine/media/MediaFile.h"
+#include "engine/tags/WaveChunks.h"
 
 namespace vandrel {
 
 // The file type code of WAVE files, which their records carry as `kind`.
 constexpr int kWaveFileKind = 3;
-
-// Format tags of the "fmt " chunk that the texts name.
-constexpr uint16_t kWaveFormatPcm = 0x0001;
-constexpr uint16_t kWaveFormatMsAdpcm = 0x0002;
-constexpr uint16_t kWaveFormatIeeeFloat = 0x0003;
-constexpr uint16_t kWaveFormatAlaw = 0x0006;
-constexpr uint16_t kWaveFormatMulaw = 0x0007;
-constexpr uint16_t kWaveFormatImaAdpcm = 0x0011;
-// The real format is then named by the first two bytes of a sub-format GUID.
-constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
-
-// The fields of a "fmt " chunk this program uses.
-struct WaveFormat {
-    uint16_t format_tag = 0;  // the sub-format's tag for an extensible chunk
-    uint16_t channels = 0;
-    uint32_t sample_rate = 0;  // Hz
-    uint32_t byte_rate = 0;    // bytes per second of audio
-    uint16_t bits_per_sample = 0;
-};
-
-// Decodes the body of a "fmt " chunk (as much of it as was read). Nothing when
-// it is too short to hold the fields every format has.
-std::optional<WaveFormat> ParseWaveFormat(std::span<const uint8_t> body);
 
 // A WAVE record keeps the format tag and the bits per sample, which MPEG
 // records have no field for, little-endian in the four bytes after

@@ -13,6 +13,7 @@
 #include "engine/media/VandrelMp3File.h"
 #include "engine/verdicts/TextReports.h"
 #include "ui/details/Histogram.h"
+#include "ui/details/SpectrumPage.h"
 #include "ui/details/TextInfoPage.h"
 
 namespace vandrel {
@@ -55,6 +56,9 @@ CDetailsPages::CDetailsPages(QWidget* parent)
             emit TabSelected(tab);
         }
     });
+    // Connected before the dialog's own connection, which has the media file
+    // show its pages: the spectrum's page is placed first.
+    connect(this, &CDetailsPages::TabSelected, this, &CDetailsPages::ShowSpectrumFor);
     page_area_->installEventFilter(this);
 }
 
@@ -143,6 +147,7 @@ void CDetailsPages::RemoveTabs() {
     while (tab_bar_->count() > 0) {
         tab_bar_->removeTab(tab_bar_->count() - 1);
     }
+    spectrum_tab_ = -1;
 }
 
 void CDetailsPages::DestroyAllPages() {
@@ -151,6 +156,33 @@ void CDetailsPages::DestroyAllPages() {
         delete widget;
     }
     pages_.clear();
+    DestroySpectrumPage();
+}
+
+CSpectrumPage* CDetailsPages::AddSpectrumTab() {
+    AssertGuiThread();
+    if (spectrum_ == nullptr) {
+        spectrum_ = new CSpectrumPage(page_area_);
+        spectrum_->hide();
+        spectrum_->setGeometry(page_area_->rect());
+    }
+    if (spectrum_tab_ < 0 || spectrum_tab_ >= tab_bar_->count()) {
+        const QSignalBlocker blocker(tab_bar_);
+        spectrum_tab_ = tab_bar_->addTab(tr("Spectrum"));
+    }
+    return spectrum_;
+}
+
+void CDetailsPages::DestroySpectrumPage() {
+    AssertGuiThread();
+    delete spectrum_;
+    spectrum_ = nullptr;
+}
+
+void CDetailsPages::ShowSpectrumFor(int tab) {
+    if (spectrum_ != nullptr) {
+        spectrum_->setVisible(tab == spectrum_tab_);
+    }
 }
 
 PageRect CDetailsPages::PageAreaRect() const {
@@ -173,6 +205,9 @@ std::vector<CDetailsPages::PageHandle> CDetailsPages::Pages() const {
 
 bool CDetailsPages::eventFilter(QObject* watched, QEvent* event) {
     if (watched == page_area_ && event->type() == QEvent::Resize) {
+        if (spectrum_ != nullptr) {
+            spectrum_->setGeometry(page_area_->rect());
+        }
         emit PageAreaResized(PageAreaRect());
     }
     return QWidget::eventFilter(watched, event);

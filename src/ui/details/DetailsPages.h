@@ -12,12 +12,17 @@ class QTabBar;
 
 namespace vandrel {
 
+class CSpectrumPage;
+
 // The tab area of the Details dialog: a tab bar over a page area. The media
 // file creates its pages through the PageHost calls and says which part of the
 // page area each fills; this widget owns the page
 // widgets and tells the dialog when a tab was chosen and when the page area
 // changed size, so that the dialog can pass both on to the media file
-// (ShowPage, MovePages). GUI thread only.
+// (ShowPage, MovePages). After the media file's tabs it may hold one more of
+// its own, "Spectrum", whose page it shows, hides and places itself: the
+// media file's ShowPage finds no page kind for that tab and hides all of its
+// own. GUI thread only.
 class CDetailsPages : public QWidget, public PageHost {
     Q_OBJECT
 public:
@@ -39,6 +44,13 @@ public:
     void RemoveTabs();
     // Deletes every page widget; their handles stay unused.
     void DestroyAllPages();
+
+    // Adds the "Spectrum" tab after the others, and its page; one at most.
+    CSpectrumPage* AddSpectrumTab();
+    // Deletes the spectrum's page; its tab goes with the next RemoveTabs.
+    void DestroySpectrumPage();
+    // The spectrum's page, nullptr when there is none.
+    CSpectrumPage* SpectrumPage() const { return spectrum_; }
 
     QTabBar* TabBar() const { return tab_bar_; }
     QWidget* PageArea() const { return page_area_; }
@@ -62,6 +74,7 @@ protected:
 
 private:
     PageHandle AddPage(QWidget* widget);
+    void ShowSpectrumFor(int tab);
 
     QTabBar* tab_bar_ = nullptr;
     QWidget* page_area_ = nullptr;
@@ -70,6 +83,8 @@ private:
     // Handles count up and are never given out twice, so a media file that
     // still holds a handle of a destroyed page cannot reach a newer one.
     PageHandle next_handle_ = 1;
+    CSpectrumPage* spectrum_ = nullptr;  // a child of the page area
+    int spectrum_tab_ = -1;
 };
 
 }  // namespace vandrel

@@ -5,11 +5,13 @@
 #include <QString>
 #include <QTimer>
 
+#include "engine/media/Mp3File.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "engine/verdicts/Findings.h"
 #include "store/Log.h"
 #include "ui/common/QtMessageTarget.h"
 #include "ui/details/DetailsPages.h"
+#include "ui/details/SpectrumPage.h"
 #include "ui/details/TextInfoPage.h"
 
 namespace vandrel {
@@ -42,11 +44,18 @@ CDetailsScan::~CDetailsScan() {
 
 DetailsOpen CDetailsScan::Open(CDetailsPages& pages, const std::string& font_family) {
     wrapper_.ReleaseFrameData();
-    worker_.reset();
+    if (worker_) {
+        // A decode for the spectrum may still run; it stops within a piece.
+        worker_->cancel_event.Set();
+        worker_.reset();
+        pump_.Drop();
+    }
     wrapper_.Drop();
     pages_ = &pages;
+    pages_->DestroySpectrumPage();
     pages_->RemoveTabs();
     record_ = ZeroRecord();
+    scanned_ = false;
 
     if (!wrapper_.Attach(path_)) {
         return DetailsOpen::kNoFile;
@@ -54,6 +63,9 @@ DetailsOpen CDetailsScan::Open(CDetailsPages& pages, const std::string& font_fam
     CMediaFileInterface* media = wrapper_.File();
     if (media == nullptr || !media->CreatePages(font_family, *pages_, 0)) {
         return DetailsOpen::kNoPages;
+    }
+    if (media->GetFileTypeCode() == kMpegAudioKind) {
+        pages_->AddSpectrumTab();
     }
     return DetailsOpen::kOpened;
 }
@@ -67,8 +79,13 @@ void CDetailsScan::Run() {
         media->MovePages(pages_->PageAreaRect());
     }
     Log("CInfoDlg::OnRefresh beginning thread");
+    std::optional<SpectrumJob> spectrum;
+    if (pages_->SpectrumPage() != nullptr) {
+        spectrum = SpectrumJob{path_, AudioFormat::kMpeg};
+    }
     worker_ = std::make_unique<CDetailsThread>();
-    worker_->Start(pump_.target(), &wrapper_, std::make_shared<QtUserNotifier>());
+    worker_->Start(pump_.target(), &wrapper_, std::make_shared<QtUserNotifier>(),
+                   std::move(spectrum));
 }
 
 void CDetailsScan::Close() {
@@ -107,11 +124,25 @@ bool CDetailsScan::TakeWorkerMessage(Message& message) {
         if (auto* series = std::get_if<std::unique_ptr<FrameSeries>>(&message.payload)) {
             SeriesArrived(std::move(*series));
         }
+    } else if (message.id == kMsgSpectrumProgress || message.id == kMsgSpectrum) {
+        SpectrumArrived(message);
     } else if (message.id == kMsgCloseRequest) {
         events_.close_requested();
         return false;
     }
     return true;
+}
+
+void CDetailsScan::SpectrumArrived(Message& message) {
+    CSpectrumPage* page = pages_->SpectrumPage();
+    if (page == nullptr) {
+        return;
+    }
+    if (message.id == kMsgSpectrumProgress) {
+        page->ShowProgress(static_cast<int>(message.wparam));
+    } else if (auto* spectrum = std::get_if<std::unique_ptr<DetailsSpectrum>>(&message.payload)) {
+        page->ShowSpectrum(std::move(*spectrum));
+    }
 }
 
 int CDetailsScan::ProgressPercent(const ScanRecord& record) {
@@ -137,6 +168,7 @@ void CDetailsScan::RecordArrived(const ScanRecord& record) {
 }
 
 void CDetailsScan::SeriesArrived(std::unique_ptr<FrameSeries> series) {
+    scanned_ = true;
     if (CMediaFileInterface* media = wrapper_.File()) {
         media->UpdatePages(record_, series.get());
     }

@@ -25,8 +25,9 @@ enum class DetailsOpen {
 // The scan behind the Details dialog: the file's media object, whose pages go
 // into the dialog's page host (the one given to Open), and the details worker that reads the file
 // in full. Each record the worker sends goes to the media object, and at the end the series to the
-// pages and the findings to the text pages. Deleting it cancels a running scan and waits for the
-// worker. GUI thread only.
+// pages and the findings to the text pages. An MPEG audio file also gets the host's Spectrum tab,
+// which the worker's decode after the scan fills. Deleting it cancels a running scan and waits for
+// the worker. GUI thread only.
 class CDetailsScan {
 public:
     // What the scan tells its dialog, from the event loop.
@@ -58,8 +59,10 @@ public:
     bool shows_progress() const;
     // Starts the worker on the opened file.
     void Run();
-    // True while a worker runs.
+    // True while a worker runs: its scan, or the spectrum's decode after it.
     bool running() const { return worker_ && !worker_->done_event.IsSet(); }
+    // True while the worker's scan runs; a new Open may cancel the decode after it.
+    bool scanning() const { return running() && !scanned_; }
     // Lets the file go after a failed open.
     void DropFile() { wrapper_.Drop(); }
     // The dialog is done with the scan: the worker is cancelled, and what it
@@ -77,6 +80,7 @@ private:
     bool TakeWorkerMessage(Message& message);
     void RecordArrived(const ScanRecord& record);
     void SeriesArrived(std::unique_ptr<FrameSeries> series);
+    void SpectrumArrived(Message& message);
 
     std::string path_;
     CDetailsPages* pages_ = nullptr;  // those of the last Open
@@ -84,6 +88,7 @@ private:
     CVandrelMediaFileWrapper wrapper_;  // used by the worker: declared before it
     ScanRecord record_;
     bool closed_ = false;
+    bool scanned_ = false;  // the series of the running worker has come
     WorkerPump pump_;
     std::unique_ptr<CDetailsThread> worker_;
 };

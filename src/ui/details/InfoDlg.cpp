@@ -114,7 +114,8 @@ void CInfoDlg::SetBusy(bool busy) {
 }
 
 void CInfoDlg::Refresh() {
-    if (scan_.closed() || scan_.running()) {
+    // A decode for the spectrum after the scan is cancelled by the new scan.
+    if (scan_.closed() || scan_.scanning()) {
         return;
     }
     SetBusy(true);

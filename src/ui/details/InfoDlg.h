@@ -30,7 +30,7 @@ public:
     // Shows the dialog, centred on its parent, and starts the first scan.
     void Start();
     // Scans the file again from the start, with new pages. Ignored while a
-    // scan runs.
+    // scan runs; a decode for the spectrum after it is cancelled.
     void Refresh();
     // Puts the file's report on the clipboard.
     void CopyInfo();
