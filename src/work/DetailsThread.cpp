@@ -54,6 +54,7 @@ bool CDetailsThread::ScanFile() {
                                  .progress = &helper}) == 0) {
             throw ScanError(kDetailsScanFailedMessage);
         }
+        marks_ = SpectrogramMarks(record, checks_);
         target_->Post(Message(kMsgRecordCopy, 0, std::make_unique<ScanRecord>(record)));
         target_->Post(Message(kMsgProgress, 0, std::move(series)));
     } catch (const std::exception& e) {
@@ -69,7 +70,7 @@ bool CDetailsThread::ScanFile() {
 
 void CDetailsThread::MakeSpectrum(const SpectrumJob& job) {
     auto result = std::make_unique<DetailsSpectrum>();
-    result->marks = SpectrogramMarks(checks_);
+    result->marks = marks_;
     int posted = -1;
     SpectrumRequest request{.format = job.format, .shape = {}, .progress = {}};
     request.progress = [this, &posted](int percent) {

@@ -73,6 +73,7 @@ private:
     std::shared_ptr<UserNotifier> notifier_;
     std::optional<SpectrumJob> spectrum_;
     FileChecks checks_;  // written by the worker until it posts the series
+    SpectrumMarks marks_;  // the worker's own, from its scan
     std::thread thread_;
 };
 

@@ -8,8 +8,6 @@
 #include "engine/audio/BitmapFont.h"
 #include "engine/audio/ColourMap.h"
 #include "engine/audio/PngFile.h"
-#include "engine/checks/Bandwidth.h"
-#include "engine/verdicts/SpectrogramMarks.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -233,21 +231,6 @@ TEST(PngFile, WritesEightBitRgbThatLibpngReadsBackPixelForPixel) {
     EXPECT_FALSE(error.empty()) << "the reason";
     EXPECT_FALSE(EncodePng(RgbImage(), &error).has_value()) << "an empty picture";
     EXPECT_EQ(error, "the picture is empty") << "why an empty picture makes no file";
-}
-
-TEST(SpectrogramMarks, MarkTheBandwidthOfAJudgedFileAsItsCutoff) {
-    FileChecks checks;
-    checks.bandwidth_hz = 16100;
-    checks.upscale = static_cast<int32_t>(UpscaleKind::kProbablyUpscaled);
-    EXPECT_EQ(SpectrogramMarks(checks).cutoff_hz, 16100.0) << "cutoff of an upscaled file";
-    EXPECT_FALSE(SpectrogramMarks(checks).lowpass_hz.has_value()) << "no lowpass yet";
-    checks.upscale = static_cast<int32_t>(UpscaleKind::kFullBandwidth);
-    EXPECT_EQ(SpectrogramMarks(checks).cutoff_hz, 16100.0) << "cutoff of a full-band file";
-    checks.upscale = static_cast<int32_t>(UpscaleKind::kNotJudged);
-    EXPECT_FALSE(SpectrogramMarks(checks).cutoff_hz.has_value()) << "a file not judged";
-    checks.upscale = static_cast<int32_t>(UpscaleKind::kFullBandwidth);
-    checks.bandwidth_hz = 0;
-    EXPECT_FALSE(SpectrogramMarks(checks).cutoff_hz.has_value()) << "no bandwidth measured";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/Findings.h"
+#include "engine/verdicts/SpectrogramMarks.h"
 #include "support/TestFiles.h"
 
 namespace vandrel {
@@ -130,6 +131,19 @@ TEST(Upscale, TheFindingNamesTheFiguresAndTheLikelySource) {
     FillCheckTexts(texts, lame320, checks);
     EXPECT_EQ(texts[kSlotUpscaled], "probably") << "Upscaled? cell";
     EXPECT_EQ(texts[kSlotBandwidth], "16.6") << "Bandwidth cell";
+}
+
+TEST(Upscale, TheSpectrogramMarksTheCutoffAndTheEncodersLowpass) {
+    const ScanRecord lame320 = Scan("lame_cbr320_stereo.mp3").record;
+    const SpectrumMarks marks = SpectrogramMarks(lame320, Reencoded());
+    EXPECT_EQ(marks.cutoff_hz, 16'600.0) << "cutoff line";
+    ASSERT_TRUE(marks.lowpass_hz.has_value()) << "lowpass line";
+    EXPECT_NEAR(*marks.lowpass_hz, 20'171, 1) << "lame 3.100's cutoff at 320 kbit/s";
+
+    const Scanned layer2 = Scan("ffmpeg_mp2_160.mp2");
+    const SpectrumMarks none = SpectrogramMarks(layer2.record, layer2.checks);
+    EXPECT_FALSE(none.cutoff_hz.has_value()) << "no cutoff line where nothing is judged";
+    EXPECT_FALSE(none.lowpass_hz.has_value()) << "no lowpass line where nothing is judged";
 }
 
 TEST(UpscaleFacts, ReduceTheSampleOfAFileToItsEdge) {

@@ -1,14 +1,17 @@
 #include "engine/verdicts/SpectrogramMarks.h"
 
-#include "engine/checks/Bandwidth.h"
+#include "engine/verdicts/Upscale.h"
 
 namespace vandrel {
 
-SpectrumMarks SpectrogramMarks(const FileChecks& checks) {
+SpectrumMarks SpectrogramMarks(const ScanRecord& record, const FileChecks& checks) {
     SpectrumMarks marks;
-    const bool judged = checks.upscale != static_cast<int32_t>(UpscaleKind::kNotJudged);
-    if (judged && checks.bandwidth_hz > 0) {
-        marks.cutoff_hz = checks.bandwidth_hz;
+    const UpscaleJudgement judgement = JudgeUpscale(record, checks);
+    if (judgement.cutoff_hz > 0) {
+        marks.cutoff_hz = judgement.cutoff_hz;
+    }
+    if (judgement.expected_lowpass_hz > 0) {
+        marks.lowpass_hz = judgement.expected_lowpass_hz;
     }
     return marks;
 }

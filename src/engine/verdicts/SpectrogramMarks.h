@@ -2,13 +2,14 @@
 
 #include "engine/audio/SpectrogramImage.h"
 #include "engine/core/FileChecks.h"
+#include "engine/core/ScanRecord.h"
 
 namespace vandrel {
 
-// The lines a file's spectrogram marks, from its checks: the bandwidth the
-// upscale verdict measured, as the cutoff, when the verdict judged the file
-// (a file it left open has no measurement worth a line). The encoder's
-// lowpass has no source in the checks yet and stays unmarked.
-SpectrumMarks SpectrogramMarks(const FileChecks& checks);
+// The lines a file's spectrogram marks, from the upscale verdict
+// (JudgeUpscale): the cutoff of its coded spectrum and the lowpass its
+// encoder keeps at its settings, each when the verdict has it. A file the
+// verdict does not judge (Layer I and II, other rates) has none.
+SpectrumMarks SpectrogramMarks(const ScanRecord& record, const FileChecks& checks);
 
 }  // namespace vandrel
