@@ -433,12 +433,15 @@ constexpr PairLookup BuildPairLookup() {
 constexpr PairLookup kPairs = BuildPairLookup();
 
 // The usual pair in one lookup: for each code table, by the next 10 bits,
-// the pair whose code and sign bits fill them (values of 15 in tables with
-// linbits excepted), as its bits and its signed values:
-//   ..LLLLXX XXXYYYYY  L the bits taken (1 to 10), X and Y the values in
-//                      five-bit two's complement; 0: the pair takes the
-//                      lookup tables above.
+// the pair whose code and sign bits fill them, as its bits and its values:
+//   00LLLLXX XXXYYYYY  L the bits taken, signs included (1 to 10), X and Y the
+//                      signed values in five-bit two's complement
+//   10LLLLXX XXXYYYYY  a pair with a value of 15 in a table with linbits: L
+//                      the code's bits, X and Y the values before their
+//                      linbits and signs
+//   0                  the pair takes the lookup tables above
 constexpr int kFastBits = 10;
+constexpr uint16_t kFastEscape = 0x8000;
 constexpr int kFastTables = 15;  // 13 tables without linbits, 16 and 24
 
 struct FastLookup {
@@ -451,9 +454,21 @@ constexpr void AddFast(std::array<uint16_t, 1 << kFastBits>& fast, const PairCod
                        bool linbits) {
     for (size_t x = 0; x < N; ++x) {
         for (size_t y = 0; y < N; ++y) {
+            if (linbits && (x == 15 || y == 15)) {
+                const int length = table.lengths[x][y];
+                if (length <= kFastBits) {
+                    const int spare = kFastBits - length;
+                    for (uint32_t rest = 0; rest < (1u << spare); ++rest) {
+                        fast[uint32_t{table.codes[x][y]} << spare | rest] =
+                            static_cast<uint16_t>(kFastEscape | length << 10 |
+                                                  static_cast<int>(x) << 5 | static_cast<int>(y));
+                    }
+                }
+                continue;
+            }
             const int signs = (x != 0 ? 1 : 0) + (y != 0 ? 1 : 0);
             const int total = table.lengths[x][y] + signs;
-            if (total > kFastBits || (linbits && (x == 15 || y == 15))) {
+            if (total > kFastBits) {
                 continue;
             }
             // The first sign bit is x's when x has one.
@@ -537,6 +552,51 @@ inline int Signed(BitReader& bits, int value) {
     const int negative = static_cast<int>(bits.Peek(1)) & coded;
     bits.Skip(coded);
     return (value ^ -negative) + negative;
+}
+
+// The code at the reader through the lookup levels: its pair, or false for
+// bits that start no code.
+inline bool LookupPair(BitReader& bits, const uint16_t* table, int root_bits, int& x, int& y) {
+    int width = root_bits;
+    uint16_t entry = table[bits.Peek(width)];
+    while ((entry & kLevelFlag) != 0) {
+        const int next = entry >> 12 & 7;
+        if (next == 0) {
+            return false;
+        }
+        bits.Skip(width);
+        width = next;
+        entry = table[(entry & 0xFFFu) + bits.Peek(width)];
+    }
+    bits.Skip(entry >> 8);
+    x = entry >> 4 & 15;
+    y = entry & 15;
+    return true;
+}
+
+// What follows a pair's code: linbits for each value of 15 (tables 16 to 31),
+// then a sign bit for each value that is not zero.
+inline void TakeLinbitsAndSigns(BitReader& bits, int linbits, int& x, int& y) {
+    if (linbits == 0) {
+        // Both sign bits from one look: y's follows x's when x has one.
+        const uint64_t window = bits.Window();
+        const int x_coded = x != 0 ? 1 : 0;
+        const int y_coded = y != 0 ? 1 : 0;
+        const int x_negative = static_cast<int>(window >> 63) & x_coded;
+        const int y_negative = static_cast<int>(window << x_coded >> 63) & y_coded;
+        bits.Skip(x_coded + y_coded);
+        x = (x ^ -x_negative) + x_negative;
+        y = (y ^ -y_negative) + y_negative;
+        return;
+    }
+    if (x == 15) {
+        x += static_cast<int>(bits.Take(linbits));
+    }
+    x = Signed(bits, x);
+    if (y == 15) {
+        y += static_cast<int>(bits.Take(linbits));
+    }
+    y = Signed(bits, y);
 }
 
 template <size_t N> std::optional<HuffmanCode> CodeIn(const PairCodes<N>& table, int x, int y) {
@@ -631,47 +691,23 @@ bool DecodePairs(BitReader& reader, int table_select, std::span<int16_t> lines) 
             bits.Refill();
         }
         const uint16_t hit = fast[bits.Peek(kFastBits)];
-        if (hit != 0) [[likely]] {
+        if (hit != 0 && (hit & kFastEscape) == 0) [[likely]] {
             bits.Skip(hit >> 10);
             lines[i] = FastValue(hit >> 5);
             lines[i + 1] = FastValue(hit);
             continue;
         }
-        int width = start.root_bits;
-        uint16_t entry = table[bits.Peek(width)];
-        while ((entry & kLevelFlag) != 0) {
-            const int next = entry >> 12 & 7;
-            if (next == 0) {
-                reader = bits;
-                return false;
-            }
-            bits.Skip(width);
-            width = next;
-            entry = table[(entry & 0xFFFu) + bits.Peek(width)];
+        int x = 0;
+        int y = 0;
+        if (hit != 0) {
+            bits.Skip(hit >> 10 & 15);
+            x = hit >> 5 & 31;
+            y = hit & 31;
+        } else if (!LookupPair(bits, table, start.root_bits, x, y)) {
+            reader = bits;
+            return false;
         }
-        bits.Skip(entry >> 8);
-        int x = entry >> 4 & 15;
-        int y = entry & 15;
-        if (linbits == 0) {
-            // Both sign bits from one look: y's follows x's when x has one.
-            const uint64_t window = bits.Window();
-            const int x_coded = x != 0 ? 1 : 0;
-            const int y_coded = y != 0 ? 1 : 0;
-            const int x_negative = static_cast<int>(window >> 63) & x_coded;
-            const int y_negative = static_cast<int>(window << x_coded >> 63) & y_coded;
-            bits.Skip(x_coded + y_coded);
-            x = (x ^ -x_negative) + x_negative;
-            y = (y ^ -y_negative) + y_negative;
-        } else {
-            if (x == 15) {
-                x += static_cast<int>(bits.Take(linbits));
-            }
-            x = Signed(bits, x);
-            if (y == 15) {
-                y += static_cast<int>(bits.Take(linbits));
-            }
-            y = Signed(bits, y);
-        }
+        TakeLinbitsAndSigns(bits, linbits, x, y);
         lines[i] = static_cast<int16_t>(x);
         lines[i + 1] = static_cast<int16_t>(y);
     }
