@@ -8,7 +8,7 @@ audio="$top/tests/data/audio"
 out="$top/fuzz/corpus"
 scan=${1:-$top/build/dev/src/cli/vandrel-scan}
 rm -rf "$out"
-mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose,FuzzCliAnalysis}
+mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose,FuzzCliAnalysis,FuzzMainData}
 
 # MPEG audio: the start of files of several kinds (tags, VBR headers, some
 # frames), and a start joined to an ID3v1 tag.
@@ -19,6 +19,13 @@ for f in lame_vbr_v2 lame_cbr64_mono lame_mpeg25_8k_vbr_mono lame_crc_cbr128 mid
 done
 { head -c 5000 "$audio/lame_tags_v1v2.mp3"; tail -c 128 "$audio/lame_tags_v1v2.mp3"; } \
     > "$out/FuzzScanMp3/with_id3v1"
+
+# Layer III main data: the first frames of files without tags in front, of
+# each version, with and without CRC, mono and stereo, short blocks among them.
+for f in lame_cbr128_joint lame_crc_mpeg2_22k_cbr64 lame_mpeg25_8k_vbr_mono lame_vbr_v6_mono \
+         lame_crc_cbr64_mono_48k lame_cbr320_sine1k_lowpass5k; do
+    head -c 4000 "$audio/$f.mp3" > "$out/FuzzMainData/$f"
+done
 
 # MPEG Plus: stream headers of version 7 (with and without a profile) and older.
 printf 'MP+\x07\xe8\x03\x00\x00\x00\x00\xa0\x40' > "$out/FuzzScanMpc/sv7_standard"

@@ -155,6 +155,21 @@ TEST(MainDataDecoder, ScaleFactorsPreflagAndSubblockGainLowerTheirBands) {
     EXPECT_EQ(g.band_db[2], kSilentBandDb) << "band 0, window 2";
 }
 
+TEST(MainDataDecoder, LargeValuesTakeTheirLinbitsAndTheirLevel) {
+    // 1000 and -300 in table 23 (13 linbits): 80 dB and 66.05 dB at global gain 210.
+    BitWriter bits;
+    bits.PutPair(23, 1000, -300);
+    SideInfoFields side;
+    side.granules[0][0] =
+        Coded({.big_values = 1, .global_gain = 210, .table_select = {23, 0, 0}}, bits);
+    side.main_data = bits.bytes();
+    MainDataDecoder decoder;
+    Decode(decoder, test::MakeFrame(kMono, side));
+    const GranuleSpectrum& g = decoder.spectrum(0, 0);
+    EXPECT_EQ(Lines(g, 2), (std::vector<int16_t>{1000, -300})) << "lines";
+    EXPECT_NEAR(g.band_db[0], 80.0, 0.05) << "level of 1000";
+}
+
 TEST(MainDataDecoder, TheReservoirCarriesMainDataIntoTheNextFrame) {
     // Frame B's granule 0 starts 100 bytes before the end of frame A's main data.
     BitWriter b_bits;

@@ -44,6 +44,8 @@ public:
         }
         RefillNearEnd();
     }
+    // How many of the stream's next bits the cache holds.
+    int Cached() const { return cached_; }
     // The cached bits, the next one on top (as many as Refill left).
     uint64_t Window() const { return cache_; }
     // The next n bits (1 to 32, no more than the cache holds) without taking them.

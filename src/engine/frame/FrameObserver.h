@@ -16,17 +16,18 @@ namespace vandrel {
 inline constexpr size_t kObservedFrameBytes = kFrameParseBytes;
 
 // Told of each frame a walk takes as audio, in the order of the file: what
-// measures the audio frame by frame (the frame CRCs, the bandwidth) without
-// the walk knowing what it measures.
+// measures the audio frame by frame (the frame CRCs, the bandwidth, the coded
+// spectrum) without the walk knowing what it measures.
 class FrameObserver {
 public:
     virtual ~FrameObserver() = default;
     // A walk starts: what an earlier walk told is forgotten.
     virtual void BeginWalk() {}
     // One frame: its bytes from the header on, kObservedFrameBytes of them or
-    // the whole frame when it is shorter, as far as the file holds them; and
-    // its decoded header. Frames skipped for disagreeing with the first
-    // (another layer, a change of channels or rate) are not told.
+    // the whole frame when it is shorter or was asked for whole
+    // (wants_whole_frame), as far as the file holds them; and its decoded
+    // header. Frames skipped for disagreeing with the first (another layer,
+    // a change of channels or rate) are not told.
     virtual void Frame(std::span<const uint8_t> bytes, const FrameHeader& header) = 0;
     // The frame told next does not follow the one told last: frames were
     // skipped between them, or a re-synchronisation.

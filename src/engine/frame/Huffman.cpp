@@ -432,6 +432,103 @@ constexpr PairLookup BuildPairLookup() {
 
 constexpr PairLookup kPairs = BuildPairLookup();
 
+// The usual pair in one lookup: for each code table, by the next 10 bits,
+// the pair whose code and sign bits fill them, as its bits and its values:
+//   00LLLLXX XXXYYYYY  L the bits taken, signs included (1 to 10), X and Y the
+//                      signed values in five-bit two's complement
+//   10LLLLXX XXXYYYYY  a pair with a value of 15 in a table with linbits: L
+//                      the code's bits, X and Y the values before their
+//                      linbits and signs
+//   0                  the pair takes the lookup tables above
+constexpr int kFastBits = 10;
+constexpr uint16_t kFastEscape = 0x8000;
+constexpr int kFastTables = 15;  // 13 tables without linbits, 16 and 24
+
+struct FastLookup {
+    std::array<std::array<uint16_t, 1 << kFastBits>, kFastTables> tables{};
+    std::array<int8_t, 32> by_select{};  // -1: no such table
+};
+
+template <size_t N>
+constexpr void AddFast(std::array<uint16_t, 1 << kFastBits>& fast, const PairCodes<N>& table,
+                       bool linbits) {
+    for (size_t x = 0; x < N; ++x) {
+        for (size_t y = 0; y < N; ++y) {
+            if (linbits && (x == 15 || y == 15)) {
+                const int length = table.lengths[x][y];
+                if (length <= kFastBits) {
+                    const int spare = kFastBits - length;
+                    for (uint32_t rest = 0; rest < (1u << spare); ++rest) {
+                        fast[uint32_t{table.codes[x][y]} << spare | rest] =
+                            static_cast<uint16_t>(kFastEscape | length << 10 |
+                                                  static_cast<int>(x) << 5 | static_cast<int>(y));
+                    }
+                }
+                continue;
+            }
+            const int signs = (x != 0 ? 1 : 0) + (y != 0 ? 1 : 0);
+            const int total = table.lengths[x][y] + signs;
+            if (total > kFastBits) {
+                continue;
+            }
+            // The first sign bit is x's when x has one.
+            for (uint32_t sign_bits = 0; sign_bits < (1u << signs); ++sign_bits) {
+                int vx = static_cast<int>(x);
+                int vy = static_cast<int>(y);
+                if (x != 0 && ((sign_bits >> (signs - 1)) & 1) != 0) {
+                    vx = -vx;
+                }
+                if (y != 0 && (sign_bits & 1) != 0) {
+                    vy = -vy;
+                }
+                const uint32_t prefix = uint32_t{table.codes[x][y]} << signs | sign_bits;
+                const int spare = kFastBits - total;
+                for (uint32_t rest = 0; rest < (1u << spare); ++rest) {
+                    fast[prefix << spare | rest] =
+                        static_cast<uint16_t>(total << 10 | (vx & 31) << 5 | (vy & 31));
+                }
+            }
+        }
+    }
+}
+
+constexpr FastLookup BuildFastLookup() {
+    FastLookup f;
+    f.by_select.fill(-1);
+    int next = 0;
+    const auto add = [&](int select, const auto& table, bool linbits) {
+        AddFast(f.tables[static_cast<size_t>(next)], table, linbits);
+        f.by_select[static_cast<size_t>(select)] = static_cast<int8_t>(next++);
+    };
+    add(1, kTable1, false);
+    add(2, kTable2, false);
+    add(3, kTable3, false);
+    add(5, kTable5, false);
+    add(6, kTable6, false);
+    add(7, kTable7, false);
+    add(8, kTable8, false);
+    add(9, kTable9, false);
+    add(10, kTable10, false);
+    add(11, kTable11, false);
+    add(12, kTable12, false);
+    add(13, kTable13, false);
+    add(15, kTable15, false);
+    add(16, kTable16, true);
+    add(24, kTable24, true);
+    for (size_t i = 1; i < 8; ++i) {
+        f.by_select[16 + i] = f.by_select[16];
+        f.by_select[24 + i] = f.by_select[24];
+    }
+    return f;
+}
+
+constexpr FastLookup kFast = BuildFastLookup();
+
+// A value of the fast lookup, five bits in two's complement.
+constexpr int16_t FastValue(uint32_t bits) {
+    return static_cast<int16_t>(static_cast<int>((bits & 31) ^ 16) - 16);
+}
+
 // Table A's codes by their first six bits: the code's length, then vwxy.
 constexpr std::array<uint8_t, 1 << kQuadCodeBits> kQuadLookup = [] {
     std::array<uint8_t, 1 << kQuadCodeBits> lookup{};
@@ -455,6 +552,51 @@ inline int Signed(BitReader& bits, int value) {
     const int negative = static_cast<int>(bits.Peek(1)) & coded;
     bits.Skip(coded);
     return (value ^ -negative) + negative;
+}
+
+// The code at the reader through the lookup levels: its pair, or false for
+// bits that start no code.
+inline bool LookupPair(BitReader& bits, const uint16_t* table, int root_bits, int& x, int& y) {
+    int width = root_bits;
+    uint16_t entry = table[bits.Peek(width)];
+    while ((entry & kLevelFlag) != 0) {
+        const int next = entry >> 12 & 7;
+        if (next == 0) {
+            return false;
+        }
+        bits.Skip(width);
+        width = next;
+        entry = table[(entry & 0xFFFu) + bits.Peek(width)];
+    }
+    bits.Skip(entry >> 8);
+    x = entry >> 4 & 15;
+    y = entry & 15;
+    return true;
+}
+
+// What follows a pair's code: linbits for each value of 15 (tables 16 to 31),
+// then a sign bit for each value that is not zero.
+inline void TakeLinbitsAndSigns(BitReader& bits, int linbits, int& x, int& y) {
+    if (linbits == 0) {
+        // Both sign bits from one look: y's follows x's when x has one.
+        const uint64_t window = bits.Window();
+        const int x_coded = x != 0 ? 1 : 0;
+        const int y_coded = y != 0 ? 1 : 0;
+        const int x_negative = static_cast<int>(window >> 63) & x_coded;
+        const int y_negative = static_cast<int>(window << x_coded >> 63) & y_coded;
+        bits.Skip(x_coded + y_coded);
+        x = (x ^ -x_negative) + x_negative;
+        y = (y ^ -y_negative) + y_negative;
+        return;
+    }
+    if (x == 15) {
+        x += static_cast<int>(bits.Take(linbits));
+    }
+    x = Signed(bits, x);
+    if (y == 15) {
+        y += static_cast<int>(bits.Take(linbits));
+    }
+    y = Signed(bits, y);
 }
 
 template <size_t N> std::optional<HuffmanCode> CodeIn(const PairCodes<N>& table, int x, int y) {
@@ -536,47 +678,36 @@ bool DecodePairs(BitReader& reader, int table_select, std::span<int16_t> lines) 
     }
     const uint16_t* table = kPairs.entries.data() + start.first;
     const int linbits = kLinbits[static_cast<size_t>(table_select)];
+    const uint16_t* fast =
+        kFast.tables[static_cast<size_t>(kFast.by_select[static_cast<size_t>(table_select)])]
+            .data();
+    // The most bits a pair takes: a 19-bit code (17 in tables 16 to 31),
+    // two values with their linbits, two signs.
+    const int longest_pair = linbits == 0 ? 19 + 2 : 17 + 2 * linbits + 2;
     // A copy the compiler can keep in registers while the lines are written.
     BitReader bits = reader;
     for (size_t i = 0; i + 1 < lines.size(); i += 2) {
-        // One refill covers the longest pair: a 19-bit code, two values
-        // with 13 linbits each, two signs.
-        bits.Refill();
-        int width = start.root_bits;
-        uint16_t entry = table[bits.Peek(width)];
-        while ((entry & kLevelFlag) != 0) {
-            const int next = entry >> 12 & 7;
-            if (next == 0) {
-                reader = bits;
-                return false;
-            }
-            bits.Skip(width);
-            width = next;
-            entry = table[(entry & 0xFFFu) + bits.Peek(width)];
+        if (bits.Cached() < longest_pair) {
+            bits.Refill();
         }
-        bits.Skip(entry >> 8);
-        int x = entry >> 4 & 15;
-        int y = entry & 15;
-        if (linbits == 0) {
-            // Both sign bits from one look: y's follows x's when x has one.
-            const uint64_t window = bits.Window();
-            const int x_coded = x != 0 ? 1 : 0;
-            const int y_coded = y != 0 ? 1 : 0;
-            const int x_negative = static_cast<int>(window >> 63) & x_coded;
-            const int y_negative = static_cast<int>(window << x_coded >> 63) & y_coded;
-            bits.Skip(x_coded + y_coded);
-            x = (x ^ -x_negative) + x_negative;
-            y = (y ^ -y_negative) + y_negative;
-        } else {
-            if (x == 15) {
-                x += static_cast<int>(bits.Take(linbits));
-            }
-            x = Signed(bits, x);
-            if (y == 15) {
-                y += static_cast<int>(bits.Take(linbits));
-            }
-            y = Signed(bits, y);
+        const uint16_t hit = fast[bits.Peek(kFastBits)];
+        if (hit != 0 && (hit & kFastEscape) == 0) [[likely]] {
+            bits.Skip(hit >> 10);
+            lines[i] = FastValue(hit >> 5);
+            lines[i + 1] = FastValue(hit);
+            continue;
         }
+        int x = 0;
+        int y = 0;
+        if (hit != 0) {
+            bits.Skip(hit >> 10 & 15);
+            x = hit >> 5 & 31;
+            y = hit & 31;
+        } else if (!LookupPair(bits, table, start.root_bits, x, y)) {
+            reader = bits;
+            return false;
+        }
+        TakeLinbitsAndSigns(bits, linbits, x, y);
         lines[i] = static_cast<int16_t>(x);
         lines[i + 1] = static_cast<int16_t>(y);
     }

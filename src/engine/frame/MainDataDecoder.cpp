@@ -26,6 +26,36 @@ bool ShortBlocks(const GranuleSideInfo& g) {
     return g.window_switching && g.block_type == kShortBlocks;
 }
 
+// ln(x) at compile time: x = m * 2^e with m in [1, 2), ln(m) = 2 atanh(z)
+// with z = (m - 1) / (m + 1), at most 1/3, whose series of odd powers is
+// exact to a double's precision after 20 terms.
+constexpr double Ln(double x) {
+    constexpr double kLn2 = 0.69314718055994530942;
+    int exponent = 0;
+    while (x >= 2.0) {
+        x /= 2.0;
+        ++exponent;
+    }
+    const double z = (x - 1.0) / (x + 1.0);
+    double power = z;
+    double sum = 0.0;
+    for (int k = 1; k < 40; k += 2) {
+        sum += power / k;
+        power *= z * z;
+    }
+    return exponent * kLn2 + 2.0 * sum;
+}
+
+// 20 * log10(q^(4/3)) dB for the magnitudes 0 to 255 (0 for 0).
+constexpr std::array<float, 256> kLineDb = [] {
+    constexpr double kLn10 = 2.30258509299404568402;
+    std::array<float, 256> db{};
+    for (size_t q = 1; q < db.size(); ++q) {
+        db[q] = static_cast<float>(80.0 / 3.0 * Ln(static_cast<double>(q)) / kLn10);
+    }
+    return db;
+}();
+
 // The largest magnitude among lines [from, to) of `lines`.
 int PeakOf(const std::array<int16_t, kGranuleLines>& lines, int from, int to) {
     int peak = 0;
@@ -35,25 +65,20 @@ int PeakOf(const std::array<int16_t, kGranuleLines>& lines, int from, int to) {
     return peak;
 }
 
-}  // namespace
-
-MainDataDecoder::MainDataDecoder() {
-    for (size_t q = 1; q < line_db_.size(); ++q) {
-        line_db_[q] = static_cast<float>(80.0 / 3.0 * std::log10(static_cast<double>(q)));
-    }
-}
-
-float MainDataDecoder::LineDb(int magnitude) const {
-    // Above the table, the magnitude halved until it fits: each halving is
-    // 20 * log10(2^(4/3)) dB, and the bits shifted out change it by under 0.03 dB.
+// The level in dB of a requantised magnitude, q^(4/3). Above the table, the
+// magnitude is halved until it fits: each halving is 20 * log10(2^(4/3)) dB,
+// and the bits shifted out change the level by under 0.03 dB.
+float LineDb(int magnitude) {
     constexpr float kDbPerHalving = 8.0274666f;
     int halvings = 0;
-    while (magnitude >= static_cast<int>(line_db_.size())) {
+    while (magnitude >= static_cast<int>(kLineDb.size())) {
         magnitude >>= 1;
         ++halvings;
     }
-    return line_db_[static_cast<size_t>(magnitude)] + static_cast<float>(halvings) * kDbPerHalving;
+    return kLineDb[static_cast<size_t>(magnitude)] + static_cast<float>(halvings) * kDbPerHalving;
 }
+
+}  // namespace
 
 void MainDataDecoder::NotDecodable() {
     for (int gr = 0; gr < granules_; ++gr) {

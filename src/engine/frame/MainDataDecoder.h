@@ -77,8 +77,6 @@ public:
     // reserved MPEG-2.5 form that keeps MPEG-1 lengths, with padding.
     static constexpr size_t kLongestFrame = 5761;
 
-    MainDataDecoder();
-
     // Forgets the reservoir: the next frame does not follow the last one.
     void Reset() { held_ = 0; }
     // Decodes one frame, `frame` its bytes from the header on and `header`
@@ -106,7 +104,6 @@ private:
     bool DecodeLines(BitReader& bits, const GranuleSideInfo& g, size_t end, GranuleSpectrum& s);
     void MeasureBands(GranuleSpectrum& s, const GranuleSideInfo& g, bool preflag,
                       const ScaleFactors& factors) const;
-    float LineDb(int magnitude) const;
     void NotDecodable();
 
     // The reservoir's bytes (held_ of them), then the frame's main data.
@@ -119,8 +116,6 @@ private:
     FrameSideInfo side_;
     std::array<ScaleFactors, 2> factors_{};  // by channel; granule 1 may reuse granule 0's
     std::array<std::array<GranuleSpectrum, 2>, 2> spectra_{};
-    // 20 * log10(q^(4/3)) for the magnitudes 0 to 255 (0 for 0).
-    std::array<float, 256> line_db_{};
     MainDataCounts counts_;
 };
 

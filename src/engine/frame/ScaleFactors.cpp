@@ -56,7 +56,7 @@ void ReadShortBands(BitReader& bits, ScaleFactors& factors, int first, int end, 
     }
 }
 
-// MPEG-2 and 2.5: how many scale factors each of the four parts holds (a
+// MPEG-2 and 2.5: how many scale factors each of the four groups holds (a
 // short band counts three, one per window), by the scheme scalefac_compress
 // picks and by long, short or mixed blocks.
 constexpr int kLsfSchemes = 6;
@@ -69,7 +69,7 @@ constexpr std::array<std::array<std::array<uint8_t, 4>, 3>, kLsfSchemes> kLsfCou
     {{{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}}},
 }};
 
-// The scheme and the bits of each part's factors that scalefac_compress
+// The scheme and the bits of each group's factors that scalefac_compress
 // gives; schemes 3 to 5 are the intensity-stereo right channel's, which
 // codes half of scalefac_compress.
 struct LsfCoding {
@@ -158,9 +158,9 @@ bool ReadLsfScaleFactors(BitReader& bits, const GranuleSideInfo& granule, bool i
     // blocks) three windows per band from band 0, or (mixed blocks) six long
     // bands, then three windows per band from band 3.
     int at = 0;
-    for (size_t part = 0; part < 4; ++part) {
-        for (int i = 0; i < counts[part]; ++i, ++at) {
-            const auto value = static_cast<uint8_t>(bits.Read(coding.slen[part]));
+    for (size_t group = 0; group < 4; ++group) {
+        for (int i = 0; i < counts[group]; ++i, ++at) {
+            const auto value = static_cast<uint8_t>(bits.Read(coding.slen[group]));
             const int long_count =
                 kind == 0 ? kLongBands - 1 : (kind == 2 ? MixedLongBands(false) : 0);
             if (at < long_count) {
