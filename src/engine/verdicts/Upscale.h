@@ -45,7 +45,7 @@ inline constexpr double kReachesLowpassHz = 500;
 inline constexpr double kNoMedianHz = 1000;
 // "probably": the cutoff at least this far under the expected lowpass (or
 // kLowestGapShare of it, when that is more) ...
-inline constexpr double kLowestGapHz = 700;
+inline constexpr double kLowestGapHz = 1000;
 inline constexpr double kLowestGapShare = 0.04;
 // ... the widest granules no further than this above the cutoff, half of
 // them within kHardEdgeSpreadHz under it ...
