@@ -105,8 +105,9 @@ Picture DrawFile(const Options& options, std::ostream& err) {
     } catch (const ScanError& e) {
         return {std::nullopt, OneLine(e.what())};
     }
-    const RgbImage image = RenderSpectrogram(*spectrogram, SpectrogramMarks(analysis.record, analysis.checks),
-                                             options.picture_width, options.picture_height);
+    const RgbImage image =
+        RenderSpectrogram(*spectrogram, SpectrogramMarks(analysis.record, analysis.checks),
+                          options.picture_width, options.picture_height);
     std::string error;
     std::optional<std::string> png = EncodePng(image, &error);
     return {std::move(png), error};

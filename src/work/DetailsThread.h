@@ -72,7 +72,7 @@ private:
     CMediaFileWrapper* file_ = nullptr;
     std::shared_ptr<UserNotifier> notifier_;
     std::optional<SpectrumJob> spectrum_;
-    FileChecks checks_;  // written by the worker until it posts the series
+    FileChecks checks_;    // written by the worker until it posts the series
     SpectrumMarks marks_;  // the worker's own, from its scan
     std::thread thread_;
 };

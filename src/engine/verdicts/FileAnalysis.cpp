@@ -104,7 +104,8 @@ bool ScanOpenFile(CMediaFileWrapper& file, const AnalysisRequest& request, FileA
 void Describe(FileAnalysis& analysis, bool mono_quality) {
     DescribeRecord(analysis.record, analysis.texts, mono_quality);
     analysis.findings = CollectFindings(analysis.record, analysis.checks);
-    analysis.severity = FillCheckTexts(analysis.texts, analysis.findings, analysis.record, analysis.checks);
+    analysis.severity =
+        FillCheckTexts(analysis.texts, analysis.findings, analysis.record, analysis.checks);
 }
 
 }  // namespace

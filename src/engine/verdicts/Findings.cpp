@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/verdicts/Upscale.h"
 #include "engine/frame/FrameHeader.h"
 #include "engine/tags/Id3Tag.h"
 #include "engine/tags/VbrHeaders.h"
+#include "engine/verdicts/Upscale.h"
 
 namespace vandrel {
 
@@ -181,15 +181,14 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
         upscale.answer == UpscaleAnswer::kProbably) {
         std::string detail = upscale.reason;
         detail[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(detail[0])));
-        findings.push_back(
-            {Severity::kWarning, "probably upscaled", detail + ".",
-             std::vector<FindingFigure>{
-                 {"cutoff_hz", std::lround(upscale.cutoff_hz)},
-                 {"expected_lowpass_hz", std::lround(upscale.expected_lowpass_hz)},
-                 {"edge_share_percent", std::lround(100.0 * checks.edge_share)},
-                 {"edge_drop_db", std::lround(checks.edge_drop_db)},
-                 {"loud_granules", checks.bandwidth_granules},
-             }});
+        findings.push_back({Severity::kWarning, "probably upscaled", detail + ".",
+                            std::vector<FindingFigure>{
+                                {"cutoff_hz", std::lround(upscale.cutoff_hz)},
+                                {"expected_lowpass_hz", std::lround(upscale.expected_lowpass_hz)},
+                                {"edge_share_percent", std::lround(100.0 * checks.edge_share)},
+                                {"edge_drop_db", std::lround(checks.edge_drop_db)},
+                                {"loud_granules", checks.bandwidth_granules},
+                            }});
     }
     // With a tag size past the end the frames are looked for from the tag's
     // start: the bytes before them are the tag's, not junk.

@@ -63,7 +63,8 @@ std::optional<std::string> NoHardEdge(const FileChecks& checks, int sample_rate)
         return "the coded spectrum ends where the top scale-factor band starts (" + Khz(top_band) +
                "), where encoders leave out a weak top band";
     }
-    if (checks.reach_hz - cutoff > kHardEdgeReachHz || cutoff - checks.median_hz > kHardEdgeSpreadHz) {
+    if (checks.reach_hz - cutoff > kHardEdgeReachHz ||
+        cutoff - checks.median_hz > kHardEdgeSpreadHz) {
         return "no hard edge: the loud granules end between " + Khz(checks.median_hz) + " and " +
                Khz(checks.reach_hz) + ", as a natural roll-off does";
     }
