@@ -18,6 +18,7 @@
 #include "engine/media/MediaFileRegistry.h"
 #include "engine/media/MediaFileWrapper.h"
 #include "engine/verdicts/EncoderId.h"
+#include "engine/verdicts/Upscale.h"
 
 namespace vandrel {
 namespace {
@@ -58,7 +59,9 @@ void PrintFile(const char* path) {
         std::printf("\t%.0f/%.1f/%.2f", s.LongBandStartHz(band),
                     level ? level->below_loudest_db : -1.0, level ? level->coded_share : 0.0);
     }
-    std::printf("\t%u\t%u\n", s.counts.huffman_errors, s.counts.reservoir_errors);
+    const UpscaleJudgement judgement = JudgeUpscale(record, checks);
+    std::printf("\t%u\t%u\t%s\t%s\n", s.counts.huffman_errors, s.counts.reservoir_errors,
+                UpscaleAnswerText(judgement.answer), judgement.reason.c_str());
 }
 
 }  // namespace

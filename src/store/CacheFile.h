@@ -38,7 +38,7 @@ constexpr size_t kChecksEntryPathOffset = 0;
 constexpr size_t kChecksEntryDigestOffset = kRecordPathCapacity;
 constexpr size_t kChecksEntryImageOffset = kChecksEntryDigestOffset + 8;
 constexpr size_t kChecksEntrySize = kChecksEntryImageOffset + kFileChecksImageSize;
-static_assert(kChecksEntrySize == 348);
+static_assert(kChecksEntrySize == 356);
 
 // The digest that ties a checks entry to its record: 64-bit FNV-1a of the
 // record's image.

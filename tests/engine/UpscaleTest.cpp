@@ -110,6 +110,40 @@ TEST(Upscale, SaysProbablyOnlyForAHardEdgeWellUnderTheEncodersLowpass) {
     EXPECT_EQ(answer(rolling), UpscaleAnswer::kUnknown) << "no level at the edge to compare";
 }
 
+TEST(Upscale, ACliffInTheBandLevelsIsAFirstEncodesEdgeToo) {
+    const ScanRecord lame320 = Scan("lame_cbr320_stereo.mp3").record;
+    // A re-encode of a 64 kbit/s MP3: half the loud granules end at 11.3 kHz,
+    // a tenth code the first decode's noise up to 13.1 kHz and more, and the
+    // levels fall 47 dB from the band under 11 kHz to the one above.
+    FileChecks checks = Reencoded();
+    checks.bandwidth_hz = 13'100;
+    checks.median_hz = 11'300;
+    checks.reach_hz = 15'900;
+    checks.edge_share = 0.3f;
+    checks.edge_drop_db = 60;
+    checks.cliff_hz = 11'025;
+    checks.cliff_db = 47;
+    const UpscaleJudgement cliff = JudgeUpscale(lame320, checks);
+    EXPECT_EQ(cliff.answer, UpscaleAnswer::kProbably) << "a cliff well under the lowpass";
+    EXPECT_EQ(cliff.cutoff_hz, 11'025) << "the cliff is the cutoff";
+    EXPECT_EQ(cliff.reason,
+              "coded spectrum ends at 11.0 kHz (the loud granules' level falls 47 dB there); "
+              "this encoder keeps 20.2 kHz at 320 kbit/s; typical of a 64 kbit/s MP3")
+        << "reason";
+
+    checks.cliff_db = kNoEdgeDrop;
+    EXPECT_NE(JudgeUpscale(lame320, checks).reason.find("nothing above it is coded"),
+              std::string::npos)
+        << "a band above that is not coded";
+
+    checks.median_hz = 13'000;
+    EXPECT_EQ(JudgeUpscale(lame320, checks).answer, UpscaleAnswer::kUnknown)
+        << "most granules ending far above the cliff";
+    checks.median_hz = 11'300;
+    checks.cliff_hz = 0;
+    EXPECT_EQ(JudgeUpscale(lame320, checks).answer, UpscaleAnswer::kUnknown) << "no cliff";
+}
+
 TEST(Upscale, TheFindingNamesTheFiguresAndTheLikelySource) {
     const ScanRecord lame320 = Scan("lame_cbr320_stereo.mp3").record;
     const FileChecks checks = Reencoded();
@@ -165,6 +199,22 @@ TEST(UpscaleFacts, ReduceTheSampleOfAFileToItsEdge) {
     EXPECT_EQ(out.edge_drop_db, kNoEdgeDrop) << "no band levels in the summary";
     EXPECT_EQ(out.spectrum_granules, 130u) << "granules decoded";
     EXPECT_EQ(out.spectrum_errors, 2u) << "errors of the sample";
+
+    EXPECT_EQ(out.cliff_hz, 0) << "no band levels, no cliff";
+
+    // Band levels of loud granules: flat up to the band that starts at
+    // 9.1 kHz (about 31 dB under the loudest), 50 dB lower above it.
+    auto& profile = summary.profile[7];
+    profile.granules = 90;
+    for (int band = 0; band < kLongBands; ++band) {
+        const auto b = static_cast<size_t>(band);
+        const bool over = summary.LongBandStartHz(band) >= 11'000;
+        profile.coded[b] = 90;
+        profile.below_loudest_db_sum[b] = 90 * (over ? 81.0f : 31.0f);
+    }
+    FillUpscaleFacts(summary, out);
+    EXPECT_NEAR(out.cliff_hz, 11'025, 1) << "the cliff: the start of the band past it";
+    EXPECT_NEAR(out.cliff_db, 50, 0.01) << "how far the levels fall";
 
     FillUpscaleFacts(CodedSpectrumSummary{}, out);
     EXPECT_EQ(out.bandwidth_granules, 0u) << "an empty sample: no loud granules";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 namespace vandrel {
 
@@ -54,6 +55,34 @@ float EdgeDrop(const CodedSpectrumSummary& summary, int loud, double cutoff_hz) 
     return static_cast<float>(at_edge->below_loudest_db - lower->below_loudest_db);
 }
 
+// The cliff (see kCliffDb): the start of the band past it and its fall.
+std::pair<double, double> FindCliff(const CodedSpectrumSummary& summary, int loud) {
+    for (int band = 2; band + 1 < kLongBands - 1; ++band) {
+        if (summary.LongBandStartHz(band) < kLowestCliffHz) {
+            continue;
+        }
+        const auto under = summary.LongBandLevel(band, loud);
+        if (!under || under->coded_share < kCliffBandCoded) {
+            break;
+        }
+        const auto over = summary.LongBandLevel(band + 1, loud);
+        const bool falls = !over || over->coded_share < kOverCliffCoded ||
+                           over->below_loudest_db - under->below_loudest_db >= kCliffDb;
+        if (!falls) {
+            continue;
+        }
+        const auto lower = summary.LongBandLevel(band - 2, loud);
+        if (lower && under->below_loudest_db - lower->below_loudest_db <= kCliffSlopeDb) {
+            const double fall = over && over->coded_share >= kOverCliffCoded
+                                    ? over->below_loudest_db - under->below_loudest_db
+                                    : kNoEdgeDrop;
+            return {summary.LongBandStartHz(band + 1), fall};
+        }
+        break;
+    }
+    return {0, 0};
+}
+
 }  // namespace
 
 void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
@@ -66,6 +95,7 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
         out.bandwidth_hz = out.reach_hz = out.median_hz = out.edge_share = 0;
         out.bandwidth_granules = 0;
         out.edge_drop_db = kNoEdgeDrop;
+        out.cliff_hz = out.cliff_db = 0;
         return;
     }
     const uint32_t granules = LoudGranules(summary, loud, 0, CodedSpectrumSummary::kBins - 1);
@@ -80,6 +110,9 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
     out.edge_share = static_cast<float>(LoudGranules(summary, loud, top_bin - edge_bins, top_bin)) /
                      static_cast<float>(granules);
     out.edge_drop_db = EdgeDrop(summary, loud, *cutoff);
+    const auto [cliff_hz, cliff_db] = FindCliff(summary, loud);
+    out.cliff_hz = static_cast<float>(cliff_hz);
+    out.cliff_db = static_cast<float>(cliff_db);
 }
 
 }  // namespace vandrel

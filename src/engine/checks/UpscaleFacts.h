@@ -26,8 +26,23 @@ inline constexpr double kEdgeWidthHz = 800;
 // lower, holds no coded line in the loud granules.
 inline constexpr float kNoEdgeDrop = 999;
 
+// A cliff in the loud granules' band levels: under it a band coded in
+// nearly all of them, whose level lies no more than kCliffSlopeDb under the
+// band two lower (the music's level right up to the edge); over it a band
+// kCliffDb or more quieter, or coded in fewer than half of them. Looked for
+// from kLowestCliffHz up to the band under the top band: an encoder that
+// leaves out a weak top band makes a cliff of its own there. A first encode
+// at a low bitrate leaves such a cliff, with a little of its decode's noise
+// above it that the highest lines alone take for content.
+inline constexpr double kLowestCliffHz = 6000;
+inline constexpr double kCliffDb = 30;
+inline constexpr double kCliffSlopeDb = 10;
+inline constexpr double kCliffBandCoded = 0.9;
+inline constexpr double kOverCliffCoded = 0.5;
+
 // Fills bandwidth_hz, reach_hz, bandwidth_granules, median_hz, edge_share,
-// edge_drop_db, spectrum_granules and spectrum_errors of `out`; all 0 when
+// edge_drop_db, spectrum_granules, spectrum_errors, cliff_hz and cliff_db of
+// `out`; all 0 when
 // the sample decoded no long-block granule.
 void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out);
 

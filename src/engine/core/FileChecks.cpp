@@ -30,6 +30,8 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(68), std::bit_cast<uint32_t>(checks.edge_drop_db));
     StoreLe32(out.subspan(72), checks.spectrum_granules);
     StoreLe32(out.subspan(76), checks.spectrum_errors);
+    StoreLe32(out.subspan(80), std::bit_cast<uint32_t>(checks.cliff_hz));
+    StoreLe32(out.subspan(84), std::bit_cast<uint32_t>(checks.cliff_db));
     return image;
 }
 
@@ -56,6 +58,8 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.edge_drop_db = std::bit_cast<float>(LoadLe32(in.subspan(68)));
     checks.spectrum_granules = LoadLe32(in.subspan(72));
     checks.spectrum_errors = LoadLe32(in.subspan(76));
+    checks.cliff_hz = std::bit_cast<float>(LoadLe32(in.subspan(80)));
+    checks.cliff_db = std::bit_cast<float>(LoadLe32(in.subspan(84)));
     return checks;
 }
 

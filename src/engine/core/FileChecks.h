@@ -61,13 +61,19 @@ struct FileChecks {
     float edge_drop_db = 0;
     uint32_t spectrum_granules = 0;
     uint32_t spectrum_errors = 0;
+    // Where the loud granules' band levels fall off a cliff under the top
+    // band (FindCliff in UpscaleFacts.h): the start of the band past it, and
+    // by how many dB they fall (kNoEdgeDrop when that band is not coded); 0
+    // Hz when there is none.
+    float cliff_hz = 0;
+    float cliff_db = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 80;
+constexpr size_t kFileChecksImageSize = 88;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
 
 // A frame's version and layer as one number: the layer (1 to 3) plus 4 for

@@ -75,6 +75,18 @@ std::optional<std::string> NoHardEdge(const FileChecks& checks, int sample_rate)
     return std::nullopt;
 }
 
+UpscaleJudgement Probably(UpscaleJudgement judgement, double cutoff_hz, std::string reason,
+                          int sample_rate) {
+    judgement.answer = UpscaleAnswer::kProbably;
+    judgement.cutoff_hz = cutoff_hz;
+    judgement.reason = std::move(reason);
+    const std::string_view source = LikelySource(cutoff_hz, sample_rate);
+    if (!source.empty()) {
+        judgement.reason += "; " + std::string(source);
+    }
+    return judgement;
+}
+
 }  // namespace
 
 const char* UpscaleAnswerText(UpscaleAnswer answer) {
@@ -113,22 +125,33 @@ UpscaleJudgement JudgeUpscale(const ScanRecord& record, const FileChecks& checks
         judgement.reason = "the coded spectrum reaches " + Khz(cutoff) + "; " + keeps;
         return judgement;
     }
-    if (*expected - cutoff < std::max(kLowestGapHz, kLowestGapShare * *expected)) {
-        return Unknown(judgement, "the coded spectrum ends at " + Khz(cutoff) +
-                                      ", near the encoder's own lowpass; " + keeps);
+    const double lowest_gap = std::max(kLowestGapHz, kLowestGapShare * *expected);
+    std::optional<std::string> open;
+    if (*expected - cutoff < lowest_gap) {
+        open = "the coded spectrum ends at " + Khz(cutoff) + ", near the encoder's own lowpass";
+    } else {
+        open = NoHardEdge(checks, record.sample_rate);
     }
-    if (const auto open = NoHardEdge(checks, record.sample_rate)) {
-        return Unknown(judgement, *open + "; " + keeps);
+    if (!open) {
+        const auto share = static_cast<int>(std::lround(100.0 * checks.edge_share));
+        return Probably(judgement, cutoff,
+                        "coded spectrum ends at " + Khz(cutoff) + " on " + std::to_string(share) +
+                            "% of loud granules; " + keeps,
+                        record.sample_rate);
     }
-    judgement.answer = UpscaleAnswer::kProbably;
-    const auto share = static_cast<int>(std::lround(100.0 * checks.edge_share));
-    judgement.reason = "coded spectrum ends at " + Khz(cutoff) + " on " + std::to_string(share) +
-                       "% of loud granules; " + keeps;
-    const std::string_view source = LikelySource(cutoff, record.sample_rate);
-    if (!source.empty()) {
-        judgement.reason += "; " + std::string(source);
+    const double cliff = checks.cliff_hz;
+    if (cliff > 0 && *expected - cliff >= lowest_gap &&
+        checks.median_hz <= cliff + kCliffMedianHz) {
+        const std::string fall = checks.cliff_db >= kNoEdgeDrop
+                                     ? "nothing above it is coded in most loud granules"
+                                     : "the loud granules' level falls " +
+                                           std::to_string(std::lround(checks.cliff_db)) +
+                                           " dB there";
+        return Probably(judgement, cliff,
+                        "coded spectrum ends at " + Khz(cliff) + " (" + fall + "); " + keeps,
+                        record.sample_rate);
     }
-    return judgement;
+    return Unknown(judgement, *open + "; " + keeps);
 }
 
 }  // namespace vandrel

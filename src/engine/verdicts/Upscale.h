@@ -24,7 +24,9 @@ enum class UpscaleAnswer {
 
 struct UpscaleJudgement {
     UpscaleAnswer answer = UpscaleAnswer::kNotJudged;
-    double cutoff_hz = 0;            // where 90 % of the loud granules end; 0 when none
+    // Where 90 % of the loud granules end, or for a "probably" from a cliff
+    // in the band levels, the cliff; 0 when none.
+    double cutoff_hz = 0;
     double expected_lowpass_hz = 0;  // the encoder's own at these settings; 0 when unknown
     // Why the answer is what it is, one sentence: the figures of a
     // "probably" and the likely source, or what left it open.
@@ -53,6 +55,10 @@ inline constexpr double kHardEdgeReachHz = 400;
 inline constexpr double kHardEdgeSpreadHz = 800;
 // ... and the band at the edge no more than this under the band two lower.
 inline constexpr double kLargestEdgeDropDb = 6;
+// Or, where the highest lines show no hard edge: a cliff in the band levels
+// (FindCliff in engine/checks/UpscaleFacts.h) that far under the lowpass,
+// with half the loud granules ending within kCliffMedianHz over it.
+inline constexpr double kCliffMedianHz = 800;
 // An edge within this of the top scale-factor band's start (16 kHz at 44.1
 // and 48 kHz), with half the granules there too, is where encoders leave out
 // a weak top band: not a sign of a first encode.
