@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "cli/Output.h"
 #include "cli/ScanCommand.h"
@@ -34,15 +35,7 @@ public:
         }
         std::string line(1, '[');
         line.append(std::to_string(percent_)).append("%] ").append(EscapeText(text));
-        // One terminal line, cut where a character starts.
-        if (line.size() > kLineWidth) {
-            size_t cut = kLineWidth;
-            while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
-                --cut;
-            }
-            line.resize(cut);
-        }
-        err_ << "\r\033[K" << line << std::flush;
+        DrawProgressLine(err_, std::move(line));
         drawn_ = true;
     }
     void FileProblem(const std::string& path, const std::string& reason) override {
@@ -52,8 +45,6 @@ public:
     }
 
 private:
-    static constexpr size_t kLineWidth = 79;
-
     void ClearLine() {
         if (drawn_) {
             err_ << "\r\033[K" << std::flush;

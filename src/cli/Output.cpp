@@ -287,6 +287,18 @@ std::string CsvField(const std::string& text) {
     return out;
 }
 
+void DrawProgressLine(std::ostream& err, std::string line) {
+    constexpr size_t kLineWidth = 79;
+    if (line.size() > kLineWidth) {
+        size_t cut = kLineWidth;
+        while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        line.resize(cut);
+    }
+    err << "\r\033[K" << line << std::flush;
+}
+
 std::string EscapeText(std::string_view text) {
     static constexpr std::string_view kEscapeLetters = "\\tnrx";
     std::string out;

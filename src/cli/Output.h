@@ -69,4 +69,9 @@ std::string CsvField(const std::string& text);
 // left as it is.
 std::string EscapeText(std::string_view text);
 
+// Writes `line` over the terminal line a progress display keeps on `err`:
+// back to its start, the old text cleared, and the new one cut to 79 bytes
+// where a character starts, so that it never wraps.
+void DrawProgressLine(std::ostream& err, std::string line);
+
 }  // namespace vandrel::cli

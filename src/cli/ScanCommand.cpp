@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <streambuf>
+#include <utility>
 
 #include "cli/Analysis.h"
 #include "cli/FileCollector.h"
@@ -68,15 +69,7 @@ public:
         std::string line(1, '[');
         line.append(std::to_string(done)).append("/").append(std::to_string(known));
         line.append(complete ? "] " : "+] ").append(EscapeText(name));
-        // One terminal line, cut where a character starts.
-        if (line.size() > 79) {
-            size_t cut = 79;
-            while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
-                --cut;
-            }
-            line.resize(cut);
-        }
-        err_ << "\r\033[K" << line << std::flush;
+        DrawProgressLine(err_, std::move(line));
         drawn_ = true;
     }
 

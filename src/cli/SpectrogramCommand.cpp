@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/Analysis.h"
 #include "cli/Output.h"
@@ -42,21 +43,11 @@ public:
         }
         shown_ = percent;
         std::string line = "[" + std::to_string(percent) + "%] decoding " + name_;
-        // One terminal line, cut where a character starts.
-        if (line.size() > kLineWidth) {
-            size_t cut = kLineWidth;
-            while (cut > 0 && (static_cast<uint8_t>(line[cut]) & 0xC0) == 0x80) {
-                --cut;
-            }
-            line.resize(cut);
-        }
-        err_ << "\r\033[K" << line << std::flush;
+        DrawProgressLine(err_, std::move(line));
         drawn_ = true;
     }
 
 private:
-    static constexpr size_t kLineWidth = 79;
-
     bool enabled_;
     std::string name_;
     std::ostream& err_;
