@@ -59,6 +59,11 @@ void PrintFile(const char* path) {
         std::printf("\t%.0f/%.1f/%.2f", s.LongBandStartHz(band),
                     level ? level->below_loudest_db : -1.0, level ? level->coded_share : 0.0);
     }
+    // The highest-line percentiles of each loud class on its own.
+    for (int c = top; c >= loud && c >= 0; --c) {
+        std::printf("\tc%d:%.0f/%.0f", c, s.HighestLinePercentile(0.5, c).value_or(-1),
+                    s.HighestLinePercentile(0.9, c).value_or(-1));
+    }
     const UpscaleJudgement judgement = JudgeUpscale(record, checks);
     std::printf("\t%u\t%u\t%s\t%s\n", s.counts.huffman_errors, s.counts.reservoir_errors,
                 UpscaleAnswerText(judgement.answer), judgement.reason.c_str());

@@ -106,6 +106,14 @@ TEST(Upscale, SaysProbablyOnlyForAHardEdgeWellUnderTheEncodersLowpass) {
     rolling.edge_drop_db = 12;
     EXPECT_EQ(answer(rolling), UpscaleAnswer::kUnknown) << "the level falls towards the edge";
 
+    FileChecks sharp = rolling;  // every loud granule ends within 0.2 kHz
+    sharp.median_hz = 16'500;
+    sharp.reach_hz = 16'700;
+    sharp.edge_drop_db = 11;
+    EXPECT_EQ(answer(sharp), UpscaleAnswer::kProbably) << "a sharp edge after a falling level";
+    sharp.edge_drop_db = 13;
+    EXPECT_EQ(answer(sharp), UpscaleAnswer::kUnknown) << "a sharp edge after a steep fall";
+
     rolling.edge_drop_db = kNoEdgeDrop;
     EXPECT_EQ(answer(rolling), UpscaleAnswer::kUnknown) << "no level at the edge to compare";
 }

@@ -68,7 +68,9 @@ std::optional<std::string> NoHardEdge(const FileChecks& checks, int sample_rate)
         return "no hard edge: the loud granules end between " + Khz(checks.median_hz) + " and " +
                Khz(checks.reach_hz) + ", as a natural roll-off does";
     }
-    if (checks.edge_drop_db > kLargestEdgeDropDb) {
+    const bool sharp =
+        cutoff - checks.median_hz <= kSharpEdgeHz && checks.reach_hz - cutoff <= kSharpEdgeHz;
+    if (checks.edge_drop_db > (sharp ? kSharpEdgeLargestDropDb : kLargestEdgeDropDb)) {
         return "the level falls towards the end of the coded spectrum at " + Khz(cutoff) +
                ", as a natural roll-off does";
     }

@@ -53,8 +53,14 @@ inline constexpr double kLowestGapShare = 0.04;
 // them within kHardEdgeSpreadHz under it ...
 inline constexpr double kHardEdgeReachHz = 400;
 inline constexpr double kHardEdgeSpreadHz = 800;
-// ... and the band at the edge no more than this under the band two lower.
+// ... and the band at the edge no more than this under the band two lower,
+// or kSharpEdgeLargestDropDb for an edge so sharp (half the loud granules
+// within kSharpEdgeHz under the cutoff, 95 % within kSharpEdgeHz over it)
+// that no roll-off of the music makes it: only a lowpass ends them all at
+// one line, whatever the level falls before it.
 inline constexpr double kLargestEdgeDropDb = 6;
+inline constexpr double kSharpEdgeHz = 200;
+inline constexpr double kSharpEdgeLargestDropDb = 12;
 // Or, where the highest lines show no hard edge: a cliff in the band levels
 // (FindCliff in engine/checks/UpscaleFacts.h) that far under the lowpass,
 // with half the loud granules ending within kCliffMedianHz over it.
