@@ -264,15 +264,11 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
 }
 
 CHistogram::CHistogram(const HistogramData& histogram, QWidget* parent)
-    : QWidget(parent), data_(&histogram) {
-    // Every paint copies a whole picture: there is no background to erase first.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+    : CBufferedPicture(parent), data_(&histogram) {}
 
 void CHistogram::Refresh() {
     Q_ASSERT(QThread::currentThread() == qApp->thread());
-    buffer_ = QPixmap();
-    update();
+    Redraw();
 }
 
 QImage CHistogram::Render(QSize size, qreal device_pixel_ratio) const {
@@ -286,34 +282,6 @@ QImage CHistogram::Render(QSize size, qreal device_pixel_ratio) const {
     QPainter painter(&image);
     DrawHistogram(painter, QRect(QPoint(0, 0), size), *data_, palette(), font());
     return image;
-}
-
-void CHistogram::paintEvent(QPaintEvent* event) {
-    const qreal ratio = devicePixelRatioF();
-    if (buffer_.isNull() || buffer_.deviceIndependentSize() != QSizeF(size()) ||
-        buffer_.devicePixelRatio() != ratio) {
-        buffer_ = QPixmap::fromImage(Render(size(), ratio));
-    }
-    if (buffer_.isNull()) {
-        return;
-    }
-    QPainter painter(this);
-    painter.setClipRegion(event->region());
-    painter.drawPixmap(0, 0, buffer_);
-}
-
-void CHistogram::resizeEvent(QResizeEvent* event) {
-    buffer_ = QPixmap();
-    QWidget::resizeEvent(event);
-}
-
-void CHistogram::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
-        event->type() == QEvent::FontChange) {
-        buffer_ = QPixmap();
-        update();
-    }
-    QWidget::changeEvent(event);
 }
 
 }  // namespace vandrel

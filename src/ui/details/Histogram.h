@@ -5,12 +5,12 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
-#include <QPixmap>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
 #include "engine/media/VandrelMp3File.h"
+#include "ui/common/BufferedPicture.h"
 
 class QPainter;
 class QPalette;
@@ -61,7 +61,7 @@ void DrawHistogram(QPainter& painter, const QRect& client, const HistogramData& 
 // A bar chart of a handful of counts with each bar's share of the total. The
 // media file owns the data and keeps it up to date; the widget only draws it
 // and must be told by Refresh() when it changed.
-class CHistogram : public QWidget {
+class CHistogram : public CBufferedPicture {
     Q_OBJECT
 public:
     static constexpr int kLargestFontPixels = 80;
@@ -72,21 +72,10 @@ public:
     const HistogramData& Data() const { return *data_; }
     // The data changed: draw it anew.
     void Refresh();
-    // The picture the widget shows at `size` logical pixels, drawn at
-    // `device_pixel_ratio` device pixels per logical pixel. A null image for
-    // an empty size.
-    QImage Render(QSize size, qreal device_pixel_ratio) const;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    QImage Render(QSize size, qreal device_pixel_ratio) const override;
 
 private:
     const HistogramData* data_;
-    // The picture drawn off-screen and copied in one block on every paint;
-    // null when it must be drawn again (new data, size or palette).
-    QPixmap buffer_;
 };
 
 }  // namespace vandrel

@@ -33,9 +33,7 @@ QImage PictureOf(const DetailsSpectrum& spectrum, QSize pixels) {
 
 }  // namespace
 
-CSpectrumPage::CSpectrumPage(QWidget* parent) : QWidget(parent) {
-    // Every paint copies a whole picture: there is no background to erase first.
-    setAttribute(Qt::WA_OpaquePaintEvent);
+CSpectrumPage::CSpectrumPage(QWidget* parent) : CBufferedPicture(parent) {
     ShowProgress(0);
 }
 
@@ -52,11 +50,6 @@ void CSpectrumPage::ShowSpectrum(std::unique_ptr<DetailsSpectrum> spectrum) {
         status_ = tr("No spectrum: %1").arg(QString::fromStdString(spectrum_->failure).trimmed());
     }
     Redraw();
-}
-
-void CSpectrumPage::Redraw() {
-    buffer_ = QPixmap();
-    update();
 }
 
 QImage CSpectrumPage::Render(QSize size, qreal device_pixel_ratio) const {
@@ -79,33 +72,6 @@ QImage CSpectrumPage::Render(QSize size, qreal device_pixel_ratio) const {
     }
     image.setDevicePixelRatio(device_pixel_ratio);
     return image;
-}
-
-void CSpectrumPage::paintEvent(QPaintEvent* event) {
-    const qreal ratio = devicePixelRatioF();
-    if (buffer_.isNull() || buffer_.deviceIndependentSize() != QSizeF(size()) ||
-        buffer_.devicePixelRatio() != ratio) {
-        buffer_ = QPixmap::fromImage(Render(size(), ratio));
-    }
-    if (buffer_.isNull()) {
-        return;
-    }
-    QPainter painter(this);
-    painter.setClipRegion(event->region());
-    painter.drawPixmap(0, 0, buffer_);
-}
-
-void CSpectrumPage::resizeEvent(QResizeEvent* event) {
-    buffer_ = QPixmap();
-    QWidget::resizeEvent(event);
-}
-
-void CSpectrumPage::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
-        event->type() == QEvent::FontChange) {
-        Redraw();
-    }
-    QWidget::changeEvent(event);
 }
 
 }  // namespace vandrel

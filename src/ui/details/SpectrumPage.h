@@ -3,10 +3,9 @@
 #include <memory>
 
 #include <QImage>
-#include <QPixmap>
 #include <QString>
-#include <QWidget>
 
+#include "ui/common/BufferedPicture.h"
 #include "work/Messages.h"
 
 namespace vandrel {
@@ -18,7 +17,7 @@ namespace vandrel {
 // how far the decode has got, and why there is none if it failed, in the
 // palette's colours. The details worker computes everything; the page only
 // draws. GUI thread only.
-class CSpectrumPage : public QWidget {
+class CSpectrumPage : public CBufferedPicture {
     Q_OBJECT
 public:
     explicit CSpectrumPage(QWidget* parent = nullptr);
@@ -32,23 +31,11 @@ public:
     // What the page says while it has no picture.
     const QString& Status() const { return status_; }
     const DetailsSpectrum* Spectrum() const { return spectrum_.get(); }
-    // What the page shows at `size` logical pixels, at `device_pixel_ratio`
-    // device pixels per logical pixel. A null image for an empty size.
-    QImage Render(QSize size, qreal device_pixel_ratio) const;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    QImage Render(QSize size, qreal device_pixel_ratio) const override;
 
 private:
-    void Redraw();
-
     std::unique_ptr<DetailsSpectrum> spectrum_;
     QString status_;
-    // The picture copied in one block on every paint; null when it must be
-    // made again (new data, size or palette).
-    QPixmap buffer_;
 };
 
 }  // namespace vandrel
