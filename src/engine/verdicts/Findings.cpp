@@ -98,9 +98,10 @@ void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
     AddMismatches(findings, mismatches);
 }
 
-// "2:05 more", "1:00:00 less": how far a shown length is off, to the second.
+// "2:05 more", "1:00:00 less": how far a shown length is off, in whole seconds
+// (as FormatLength cuts them).
 std::string Difference(double seconds) {
-    const long long whole = std::llround(std::abs(seconds));
+    const auto whole = static_cast<long long>(std::abs(seconds));
     char text[48];
     if (whole >= 3600) {
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
