@@ -105,7 +105,7 @@ TEST_F(LengthTest, JoinedFileShowsTheLengthItsFirstHeaderCounts) {
     EXPECT_EQ(a.texts[kSlotShownLength], "00:00:03.030") << "Shown Length: the first header's";
     EXPECT_EQ(WrongLengthDetail(a),
               "Players show 00:00:03.0 before reading the file, 0:03 less than the audio's "
-              "00:00:06.0: its Xing header counts 117 frames, the audio holds 234.")
+              "00:00:06.1: its Xing header counts 117 frames, the audio holds 234.")
         << "wrong length shown";
 }
 

@@ -98,10 +98,11 @@ void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
     AddMismatches(findings, mismatches);
 }
 
-// "2:05 more", "1:00:00 less": how far a shown length is off, in whole seconds
-// (as FormatLength cuts them).
-std::string Difference(double seconds) {
-    const auto whole = static_cast<long long>(std::abs(seconds));
+// "2:05 more", "1:00:00 less": how far the shown length is off, between the
+// whole seconds FormatLength shows of each, so that the sentence adds up.
+std::string Difference(double shown, double real) {
+    const auto seconds = static_cast<long long>(shown) - static_cast<long long>(real);
+    const long long whole = std::abs(seconds);
     char text[48];
     if (whole >= 3600) {
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
@@ -180,7 +181,7 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
         std::abs(shown - real) > std::max(kLengthToleranceSeconds, kLengthToleranceShare * real)) {
         Add(findings, Severity::kWarning, "wrong length shown",
             "Players show " + FormatLength(static_cast<float>(shown)) +
-                " before reading the file, " + Difference(shown - real) + " than the audio's " +
+                " before reading the file, " + Difference(shown, real) + " than the audio's " +
                 FormatLength(static_cast<float>(real)) + ": " + WrongLengthCause(record) + ".");
     }
 }
