@@ -81,6 +81,14 @@ const std::vector<AttributeInfo> kCatalog = {
     {302, "Bandwidth", "Bandwidth of the coded audio (kHz)", "Checks", R, kNumber, 1540, 70, true},
     {303, "Upscaled?", "Was the file probably encoded from a lower-bitrate source?", "Checks", L,
      kText, 1568, 70, true},
+    {400, "Delay", "Encoder delay from the LAME tag (samples)", "Length", R, kNumber, 1596, 60,
+     false},
+    {401, "Padding", "Encoder padding from the LAME tag (samples)", "Length", R, kNumber, 1624, 60,
+     false},
+    {402, "Exact Length", "Length of the audio to the sample, less delay and padding", "Length", R,
+     kText, 1652, 90, true},
+    {403, "Shown Length", "Length players show before reading the file", "Length", R, kText, 1680,
+     90, false},
 };
 
 char Lower(char c) {
@@ -109,6 +117,17 @@ const AttributeInfo* FindAttributeByName(std::string_view name) {
 const std::vector<int32_t>& DefaultColumnIds() {
     static const std::vector<int32_t> kDefault = {0, 1, 2, 9, 4, 5, 6, 7};
     return kDefault;
+}
+
+std::string GroupReport(std::string_view group, const AttributeTexts& texts) {
+    std::string lines;
+    for (const AttributeInfo& attribute : kCatalog) {
+        const std::string& text = texts[attribute.text_slot];
+        if (attribute.group == group && !text.empty()) {
+            lines += "  " + std::string(attribute.name) + ": " + text + "\n";
+        }
+    }
+    return lines.empty() ? lines : std::string(group) + ":\n" + lines;
 }
 
 bool AnyScanDependent(const std::vector<int32_t>& ids) {

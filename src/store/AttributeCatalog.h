@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,7 +23,8 @@ struct AttributeInfo {
     int32_t id;
     std::string_view name;
     std::string_view description;
-    std::string_view group;  // "General", "ID3v1", "Mpeg Plus", "Lame Tag" or "Checks"
+    // "General", "ID3v1", "Mpeg Plus", "Lame Tag", "Checks" or "Length"
+    std::string_view group;
     Alignment alignment;
     // kSortByText, kSortByNumberInText, or the record offset of the number it
     // sorts by.
@@ -35,7 +37,7 @@ struct AttributeInfo {
 // Offset of the one floating-point sort field (the length in seconds).
 constexpr int kFloatSortField = 280;
 
-// The process-wide catalog of the 45 attributes, in ascending id order.
+// The process-wide catalog of the 49 attributes, in ascending id order.
 const std::vector<AttributeInfo>& Catalog();
 // nullptr for an id without an attribute.
 const AttributeInfo* FindAttribute(int32_t id);
@@ -45,6 +47,10 @@ const AttributeInfo* FindAttributeByName(std::string_view name);
 // The list's columns when none are chosen: Name, Encoder, Bitrate, Frames,
 // Length, Size, Bad Last Frame, Quality.
 const std::vector<int32_t>& DefaultColumnIds();
+
+// The attributes of one group as lines of a report, those with a text only:
+// "Length:\n  Delay: 576\n  Padding: 756\n"; empty when none has a text.
+std::string GroupReport(std::string_view group, const AttributeTexts& texts);
 
 // Whether any of the attributes needs a frame walk.
 bool AnyScanDependent(const std::vector<int32_t>& ids);

@@ -358,10 +358,13 @@ TEST_F(ScanCommand, OffersEveryAttributeAndTheReport) {
     std::string header, row;
     std::getline(lines, header);
     std::getline(lines, row);
-    EXPECT_TRUE(header.ends_with("\tGenre\tProblems\tCRC Errors\tBandwidth\tUpscaled?"))
-        << "the checks last: " << header;
+    EXPECT_TRUE(header.ends_with("\tGenre\tProblems\tCRC Errors\tBandwidth\tUpscaled?\tDelay"
+                                 "\tPadding\tExact Length\tShown Length"))
+        << "the checks, then the lengths last: " << header;
     EXPECT_NE(row.find("made by make_fixtures\tJazz\tnone\t"), std::string::npos)
         << "the tag, then no problems: " << row;
+    EXPECT_TRUE(row.ends_with("\t576\t1344\t00:00:03.000\t00:00:03.060"))
+        << "the lengths of lame's 3 s: " << row;
 
     ASSERT_EQ(Run({"--report", file, "/no/such.mp3"}), 1);
     const std::vector<uint8_t> expected =

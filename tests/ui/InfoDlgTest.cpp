@@ -147,7 +147,12 @@ private slots:
                  QString("Problems:\n"
                          "  damage: The frames lose their chain 1 time (audio missing or corrupt "
                          "there).\n"
-                         "  damage: The last frame is cut short: the file ends inside it."));
+                         "  damage: The last frame is cut short: the file ends inside it.\n"
+                         // 120 frames of 1152 samples at 44.1 kHz, no LAME tag; the size
+                         // at the first frame's bitrate.
+                         "Length:\n"
+                         "  Exact Length: 00:00:03.135\n"
+                         "  Shown Length: 00:00:03.172"));
     }
 
     void RefreshScansAgainFromTheFirstRecordAndARememberedTabBeyondTheCountOpensTheFirst() {

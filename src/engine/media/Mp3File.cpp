@@ -26,12 +26,7 @@ namespace {
 // frames after the Xing or VBRI header frame, or, without such a header, it
 // takes the size of the audio at the first frame's bitrate (`estimate`).
 float PlayerSeconds(const ScanRecord& record, const FrameHeader& first, float estimate) {
-    uint32_t frames = 0;
-    if (record.has_xing != 0 && (record.xing.flags & kXingFramesFlag) != 0) {
-        frames = record.xing.frames;
-    } else if (record.has_vbri != 0) {
-        frames = record.vbri.frames;
-    }
+    const uint32_t frames = ShownLengthBasisOf(record).frames;
     if (frames == 0 || first.sample_rate <= 0) {
         return estimate;
     }

@@ -313,6 +313,27 @@ std::string ReplayGainOriginatorName(int code) {
     return code >= 0 && code < 4 ? kNames[code] : "other";
 }
 
+std::optional<EncoderGap> LameEncoderGap(const ScanRecord& record) {
+    if (record.xing.has_lame_tag == 0) {
+        return std::nullopt;
+    }
+    const uint8_t* b = record.xing.delay_padding;
+    return EncoderGap{(b[0] << 4) | (b[1] >> 4), ((b[1] & 0x0F) << 8) | b[2]};
+}
+
+ShownLengthBasis ShownLengthBasisOf(const ScanRecord& record) {
+    ShownLengthBasis basis;
+    if (record.has_xing != 0 && (record.xing.flags & kXingFramesFlag) != 0) {
+        basis = {ShownLengthSource::kXingFrames, record.xing.frames};
+    } else if (record.has_vbri != 0) {
+        basis = {ShownLengthSource::kVbriFrames, record.vbri.frames};
+    }
+    if (basis.frames == 0) {
+        basis.source = ShownLengthSource::kBitrateGuess;
+    }
+    return basis;
+}
+
 LameTagTextSet LameTagTexts(const ScanRecord& record) {
     const VbrHeaderBlock& x = record.xing;
     LameTagTextSet t;

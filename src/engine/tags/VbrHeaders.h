@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -90,6 +91,26 @@ inline constexpr int kLamePresetStandardFast = 1004;
 inline constexpr int kLamePresetExtremeFast = 1005;
 inline constexpr int kLamePresetMedium = 1006;
 inline constexpr int kLamePresetMediumFast = 1007;
+
+// The samples the encoder put before the audio (its delay) and after it to
+// fill the last frame (its padding), as the LAME tag's two 12-bit fields
+// give them; nothing when the file has no LAME tag with a correct CRC.
+struct EncoderGap {
+    int delay = 0;
+    int padding = 0;
+};
+std::optional<EncoderGap> LameEncoderGap(const ScanRecord& record);
+
+// Where a player takes a file's length from before it has read the file: the
+// frame count of the Xing header (when it has one), else that of the VBRI
+// header, else (no count, or a count of 0) the audio's size at the first
+// frame's bitrate. `frames` is the count taken, the header frame left out.
+enum class ShownLengthSource { kXingFrames, kVbriFrames, kBitrateGuess };
+struct ShownLengthBasis {
+    ShownLengthSource source = ShownLengthSource::kBitrateGuess;
+    uint32_t frames = 0;
+};
+ShownLengthBasis ShownLengthBasisOf(const ScanRecord& record);
 
 // VBR method codes of the LAME tag.
 inline constexpr int kVbrMethodOld = 3;

@@ -137,7 +137,44 @@ std::string ChannelCountText(int32_t channels) {
     return channels > 2 ? std::to_string(channels) + " channels" : "--";
 }
 
+// Delay, Padding and Exact Length of an MPEG audio file; Shown Length comes
+// from the checks (FillCheckTexts).
+void FillLengthTexts(const ScanRecord& record, AttributeTexts& texts) {
+    const std::optional<EncoderGap> gap = LameEncoderGap(record);
+    texts[kSlotDelay] = gap ? std::to_string(gap->delay) : std::string();
+    texts[kSlotPadding] = gap ? std::to_string(gap->padding) : std::string();
+    const std::optional<double> seconds = ExactLengthSeconds(record);
+    texts[kSlotExactLength] = seconds ? FormatExactLength(*seconds) : std::string();
+}
+
 }  // namespace
+
+std::string FormatExactLength(double seconds) {
+    const long long ms = std::isfinite(seconds) && seconds > 0 ? std::llround(seconds * 1000) : 0;
+    const long long whole = ms / 1000;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld.%03lld", whole / 3600,
+                  (whole / 60) % 60, whole % 60, ms % 1000);
+    return buffer;
+}
+
+std::optional<double> ExactLengthSeconds(const ScanRecord& record) {
+    if (record.whole_file_scanned == 0 || record.walked_seconds > 0.0f || record.frames <= 0 ||
+        record.sample_rate <= 0) {
+        return std::nullopt;
+    }
+    // The header frame holds no audio: decoders that know it skip it.
+    const int64_t header_frames = record.has_xing != 0 || record.has_vbri != 0 ? 1 : 0;
+    int64_t samples =
+        (record.frames - header_frames) * int64_t{SamplesPerFrame(record.is_mpeg1, record.layer)};
+    if (const std::optional<EncoderGap> gap = LameEncoderGap(record)) {
+        samples -= gap->delay + gap->padding;
+    }
+    if (samples < 0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(samples) / record.sample_rate;
+}
 
 std::string FormatLength(float seconds) {
     // A damaged record's length (negative, not a number) shows as nothing.
@@ -234,6 +271,7 @@ void FillAttributeTexts(AttributeTexts& texts, const ScanRecord& record,
     texts[kSlotAvReservoir] = std::to_string(record.average_reservoir);
     texts[kSlotSyncErrors] = std::to_string(record.sync_errors);
     texts[kSlotQuality] = QualityText(verdict.quality_class);
+    FillLengthTexts(record, texts);
 }
 
 int FillWaveTexts(const ScanRecord& record, AttributeTexts& texts) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,7 @@ namespace vandrel {
 // position in the record (0, 28, 56, ... 1456), which is how the attribute
 // catalog refers to them.
 constexpr int kSlotStep = 28;
-constexpr int kSlotCount = 57;
+constexpr int kSlotCount = 61;
 
 enum Slot : int {
     kSlotGeneralType = 0,
@@ -74,6 +75,13 @@ enum Slot : int {
     kSlotCrcErrors = 1512,
     kSlotBandwidth = 1540,
     kSlotUpscaled = 1568,
+    // The length texts: the encoder's delay and padding from the LAME tag,
+    // the exact length of the audio, and the length players show before
+    // reading the file (from the checks, like the checks' texts).
+    kSlotDelay = 1596,
+    kSlotPadding = 1624,
+    kSlotExactLength = 1652,
+    kSlotShownLength = 1680,
 };
 
 class AttributeTexts {
@@ -126,6 +134,15 @@ void ApplyScanFailureTexts(AttributeTexts& texts, ScanRecord& record);
 
 // "hh:mm:ss", with the tenths of a second under ten seconds ("00:00:05.3").
 std::string FormatLength(float seconds);
+// "hh:mm:ss.mmm", rounded to the millisecond: "00:03:25.317".
+std::string FormatExactLength(double seconds);
+// The audio's length from a walk of the whole file: the samples of its
+// frames (the Xing or VBRI header's frame left out) less the encoder delay
+// and padding of the LAME tag, at the sample rate. Nothing when the walk did
+// not cover the file, the frames change their duration, or the delay and
+// padding are more than the frames hold.
+std::optional<double> ExactLengthSeconds(const ScanRecord& record);
+
 // Decimal with "," between groups of three digits ("1,500,000,000"); "+"
 // after a size the record could not hold whole.
 std::string FormatFileSize(uint32_t size);

@@ -98,6 +98,49 @@ void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
     AddMismatches(findings, mismatches);
 }
 
+// "2:05 more", "1:00:00 less": how far the shown length is off, between the
+// whole seconds FormatLength shows of each, so that the sentence adds up.
+std::string Difference(double shown, double real) {
+    const auto seconds = static_cast<long long>(shown) - static_cast<long long>(real);
+    const long long whole = std::abs(seconds);
+    char text[48];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    }
+    return std::string(text) + (seconds > 0 ? " more" : " less");
+}
+
+// Why players show a wrong length: where they took it from, and what is wrong
+// with that. The walk counts the header's own frame; the Xing count does not,
+// and the VBRI count may or may not (as in CompareHeaders).
+std::string WrongLengthCause(const ScanRecord& record) {
+    const ShownLengthBasis basis = ShownLengthBasisOf(record);
+    const auto walked = static_cast<int64_t>(record.frames);
+    const auto counted = static_cast<int64_t>(basis.frames);
+    const std::string holds = " frames, the audio holds " + std::to_string(walked);
+    switch (basis.source) {
+    case ShownLengthSource::kXingFrames:
+        if (counted + 1 != walked) {
+            return "its Xing header counts " + std::to_string(counted + 1) + holds;
+        }
+        break;
+    case ShownLengthSource::kVbriFrames:
+        if (counted != walked && counted + 1 != walked) {
+            return "its VBRI header counts " + std::to_string(counted) + holds;
+        }
+        break;
+    case ShownLengthSource::kBitrateGuess:
+        return record.is_vbr != 0 ? "the VBR file has no Xing or VBRI header, so its length is "
+                                    "guessed from the first frame's bitrate"
+                                  : "the file has no Xing or VBRI frame count, so its length is "
+                                    "guessed from its size at the first frame's bitrate";
+    }
+    return "its header counts the frames right, but they do not all last as long as the first";
+}
+
 // What the file's headers say against what the walk of the whole file found.
 // The walk counts the header's own frame; the Xing count does not. The VBRI
 // header's byte count is not compared: encoders fill it in different ways.
@@ -138,8 +181,8 @@ void CompareHeaders(std::vector<Finding>& findings, const ScanRecord& record,
         std::abs(shown - real) > std::max(kLengthToleranceSeconds, kLengthToleranceShare * real)) {
         Add(findings, Severity::kWarning, "wrong length shown",
             "Players show " + FormatLength(static_cast<float>(shown)) +
-                " before reading the file; the audio lasts " +
-                FormatLength(static_cast<float>(real)) + ".");
+                " before reading the file, " + Difference(shown, real) + " than the audio's " +
+                FormatLength(static_cast<float>(real)) + ": " + WrongLengthCause(record) + ".");
     }
 }
 
@@ -256,6 +299,8 @@ Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findi
     texts[kSlotBandwidth] =
         checks.bandwidth_granules > 0 ? KiloHertz(checks.bandwidth_hz) : std::string();
     texts[kSlotUpscaled] = UpscaleAnswerText(JudgeUpscale(record, checks).answer);
+    texts[kSlotShownLength] =
+        checks.player_seconds > 0 ? FormatExactLength(checks.player_seconds) : std::string();
     return WorstSeverity(findings);
 }
 
@@ -264,6 +309,7 @@ Severity FillFailureCheckTexts(AttributeTexts& texts, std::string_view reason) {
     texts[kSlotCrcErrors] = "--";
     texts[kSlotBandwidth] = "--";
     texts[kSlotUpscaled] = "--";
+    texts[kSlotShownLength].clear();
     return Severity::kDamage;
 }
 

@@ -53,22 +53,24 @@ std::string ProblemsText(const std::vector<Finding>& findings);
 // format, too short): `reason` says why.
 Finding RefusalFinding(std::string_view reason);
 
-// The slots of the "Checks" texts: they come from a scan's checks, not from
-// its record.
-inline constexpr std::array<int, 4> kCheckSlots = {kSlotProblems, kSlotCrcErrors, kSlotBandwidth,
-                                                   kSlotUpscaled};
+// The slots of the texts that come from a scan's checks, not from its
+// record: the "Checks" texts and Shown Length.
+inline constexpr std::array<int, 5> kCheckSlots = {kSlotProblems, kSlotCrcErrors, kSlotBandwidth,
+                                                   kSlotUpscaled, kSlotShownLength};
 
-// The "Checks" texts of a scanned file: Problems, CRC Errors (empty when no
-// frame carries a CRC), Bandwidth in kHz (empty without Layer III granules),
+// The texts of a scan's checks: Problems, CRC Errors (empty when no frame
+// carries a CRC), Bandwidth in kHz (empty without Layer III granules),
 // Upscaled? ("probably", "no", "unknown", or empty when not judged:
-// JudgeUpscale). Returns the worst severity.
+// JudgeUpscale), Shown Length (FormatExactLength of the length players show,
+// empty when there is none). Returns the worst severity.
 Severity FillCheckTexts(AttributeTexts& texts, const ScanRecord& record, const FileChecks& checks);
 // The same from the file's findings, when the caller keeps them too.
 Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findings,
                         const ScanRecord& record, const FileChecks& checks);
 
 // The "Checks" texts of a file whose scan failed or that nothing opens: the
-// reason under Problems and "--" in the others. Returns kDamage.
+// reason under Problems and "--" in the others; no Shown Length. Returns
+// kDamage.
 Severity FillFailureCheckTexts(AttributeTexts& texts, std::string_view reason);
 
 // The findings as lines for a text report: "Problems: none", or a heading

@@ -1,6 +1,7 @@
 #include "ui/details/DetailsScan.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <QString>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include "engine/media/Mp3File.h"
 #include "engine/verdicts/AttributeTexts.h"
 #include "engine/verdicts/Findings.h"
+#include "store/AttributeCatalog.h"
 #include "store/Log.h"
 #include "ui/common/QtMessageTarget.h"
 #include "ui/details/DetailsPages.h"
@@ -174,10 +176,16 @@ void CDetailsScan::SeriesArrived(std::unique_ptr<FrameSeries> series) {
     }
     series.reset();
     // The worker has filled the checks by the time it sends the series.
-    const QString findings = QString::fromStdString(
-        FindingsReport(CollectFindings(record_, worker_ ? worker_->checks() : FileChecks{})));
+    const FileChecks checks = worker_ ? worker_->checks() : FileChecks{};
+    const std::vector<Finding> findings = CollectFindings(record_, checks);
+    // The lengths follow the findings: Shown Length comes from the checks too.
+    AttributeTexts texts;
+    BuildAttributeTexts(texts, record_, false);
+    FillCheckTexts(texts, findings, record_, checks);
+    const QString report =
+        QString::fromStdString(FindingsReport(findings) + GroupReport("Length", texts));
     for (CTextInfoDlg* page : pages_->findChildren<CTextInfoDlg*>()) {
-        page->SetFindings(findings);
+        page->SetFindings(report);
     }
     events_.finished();
 }
