@@ -62,7 +62,7 @@ TEST_F(LengthTest, VbrFileWithoutHeaderIsGuessedFromItsFirstFrame) {
     EXPECT_EQ(vbr.texts[kSlotExactLength], "00:00:08.046") << "Exact Length";
     EXPECT_EQ(vbr.texts[kSlotShownLength], "00:00:02.272") << "Shown Length";
     EXPECT_EQ(WrongLengthDetail(vbr),
-              "Players show 00:00:02.2 before reading the file, 0:06 less than the audio's "
+              "Players show 00:00:02.2 before reading the file, 5.8 s less than the audio's "
               "00:00:08.0: the VBR file has no Xing or VBRI header, so its length is guessed from "
               "the first frame's bitrate.")
         << "wrong length shown";
@@ -104,7 +104,7 @@ TEST_F(LengthTest, JoinedFileShowsTheLengthItsFirstHeaderCounts) {
     const FileAnalysis a = Analyse(path, {});
     EXPECT_EQ(a.texts[kSlotShownLength], "00:00:03.030") << "Shown Length: the first header's";
     EXPECT_EQ(WrongLengthDetail(a),
-              "Players show 00:00:03.0 before reading the file, 0:03 less than the audio's "
+              "Players show 00:00:03.0 before reading the file, 3.1 s less than the audio's "
               "00:00:06.1: its Xing header counts 117 frames, the audio holds 234.")
         << "wrong length shown";
 }

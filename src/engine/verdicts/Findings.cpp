@@ -101,16 +101,27 @@ void CompareByteCounts(std::vector<Finding>& findings, const ScanRecord& record,
 // "2:05 more", "1:00:00 less": how far the shown length is off, between the
 // whole seconds FormatLength shows of each, so that the sentence adds up.
 std::string Difference(double shown, double real) {
-    const auto seconds = static_cast<long long>(shown) - static_cast<long long>(real);
-    const long long whole = std::abs(seconds);
+    // Taken between the lengths as FormatLength writes them (tenths under
+    // ten seconds, whole seconds above), so that the sentence adds up.
+    const auto written = [](double seconds) {
+        return seconds < 10 ? std::floor(seconds * 10) / 10 : std::floor(seconds);
+    };
+    const double difference = written(shown) - written(real);
+    const double size = std::abs(difference);
+    const char* const way = difference > 0 ? " more" : " less";
     char text[48];
+    if (size < 10 && (shown < 10 || real < 10)) {
+        std::snprintf(text, sizeof text, "%.1f s", size);
+        return text + std::string(way);
+    }
+    const auto whole = std::llround(size);
     if (whole >= 3600) {
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
                       whole % 60);
     } else {
         std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
     }
-    return std::string(text) + (seconds > 0 ? " more" : " less");
+    return text + std::string(way);
 }
 
 // Why players show a wrong length: where they took it from, and what is wrong
