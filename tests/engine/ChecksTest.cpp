@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/checks/Bandwidth.h"
 #include "engine/checks/IntegrityChecks.h"
 #include "engine/core/RecordCache.h"
 #include "engine/media/MediaFileRegistry.h"

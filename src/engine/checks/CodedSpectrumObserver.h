@@ -13,7 +13,7 @@ namespace vandrel {
 
 // Where a Layer III file's coded spectrum really ends, from a sample of its
 // granules decoded as far as their quantised lines (MainDataDecoder): past the
-// big values of the side information (see Bandwidth.h) come the lines of -1 to
+// big values of the side information (SideInfo.h) come the lines of -1 to
 // 1, and only the main data shows how far up those reach. A fixed-size value,
 // whatever the length of the file.
 //

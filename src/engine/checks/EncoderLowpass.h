@@ -3,7 +3,6 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/checks/Bandwidth.h"
 #include "engine/core/ScanRecord.h"
 
 namespace vandrel {
@@ -31,6 +30,8 @@ enum class EncoderFamily {
     kFfmpegLame,  // ffmpeg's libmp3lame, with ffmpeg's tag ("Lame (Lavc59.37)")
     kShine,       // Shine, no lowpass ("Shine", "Shine (Lavc59.37)")
 };
+
+enum class RateControl { kConstant, kVariable };
 
 // The family of an encoder as NameEncoder names it.
 EncoderFamily EncoderFamilyOf(std::string_view encoder_name);
