@@ -424,16 +424,6 @@ TEST_F(ScanCommand, GivesTheSameOutputInInputOrderWhateverTheJobs) {
     EXPECT_EQ(Run({"-j", "0", "x"}), 2);
 }
 
-TEST_F(ScanCommand, UsesNoMoreThreadsThanFilesNorThanTheCap) {
-    const std::vector<InputFile> missing(300, {"/no/such.mp3", std::nullopt});
-    size_t delivered = 0;
-    const auto deliver = [&](size_t i, FileResult&&) { EXPECT_EQ(i, delivered++) << "order"; };
-    EXPECT_EQ(AnalyseInOrder({missing.begin(), missing.begin() + 3}, {}, 100000, deliver), 3u)
-        << "threads for 3 files";
-    delivered = 0;
-    EXPECT_EQ(AnalyseInOrder(missing, {}, 100000, deliver), kMaxJobs) << "threads for 300 files";
-}
-
 TEST_F(ScanCommand, StopsItsThreadsWhenADeliveryThrows) {
     const std::vector<InputFile> missing(50, {"/no/such.mp3", std::nullopt});
     size_t delivered = 0;

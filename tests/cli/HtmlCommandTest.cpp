@@ -116,13 +116,6 @@ TEST_F(HtmlReport, RefusesWhatIsNoTemplate) {
     EXPECT_FALSE(fs::exists(report_)) << "no report written";
 }
 
-TEST_F(HtmlReport, WritesTheReportToStandardOutputForADash) {
-    ASSERT_EQ(Run({"--html", template_, "-o", "-", dir_.File("music/sub")}), 0) << err_.str();
-    EXPECT_NE(out_.str().find(">a.mp3</td>"), std::string::npos)
-        << "the report on standard output: " << out_.str();
-    EXPECT_FALSE(fs::exists("-")) << "a file named - in the current folder";
-}
-
 TEST_F(HtmlReport, FailsWithOneForAnUnreadableFileOrAReportNotWritten) {
     test::WriteText(dir_.File("music/broken.mp3"), "no audio");
     EXPECT_EQ(Run({"--html", template_, "-o", report_, dir_.File("music")}), 1)

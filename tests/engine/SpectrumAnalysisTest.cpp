@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -133,30 +132,6 @@ TEST_F(SpectrumAnalysis, DecodesEveryPcmWidthAndFloatsOfWaveFilesToTheMeanOfTheC
         // Wrong signs or byte order would spread the tone over every bin.
         EXPECT_LT(s->long_term_db[600], f.bits == 8 ? -60.0 : -90.0) << "level far from the tone";
     }
-}
-
-TEST_F(SpectrumAnalysis, FindsTheLowpassOfBandLimitedNoise) {
-    // Three hundred sines of random frequencies from 200 Hz to 11 kHz and
-    // random phases: noise with a brick-wall lowpass at 11 kHz.
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> frequency(200, 11000);
-    std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi);
-    std::vector<std::pair<double, double>> sines(300);
-    for (auto& [hz, start] : sines) {
-        hz = frequency(random);
-        start = phase(random);
-    }
-    const auto noise = [&sines](size_t n) {
-        double sum = 0;
-        for (const auto& [hz, start] : sines) {
-            sum += std::sin(2 * std::numbers::pi * hz * static_cast<double>(n) / kRate + start);
-        }
-        return 0.02 * sum;
-    };
-    const auto s =
-        Analyse(StereoWave(kWaveFormatIeeeFloat, 32, kRate * 3 / 2, noise), AudioFormat::kWave);
-    ASSERT_TRUE(s.has_value()) << "a spectrogram";
-    EXPECT_NEAR(EdgeHz(*s), 11000, 100) << "where the long-term spectrum ends";
 }
 
 TEST_F(SpectrumAnalysis, FindsTheLowpassOfTheEncoderThatMadeAnMp3) {

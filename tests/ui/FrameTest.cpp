@@ -154,7 +154,6 @@ private slots:
         QWidget owner;
         const FrameActions actions(owner);
         QCOMPARE(actions[FrameCommand::kExit]->text(), QString("E&xit"));
-        QCOMPARE(actions[FrameCommand::kExit]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         QCOMPARE(actions[FrameCommand::kCompleteScan]->statusTip(),
                  QString("Scan all frames of all files in this folder"));
         QVERIFY2(actions[FrameCommand::kOrganize]->shortcut().isEmpty(), "Organize has no key");

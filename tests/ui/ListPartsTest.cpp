@@ -1,6 +1,5 @@
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include <QApplication>
@@ -12,7 +11,6 @@
 #include "UiTest.h"
 #include "support/TestFiles.h"
 #include "ui/browser/ListFileActions.h"
-#include "ui/browser/ListLoader.h"
 #include "ui/browser/ListRow.h"
 #include "ui/browser/ListRows.h"
 
@@ -22,15 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DetailsListener : public ListListener {
+class QuietListener : public ListListener {
 public:
-    void StatusText(int pane, const QString& text) override { panes[pane] = text; }
+    void StatusText(int, const QString&) override {}
     void BusyState(ListBusy) override {}
-    void OpenDetails(const std::string& path) override { details.push_back(path); }
+    void OpenDetails(const std::string&) override {}
     void OpenSettings(int) override {}
-
-    std::map<int, QString> panes;
-    std::vector<std::string> details;
 };
 
 }  // namespace
@@ -128,16 +123,11 @@ private slots:
         QTableView view;
         view.setModel(&model);
         FolderWatch watch;
-        DetailsListener listener;
+        QuietListener listener;
         ListSettings settings;
         const std::string folder = into.path();
         ListFileActions actions(
             view, {model, watch, listener, [] { return std::vector<int>{1}; }, settings, folder});
-
-        // Return on the current row asks for its Details.
-        view.setCurrentIndex(model.index(0, 0));
-        QTest::keyClick(&view, Qt::Key_Return);
-        QCOMPARE(listener.details, std::vector<std::string>{from.File("a.mp3")});
 
         // A cut takes the selected rows' files, marked as cut for file managers.
         actions.CopySelected(FileTransfer::kMove);
@@ -155,40 +145,6 @@ private slots:
         QVERIFY2(fs::exists(into.File("a.mp3")), "the audio file is copied");
         QVERIFY2(fs::exists(from.File("a.mp3")), "a copy leaves the source");
         QVERIFY2(!fs::exists(into.File("notes.txt")), "a name the file types refuse stays out");
-    }
-
-    // The loader reads a folder into the model with no view at all: a first
-    // pass up to the frame limit, then, when asked, a second in full.
-    void TheLoaderReadsTheRowsWithoutAView() {
-        test::TempDir dir;
-        fs::copy_file(test::FixturePath("lame_cbr64_mono.mp3"), dir.File("a.mp3"));
-        test::WriteText(dir.File("notes.txt"), "not audio\n");
-        ListModel model;
-        ListFilter filter(model);
-        DetailsListener listener;
-        ListSettings settings;
-        settings.columns = DefaultListColumns();
-        settings.frame_limit = 10;
-        settings.read_all_initial = true;
-        ListLoader loader(model, filter, listener, settings);
-        std::vector<ReadPass> passes;
-        connect(&loader, &ListLoader::allDone, this,
-                [&](ReadPass pass) { passes.push_back(pass); });
-
-        QVERIFY2(loader.Fill(dir.path(), ListReadDepth::kFrameLimit), "the folder is read");
-        QCOMPARE(model.rowCount(), 1);  // the text file's name is no audio file's
-        QTRY_COMPARE_WITH_TIMEOUT(passes.size(), size_t{2}, 20000);
-        QCOMPARE(passes[0], ReadPass::kFirst);
-        QCOMPARE(passes[1], ReadPass::kSecondInFull);
-        QVERIFY2(model.Row(0).whole_file_scanned, "the second pass read the file in full");
-        QCOMPARE(listener.panes[kPaneFrames], QString("Reading all frames"));
-        QCOMPARE(loader.scanner().busy(), ListBusy::kIdle);
-
-        // A folder that is not there empties the rows and says why.
-        QVERIFY2(!loader.Fill(dir.File("gone"), ListReadDepth::kFrameLimit), "no such folder");
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(loader.empty_reason(),
-                 "Folder not found:\n" + QString::fromStdString(dir.File("gone")));
     }
 };
 

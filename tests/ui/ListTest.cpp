@@ -245,18 +245,6 @@ private slots:
         QCOMPARE(Text(list, 0, kSlotEncoder), QString("changed"));
     }
 
-    void FollowsTheFileTypesSetting() {
-        RecordingListener listener;
-        CVandrelList list(listener);
-        // Upper case, and a last extension without its ";": "skip.mp3.bak"
-        // and "noext" stay out.
-        list.LoadSettings(ListSettingsWith({{"filetypes", ".MP2;.Mp3"}}));
-        QVERIFY(!list.loader().AcceptsName("x.mpc"));
-        QVERIFY(FillAndWait(list, dir_.path()));
-        QCOMPARE(ShownNames(list),
-                 (QStringList{"A_mono.MP3", "b_good.mp3", "broken.mp3", "c.mp2"}));
-    }
-
     void FollowsTheFolderRowByRow() {
         RecordingListener listener;
         CVandrelList list(listener);
