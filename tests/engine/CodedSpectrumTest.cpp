@@ -34,27 +34,30 @@ CodedSpectrumSummary Walk(std::vector<uint8_t> bytes, CodedSpectrumObserver::Sam
 TEST(CodedSpectrumObserver, SamplesABoundedSetOfRunsSpreadOverTheWalk) {
     // 20,000 silent frames of MPEG-1 joint stereo (part2_3_length 0: every
     // granule decodes, to zeros). 4 granule-channels a frame: runs of 6
-    // frames, the first filling the reservoir.
+    // frames, the first filling the reservoir. The spare runs after the first
+    // and the second run are decoded too: 12 granules a run, and the sample
+    // holds fewer than 40 granules of its loudest classes until then.
     const std::vector<uint8_t> long_file = test::MakeFrames({}, 20'000);
     const Summary full = Walk(long_file);
-    EXPECT_EQ(full.runs, 30u) << "runs of a whole walk";
-    EXPECT_EQ(full.frames_decoded, 30u * 6) << "frames decoded";
-    EXPECT_EQ(full.counts, (MainDataCounts{.decoded = 30 * 6 * 4})) << "granule-channels";
-    EXPECT_EQ(full.long_granules, 30u * 6 * 2) << "long-block granules";
-    EXPECT_EQ(full.long_highest[0][0], 30u * 6 * 2) << "silent granules, in class 0 and bin 0";
+    EXPECT_EQ(full.runs, 32u) << "runs of a whole walk";
+    EXPECT_EQ(full.frames_decoded, 32u * 6) << "frames decoded";
+    EXPECT_EQ(full.counts, (MainDataCounts{.decoded = 32 * 6 * 4})) << "granule-channels";
+    EXPECT_EQ(full.long_granules, 32u * 6 * 2) << "long-block granules";
+    EXPECT_EQ(full.long_highest[0][0], 32u * 6 * 2) << "silent granules, in class 0 and bin 0";
     EXPECT_EQ(full.sample_rate, 44100) << "sampling rate";
 
     // A partial walk samples what it walks: 1,001 frames, one in 2 at most,
-    // in runs of 6 frames, end to end: 30 runs.
+    // in runs of 6 frames: 30 runs and the 2 spares, end to end, and one more
+    // in the frames past the estimate.
     const Summary part = Walk(long_file, {}, {.frame_limit = 1000});
-    EXPECT_EQ(part.runs, 30u) << "runs of a walk of 1,001 frames";
+    EXPECT_EQ(part.runs, 33u) << "runs of a walk of 1,001 frames";
     // A walk far longer than its estimate (a Xing count of 4,000 frames)
     // samples on with ever wider steps, to twice the runs at most.
     std::vector<uint8_t> longer = test::MakeXingFrame({}, {.frames = 4'000});
     test::Append(longer, long_file);
     const Summary past = Walk(longer);
     EXPECT_GT(past.runs, 30u) << "runs past the estimate";
-    EXPECT_LE(past.runs, 60u) << "runs at most";
+    EXPECT_LE(past.runs, 62u) << "runs at most";
     // A file of Layer II frames has nothing to sample.
     const Summary layer2 = Walk(test::MakeFrames({.layer = 2, .bitrate_index = 10}, 2'000));
     EXPECT_EQ(layer2.frames_decoded, 0u) << "Layer II frames decoded";
@@ -91,6 +94,28 @@ TEST(CodedSpectrumSummary, ClassesBinsPercentilesAndBandLevels) {
     EXPECT_FALSE(s.LongBandLevel(20, 0)) << "level of a band never coded";
     EXPECT_NEAR(s.LongBandStartHz(21), 418 * 44100.0 / 1152, 0.01) << "start of band 21";
     EXPECT_EQ(Summary{}.LongBandStartHz(21), 0.0) << "start of a band before any frame";
+}
+
+TEST(CodedSpectrumObserver, ASpectrumEndsFirmlyWhereALineUnderItsTopIsTwoOrMore) {
+    const ScaleFactorBands& bands = *BandsOf(44100);
+    GranuleSpectrum s;
+    s.highest_line = 300;
+    s.lines[300] = 1;
+    s.lines[295] = -1;
+    EXPECT_FALSE(EndsFirmly(s, bands, 44100)) << "a spectrum ending in lines of 1";
+    s.lines[288] = -2;  // 13 lines, 500 Hz, under the highest
+    EXPECT_TRUE(EndsFirmly(s, bands, 44100)) << "a line of -2 within 500 Hz";
+    s.lines[288] = 0;
+    s.lines[287] = 5;
+    EXPECT_FALSE(EndsFirmly(s, bands, 44100)) << "a large line more than 500 Hz under the top";
+    // At 22.05 kHz a line is half as wide: 26 lines make the 500 Hz.
+    EXPECT_TRUE(EndsFirmly(s, *BandsOf(22050), 22050)) << "the same line at 22.05 kHz";
+
+    GranuleSpectrum top_band;
+    top_band.highest_line = bands.long_edges[kLongBands - 1] - 1;
+    top_band.lines[static_cast<size_t>(top_band.highest_line)] = 9;
+    EXPECT_FALSE(EndsFirmly(top_band, bands, 44100)) << "a spectrum closing the band under the top";
+    EXPECT_FALSE(EndsFirmly(GranuleSpectrum{}, bands, 44100)) << "a spectrum with no line";
 }
 
 // Where lame's lowpass sits among the long bands at 44.1 kHz, and where the
@@ -140,7 +165,9 @@ TEST(CodedSpectrumObserver, TheHighestLinesOfLameEncodesSitAtTheirLowpass) {
     ScanRecord record = ZeroRecord();
     file.Scan(record, {.checks = &checks, .cache = CacheLookup::kSkip});
     EXPECT_GT(checks.coded_spectrum().counts.decoded, 0u) << "granule-channels of a scan";
-    EXPECT_EQ(checks.coded_spectrum().runs, 6u) << "runs of 79 frames, one frame in 2 at most";
+    // 79 frames: 6 runs, and the spares between them while the sample holds
+    // fewer than 40 loud granules.
+    EXPECT_EQ(checks.coded_spectrum().runs, 8u) << "runs of 79 frames";
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ Scanned Scan(const std::string& name) {
 }
 
 // The figures of a 320 kbit/s re-encode of a 128 kbit/s MP3: nine in ten
-// loud granules end at 16.6 kHz, most of them within the edge's width.
+// loud granules end at 16.6 kHz, most of them within the edge's width, and
+// a third of them end firmly there.
 FileChecks Reencoded() {
     FileChecks c;
     c.walked = 1;
@@ -42,6 +43,8 @@ FileChecks Reencoded() {
     c.edge_share = 0.8f;
     c.edge_drop_db = 3;
     c.spectrum_granules = 400;
+    c.firm_edge_hz = 16'600;
+    c.firm_edge_share = 0.3f;
     return c;
 }
 
@@ -116,6 +119,39 @@ TEST(Upscale, SaysProbablyOnlyForAHardEdgeWellUnderTheEncodersLowpass) {
 
     rolling.edge_drop_db = kNoEdgeDrop;
     EXPECT_EQ(answer(rolling), UpscaleAnswer::kUnknown) << "no level at the edge to compare";
+
+    FileChecks fading = Reencoded();
+    fading.firm_edge_share = 0.05f;
+    EXPECT_EQ(answer(fading), UpscaleAnswer::kUnknown) << "a hard edge the music fades out at";
+    EXPECT_NE(JudgeUpscale(lame320, fading).reason.find("fade out"), std::string::npos)
+        << "reason of a fading edge";
+}
+
+TEST(Upscale, GranulesEndingFirmlyWellUnderTheLowpassAreAFirstEncodesEdge) {
+    const ScanRecord lame320 = Scan("lame_cbr320_stereo.mp3").record;
+    // A band-limited master re-encoded: its loud granules end from 14.5 to
+    // 16.8 kHz, no hard edge in the highest lines, but half of them end
+    // firmly at the first encode's 16.0 kHz.
+    FileChecks checks = Reencoded();
+    checks.median_hz = 14'500;
+    checks.firm_edge_hz = 16'000;
+    checks.firm_edge_share = 0.5f;
+    const UpscaleJudgement firm = JudgeUpscale(lame320, checks);
+    EXPECT_EQ(firm.answer, UpscaleAnswer::kProbably) << "a firm edge well under the lowpass";
+    EXPECT_EQ(firm.cutoff_hz, 16'000) << "the firm edge is the cutoff";
+    EXPECT_EQ(firm.reason,
+              "coded spectrum ends at 16.0 kHz on 50% of loud granules, with the music's level "
+              "right up to it; this encoder keeps 20.2 kHz at 320 kbit/s; typical of a 96 or "
+              "112 kbit/s MP3")
+        << "reason";
+
+    checks.firm_edge_share = 0.35f;
+    EXPECT_EQ(JudgeUpscale(lame320, checks).answer, UpscaleAnswer::kUnknown)
+        << "too few granules ending firmly";
+    checks.firm_edge_share = 0.5f;
+    checks.firm_edge_hz = 19'500;  // an encoder's own lowpass ends them firmly too
+    EXPECT_EQ(JudgeUpscale(lame320, checks).answer, UpscaleAnswer::kUnknown)
+        << "a firm edge near the lowpass";
 }
 
 TEST(Upscale, ACliffInTheBandLevelsIsAFirstEncodesEdgeToo) {
@@ -164,10 +200,11 @@ TEST(Upscale, TheFindingNamesTheFiguresAndTheLikelySource) {
               "Coded spectrum ends at 16.6 kHz on 80% of loud granules; this encoder keeps "
               "20.2 kHz at 320 kbit/s; typical of a 128 kbit/s MP3.")
         << "detail";
-    ASSERT_EQ(f.figures.size(), 5u) << "figures";
+    ASSERT_EQ(f.figures.size(), 6u) << "figures";
     EXPECT_EQ(f.figures[0], (FindingFigure{"cutoff_hz", 16'600})) << "cutoff figure";
     EXPECT_EQ(f.figures[1].key, "expected_lowpass_hz") << "lowpass figure";
     EXPECT_EQ(f.figures[2], (FindingFigure{"edge_share_percent", 80})) << "share figure";
+    EXPECT_EQ(f.figures[5], (FindingFigure{"firm_edge_percent", 30})) << "firm share figure";
 
     AttributeTexts texts;
     FillCheckTexts(texts, lame320, checks);
@@ -209,6 +246,17 @@ TEST(UpscaleFacts, ReduceTheSampleOfAFileToItsEdge) {
     EXPECT_EQ(out.spectrum_errors, 2u) << "errors of the sample";
 
     EXPECT_EQ(out.cliff_hz, 0) << "no band levels, no cliff";
+    EXPECT_EQ(out.firm_edge_share, 0) << "no granule ending firmly";
+
+    // Of the loud granules, 40 end firmly from 16.3 to 16.6 kHz and 5 at
+    // 19 kHz: the window of the 40; a quiet granule ending firmly is left out.
+    summary.firm_highest[7][CodedSpectrumSummary::BinOf(16'350)] = 10;
+    summary.firm_highest[7][CodedSpectrumSummary::BinOf(16'550)] = 30;
+    summary.firm_highest[6][CodedSpectrumSummary::BinOf(19'050)] = 5;
+    summary.firm_highest[2][CodedSpectrumSummary::BinOf(16'450)] = 30;
+    FillUpscaleFacts(summary, out);
+    EXPECT_EQ(out.firm_edge_hz, 16'600) << "firm edge: the bin of the window's middle granule";
+    EXPECT_FLOAT_EQ(out.firm_edge_share, 0.4f) << "firm share of the loud granules";
 
     // Band levels of loud granules: flat up to the band that starts at
     // 9.1 kHz (about 31 dB under the loudest), 50 dB lower above it.

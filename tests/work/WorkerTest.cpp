@@ -421,8 +421,9 @@ TEST_F(DetailsWorker, DecodesTheSpectrumAfterTheScanWithItsProgress) {
     const auto& spectrum = *std::get<std::unique_ptr<DetailsSpectrum>>(m.back().payload);
     ASSERT_TRUE(spectrum.spectrogram.has_value()) << "a spectrogram";
     EXPECT_NEAR(spectrum.spectrogram->seconds, 6.0, 0.05) << "the spectrogram's length";
-    ASSERT_GT(checks_.bandwidth_hz, 0) << "the scan measured a bandwidth";
-    EXPECT_EQ(spectrum.marks.cutoff_hz, double{checks_.bandwidth_hz}) << "the cutoff marked";
+    // The verdict finds the first encode's edge where its granules end firmly.
+    ASSERT_GT(checks_.firm_edge_hz, 0) << "the scan measured a firm edge";
+    EXPECT_EQ(spectrum.marks.cutoff_hz, double{checks_.firm_edge_hz}) << "the cutoff marked";
     EXPECT_EQ(spectrum.failure, "") << "no failure";
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace vandrel {
@@ -55,6 +56,21 @@ std::optional<double> CodedSpectrumSummary::HighestLinePercentile(double p, int 
         }
     }
     return kBins * kBinHz;
+}
+
+bool EndsFirmly(const GranuleSpectrum& spectrum, const ScaleFactorBands& bands, int sample_rate) {
+    const int highest = spectrum.highest_line;
+    if (highest < 0 || highest + 1 == bands.long_edges[kLongBands - 1] || sample_rate <= 0) {
+        return false;
+    }
+    const auto lines = static_cast<int>(
+        std::max(1L, std::lround(kFirmEdgeHz * 2.0 * kGranuleLines / sample_rate)));
+    for (int i = std::max(0, highest - lines + 1); i <= highest; ++i) {
+        if (std::abs(spectrum.lines[static_cast<size_t>(i)]) >= kFirmValue) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<CodedSpectrumSummary::BandLevel>
@@ -112,7 +128,14 @@ void CodedSpectrumObserver::PlanRuns(const FrameHeader& first) {
     planned_runs_ = std::clamp<int64_t>(expected / (run_frames_ * std::max(plan_.one_frame_in, 1)),
                                         1, std::max(plan_.runs, 1));
     stride_ = std::max(run_frames_, expected / planned_runs_);
+    // Spare runs where there is room for them between the runs.
+    spares_ = stride_ >= 2 * run_frames_;
+    if (spares_) {
+        planned_runs_ *= 2;
+        stride_ /= 2;
+    }
     doubling_at_ = planned_runs_;
+    positions_ = 0;
     // Each run in the middle of its share of the frames; never the first
     // frame, which may be a header frame.
     run_start_ = std::max<int64_t>(1, (stride_ - run_frames_) / 2);
@@ -120,19 +143,34 @@ void CodedSpectrumObserver::PlanRuns(const FrameHeader& first) {
 }
 
 void CodedSpectrumObserver::NextRun() {
-    ++summary_.runs;
-    const auto runs = static_cast<int64_t>(summary_.runs);
-    if (runs >= 2 * planned_runs_) {
-        run_start_ = kNever;
-        run_end_ = kNever;
-        return;
-    }
-    if (runs == doubling_at_) {
-        stride_ *= 2;
-        doubling_at_ += std::max<int64_t>(1, (2 * planned_runs_ - doubling_at_) / 2);
-    }
-    run_start_ += stride_;
+    // The odd positions are the spare runs, when there are any.
+    do {
+        ++positions_;
+        if (positions_ >= 2 * planned_runs_) {
+            run_start_ = kNever;
+            run_end_ = kNever;
+            return;
+        }
+        if (positions_ == doubling_at_) {
+            stride_ *= 2;
+            doubling_at_ += std::max<int64_t>(1, (2 * planned_runs_ - doubling_at_) / 2);
+        }
+        run_start_ += stride_;
+    } while (spares_ && positions_ % 2 == 1 && !ThinEvidence());
     run_end_ = run_start_ + run_frames_;
+}
+
+bool CodedSpectrumObserver::ThinEvidence() const {
+    const auto& classes = summary_.long_by_class;
+    int top = CodedSpectrumSummary::kLoudnessClasses - 1;
+    while (top > 0 && classes[static_cast<size_t>(top)] == 0) {
+        --top;
+    }
+    uint32_t loud = 0;
+    for (int c = std::max(top - (kLoudClasses - 1), 0); c <= top; ++c) {
+        loud += classes[static_cast<size_t>(c)];
+    }
+    return loud < kWantedLoudGranules;
 }
 
 void CodedSpectrumObserver::Sampled(int64_t index, std::span<const uint8_t> bytes,
@@ -149,6 +187,7 @@ void CodedSpectrumObserver::Sampled(int64_t index, std::span<const uint8_t> byte
             AddFrame(header);
         }
         if (index + 1 == run_end_) {
+            ++summary_.runs;
             NextRun();
         }
     }
@@ -174,6 +213,7 @@ void CodedSpectrumObserver::AddGranule(int granule, const FrameHeader& header) {
     }
     double long_hz = -1;
     double short_hz = -1;
+    bool long_firm = false;
     float loudest = kSilentBandDb;
     std::array<float, kLongBands> levels;
     levels.fill(kSilentBandDb);
@@ -187,7 +227,12 @@ void CodedSpectrumObserver::AddGranule(int granule, const FrameHeader& header) {
             short_hz = std::max(short_hz, hz);
             continue;
         }
-        long_hz = std::max(long_hz, hz);
+        // The widest channel tells how the granule's spectrum ends.
+        if (hz >= long_hz) {
+            const bool firm = EndsFirmly(s, *bands, header.sample_rate);
+            long_firm = hz > long_hz ? firm : long_firm || firm;
+            long_hz = hz;
+        }
         loudest = std::max(loudest, s.loudest_db);
         for (size_t b = 0; b < levels.size(); ++b) {
             levels[b] = std::max(levels[b], s.band_db[b]);
@@ -196,8 +241,12 @@ void CodedSpectrumObserver::AddGranule(int granule, const FrameHeader& header) {
     if (long_hz >= 0) {
         ++summary_.long_granules;
         const auto loudness = static_cast<size_t>(CodedSpectrumSummary::LoudnessClass(loudest));
-        Bump(summary_.long_highest[loudness]
-                                  [static_cast<size_t>(CodedSpectrumSummary::BinOf(long_hz))]);
+        ++summary_.long_by_class[loudness];
+        const auto bin = static_cast<size_t>(CodedSpectrumSummary::BinOf(long_hz));
+        Bump(summary_.long_highest[loudness][bin]);
+        if (long_firm) {
+            Bump(summary_.firm_highest[loudness][bin]);
+        }
         if (header.sample_rate != summary_.sample_rate) {
             return;  // another rate's bands
         }

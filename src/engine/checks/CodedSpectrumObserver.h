@@ -55,9 +55,14 @@ struct CodedSpectrumSummary {
     uint32_t frames_decoded = 0;  // frames handed whole and decoded
     MainDataCounts counts;        // granule-channels of the sample
     uint32_t long_granules = 0;
+    std::array<uint32_t, kLoudnessClasses>
+        long_by_class{};  // long-block granules by loudness class
     uint32_t short_granules = 0;
     // Long-block granules by loudness class and by the bin of their highest line.
     std::array<std::array<uint16_t, kBins>, kLoudnessClasses> long_highest{};
+    // Of those, the granules whose coded spectrum ends firmly (EndsFirmly):
+    // by loudness class and by the bin of their highest line.
+    std::array<std::array<uint16_t, kBins>, kLoudnessClasses> firm_highest{};
     // Short-block granules by the bin of their highest line.
     std::array<uint16_t, kBins> short_highest{};
     std::array<BandProfile, kLoudnessClasses> profile{};
@@ -80,13 +85,33 @@ struct CodedSpectrumSummary {
     double LongBandStartHz(int band) const;
 };
 
+// Whether a long-block channel's coded spectrum ends firmly: a line within
+// kFirmEdgeHz under its highest line is kFirmValue or more, as where a
+// lowpass cuts off music well above the quantiser's step. Music that rolls
+// off on its own ends in lines of 1, the quietest the quantiser codes. A
+// spectrum that ends with the band under the top band does not count: an
+// encoder that leaves out a weak top band cuts it off there too.
+inline constexpr double kFirmEdgeHz = 500;
+inline constexpr int kFirmValue = 2;
+bool EndsFirmly(const GranuleSpectrum& spectrum, const ScaleFactorBands& bands, int sample_rate);
+
+// The loud granules are the long-block granules within this many loudness
+// classes of the loudest class a sample met (see UpscaleFacts.h).
+inline constexpr int kLoudClasses = 3;
+// Fewer loud granules than this in the runs decoded so far is thin evidence:
+// the spare runs between them are decoded too.
+inline constexpr uint32_t kWantedLoudGranules = 40;
+
 // Decodes a bounded sample of a walk's Layer III frames: up to `runs` runs of
 // a few consecutive frames (the first of each run fills the reservoir) spread
 // evenly over the frames the walk expects, at most one frame in
 // `one_frame_in`; a walk that outlasts its estimate goes on with runs twice
 // as far apart after each half of what is left of a second budget of `runs`,
-// so that no file decodes more than 2 * runs runs. Only the frames of a run
-// are asked for whole; the others cost a comparison.
+// so that no file decodes more than 2 * runs runs. Halfway between two runs
+// (where they leave room for one) lies a spare run, decoded only while the
+// sample holds fewer than kWantedLoudGranules loud granules (speech, music
+// with long pauses): such a file decodes up to twice as many. Only the frames of a run are asked
+// for whole; the others cost a comparison.
 class CodedSpectrumObserver final : public FrameObserver {
 public:
     // The defaults decode about 600 granule-channels of a file of a few
@@ -120,6 +145,7 @@ private:
     void Sampled(int64_t index, std::span<const uint8_t> bytes, const FrameHeader& header);
     void PlanRuns(const FrameHeader& first);
     void NextRun();
+    bool ThinEvidence() const;
     void AddFrame(const FrameHeader& header);
     void AddGranule(int granule, const FrameHeader& header);
 
@@ -130,9 +156,11 @@ private:
     int64_t run_start_ = 0;  // the first frame of the next or current run
     int64_t run_end_ = 0;    // the frame after it
     int64_t run_frames_ = 0;
-    int64_t stride_ = 0;  // frames from one run's start to the next
-    int64_t planned_runs_ = 0;
-    int64_t doubling_at_ = 0;  // the run count at which the stride doubles
+    int64_t stride_ = 0;        // frames from one run's start to the next
+    int64_t planned_runs_ = 0;  // runs and spare runs
+    int64_t positions_ = 0;     // runs and spare runs passed
+    bool spares_ = false;       // whether every second position is a spare run
+    int64_t doubling_at_ = 0;   // the run count at which the stride doubles
 };
 
 }  // namespace vandrel

@@ -1,7 +1,9 @@
 #include "engine/checks/UpscaleFacts.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <numeric>
 #include <utility>
 
 namespace vandrel {
@@ -83,6 +85,49 @@ std::pair<double, double> FindCliff(const CodedSpectrumSummary& summary, int lou
     return {0, 0};
 }
 
+// The firm edge (kFirmWindowHz): the upper edge of the bin that holds the
+// middle granule of the window, and the window's share of the loud granules.
+std::pair<double, double> FindFirmEdge(const CodedSpectrumSummary& summary, int loud,
+                                       uint32_t loud_granules) {
+    std::array<uint32_t, CodedSpectrumSummary::kBins> firm{};
+    for (int c = loud; c < CodedSpectrumSummary::kLoudnessClasses; ++c) {
+        for (size_t b = 0; b < firm.size(); ++b) {
+            firm[b] += summary.firm_highest[static_cast<size_t>(c)][b];
+        }
+    }
+    const auto half = static_cast<ptrdiff_t>(kFirmWindowHz / CodedSpectrumSummary::kBinHz);
+    const auto bins = static_cast<ptrdiff_t>(firm.size());
+    const auto window = [&](ptrdiff_t centre) {
+        const auto from = firm.begin() + std::max<ptrdiff_t>(centre - half, 0);
+        const auto to = firm.begin() + std::min(centre + half + 1, bins);
+        return std::pair{from, to};
+    };
+    uint32_t best = 0;
+    ptrdiff_t best_centre = 0;
+    for (ptrdiff_t centre = 0; centre < bins; ++centre) {
+        const auto [from, to] = window(centre);
+        const uint32_t count = std::accumulate(from, to, 0u);
+        if (count > best) {
+            best = count;
+            best_centre = centre;
+        }
+    }
+    if (best == 0 || loud_granules == 0) {
+        return {0, 0};
+    }
+    const auto [from, to] = window(best_centre);
+    uint32_t seen = 0;
+    for (auto it = from; it != to; ++it) {
+        seen += *it;
+        if (2 * seen >= best) {
+            const auto bin = static_cast<double>(it - firm.begin());
+            return {(bin + 1) * CodedSpectrumSummary::kBinHz,
+                    static_cast<double>(best) / loud_granules};
+        }
+    }
+    return {0, 0};
+}
+
 }  // namespace
 
 void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
@@ -96,6 +141,7 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
         out.bandwidth_granules = 0;
         out.edge_drop_db = kNoEdgeDrop;
         out.cliff_hz = out.cliff_db = 0;
+        out.firm_edge_hz = out.firm_edge_share = 0;
         return;
     }
     const uint32_t granules = LoudGranules(summary, loud, 0, CodedSpectrumSummary::kBins - 1);
@@ -113,6 +159,9 @@ void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out) {
     const auto [cliff_hz, cliff_db] = FindCliff(summary, loud);
     out.cliff_hz = static_cast<float>(cliff_hz);
     out.cliff_db = static_cast<float>(cliff_db);
+    const auto [firm_hz, firm_share] = FindFirmEdge(summary, loud, granules);
+    out.firm_edge_hz = static_cast<float>(firm_hz);
+    out.firm_edge_share = static_cast<float>(firm_share);
 }
 
 }  // namespace vandrel

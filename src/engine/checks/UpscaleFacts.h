@@ -13,7 +13,6 @@ namespace vandrel {
 // within kLoudClasses loudness classes (10 dB each) of the loudest class the
 // sample met: quiet passages end lower, as the masking of each encoder lets
 // them, and would blur the edge a first encode's lowpass left.
-inline constexpr int kLoudClasses = 3;
 // The cutoff is the frequency this share of the loud granules stays under,
 // the reach the one kReachShare of them does: a first encode's decode leaves
 // a little of its quantisation noise and the filter bank's aliasing above its
@@ -40,10 +39,17 @@ inline constexpr double kCliffSlopeDb = 10;
 inline constexpr double kCliffBandCoded = 0.9;
 inline constexpr double kOverCliffCoded = 0.5;
 
+// The firm edge: the window of kFirmWindowHz either side in which the most
+// loud granules end firmly (EndsFirmly in CodedSpectrumObserver.h), the
+// granules a lowpass of a first encode cuts off where the music is well above
+// the quantiser's step. An encoder's own lowpass makes such a window too, at
+// its own lowpass: the verdict reads the window only well under it.
+inline constexpr double kFirmWindowHz = 800;
+
 // Fills bandwidth_hz, reach_hz, bandwidth_granules, median_hz, edge_share,
-// edge_drop_db, spectrum_granules, spectrum_errors, cliff_hz and cliff_db of
-// `out`; all 0 when
-// the sample decoded no long-block granule.
+// edge_drop_db, spectrum_granules, spectrum_errors, cliff_hz, cliff_db,
+// firm_edge_hz and firm_edge_share of `out`; all 0 when the sample decoded
+// no long-block granule.
 void FillUpscaleFacts(const CodedSpectrumSummary& summary, FileChecks& out);
 
 }  // namespace vandrel

@@ -32,6 +32,8 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(76), checks.spectrum_errors);
     StoreLe32(out.subspan(80), std::bit_cast<uint32_t>(checks.cliff_hz));
     StoreLe32(out.subspan(84), std::bit_cast<uint32_t>(checks.cliff_db));
+    StoreLe32(out.subspan(88), std::bit_cast<uint32_t>(checks.firm_edge_hz));
+    StoreLe32(out.subspan(92), std::bit_cast<uint32_t>(checks.firm_edge_share));
     return image;
 }
 
@@ -60,6 +62,8 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.spectrum_errors = LoadLe32(in.subspan(76));
     checks.cliff_hz = std::bit_cast<float>(LoadLe32(in.subspan(80)));
     checks.cliff_db = std::bit_cast<float>(LoadLe32(in.subspan(84)));
+    checks.firm_edge_hz = std::bit_cast<float>(LoadLe32(in.subspan(88)));
+    checks.firm_edge_share = std::bit_cast<float>(LoadLe32(in.subspan(92)));
     return checks;
 }
 

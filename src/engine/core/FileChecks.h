@@ -67,13 +67,18 @@ struct FileChecks {
     // Hz when there is none.
     float cliff_hz = 0;
     float cliff_db = 0;
+    // Where most of the loud granules whose coded spectrum ends firmly
+    // (EndsFirmly in CodedSpectrumObserver.h) end, and their share of all
+    // loud granules (FindFirmEdge in UpscaleFacts.h); 0 when none does.
+    float firm_edge_hz = 0;
+    float firm_edge_share = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 88;
+constexpr size_t kFileChecksImageSize = 96;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
 
 // A frame's version and layer as one number: the layer (1 to 3) plus 4 for

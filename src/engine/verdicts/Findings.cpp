@@ -242,6 +242,7 @@ std::vector<Finding> CollectFindings(const ScanRecord& record, const FileChecks&
                                 {"edge_share_percent", std::lround(100.0 * checks.edge_share)},
                                 {"edge_drop_db", std::lround(checks.edge_drop_db)},
                                 {"loud_granules", checks.bandwidth_granules},
+                                {"firm_edge_percent", std::lround(100.0 * checks.firm_edge_share)},
                             }});
     }
     // With a tag size past the end the frames are looked for from the tag's

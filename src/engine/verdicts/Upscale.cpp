@@ -134,6 +134,11 @@ UpscaleJudgement JudgeUpscale(const ScanRecord& record, const FileChecks& checks
     } else {
         open = NoHardEdge(checks, record.sample_rate);
     }
+    const bool firm_enough = checks.firm_edge_share >= kLeastFirmShare;
+    if (!open && !firm_enough) {
+        open = "the loud granules fade out towards " + Khz(cutoff) +
+               " in the smallest values coded, as a natural roll-off does";
+    }
     if (!open) {
         const auto share = static_cast<int>(std::lround(100.0 * checks.edge_share));
         return Probably(judgement, cutoff,
@@ -142,7 +147,7 @@ UpscaleJudgement JudgeUpscale(const ScanRecord& record, const FileChecks& checks
                         record.sample_rate);
     }
     const double cliff = checks.cliff_hz;
-    if (cliff > 0 && *expected - cliff >= lowest_gap &&
+    if (cliff > 0 && firm_enough && *expected - cliff >= lowest_gap &&
         checks.median_hz <= cliff + kCliffMedianHz) {
         const std::string fall = checks.cliff_db >= kNoEdgeDrop
                                      ? "nothing above it is coded in most loud granules"
@@ -151,6 +156,14 @@ UpscaleJudgement JudgeUpscale(const ScanRecord& record, const FileChecks& checks
                                            " dB there";
         return Probably(judgement, cliff,
                         "coded spectrum ends at " + Khz(cliff) + " (" + fall + "); " + keeps,
+                        record.sample_rate);
+    }
+    const double firm = checks.firm_edge_hz;
+    if (firm > 0 && checks.firm_edge_share >= kFirmEdgeShare && *expected - firm >= lowest_gap) {
+        const auto share = static_cast<int>(std::lround(100.0 * checks.firm_edge_share));
+        return Probably(judgement, firm,
+                        "coded spectrum ends at " + Khz(firm) + " on " + std::to_string(share) +
+                            "% of loud granules, with the music's level right up to it; " + keeps,
                         record.sample_rate);
     }
     return Unknown(judgement, *open + "; " + keeps);

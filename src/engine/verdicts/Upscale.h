@@ -25,7 +25,7 @@ enum class UpscaleAnswer {
 struct UpscaleJudgement {
     UpscaleAnswer answer = UpscaleAnswer::kNotJudged;
     // Where 90 % of the loud granules end, or for a "probably" from a cliff
-    // in the band levels, the cliff; 0 when none.
+    // in the band levels or a firm edge, that; 0 when none.
     double cutoff_hz = 0;
     double expected_lowpass_hz = 0;  // the encoder's own at these settings; 0 when unknown
     // Why the answer is what it is, one sentence: the figures of a
@@ -65,6 +65,16 @@ inline constexpr double kSharpEdgeLargestDropDb = 12;
 // (FindCliff in engine/checks/UpscaleFacts.h) that far under the lowpass,
 // with half the loud granules ending within kCliffMedianHz over it.
 inline constexpr double kCliffMedianHz = 800;
+// Or a firm edge (FindFirmEdge in engine/checks/UpscaleFacts.h) that far
+// under the lowpass, at which this share of the loud granules or more end
+// firmly: the values under a first encode's lowpass are the music's, while a
+// roll-off of the music fades out in the quietest values the quantiser codes,
+// where each granule's content and masking let it, one here, one there.
+inline constexpr double kFirmEdgeShare = 0.4;
+// Whatever the route, a "probably" wants at least this share of the loud
+// granules to end firmly at one edge: where hardly any does, the music fades
+// out on its own, however sharp the highest lines make the edge look.
+inline constexpr double kLeastFirmShare = 0.1;
 // An edge within this of the top scale-factor band's start (16 kHz at 44.1
 // and 48 kHz), with half the granules there too, is where encoders leave out
 // a weak top band: not a sign of a first encode.
