@@ -34,6 +34,9 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(84), std::bit_cast<uint32_t>(checks.cliff_db));
     StoreLe32(out.subspan(88), std::bit_cast<uint32_t>(checks.firm_edge_hz));
     StoreLe32(out.subspan(92), std::bit_cast<uint32_t>(checks.firm_edge_share));
+    StoreLe32(out.subspan(96), checks.itunes_gap);
+    StoreLe32(out.subspan(100), checks.itunes_delay);
+    StoreLe32(out.subspan(104), checks.itunes_padding);
     return image;
 }
 
@@ -64,6 +67,9 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.cliff_db = std::bit_cast<float>(LoadLe32(in.subspan(84)));
     checks.firm_edge_hz = std::bit_cast<float>(LoadLe32(in.subspan(88)));
     checks.firm_edge_share = std::bit_cast<float>(LoadLe32(in.subspan(92)));
+    checks.itunes_gap = LoadLe32(in.subspan(96));
+    checks.itunes_delay = LoadLe32(in.subspan(100));
+    checks.itunes_padding = LoadLe32(in.subspan(104));
     return checks;
 }
 

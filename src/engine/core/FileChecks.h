@@ -72,13 +72,19 @@ struct FileChecks {
     // loud granules (FindFirmEdge in UpscaleFacts.h); 0 when none does.
     float firm_edge_hz = 0;
     float firm_edge_share = 0;
+    // The encoder delay and padding of an "iTunSMPB" comment in the ID3v2
+    // tag at the start (engine/tags/ItunesGap.h); itunes_gap 1 when there is
+    // one.
+    uint32_t itunes_gap = 0;
+    uint32_t itunes_delay = 0;
+    uint32_t itunes_padding = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 96;
+constexpr size_t kFileChecksImageSize = 108;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
 
 // A frame's version and layer as one number: the layer (1 to 3) plus 4 for

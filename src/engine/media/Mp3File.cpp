@@ -15,6 +15,7 @@
 #include "engine/io/Crc16.h"
 #include "engine/media/FrameWalk.h"
 #include "engine/tags/EncoderSignature.h"
+#include "engine/tags/ItunesGap.h"
 #include "engine/tags/TrailingTags.h"
 #include "engine/tags/VbrHeaders.h"
 
@@ -240,6 +241,15 @@ int CMp3File::Scan(ScanRecord& record, const ScanOptions& options) {
     }
 
     const int64_t tags_start = ReadTagsAndHeaders(record);
+    if (checks != nullptr && record.id3v2_present != 0) {
+        const int64_t position = stream.Tell();
+        if (const std::optional<EncoderGap> gap = ReadItunesGap(stream, 0)) {
+            checks->itunes_gap = 1;
+            checks->itunes_delay = static_cast<uint32_t>(gap->delay);
+            checks->itunes_padding = static_cast<uint32_t>(gap->padding);
+        }
+        stream.Seek(position);
+    }
     // Tags after the audio (APE, Lyrics3, ID3v1, ...) end the walk and are no
     // audio; an ID3v1 tag alone ends it where the tag starts.
     const int64_t audio_end = tags_start < size ? tags_start : -1;

@@ -159,6 +159,22 @@ std::string FormatExactLength(double seconds) {
 }
 
 std::optional<double> ExactLengthSeconds(const ScanRecord& record) {
+    return ExactLengthSeconds(record, LameEncoderGap(record));
+}
+
+std::optional<EncoderGap> EncoderGapOf(const ScanRecord& record, const FileChecks& checks) {
+    if (std::optional<EncoderGap> lame = LameEncoderGap(record)) {
+        return lame;
+    }
+    if (checks.itunes_gap == 0) {
+        return std::nullopt;
+    }
+    return EncoderGap{static_cast<int>(checks.itunes_delay),
+                      static_cast<int>(checks.itunes_padding)};
+}
+
+std::optional<double> ExactLengthSeconds(const ScanRecord& record,
+                                         const std::optional<EncoderGap>& gap) {
     if (record.whole_file_scanned == 0 || record.walked_seconds > 0.0f || record.frames <= 0 ||
         record.sample_rate <= 0) {
         return std::nullopt;
@@ -167,8 +183,8 @@ std::optional<double> ExactLengthSeconds(const ScanRecord& record) {
     const int64_t header_frames = record.has_xing != 0 || record.has_vbri != 0 ? 1 : 0;
     int64_t samples =
         (record.frames - header_frames) * int64_t{SamplesPerFrame(record.is_mpeg1, record.layer)};
-    if (const std::optional<EncoderGap> gap = LameEncoderGap(record)) {
-        samples -= gap->delay + gap->padding;
+    if (gap) {
+        samples -= int64_t{gap->delay} + gap->padding;
     }
     if (samples < 0) {
         return std::nullopt;

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/core/FileChecks.h"
 #include "engine/core/ScanRecord.h"
+#include "engine/tags/VbrHeaders.h"
 
 namespace vandrel {
 
@@ -142,6 +144,12 @@ std::string FormatExactLength(double seconds);
 // not cover the file, the frames change their duration, or the delay and
 // padding are more than the frames hold.
 std::optional<double> ExactLengthSeconds(const ScanRecord& record);
+// The same less the delay and padding `gap` gives (none: the whole frames).
+std::optional<double> ExactLengthSeconds(const ScanRecord& record,
+                                         const std::optional<EncoderGap>& gap);
+// The encoder delay and padding: the LAME tag's, else those of an iTunSMPB
+// comment in the ID3v2 tag, which a walk found.
+std::optional<EncoderGap> EncoderGapOf(const ScanRecord& record, const FileChecks& checks);
 
 // Decimal with "," between groups of three digits ("1,500,000,000"); "+"
 // after a size the record could not hold whole.

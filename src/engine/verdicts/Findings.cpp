@@ -313,6 +313,15 @@ Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findi
     texts[kSlotUpscaled] = UpscaleAnswerText(JudgeUpscale(record, checks).answer);
     texts[kSlotShownLength] =
         checks.player_seconds > 0 ? FormatExactLength(checks.player_seconds) : std::string();
+    // Without a LAME tag the record alone gives no gap: the walk may have
+    // found one in an iTunSMPB comment.
+    if (!LameEncoderGap(record) && checks.itunes_gap != 0) {
+        const std::optional<EncoderGap> gap = EncoderGapOf(record, checks);
+        texts[kSlotDelay] = std::to_string(gap->delay);
+        texts[kSlotPadding] = std::to_string(gap->padding);
+        const std::optional<double> seconds = ExactLengthSeconds(record, gap);
+        texts[kSlotExactLength] = seconds ? FormatExactLength(*seconds) : std::string();
+    }
     return WorstSeverity(findings);
 }
 
