@@ -41,7 +41,7 @@ struct FrameMap {
     std::vector<ByteRange> sync_errors;
     ByteRange junk_before;
     ByteRange unknown_after;
-    // The tags at the start (from byte 0) and at the end (to the end).
+    // The tags at the start (from byte 0) and at the end (to the end of the file).
     ByteRange leading_tags;
     ByteRange trailing_tags;
     bool last_frame_cut = false;

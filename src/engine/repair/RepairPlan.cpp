@@ -119,12 +119,13 @@ std::optional<std::string> Planner::BuildHeader() {
     facts.model_word = kept_.front().word;
     facts.vbr = vbr_;
     facts.audio_bytes = kept_bytes_;
-    uint64_t offset = 0;
     uint16_t crc = 0;
     const std::span<const uint8_t> bytes(map_.bytes);
     for (const MappedFrame& frame : kept_) {
-        facts.frame_offsets.push_back(offset);
-        offset += frame.length;
+        FrameHeader header{};
+        DecodeFrameHeader(frame.word, header);
+        facts.frame_kbps.push_back(static_cast<uint32_t>(
+            BitrateKbps(header.is_mpeg1, header.layer, header.bitrate_index)));
         crc = Crc16(bytes.subspan(frame.offset, frame.length), crc);
     }
     facts.music_crc = crc;

@@ -70,6 +70,23 @@ void Put16(std::vector<uint8_t>& frame, size_t at, uint16_t value) {
     StoreBe16(std::span<uint8_t>(frame).subspan(at, 2), value);
 }
 
+// The table of contents as the encoder makes it: entry i is where the frame
+// i percent into the audio ends, in 256ths of the audio, each frame weighed
+// by its bitrate (its length but for the padding); the first entry is 0.
+void WriteToc(std::span<uint8_t> toc, const std::vector<uint32_t>& kbps) {
+    std::vector<uint64_t> sums(kbps.size());
+    uint64_t sum = 0;
+    for (size_t i = 0; i < kbps.size(); ++i) {
+        sum += kbps[i];
+        sums[i] = sum;
+    }
+    for (size_t i = 0; i < toc.size(); ++i) {
+        const size_t index = i * kbps.size() / toc.size();
+        const uint64_t at = i == 0 || sum == 0 ? 0 : sums[index] * 256 / sum;
+        toc[i] = static_cast<uint8_t>(std::min<uint64_t>(255, at));
+    }
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildXingFrame(const XingFrameFacts& facts) {
@@ -94,17 +111,10 @@ std::vector<uint8_t> BuildXingFrame(const XingFrameFacts& facts) {
     Put32(frame, 0, sized.word);
     std::memcpy(frame.data() + at, facts.vbr ? "Xing" : "Info", 4);
     Put32(frame, at + 4, flags);
-    Put32(frame, at + 8, static_cast<uint32_t>(facts.frame_offsets.size()));
+    Put32(frame, at + 8, static_cast<uint32_t>(facts.frame_kbps.size()));
     const uint64_t total = frame.size() + facts.audio_bytes;
     Put32(frame, at + 12, SaturatedSize(total));
-    // Entry i: where i percent of the frames have passed, in 256ths of the
-    // stream (the header frame included).
-    for (size_t i = 0; i < kTocEntries; ++i) {
-        const size_t index = i * facts.frame_offsets.size() / kTocEntries;
-        const uint64_t position =
-            frame.size() + (facts.frame_offsets.empty() ? 0 : facts.frame_offsets[index]);
-        frame[at + 16 + i] = static_cast<uint8_t>(std::min<uint64_t>(255, position * 256 / total));
-    }
+    WriteToc(std::span<uint8_t>(frame).subspan(at + 16, kTocEntries), facts.frame_kbps);
     if (facts.vbr_scale) {
         Put32(frame, at + 16 + kTocEntries, *facts.vbr_scale);
     }

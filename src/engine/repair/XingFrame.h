@@ -18,9 +18,9 @@ struct XingFrameFacts {
     uint32_t model_word = 0;
     // "Xing" when the frames' bitrates differ, "Info" when they are one.
     bool vbr = false;
-    // Where each audio frame starts, counted from the end of the new frame,
-    // and the bytes of all of them.
-    std::vector<uint64_t> frame_offsets;
+    // The bitrate of each audio frame in kbit/s, in order (the table of
+    // contents is made of them), and the bytes of all of them.
+    std::vector<uint32_t> frame_kbps;
     uint64_t audio_bytes = 0;
     // The quality field, when the original header had one.
     std::optional<uint32_t> vbr_scale;
