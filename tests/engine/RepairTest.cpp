@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 
 #include "engine/frame/FrameHeader.h"
@@ -232,6 +233,30 @@ TEST_F(RepairTest, AddsAXingHeaderToAVbrFileWithout) {
     ASSERT_EQ(ParseXingHeader(header, repaired, 0), 1) << "a Xing header";
     EXPECT_EQ(header.xing.has_lame_tag, 0) << "no LAME tag made up";
     EXPECT_EQ(header.xing.flags, kXingFramesFlag | kXingBytesFlag | kXingTocFlag) << "flags";
+}
+
+TEST_F(RepairTest, AddsAHeaderToWhatTheEncoderWroteIntoAPipe) {
+    if (access("/usr/bin/lame", X_OK) != 0) {
+        GTEST_SKIP() << "lame is not installed";
+    }
+    // Into a pipe the encoder cannot go back to write its header.
+    const std::string piped = dir_.File("piped.mp3");
+    const std::string command = "/usr/bin/lame --nohist --quiet -V 2 '" +
+                                test::FixturePath("sox_pcm_22k_mono.wav") + "' - | cat > '" +
+                                piped + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const Bytes bare = test::ReadFile(piped);
+    ScanRecord before = ZeroRecord();
+    ASSERT_EQ(ParseXingHeader(before, bare, 0), 0) << "no header from the pipe";
+
+    const Bytes repaired = Repair(bare, {RepairKind::kAddHeader});
+    ScanRecord header = ZeroRecord();
+    ASSERT_EQ(ParseXingHeader(header, repaired, 0), 1)
+        << "a Xing header after the side information";
+    EXPECT_EQ(header.xing.is_mpeg1, 0) << "an MPEG-2 frame like the audio";
+    EXPECT_EQ(header.xing.sample_rate, 22050) << "the audio's rate";
+    EXPECT_EQ(int64_t{header.xing.frames} + 1, plan_.result_frames) << "frames counted";
+    EXPECT_EQ(repaired.size() - bare.size(), 208u) << "a 64 kbit/s MPEG-2 frame at 22.05 kHz";
 }
 
 TEST_F(RepairTest, PlansNothingForSoundFilesAndRefusesWhatItCannotRepair) {

@@ -12,6 +12,7 @@
 #include "engine/io/ByteOrder.h"
 #include "engine/io/FileStream.h"
 #include "engine/media/Mp3File.h"
+#include "engine/tags/Id3Tag.h"
 #include "engine/tags/TrailingTags.h"
 
 namespace vandrel {
@@ -134,7 +135,9 @@ bool PlaceFrames(FrameMap& map, const std::vector<ToldFrame>& told, uint64_t fir
 // first frame and the unknown bytes after the last; whether the last frame
 // is cut. False (with the failure) when they do not add up to the file.
 bool PlaceSurroundings(FrameMap& map, uint64_t first, uint64_t tags_start) {
-    const uint64_t junk = map.checks.junk_before_audio;
+    // With a tag size past the end the frames are looked for from the tag's
+    // start: the bytes before them are the tag's, not junk, and stay.
+    const uint64_t junk = Id3v2SizeRunsPastEnd(map.record) ? 0 : map.checks.junk_before_audio;
     if (junk > first) {
         map.failure = "the junk before the audio does not fit before the first frame";
         return false;

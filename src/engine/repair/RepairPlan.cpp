@@ -18,6 +18,8 @@ namespace vandrel {
 
 namespace {
 
+constexpr int64_t kFewestFrames = 5;
+
 RepairPlan Refused(RepairPlan plan, std::string reason) {
     plan.status = PlanStatus::kRefused;
     plan.reason = std::move(reason);
@@ -234,6 +236,11 @@ std::optional<std::string> Planner::Make() {
     }
     AddActions();
     AddPieces();
+    // A scan takes a file for MPEG audio only from five frames on.
+    if (!plan_.actions.empty() && plan_.result_frames < kFewestFrames) {
+        return "the repaired file would hold " + std::to_string(plan_.result_frames) +
+               " frames, too few to be taken for MPEG audio";
+    }
     NameRepairedFindings();
     return std::nullopt;
 }
