@@ -11,6 +11,9 @@ namespace vandrel {
 // Repairing an MPEG audio file: a plan of what would change, made from a
 // walk of the whole file, and the repaired copy written beside it and
 // scanned afresh before it is kept. The original is never written to.
+// RepairFile scans through the registered media-file kinds
+// (MediaFileTypesScope, engine/media/MediaFileRegistry.h), as Analyse does;
+// neither call keeps any state, so they may run on a worker thread.
 
 // A run of bytes of a file: `length` bytes from `offset` on.
 struct ByteRange {
