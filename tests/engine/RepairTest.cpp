@@ -182,6 +182,30 @@ TEST_F(RepairTest, DropsACutLastFrameAndRebuildsTheHeaderWithTheLameTagKept) {
     EXPECT_EQ(LameVersion(header), LameVersion(before)) << "encoder version kept";
 }
 
+TEST_F(RepairTest, DropsACutFrameBeforeTagsAndKeepsTheTagsAtTheEnd) {
+    // mutagen_trailing_tags.mp3: the audio, then an ID3v2 tag with a footer,
+    // an APE tag, a Lyrics3 block and an ID3v1 tag from byte 17,135 on.
+    const Bytes tagged = Fixture("mutagen_trailing_tags.mp3");
+    constexpr size_t kTagsAt = 17135;
+    const std::vector<size_t> starts = FrameStarts(tagged, 0);
+    ASSERT_GT(starts.size(), 30u) << "frames of the fixture";
+    const size_t last = starts[starts.size() - 1] < kTagsAt ? starts.back() : starts.end()[-2];
+    const std::span<const uint8_t> all(tagged);
+    const Bytes damaged = Join({all.first(last + 50), all.subspan(kTagsAt)});
+
+    // Its Info header counts the frame that goes.
+    const Bytes repaired = Repair(damaged, {RepairKind::kRebuildHeader, RepairKind::kDropCutFrame});
+    EXPECT_EQ(plan_.actions[1].range, (ByteRange{last, 50})) << "the cut frame's bytes";
+    const Bytes expected = Join({all.first(last), all.subspan(kTagsAt)});
+    ASSERT_EQ(repaired.size(), expected.size()) << "size: the header frame keeps its length";
+    EXPECT_TRUE(std::equal(repaired.begin() + static_cast<ptrdiff_t>(starts[1]), repaired.end(),
+                           expected.begin() + static_cast<ptrdiff_t>(starts[1])))
+        << "the whole frames, then the tags byte for byte";
+    EXPECT_EQ(repaired[3], tagged[3]) << "the header frame's mode as the encoder wrote it";
+    ASSERT_EQ(plan_.kept_tags.size(), 1u) << "the tags at the end";
+    EXPECT_EQ(plan_.kept_tags[0].length, tagged.size() - kTagsAt) << "all four tags kept";
+}
+
 TEST_F(RepairTest, RebuildsTheHeaderOfTwoJoinedFiles) {
     const Bytes first = Fixture(kVbr);
     const Bytes second = Fixture(kOtherVbr);
@@ -216,8 +240,11 @@ TEST_F(RepairTest, RebuildsAHeaderCopiedFromAnotherFile) {
     ASSERT_EQ(ParseXingHeader(original, good, 0), 1) << "the fixture's own header";
     EXPECT_EQ(rebuilt.xing.frames, original.xing.frames) << "frame count as the encoder wrote it";
     EXPECT_EQ(rebuilt.xing.bytes, original.xing.bytes) << "byte count as the encoder wrote it";
-    EXPECT_TRUE(std::equal(repaired.begin() + 52, repaired.begin() + 152, good.begin() + 52))
-        << "the table of contents as the encoder wrote it";
+    // Up to the quality field (which comes with the header taken over) the
+    // frame is the one the encoder wrote for this audio: header word, side
+    // information, flags, counts and table of contents.
+    EXPECT_TRUE(std::equal(repaired.begin(), repaired.begin() + 152, good.begin()))
+        << "the header frame as the encoder wrote it";
 }
 
 TEST_F(RepairTest, AddsAXingHeaderToAVbrFileWithout) {

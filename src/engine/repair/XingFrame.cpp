@@ -35,8 +35,9 @@ struct SizedWord {
 };
 
 SizedWord AtIndex(uint32_t model, uint32_t index) {
-    const uint32_t word = (model & ~(kBitrateMask | kPaddingMask | kModeExtensionMask | 0x100u)) |
-                          kProtectionMask | (index << 12);
+    // Bit 8 is the private bit.
+    const uint32_t word =
+        (model & ~(kBitrateMask | kPaddingMask | 0x100u)) | kProtectionMask | (index << 12);
     FrameHeader header;
     return {word, DecodeFrameHeader(word, header)};
 }

@@ -33,7 +33,8 @@ struct XingFrameFacts {
 
 // A Layer III frame without audio that carries the Xing or Info header (and
 // the LAME tag) for the audio of `facts`: the first audio frame's header
-// with no CRC, no padding and the lowest bitrate from 128 kbit/s (64 for
+// (its mode extension too) with no CRC, no padding, no private bit and the
+// lowest bitrate from 128 kbit/s (64 for
 // MPEG-2, 32 for MPEG-2.5) up whose frame holds the header; a CBR file's
 // frame keeps its audio's bitrate when that holds it. The side information
 // is zero. Empty for a model that is no Layer III header, or when no bitrate
