@@ -46,6 +46,7 @@ ENGINE_LEVELS = {
     "checks": 3,
     "media": 3,
     "verdicts": 4,
+    "repair": 5,
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/(?:([a-z]+)/)?[^"]+"')

@@ -108,6 +108,30 @@ std::optional<std::string> SpectrogramConflict(const Options& options) {
     return std::nullopt;
 }
 
+// What --repair cannot go with: it prints its plans and checks, not the
+// attributes, and reads every frame.
+std::optional<std::string> RepairConflict(const Options& options) {
+    const std::pair<bool, const char*> others[] = {
+        {!options.html_template.empty(), "--html"},
+        {!options.spectrogram.empty(), "--spectrogram"},
+        {options.report, "--report"},
+        {options.format != OutputFormat::kTable && options.format != OutputFormat::kJson,
+         "--format other than table or json"},
+        {!options.columns.empty() || options.all_columns, "--columns"},
+        {options.headers_only, "--headers-only"},
+        {options.frames_given, "--frames"},
+        {options.record_hex, "--record-hex"},
+        {options.problems, "--problems"},
+        {!options.output.empty(), "--output"},
+    };
+    for (const auto& [given, name] : others) {
+        if (given) {
+            return std::string("--repair cannot be combined with ") + name;
+        }
+    }
+    return std::nullopt;
+}
+
 // What an option does with its value, and the problem when the value is
 // not one it takes; `name` is the option's long form.
 using ValueHandler = std::optional<std::string> (*)(Options& options, std::string_view name,
@@ -219,6 +243,7 @@ constexpr OptionEntry kOptionTable[] = {
     {"", "--report", &Options::report},
     {"", "--problems", &Options::problems},
     {"", "--mono-quality", &Options::mono_quality},
+    {"", "--dry-run", &Options::dry_run},
     {"-h", "--help", &Options::show_help},
     {"", "--version", &Options::show_version},
     {"-f", "--frames", nullptr, Frames},
@@ -233,6 +258,7 @@ constexpr OptionEntry kOptionTable[] = {
     {"", "--files-from", nullptr, FileName<&Options::files_from>},
     {"", "--spectrogram", nullptr, FileName<&Options::spectrogram>},
     {"", "--size", nullptr, Size},
+    {"", "--repair", nullptr, FileName<&Options::repair_dest>},
 };
 
 const OptionEntry* FindOption(std::string_view name) {
@@ -321,6 +347,14 @@ std::optional<UsageError> CheckCommandLine(Options& options) {
     const bool only_asks = options.show_help || options.show_version;
     if (only_asks) {
         return std::nullopt;
+    }
+    if (options.dry_run && options.repair_dest.empty()) {
+        return UsageError{"--dry-run goes with --repair"};
+    }
+    if (!options.repair_dest.empty()) {
+        if (auto error = RepairConflict(options)) {
+            return UsageError{*error};
+        }
     }
     if (options.size_given && options.spectrogram.empty()) {
         return UsageError{"--size goes with --spectrogram"};
@@ -457,6 +491,19 @@ std::string HelpText() {
            "                         the options of a table or report are refused\n"
            "      --size WxH         the picture's width and height in pixels (default\n"
            "                         1280x720, from 320x200 to 8192x8192)\n"
+           "      --repair DEST      repair each MPEG audio file into the folder DEST,\n"
+           "                         under its own name: junk before the first frame,\n"
+           "                         unknown bytes after the last, the bytes of sync\n"
+           "                         errors and a cut last frame go, a Xing header that\n"
+           "                         disagrees with the audio (or is missing from a VBR\n"
+           "                         file) is made anew; tags and audio frames stay byte\n"
+           "                         for byte. Each copy is scanned afresh and compared\n"
+           "                         with its original before it is kept. Prints each\n"
+           "                         file's plan and checks (table or --format json);\n"
+           "                         never writes over an input, an existing file or the\n"
+           "                         cache. Exit status 1 when a file was refused or\n"
+           "                         failed\n"
+           "      --dry-run          with --repair: print the plans, write nothing\n"
            "  -o, --output FILE      write there instead of standard output (- is\n"
            "                         standard output); the file is replaced whole when\n"
            "                         the run ends (through a link, to the file it points\n"

@@ -48,7 +48,9 @@ struct Options {
     int picture_width = kDefaultPictureWidth;
     int picture_height = kDefaultPictureHeight;
     bool size_given = false;
-    unsigned jobs = 1;  // files analysed in parallel
+    std::string repair_dest;  // --repair: write repaired copies into this folder
+    bool dry_run = false;     // --dry-run: with --repair, print the plans only
+    unsigned jobs = 1;        // files analysed in parallel
     bool show_help = false;
     bool show_version = false;
 };

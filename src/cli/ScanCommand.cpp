@@ -17,6 +17,7 @@
 #include "cli/HtmlCommand.h"
 #include "cli/Output.h"
 #include "cli/ParallelScan.h"
+#include "cli/RepairCommand.h"
 #include "cli/SpectrogramCommand.h"
 #include "engine/io/AtomicFile.h"
 #include "engine/media/MediaFileRegistry.h"
@@ -431,6 +432,9 @@ int RunScanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (!options.spectrogram.empty()) {
         return RunSpectrogramCommand(options, out, err);
+    }
+    if (!options.repair_dest.empty()) {
+        return RunRepairCommand(options, out, err);
     }
     RunOutput output(out);
     if (const auto status = output.Open(options, err)) {

@@ -101,7 +101,7 @@ TEST(Options, TakeEveryOptionTheHelpNames) {
             }
         }
     }
-    EXPECT_EQ(options_named, 29u) << "options named by the help";
+    EXPECT_EQ(options_named, 31u) << "options named by the help";
 }
 
 TEST(FileCollector, ListsMatchingFilesInNameOrderWithoutRegardToCaseThenSubFolders) {
