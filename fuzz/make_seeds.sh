@@ -8,7 +8,7 @@ audio="$top/tests/data/audio"
 out="$top/fuzz/corpus"
 scan=${1:-$top/build/dev/src/cli/vandrel-scan}
 rm -rf "$out"
-mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose,FuzzCliAnalysis,FuzzMainData}
+mkdir -p "$out"/{FuzzScanMp3,FuzzScanMpc,FuzzScanWave,FuzzId3v2,FuzzVbrHeaders,FuzzCacheLoad,FuzzIniLoad,FuzzId3v1Compose,FuzzCliAnalysis,FuzzMainData,FuzzRepair}
 
 # MPEG audio: the start of files of several kinds (tags, VBR headers, some
 # frames), and a start joined to an ID3v1 tag.
@@ -26,6 +26,21 @@ for f in lame_cbr128_joint lame_crc_mpeg2_22k_cbr64 lame_mpeg25_8k_vbr_mono lame
          lame_crc_cbr64_mono_48k lame_cbr320_sine1k_lowpass5k; do
     head -c 4000 "$audio/$f.mp3" > "$out/FuzzMainData/$f"
 done
+
+# Repairs: a VBR file cut short, junk before and after the frames, bytes
+# breaking the chain, a header-less start, two starts joined.
+head -c 6000 "$audio/lame_vbr_v2.mp3" > "$out/FuzzRepair/cut_vbr"
+{ printf 'junk%.0s' 1 2 3 4 5; head -c 5000 "$audio/lame_notag_cbr128.mp3"; printf 'tail'; } \
+    > "$out/FuzzRepair/junk_around"
+{ head -c 3000 "$audio/lame_vbr_v2.mp3"; printf 'garbage!'; tail -c +3001 "$audio/lame_vbr_v2.mp3" |
+    head -c 3000; } > "$out/FuzzRepair/sync_error"
+{ head -c 4000 "$audio/lame_vbr_v2.mp3"; head -c 4000 "$audio/lame_vbr_v2.mp3"; } \
+    > "$out/FuzzRepair/joined"
+head -c 5000 "$audio/mid3v2_tags.mp3" > "$out/FuzzRepair/tagged"
+
+# An iTunSMPB comment in a version 2.3 tag.
+printf 'ID3\x03\x00\x00\x00\x00\x00\x43COMM\x00\x00\x00\x39\x00\x00\x00engiTunSMPB\x00 00000000 00000210 000003C4 0000000000020F58' \
+    > "$out/FuzzId3v2/itunsmpb"
 
 # MPEG Plus: stream headers of version 7 (with and without a profile) and older.
 printf 'MP+\x07\xe8\x03\x00\x00\x00\x00\xa0\x40' > "$out/FuzzScanMpc/sv7_standard"

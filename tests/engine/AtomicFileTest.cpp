@@ -160,5 +160,33 @@ TEST(AtomicFile, FallsBackToANamedTemporaryFileWhereThereAreNoUnnamedFiles) {
     EXPECT_EQ(Names(dir.path()), "out.txt") << "names in the folder after the fallback";
 }
 
+// CommitNew writes only where no file is, with unnamed and named temporary
+// files alike, and leaves nothing of its own behind when it may not.
+std::string CommitNewTwice(const TempDir& dir) {
+    std::string seen;
+    for (const char* content : {"first", "second"}) {
+        AtomicFile file(dir.File("new.txt"));
+        const bool done = file.Open() && file.Write(content) && file.CommitNew();
+        seen += done ? "written; " : file.Error() + "; ";
+    }
+    return seen + Names(dir.path()) + " " + Text(dir.File("new.txt"));
+}
+
+TEST(AtomicFile, CommitNewNeverReplacesAFile) {
+    TempDir dir;
+    EXPECT_EQ(CommitNewTwice(dir),
+              "written; Cannot create " + dir.File("new.txt") + ": File exists; new.txt first")
+        << "an unnamed temporary file, linked in only where no file is";
+
+    TempDir named;
+    const auto seen = WithoutUnnamedFiles([&] { return CommitNewTwice(named); });
+    if (!seen) {
+        GTEST_SKIP() << "no seccomp filter can be set here";
+    }
+    EXPECT_EQ(*seen,
+              "written; Cannot create " + named.File("new.txt") + ": File exists; new.txt first")
+        << "a named temporary file, linked in only where no file is";
+}
+
 }  // namespace
 }  // namespace vandrel

@@ -234,6 +234,10 @@ bool AtomicFile::NameUnnamedFile() {
     if (error_number == 0) {
         return true;
     }
+    if (error_number == EEXIST && no_replace_) {
+        Fail("Cannot create " + target_, error_number);
+        return false;
+    }
     for (int attempt = 0; error_number == EEXIST && attempt < 100; ++attempt) {
         temp_path_ = final_ + RandomSuffix();
         temp_slot_ = ListTemporaryFile(temp_path_);
@@ -268,9 +272,19 @@ bool AtomicFile::Commit() {
     }
     fd_ = -1;
     unnamed_ = false;
-    if (!failed_ && !direct_ && !linked_as_target &&
-        std::rename(temp_path_.c_str(), final_.c_str()) != 0) {
-        Fail("Cannot replace " + target_, errno);
+    if (!failed_ && !direct_ && !linked_as_target) {
+        // link() makes the name only where there is none; the temporary
+        // name goes after it.
+        const bool named = no_replace_ ? ::link(temp_path_.c_str(), final_.c_str()) == 0
+                                       : std::rename(temp_path_.c_str(), final_.c_str()) == 0;
+        if (!named) {
+            const int error_number = errno;
+            Fail((no_replace_ && error_number == EEXIST ? "Cannot create " : "Cannot replace ") +
+                     target_,
+                 error_number);
+        } else if (no_replace_) {
+            ::unlink(temp_path_.c_str());
+        }
     }
     if (failed_) {
         if (linked_as_target) {
@@ -282,6 +296,17 @@ bool AtomicFile::Commit() {
     temp_path_.clear();
     UnlistTemporaryFile(temp_slot_);
     return true;
+}
+
+bool AtomicFile::CommitNew() {
+    no_replace_ = true;
+    return Commit();
+}
+
+RemovedOnSignal::RemovedOnSignal(const std::string& path) : slot_(ListTemporaryFile(path)) {}
+
+RemovedOnSignal::~RemovedOnSignal() {
+    UnlistTemporaryFile(slot_);
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {

@@ -36,6 +36,9 @@ public:
     // Flushes, closes and renames over the target; false when any step (or an
     // earlier write) failed, in which case the target keeps its old content.
     bool Commit();
+    // The same, but only where no file is: when one is there (or comes while
+    // writing), nothing is replaced and the temporary file goes.
+    bool CommitNew();
 
     const std::string& Error() const { return error_; }
 
@@ -56,6 +59,7 @@ private:
     bool direct_ = false;
     bool unnamed_ = false;  // fd_ is an unnamed file (O_TMPFILE) not yet linked in
     bool failed_ = false;
+    bool no_replace_ = false;  // CommitNew: a file at the target is an error
     std::string error_;
 };
 
@@ -67,6 +71,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // them, as the kernel does); the path itself when it is no link. A link whose
 // file does not exist yet gives the path where it would be.
 std::string FollowLinks(const std::string& path);
+
+// Lists a finished file for the handler of RemoveTemporaryFilesOnSignals to
+// remove while it exists: a file written whole whose checks have not passed
+// yet. Dropping the object takes it off the list (it does not remove it).
+class RemovedOnSignal {
+public:
+    explicit RemovedOnSignal(const std::string& path);
+    ~RemovedOnSignal();
+    RemovedOnSignal(const RemovedOnSignal&) = delete;
+    RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+private:
+    int slot_ = -1;
+};
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of every
 // AtomicFile still open, then end the process as the signal would have. A

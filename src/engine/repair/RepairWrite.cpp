@@ -97,11 +97,8 @@ std::optional<std::string> WriteCopy(const RepairPlan& plan, const std::string& 
             done += static_cast<uint64_t>(n);
         }
     }
-    // The check before the write would miss a file made meanwhile.
-    if (Exists(dest_path)) {
-        return dest_path + " exists";
-    }
-    if (!out.Commit()) {
+    // Never over a file, one made meanwhile too.
+    if (!out.CommitNew()) {
         return out.Error().empty() ? "the write failed" : out.Error();
     }
     return std::nullopt;
@@ -255,6 +252,8 @@ RepairResult RepairFile(const RepairPlan& plan, const std::string& source_path,
     if (std::optional<std::string> failure = WriteCopy(plan, source_path, dest_path, cancel)) {
         return {RepairStatus::kFailed, *failure, {}, {}, {}};
     }
+    // Until its checks pass, the copy goes when the program is ended.
+    const RemovedOnSignal unchecked(dest_path);
     result.checks = CheckCopy(plan, source_path, dest_path);
     result.removed = RemovedRanges(plan);
     const auto failed = std::find_if(result.checks.begin(), result.checks.end(),
