@@ -54,9 +54,12 @@ std::string ProblemsText(const std::vector<Finding>& findings);
 Finding RefusalFinding(std::string_view reason);
 
 // The slots of the texts that come from a scan's checks, not from its
-// record: the "Checks" texts and Shown Length.
-inline constexpr std::array<int, 5> kCheckSlots = {kSlotProblems, kSlotCrcErrors, kSlotBandwidth,
-                                                   kSlotUpscaled, kSlotShownLength};
+// record alone: the "Checks" texts, Shown Length, and Delay, Padding and
+// Exact Length (from an iTunSMPB comment the walk found, when the record has
+// no LAME tag).
+inline constexpr std::array<int, 8> kCheckSlots = {kSlotProblems, kSlotCrcErrors,   kSlotBandwidth,
+                                                   kSlotUpscaled, kSlotShownLength, kSlotDelay,
+                                                   kSlotPadding,  kSlotExactLength};
 
 // The texts of a scan's checks: Problems, CRC Errors (empty when no frame
 // carries a CRC), Bandwidth in kHz (empty without Layer III granules),
