@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -27,15 +31,32 @@ QString Utf8(const std::string& text) {
 
 TrashResult MoveToDesktopTrash(const std::string& path) {
     TrashResult result;
-    QFile file(PathText(path));
-    result.ok = file.moveToTrash();
-    if (result.ok) {
-        // The file object now names the file in the trash.
-        result.trashed_path = PathBytes(file.fileName());
-    } else {
-        result.error = file.errorString().toStdString();
+    // Qt makes the home trash only inside an existing data folder; without
+    // one it would take the current folder for the trash.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data)) {
+        result.error = "no folder for the trash";
+        return result;
     }
+    QFile file(PathText(path));
+    if (!file.moveToTrash()) {
+        result.error = file.errorString().toStdString();
+        return result;
+    }
+    // The file object now names the file in the trash.
+    result.trashed_path = PathBytes(file.fileName());
+    if (!QFileInfo(file.fileName()).isAbsolute()) {
+        RestoreFromTrash(result.trashed_path, path);
+        result.error = "the trash is not where it should be";
+        return result;
+    }
+    result.ok = true;
     return result;
+}
+
+QString FilesText(size_t count) {
+    return count == 1 ? QCoreApplication::translate("CRepairDlg", "1 file")
+                      : QCoreApplication::translate("CRepairDlg", "%1 files").arg(count);
 }
 
 int CountOf(const std::vector<RepairItem>& items, PlanStatus status) {
@@ -66,9 +87,7 @@ CRepairDlg::CRepairDlg(std::vector<RepairRequest> requests, QWidget* parent, Rep
         RepairItem& item = items_->emplace_back();
         item.request = std::move(request);
     }
-    summary_ = new QLabel(
-        tr("Planning the repair of %n file(s)...", nullptr, static_cast<int>(items_->size())),
-        this);
+    summary_ = new QLabel(tr("Planning the repair of %1...").arg(FilesText(items_->size())), this);
     summary_->setWordWrap(true);
     files_ = new QTreeWidget(this);
     files_->setColumnCount(2);
@@ -95,7 +114,7 @@ CRepairDlg::CRepairDlg(std::vector<RepairRequest> requests, QWidget* parent, Rep
     layout->addWidget(status_);
     layout->addWidget(progress_);
     layout->addWidget(buttons);
-    resize(760, 420);
+    resize(900, 460);
     ShowItems();
 
     auto items = items_;
@@ -186,25 +205,23 @@ void CRepairDlg::WorkDone() {
     status_->clear();
     progress_->setValue(kPercentDone);
     const std::vector<RepairItem>& items = *items_;
-    const int total = static_cast<int>(items.size());
     if (step_ == Step::kPlanning) {
         step_ = Step::kPlanned;
         const int repairable = CountOf(items, PlanStatus::kRepairable);
         ok_->setEnabled(repairable > 0);
-        summary_->setText(
-            repairable > 0
-                ? tr("%1 of %n file(s) can be repaired. Each original goes to the trash and a "
-                     "checked, repaired copy takes its place.",
-                     nullptr, total)
-                      .arg(repairable)
-                : tr("None of the %n file(s) can be repaired.", nullptr, total));
+        summary_->setText(repairable > 0
+                              ? tr("%1 of %2 can be repaired. Each original goes to the trash "
+                                   "and a checked, repaired copy takes its place.")
+                                    .arg(repairable)
+                                    .arg(FilesText(items.size()))
+                              : tr("None of the %1 can be repaired.").arg(FilesText(items.size())));
     } else {
         step_ = Step::kReported;
         ok_->setText(tr("&Close"));
         ok_->setEnabled(true);
         cancel_->hide();
         summary_->setText(
-            tr("%1 of %n file(s) repaired.", nullptr, total).arg(RepairedCount(items)));
+            tr("%1 of %2 repaired.").arg(RepairedCount(items)).arg(FilesText(items.size())));
     }
     ShowItems();
 }
