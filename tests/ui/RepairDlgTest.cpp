@@ -5,17 +5,77 @@
 
 #include <filesystem>
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "UiTest.h"
+#include "store/IniFile.h"
 #include "support/TestFiles.h"
+#include "ui/browser/ListFileActions.h"
+#include "ui/browser/VandrelList.h"
 
 namespace vandrel {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+class QuietListener : public ListListener {
+public:
+    void StatusText(int, const QString&) override {}
+    void BusyState(ListBusy) override {}
+    void OpenDetails(const std::string&) override {}
+    void OpenSettings(int) override {}
+};
+
+// Runs `step` every few milliseconds from the event loop until it answers
+// true: the way into a menu or a dialog that runs a loop of its own.
+void Drive(std::function<bool()> step) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
+        if (step()) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+// Opens the list's menu with Shift+F10 and answers whether its Repair
+// entry is enabled; `choose` triggers it.
+bool RepairEntryEnabled(CVandrelList& list, bool choose) {
+    bool enabled = false;
+    Drive([&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            return false;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->text() == "Re&pair...") {
+                enabled = action->isEnabled();
+                if (choose) {
+                    // As the user picks it: the menu answers with the entry.
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return true;
+                }
+            }
+        }
+        menu->close();
+        return true;
+    });
+    QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
+    return enabled;
+}
+
+}  // namespace
 
 class RepairDlgTest : public QObject {
     Q_OBJECT
@@ -72,6 +132,45 @@ private slots:
         } else {
             qputenv("XDG_DATA_HOME", data_home_);
         }
+    }
+
+    void TheListsMenuRepairsAndReadsTheRowsAgain() {
+        Write("a_cut.mp3", CutFile());
+        test::WriteFile(dir_.File("music/b_broken.mp3"), Bytes(5000, 0x33));
+        QuietListener listener;
+        CVandrelList list(listener);
+        // The folder watch reads no changed file: the repair itself has the
+        // row read again.
+        CIniFile settings("unused.ini");
+        settings.SetString("list_settings", "rescan", "0");
+        list.LoadSettings(settings);
+        QSignalSpy done(&list, &CVandrelList::allDone);
+        list.OnFill(dir_.File("music"), ListReadDepth::kFrameLimit);
+        QVERIFY2(done.wait(20000), "the list is read");
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const int cut_row = list.model_data().Row(0).name() == "a_cut.mp3" ? 0 : 1;
+        const int frames_before = list.model_data().Row(cut_row).record.Unpack().frames;
+
+        list.selectRow(1 - cut_row);
+        QVERIFY2(!RepairEntryEnabled(list, false), "no repair for a file that is no audio");
+        list.selectRow(cut_row);
+        // The dialog: OK once planned, Close once repaired.
+        Drive([] {
+            auto* dialog = qobject_cast<CRepairDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog->working() || !dialog->OkButton()->isEnabled()) {
+                return false;
+            }
+            dialog->accept();
+            return !dialog->isVisible();
+        });
+        QVERIFY2(RepairEntryEnabled(list, true), "repair for an MPEG audio file");
+        QVERIFY2(done.wait(20000), "the repaired row is read again");
+        const ScanRecord record = list.model_data().Row(cut_row).record.Unpack();
+        QVERIFY2(record.frames == frames_before - 1, "the cut frame is gone from the row");
+        QVERIFY2(RecordFileSize(record) == fs::file_size(dir_.File("music/a_cut.mp3")),
+                 "the row has the repaired file's size");
+        QVERIFY2(fs::exists(Trash("files/a_cut.mp3")), "the original in the trash");
     }
 
     void PlansThenRepairsIntoTheTrash() {

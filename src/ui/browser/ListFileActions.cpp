@@ -76,6 +76,11 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
             ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
+        // The Menu key comes to the view, which has the focus.
+        if (watched == &view_ && !Editing()) {
+            ShowMenuAtCurrentRow();
+            return true;
+        }
         break;
     case QEvent::MouseButtonDblClick:
         if (on_rows) {
@@ -94,6 +99,11 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         if (watched == &view_ && enter && key->modifiers() == Qt::ControlModifier && !Editing()) {
             OpenTagViewer();
+            return true;
+        }
+        if (watched == &view_ && key->key() == Qt::Key_F10 &&
+            key->modifiers() == Qt::ShiftModifier && !Editing()) {
+            ShowMenuAtCurrentRow();
             return true;
         }
         if (watched != &view_ || key->modifiers() != Qt::NoModifier) {
@@ -228,6 +238,12 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
         }
         watch_.ArmQuickCheck();
     }
+}
+
+void ListFileActions::ShowMenuAtCurrentRow() {
+    const QRect cell = view_.visualRect(view_.currentIndex());
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
+    ShowContextMenu(view_.viewport()->mapToGlobal(at));
 }
 
 void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {

@@ -53,6 +53,8 @@ public:
     ListFileActions(QAbstractItemView& view, ListActionParts parts);
 
     void ShowContextMenu(const QPoint& global_position);
+    // The Menu key and Shift+F10: the menu under the current row.
+    void ShowMenuAtCurrentRow();
     // The header's menu: "&Customize" opens the columns page.
     void ShowHeaderMenu(const QPoint& global_position);
     // A Details dialog for the row's file, or why there is none.
