@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <stop_token>
+#include <string_view>
 
 #include "store/Log.h"
 
@@ -108,17 +110,25 @@ std::string TempPathBeside(const std::string& path) {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     constexpr int kSuffix = 6;
+    constexpr std::string_view kMark = ".repair-";
+    // A name has at most 255 bytes: a long one gives up its end (its bytes
+    // need not stay whole characters in a name nobody reads).
+    constexpr size_t kNameMax = 255;
+    std::string name = NameOf(path);
+    name.resize(std::min(name.size(), kNameMax - 1 - kMark.size() - kSuffix));
     std::random_device seed;
     std::mt19937 random(seed());
     std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
-    const std::string stem = FolderOf(path) + "/." + NameOf(path) + ".repair-";
+    const std::string stem = FolderOf(path) + "/." + name + std::string(kMark);
     while (true) {
         std::string candidate = stem;
         for (int i = 0; i < kSuffix; ++i) {
             candidate += kLetters[pick(random)];
         }
+        // Only a name taken is tried again; a folder that cannot be read
+        // fails the write that follows, with its reason.
         struct stat st {};
-        if (::lstat(candidate.c_str(), &st) != 0 && errno == ENOENT) {
+        if (::lstat(candidate.c_str(), &st) != 0) {
             return candidate;
         }
     }

@@ -209,6 +209,18 @@ TEST_F(RepairRunTest, PutsTheOriginalBackWhenTheRenameFails) {
     EXPECT_TRUE(fs::is_empty(dir_.File("trash/info"))) << "no trash info left";
 }
 
+TEST_F(RepairRunTest, NamesTheCopyBesideTheFileWithinTheLengthOfAName) {
+    const std::string long_name(250, 'x');
+    const std::string temp = TempPathBeside(dir_.File(long_name + ".mp3"));
+    EXPECT_EQ(fs::path(temp).parent_path().string(), dir_.path()) << "the copy's folder";
+    EXPECT_EQ(fs::path(temp).filename().string().size(), 255u) << "a name's longest";
+    EXPECT_EQ(fs::path(temp).filename().string().rfind("." + std::string(240, 'x') + ".repair-", 0),
+              0u)
+        << "the start of the name kept";
+    EXPECT_NE(TempPathBeside(dir_.File("a.mp3")), TempPathBeside(dir_.File("a.mp3")))
+        << "a new name each time";
+}
+
 TEST_F(RepairRunTest, KeepsTheOriginalWhenTheTrashRefusesIt) {
     RepairItem item = Planned("cut.mp3", CutFile());
     ReplaceSteps steps;
