@@ -186,29 +186,6 @@ TEST_F(RepairRunTest, ReplacesTheOriginalAndTrashesIt) {
     EXPECT_EQ(lines.back().rfind("check passed: ", 0), 0u) << "last line: a check";
 }
 
-TEST_F(RepairRunTest, PutsTheOriginalBackWhenTheRenameFails) {
-    const std::string original = dir_.File("song.mp3");
-    const std::string temp = TempPathBeside(original);
-    EXPECT_EQ(fs::path(temp).filename().string().rfind(".song.mp3.repair-", 0), 0u)
-        << "hidden name beside the file";
-    test::WriteText(original, "original");
-    test::WriteText(temp, "repaired");
-    ReplaceSteps steps = FolderTrash();
-    steps.place = [](const std::string&, const std::string&) {
-        return std::make_error_code(std::errc::io_error);
-    };
-
-    const ReplaceResult result = ReplaceWithRepaired(original, temp, steps);
-    EXPECT_FALSE(result.ok) << "not replaced";
-    EXPECT_NE(result.error.find("the original was put back"), std::string::npos)
-        << "error: " << result.error;
-    EXPECT_EQ(test::ReadFile(original), Bytes({'o', 'r', 'i', 'g', 'i', 'n', 'a', 'l'}))
-        << "the original at its path";
-    EXPECT_FALSE(fs::exists(temp)) << "temp removed";
-    EXPECT_TRUE(fs::is_empty(dir_.File("trash/files"))) << "nothing left in the trash";
-    EXPECT_TRUE(fs::is_empty(dir_.File("trash/info"))) << "no trash info left";
-}
-
 TEST_F(RepairRunTest, NamesTheCopyBesideTheFileWithinTheLengthOfAName) {
     const std::string long_name(250, 'x');
     const std::string temp = TempPathBeside(dir_.File(long_name + ".mp3"));
