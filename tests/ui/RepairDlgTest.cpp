@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -48,10 +49,11 @@ void Drive(std::function<bool()> step) {
     timer->start();
 }
 
-// Opens the list's menu with Shift+F10 and answers whether its Repair
-// entry is enabled; `choose` triggers it.
-bool RepairEntryEnabled(CVandrelList& list, bool choose) {
-    bool enabled = false;
+// Opens the list's menu from the keyboard and answers whether its Repair
+// entry is "enabled" or "disabled": with the Menu key, or with Shift+F10 to
+// choose it.
+QString RepairEntry(CVandrelList& list, bool choose) {
+    QString entry = "no menu";
     Drive([&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (menu == nullptr) {
@@ -59,7 +61,7 @@ bool RepairEntryEnabled(CVandrelList& list, bool choose) {
         }
         for (QAction* action : menu->actions()) {
             if (action->text() == "Re&pair...") {
-                enabled = action->isEnabled();
+                entry = action->isEnabled() ? "enabled" : "disabled";
                 if (choose) {
                     // As the user picks it: the menu answers with the entry.
                     menu->setActiveAction(action);
@@ -71,8 +73,14 @@ bool RepairEntryEnabled(CVandrelList& list, bool choose) {
         menu->close();
         return true;
     });
-    QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
-    return enabled;
+    if (choose) {
+        QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+        // What the window makes of the Menu key.
+        QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(&list, &menu_key);
+    }
+    return entry;
 }
 
 }  // namespace
@@ -153,7 +161,7 @@ private slots:
         const int frames_before = list.model_data().Row(cut_row).record.Unpack().frames;
 
         list.selectRow(1 - cut_row);
-        QVERIFY2(!RepairEntryEnabled(list, false), "no repair for a file that is no audio");
+        QCOMPARE(RepairEntry(list, false), QString("disabled"));  // a file that is no audio
         list.selectRow(cut_row);
         // The dialog: OK once planned, Close once repaired.
         Drive([] {
@@ -164,7 +172,7 @@ private slots:
             dialog->accept();
             return !dialog->isVisible();
         });
-        QVERIFY2(RepairEntryEnabled(list, true), "repair for an MPEG audio file");
+        QCOMPARE(RepairEntry(list, true), QString("enabled"));  // an MPEG audio file
         QVERIFY2(done.wait(20000), "the repaired row is read again");
         const ScanRecord record = list.model_data().Row(cut_row).record.Unpack();
         QVERIFY2(record.frames == frames_before - 1, "the cut frame is gone from the row");

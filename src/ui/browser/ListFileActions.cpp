@@ -77,7 +77,8 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         // The Menu key comes to the view, which has the focus.
-        if (watched == &view_ && !Editing()) {
+        if (watched == &view_ && !Editing() &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
             ShowMenuAtCurrentRow();
             return true;
         }
