@@ -15,8 +15,8 @@
 #   spectrogram_upscaled.png     vandrel-scan --spectrogram of that example
 #   settings_*.png               every page of the settings sheet
 #   lame_header.png, id3v1_editor.png, id3v1_too_long.png, id3v1_multiple.png,
-#   append.png, sync_errors.png, export_dialog.png, export_report.png
-#                                the tools' dialogs and an exported report
+#   append.png, sync_errors.png, export_dialog.png, export_report.png,
+#   repair_dialog.png            the tools' dialogs and an exported report
 #   scanning.png                 a folder of 9,000 files while it fills
 #
 #   scripts/screenshots.sh [OUT_FOLDER]    (default: docs)
@@ -285,6 +285,21 @@ sleep 0.5
 xdotool mousemove --window "$errors" 60 37 click 1
 sleep 0.3
 shot "$errors" sync_errors
+quit
+
+# Repair... on all the examples (the menu's P), once the plans are in;
+# Cancel then, so that the examples stay as they are.
+settings </dev/null
+launch "$examples"
+click_row 0
+xdotool key ctrl+a
+click_row 0 3
+sleep 0.5
+xdotool key p
+repair=$(window '^Repair Files$')
+sleep 2
+shot "$repair" repair_dialog
+xdotool key Escape
 quit
 
 # Export (File, Export...) of the examples with a few columns ticked, and the

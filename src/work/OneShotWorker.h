@@ -28,6 +28,8 @@ public:
         : stop_(std::move(stop)), target_(target) {}
 
     bool StopRequested() const { return stop_.stop_requested(); }
+    // For work that stops on a callback or a flag of its own.
+    const std::stop_token& StopToken() const { return stop_; }
     // kMsgProgress with the percent, held to 0 to 100; a value equal to the
     // last one posted is not posted again.
     void Percent(int64_t percent);

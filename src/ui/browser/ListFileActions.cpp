@@ -1,5 +1,6 @@
 #include "ui/browser/ListFileActions.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QAbstractItemView>
@@ -25,6 +26,7 @@
 #include "ui/common/PathText.h"
 #include "ui/tools/AppendDlg.h"
 #include "ui/tools/ID3v1Dlg.h"
+#include "ui/tools/RepairDlg.h"
 #include "ui/tools/SyncDlg.h"
 #include "ui/tools/TagDlg.h"
 
@@ -38,6 +40,9 @@ const char* const kKdeCutSelection = "application/x-kde-cutselection";
 
 // The columns page of the settings sheet.
 constexpr int kColumnsPage = 2;
+
+// The record's kind of an MPEG audio file.
+constexpr uint32_t kMpegAudioKind = 1;
 
 // The model row of an index of the view, which shows the rows through a filter.
 int ModelRowOf(const QModelIndex& index) {
@@ -71,6 +76,12 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
             ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
+        // The Menu key comes to the view, which has the focus.
+        if (watched == &view_ && !Editing() &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            ShowMenuAtCurrentRow();
+            return true;
+        }
         break;
     case QEvent::MouseButtonDblClick:
         if (on_rows) {
@@ -89,6 +100,11 @@ bool ListFileActions::eventFilter(QObject* watched, QEvent* event) {
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         if (watched == &view_ && enter && key->modifiers() == Qt::ControlModifier && !Editing()) {
             OpenTagViewer();
+            return true;
+        }
+        if (watched == &view_ && key->key() == Qt::Key_F10 &&
+            key->modifiers() == Qt::ShiftModifier && !Editing()) {
+            ShowMenuAtCurrentRow();
             return true;
         }
         if (watched != &view_ || key->modifiers() != Qt::NoModifier) {
@@ -162,6 +178,9 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
     QAction* tag =
         menu.addAction(selected.size() == 1 ? tr("Edit ID3v1 Tag") : tr("Edit Tag Sequentially"));
     QAction* tag_multiple = selected.size() > 1 ? menu.addAction(tr("Edit Tag Multiple")) : nullptr;
+    QAction* repair = menu.addAction(tr("Re&pair..."));
+    repair->setEnabled(
+        std::any_of(selected.begin(), selected.end(), [this](int row) { return Repairable(row); }));
     // The sync error list and joining need the first file's scan result,
     // and a kind of file that offers them.
     const int first_features = FeaturesOf(selected.front());
@@ -206,6 +225,8 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
         }
     } else if (chosen == tag || (chosen != nullptr && chosen == tag_multiple)) {
         EditTags(chosen == tag_multiple ? TagEditMode::kAllAtOnce : TagEditMode::kOneByOne);
+    } else if (chosen == repair) {
+        RepairSelected();
     } else if (chosen == complete) {
         emit completeScanRequested();
     } else if (chosen == rename) {
@@ -218,6 +239,12 @@ void ListFileActions::ShowContextMenu(const QPoint& global_position) {
         }
         watch_.ArmQuickCheck();
     }
+}
+
+void ListFileActions::ShowMenuAtCurrentRow() {
+    const QRect cell = view_.visualRect(view_.currentIndex());
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
+    ShowContextMenu(view_.viewport()->mapToGlobal(at));
 }
 
 void ListFileActions::ShowHeaderMenu(const QPoint& global_position) {
@@ -414,6 +441,45 @@ bool ListFileActions::RenameRow(int row, const QString& name) {
     watch_.Renamed(old_path.filename().string(), new_name);
     model_.Rename(row, new_path.string(), new_name);
     return true;
+}
+
+bool ListFileActions::Repairable(int row) const {
+    const _LVItemData& entry = model_.Row(row);
+    return entry.done && !entry.refused && entry.record.Field32(0) == kMpegAudioKind;
+}
+
+void ListFileActions::RepairSelected() {
+    std::vector<RepairRequest> requests;
+    for (int row : selected_rows_()) {
+        if (!Repairable(row)) {
+            continue;
+        }
+        const _LVItemData& entry = model_.Row(row);
+        const ScanRecord record = entry.record.Unpack();
+        requests.push_back({.path = entry.path,
+                            .scanned_size = RecordFileSize(record),
+                            .scanned_mtime = record.status.modification_time});
+    }
+    if (requests.empty()) {
+        QApplication::beep();  // as the greyed menu entry says
+        return;
+    }
+    CRepairDlg dialog(std::move(requests), &view_);
+    dialog.exec();
+    // Rows may have moved while the dialog was open: the paths find them.
+    std::vector<int> rows;
+    for (const std::string& path : dialog.RepairedPaths()) {
+        for (int row = 0; row < model_.rowCount(); ++row) {
+            if (model_.Row(row).path == path) {
+                rows.push_back(row);
+            }
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    if (!rows.empty()) {
+        emit rowsRewritten(rows);
+    }
+    watch_.ArmQuickCheck();
 }
 
 void ListFileActions::MoveSelectedToTrash() {

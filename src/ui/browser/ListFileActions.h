@@ -53,6 +53,8 @@ public:
     ListFileActions(QAbstractItemView& view, ListActionParts parts);
 
     void ShowContextMenu(const QPoint& global_position);
+    // The Menu key and Shift+F10: the menu under the current row.
+    void ShowMenuAtCurrentRow();
     // The header's menu: "&Customize" opens the columns page.
     void ShowHeaderMenu(const QPoint& global_position);
     // A Details dialog for the row's file, or why there is none.
@@ -67,6 +69,9 @@ public:
     bool RenameRow(int row, const QString& name);
     // F2: edits the current row's name.
     void RenameRequest();
+    // The repair dialog on the selected MPEG audio files; the rows of the
+    // files it replaced are read again.
+    void RepairSelected();
     // Asks, then moves the selected files to the trash.
     void MoveSelectedToTrash();
     // Puts the selected files on the clipboard, marked as cut or copied.
@@ -82,6 +87,8 @@ public:
 signals:
     // "Complete Scan" of the selected files.
     void completeScanRequested();
+    // The files of these rows were rewritten: their rows want a new scan.
+    void rowsRewritten(const std::vector<int>& rows);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -89,6 +96,8 @@ protected:
 private:
     // The feature bits of the row's file kind; an unscanned file is probed.
     int FeaturesOf(int row) const;
+    // Whether the row holds a scanned MPEG audio file, which a repair takes.
+    bool Repairable(int row) const;
     // Writes the values into the file of the row with `key` and shows the
     // tag in its row; a failure is reported and the run goes on.
     void WriteTag(uint64_t key, const Id3v1Fields& values);

@@ -251,6 +251,15 @@ bool ListLoader::ReadInFull(const std::vector<int>& rows) {
 
 // --- folder changes -----------------------------------------------------------
 
+void ListLoader::ReadAgain(const std::vector<int>& rows) {
+    for (int row : rows) {
+        model_.MarkPending(row);
+    }
+    if (!rows.empty()) {
+        SendBatch(rows, 0, BatchWalk::kWalk);
+    }
+}
+
 void ListLoader::CheckFolder() {
     // Changes wait while the worker is busy or held; they are not lost.
     if (scanner_.busy() != ListBusy::kIdle || !watch_.is_open() || scanner_.held()) {

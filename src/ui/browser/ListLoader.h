@@ -43,6 +43,8 @@ public:
     // Sends the given rows read only in part for a full read; false when
     // there are none.
     bool ReadInFull(const std::vector<int>& rows);
+    // Reads the rows' files anew in full: they were rewritten here.
+    void ReadAgain(const std::vector<int>& rows);
     // Takes in what changed in the folder, when the worker is idle and free.
     void CheckFolder();
     // Ends the worker (before the settings and the cache are saved); says so

@@ -35,6 +35,8 @@ CVandrelList::CVandrelList(ListListener& listener, QWidget* parent)
                                [this] { return SelectedRows(); }, settings_, loader_.folder()});
     connect(actions_.get(), &ListFileActions::completeScanRequested, this,
             [this] { loader_.ReadInFull(SelectedRows()); });
+    connect(actions_.get(), &ListFileActions::rowsRewritten, this,
+            [this](const std::vector<int>& rows) { loader_.ReadAgain(rows); });
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setShowGrid(false);
