@@ -1,6 +1,7 @@
 // The audio hash: over the audio frames alone, so that tags, junk and the
 // header frame leave it as it is, and only from a walk of the whole file.
 #include <gtest/gtest.h>
+#include <xxhash.h>
 
 #include <string>
 #include <vector>
@@ -28,6 +29,16 @@ protected:
     test::TempDir dir_;
     int files_ = 0;
 };
+
+// A file of frames alone (lame without its Info frame or tags): the hash is
+// XXH3 of the whole file, as xxhsum -H3 gives it.
+TEST_F(AudioHashTest, IsXxh3OfTheAudioFramesBytes) {
+    const std::vector<uint8_t> audio = test::ReadFile(test::FixturePath("lame_notag_cbr128.mp3"));
+    const FileAnalysis a = Of(audio);
+    ASSERT_EQ(a.record.has_xing, 0) << "a file without a header frame";
+    ASSERT_EQ(a.texts[kSlotProblems], "none") << "a file of frames alone";
+    EXPECT_EQ(a.checks.audio_hash, XXH3_64bits(audio.data(), audio.size())) << "XXH3 of the frames";
+}
 
 TEST_F(AudioHashTest, TagsJunkAndTheHeaderFrameLeaveItAsItIs) {
     const std::vector<uint8_t> audio = test::ReadFile(test::FixturePath("lame_vbr_v2.mp3"));
