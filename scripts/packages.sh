@@ -1,9 +1,10 @@
 # The Debian 12 packages the build needs; sourced by the run and test scripts.
 # python3-markdown turns the user guide into the HTML page that is installed.
 # The spectrogram decodes with libmpg123, transforms with FFTW and writes PNG
-# files with libpng (their run-time libraries come with these).
+# files with libpng (their run-time libraries come with these); the audio hash
+# is libxxhash's XXH3.
 build_packages=(cmake ninja-build g++ pkgconf qt6-base-dev qt6-multimedia-dev python3-markdown
-    libmpg123-dev libfftw3-dev libpng-dev)
+    libmpg123-dev libfftw3-dev libpng-dev libxxhash-dev)
 # The tests (and the benchmarks, which the test build compiles so that they
 # keep up with the code), and the checks of what an installation holds: the
 # desktop entry, the catalog entry and the manual pages; numpy for the test of

@@ -225,6 +225,13 @@ public:
             json.Key("record_hex");
             json.String(HexBytes(image.data(), image.size()));
         }
+        // The audio hash as in the attributes; null without a walk of the whole file.
+        json.Key("audio_hash");
+        if (result.checks.audio_hashed != 0) {
+            json.String(AudioHashText(result.checks.audio_hash));
+        } else {
+            json.Null();
+        }
         json.Key("findings");
         json.BeginArray();
         for (const Finding& finding : result.findings) {

@@ -89,6 +89,8 @@ const std::vector<AttributeInfo> kCatalog = {
      kText, 1652, 90, true},
     {403, "Shown Length", "Length players show before reading the file", "Length", R, kText, 1680,
      90, false},
+    {500, "Audio Hash", "Hash of the audio frames alone, the same whatever the tags", "Identity", L,
+     kText, 1708, 130, false},
 };
 
 char Lower(char c) {

@@ -37,7 +37,7 @@ struct AttributeInfo {
 // Offset of the one floating-point sort field (the length in seconds).
 constexpr int kFloatSortField = 280;
 
-// The process-wide catalog of the 49 attributes, in ascending id order.
+// The process-wide catalog of the 50 attributes, in ascending id order.
 const std::vector<AttributeInfo>& Catalog();
 // nullptr for an id without an attribute.
 const AttributeInfo* FindAttribute(int32_t id);

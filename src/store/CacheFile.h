@@ -32,13 +32,13 @@ constexpr size_t kCacheHeaderSize = 12;  // version, record count, record size
 // it was stored with; any other entry is dropped.
 inline constexpr const char* kChecksFileSuffix = ".checks";
 constexpr uint32_t kChecksFileMagic = 0x4B484356;  // "VCHK" as stored
-constexpr uint32_t kChecksFileVersion = 5;
+constexpr uint32_t kChecksFileVersion = 6;
 constexpr size_t kChecksHeaderSize = 24;
 constexpr size_t kChecksEntryPathOffset = 0;
 constexpr size_t kChecksEntryDigestOffset = kRecordPathCapacity;
 constexpr size_t kChecksEntryImageOffset = kChecksEntryDigestOffset + 8;
 constexpr size_t kChecksEntrySize = kChecksEntryImageOffset + kFileChecksImageSize;
-static_assert(kChecksEntrySize == 376);
+static_assert(kChecksEntrySize == 388);
 
 // The digest that ties a checks entry to its record: 64-bit FNV-1a of the
 // record's image.

@@ -359,12 +359,13 @@ TEST_F(ScanCommand, OffersEveryAttributeAndTheReport) {
     std::getline(lines, header);
     std::getline(lines, row);
     EXPECT_TRUE(header.ends_with("\tGenre\tProblems\tCRC Errors\tBandwidth\tUpscaled?\tDelay"
-                                 "\tPadding\tExact Length\tShown Length"))
-        << "the checks, then the lengths last: " << header;
+                                 "\tPadding\tExact Length\tShown Length\tAudio Hash"))
+        << "the checks, the lengths, then the audio hash last: " << header;
     EXPECT_NE(row.find("made by make_fixtures\tJazz\tnone\t"), std::string::npos)
         << "the tag, then no problems: " << row;
-    EXPECT_TRUE(row.ends_with("\t576\t1344\t00:00:03.000\t00:00:03.060"))
+    EXPECT_NE(row.find("\t576\t1344\t00:00:03.000\t00:00:03.060\t"), std::string::npos)
         << "the lengths of lame's 3 s: " << row;
+    EXPECT_EQ(row.substr(row.rfind('\t') + 1).size(), 16u) << "the audio hash: " << row;
 
     ASSERT_EQ(Run({"--report", file, "/no/such.mp3"}), 1);
     const std::vector<uint8_t> expected =

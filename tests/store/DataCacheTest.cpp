@@ -555,7 +555,7 @@ TEST(DataCacheChecks, AreDroppedWhenTheirFileIsDamagedOrTheirRecordReplaced) {
     cache.Store(Record("/m/b", 10, true), &a);
     ASSERT_TRUE(cache.Save());
     const std::vector<uint8_t> valid = test::ReadFile(beside);
-    ASSERT_EQ(valid.size(), 24u + 2 * 376u);
+    ASSERT_EQ(valid.size(), 24u + 2 * 388u);
 
     // Whether /m/a loads with checks from these bytes beside the cache; the
     // records load in any case.

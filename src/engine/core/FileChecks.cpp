@@ -37,6 +37,9 @@ FileChecksImage ToImage(const FileChecks& checks) {
     StoreLe32(out.subspan(96), checks.itunes_gap);
     StoreLe32(out.subspan(100), checks.itunes_delay);
     StoreLe32(out.subspan(104), checks.itunes_padding);
+    StoreLe32(out.subspan(108), checks.audio_hashed);
+    StoreLe32(out.subspan(112), static_cast<uint32_t>(checks.audio_hash));
+    StoreLe32(out.subspan(116), static_cast<uint32_t>(checks.audio_hash >> 32));
     return image;
 }
 
@@ -70,6 +73,8 @@ FileChecks ChecksFromImage(std::span<const uint8_t, kFileChecksImageSize> image)
     checks.itunes_gap = LoadLe32(in.subspan(96));
     checks.itunes_delay = LoadLe32(in.subspan(100));
     checks.itunes_padding = LoadLe32(in.subspan(104));
+    checks.audio_hashed = LoadLe32(in.subspan(108));
+    checks.audio_hash = LoadLe64(in.subspan(112));
     return checks;
 }
 

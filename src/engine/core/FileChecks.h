@@ -78,13 +78,18 @@ struct FileChecks {
     uint32_t itunes_gap = 0;
     uint32_t itunes_delay = 0;
     uint32_t itunes_padding = 0;
+    // XXH3 (64 bits) over the audio frames' bytes, the header frame and all
+    // else left out (engine/media/FrameWalk.cpp); audio_hashed 1 when a walk
+    // of the whole file made it.
+    uint32_t audio_hashed = 0;
+    uint64_t audio_hash = 0;
 
     bool operator==(const FileChecks&) const = default;
 };
 
 // The size of FileChecks as the cache stores it: every field little-endian in
 // the order above.
-constexpr size_t kFileChecksImageSize = 108;
+constexpr size_t kFileChecksImageSize = 120;
 using FileChecksImage = std::array<uint8_t, kFileChecksImageSize>;
 
 // A frame's version and layer as one number: the layer (1 to 3) plus 4 for

@@ -3,10 +3,13 @@
 // into an average bitrate and a length.
 #include "engine/media/FrameWalk.h"
 
+#include <xxhash.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <span>
 
 #include "engine/core/RecordCache.h"
@@ -153,6 +156,33 @@ void AddOtherLayer(FileChecks& out, const FrameHeader& header, bool run_starts) 
     }
 }
 
+// The audio hash of a walk with the checks: XXH3 (64 bits) over the bytes of
+// the audio frames in the order of the file. The Xing, Info or VBRI frame
+// carries no audio and is left out, and so are frames of another layer,
+// junk, the bytes of a sync error and every tag: retagging a file or
+// rebuilding its header keeps its hash.
+class AudioHash {
+public:
+    AudioHash() : state_(XXH3_createState()) {
+        if (state_ != nullptr) {
+            XXH3_64bits_reset(state_.get());
+        }
+    }
+    void Add(std::span<const uint8_t> bytes) {
+        if (state_ != nullptr) {
+            XXH3_64bits_update(state_.get(), bytes.data(), bytes.size());
+        }
+    }
+    bool valid() const { return state_ != nullptr; }
+    uint64_t Digest() const { return XXH3_64bits_digest(state_.get()); }
+
+private:
+    struct Free {
+        void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+    };
+    std::unique_ptr<XXH3_state_t, Free> state_;
+};
+
 // One walk of WalkFrames.
 class FrameWalker {
 public:
@@ -163,7 +193,11 @@ public:
           series_(options.series),
           checks_(options.checks != nullptr ? options.checks->results : nullptr),
           observer_(options.checks != nullptr ? options.checks->observer : nullptr),
-          progress_(options.progress), duration_(record), errors_(record), audio_end_(span.start) {}
+          progress_(options.progress), duration_(record), errors_(record), audio_end_(span.start) {
+        if (checks_ != nullptr) {
+            hash_ = std::make_unique<AudioHash>();
+        }
+    }
 
     int Run() {
         Begin();
@@ -229,7 +263,8 @@ private:
     // information was last read; it is divided out only when the record is
     // handed on, not once per frame.
     int64_t reservoir_frames_ = -1;
-    int64_t audio_end_;  // the end of the last frame walked
+    int64_t audio_end_;                // the end of the last frame walked
+    std::unique_ptr<AudioHash> hash_;  // with the checks only
 };
 
 int64_t FrameWalker::ExpectedFrames(int first_length) const {
@@ -255,21 +290,27 @@ void FrameWalker::Begin() {
     if (checks_ != nullptr) {
         checks_->walked = 1;
     }
-    if (observer_ != nullptr) {
+    if (observer_ != nullptr || hash_ != nullptr) {
         // The first frame was read before the walk.
         stream_.Seek(span_.first_frame);
         std::span<const uint8_t> first = stream_.Peek(kObservedFrameBytes);
         FrameHeader header;
         const int length = first.size() >= 4 ? DecodeFrameHeader(LoadBe32(first), header) : 0;
-        observer_->set_expected_frames(ExpectedFrames(length));
-        observer_->BeginWalk();
-        if (length > 0) {
-            // A Xing, Info or VBRI header sits in the first frame: no audio.
-            const bool header_frame = record_.has_xing != 0 || record_.has_vbri != 0;
-            if (observer_->wants_whole_frame() && !header_frame) {
-                first = stream_.Peek(static_cast<size_t>(length));
+        // A Xing, Info or VBRI header sits in the first frame: no audio.
+        const bool header_frame = record_.has_xing != 0 || record_.has_vbri != 0;
+        if (observer_ != nullptr) {
+            observer_->set_expected_frames(ExpectedFrames(length));
+            observer_->BeginWalk();
+            if (length > 0) {
+                if (observer_->wants_whole_frame() && !header_frame) {
+                    first = stream_.Peek(static_cast<size_t>(length));
+                }
+                TellObserver(first, length, header);
             }
-            TellObserver(first, length, header);
+        }
+        // After the observer, whose bytes a longer peek may move.
+        if (hash_ != nullptr && length > 0 && !header_frame) {
+            hash_->Add(stream_.Peek(static_cast<size_t>(length)));
         }
     }
     std::fill(std::begin(record_.bitrate_index_counts), std::end(record_.bitrate_index_counts), 0u);
@@ -300,6 +341,10 @@ inline FrameWalker::Step FrameWalker::ParseFrame(FrameHeader& header) {
             } else {
                 TellObserver(head, length, header);
             }
+        }
+        // After the observer: a longer peek may move the buffer under `head`.
+        if (hash_ != nullptr) {
+            hash_->Add(stream_.Peek(static_cast<size_t>(length)));
         }
         return {Step::kParsed, start + length};
     }
@@ -433,6 +478,10 @@ void FrameWalker::End() {
         }
         if (checks_ != nullptr) {
             checks_->audio_bytes = static_cast<uint64_t>(std::max<int64_t>(audio_bytes, 0));
+            if (hash_ != nullptr && hash_->valid()) {
+                checks_->audio_hash = hash_->Digest();
+                checks_->audio_hashed = 1;
+            }
         }
     }
     if (observer_ != nullptr) {

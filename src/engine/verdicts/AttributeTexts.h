@@ -15,7 +15,7 @@ namespace vandrel {
 // position in the record (0, 28, 56, ... 1456), which is how the attribute
 // catalog refers to them.
 constexpr int kSlotStep = 28;
-constexpr int kSlotCount = 61;
+constexpr int kSlotCount = 62;
 
 enum Slot : int {
     kSlotGeneralType = 0,
@@ -84,6 +84,8 @@ enum Slot : int {
     kSlotPadding = 1624,
     kSlotExactLength = 1652,
     kSlotShownLength = 1680,
+    // The hash of the audio frames (from the checks).
+    kSlotAudioHash = 1708,
 };
 
 class AttributeTexts {

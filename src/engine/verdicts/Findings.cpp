@@ -295,6 +295,12 @@ std::string ProblemsText(const std::vector<Finding>& findings) {
     return text;
 }
 
+std::string AudioHashText(uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 Finding RefusalFinding(std::string_view reason) {
     return {Severity::kDamage, std::string(reason), std::string(reason)};
 }
@@ -313,6 +319,8 @@ Severity FillCheckTexts(AttributeTexts& texts, const std::vector<Finding>& findi
     texts[kSlotUpscaled] = UpscaleAnswerText(JudgeUpscale(record, checks).answer);
     texts[kSlotShownLength] =
         checks.player_seconds > 0 ? FormatExactLength(checks.player_seconds) : std::string();
+    texts[kSlotAudioHash] =
+        checks.audio_hashed != 0 ? AudioHashText(checks.audio_hash) : std::string();
     // Without a LAME tag the record alone gives no gap: the walk may have
     // found one in an iTunSMPB comment.
     if (!LameEncoderGap(record) && checks.itunes_gap != 0) {
@@ -331,6 +339,7 @@ Severity FillFailureCheckTexts(AttributeTexts& texts, std::string_view reason) {
     texts[kSlotBandwidth] = "--";
     texts[kSlotUpscaled] = "--";
     texts[kSlotShownLength].clear();
+    texts[kSlotAudioHash].clear();
     return Severity::kDamage;
 }
 

@@ -49,17 +49,20 @@ Severity WorstSeverity(const std::vector<Finding>& findings);
 // The Problems text: the briefs joined by ", ", or "none".
 std::string ProblemsText(const std::vector<Finding>& findings);
 
+// An audio hash as 16 hexadecimal digits, lowercase: "0123456789abcdef".
+std::string AudioHashText(uint64_t hash);
+
 // The finding of a file that no media type opens (empty, not audio, free
 // format, too short): `reason` says why.
 Finding RefusalFinding(std::string_view reason);
 
 // The slots of the texts that come from a scan's checks, not from its
-// record alone: the "Checks" texts, Shown Length, and Delay, Padding and
+// record alone: the "Checks" texts, Shown Length, Audio Hash, and Delay, Padding and
 // Exact Length (from an iTunSMPB comment the walk found, when the record has
 // no LAME tag).
-inline constexpr std::array<int, 8> kCheckSlots = {kSlotProblems, kSlotCrcErrors,   kSlotBandwidth,
+inline constexpr std::array<int, 9> kCheckSlots = {kSlotProblems, kSlotCrcErrors,   kSlotBandwidth,
                                                    kSlotUpscaled, kSlotShownLength, kSlotDelay,
-                                                   kSlotPadding,  kSlotExactLength};
+                                                   kSlotPadding,  kSlotExactLength, kSlotAudioHash};
 
 // The texts of a scan's checks: Problems, CRC Errors (empty when no frame
 // carries a CRC), Bandwidth in kHz (empty without Layer III granules),

@@ -178,12 +178,13 @@ void CDetailsScan::SeriesArrived(std::unique_ptr<FrameSeries> series) {
     // The worker has filled the checks by the time it sends the series.
     const FileChecks checks = worker_ ? worker_->checks() : FileChecks{};
     const std::vector<Finding> findings = CollectFindings(record_, checks);
-    // The lengths follow the findings: Shown Length comes from the checks too.
+    // The lengths and the audio hash follow the findings: Shown Length and
+    // the hash come from the checks too.
     AttributeTexts texts;
     BuildAttributeTexts(texts, record_, false);
     FillCheckTexts(texts, findings, record_, checks);
-    const QString report =
-        QString::fromStdString(FindingsReport(findings) + GroupReport("Length", texts));
+    const QString report = QString::fromStdString(
+        FindingsReport(findings) + GroupReport("Length", texts) + GroupReport("Identity", texts));
     for (CTextInfoDlg* page : pages_->findChildren<CTextInfoDlg*>()) {
         page->SetFindings(report);
     }
