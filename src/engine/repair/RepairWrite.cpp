@@ -2,9 +2,11 @@
 // compared with the original before it is kept.
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <span>
 
 #include "engine/io/AtomicFile.h"
@@ -19,31 +21,27 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
 
-// 64-bit FNV-1a, continued over several reads.
-uint64_t Fnv1a(std::span<const char> bytes, uint64_t hash = 0xcbf29ce484222325ull) {
-    for (const char c : bytes) {
-        hash ^= static_cast<uint8_t>(c);
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
 // The hash of `length` bytes of a file from `offset`; nothing when the file
 // holds fewer.
 std::optional<uint64_t> HashRange(std::ifstream& in, uint64_t offset, uint64_t length) {
     in.clear();
     in.seekg(static_cast<std::streamoff>(offset));
     std::vector<char> buffer(kCopyChunk);
-    uint64_t hash = Fnv1a({});
+    // XXH3, as the audio hash: libxxhash's streaming state over the chunks.
+    const std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(),
+                                                                         &XXH3_freeState);
+    if (state == nullptr || XXH3_64bits_reset(state.get()) != XXH_OK) {
+        return std::nullopt;
+    }
     for (uint64_t done = 0; done < length;) {
         const auto n = static_cast<std::streamsize>(std::min<uint64_t>(kCopyChunk, length - done));
         if (!in.read(buffer.data(), n)) {
             return std::nullopt;
         }
-        hash = Fnv1a(std::span<const char>(buffer.data(), static_cast<size_t>(n)), hash);
+        XXH3_64bits_update(state.get(), buffer.data(), static_cast<size_t>(n));
         done += static_cast<uint64_t>(n);
     }
-    return hash;
+    return XXH3_64bits_digest(state.get());
 }
 
 bool Exists(const std::string& path) {
